@@ -1,0 +1,61 @@
+// Application frame: entry, start-up, main loop, shutdown, the log, frame
+// presentation, the window with its GL context, the display-mode dialog and the
+// keyboard (tweak camera). Everything here runs on the main thread.
+#pragma once
+#include <stdint.h>
+
+struct GLFWwindow;
+
+// ---- log -------------------------------------------------------------------
+// Appends a printf-style message to "demo.log" (opened and closed per call) and
+// writes it to stderr. Returns 1, or 0 when the log file could not be opened.
+int logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- clock and frame state ---------------------------------------------------
+extern uint32_t startTick;     // tick count at time zero of the show
+extern float frameTime;        // seconds since startTick, set by pollFrame
+extern float frameDelta;       // frameTime minus the previous one; -1 before the first poll
+extern int framePresented;     // result of the presentFrame call of the latest poll
+extern GLFWwindow* mainWindow;
+extern int fullscreen;         // 1 when the window was made on the monitor
+
+// Offline clock: while useFixedClock is 1, pollFrame takes frameTime from
+// fixedClockTime instead of the tick counter (stills, capture, bench).
+extern int useFixedClock;
+extern float fixedClockTime;
+
+// ---- command line ------------------------------------------------------------
+enum { MaxShots = 64 };
+struct ShotRequest {
+    float time;
+    char path[256];
+};
+struct RunOptions {
+    int width, height;       // --mode WxH; 0 × 0 means "ask with the dialog"
+    int fullscreen;          // --fullscreen
+    float startTime;         // --start SEC
+    int shotCount;           // --shot SEC:FILE.png (repeatable)
+    ShotRequest shots[MaxShots];
+    int glDebug;             // --gl-debug
+};
+extern RunOptions runOptions;
+
+// Parses argv into runOptions. Returns 1 to run, 0 when the program should end
+// with exit code 0 (--help, --version), -1 on a bad option (message and usage
+// already written to stderr; the caller exits with code 2).
+int parseCommandLine(int argc, char** argv);
+
+// ---- start-up, loop, shutdown ------------------------------------------------
+int startDemo(void);        // 1 on success, 0 when the window could not be made
+int pollFrame(void);        // one poll step; non-zero means stop
+int presentFrame(void);     // accumulate the frame just drawn; 1 if it swapped
+void releaseResources(void);
+void shutdownDemo(void);    // releases everything and ends the process with code 0
+
+// ---- window ------------------------------------------------------------------
+int initWindow(void);       // 1 on success, 0 on failure (start-up stops)
+void onWindowSize(GLFWwindow* window, int width, int height);
+void logGLInfo(void);
+
+// ---- keyboard and tweak camera -----------------------------------------------
+void onKey(GLFWwindow* window, int key, int scancode, int action, int mods);

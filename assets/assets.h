@@ -1,0 +1,108 @@
+// Assets: the built-in resource table and the loading screen, mesh files and
+// mesh processing, textures (JPEG, TGA) and shader programs. Every file read
+// here is untrusted: readers validate before use, log, and return a failure.
+#pragma once
+#include <stdint.h>
+
+// ---- meshes ------------------------------------------------------------------
+struct MeshVertex {            // 15 floats, 60 bytes, no gaps
+    float x, y, z;             // vpos (0)
+    float u, v;                // vUV  (1)
+    float nx, ny, nz;          // vnrm (2)
+    float tx, ty, tz;          // vtan (3)
+    float r, g, b, a;          // vcol (4)
+};
+static_assert(sizeof(MeshVertex) == 60, "MeshVertex must be 15 packed floats");
+
+struct Mesh {
+    uint32_t vertexCount;      // vertices in one frame
+    uint32_t triangleCount;    // shared by all frames
+    uint32_t frameCount;       // 1 for "BOF1"
+    MeshVertex* vertices;      // (frameCount + 1) × vertexCount; last slot = blend frame
+    uint16_t* indices;         // 3 × triangleCount
+    float x, y, z;
+    float yaw, pitch, roll;    // radians
+    int textures[5];           // -1 = empty slot
+    int uploadedFrame;
+    float scratch[16], rotation[16], model[16];
+    int dirty;
+    uint32_t vertexBuffer, indexBuffer;
+    int attribCount;
+    int attribLocations[16], attribSizes[16], attribOffsets[16];
+    int program;
+};
+
+// Reads a "BOF1"/"BAF1" file into mesh (or a new record when mesh is null).
+// Returns the record, or null on failure (logged; nothing leaks).
+Mesh* loadMesh(Mesh* mesh, const char* path);
+void freeMesh(Mesh* mesh);
+void computeMeshNormals(Mesh* mesh);
+void initMeshAttributes(Mesh* mesh);
+
+// Mesh post-processing and the show's data hook.
+void scaleMesh(Mesh* mesh, float factor);
+void weldNormals(Mesh* mesh, float distance);
+void computeMeshTangents(Mesh* mesh);
+void prepareShowData(void);
+
+// ---- textures ----------------------------------------------------------------
+// Each returns the GL texture name, or -1 (logged) when the file is missing or
+// cannot be decoded; slot (may be null) is written only on success.
+int loadTexture(int* slot, const char* path);
+int loadJpegTexture(const char* path, int* slot);
+int loadTgaTexture(const char* path, int* slot);
+void freeTexture(int* slot);
+
+// Decoded image in memory, RGBA8, bottom row first. Used by the texture loaders
+// and by tests and tools; free pixels with free().
+struct Image {
+    int width, height;
+    unsigned char* pixels;
+};
+int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name); // 1/0
+int decodeTgaFile(const char* path, Image* out);                                           // 1/0
+
+// ---- shader programs -----------------------------------------------------------
+extern int defaultProgram;
+// Returns a positive program name (also after a failed link, reported), 0 when a
+// stage failed to compile, -1 when a file could not be opened or was refused.
+int createShaderProgram(const char* vertex, const char* fragment, int fromSource);
+int loadShaderPair(const char* vertexPath, const char* fragmentPath);
+void freeShaderProgram(int* slot);
+void createDefaultShader(void);
+int checkShaderCompile(unsigned int shader);
+void logProgramInfo(unsigned int program);
+const char* glslTypeName(unsigned int type);
+
+// ---- resource table ------------------------------------------------------------
+typedef int (*ResourceLoad)(void* object, const char* path);
+typedef void (*ResourceFree)(void* object);
+enum ResourceKind { ShaderRow, MeshRow, TextureRow };
+struct ResourceEntry {
+    void* object;              // slot: int program, Mesh record or int texture; null ends the table
+    const char* spec;          // "file" or "file|file", relative to the data directory
+    int* link;                 // mesh rows: slot of the shader row giving the program
+    int kind;                  // ResourceKind (the load operation of the row)
+    ResourceFree free;
+};
+extern ResourceEntry resourceTable[];
+extern ResourceEntry* activeResourceTable;   // set by start-up
+
+// Puts the data directory in front of text in place. capacity is the size of
+// the buffer; a name that does not fit is refused (logged) and 0 returned.
+int dataPath(char* text, int capacity);
+void loadResources(void);
+
+// Slots of the table, by the rows that fill them.
+extern int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill,
+    progFire, progBokeh, progColorCorrect, progLomofi, progBills, progCar,
+    progTrail, progGreet, progShroom, progDrunk;
+extern Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
+extern Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
+extern Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
+extern Mesh shroomMeshes[2];   // rows 79, 82: stem, top
+extern Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh,
+    pressMesh, pressBillMesh, rollMesh, kaleidoMesh, gunMesh, m47Mesh,
+    bloodMesh, shotMesh, trailMesh;
+extern int texGrain, texLeak, texDirt, texBgRed;
+extern int texBills[4];        // rows 35..38

@@ -1,0 +1,53 @@
+// The small layers that stand in for the Windows kernel, the Windows dialog and
+// the sound library: a wrapping millisecond clock, the display-mode dialog
+// (Dear ImGui on GLFW) and audio output (SDL2 + mpg123 + libopenmpt).
+#pragma once
+#include <stdint.h>
+
+// ---- clock -------------------------------------------------------------------
+// Milliseconds from CLOCK_MONOTONIC as an unsigned 32-bit count that wraps;
+// differences taken in unsigned arithmetic stay right across the wrap.
+uint32_t tickCount(void);
+
+// ---- display-mode dialog -----------------------------------------------------
+struct DisplayChoice {
+    int width;          // default 1280
+    int height;         // default 720
+    int bitsPerPixel;   // bits a mode must have to be listed (32)
+    int windowed;       // 1 window, 0 full screen
+};
+enum { MaxDisplayModes = 4096 };
+struct DisplayMode { int width, height; };
+// One entry the monitor reports: size and colour bits.
+struct VideoModeInfo { int width, height, redBits, greenBits, blueBits; };
+
+// Builds the dialog's list from the monitor's modes: keeps 8+8+8-bit modes in
+// the given order, skips a mode whose size equals the entry listed just before,
+// stops at capacity. Returns the count; *selected is the last entry equal to
+// wantWidth × wantHeight, or -1 when none is.
+int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out,
+                  int capacity, int wantWidth, int wantHeight, int* selected);
+
+// Shows the modal dialog and edits choice in place.
+// Returns 1 Run, 0 Cancel or closed, -1 when it could not be shown.
+int runModeDialog(DisplayChoice* choice);
+
+// ---- sound -------------------------------------------------------------------
+// Initialise once; output 44100 Hz stereo through SDL2, falling back to a
+// silent output whose position still advances. Returns 1 when ready.
+int soundInit(int mixRate);
+struct SoundStream;
+struct SoundModule;
+typedef void (*SoundZxxCallback)(SoundModule* module, unsigned char parameter);
+
+SoundStream* soundStreamOpen(const char* path);          // null on failure
+int soundStreamPlay(SoundStream* stream, uint32_t startMs); // 1 started
+int soundStreamClose(SoundStream* stream);               // 1 released
+SoundModule* soundModuleLoad(const char* path);          // null on failure
+int soundModuleSetZxxCallback(SoundModule* module, SoundZxxCallback callback);
+int soundModulePlay(SoundModule* module, uint32_t startMs);
+int soundModuleFree(SoundModule* module);
+int soundModuleTime(SoundModule* module);      // play time in ms
+int soundModuleOrder(SoundModule* module);
+int soundModulePattern(SoundModule* module);
+int soundModuleRow(SoundModule* module);

@@ -1,0 +1,42 @@
+// Post-processing: the pool of off-screen post buffers, the generated Gaussian
+// blur shaders, the blur and combine passes and the final grading pass.
+#pragma once
+
+struct RenderTarget {
+    int width, height;
+    unsigned int format, type;
+    int framebuffer, colorTexture, depthBuffer;   // -1 until created / no depth
+    int savedFramebuffer;
+    int savedViewport[4];
+};
+enum { MaxRenderTargets = 64, PyramidLevels = 4 };
+extern RenderTarget* renderTargets[MaxRenderTargets];
+extern int sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget;
+extern int blurTargetA, blurTargetB;
+extern int levelSource[PyramidLevels], levelBlurred[PyramidLevels], levelTemp[PyramidLevels];
+extern float factorPix, smallDivisor, extraDivisor;
+
+int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);  // 1 complete
+int allocRenderTarget(int width, int height, int withDepth);   // pool index or -1
+void bindRenderTarget(int index);
+void unbindRenderTarget(int index);
+void beginSceneTarget(void);
+void initPostProcessing(void);
+
+// ---- blur shader generator -------------------------------------------------------
+extern int blurHorizontal[PyramidLevels], blurVertical[PyramidLevels];
+extern int combineProgram, downsampleProgram;
+float* gaussianWeights(float k, int* radius);       // 2·radius + 1 floats; caller frees
+int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
+void buildPostShaders(int width, int height);
+
+// ---- passes --------------------------------------------------------------------
+void copyTarget(int dst, int src, int program);
+void combineTargets(int a, int b, int c, int d);
+void blurPass(int src, int dst, int temp, int level);
+void pyramidBlur(int src, int dst, float strength);
+void blurTarget(int src, int dst, float strength, float amount);
+
+// ---- final grading -------------------------------------------------------------
+extern float grainOffset;
+void postProcessFrame(int preset);

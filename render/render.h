@@ -1,0 +1,83 @@
+// Rendering core: column-major 4×4 matrices, the single camera, mesh drawing
+// with its uniform conventions and blend modes, and the 2D overlay quad.
+#pragma once
+#include <stdint.h>
+
+struct Mesh;
+
+// Degrees to radians with the single-precision constant used everywhere.
+#define DEG2RAD(a) ((a) * 3.1416f / 180.0f)
+
+// ---- matrices ----------------------------------------------------------------
+void matIdentity(float* m);
+void matMultiply(float* out, const float* a, const float* b);   // out = a·b, no aliasing
+
+// ---- camera ------------------------------------------------------------------
+struct Camera {
+    float x, y, z;
+    float yaw, pitch, roll;    // radians
+    float fov;                 // horizontal, degrees
+    float near, far;
+    float aspect;              // height / width
+    float projection[16], view[16], rotation[16];
+    int dirty;
+};
+struct CameraKey {
+    float x, y, z;
+    float yaw, pitch, roll;    // degrees
+    float near, far;
+    float fov;
+};
+extern Camera camera;          // the one camera
+extern Camera* activeCamera;   // &camera, null only while drawOverlayQuad draws
+extern Camera tweakCamera;     // the author's camera (keyboard)
+extern int tweakMode;          // -1 never entered, 1 active, 0 left
+extern int windowWidth, windowHeight;
+
+void matPerspective(Camera* cam);
+void updateViewMatrix(void);
+void updateModelMatrix(Mesh* mesh);
+void setCamera(float x, float y, float z, float yaw, float pitch, float roll,
+               float near, float far, float fov);
+void lerpCamera(const CameraKey* from, const CameraKey* to, float t);
+// Sets the camera's aspect from a window size; a zero or non-finite quotient
+// keeps the previous aspect.
+void setCameraAspect(int width, int height);
+
+// ---- mesh drawing --------------------------------------------------------------
+enum UniformKind { Float = 0, Vec2 = 1, Vec3 = 2, Vec4 = 3, AuxFloat = 4, Texture = 5 };
+enum { MaxQueuedUniforms = 16, UniformNameSize = 32 };
+struct UniformEntry {
+    char name[UniformNameSize];
+    int kind;
+    float value;
+    float auxValue;
+    const float* vector;
+};
+extern UniformEntry uniformQueue[MaxQueuedUniforms];
+extern int uniformCount;
+
+// Appends a Float entry. Returns 1, or 0 (logged) when the queue is full or the
+// name does not fit.
+int queueUniform(const char* name, float value);
+// Appends an entry of any kind; same contract as queueUniform.
+int queueUniformEntry(const char* name, int kind, float value, float auxValue, const float* vector);
+
+void bindMeshShader(Mesh* mesh);
+void bindMeshBuffers(Mesh* mesh);
+void blendMeshFrames(Mesh* mesh, float t);
+// placement + bindMeshShader + bindMeshBuffers + glDrawElements of the whole mesh
+void drawMesh(Mesh* mesh);
+
+enum BlendMode { Opaque = 0, Additive = 1, AlphaAdditive = 2, Multiply = 3, AlphaBlend = 4 };
+extern int currentBlendMode;
+void setBlendMode(int mode);
+void drawSkybox(int index);
+
+// ---- overlay quads -------------------------------------------------------------
+extern float overlayAlpha;     // -1: use the colour's alpha
+extern int overlayProgram;
+// Centre and size in viewport fractions, colour 0xRRGGBBAA, up to five textures,
+// program <= 0 selects the default overlay shader.
+void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height,
+                     int textureCount, uint32_t colour, int blendMode, int program);

@@ -1,0 +1,58 @@
+// Timing, sync and music: the demo configuration, the sync-track player that
+// turns the clock into track values every frame, and soundtrack playback.
+#pragma once
+#include <stdint.h>
+
+// ---- configuration -------------------------------------------------------------
+enum { MaxTracks = 16 };
+struct DemoConfig {
+    const char* dataDir;                 // "./data/"
+    void* reserved;
+    const char* musicFile;               // relative to dataDir; null = no music
+    void (*dataHook)(void);
+    const char* trackNames[MaxTracks];   // ends at the first null
+    float bpm;                           // 0 means 120
+    int rowsPerBeat;                     // 0 means 4
+};
+extern DemoConfig builtinConfig;
+extern DemoConfig* demoConfig;
+
+// ---- sync tracks ---------------------------------------------------------------
+enum { TrackScene = 0, TrackPart = 1, TrackVar0 = 2, TrackVar1 = 3, TrackPost1 = 4, TrackPost2 = 5 };
+struct SyncKey { int row; float value; int type; };   // type: 0 step, 1 linear, 2 smooth, 3 ramp
+struct SyncTrack { char* name; SyncKey* keys; int keyCount; };
+struct SyncDevice { char* basePath; SyncTrack** tracks; int trackCount; };
+
+extern SyncDevice* syncDevice;
+extern SyncTrack* syncTracks[MaxTracks];
+extern float syncValues[MaxTracks];
+extern float syncRowRate;              // rows per millisecond
+
+void initSync(void);
+void updateSync(void);
+SyncTrack* getTrack(const char* name);
+int findTrack(SyncDevice* device, const char* name);
+const char* trackPath(const char* base, const char* name);   // null when it does not fit
+// 0 read (keys that were read whole are kept), 1 the file could not be opened.
+int readTrackFile(const char* path, SyncTrack* track);
+int findKey(const SyncTrack* track, int row);
+float trackValue(const SyncTrack* track, double row);
+// The row for a show time, rounded as the player rounds it.
+float rowForTime(float seconds);
+
+// ---- music ---------------------------------------------------------------------
+struct SoundStream;
+struct SoundModule;
+struct ZxxEvent { int parameter, time, order, pattern, row; };
+extern int soundReady;
+extern SoundModule* currentSong;
+extern SoundStream* currentStream;
+
+// Starts the soundtrack at startSeconds into it. 1 started, 0 otherwise (silent).
+int startMusic(const char* path, float startSeconds);
+int stopMusic(void);
+int isStreamFile(const char* path);
+void onZxx(SoundModule* module, unsigned char parameter);
+int pushZxxEvent(const ZxxEvent* event);
+int zxxEventCount(void);
+const ZxxEvent* zxxEventAt(int index);

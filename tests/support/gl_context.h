@@ -1,0 +1,19 @@
+// Test support: a real GL context (Mesa llvmpipe under Xvfb) for GL tests, and
+// helpers to read pixels back and run the built program.
+#pragma once
+#include <string>
+#include <vector>
+
+// Creates (once per process) a hidden compatibility-profile window of the given
+// size with GLEW loaded and makes it current; later calls resize it. Sets
+// mainWindow, windowWidth and windowHeight. Returns 1, or 0 without a display.
+int testGLContext(int width = 64, int height = 64);
+
+// RGBA8 pixels of the bound read framebuffer, bottom row first.
+std::vector<unsigned char> readPixels(int x, int y, int width, int height);
+
+// Runs a shell command, returns its exit status (-1 if it did not exit normally).
+int runCommand(const std::string& command);
+std::string readFile(const std::string& path);
+// A fresh empty directory under the test's working directory.
+std::string makeTempDir(const std::string& name);
