@@ -1,13 +1,15 @@
 // Test support: the shared hidden GL window and small process/file helpers.
 #include "support/gl_context.h"
-#include "app/app.h"
-#include "render/render.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 #include <stdlib.h>
+
+static GLFWwindow* testWindowHandle = nullptr;
+
+GLFWwindow* testWindow(void) { return testWindowHandle; }
 
 int testGLContext(int width, int height)
 {
@@ -23,22 +25,20 @@ int testGLContext(int width, int height)
         glfwMakeContextCurrent(w);
         glewExperimental = GL_TRUE;
         if (glewInit() != GLEW_OK) return 0;
-        mainWindow = w;
+        testWindowHandle = w;
         ready = 1;
     }
     int fw = 0, fh = 0;
-    glfwGetFramebufferSize(mainWindow, &fw, &fh);
+    glfwGetFramebufferSize(testWindowHandle, &fw, &fh);
     if (fw != width || fh != height) {
-        glfwSetWindowSize(mainWindow, width, height);
+        glfwSetWindowSize(testWindowHandle, width, height);
         for (int i = 0; i < 50; i++) {
             glfwPollEvents();
-            glfwGetFramebufferSize(mainWindow, &fw, &fh);
+            glfwGetFramebufferSize(testWindowHandle, &fw, &fh);
             if (fw == width && fh == height) break;
             glfwWaitEventsTimeout(0.01);
         }
     }
-    windowWidth = width;
-    windowHeight = height;
     glViewport(0, 0, width, height);
     return 1;
 }
