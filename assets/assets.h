@@ -2,6 +2,7 @@
 // mesh processing, textures (JPEG, TGA) and shader programs. Every file read
 // here is untrusted: readers validate before use, log, and return a failure.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 // ---- meshes ------------------------------------------------------------------
