@@ -22,6 +22,9 @@ void bindRenderTarget(int index);
 void unbindRenderTarget(int index);
 void beginSceneTarget(void);
 void initPostProcessing(void);
+// Size of pyramid level L for a W x H window: W/4 x H/4 halved L times with
+// integer division, never below one pixel (tiny windows keep valid shaders).
+void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* levelHeight);
 
 // ---- blur shader generator -------------------------------------------------------
 extern int blurHorizontal[PyramidLevels], blurVertical[PyramidLevels];
@@ -29,6 +32,10 @@ extern int combineProgram, downsampleProgram;
 float* gaussianWeights(float k, int* radius);       // 2·radius + 1 floats; caller frees
 int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
 void buildPostShaders(int width, int height);
+// The generated fragment text of one blur direction (malloc'd; null on failure).
+char* blurShaderText(const float* weights, int radius, int vertical, int width, int height);
+// Puts PosAttribute at location 0 and TexAttribute at 1 and relinks; returns program.
+int bindPostAttributes(int program);
 
 // ---- passes --------------------------------------------------------------------
 void copyTarget(int dst, int src, int program);

@@ -1,0 +1,65 @@
+// The timeline: every frame the "scene" track picks one scene routine, the
+// letterbox bars are drawn on top, and the show ends by one of two rules.
+#include "show/show.h"
+#include "app/app.h"
+#include "render/render.h"
+#include "sync/sync.h"
+
+int prevScene = -1;
+
+// Truncation toward zero; values beyond +-1e6 (or NaN) give 0 instead of an
+// undefined conversion.
+static int truncToInt(float value)
+{
+    if (!(value > -1.0e6f && value < 1.0e6f)) return 0;
+    return (int)value;
+}
+
+static void runScene1(float, float part, float var0, float var1) { (void)part; (void)var1; drawScene1(var0); }
+static void runScene2(float time, float, float var0, float var1) { drawScenes2And3(0, time, var0, var1); }
+static void runScene3(float time, float, float var0, float var1) { drawScenes2And3(1, time, var0, var1); }
+static void runScene4(float, float, float var0, float) { drawScene4(var0); }
+static void runScene5(float time, float part, float var0, float var1) { drawScene5(time, truncToInt(part), var0, var1); }
+static void runScene6(float, float part, float var0, float var1) { drawScene6(part, var0, var1); }
+static void runScene7(float time, float part, float var0, float) { drawScene7(time, part, var0); }
+static void runScene8(float, float, float var0, float var1) { drawScene8(var0, var1); }
+static void runScene9(float, float part, float var0, float var1) { drawScene9(part, var0, var1); }
+
+// Scene number n runs sceneTable[n - 1]; arguments are (time, part, var0, var1).
+typedef void (*SceneRoutine)(float time, float part, float var0, float var1);
+static const SceneRoutine sceneTable[9] = {
+    runScene1, runScene2, runScene3, runScene4, runScene5,
+    runScene6, runScene7, runScene8, runScene9,
+};
+
+// Returns 1 when the show is over: the scene number went from 9 straight to 1
+// (nothing is drawn then), or it is -1 while "part" is exactly -1.0.
+int dispatchScene(void)
+{
+    float time = frameTime;
+    int scene = truncToInt(syncValues[TrackScene]);
+    float part = syncValues[TrackPart];
+    if (prevScene == 9 && scene == 1) return 1;
+    int ended = 0;
+    if (scene >= 1 && scene <= 9)
+        sceneTable[scene - 1](time, part, syncValues[TrackVar0], syncValues[TrackVar1]);
+    else if (scene == -1)
+        ended = part == -1.0f;
+    drawLetterbox();
+    prevScene = scene;
+    return ended;
+}
+
+// Two black bars that keep the picture at 16:9 in a window taller than that;
+// a window wider than 16:9 gets none.
+void drawLetterbox(void)
+{
+    float a = 1.0f / camera.aspect;
+    float b = a * 0.5625f;
+    float c = 1.0f - b;
+    if (!(c >= 0.0f)) return;
+    const int noTexture[1] = {-1};
+    float h = c * 0.5f;
+    drawOverlayQuad(noTexture, 0.5f, c * 0.25f, 1.0f, h, 1, 0x000000FFu, Opaque, -1);
+    drawOverlayQuad(noTexture, 0.5f, 1.0f - c * 0.25f, 1.0f, h, 1, 0x000000FFu, Opaque, -1);
+}
