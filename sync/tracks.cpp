@@ -1,0 +1,203 @@
+// The sync player: one device holding the tracks named by the configuration,
+// track files read once at start-up, and the per-frame evaluation of every
+// track at the row of the current show time into syncValues.
+#include "sync/sync.h"
+#include "app/app.h"
+#include "assets/assets.h"
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+SyncDevice* syncDevice = nullptr;
+SyncTrack* syncTracks[MaxTracks];
+float syncValues[MaxTracks];
+float syncRowRate = 0.0f;
+
+enum { TrackPathSize = 260, SyncBaseSize = 64, KeyFileSize = 9 };
+
+static char* copyText(const char* text)
+{
+    size_t n = strlen(text) + 1;
+    char* copy = (char*)malloc(n);
+    if (copy) memcpy(copy, text, n);
+    return copy;
+}
+
+// Returns the device, or null when it could not be made ("Rocket failed!" logged).
+static SyncDevice* createDevice(void)
+{
+    char base[SyncBaseSize] = "sync";
+    if (!dataPath(base, sizeof base)) {
+        logMessage("Rocket failed!\n");
+        return nullptr;
+    }
+    SyncDevice* device = (SyncDevice*)calloc(1, sizeof(SyncDevice));
+    if (device) device->basePath = copyText(base);
+    if (!device || !device->basePath) {
+        free(device);
+        logMessage("Rocket failed!\n");
+        return nullptr;
+    }
+    return device;
+}
+
+void initSync(void)
+{
+    syncDevice = createDevice();
+    for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
+        syncTracks[i] = getTrack(demoConfig->trackNames[i]);
+    if (demoConfig->rowsPerBeat == 0) demoConfig->rowsPerBeat = 4;
+    if (demoConfig->bpm == 0.0f) demoConfig->bpm = 120.0f;
+    long double rate = (long double)demoConfig->rowsPerBeat * demoConfig->bpm / 60 / 1000;
+    syncRowRate = (float)rate;
+}
+
+float rowForTime(float seconds)
+{
+    long double row = (long double)seconds * syncRowRate * 1000;
+    return (float)row;
+}
+
+void updateSync(void)
+{
+    float row = rowForTime(frameTime);
+    for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
+        syncValues[i] = trackValue(syncTracks[i], (double)row);
+}
+
+int findTrack(SyncDevice* device, const char* name)
+{
+    if (!device || !name) return -1;
+    for (int i = 0; i < device->trackCount; i++)
+        if (strcmp(device->tracks[i]->name, name) == 0) return i;
+    return -1;
+}
+
+// Returns the track, or null when there is no device or memory ran out (logged).
+SyncTrack* getTrack(const char* name)
+{
+    if (!syncDevice || !name) return nullptr;
+    int index = findTrack(syncDevice, name);
+    if (index >= 0) return syncDevice->tracks[index];
+    SyncTrack* track = (SyncTrack*)calloc(1, sizeof(SyncTrack));
+    SyncTrack** grown = (SyncTrack**)realloc(syncDevice->tracks,
+        sizeof(SyncTrack*) * (size_t)(syncDevice->trackCount + 1));
+    if (grown) syncDevice->tracks = grown;
+    if (track) track->name = copyText(name);
+    if (!track || !track->name || !grown) {
+        if (track) free(track->name);
+        free(track);
+        logMessage("sync: out of memory for track <%s>\n", name);
+        return nullptr;
+    }
+    syncDevice->tracks[syncDevice->trackCount++] = track;
+    const char* path = trackPath(syncDevice->basePath, name);
+    if (path) readTrackFile(path, track);   // no file: the track stays empty
+    return track;
+}
+
+// One static buffer reused by every call; null (logged) when the name does not fit.
+const char* trackPath(const char* base, const char* name)
+{
+    static char path[TrackPathSize];
+    if (!base || !name) return nullptr;
+    int n = snprintf(path, sizeof path, "%s_%s.track", base, name);
+    if (n < 0 || n >= (int)sizeof path) {
+        path[0] = 0;
+        logMessage("sync: track path for <%s> is too long\n", name);
+        return nullptr;
+    }
+    return path;
+}
+
+static int32_t readInt32(const unsigned char* p)
+{
+    uint32_t v = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    int32_t out;
+    memcpy(&out, &v, 4);
+    return out;
+}
+
+// Keys the file really holds: its size bounds the count before anything is
+// allocated, so a damaged count never allocates or reads past the data.
+static long keysInFile(FILE* file, int32_t count)
+{
+    if (count <= 0) return 0;
+    if (fseek(file, 0, SEEK_END) != 0) return 0;
+    long size = ftell(file);
+    if (size < 4 || fseek(file, 4, SEEK_SET) != 0) return 0;
+    long whole = (size - 4) / KeyFileSize;
+    return whole < count ? whole : count;
+}
+
+// 0 read (a damaged file keeps the keys read whole, logged), 1 not opened.
+int readTrackFile(const char* path, SyncTrack* track)
+{
+    if (!path || !track) return 1;
+    FILE* file = fopen(path, "rb");
+    if (!file) return 1;
+    free(track->keys);
+    track->keys = nullptr;
+    track->keyCount = 0;
+    unsigned char head[4];
+    int32_t count = 0;
+    if (fread(head, 1, 4, file) == 4) count = readInt32(head);
+    long keep = keysInFile(file, count);
+    if (keep > 0) track->keys = (SyncKey*)malloc(sizeof(SyncKey) * (size_t)keep);
+    if (keep > 0 && !track->keys) keep = 0;
+    long got = 0;
+    unsigned char raw[KeyFileSize];
+    while (got < keep && fread(raw, 1, KeyFileSize, file) == KeyFileSize) {
+        SyncKey* key = &track->keys[got++];
+        key->row = readInt32(raw);
+        int32_t bits = readInt32(raw + 4);
+        memcpy(&key->value, &bits, 4);
+        key->type = (signed char)raw[8];
+    }
+    track->keyCount = (int)got;
+    if (got != count && count > 0)
+        logMessage("sync: <%s> is damaged, %ld of %d keys kept\n", path, got, (int)count);
+    fclose(file);
+    return 0;
+}
+
+int findKey(const SyncTrack* track, int row)
+{
+    if (!track) return -1;
+    int lo = 0, hi = track->keyCount;
+    if (hi <= 0) return -1;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (track->keys[mid].row < row) lo = mid + 1;
+        else if (track->keys[mid].row > row) hi = mid;
+        else return mid;
+    }
+    return -lo - 1;
+}
+
+// Extended precision throughout; the result is rounded to float once.
+float trackValue(const SyncTrack* track, double row)
+{
+    if (!track || track->keyCount <= 0 || !track->keys) return 0.0f;
+    const SyncKey* last = &track->keys[track->keyCount - 1];
+    if (!(row >= (double)INT32_MIN)) return track->keys[0].value;   // also NaN
+    if (row >= (double)INT32_MAX) return last->value;
+    int irow = (int)floor(row);
+    int i = findKey(track, irow);
+    if (i < 0) i = -i - 2;
+    if (i < 0) return track->keys[0].value;
+    if (i > track->keyCount - 2) return last->value;
+    const SyncKey* k0 = &track->keys[i];
+    const SyncKey* k1 = &track->keys[i + 1];
+    long double t = ((long double)row - k0->row) / ((long double)k1->row - k0->row);
+    long double a = k0->value, d = (long double)k1->value - k0->value;
+    switch (k0->type) {
+    case 0: return k0->value;
+    case 1: return (float)(a + d * t);
+    case 2: return (float)(a + d * t * t * (3 - 2 * t));
+    case 3: return (float)(a + d * (long double)pow((double)t, 2.0));
+    default: return 0.0f;
+    }
+}
