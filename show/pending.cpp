@@ -2,9 +2,6 @@
 // routine replaces its entry here (delete the entry when adding the scene file).
 #include "show/show.h"
 
-void drawScene1(float) {}                               // not built yet
-void drawScenes2And3(int, float, float, float) {}       // not built yet
-void drawScene4(float) {}                               // not built yet
 void drawScene5(float, int, float, float) {}            // not built yet
 void drawScene6(float, float, float) {}                 // not built yet
 void drawScene7(float, float, float) {}                 // not built yet

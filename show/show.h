@@ -1,6 +1,7 @@
 // The show: the timeline that picks a scene routine by the "scene" track every
 // frame, the letterbox, and the nine scene routines.
 #pragma once
+#include <stdint.h>
 
 extern int prevScene;
 extern const unsigned short randomTable[600];
@@ -16,3 +17,43 @@ void drawScene6(float part, float var0, float var1);
 void drawScene7(float time, float part, float var0);
 void drawScene8(float var0, float var1);
 void drawScene9(float part, float var0, float var1);
+
+// ---- scene helpers -----------------------------------------------------------
+// Small steps the scene routines share; declared here so tests can check them.
+struct Mesh;
+struct CameraKey;
+
+// Writes a mesh's position and its angles (given in degrees, stored in
+// radians) and raises its dirty flag so the next draw rebuilds its matrices.
+void placeMesh(Mesh* mesh, float x, float y, float z, float yaw, float pitch, float roll);
+// bindMeshShader, bindMeshBuffers and one indexed draw of all its triangles.
+void drawSceneMesh(Mesh* mesh);
+// Splits a camera driver into key n (0 .. keyCount-2) and factor f (0 .. 1).
+// A driver below the first key or past the last clamps to the first or last
+// segment; NaN counts as 0. keyCount must be at least 2.
+void cameraSegment(float driver, int keyCount, int* n, float* f);
+// lerpCamera between the two keys of the driver's segment.
+void driveCamera(const CameraKey* keys, int keyCount, float driver);
+// trunc(value * 255) clamped to one byte, so a track value outside 0..1 never
+// spills into a neighbouring channel.
+uint32_t trackByte(float value);
+// The same byte in all four channels: a grey fade for the Multiply blend.
+uint32_t fadeColour(float value);
+// White with alpha trunc(255 * clamp(16 * post1, 0, 1)): how much of the
+// bokeh blur replaces the scene.
+uint32_t blurMixColour(float post1);
+// The bokeh "scale" uniform: post1, doubled (× 4 / factorPix) on windows wider
+// than 1024 pixels.
+float bokehScale(float post1, int width, float pixDivisor);
+// The bokeh pass shared by scenes 1 to 3: the scene buffer (unbound) is blurred
+// into the half buffer, then the scene buffer is begun again and the blur mixed
+// over it by post1.
+void bokehBlurAndMix(void);
+
+// Scenes 2-4 lay out their hundred instances from randomTable.
+// Bottle i of scenes 2 and 3 at rise B (0 on the ground, 1 fully risen).
+void placeBottle(Mesh* mesh, int i, float rise);
+// Spread of the bill cloud for scrub s; only meaningful for s >= 0.1.
+float billSpread(float s);
+// Bill i of scene 4 at spread m: placement and texture slot 0.
+void placeBill(Mesh* mesh, int i, float spread);

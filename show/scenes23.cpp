@@ -1,0 +1,103 @@
+// Scenes 2 and 3, the bottles and the fire: the copper still at night with its
+// fire, a hundred bottles that lie on the ground (scene 2) or rise and tumble
+// under var1 (scene 3), then colour correction, distortion and bokeh passes.
+#include "show/show.h"
+#include "render/render.h"
+#include "post/post.h"
+#include "assets/assets.h"
+#include "sync/sync.h"
+#include <stdlib.h>
+
+static const CameraKey stillKeys[5] = {
+    {-742.0f, 156.0f, -520.0f, -74.0f, -6.0f, 0.0f, 10.0f, 15000.0f, 53.0f},
+    {-364.0f, 213.0f, 43.0f, -103.0f, -15.0f, 0.0f, 10.0f, 15000.0f, 53.0f},
+    {-353.0f, 109.0f, -671.0f, -60.0f, -18.0f, 0.0f, 10.0f, 15000.0f, 53.0f},
+    {-330.0f, 160.0f, -672.0f, -46.0f, 5.0f, 0.0f, 10.0f, 15000.0f, 53.0f},
+    {-1468.07f, 250.568f, -401.837f, -79.983f, 21.9915f, 0.0f, 10.0f, 15000.0f, 75.0f},
+};
+
+void placeBottle(Mesh* mesh, int i, float rise)
+{
+    int k = 3 * i;
+    float X = (float)((randomTable[k] % 1024) * 2 - 1024);
+    float Y = (float)((randomTable[k + 1] % 1024) + 238);
+    float Z = (float)((randomTable[k + 2] % 1024) * 2 - 1024);
+    placeMesh(mesh, X, Y * rise - 100.0f, Z,
+              Z + 100.0f * rise, (X + 200.0f) * rise, (Y + 400.0f) * rise);
+}
+
+// The fire is one shell drawn twice, the second a little larger and fainter;
+// it glows over everything without writing depth.
+static void drawFireShell(void)
+{
+    int previous = currentBlendMode;
+    setBlendMode(AlphaAdditive);
+    drawSceneMesh(&fireMesh);
+    setBlendMode(previous);
+}
+
+static void drawFire(float time)
+{
+    placeMesh(&fireMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    queueUniform("iGlobalTime", time);
+    queueUniform("factorTex", extraDivisor);
+    queueUniform("factorBlend", 0.0f);
+    queueUniform("scale", 1.0f);
+    queueUniform("alphafactor", 0.6f);
+    drawFireShell();
+    // The program keeps iGlobalTime, factorTex and factorBlend from above.
+    queueUniform("scale", 1.05f);
+    queueUniform("alphafactor", 0.4f);
+    drawFireShell();
+}
+
+// Colour correction and the post2 distortion, each through fullTarget and back.
+static void gradeAndDistort(void)
+{
+    queueUniform("gamma", 1.0f);
+    queueUniform("con", 0.8f);
+    queueUniform("lum", 0.0f);
+    copyTarget(fullTarget, sceneTarget, progColorCorrect);
+    copyTarget(sceneTarget, fullTarget, 0);
+
+    int sceneTexture = renderTargets[sceneTarget]->colorTexture;
+    int fullTexture = renderTargets[fullTarget]->colorTexture;
+    bindRenderTarget(fullTarget);
+    queueUniform("time", syncValues[TrackPost2]);
+    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, progDrunk);
+    unbindRenderTarget(fullTarget);
+
+    bindRenderTarget(sceneTarget);
+    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, -1);
+    unbindRenderTarget(sceneTarget);
+}
+
+void drawScenes2And3(int mode, float time, float var0, float var1)
+{
+    beginSceneTarget();
+    driveCamera(stillKeys, 5, var0);
+    drawSkybox(1);
+
+    placeMesh(&stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawSceneMesh(&stillMesh);
+
+    int seed = rand();
+    float rise = 0.0f;
+    if (mode != 0) {
+        rise = var1;
+        if (!(rise > 0.0f)) rise = 0.0f;
+        if (rise > 1.0f) rise = 1.0f;
+    }
+    for (int i = 0; i < 100; i++) {
+        placeBottle(&bottlesMesh, i, rise);
+        drawSceneMesh(&bottlesMesh);
+    }
+    srand((unsigned)seed);
+
+    drawFire(time);
+    unbindRenderTarget(sceneTarget);
+
+    gradeAndDistort();
+    bokehBlurAndMix();
+    postProcessFrame(4);
+}
