@@ -1,0 +1,61 @@
+// The final grading pass: leaves the scene buffer, keeps a blurred small copy
+// of it, and draws the graded frame (preset, film grain, flare, camera motion)
+// into the framebuffer that was bound before the scene began.
+#include "post/post.h"
+#include "app/app.h"
+#include "assets/assets.h"
+#include "render/render.h"
+#include "sync/sync.h"
+#include <stdlib.h>
+
+float grainOffset = 0.0f;
+
+enum { GradingPresets = 5 };
+struct GradingPreset {
+    float luminosity[4], contrast[4], gamma[4];
+};
+static const GradingPreset gradingPresets[GradingPresets] = {
+    {{0.0f, 0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f, 1.0f}},
+    {{0.0f, 0.05f, 0.07f, 0.0f}, {1.2f, 1.4f, 0.75f, 1.0f}, {1.0f, 1.2f, 1.0f, 1.0f}},
+    {{0.03f, 0.01f, 0.025f, 0.0f}, {1.2f, 1.0f, 0.5f, 1.0f}, {0.8f, 0.9f, 1.0f, 1.0f}},
+    {{0.05f, -0.2f, 0.13f, 0.0f}, {0.95f, 1.2f, 1.0f, 1.0f}, {0.9f, 0.9f, 1.2f, 1.0f}},
+    {{0.05f, -0.1f, 0.1f, 0.0f}, {0.95f, 1.1f, 1.02f, 1.0f}, {0.8f, 0.7f, 1.05f, 1.0f}},
+};
+
+static int colorTextureOf(int index)
+{
+    if (index < 0 || index >= MaxRenderTargets || !renderTargets[index]) return -1;
+    return renderTargets[index]->colorTexture;
+}
+
+// The flare is dimmed in scene 7 (its bright speed lines would flood it).
+static float flareAmount(float sceneValue)
+{
+    int scene = sceneValue > -1.0e6f && sceneValue < 1.0e6f ? (int)sceneValue : 0;
+    return scene == 7 ? 0.25f : 1.0f;
+}
+
+// Ends a scene frame: sceneTarget must be bound by beginSceneTarget. A preset
+// outside 0..4 is graded with the neutral preset 0.
+void postProcessFrame(int preset)
+{
+    if (preset < 0 || preset >= GradingPresets) preset = 0;
+    const GradingPreset* grade = &gradingPresets[preset];
+    float camView[2] = {
+        camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
+        camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
+    };
+    unbindRenderTarget(sceneTarget);
+    blurTarget(sceneTarget, smallTarget, 1.0f, 3.0f);
+    if (framePresented) grainOffset = (float)(rand() & 255) * 0.00390625f;
+
+    queueUniform("offset", grainOffset);
+    queueUniform("flareAmt", flareAmount(syncValues[TrackScene]));
+    queueUniformEntry("luminosity", Vec4, 0.0f, 0.0f, grade->luminosity);
+    queueUniformEntry("contrast", Vec4, 0.0f, 0.0f, grade->contrast);
+    queueUniformEntry("gamma", Vec4, 0.0f, 0.0f, grade->gamma);
+    queueUniformEntry("camView", Vec2, 0.0f, 0.0f, camView);
+    const int textures[5] = {colorTextureOf(sceneTarget), texGrain, texLeak, texDirt,
+                             colorTextureOf(smallTarget)};
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, progLomofi);
+}

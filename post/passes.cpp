@@ -1,0 +1,110 @@
+// Full-screen passes between post buffers: shader copies, the four-texture
+// combine, one separable blur level, the four-level pyramid blur and the
+// public blurTarget, which chains pyramid blurs and fades by the fraction.
+#include "post/post.h"
+#include "render/render.h"
+#include <GL/glew.h>
+#include <math.h>
+
+// Colour texture of a pool entry, or -1 when the index holds no buffer.
+static int colorTextureOf(int index)
+{
+    if (index < 0 || index >= MaxRenderTargets || !renderTargets[index]) return -1;
+    return renderTargets[index]->colorTexture;
+}
+
+// One quad over the bound viewport with one texture, opaque white.
+static void drawFullQuad(int texture, int blendMode, int program)
+{
+    const int textures[1] = {texture};
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, blendMode, program);
+}
+
+// Draws src into dst through program (0: the plain overlay copy).
+void copyTarget(int dst, int src, int program)
+{
+    bindRenderTarget(dst);
+    glActiveTexture(GL_TEXTURE0);
+    drawFullQuad(colorTextureOf(src), Opaque, program);
+    unbindRenderTarget(dst);
+}
+
+// Weighted sum of four buffers into the bound framebuffer; the caller queues
+// "coeff" first.
+void combineTargets(int a, int b, int c, int d)
+{
+    const int textures[4] = {colorTextureOf(a), colorTextureOf(b), colorTextureOf(c), colorTextureOf(d)};
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 4, 0xFFFFFFFFu, Opaque, combineProgram);
+}
+
+// Horizontal pass src -> temp, vertical pass temp -> dst, with the kernel of level.
+void blurPass(int src, int dst, int temp, int level)
+{
+    if (level < 0 || level >= PyramidLevels) return;
+    bindRenderTarget(temp);
+    drawFullQuad(colorTextureOf(src), Opaque, blurHorizontal[level]);
+    unbindRenderTarget(temp);
+    bindRenderTarget(dst);
+    drawFullQuad(colorTextureOf(temp), Opaque, blurVertical[level]);
+    unbindRenderTarget(dst);
+}
+
+// Downsamples src into the pyramid, blurs each level and sums the levels into
+// dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
+void pyramidBlur(int src, int dst, float strength)
+{
+    bindRenderTarget(levelSource[0]);
+    drawFullQuad(colorTextureOf(src), Opaque, downsampleProgram);
+    unbindRenderTarget(levelSource[0]);
+    blurPass(levelSource[0], levelBlurred[0], levelTemp[0], 0);
+    for (int level = 1; level < PyramidLevels; level++) {
+        bindRenderTarget(levelSource[level]);
+        drawFullQuad(colorTextureOf(levelSource[level - 1]), Opaque, 0);
+        unbindRenderTarget(levelSource[level]);
+        blurPass(levelSource[level], levelBlurred[level], levelTemp[level], level);
+    }
+    float coeff[4] = {strength * 0.5f, strength * 0.3f, strength * 0.23f, strength * 0.18f};
+    queueUniformEntry("coeff", Vec4, 0.0f, 0.0f, coeff);
+    bindRenderTarget(dst);
+    combineTargets(levelBlurred[0], levelBlurred[1], levelBlurred[2], levelBlurred[3]);
+    unbindRenderTarget(dst);
+}
+
+// Number of chained pyramid passes for an amount above 0 (ranges closed at
+// the top, at most five).
+static int passesFor(float amount)
+{
+    if (amount <= 1.0f) return 1;
+    if (amount <= 2.0f) return 2;
+    if (amount <= 3.0f) return 3;
+    if (amount <= 4.0f) return 4;
+    return 5;
+}
+
+// Blurs src into dst by amount pyramid passes, fading between the last two
+// results by amount's fractional part. amount <= 0 (or NaN) copies src.
+void blurTarget(int src, int dst, float strength, float amount)
+{
+    if (!(amount > 0.0f)) {
+        bindRenderTarget(dst);
+        drawFullQuad(colorTextureOf(src), Opaque, 0);
+        unbindRenderTarget(dst);
+        return;
+    }
+    // The chain alternates A and B so that the last pass always lands in A
+    // and the one before it in B.
+    int passes = passesFor(amount);
+    int from = src;
+    for (int pass = passes; pass >= 1; pass--) {
+        int to = (pass - 1) % 2 == 0 ? blurTargetA : blurTargetB;
+        pyramidBlur(from, to, strength);
+        from = to;
+    }
+    bindRenderTarget(dst);
+    drawFullQuad(colorTextureOf(amount > 1.0f ? blurTargetB : src), Opaque, 0);
+    float fraction = isfinite(amount) ? fmodf(amount, 1.0f) : 0.0f;
+    overlayAlpha = fraction;
+    drawFullQuad(colorTextureOf(blurTargetA), AlphaBlend, 0);
+    overlayAlpha = -1.0f;
+    unbindRenderTarget(dst);
+}
