@@ -1,0 +1,117 @@
+// The keyboard: the GLFW key callback and the tweak-camera mode, in which an
+// author flies the live camera by hand while the show goes on. Escape is not
+// handled here (pollFrame closes the window on it).
+#include "app/app.h"
+#include "render/render.h"
+#include <GLFW/glfw3.h>
+#include <math.h>
+
+static const char controlsMessage[] =
+    "Entering tweak cam mode. Controls:\n\tQWEASD = move\n\tUIOJKL = turn\n"
+    "\tCTRL\\SHIFT = speed\n\tENTER = record\n\tTAB = toggle tweak mode\n";
+
+// What a tweak key does to the live camera.
+enum KeyAction { MoveRight, MoveUp, MoveForward, TurnPitch, TurnYaw, TurnRoll, ScaleFar, ScaleNear };
+struct TweakKey {
+    int key;
+    int action;
+    float sign;       // +1 or -1 along the axis
+};
+static const TweakKey tweakKeys[] = {
+    {GLFW_KEY_D, MoveRight, 1.0f},   {GLFW_KEY_A, MoveRight, -1.0f},
+    {GLFW_KEY_E, MoveUp, 1.0f},      {GLFW_KEY_Q, MoveUp, -1.0f},
+    {GLFW_KEY_W, MoveForward, 1.0f}, {GLFW_KEY_S, MoveForward, -1.0f},
+    {GLFW_KEY_I, TurnPitch, 1.0f},   {GLFW_KEY_K, TurnPitch, -1.0f},
+    {GLFW_KEY_J, TurnYaw, 1.0f},     {GLFW_KEY_L, TurnYaw, -1.0f},
+    {GLFW_KEY_O, TurnRoll, 1.0f},    {GLFW_KEY_U, TurnRoll, -1.0f},
+    {GLFW_KEY_EQUAL, ScaleFar, 1.0f},
+    {GLFW_KEY_MINUS, ScaleNear, 1.0f},
+};
+
+// Camera rotation R = Rz(roll)·Rx(−pitch)·Ry(−yaw), the product the view uses;
+// its columns 0, 1, 2 are the camera's right, up and forward directions.
+static void cameraRotation(const Camera* cam, float* r)
+{
+    float rx[16], ry[16], rz[16], rxy[16];
+    float c = (float)cos((double)-cam->pitch), s = (float)sin((double)-cam->pitch);
+    matIdentity(rx);
+    rx[5] = c; rx[6] = s; rx[9] = -s; rx[10] = c;
+    c = (float)cos((double)-cam->yaw);
+    s = (float)sin((double)-cam->yaw);
+    matIdentity(ry);
+    ry[0] = c; ry[2] = -s; ry[8] = s; ry[10] = c;
+    c = (float)cos((double)cam->roll);
+    s = (float)sin((double)cam->roll);
+    matIdentity(rz);
+    rz[0] = c; rz[1] = s; rz[4] = -s; rz[5] = c;
+    matMultiply(rxy, rx, ry);
+    matMultiply(r, rz, rxy);
+}
+
+static void moveAlong(Camera* cam, const float* axis, float amount)
+{
+    cam->x += amount * axis[0];
+    cam->y += amount * axis[1];
+    cam->z += amount * axis[2];
+}
+
+// Applies one table key with step size step; shift picks the shrinking clip factor.
+static void applyTweakKey(Camera* cam, const TweakKey* entry, float step, int shift)
+{
+    float r[16];
+    cameraRotation(cam, r);
+    float amount = entry->sign * step;
+    switch (entry->action) {
+    case MoveRight: moveAlong(cam, r + 0, amount); break;
+    case MoveUp: moveAlong(cam, r + 4, amount); break;
+    case MoveForward: moveAlong(cam, r + 8, amount); break;
+    case TurnPitch: cam->pitch += amount * 0.1f; break;
+    case TurnYaw: cam->yaw += amount * 0.1f; break;
+    case TurnRoll: cam->roll += amount * 0.1f; break;
+    case ScaleFar: cam->far = shift ? cam->far / 1.5f : cam->far * 1.5f; break;
+    case ScaleNear: cam->near = shift ? cam->near / 1.5f : cam->near * 1.5f; break;
+    }
+}
+
+// TAB toggles the mode; Alt+TAB is the desktop's window switch and is left alone.
+static void toggleTweakMode(int mods)
+{
+    if (mods & GLFW_MOD_ALT) return;
+    if (tweakMode == -1) {
+        logMessage("%s", controlsMessage);
+        tweakCamera = camera;
+        tweakMode = 1;
+    } else if (tweakMode == 0) {
+        logMessage("%s", controlsMessage);
+        camera = tweakCamera;
+        tweakMode = 1;
+    } else {
+        camera = tweakCamera;
+        tweakMode = 0;
+        logMessage("Exiting tweak cam mode.\n");
+    }
+    camera.dirty = 1;
+}
+
+// GLFW key callback: presses and repeats act, releases are ignored. Any
+// movement, turn or clip key enters tweak mode at once, silently.
+void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    (void)window;
+    (void)scancode;
+    if (action == GLFW_RELEASE) return;
+    if (key == GLFW_KEY_TAB) {
+        toggleTweakMode(mods);
+        return;
+    }
+    float step = (mods & GLFW_MOD_SHIFT) ? 0.1f : 1.0f;
+    if (mods & GLFW_MOD_CONTROL) step *= 10.0f;
+    for (const TweakKey& entry : tweakKeys) {
+        if (entry.key != key) continue;
+        applyTweakKey(&camera, &entry, step, mods & GLFW_MOD_SHIFT);
+        tweakCamera = camera;
+        tweakMode = 1;
+        camera.dirty = 1;
+        return;
+    }
+}
