@@ -191,13 +191,15 @@ void blendMeshFrames(Mesh* mesh, float t) {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-// Draws only what has its buffers: an unloaded (zero-filled) mesh binds its
-// shader, which empties the uniform queue, and draws nothing.
+// Draws only what has its buffers and a program: an unloaded (zero-filled)
+// mesh, or one whose shader failed, binds its shader, which empties the
+// uniform queue, and draws nothing.
 void drawMesh(Mesh* mesh) {
     if (!mesh) return;
     bindMeshShader(mesh);
     bindMeshBuffers(mesh);
     if (!mesh->vertexBuffer || !mesh->indexBuffer || mesh->triangleCount == 0) return;
+    if (mesh->program <= 0) return;
     glDrawElements(GL_TRIANGLES, (GLsizei)(3 * mesh->triangleCount), GL_UNSIGNED_SHORT, nullptr);
 }
 
