@@ -3,6 +3,7 @@
 // previous framebuffer and viewport, and the start-up set sized from the window.
 #include "post/post.h"
 #include "app/app.h"
+#include "assets/assets.h"
 #include "render/render.h"
 #include <GL/glew.h>
 #include <stdlib.h>
@@ -143,7 +144,9 @@ void beginSceneTarget(void)
     glClear(GL_DEPTH_BUFFER_BIT);
 }
 
-// The 19 start-up buffers from the window size, then the post shaders. Runs once.
+// The 19 start-up buffers from the window size, then the post shaders. Runs
+// once, after the resource table has loaded: the table's post programs get
+// PosAttribute/TexAttribute bound to the overlay quad's locations here.
 void initPostProcessing(void)
 {
     int w = windowWidth, h = windowHeight;
@@ -165,4 +168,6 @@ void initPostProcessing(void)
         levelBlurred[level] = allocRenderTarget(lw, lh, 0);
     }
     buildPostShaders(w, h);
+    int* tablePrograms[] = {&progBokeh, &progColorCorrect, &progLomofi, &progDrunk};
+    for (int* program : tablePrograms) bindPostAttributes(*program);
 }

@@ -1,0 +1,16 @@
+// Colour correction of a scene copy: contrast "con" about mid grey, a lift
+// "lum", then "gamma" (above 1 brightens the mid tones).
+precision mediump float;
+uniform sampler2D tex0;
+uniform float gamma;
+uniform float con;
+uniform float lum;
+varying vec2 uv;
+
+void main()
+{
+    vec3 c = texture2D(tex0, uv).rgb;
+    c = (c - 0.5) * con + 0.5 + lum;
+    c = pow(clamp(c, 0.0, 1.0), vec3(1.0 / max(gamma, 0.01)));
+    gl_FragColor = vec4(c, 1.0);
+}
