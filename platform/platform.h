@@ -51,3 +51,9 @@ int soundModuleTime(SoundModule* module);      // play time in ms
 int soundModuleOrder(SoundModule* module);
 int soundModulePattern(SoundModule* module);
 int soundModuleRow(SoundModule* module);
+int soundStreamTime(SoundStream* stream);      // play position in ms
+int soundStreamLength(SoundStream* stream);    // decoded length in ms
+int soundLiveObjects(void);                    // streams and modules not yet released
+// Closes the output so a later soundInit opens it again (tests; the show never
+// closes it).
+void soundShutdown(void);
