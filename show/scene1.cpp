@@ -22,13 +22,6 @@ void placeMesh(Mesh* mesh, float x, float y, float z, float yaw, float pitch, fl
     mesh->dirty = 1;
 }
 
-void drawSceneMesh(Mesh* mesh)
-{
-    bindMeshShader(mesh);
-    bindMeshBuffers(mesh);
-    glDrawElements(GL_TRIANGLES, (GLsizei)(3 * mesh->triangleCount), GL_UNSIGNED_SHORT, (void*)0);
-}
-
 void cameraSegment(float driver, int keyCount, int* n, float* f)
 {
     int last = keyCount - 2;            // first key of the last segment
@@ -121,7 +114,7 @@ static void drawSplash(void)
     glDisable(GL_CULL_FACE);
     int previous = currentBlendMode;
     setBlendMode(Additive);
-    drawSceneMesh(&splashMesh);
+    drawMesh(&splashMesh);
     setBlendMode(previous);
     glEnable(GL_CULL_FACE);
 }
@@ -139,7 +132,7 @@ void drawScene1(float var0)
     drawSkybox(0);
 
     placeMesh(&logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawSceneMesh(&logMesh);
+    drawMesh(&logMesh);
 
     // Scene 8 lends the intact jug another label and program; take them back.
     intact->textures[1] = jug->textures[1];
@@ -147,7 +140,7 @@ void drawScene1(float var0)
     Mesh* shown = (t == 0.0f) ? intact : jug;
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseMesh(jug, t);
-    drawSceneMesh(shown);
+    drawMesh(shown);
 
     placeMesh(&splashMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseMesh(&splashMesh, t);

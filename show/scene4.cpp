@@ -68,7 +68,7 @@ void drawScene4(float var0)
     drawSkybox(0);
 
     placeMesh(&logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawSceneMesh(&logMesh);
+    drawMesh(&logMesh);
 
     // As in scene 1: whatever scene 8 lent the intact jug is taken back.
     intact->textures[1] = jug->textures[1];
@@ -76,7 +76,7 @@ void drawScene4(float var0)
     Mesh* shown = (s == 0.0f) ? intact : jug;
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseJug(jug, s > 1.0f ? 1.0f : s);
-    drawSceneMesh(shown);
+    drawMesh(shown);
 
     int seed = rand();
     // Below 0.1 the spread has no real value: no bill is drawn at all.
@@ -84,7 +84,7 @@ void drawScene4(float var0)
         float m = billSpread(s);
         for (int i = 0; i < 100; i++) {
             placeBill(&billMesh, i, m);
-            drawSceneMesh(&billMesh);
+            drawMesh(&billMesh);
         }
     }
     srand((unsigned)seed);

@@ -32,7 +32,7 @@ static void drawFireShell(void)
 {
     int previous = currentBlendMode;
     setBlendMode(AlphaAdditive);
-    drawSceneMesh(&fireMesh);
+    drawMesh(&fireMesh);
     setBlendMode(previous);
 }
 
@@ -79,7 +79,7 @@ void drawScenes2And3(int mode, float time, float var0, float var1)
     drawSkybox(1);
 
     placeMesh(&stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawSceneMesh(&stillMesh);
+    drawMesh(&stillMesh);
 
     int seed = rand();
     float rise = 0.0f;
@@ -90,7 +90,7 @@ void drawScenes2And3(int mode, float time, float var0, float var1)
     }
     for (int i = 0; i < 100; i++) {
         placeBottle(&bottlesMesh, i, rise);
-        drawSceneMesh(&bottlesMesh);
+        drawMesh(&bottlesMesh);
     }
     srand((unsigned)seed);
 

@@ -26,8 +26,6 @@ struct CameraKey;
 // Writes a mesh's position and its angles (given in degrees, stored in
 // radians) and raises its dirty flag so the next draw rebuilds its matrices.
 void placeMesh(Mesh* mesh, float x, float y, float z, float yaw, float pitch, float roll);
-// bindMeshShader, bindMeshBuffers and one indexed draw of all its triangles.
-void drawSceneMesh(Mesh* mesh);
 // Splits a camera driver into key n (0 .. keyCount-2) and factor f (0 .. 1).
 // A driver below the first key or past the last clamps to the first or last
 // segment; NaN counts as 0. keyCount must be at least 2.
