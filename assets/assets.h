@@ -4,6 +4,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 // ---- meshes ------------------------------------------------------------------
 struct MeshVertex {            // 15 floats, 60 bytes, no gaps
@@ -39,6 +40,11 @@ Mesh* loadMesh(Mesh* mesh, const char* path);
 void freeMesh(Mesh* mesh);
 void computeMeshNormals(Mesh* mesh);
 void initMeshAttributes(Mesh* mesh);
+// Parses the text of a mesh file (size bytes, no terminator needed) without GL:
+// counts, vertices (converted), indices, normals, cleared placement, textures -1,
+// attribute table. Returns 1, or 0 for a rejected file with out untouched; name
+// labels the log line (null logs nothing).
+int parseMeshText(const char* text, size_t size, Mesh* out, const char* name);
 
 // Mesh post-processing and the show's data hook.
 void scaleMesh(Mesh* mesh, float factor);
@@ -62,6 +68,48 @@ struct Image {
 };
 int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name); // 1/0
 int decodeTgaFile(const char* path, Image* out);                                           // 1/0
+int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                     // 1/0
+// Reads a whole file into a new buffer (one zero byte past size; free()).
+// Returns 1, 0 when the file cannot be opened, -1 when reading or memory failed.
+int readWholeFile(const char* path, unsigned char** data, size_t* size);
+
+// ---- TGA reader --------------------------------------------------------------------
+// Raw access to Truevision TGA files; decodeTgaFile builds on it. Problems are
+// reported on stderr as "Libtga:<unit>:<site>: <status text>".
+enum TgaStatus { TgaSuccess, TgaError, TgaOutOfMemory, TgaOpenFailed, TgaSeekFailed,
+    TgaReadFailed, TgaWriteFailed, TgaUnknownFormat };
+enum TgaFlags : uint32_t { TgaImageId = 1, TgaImageData = 4, TgaColorMapRead = 8, TgaRedBlueSwap = 32 };
+struct TgaFile {
+    FILE* file;
+    int32_t offset;            // current offset in the file
+    int status;                // TgaStatus of the last step
+    uint8_t idLength, colorMapType, imageType;
+    uint16_t mapFirst, mapLength;
+    uint8_t mapEntrySize;
+    uint16_t xOrigin, yOrigin, width, height;
+    uint8_t depth, alphaBits, horizontalOrder, verticalOrder;
+    long fileSize;             // bytes in the file, for plausibility checks
+    int rleRaw, rleRun;        // run-length packet state, carried across scanlines
+    uint8_t rlePixel[4];
+};
+struct TgaData {
+    uint8_t* imageId;          // owned by the caller after the read (free())
+    uint8_t* colorMap;
+    uint8_t* pixels;
+    uint32_t flags;            // TgaFlags: requests in, results out
+};
+TgaFile* openTga(const char* path);
+TgaFile* openTgaMemory(const unsigned char* data, size_t size);
+void closeTga(TgaFile* tga);                 // closes the file and releases the handle
+void readTgaImage(TgaFile* tga, TgaData* data);
+int readTgaHeader(TgaFile* tga);             // TgaStatus
+int readTgaImageId(TgaFile* tga, TgaData* data);
+int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags);           // 1/0
+size_t readTgaScanlines(TgaFile* tga, uint8_t* buffer, size_t count, uint32_t flags);
+int readTgaRleLine(TgaFile* tga, uint8_t* buffer);                          // 0 ok, 1 failed
+void swapTgaRedBlue(uint8_t* bytes, size_t length, size_t step);
+const char* tgaStatusText(int code);
+int tgaBytesPerPixel(int bits);              // 15 and 16 bits take 2 bytes
 
 // ---- shader programs -----------------------------------------------------------
 extern int defaultProgram;
@@ -83,8 +131,8 @@ struct ResourceEntry {
     void* object;              // slot: int program, Mesh record or int texture; null ends the table
     const char* spec;          // "file" or "file|file", relative to the data directory
     int* link;                 // mesh rows: slot of the shader row giving the program
-    int kind;                  // ResourceKind (the load operation of the row)
-    ResourceFree free;
+    int kind;                  // ResourceKind: loadShaderPair, loadMesh or loadTexture
+    ResourceFree free;         // called with object by releaseResources
 };
 extern ResourceEntry resourceTable[];
 extern ResourceEntry* activeResourceTable;   // set by start-up
