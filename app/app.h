@@ -10,6 +10,9 @@ struct GLFWwindow;
 // Appends a printf-style message to "demo.log" (opened and closed per call) and
 // writes it to stderr. Returns 1, or 0 when the log file could not be opened.
 int logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Recreates "demo.log" with the logo (written directly), then logs the title
+// block. A log that cannot be created loses the logo silently.
+void startLog(void);
 
 // ---- clock and frame state ---------------------------------------------------
 extern uint32_t startTick;     // tick count at time zero of the show
@@ -23,6 +26,9 @@ extern int fullscreen;         // 1 when the window was made on the monitor
 // fixedClockTime instead of the tick counter (stills, capture, bench).
 extern int useFixedClock;
 extern float fixedClockTime;
+
+// Seconds from start to now on the wrapping millisecond counter.
+float ticksToSeconds(uint32_t now, uint32_t start);
 
 // ---- command line ------------------------------------------------------------
 enum { MaxShots = 64 };
@@ -49,6 +55,28 @@ int parseCommandLine(int argc, char** argv);
 int startDemo(void);        // 1 on success, 0 when the window could not be made
 int pollFrame(void);        // one poll step; non-zero means stop
 int presentFrame(void);     // accumulate the frame just drawn; 1 if it swapped
+int runMainLoop(void);      // poll, then dispatch + poll until either says stop
+
+// ---- frame accumulation ------------------------------------------------------
+// presentFrame = accumulateFrame, depth clear, the 24-per-second rule, then
+// resolveFrame and the swap when due. The two halves are public so offline
+// renderers (stills, capture) can average sub-frames and read the result back
+// from the back buffer before any swap.
+struct PresentState {
+    int accumFrames;           // frames added since the last present
+    float accumWeight;         // sum of their weights (1, 1/2, 1/3, ...)
+    float rateClock;           // seconds in the current 1/24 s measuring window
+    int rateFrames;            // frames counted in that window
+    float framesPerPresent;    // smoothed frames per 1/24 s; -1 not yet measured
+};
+extern PresentState presentState;
+// Adds the back buffer's picture into the float sum with weight
+// 1 / accumFrames. Returns the new accumFrames.
+int accumulateFrame(void);
+// Draws sum × 1 / accumWeight into the back buffer (no swap) and empties the
+// sum. Returns 1 when a picture was drawn, 0 when there was nothing to draw or
+// no float framebuffer (logged once); the counters are reset either way.
+int resolveFrame(void);
 void releaseResources(void);
 void shutdownDemo(void);    // releases everything and ends the process with code 0
 

@@ -26,3 +26,28 @@ int logMessage(const char* format, ...)
     fclose(file);
     return 1;
 }
+
+// The log's head: a five-line logo of the engine's name and an empty line,
+// written straight into a fresh file, then the title block through logMessage.
+static const char* logoLines[5] = {
+    "##  ## ###### ###### ######  #####  ###### ##\n",
+    "## ##  ##     ##       ##    ##  ## ##     ##\n",
+    "####   ####   ######   ##    #####  ####   ##\n",
+    "## ##  ##         ##   ##    ##  ## ##     ##\n",
+    "##  ## ###### ######   ##    ##  ## ###### ######\n",
+};
+
+void startLog(void)
+{
+    FILE* file = fopen(logFileName, "w");
+    if (file) {
+        for (int i = 0; i < 5; i++) fputs(logoLines[i], file);
+        fputs("\n", file);
+        fclose(file);
+    }
+    logMessage("                KESTREL Engine V.0.1\n");
+    logMessage("----------------------------------------------------\n");
+    logMessage("by the Kestrel developers               Warning:WIP!\n");
+    logMessage("----------------------------------------------------\n");
+    logMessage("\n");
+}

@@ -3,6 +3,10 @@
 
 int main(int argc, char** argv)
 {
-    (void)argc; (void)argv;
-    return 0;   // replaced by the real entry as the foundation lands
+    int run = parseCommandLine(argc, argv);
+    if (run < 0) return 2;
+    if (run == 0) return 0;
+    if (startDemo()) runMainLoop();
+    shutdownDemo();   // ends the process with exit code 0
+    return 0;
 }

@@ -28,6 +28,12 @@ struct VideoModeInfo { int width, height, redBits, greenBits, blueBits; };
 int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out,
                   int capacity, int wantWidth, int wantHeight, int* selected);
 
+// What "Run" makes of the dialog's state: the selected entry's size, full
+// screen when the box is checked; with no entry selected (or an index outside
+// the list) 1280 × 720 in a window.
+void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count,
+                     int selected, int fullscreenChecked);
+
 // Shows the modal dialog and edits choice in place.
 // Returns 1 Run, 0 Cancel or closed, -1 when it could not be shown.
 int runModeDialog(DisplayChoice* choice);

@@ -1,0 +1,310 @@
+// Frame state, the poll step and frame presentation: the clock, and the
+// off-screen accumulation that averages every frame rendered between two
+// presents (about 24 presents a second) in a float texture.
+#include "app/app.h"
+#include "platform/platform.h"
+#include "sync/sync.h"
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+uint32_t startTick;
+float frameTime;
+float frameDelta = -1.0f;
+int framePresented;
+GLFWwindow* mainWindow;
+int fullscreen;
+int useFixedClock;
+float fixedClockTime;
+PresentState presentState = {0, 0.0f, 0.0f, 0, -1.0f};
+
+static float previousFrameTime;
+
+// GL objects of the accumulation: the sum texture (float) behind its
+// framebuffer, the copy of the finished frame, and the program that draws a
+// texture times a scale over the whole viewport.
+static GLuint accumTexture, accumFramebuffer, frameTexture, blitProgram;
+static GLint blitScaleLocation = -1;
+static int accumWidth, accumHeight;
+static int accumReady = -1;   // -1 not tried, 0 unavailable (logged once), 1 ready
+
+static const char* blitVertexSource =
+    "#version 110\n"
+    "varying vec2 uv;\n"
+    "void main() { uv = gl_MultiTexCoord0.xy; gl_Position = gl_Vertex; }\n";
+static const char* blitFragmentSource =
+    "#version 110\n"
+    "uniform sampler2D image;\n"
+    "uniform float scale;\n"
+    "varying vec2 uv;\n"
+    "void main() { gl_FragColor = texture2D(image, uv) * scale; }\n";
+
+float ticksToSeconds(uint32_t now, uint32_t start)
+{
+    uint32_t elapsed = now - start;   // unsigned: right across the counter's wrap
+    return (float)(elapsed / 1000.0);
+}
+
+// Returns the linked program, or 0 (logged) when the driver refuses it.
+static GLuint buildBlitProgram(void)
+{
+    GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
+    glShaderSource(vs, 1, &blitVertexSource, nullptr);
+    glShaderSource(fs, 1, &blitFragmentSource, nullptr);
+    glCompileShader(vs);
+    glCompileShader(fs);
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        logMessage("ERROR: frame accumulation program did not link\n");
+        glDeleteProgram(program);
+        return 0;
+    }
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "image"), 0);
+    blitScaleLocation = glGetUniformLocation(program, "scale");
+    return program;
+}
+
+static void makeTexture(GLuint texture, GLint internalFormat, GLenum type, int width, int height)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GL_RGBA, type, nullptr);
+}
+
+// (Re)makes the sum texture at the given size, RGBA32F or else RGBA16F, and
+// clears it. Returns 1 when a complete framebuffer is ready.
+static int sizeAccumulation(int width, int height)
+{
+    static const GLint formats[2] = {GL_RGBA32F, GL_RGBA16F};
+    makeTexture(frameTexture, GL_RGBA8, GL_UNSIGNED_BYTE, width, height);
+    glBindFramebuffer(GL_FRAMEBUFFER, accumFramebuffer);
+    GLenum status = GL_FRAMEBUFFER_UNSUPPORTED;
+    for (int i = 0; i < 2 && status != GL_FRAMEBUFFER_COMPLETE; i++) {
+        makeTexture(accumTexture, formats[i], GL_FLOAT, width, height);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, accumTexture, 0);
+        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    }
+    if (status != GL_FRAMEBUFFER_COMPLETE) return 0;
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    accumWidth = width;
+    accumHeight = height;
+    return 1;
+}
+
+static int prepareAccumulation(int width, int height)
+{
+    if (accumReady == 0) return 0;
+    if (accumReady == -1) {
+        accumReady = 0;
+        if (!GLEW_VERSION_2_0 || !glGenFramebuffers) {
+            logMessage("ERROR: frame accumulation needs OpenGL 2.0 and framebuffer objects\n");
+            return 0;
+        }
+        blitProgram = buildBlitProgram();
+        if (!blitProgram) return 0;
+        glGenTextures(1, &accumTexture);
+        glGenTextures(1, &frameTexture);
+        glGenFramebuffers(1, &accumFramebuffer);
+        accumReady = 1;
+    }
+    if (width == accumWidth && height == accumHeight) return 1;
+    if (sizeAccumulation(width, height)) return 1;
+    logMessage("ERROR: no float framebuffer for frame accumulation\n");
+    accumReady = 0;
+    return 0;
+}
+
+// GL state that the accumulation passes change, put back afterwards so the
+// engine's fixed state (depth test, culling, blending, its program) survives.
+struct SavedGLState {
+    GLint program, framebuffer, readFramebuffer, texture, activeTexture, viewport[4];
+    GLint blendSrcRgb, blendDstRgb, blendSrcAlpha, blendDstAlpha, arrayBuffer;
+    GLfloat blendColor[4], clearColor[4];
+    GLboolean depthTest, cullFace, blend, scissor, depthMask;
+};
+
+static void saveGLState(SavedGLState* s)
+{
+    glGetIntegerv(GL_CURRENT_PROGRAM, &s->program);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &s->framebuffer);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &s->readFramebuffer);
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &s->activeTexture);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &s->texture);
+    glGetIntegerv(GL_VIEWPORT, s->viewport);
+    glGetIntegerv(GL_BLEND_SRC_RGB, &s->blendSrcRgb);
+    glGetIntegerv(GL_BLEND_DST_RGB, &s->blendDstRgb);
+    glGetIntegerv(GL_BLEND_SRC_ALPHA, &s->blendSrcAlpha);
+    glGetIntegerv(GL_BLEND_DST_ALPHA, &s->blendDstAlpha);
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &s->arrayBuffer);
+    glGetFloatv(GL_BLEND_COLOR, s->blendColor);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, s->clearColor);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &s->depthMask);
+    s->depthTest = glIsEnabled(GL_DEPTH_TEST);
+    s->cullFace = glIsEnabled(GL_CULL_FACE);
+    s->blend = glIsEnabled(GL_BLEND);
+    s->scissor = glIsEnabled(GL_SCISSOR_TEST);
+}
+
+static void setEnabled(GLenum cap, GLboolean on)
+{
+    if (on) glEnable(cap); else glDisable(cap);
+}
+
+static void restoreGLState(const SavedGLState* s)
+{
+    glUseProgram((GLuint)s->program);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, (GLuint)s->framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)s->readFramebuffer);
+    glBindTexture(GL_TEXTURE_2D, (GLuint)s->texture);
+    glActiveTexture((GLenum)s->activeTexture);
+    glViewport(s->viewport[0], s->viewport[1], s->viewport[2], s->viewport[3]);
+    glBlendFuncSeparate((GLenum)s->blendSrcRgb, (GLenum)s->blendDstRgb,
+                        (GLenum)s->blendSrcAlpha, (GLenum)s->blendDstAlpha);
+    glBindBuffer(GL_ARRAY_BUFFER, (GLuint)s->arrayBuffer);
+    glBlendColor(s->blendColor[0], s->blendColor[1], s->blendColor[2], s->blendColor[3]);
+    glClearColor(s->clearColor[0], s->clearColor[1], s->clearColor[2], s->clearColor[3]);
+    glDepthMask(s->depthMask);
+    setEnabled(GL_DEPTH_TEST, s->depthTest);
+    setEnabled(GL_CULL_FACE, s->cullFace);
+    setEnabled(GL_BLEND, s->blend);
+    setEnabled(GL_SCISSOR_TEST, s->scissor);
+}
+
+// Draws the bound texture over the whole viewport, times scale.
+static void drawTexturedViewport(float scale)
+{
+    glUseProgram(blitProgram);
+    glUniform1f(blitScaleLocation, scale);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
+    glBegin(GL_TRIANGLE_STRIP);
+    glTexCoord2f(0.0f, 0.0f); glVertex2f(-1.0f, -1.0f);
+    glTexCoord2f(1.0f, 0.0f); glVertex2f(1.0f, -1.0f);
+    glTexCoord2f(0.0f, 1.0f); glVertex2f(-1.0f, 1.0f);
+    glTexCoord2f(1.0f, 1.0f); glVertex2f(1.0f, 1.0f);
+    glEnd();
+}
+
+static int windowFramebufferSize(int* width, int* height)
+{
+    *width = 0;
+    *height = 0;
+    if (mainWindow) glfwGetFramebufferSize(mainWindow, width, height);
+    return *width > 0 && *height > 0;
+}
+
+int accumulateFrame(void)
+{
+    PresentState* s = &presentState;
+    s->accumFrames += 1;
+    float weight = (float)(1.0 / s->accumFrames);
+    s->accumWeight += weight;
+    int width, height;
+    if (!windowFramebufferSize(&width, &height)) return s->accumFrames;
+    int resized = width != accumWidth || height != accumHeight;
+    if (!prepareAccumulation(width, height)) return s->accumFrames;
+    if (resized) {
+        // The sum of the old size is gone: the frame just drawn starts afresh.
+        s->accumFrames = 1;
+        s->accumWeight = 1.0f;
+        weight = 1.0f;
+    }
+    SavedGLState saved;
+    saveGLState(&saved);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glBindTexture(GL_TEXTURE_2D, frameTexture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+    glBindFramebuffer(GL_FRAMEBUFFER, accumFramebuffer);
+    glViewport(0, 0, width, height);
+    glEnable(GL_BLEND);
+    glBlendColor(weight, weight, weight, weight);
+    glBlendFunc(GL_CONSTANT_COLOR, GL_ONE);   // sum += frame × weight
+    drawTexturedViewport(1.0f);
+    restoreGLState(&saved);
+    return s->accumFrames;
+}
+
+int resolveFrame(void)
+{
+    PresentState* s = &presentState;
+    int width, height;
+    int drawn = 0;
+    if (s->accumWeight > 0.0f && windowFramebufferSize(&width, &height) &&
+        accumReady == 1 && width == accumWidth && height == accumHeight) {
+        SavedGLState saved;
+        saveGLState(&saved);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, width, height);
+        glDisable(GL_BLEND);
+        glBindTexture(GL_TEXTURE_2D, accumTexture);
+        drawTexturedViewport((float)(1.0f / s->accumWeight));   // sum × 1 / (sum of weights)
+        glBindFramebuffer(GL_FRAMEBUFFER, accumFramebuffer);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        restoreGLState(&saved);
+        drawn = 1;
+    }
+    if (s->framesPerPresent == -1.0f) s->framesPerPresent = (float)s->accumFrames;
+    s->accumWeight = 0.0f;
+    s->accumFrames = 0;
+    return drawn;
+}
+
+// Measures the render rate over windows of 1/24 s and smooths it into
+// framesPerPresent; before the first poll frameDelta is -1, so every call presents.
+static int presentDue(void)
+{
+    PresentState* s = &presentState;
+    if (s->rateClock < 0.0f) s->rateClock = 0.0f;
+    s->rateClock += frameDelta;
+    if (s->rateClock > 0.0f) {
+        s->rateFrames += 1;
+        if (s->rateClock > 1.0f / 24.0f) {
+            if (s->framesPerPresent == -1.0f)
+                s->framesPerPresent = (float)s->rateFrames;
+            else
+                s->framesPerPresent = (float)(0.3f * (double)s->rateFrames + 0.7f * (double)s->framesPerPresent);
+            s->rateFrames = 0;
+            s->rateClock = 0.0f;
+        }
+    }
+    return s->framesPerPresent < (float)s->accumFrames || s->rateClock < 0.0f;
+}
+
+int presentFrame(void)
+{
+    accumulateFrame();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    if (!presentDue()) return 0;
+    resolveFrame();
+    if (mainWindow) glfwSwapBuffers(mainWindow);
+    return 1;
+}
+
+int pollFrame(void)
+{
+    glfwPollEvents();
+    framePresented = presentFrame();
+    if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS)
+        glfwSetWindowShouldClose(mainWindow, 1);
+    frameTime = useFixedClock ? fixedClockTime : ticksToSeconds(tickCount(), startTick);
+    frameDelta = frameTime - previousFrameTime;
+    previousFrameTime = frameTime;
+    // updateSync();   -- sync tracks: evaluated here once the sync player lands
+    return glfwWindowShouldClose(mainWindow);
+}

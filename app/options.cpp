@@ -1,0 +1,122 @@
+// The command line: one table row per option (name, value, help, handler);
+// the usage text is generated from the table. Bad input ends with exit code 2.
+#include "app/app.h"
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+RunOptions runOptions;
+
+static const char* programVersion = "0.1";
+
+// A handler reads the option's value (null for flags) into runOptions and
+// returns 1, or 0 when the value is malformed.
+typedef int (*OptionHandler)(const char* value);
+
+struct OptionRow {
+    const char* name;        // "--mode"
+    const char* valueName;   // "WxH", or null for a flag
+    const char* help;
+    OptionHandler handler;
+};
+
+// Parses a decimal integer in [low, high] that spans the whole text up to end
+// (or the terminator when end is 0). Returns 1/0.
+static int parseIntRange(const char* text, char end, int low, int high, int* out, const char** rest)
+{
+    if (*text < '0' || *text > '9') return 0;
+    errno = 0;
+    char* stop = nullptr;
+    long value = strtol(text, &stop, 10);
+    if (errno || *stop != end || value < low || value > high) return 0;
+    *out = (int)value;
+    if (rest) *rest = stop;
+    return 1;
+}
+
+static int optionMode(const char* value)
+{
+    const char* rest = nullptr;
+    int width, height;
+    if (!parseIntRange(value, 'x', 1, 16384, &width, &rest)) return 0;
+    if (!parseIntRange(rest + 1, '\0', 1, 16384, &height, nullptr)) return 0;
+    runOptions.width = width;
+    runOptions.height = height;
+    return 1;
+}
+
+static int optionFullscreen(const char*)
+{
+    runOptions.fullscreen = 1;
+    return 1;
+}
+
+static int optionHelp(const char*) { return 1; }
+static int optionVersion(const char*) { return 1; }
+
+static const OptionRow optionTable[] = {
+    {"--mode", "WxH", "skip the dialog and play at this size in a window (e.g. 1280x720)", optionMode},
+    {"--fullscreen", nullptr, "full screen on the primary monitor (at --mode's size, else the desktop's)", optionFullscreen},
+    {"--help", nullptr, "print this help and exit", optionHelp},
+    {"--version", nullptr, "print the version and exit", optionVersion},
+};
+static const int optionCount = (int)(sizeof(optionTable) / sizeof(optionTable[0]));
+
+static void printUsage(FILE* out)
+{
+    fprintf(out, "usage: kestrel [options]\n"
+                 "Without options a dialog asks for the display size.\n");
+    for (int i = 0; i < optionCount; i++) {
+        const OptionRow* row = &optionTable[i];
+        char head[64];
+        snprintf(head, sizeof head, "%s%s%s", row->name, row->valueName ? " " : "",
+                 row->valueName ? row->valueName : "");
+        fprintf(out, "  %-22s %s\n", head, row->help);
+    }
+    fprintf(out, "Keys: Escape ends the show.\n");
+}
+
+static const OptionRow* findOption(const char* name)
+{
+    for (int i = 0; i < optionCount; i++)
+        if (strcmp(optionTable[i].name, name) == 0) return &optionTable[i];
+    return nullptr;
+}
+
+static int badOption(const char* fmt, const char* a, const char* b)
+{
+    fprintf(stderr, "kestrel: ");
+    fprintf(stderr, fmt, a, b);
+    fputc('\n', stderr);
+    printUsage(stderr);
+    return -1;
+}
+
+int parseCommandLine(int argc, char** argv)
+{
+    memset(&runOptions, 0, sizeof runOptions);
+    int helpWanted = 0, versionWanted = 0;
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        const OptionRow* row = findOption(arg);
+        if (!row) return badOption("unknown option '%s'%s", arg, "");
+        const char* value = nullptr;
+        if (row->valueName) {
+            if (i + 1 >= argc) return badOption("%s needs a value: %s", arg, row->valueName);
+            value = argv[++i];
+        }
+        if (!row->handler(value)) return badOption("bad value for %s: '%s'", arg, value ? value : "");
+        if (row->handler == optionHelp) helpWanted = 1;
+        if (row->handler == optionVersion) versionWanted = 1;
+    }
+    if (helpWanted) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (versionWanted) {
+        printf("kestrel %s\n", programVersion);
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,45 @@
+// Start-up, the frame loop and shutdown: the order in which the subsystems
+// are brought up, driven and released. Steps that other subsystems provide
+// are marked where they go.
+#include "app/app.h"
+#include "platform/platform.h"
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <stdlib.h>
+
+// Returns 1 when the show can run, 0 when the window could not be made
+// (GLFW failure, cancelled dialog); nothing after the window runs then.
+int startDemo(void)
+{
+    // Step: point demoConfig at the built-in configuration and the active
+    // resource table at the built-in table (once both exist).
+    if (!initWindow()) return 0;
+    // Step: loadResources -- every resource with the loading screen, then the data hook.
+    // Step: initSync -- the sync device and its tracks.
+    // Step: initPostProcessing -- post buffers and post shaders.
+    // Step: startMusic -- the soundtrack, its name prefixed with the data directory.
+    startTick = tickCount();
+    return 1;
+}
+
+// One poll before the first frame, then frame and poll until either says stop.
+int runMainLoop(void)
+{
+    if (pollFrame()) return 0;
+    for (;;) {
+        // Step: dispatchScene -- draw the frame; a non-zero result ends the show.
+        // Until the timeline is in place each frame is the cleared background.
+        glClearColor(0.0f, 0.22f, 0.26f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (pollFrame()) return 0;
+    }
+}
+
+// Releases what start-up made and ends the process with exit code 0.
+void shutdownDemo(void)
+{
+    // Step: stop and release the music.
+    // Step: releaseResources -- every object of the resource table.
+    glfwTerminate();
+    exit(0);
+}
