@@ -18,6 +18,20 @@ void drawScene7(float time, float part, float var0);
 void drawScene8(float var0, float var1);
 void drawScene9(float part, float var0, float var1);
 
+// The routines dispatchScene calls, initially drawScene1 .. drawScene9. Tests
+// swap entries to watch what the timeline passes.
+struct SceneRoutines {
+    void (*scene1)(float var0);
+    void (*scenes2And3)(int mode, float time, float var0, float var1);
+    void (*scene4)(float var0);
+    void (*scene5)(float time, int part, float var0, float var1);
+    void (*scene6)(float part, float var0, float var1);
+    void (*scene7)(float time, float part, float var0);
+    void (*scene8)(float var0, float var1);
+    void (*scene9)(float part, float var0, float var1);
+};
+extern SceneRoutines sceneRoutines;
+
 // ---- scene helpers -----------------------------------------------------------
 // Small steps the scene routines share; declared here so tests can check them.
 struct Mesh;
