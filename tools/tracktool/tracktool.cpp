@@ -1,0 +1,226 @@
+// tracktool: turns the authored timeline into the six .track files, prints a
+// track file as the engine reads it, and evaluates the timeline at a show time
+// through the engine's own sync player.
+#include "tools/tracktool/timeline.h"
+#include "sync/sync.h"
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static const char* usage =
+    "usage: tracktool build TIMELINE OUTDIR   write sync_<track>.track files\n"
+    "       tracktool dump FILE.track         print a track's keys: row value type\n"
+    "       tracktool at TIMELINE SECONDS     print every track's value at that time\n";
+
+static Timeline timeline;
+static SyncTrack tracks[TimelineTrackCount];
+static SyncKey trackKeys[TimelineTrackCount][MaxTimelineKeys];
+
+// The timeline's tempo and track names must be those the engine plays with.
+// Returns 1, or 0 with a message on stderr.
+static int matchesEngine(const Timeline* t)
+{
+    if (t->bpm != builtinConfig.bpm || t->rowsPerBeat != builtinConfig.rowsPerBeat) {
+        fprintf(stderr, "tracktool: the timeline's tempo (%g bpm, %d rows per beat) differs "
+                        "from the engine's (%g bpm, %d rows per beat)\n",
+                t->bpm, t->rowsPerBeat, builtinConfig.bpm, builtinConfig.rowsPerBeat);
+        return 0;
+    }
+    for (int i = 0; i < TimelineTrackCount; i++) {
+        const char* name = builtinConfig.trackNames[i];
+        if (!name || strcmp(name, timelineTrackNames[i]) != 0) {
+            fprintf(stderr, "tracktool: the engine's track %d is '%s', not '%s'\n", i,
+                    name ? name : "(none)", timelineTrackNames[i]);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static int loadChecked(const char* path)
+{
+    char error[600];
+    if (!loadTimeline(path, &timeline, error, sizeof error)) {
+        fprintf(stderr, "tracktool: %s\n", error);
+        return 0;
+    }
+    return matchesEngine(&timeline);
+}
+
+// The parsed keys as the engine's in-memory tracks.
+static void makeSyncTracks(void)
+{
+    for (int i = 0; i < TimelineTrackCount; i++) {
+        const TimelineTrack* src = &timeline.tracks[i];
+        for (int k = 0; k < src->keyCount; k++) {
+            trackKeys[i][k].row = src->keys[k].row;
+            trackKeys[i][k].value = src->keys[k].value;
+            trackKeys[i][k].type = src->keys[k].type;
+        }
+        tracks[i].name = (char*)timelineTrackNames[i];
+        tracks[i].keys = trackKeys[i];
+        tracks[i].keyCount = src->keyCount;
+    }
+}
+
+// Where a scene reads a track, the range its tables allow. Values outside are
+// clamped by the scenes, so these are warnings for the author, not errors.
+struct RangeRule {
+    int scene, track;
+    float min, max;
+    const char* why;
+};
+static const RangeRule rangeRules[] = {
+    {1, TrackVar0, 0, 4, "its camera path"},   {1, TrackPost2, 0, 1, "its fade"},
+    {2, TrackVar0, 0, 4, "its camera path"},   {3, TrackVar0, 0, 4, "its camera path"},
+    {4, TrackVar0, 0, 6, "its camera path"},   {4, TrackPart, 0, 6, "its camera path"},
+    {5, TrackVar0, 0, 2, "its camera path"},   {5, TrackPart, 0, 8, "the kaleidoscope"},
+    {5, TrackPost1, 0, 1, "its tint"},         {6, TrackVar0, 0, 4, "its camera path"},
+    {7, TrackVar0, 0, 5, "its camera path"},   {8, TrackVar0, 0, 29, "its camera path"},
+    {8, TrackVar1, -1, 16, "the sixteen jugs"}, {9, TrackVar0, 0, 5, "its camera path"},
+    {9, TrackVar1, 0.0042f, 1, "the flash"},   {9, TrackPart, -1, 2, "its closing fade"},
+};
+
+// Evaluates every row of the show and warns once per stretch where a scene
+// gets a value outside its range. Returns the number of warnings.
+static int warnRanges(void)
+{
+    int warnings = 0;
+    int count = (int)(sizeof rangeRules / sizeof rangeRules[0]);
+    int inside[sizeof rangeRules / sizeof rangeRules[0]];
+    for (int r = 0; r < count; r++) inside[r] = 1;
+    for (int row = 0; row < timeline.endRow; row++) {
+        int scene = (int)trackValue(&tracks[TrackScene], row);
+        for (int r = 0; r < count; r++) {
+            const RangeRule* rule = &rangeRules[r];
+            if (rule->scene != scene) continue;
+            float v = trackValue(&tracks[rule->track], row);
+            int ok = v >= rule->min && v <= rule->max;
+            if (!ok && inside[r]) {
+                fprintf(stderr, "tracktool: warning: %s is %g at row %d (bar %d) in scene %d; "
+                                "%s takes %g to %g\n",
+                        timelineTrackNames[rule->track], v, row,
+                        row / (timeline.rowsPerBeat * timeline.beatsPerBar), scene, rule->why,
+                        rule->min, rule->max);
+                warnings++;
+            }
+            inside[r] = ok;
+        }
+    }
+    return warnings;
+}
+
+static int commandBuild(const char* path, const char* outDir)
+{
+    if (!loadChecked(path)) return 1;
+    char error[600];
+    if (!writeTrackFiles(&timeline, outDir, error, sizeof error)) {
+        fprintf(stderr, "tracktool: %s\n", error);
+        return 1;
+    }
+    makeSyncTracks();
+    warnRanges();
+    return 0;
+}
+
+// Checks a track file's shape before the engine reads it: the engine's reader
+// keeps what it can of a damaged file, the tool refuses it. Returns 1 or 0.
+static int checkTrackFile(const char* path)
+{
+    FILE* f = fopen(path, "rb");
+    if (!f) {
+        fprintf(stderr, "tracktool: %s: cannot open\n", path);
+        return 0;
+    }
+    fseek(f, 0, SEEK_END);
+    long size = ftell(f);
+    fseek(f, 0, SEEK_SET);
+    unsigned char head[4];
+    int ok = size >= 4 && fread(head, 1, 4, f) == 4;
+    if (!ok) {
+        fclose(f);
+        fprintf(stderr, "tracktool: %s: damaged: %ld bytes, too short for a key count\n", path,
+                size);
+        return 0;
+    }
+    int32_t count = (int32_t)(head[0] | head[1] << 8 | head[2] << 16 | (uint32_t)head[3] << 24);
+    if (count < 0 || (long long)count * 9 + 4 > size) {
+        fclose(f);
+        fprintf(stderr, "tracktool: %s: damaged: it claims %d keys but holds %ld bytes "
+                        "(4 + 9 per key)\n", path, count, size);
+        return 0;
+    }
+    int32_t previous = 0;
+    for (int32_t i = 0; i < count; i++) {
+        unsigned char k[9];
+        if (fread(k, 1, 9, f) != 9) break;
+        int32_t row = (int32_t)(k[0] | k[1] << 8 | k[2] << 16 | (uint32_t)k[3] << 24);
+        if (i > 0 && row <= previous) {
+            fclose(f);
+            fprintf(stderr, "tracktool: %s: damaged: key %d (row %d) does not come after "
+                            "row %d\n", path, i, row, previous);
+            return 0;
+        }
+        if ((signed char)k[8] < 0 || k[8] > 3) {
+            fclose(f);
+            fprintf(stderr, "tracktool: %s: damaged: key %d has type %d (0 to 3)\n", path, i,
+                    (signed char)k[8]);
+            return 0;
+        }
+        previous = row;
+    }
+    fclose(f);
+    return 1;
+}
+
+static int commandDump(const char* path)
+{
+    if (!checkTrackFile(path)) return 1;
+    SyncTrack track = {};
+    if (readTrackFile(path, &track) != 0) {
+        fprintf(stderr, "tracktool: %s: the engine could not read it\n", path);
+        return 1;
+    }
+    for (int i = 0; i < track.keyCount; i++)
+        printf("%d %.9g %d\n", track.keys[i].row, track.keys[i].value, track.keys[i].type);
+    free(track.keys);
+    return 0;
+}
+
+// Sets the engine's row rate the way start-up does, from the built-in
+// configuration, without loading any track file.
+static void startEngineClock(void)
+{
+    static DemoConfig toolConfig;
+    toolConfig = builtinConfig;
+    for (int i = 0; i < MaxTracks; i++) toolConfig.trackNames[i] = nullptr;
+    demoConfig = &toolConfig;
+    initSync();
+}
+
+static int commandAt(const char* path, const char* secondsText)
+{
+    char* end = nullptr;
+    double seconds = strtod(secondsText, &end);
+    if (end == secondsText || *end != 0 || !isfinite(seconds)) {
+        fprintf(stderr, "tracktool: '%s' is not a time in seconds\n", secondsText);
+        return 2;
+    }
+    if (!loadChecked(path)) return 1;
+    makeSyncTracks();
+    startEngineClock();
+    float row = rowForTime((float)seconds);
+    for (int i = 0; i < TimelineTrackCount; i++)
+        printf("%s %.9g\n", timelineTrackNames[i], trackValue(&tracks[i], (double)row));
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && strcmp(argv[1], "build") == 0) return commandBuild(argv[2], argv[3]);
+    if (argc == 3 && strcmp(argv[1], "dump") == 0) return commandDump(argv[2]);
+    if (argc == 4 && strcmp(argv[1], "at") == 0) return commandAt(argv[2], argv[3]);
+    fputs(usage, stderr);
+    return 2;
+}
