@@ -1,0 +1,285 @@
+// Textures: JPEG decoding from memory (libjpeg), the file loaders that turn
+// JPEG and TGA files into GL textures with the fixed parameters, and the
+// whole-file reader the asset loaders share.
+#include "assets/assets.h"
+#include "app/app.h"
+#include <GL/glew.h>
+#include <jpeglib.h>
+#include <setjmp.h>
+#include <stdlib.h>
+#include <string.h>
+
+// A hostile header must not demand gigabytes: larger images are refused.
+static const unsigned maxJpegSide = 16384;
+// Progressive files normally have about ten scans; thousands of tiny scans are
+// a known way to make decoding take minutes.
+static const int maxJpegScans = 1000;
+// Memory libjpeg may take for its own work arrays (a progressive image keeps
+// all its coefficients).
+static const long maxJpegWorkMemory = 1L << 30;
+
+// Returns 1 with *data (one zero byte past *size, free()), 0 when the file
+// cannot be opened, -1 when reading it or memory failed.
+int readWholeFile(const char* path, unsigned char** data, size_t* size)
+{
+    FILE* file = path ? fopen(path, "rb") : nullptr;
+    if (!file)
+        return 0;
+    size_t capacity = 1 << 16, used = 0;
+    unsigned char* buffer = (unsigned char*)malloc(capacity + 1);
+    while (buffer) {
+        used += fread(buffer + used, 1, capacity - used, file);
+        if (used < capacity)
+            break;
+        if (capacity > ((size_t)-1) / 4) {
+            free(buffer);
+            buffer = nullptr;
+            break;
+        }
+        unsigned char* bigger = (unsigned char*)realloc(buffer, capacity * 2 + 1);
+        if (!bigger) {
+            free(buffer);
+            buffer = nullptr;
+            break;
+        }
+        buffer = bigger;
+        capacity *= 2;
+    }
+    int failed = !buffer || ferror(file);
+    fclose(file);
+    if (failed) {
+        free(buffer);
+        return -1;
+    }
+    buffer[used] = 0;
+    *data = buffer;
+    *size = used;
+    return 1;
+}
+
+// ---- JPEG -------------------------------------------------------------------
+
+// libjpeg's errors come back here instead of ending the process.
+struct JpegError {
+    jpeg_error_mgr manager;
+    jmp_buf jump;
+    const char* name;          // for the log; null logs nothing
+};
+
+static void onJpegError(j_common_ptr info)
+{
+    JpegError* error = (JpegError*)info->err;
+    char text[JMSG_LENGTH_MAX];
+    info->err->format_message(info, text);
+    if (error->name)
+        logMessage("ERROR: JPEG file <%s> cannot be decoded: %s\n", error->name, text);
+    longjmp(error->jump, 1);
+}
+
+// Warnings (a file cut short, corrupt data the library works around) go to the log.
+static void onJpegMessage(j_common_ptr info)
+{
+    JpegError* error = (JpegError*)info->err;
+    char text[JMSG_LENGTH_MAX];
+    info->err->format_message(info, text);
+    if (error->name)
+        logMessage("JPEG file <%s>: %s\n", error->name, text);
+}
+
+static void onJpegProgress(j_common_ptr info)
+{
+    j_decompress_ptr decoder = (j_decompress_ptr)info;
+    if (decoder->input_scan_number <= maxJpegScans)
+        return;
+    JpegError* error = (JpegError*)info->err;
+    if (error->name)
+        logMessage("ERROR: JPEG file <%s> has more than %d scans\n", error->name, maxJpegScans);
+    longjmp(error->jump, 1);
+}
+
+// Expands one decoded scanline of 1, 3 or 4 (CMYK) components to RGBA.
+// Adobe writers store CMYK inverted (each sample is 255 minus the ink).
+static void expandScanline(const JSAMPLE* in, int width, int components, int inverted,
+                           unsigned char* out)
+{
+    for (int x = 0; x < width; x++, in += components, out += 4) {
+        if (components == 4) {
+            int flip = inverted ? 0 : 255;
+            int k = in[3] ^ flip;
+            out[0] = (unsigned char)((in[0] ^ flip) * k / 255);
+            out[1] = (unsigned char)((in[1] ^ flip) * k / 255);
+            out[2] = (unsigned char)((in[2] ^ flip) * k / 255);
+        } else {
+            out[0] = in[0];
+            out[1] = in[components >= 2 ? 1 : 0];
+            out[2] = in[components >= 3 ? 2 : 0];
+        }
+        out[3] = 255;
+    }
+}
+
+// Decodes a JPEG held in memory to RGBA rows, bottom row first. Returns 1 with
+// out filled (pixels to free()), or 0 (logged under name unless name is null)
+// when libjpeg rejects the data or the image exceeds 16384 × 16384.
+int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name)
+{
+    if (!data || !size || !out)
+        return 0;
+    jpeg_decompress_struct decoder;
+    JpegError error;
+    jpeg_progress_mgr progress;
+    unsigned char* volatile image = nullptr;
+    decoder.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onJpegError;
+    error.manager.output_message = onJpegMessage;
+    error.name = name;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&decoder);
+        free(image);
+        return 0;
+    }
+    jpeg_create_decompress(&decoder);
+    decoder.mem->max_memory_to_use = maxJpegWorkMemory;
+    progress.progress_monitor = onJpegProgress;
+    decoder.progress = &progress;
+    jpeg_mem_src(&decoder, data, (unsigned long)size);
+    jpeg_read_header(&decoder, TRUE);
+    if (decoder.image_width > maxJpegSide || decoder.image_height > maxJpegSide) {
+        if (name)
+            logMessage("ERROR: JPEG file <%s> is too large (%u x %u)\n", name,
+                       decoder.image_width, decoder.image_height);
+        jpeg_destroy_decompress(&decoder);
+        return 0;
+    }
+    jpeg_start_decompress(&decoder);
+    int width = (int)decoder.output_width, height = (int)decoder.output_height;
+    int components = decoder.output_components;
+    if (components != 1 && components != 3 && components != 4) {
+        if (name)
+            logMessage("ERROR: JPEG file <%s> has %d colour components\n", name, components);
+        jpeg_destroy_decompress(&decoder);
+        return 0;
+    }
+    JSAMPARRAY row = (*decoder.mem->alloc_sarray)((j_common_ptr)&decoder, JPOOL_IMAGE,
+                                                  (JDIMENSION)width * components, 1);
+    image = (unsigned char*)malloc((size_t)width * height * 4);
+    if (!image) {
+        if (name)
+            logMessage("ERROR: no memory to decode JPEG file <%s>\n", name);
+        jpeg_destroy_decompress(&decoder);
+        return 0;
+    }
+    int inverted = decoder.saw_Adobe_marker;
+    while (decoder.output_scanline < decoder.output_height) {
+        int target = height - 1 - (int)decoder.output_scanline;
+        if (jpeg_read_scanlines(&decoder, row, 1) != 1) {
+            // Cannot happen with a memory source, which never suspends.
+            jpeg_destroy_decompress(&decoder);
+            free(image);
+            return 0;
+        }
+        expandScanline(row[0], width, components, inverted, image + (size_t)target * width * 4);
+    }
+    jpeg_finish_decompress(&decoder);
+    jpeg_destroy_decompress(&decoder);
+    out->width = width;
+    out->height = height;
+    out->pixels = image;
+    return 1;
+}
+
+// ---- GL upload ----------------------------------------------------------------
+
+// Makes a texture of an RGBA image with the fixed parameters and mipmaps; it
+// stays bound to GL_TEXTURE_2D. Returns the name, or -1 (logged) when the image
+// exceeds what the GL accepts.
+static int uploadImage(const Image* image, const char* path)
+{
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (image->width > maxSide || image->height > maxSide) {
+        logMessage("ERROR: texture <%s> is larger than %d pixels\n", path, (int)maxSide);
+        return -1;
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, image->pixels);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    return (int)name;
+}
+
+static int finishLoad(Image* image, const char* path, int* slot)
+{
+    int name = uploadImage(image, path);
+    free(image->pixels);
+    image->pixels = nullptr;
+    if (name >= 0 && slot)
+        *slot = name;
+    return name;
+}
+
+// Returns the texture name, or -1 (logged) for a missing or undecodable file;
+// the slot is written only on success.
+int loadJpegTexture(const char* path, int* slot)
+{
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    int read = readWholeFile(path, &data, &size);
+    if (read == 0) {
+        logMessage("Can't find file <%s>\n", path);
+        return -1;
+    }
+    if (read < 0) {
+        logMessage("ERROR: could not read file <%s>\n", path);
+        return -1;
+    }
+    Image image = {0, 0, nullptr};
+    int decoded = decodeJpegMemory(data, size, &image, path);
+    free(data);
+    if (!decoded)
+        return -1;
+    return finishLoad(&image, path, slot);
+}
+
+// Returns the texture name, or -1 (logged) for a missing file or one the TGA
+// reader rejects (its own report is on stderr); the slot is written only on success.
+int loadTgaTexture(const char* path, int* slot)
+{
+    FILE* file = path ? fopen(path, "r") : nullptr;
+    if (!file) {
+        logMessage("Can't find file <%s>\n", path);
+        return -1;
+    }
+    fclose(file);
+    Image image = {0, 0, nullptr};
+    if (!decodeTgaFile(path, &image)) {
+        logMessage("ERROR: TGA file <%s> cannot be decoded\n", path);
+        return -1;
+    }
+    return finishLoad(&image, path, slot);
+}
+
+// Chooses the loader by the letter after the last '.': t or T reads TGA,
+// anything else (and a name without '.') JPEG.
+int loadTexture(int* slot, const char* path)
+{
+    const char* dot = path ? strrchr(path, '.') : nullptr;
+    if (dot && (dot[1] == 't' || dot[1] == 'T'))
+        return loadTgaTexture(path, slot);
+    return loadJpegTexture(path, slot);
+}
+
+void freeTexture(int* slot)
+{
+    if (!slot || *slot <= 0)
+        return;
+    GLuint name = (GLuint)*slot;
+    glDeleteTextures(1, &name);
+}
