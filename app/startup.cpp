@@ -2,7 +2,9 @@
 // are brought up, driven and released. Steps that other subsystems provide
 // are marked where they go.
 #include "app/app.h"
+#include "assets/assets.h"
 #include "platform/platform.h"
+#include "sync/sync.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <stdlib.h>
@@ -11,8 +13,8 @@
 // (GLFW failure, cancelled dialog); nothing after the window runs then.
 int startDemo(void)
 {
-    // Step: point demoConfig at the built-in configuration and the active
-    // resource table at the built-in table (once both exist).
+    demoConfig = &builtinConfig;
+    // Step: activeResourceTable = resourceTable -- joins with loadResources.
     if (!initWindow()) return 0;
     // Step: loadResources -- every resource with the loading screen, then the data hook.
     // Step: initSync -- the sync device and its tracks.

@@ -65,7 +65,7 @@ int initWindow(void)
     }
     glfwMakeContextCurrent(mainWindow);
     glfwSetWindowSizeCallback(mainWindow, onWindowSize);
-    // Step: glfwSetKeyCallback(mainWindow, onKey) -- once the keyboard handler exists.
+    glfwSetKeyCallback(mainWindow, onKey);
     // Sticky keys: an Escape pressed and released between two polls still reads as pressed.
     glfwSetInputMode(mainWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
     glewExperimental = GL_TRUE;
