@@ -1,0 +1,378 @@
+// Mesh files ("BOF1" static, "BAF1" several frames): the text parser, which
+// validates every count, token and index before anything is kept, the GL
+// upload of frame 0, normals, the attribute table and the release of a mesh.
+#include "assets/assets.h"
+#include "app/app.h"
+#include <GL/glew.h>
+#include <charconv>
+#include <math.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+
+// Indices are 16-bit: one frame may have at most 65536 vertices.
+static const uint32_t maxMeshVertices = 65536;
+
+struct MeshReader {
+    const char* start;
+    const char* at;
+    const char* end;
+    const char* name;          // for the log; null logs nothing
+    const char* token;         // the token just read
+    size_t length;
+};
+
+static inline int isSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Moves to the next whitespace-separated token; returns 0 at the end of the text.
+static inline int nextToken(MeshReader* r)
+{
+    const char* at = r->at;
+    while (at < r->end && isSpace(*at))
+        at++;
+    const char* begin = at;
+    while (at < r->end && !isSpace(*at))
+        at++;
+    r->at = at;
+    r->token = begin;
+    r->length = (size_t)(at - begin);
+    return r->length != 0;
+}
+
+// Logs why the file is rejected, with the line where reading stopped.
+__attribute__((format(printf, 2, 3))) static int reject(MeshReader* r, const char* format, ...)
+{
+    if (!r->name)
+        return 0;
+    int line = 1;
+    for (const char* p = r->start; p < r->at; p++)
+        line += *p == '\n';
+    char reason[160];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(reason, sizeof reason, format, args);
+    va_end(args);
+    logMessage("ERROR: mesh file <%s> rejected at line %d: %s\n", r->name, line, reason);
+    return 0;
+}
+
+static int rejectToken(MeshReader* r, const char* what)
+{
+    if (r->length == 0)
+        return reject(r, "the file ends where %s should be", what);
+    return reject(r, "%s expected, found <%.*s>", what, (int)(r->length > 24 ? 24 : r->length), r->token);
+}
+
+// Reads an unsigned 32-bit decimal ("%u" without the wrap-around of a sign).
+static int readUnsigned(MeshReader* r, uint32_t* value, const char* what)
+{
+    if (!nextToken(r))
+        return rejectToken(r, what);
+    const char* p = r->token;
+    const char* end = p + r->length;
+    if (*p == '+')
+        p++;
+    if (p == end)
+        return rejectToken(r, what);
+    uint64_t v = 0;
+    for (; p < end; p++) {
+        if (*p < '0' || *p > '9' || v > 0xffffffffull)
+            return rejectToken(r, what);
+        v = v * 10 + (uint64_t)(*p - '0');
+    }
+    if (v > 0xffffffffull)
+        return rejectToken(r, what);
+    *value = (uint32_t)v;
+    return 1;
+}
+
+// Reads an integer whose value is not used (vertex and triangle numbers).
+static int skipInteger(MeshReader* r, const char* what)
+{
+    if (!nextToken(r))
+        return rejectToken(r, what);
+    const char* p = r->token;
+    const char* end = p + r->length;
+    if (*p == '+' || *p == '-')
+        p++;
+    if (p == end)
+        return rejectToken(r, what);
+    for (; p < end; p++)
+        if (*p < '0' || *p > '9')
+            return rejectToken(r, what);
+    return 1;
+}
+
+// Reads a float in the syntax of "%f" (decimal, exponent, hexadecimal, sign);
+// the whole token must be the number and its value finite.
+static int readFloat(MeshReader* r, float* value, const char* what)
+{
+    if (!nextToken(r))
+        return rejectToken(r, what);
+    const char* end = r->token + r->length;
+    float v = 0.0f;
+    std::from_chars_result result = std::from_chars(r->token, end, v);
+    if (result.ec != std::errc() || result.ptr != end) {
+        // Rare forms from_chars leaves out: a leading '+', hexadecimal, underflow.
+        char copy[128];
+        if (r->length >= sizeof copy)
+            return rejectToken(r, what);
+        memcpy(copy, r->token, r->length);
+        copy[r->length] = 0;
+        char* stop = nullptr;
+        v = strtof(copy, &stop);
+        if (stop != copy + r->length)
+            return rejectToken(r, what);
+    }
+    if (!isfinite(v))
+        return rejectToken(r, what);
+    *value = v;
+    return 1;
+}
+
+// The counts must fit 16-bit indices, and the rest of the file must be long
+// enough to hold every record they announce (each token takes at least two
+// bytes), so a forged header cannot demand memory the file does not back.
+static int checkCounts(MeshReader* r, uint32_t vertices, uint32_t triangles, uint32_t frames)
+{
+    if (vertices > maxMeshVertices)
+        return reject(r, "%u vertices, more than %u", vertices, maxMeshVertices);
+    if (frames == 0)
+        return reject(r, "no frames");
+    uint64_t tokens = (uint64_t)vertices * frames * 6 + (uint64_t)triangles * 4;
+    uint64_t remaining = (uint64_t)(r->end - r->at);
+    if (tokens > 0 && tokens * 2 - 1 > remaining)
+        return reject(r, "%u vertices x %u frames and %u triangles do not fit in the file",
+                      vertices, frames, triangles);
+    uint64_t vertexBytes = ((uint64_t)frames + 1) * vertices * sizeof(MeshVertex);
+    if (vertexBytes > (uint64_t)SIZE_MAX / 2 || (uint64_t)triangles * 6 > (uint64_t)SIZE_MAX / 2)
+        return reject(r, "counts too large");
+    return 1;
+}
+
+static int readVertices(MeshReader* r, MeshVertex* vertices, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; i++) {
+        MeshVertex* v = vertices + i;
+        float x, y, z, u, w;
+        if (!skipInteger(r, "a vertex number") || !readFloat(r, &x, "a vertex x") ||
+            !readFloat(r, &y, "a vertex y") || !readFloat(r, &z, "a vertex z") ||
+            !readFloat(r, &u, "a vertex u") || !readFloat(r, &w, "a vertex v"))
+            return 0;
+        v->x = x;
+        v->y = y;
+        v->z = -z;
+        v->u = u;
+        v->v = 1.0f - w;
+    }
+    return 1;
+}
+
+static int readTriangles(MeshReader* r, uint16_t* indices, uint32_t triangles, uint32_t vertices)
+{
+    for (uint32_t t = 0; t < triangles; t++) {
+        if (!skipInteger(r, "a triangle number"))
+            return 0;
+        for (int k = 0; k < 3; k++) {
+            uint32_t index = 0;
+            if (!readUnsigned(r, &index, "a vertex index"))
+                return 0;
+            if (index >= vertices)
+                return reject(r, "vertex index %u of triangle %u not below the vertex count %u",
+                              index, t, vertices);
+            indices[3 * t + k] = (uint16_t)index;
+        }
+    }
+    return 1;
+}
+
+int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
+{
+    if (!text || !out)
+        return 0;
+    MeshReader r = {text, text, text + size, name, text, 0};
+    nextToken(&r);
+    int animated = r.length == 4 && memcmp(r.token, "BAF1", 4) == 0;
+    if (!animated && !(r.length == 4 && memcmp(r.token, "BOF1", 4) == 0)) {
+        // The word as a 12-byte buffer would hold it.
+        if (name)
+            logMessage("EEEEEK!!    file <%s> is of invalid TYPE %.*s", name,
+                       (int)(r.length > 11 ? 11 : r.length), r.token);
+        return 0;
+    }
+    uint32_t vertexCount = 0, triangleCount = 0, frameCount = 1;
+    if (!readUnsigned(&r, &vertexCount, "the vertex count") ||
+        !readUnsigned(&r, &triangleCount, "the triangle count") ||
+        (animated && !readUnsigned(&r, &frameCount, "the frame count")))
+        return 0;
+    float position[3];
+    for (int i = 0; i < 3; i++)
+        if (!readFloat(&r, &position[i], "a header position"))
+            return 0;
+    if (!checkCounts(&r, vertexCount, triangleCount, frameCount))
+        return 0;
+
+    size_t vertexSlots = ((size_t)frameCount + 1) * vertexCount;
+    MeshVertex* vertices = (MeshVertex*)calloc(vertexSlots ? vertexSlots : 1, sizeof(MeshVertex));
+    uint16_t* indices = (uint16_t*)malloc(triangleCount ? (size_t)triangleCount * 6 : 1);
+    if (!vertices || !indices) {
+        if (name)
+            logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", name);
+        free(vertices);
+        free(indices);
+        return 0;
+    }
+    if (!readVertices(&r, vertices, frameCount * vertexCount) ||
+        !readTriangles(&r, indices, triangleCount, vertexCount)) {
+        free(vertices);
+        free(indices);
+        return 0;
+    }
+    out->vertexCount = vertexCount;
+    out->triangleCount = triangleCount;
+    out->frameCount = frameCount;
+    out->vertices = vertices;
+    out->indices = indices;
+    out->x = out->y = out->z = 0.0f;
+    out->yaw = out->pitch = out->roll = 0.0f;
+    for (int i = 0; i < 5; i++)
+        out->textures[i] = -1;
+    out->uploadedFrame = 0;
+    computeMeshNormals(out);
+    initMeshAttributes(out);
+    return 1;
+}
+
+// Returns the record (mesh, or a new zero-filled one when mesh is null), or
+// null when the file is missing, rejected or memory failed (logged); then the
+// record is untouched and nothing was allocated.
+Mesh* loadMesh(Mesh* mesh, const char* path)
+{
+    unsigned char* text = nullptr;
+    size_t size = 0;
+    int read = readWholeFile(path, &text, &size);
+    if (read == 0) {
+        logMessage("EEEEEEEEEEEK!!!     file <%s> not found!!", path ? path : "");
+        return nullptr;
+    }
+    if (read < 0) {
+        logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", path);
+        return nullptr;
+    }
+    Mesh parsed;
+    if (mesh)
+        parsed = *mesh;
+    else
+        memset(&parsed, 0, sizeof parsed);
+    int ok = parseMeshText((const char*)text, size, &parsed, path);
+    free(text);
+    if (!ok)
+        return nullptr;
+    Mesh* target = mesh ? mesh : (Mesh*)calloc(1, sizeof(Mesh));
+    if (!target) {
+        logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", path);
+        free(parsed.vertices);
+        free(parsed.indices);
+        return nullptr;
+    }
+    glGenBuffers(1, &parsed.vertexBuffer);
+    glGenBuffers(1, &parsed.indexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, parsed.vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)parsed.vertexCount * sizeof(MeshVertex),
+                 parsed.vertices, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, parsed.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)parsed.triangleCount * 6, parsed.indices,
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    parsed.program = defaultProgram;
+    *target = parsed;
+    return target;
+}
+
+// Area-weighted vertex normals of every frame from the stored positions; a
+// vertex no triangle uses (or only degenerate ones) keeps a zero normal.
+// Indices at or above vertexCount are skipped.
+void computeMeshNormals(Mesh* mesh)
+{
+    if (!mesh || !mesh->vertices)
+        return;
+    uint32_t count = mesh->vertexCount;
+    size_t total = (size_t)mesh->frameCount * count;
+    for (size_t i = 0; i < total; i++)
+        mesh->vertices[i].nx = mesh->vertices[i].ny = mesh->vertices[i].nz = 0.0f;
+    for (uint32_t f = 0; f < mesh->frameCount; f++) {
+        MeshVertex* frame = mesh->vertices + (size_t)f * count;
+        for (uint32_t t = 0; t < mesh->triangleCount; t++) {
+            const uint16_t* tri = mesh->indices + 3 * (size_t)t;
+            if (tri[0] >= count || tri[1] >= count || tri[2] >= count)
+                continue;
+            MeshVertex* a = frame + tri[0];
+            MeshVertex* b = frame + tri[1];
+            MeshVertex* c = frame + tri[2];
+            float e1x = b->x - a->x, e1y = b->y - a->y, e1z = b->z - a->z;
+            float e2x = c->x - a->x, e2y = c->y - a->y, e2z = c->z - a->z;
+            float nx = e2y * e1z - e1y * e2z;
+            float ny = e1x * e2z - e2x * e1z;
+            float nz = e2x * e1y - e1x * e2y;
+            MeshVertex* corners[3] = {a, b, c};
+            for (MeshVertex* v : corners) {
+                v->nx += nx;
+                v->ny += ny;
+                v->nz += nz;
+            }
+        }
+    }
+    for (size_t i = 0; i < total; i++) {
+        MeshVertex* v = mesh->vertices + i;
+        float square = v->nx * v->nx + v->ny * v->ny + v->nz * v->nz;
+        if (square != 0.0f) {
+            float scale = 1.0f / sqrtf(square);
+            v->nx *= scale;
+            v->ny *= scale;
+            v->nz *= scale;
+        }
+    }
+}
+
+// The five fixed attributes: location, float components, byte offset.
+static const int meshAttributes[5][3] = {
+    {0, 3, 0}, {1, 2, 12}, {2, 3, 20}, {3, 3, 32}, {4, 4, 44},
+};
+
+void initMeshAttributes(Mesh* mesh)
+{
+    if (!mesh)
+        return;
+    mesh->attribCount = 0;
+    for (const int* entry : meshAttributes) {
+        mesh->attribLocations[mesh->attribCount] = entry[0];
+        mesh->attribSizes[mesh->attribCount] = entry[1];
+        mesh->attribOffsets[mesh->attribCount] = entry[2];
+        mesh->attribCount++;
+    }
+}
+
+// Releases the buffers and arrays; textures are not deleted here (their rows
+// or the shutdown walk own them), the program only when it is the mesh's own.
+void freeMesh(Mesh* mesh)
+{
+    if (!mesh)
+        return;
+    if (mesh->vertexBuffer || mesh->indexBuffer)
+        glDeleteBuffers(2, &mesh->vertexBuffer);
+    mesh->vertexBuffer = mesh->indexBuffer = 0; // a second call must not delete reused names
+    free(mesh->vertices);
+    free(mesh->indices);
+    mesh->vertices = nullptr;
+    mesh->indices = nullptr;
+    mesh->vertexCount = 0;
+    mesh->triangleCount = 0;
+    for (int i = 0; i < 5; i++)
+        mesh->textures[i] = -1;
+    if (mesh->program > 0 && mesh->program != defaultProgram)
+        glDeleteProgram((GLuint)mesh->program);
+}
