@@ -51,6 +51,14 @@ extern RunOptions runOptions;
 // already written to stderr; the caller exits with code 2).
 int parseCommandLine(int argc, char** argv);
 
+// ---- stills ------------------------------------------------------------------
+// Adds one "SEC:FILE.png" to runOptions.shots. Returns 1, or 0 when malformed
+// (time not finite or negative, name empty, too long or not ".png", list full).
+int parseShotOption(const char* value);
+// Renders each requested still with the clock fixed at its time and writes it
+// as PNG. Returns the number of stills that could not be written (logged).
+int renderStills(void);
+
 // ---- start-up, loop, shutdown ------------------------------------------------
 int startDemo(void);        // 1 on success, 0 when the window could not be made
 int pollFrame(void);        // one poll step; non-zero means stop

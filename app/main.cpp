@@ -6,7 +6,12 @@ int main(int argc, char** argv)
     int run = parseCommandLine(argc, argv);
     if (run < 0) return 2;
     if (run == 0) return 0;
-    if (startDemo()) runMainLoop();
+    if (startDemo()) {
+        if (runOptions.shotCount > 0)
+            renderStills();
+        else
+            runMainLoop();
+    }
     shutdownDemo();   // ends the process with exit code 0
     return 0;
 }

@@ -58,6 +58,7 @@ static int optionVersion(const char*) { return 1; }
 static const OptionRow optionTable[] = {
     {"--mode", "WxH", "skip the dialog and play at this size in a window (e.g. 1280x720)", optionMode},
     {"--fullscreen", nullptr, "full screen on the primary monitor (at --mode's size, else the desktop's)", optionFullscreen},
+    {"--shot", "SEC:FILE.png", "after loading, write the frame at SEC seconds to FILE.png and exit (repeatable)", parseShotOption},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };

@@ -4,6 +4,8 @@
 #include "app/app.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "post/post.h"
+#include "show/show.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -18,8 +20,9 @@ int startDemo(void)
     if (!initWindow()) return 0;
     // Step: loadResources -- every resource with the loading screen, then the data hook.
     // Step: initSync -- the sync device and its tracks.
-    // Step: initPostProcessing -- post buffers and post shaders.
-    // Step: startMusic -- the soundtrack, its name prefixed with the data directory.
+    initPostProcessing();
+    // Step: startMusic -- the soundtrack, its name prefixed with the data directory;
+    // not when stills are requested (runOptions.shotCount > 0): they play no music.
     startTick = tickCount();
     return 1;
 }
@@ -29,10 +32,7 @@ int runMainLoop(void)
 {
     if (pollFrame()) return 0;
     for (;;) {
-        // Step: dispatchScene -- draw the frame; a non-zero result ends the show.
-        // Until the timeline is in place each frame is the cleared background.
-        glClearColor(0.0f, 0.22f, 0.26f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (dispatchScene()) return 0;
         if (pollFrame()) return 0;
     }
 }
