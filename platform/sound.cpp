@@ -44,6 +44,7 @@ struct SoundModule {
     SoundZxxCallback zxx;
     int lastOrder, lastRow; // the row whose "Z" effects were reported last
     int finished;
+    double duration;        // seconds, played once
 };
 
 static SDL_AudioDeviceID outputDevice;
@@ -87,15 +88,19 @@ static void scanRow(SoundModule* m)
     }
 }
 
+// Rows are scanned once at the start and after every sub-read until the song
+// has played its length: at its end the module jumps back to its first row,
+// which must not be reported again.
 static void mixModule(SoundModule* m, float* out, size_t frames)
 {
     for (size_t done = 0; done < frames && !m->finished;) {
         size_t step = frames - done < (size_t)SubRead ? frames - done : (size_t)SubRead;
-        scanRow(m);
+        if (m->lastOrder < 0) scanRow(m);
         size_t got = openmpt_module_read_interleaved_float_stereo(m->mod, OutputRate, step, moduleScratch);
         for (size_t i = 0; i < got * 2; i++) out[done * 2 + i] += moduleScratch[i];
-        if (got == 0) m->finished = 1;
         done += got;
+        if (got < step || openmpt_module_get_position_seconds(m->mod) >= m->duration) m->finished = 1;
+        else scanRow(m);
     }
 }
 
@@ -146,7 +151,7 @@ void soundShutdown(void)
     if (!outputReady) return;
     SDL_CloseAudioDevice(outputDevice);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);   // drop a dummy fallback: the next open tries again
     outputDevice = 0;
     outputReady = 0;
     playingStream = nullptr;
@@ -356,6 +361,7 @@ SoundModule* soundModuleLoad(const char* path)
     }
     openmpt_module_set_repeat_count(mod, 0);
     m->mod = mod;
+    m->duration = openmpt_module_get_duration_seconds(mod);
     m->lastOrder = m->lastRow = -1;
     liveObjects++;
     return m;
