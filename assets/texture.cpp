@@ -123,8 +123,11 @@ static void expandScanline(const JSAMPLE* in, int width, int components, int inv
 // when libjpeg rejects the data or the image exceeds 16384 × 16384.
 int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name)
 {
-    if (!data || !size || !out)
+    if (!data || !size || !out) {
+        if (name)
+            logMessage("ERROR: JPEG file <%s> cannot be decoded: no data\n", name);
         return 0;
+    }
     jpeg_decompress_struct decoder;
     JpegError error;
     jpeg_progress_mgr progress;

@@ -382,6 +382,7 @@ void readTgaImage(TgaFile* tga, TgaData* data)
     if (!tga || !data)
         return;
     if (readTgaHeader(tga) != TgaSuccess) {
+        data->flags &= ~(uint32_t)(TgaImageId | TgaImageData);
         report(unitRead, 46, tga->status);
         return;
     }
