@@ -27,11 +27,14 @@ static void reloadFrameZero(Mesh* mesh) {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-// Scales to length 1 unless the vector is zero.
+// Scales to length 1 unless the vector is zero. The squared length and the
+// products are single precision; the reciprocal square root is taken with the
+// standard library's double sqrt and rounded once to float, which is what the
+// welded normals of the show (0.70710677 for two unit normals) rest on.
 static void normalise(float* v) {
     float sq = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
     if (sq == 0.0f) return;
-    float inv = 1.0f / sqrtf(sq);
+    float inv = (float)(1.0 / sqrt((double)sq));
     v[0] *= inv; v[1] *= inv; v[2] *= inv;
 }
 

@@ -1,0 +1,458 @@
+// Assets: the data-path prefix, loading the built-in table from a small data
+// directory the test writes (log story, slots, links, the bar, the release
+// walk), and the mesh post-processing numbers, with the welding walk checked
+// against the plain pairwise walk.
+#include <gtest/gtest.h>
+#include "support/gl_context.h"
+#include "assets/assets.h"
+#include "render/render.h"
+#include "sync/sync.h"
+#include "app/app.h"
+#include <GL/glew.h>
+#include <math.h>
+#include <string.h>
+#include <unistd.h>
+#include <sys/stat.h>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+// ---- helpers -------------------------------------------------------------------
+
+static void writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// A 2 × 2 uncompressed 32-bit TGA.
+static void writeTga(const std::string& path) {
+    unsigned char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
+    unsigned char pixels[16];
+    for (int i = 0; i < 16; i++) pixels[i] = (unsigned char)(40 * i);
+    std::ofstream out(path, std::ios::binary);
+    out.write((const char*)header, sizeof(header));
+    out.write((const char*)pixels, sizeof(pixels));
+}
+
+static const char* triangleBof =
+    "BOF1\n3 1\n0 0 0\n0 0 0 -1 0 0\n1 2 0 -1 1 0\n2 0 2 -1 0 1\n0 0 1 2\n";
+static const char* goodVertex =
+    "#version 100\nattribute vec3 vpos;uniform mat4 matM, matP;\n"
+    "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); }";
+static const char* goodFragment =
+    "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0); }";
+static const char* brokenFragment =
+    "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0) +; }";
+
+static int countOf(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}
+
+// Runs the body with the working directory set to a fresh directory holding
+// an empty "data/" (dataPath always prefixes "./data/").
+struct InDirectory {
+    char previous[4096];
+    std::string dir;
+    explicit InDirectory(const char* name) {
+        if (!getcwd(previous, sizeof(previous))) previous[0] = 0;
+        dir = makeTempDir(name);
+        EXPECT_EQ(0, chdir(dir.c_str()));
+        mkdir("data", 0755);
+    }
+    ~InDirectory() { EXPECT_EQ(0, chdir(previous)); }
+};
+
+// ---- dataPath ---------------------------------------------------------------------
+
+TEST(DataPath, PrefixesAndRefuses) {
+    char text[16] = "jug.baf";
+    EXPECT_EQ(1, dataPath(text, sizeof(text)));
+    EXPECT_STREQ(text, "./data/jug.baf");
+
+    // "./data/abc" needs 11 bytes: 11 fits, 10 is refused and left alone.
+    char exact[11 + 4];
+    memset(exact, 'Z', sizeof(exact));
+    strcpy(exact, "abc");
+    EXPECT_EQ(1, dataPath(exact, 11));
+    EXPECT_STREQ(exact, "./data/abc");
+    EXPECT_EQ('Z', exact[11]);
+    char tight[10 + 4];
+    memset(tight, 'Z', sizeof(tight));
+    strcpy(tight, "abc");
+    EXPECT_EQ(0, dataPath(tight, 10));
+    EXPECT_STREQ(tight, "abc");
+    EXPECT_EQ('Z', tight[10]);
+
+    // A buffer whose text has no terminator inside capacity is refused.
+    char full[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(0, dataPath(full, 4));
+    EXPECT_EQ(0, dataPath(nullptr, 10));
+    EXPECT_EQ(0, dataPath(text, 0));
+}
+
+// ---- loading the built-in table -------------------------------------------------------
+
+static int barCovers(int width, int row, float fraction) {
+    std::vector<unsigned char> line = readPixels(0, row, width, 1);
+    int last = -1;
+    for (int x = 0; x < width; x++) {
+        const unsigned char* p = &line[x * 4];
+        if (p[0] == 255 && p[1] == 238 && p[2] == 170) last = x;
+    }
+    return last + 1 >= (int)(fraction * width) - 1 ? last + 1 : -(last + 1);
+}
+
+TEST(LoadResources, BuiltInTableFromSmallDataDirectory) {
+    if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
+    InDirectory here("resources_builtin");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, 200, 200);
+    windowWidth = windowHeight = 200;
+    setCameraAspect(200, 200);
+    createDefaultShader();
+    writeText("data/env.vs", goodVertex);
+    writeText("data/env.fs", goodFragment);
+    writeText("data/light.vs", goodVertex);
+    writeText("data/light.fs", goodFragment);
+    writeText("data/nrm_lite.vs", goodVertex);
+    writeText("data/nrm_lite.fs", brokenFragment);
+    writeText("data/bill.bof", triangleBof);
+    writeText("data/log.bof", triangleBof);
+    writeTga("data/jug_light.tga");
+
+    activeResourceTable = resourceTable;
+    demoConfig = &builtinConfig;
+    loadResources();
+    EXPECT_EQ(barCovers(200, 66, 1.0f), 200);   // the last bar spans the width
+
+    std::string log = readFile("demo.log");
+    EXPECT_EQ(86, countOf(log, "loading <"));
+    size_t first = log.find("loading <");
+    EXPECT_EQ(log.compare(first, 24, "loading <env.vs|env.fs>\n"), 0);
+    EXPECT_NE(log.find("loading <post.vs|drunk.fs>\n"), std::string::npos);
+    size_t last = log.rfind("loading <");
+    size_t complete = log.find("loading complete!\n");
+    size_t processed = log.find("data processing complete!\n");
+    size_t separator = log.find(" --------------------------------------------------\n");
+    ASSERT_NE(complete, std::string::npos);
+    ASSERT_NE(processed, std::string::npos);
+    ASSERT_NE(separator, std::string::npos);
+    EXPECT_LT(last, complete);
+    EXPECT_LT(complete, processed);
+    EXPECT_LT(processed, separator);
+    EXPECT_NE(log.find("file <./data/jug.baf> not found"), std::string::npos);
+
+    // A mesh without a texture part: slot 0 stays empty, row 34 fills slot 1.
+    EXPECT_EQ(billMesh.vertexCount, 3u);
+    EXPECT_EQ(billMesh.textures[0], -1);
+    EXPECT_GT(billMesh.textures[1], 0);
+    EXPECT_TRUE(glIsTexture((GLuint)billMesh.textures[1]));
+    EXPECT_GT(progLight, 0);
+    EXPECT_EQ(billMesh.program, progLight);
+    // A failed shader row hands its meshes program 0; the hook halved the log.
+    EXPECT_EQ(progNrmLite, 0);
+    EXPECT_EQ(logMesh.program, 0);
+    EXPECT_EQ(logMesh.vertices[1].x, 1.0f);
+    EXPECT_EQ(logMesh.vertices[2].z, 0.5f);   // stored −z of −1, halved
+    // A missing mesh keeps its zero-filled record but gets its link; later
+    // texture rows still land in its slots, missing ones leave them alone.
+    EXPECT_EQ(jugMeshes[0].vertexCount, 0u);
+    EXPECT_GT(progEnv, 0);
+    EXPECT_EQ(jugMeshes[0].program, progEnv);
+    EXPECT_EQ(jugMeshes[0].textures[1], 0);
+    EXPECT_GT(jugMeshes[0].textures[2], 0);
+    EXPECT_NE(jugMeshes[0].textures[2], billMesh.textures[1]);   // each row loads anew
+    EXPECT_EQ(progCar, -1);                                       // missing shader files
+
+    // Release: every row freed; slot textures of a mesh go too.
+    int billLight = billMesh.textures[1], light = progLight;
+    releaseResources();
+    EXPECT_EQ(billMesh.vertexCount, 0u);
+    EXPECT_EQ(billMesh.vertices, nullptr);
+    EXPECT_EQ(billMesh.textures[1], -1);
+    EXPECT_FALSE(glIsTexture((GLuint)billLight));
+    EXPECT_FALSE(glIsProgram((GLuint)light));
+    releaseResources();   // a second walk finds nothing to free
+}
+
+static int hookRuns;
+static void countingHook(void) { hookRuns++; }
+
+// Rows whose files are all missing (or whose names do not fit) only log; the
+// bar still reaches the full width and the hook still runs.
+TEST(LoadResources, MissingFilesOnlyLog) {
+    if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
+    InDirectory here("resources_missing");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, 200, 200);
+    static int program = 5, texture = 7;
+    static Mesh mesh;
+    static ResourceEntry table[] = {
+        {&program, "none.vs|none.fs", nullptr, ShaderRow, nullptr},
+        {&mesh, "none.bof|none.jpg", &program, MeshRow, nullptr},
+        {&texture, "none.tga", nullptr, TextureRow, nullptr},
+        {&texture, "a_name_far_too_long_for_the_spec_buffers_of_the_loader_xxxxxxxxxxxx.jpg",
+         nullptr, TextureRow, nullptr},
+        {nullptr, nullptr, nullptr, 0, nullptr},
+    };
+    DemoConfig config = builtinConfig;
+    config.dataHook = countingHook;
+    demoConfig = &config;
+    activeResourceTable = table;
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    hookRuns = 0;
+    loadResources();
+    activeResourceTable = resourceTable;
+    demoConfig = &builtinConfig;
+    EXPECT_EQ(barCovers(200, 66, 1.0f), 200);
+    EXPECT_EQ(hookRuns, 1);
+    EXPECT_EQ(program, -1);
+    EXPECT_EQ(mesh.program, -1);
+    EXPECT_EQ(mesh.vertexCount, 0u);
+    EXPECT_EQ(texture, 7);
+    std::string log = readFile("demo.log");
+    EXPECT_EQ(4, countOf(log, "loading <"));
+    EXPECT_NE(log.find("does not fit"), std::string::npos);
+    EXPECT_NE(log.find("data processing complete!\n"), std::string::npos);
+}
+
+// ---- mesh processing -----------------------------------------------------------------
+
+struct MemoryMesh {
+    Mesh mesh;
+    std::vector<MeshVertex> vertices;
+    std::vector<uint16_t> indices;
+};
+
+static void makeMemoryMesh(MemoryMesh* m, uint32_t vertexCount, uint32_t frameCount) {
+    memset(&m->mesh, 0, sizeof(Mesh));
+    m->vertices.assign((size_t)(frameCount + 1) * vertexCount, MeshVertex{});
+    m->mesh.vertexCount = vertexCount;
+    m->mesh.frameCount = frameCount;
+    m->mesh.vertices = m->vertices.data();
+}
+
+static void setTriangles(MemoryMesh* m, std::vector<uint16_t> indices) {
+    m->indices = std::move(indices);
+    m->mesh.indices = m->indices.data();
+    m->mesh.triangleCount = (uint32_t)m->indices.size() / 3;
+}
+
+TEST(MeshProcessing, ScaleEveryFrameAndReload) {
+    if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
+    MemoryMesh m;
+    makeMemoryMesh(&m, 2, 3);
+    for (int i = 0; i < 6; i++) {
+        m.vertices[i].x = 1; m.vertices[i].y = 2; m.vertices[i].z = -3;
+        m.vertices[i].nx = 1;
+    }
+    glGenBuffers(1, &m.mesh.vertexBuffer);
+    scaleMesh(&m.mesh, 10.0f);
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(m.vertices[i].x, 10.0f);
+        EXPECT_EQ(m.vertices[i].y, 20.0f);
+        EXPECT_EQ(m.vertices[i].z, -30.0f);
+        EXPECT_EQ(m.vertices[i].nx, 1.0f);
+    }
+    EXPECT_EQ(m.vertices[6].x, 0.0f);   // the blend slot is not a frame
+    MeshVertex gpu[2];
+    glBindBuffer(GL_ARRAY_BUFFER, m.mesh.vertexBuffer);
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, sizeof(gpu), gpu);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    EXPECT_EQ(0, memcmp(gpu, m.vertices.data(), sizeof(gpu)));
+    glDeleteBuffers(1, &m.mesh.vertexBuffer);
+
+    Mesh empty{};
+    scaleMesh(&empty, 2.0f);
+    weldNormals(&empty, 1.0f);
+    computeMeshTangents(&empty);
+    scaleMesh(nullptr, 2.0f);
+}
+
+TEST(MeshProcessing, WeldMergesWithinAFrameOnly) {
+    MemoryMesh m;
+    makeMemoryMesh(&m, 3, 2);
+    // Frame 0: two vertices at one place, one far away. Frame 1: a lone vertex
+    // at the same place as frame 0's pair.
+    MeshVertex* v = m.vertices.data();
+    v[0].x = 1; v[0].nx = 1;
+    v[1].x = 1; v[1].ny = 1;
+    v[2].x = 5; v[2].nz = 1;
+    v[3].x = 1; v[3].nz = 1;
+    v[4].x = 9; v[4].nx = 1;
+    v[5].x = 1.02f; v[5].ny = 1;
+    weldNormals(&m.mesh, 0.01f);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(v[i].nx, 0.70710677f);
+        EXPECT_EQ(v[i].ny, 0.70710677f);
+        EXPECT_EQ(v[i].nz, 0.0f);
+    }
+    EXPECT_EQ(v[2].nz, 1.0f);
+    EXPECT_EQ(v[3].nz, 1.0f);
+    EXPECT_EQ(v[3].nx, 0.0f);
+    EXPECT_EQ(v[5].ny, 1.0f);   // 0.02 away: not merged
+    weldNormals(&m.mesh, 0.0f);
+    weldNormals(&m.mesh, NAN);
+    EXPECT_EQ(v[5].ny, 1.0f);
+}
+
+// The plain pairwise walk that defines the result.
+static void referenceWeld(Mesh* mesh, float distance) {
+    float limit = distance * distance;
+    for (uint32_t f = 0; f < mesh->frameCount; f++) {
+        MeshVertex* frame = mesh->vertices + (size_t)f * mesh->vertexCount;
+        for (uint32_t a = 0; a < mesh->vertexCount; a++)
+            for (uint32_t b = 0; b < mesh->vertexCount; b++) {
+                if (a == b) continue;
+                float dx = frame[a].x - frame[b].x, dy = frame[a].y - frame[b].y, dz = frame[a].z - frame[b].z;
+                if (dx * dx + dy * dy + dz * dz < limit) {
+                    MeshVertex& A = frame[a];
+                    A.nx += frame[b].nx; A.ny += frame[b].ny; A.nz += frame[b].nz;
+                    float sq = A.nx * A.nx + A.ny * A.ny + A.nz * A.nz;
+                    if (sq != 0.0f) {
+                        float inv = (float)(1.0 / sqrt((double)sq));
+                        A.nx *= inv; A.ny *= inv; A.nz *= inv;
+                    }
+                    frame[b].nx = A.nx; frame[b].ny = A.ny; frame[b].nz = A.nz;
+                }
+            }
+    }
+}
+
+// Clusters of vertices around lattice points, spread so that some pairs sit
+// just inside and some just outside the distance, chains included.
+static void makeWeldCase(MemoryMesh* m, uint32_t count, uint32_t frames, unsigned seed) {
+    makeMemoryMesh(m, count, frames);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> cell(0, (int)(count / 6));
+    std::uniform_real_distribution<float> jitter(-0.008f, 0.008f), unit(-1.0f, 1.0f);
+    for (size_t i = 0; i < m->vertices.size() - count; i++) {
+        MeshVertex& v = m->vertices[i];
+        int c = cell(rng);
+        v.x = (float)(c % 7) * 0.013f + jitter(rng);
+        v.y = (float)((c / 7) % 7) * 0.013f + jitter(rng);
+        v.z = (float)(c / 49) * 0.5f + ((i % 3) ? 0.0f : jitter(rng));
+        v.nx = unit(rng); v.ny = unit(rng); v.nz = unit(rng);
+    }
+}
+
+TEST(MeshProcessing, WeldMatchesThePairwiseWalk) {
+    for (unsigned seed = 1; seed <= 3; seed++) {
+        MemoryMesh fast, slow, original;
+        makeWeldCase(&fast, 1500, 2, seed);
+        makeWeldCase(&slow, 1500, 2, seed);
+        makeWeldCase(&original, 1500, 2, seed);
+        weldNormals(&fast.mesh, 0.01f);
+        referenceWeld(&slow.mesh, 0.01f);
+        ASSERT_EQ(0, memcmp(fast.vertices.data(), slow.vertices.data(), fast.vertices.size() * sizeof(MeshVertex)))
+            << "seed " << seed;
+        int changed = 0;
+        for (size_t i = 0; i < original.vertices.size(); i++)
+            if (original.vertices[i].nx != fast.vertices[i].nx) changed++;
+        EXPECT_GT(changed, 1000) << "the case should weld many vertices";
+    }
+}
+
+// A closed surface as a mesh file gives it: a UV sphere whose seam and poles
+// repeat positions, so welding has real work, plus a copy moved by less than
+// the distance. Prints what both walks cost (a measurement, not a check).
+static void makeSeamSphere(MemoryMesh* m, int rings, int segments) {
+    uint32_t count = (uint32_t)((rings + 1) * (segments + 1));
+    makeMemoryMesh(m, count, 1);
+    for (int r = 0; r <= rings; r++)
+        for (int s = 0; s <= segments; s++) {
+            MeshVertex& v = m->vertices[(size_t)r * (segments + 1) + s];
+            float theta = 3.14159265f * r / rings, phi = 6.2831853f * (s % segments) / segments;
+            v.x = sinf(theta) * cosf(phi); v.y = cosf(theta); v.z = sinf(theta) * sinf(phi);
+            v.nx = v.x + 0.1f * (s == segments); v.ny = v.y; v.nz = v.z;
+        }
+}
+
+TEST(MeshProcessing, WeldOnASeamSphere) {
+    MemoryMesh fast, slow;
+    makeSeamSphere(&fast, 60, 80);     // 4941 vertices
+    makeSeamSphere(&slow, 60, 80);
+    auto t0 = std::chrono::steady_clock::now();
+    weldNormals(&fast.mesh, 0.01f);
+    auto t1 = std::chrono::steady_clock::now();
+    referenceWeld(&slow.mesh, 0.01f);
+    auto t2 = std::chrono::steady_clock::now();
+    EXPECT_EQ(0, memcmp(fast.vertices.data(), slow.vertices.data(), fast.vertices.size() * sizeof(MeshVertex)));
+    // The seam's two copies now share one normal.
+    const MeshVertex& first = fast.vertices[30 * 81];
+    const MeshVertex& last = fast.vertices[30 * 81 + 80];
+    EXPECT_EQ(first.nx, last.nx);
+    EXPECT_EQ(first.nz, last.nz);
+    printf("weldNormals on %u vertices: grid %.2f ms, pairwise %.2f ms\n", fast.mesh.vertexCount,
+           std::chrono::duration<double, std::milli>(t1 - t0).count(),
+           std::chrono::duration<double, std::milli>(t2 - t1).count());
+}
+
+TEST(MeshProcessing, TangentCases) {
+    InDirectory here("resources_tangents");
+    // Right angle at P0: B = P0, weight 1; v grows toward P2 only.
+    MemoryMesh m;
+    makeMemoryMesh(&m, 3, 1);
+    MeshVertex* v = m.vertices.data();
+    v[1].x = 1;
+    v[2].y = 1; v[2].v = 1;
+    for (int i = 0; i < 3; i++) v[i].nz = 1;
+    setTriangles(&m, {0, 1, 2});
+    computeMeshTangents(&m.mesh);
+    float len = sqrtf(1.0f + 0.01f * 0.01f);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_NEAR(v[i].tx, 0.0f, 1e-7f);
+        EXPECT_NEAR(v[i].ty, 1.0f / len, 1e-6f);
+        EXPECT_NEAR(v[i].tz, 0.01f / len, 1e-6f);
+    }
+
+    // Equal v everywhere: only 0.01 × B's normal, which ends as B's normal.
+    // The corner nearest a right angle here is P1 (an obtuse P0, acute P2).
+    makeMemoryMesh(&m, 3, 1);
+    v = m.vertices.data();
+    v[0].x = 0; v[0].y = 0;
+    v[1].x = 2; v[1].y = 0;
+    v[2].x = 2; v[2].y = 2;
+    v[0].nx = 1; v[1].ny = 1; v[2].nz = 1;
+    for (int i = 0; i < 3; i++) v[i].v = 0.5f;
+    setTriangles(&m, {0, 1, 2});
+    computeMeshTangents(&m.mesh);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_NEAR(v[i].tx, 0.0f, 1e-6f);
+        EXPECT_NEAR(v[i].ty, 1.0f, 1e-6f);
+        EXPECT_NEAR(v[i].tz, 0.0f, 1e-6f);
+    }
+
+    // A vertex no triangle uses keeps a zero tangent and is reported; an
+    // index outside the frame is skipped.
+    makeMemoryMesh(&m, 4, 1);
+    v = m.vertices.data();
+    v[1].x = 1;
+    v[2].y = 1; v[2].v = 1;
+    setTriangles(&m, {0, 1, 2, 0, 1, 40});
+    computeMeshTangents(&m.mesh);
+    EXPECT_EQ(v[3].tx, 0.0f);
+    EXPECT_EQ(v[3].ty, 0.0f);
+    EXPECT_NEAR(v[0].ty, 1.0f, 1e-6f);
+    std::string log = readFile("demo.log");
+    EXPECT_EQ(1, countOf(log, "Wrong binormal! length of 0.000000\n"));
+}
+
+// A flat corner weighs nothing: a triangle with a 180° corner adds nothing.
+TEST(MeshProcessing, DegenerateTriangleWeighsNothing) {
+    InDirectory here("resources_degenerate");
+    MemoryMesh m;
+    makeMemoryMesh(&m, 3, 1);
+    MeshVertex* v = m.vertices.data();
+    v[1].x = 1; v[2].x = 2;
+    v[1].v = 1; v[2].v = 2;
+    setTriangles(&m, {0, 1, 2});
+    computeMeshTangents(&m.mesh);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(v[i].tx, 0.0f);
+    EXPECT_EQ(3, countOf(readFile("demo.log"), "Wrong binormal!"));
+}
