@@ -88,30 +88,34 @@ static float squaredDistance(const MeshVertex* a, const MeshVertex* b) {
     return dx * dx + dy * dy + dz * dz;
 }
 
+static int finitePosition(const MeshVertex& v) {
+    return isfinite(v.x) && isfinite(v.y) && isfinite(v.z);
+}
+
+// Cells sort by x, then y, then z: the three cells (x, y, z − 1 … z + 1) are
+// one run of the sorted list, so nine searches cover the 27 neighbours.
 static void weldFrame(MeshVertex* frame, uint32_t count, float limit, double cellSize) {
     std::vector<CellEntry> cells;
     cells.reserve(count);
     for (uint32_t i = 0; i < count; i++) {
         const MeshVertex& v = frame[i];
-        if (!isfinite(v.x) || !isfinite(v.y) || !isfinite(v.z)) continue;   // never closer than anything
+        if (!finitePosition(v)) continue;   // never closer than anything
         cells.push_back({cellOf(v.x, cellSize), cellOf(v.y, cellSize), cellOf(v.z, cellSize), i});
     }
+    std::vector<CellEntry> own(cells);
     std::sort(cells.begin(), cells.end(), cellBefore);
     std::vector<uint32_t> near;
-    for (uint32_t a = 0; a < count; a++) {
-        const MeshVertex& va = frame[a];
-        if (!isfinite(va.x) || !isfinite(va.y) || !isfinite(va.z)) continue;
-        int64_t cx = cellOf(va.x, cellSize), cy = cellOf(va.y, cellSize), cz = cellOf(va.z, cellSize);
+    for (const CellEntry& self : own) {
         near.clear();
         for (int dx = -1; dx <= 1; dx++)
-            for (int dy = -1; dy <= 1; dy++)
-                for (int dz = -1; dz <= 1; dz++) {
-                    CellEntry key = {cx + dx, cy + dy, cz + dz, 0};
-                    auto it = std::lower_bound(cells.begin(), cells.end(), key, cellBefore);
-                    for (; it != cells.end() && it->x == key.x && it->y == key.y && it->z == key.z; ++it)
-                        near.push_back(it->vertex);
-                }
+            for (int dy = -1; dy <= 1; dy++) {
+                CellEntry key = {self.x + dx, self.y + dy, self.z - 1, 0};
+                auto it = std::lower_bound(cells.begin(), cells.end(), key, cellBefore);
+                for (; it != cells.end() && it->x == key.x && it->y == key.y && it->z <= self.z + 1; ++it)
+                    near.push_back(it->vertex);
+            }
         std::sort(near.begin(), near.end());
+        uint32_t a = self.vertex;
         for (uint32_t b : near) {
             if (b == a) continue;
             if (squaredDistance(&frame[a], &frame[b]) < limit) weldPair(&frame[a], &frame[b]);
