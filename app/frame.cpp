@@ -216,15 +216,18 @@ int accumulateFrame(void)
     int width, height;
     if (!windowFramebufferSize(&width, &height)) return s->accumFrames;
     int resized = width != accumWidth || height != accumHeight;
-    if (!prepareAccumulation(width, height)) return s->accumFrames;
+    SavedGLState saved;
+    saveGLState(&saved);
+    if (!prepareAccumulation(width, height)) {
+        restoreGLState(&saved);
+        return s->accumFrames;
+    }
     if (resized) {
         // The sum of the old size is gone: the frame just drawn starts afresh.
         s->accumFrames = 1;
         s->accumWeight = 1.0f;
         weight = 1.0f;
     }
-    SavedGLState saved;
-    saveGLState(&saved);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);
     glBindTexture(GL_TEXTURE_2D, frameTexture);
