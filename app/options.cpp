@@ -52,12 +52,24 @@ static int optionFullscreen(const char*)
     return 1;
 }
 
+// --start SEC: seconds from 0 to one day, decimals allowed.
+static int optionStart(const char* value)
+{
+    errno = 0;
+    char* stop = nullptr;
+    float seconds = strtof(value, &stop);
+    if (errno || stop == value || *stop || !(seconds >= 0.0f && seconds <= 86400.0f)) return 0;
+    runOptions.startTime = seconds;
+    return 1;
+}
+
 static int optionHelp(const char*) { return 1; }
 static int optionVersion(const char*) { return 1; }
 
 static const OptionRow optionTable[] = {
     {"--mode", "WxH", "skip the dialog and play at this size in a window (e.g. 1280x720)", optionMode},
     {"--fullscreen", nullptr, "full screen on the primary monitor (at --mode's size, else the desktop's)", optionFullscreen},
+    {"--start", "SEC", "begin the show SEC seconds in (the clock and the music start there)", optionStart},
     {"--shot", "SEC:FILE.png", "after loading, write the frame at SEC seconds to FILE.png and exit (repeatable)", parseShotOption},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},

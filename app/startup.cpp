@@ -9,6 +9,7 @@
 #include "sync/sync.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <math.h>
 #include <stdlib.h>
 
 // Returns 1 when the show can run, 0 when the window could not be made
@@ -19,11 +20,12 @@ int startDemo(void)
     // Step: activeResourceTable = resourceTable -- joins with loadResources.
     if (!initWindow()) return 0;
     // Step: loadResources -- every resource with the loading screen, then the data hook.
-    // Step: initSync -- the sync device and its tracks.
+    initSync();
     initPostProcessing();
-    // Step: startMusic -- the soundtrack, its name prefixed with the data directory;
-    // not when stills are requested (runOptions.shotCount > 0): they play no music.
-    startTick = tickCount();
+    // Stills (runOptions.shotCount > 0) play no music. With --start the music
+    // seeks to the start time and the clock is set back by the same amount.
+    if (runOptions.shotCount == 0) startSoundtrack(runOptions.startTime);
+    startTick = tickCount() - (uint32_t)lroundf(runOptions.startTime * 1000.0f);
     return 1;
 }
 
@@ -40,7 +42,7 @@ int runMainLoop(void)
 // Releases what start-up made and ends the process with exit code 0.
 void shutdownDemo(void)
 {
-    // Step: stop and release the music.
+    stopMusic();
     // Step: releaseResources -- every object of the resource table.
     glfwTerminate();
     exit(0);

@@ -3,6 +3,8 @@
 // effect events a module plays.
 #include "sync/sync.h"
 #include "platform/platform.h"
+#include "app/app.h"
+#include "assets/assets.h"
 #include <atomic>
 #include <math.h>
 #include <string.h>
@@ -53,6 +55,21 @@ int startMusic(const char* path, float startSeconds)
         return 0;
     }
     return 1;
+}
+
+int startSoundtrack(float startSeconds)
+{
+    const char* name = demoConfig->musicFile;
+    if (!name) return 0;
+    char path[68];
+    size_t length = strlen(name);
+    if (length >= sizeof path) {
+        logMessage("music: <%s> does not fit in %d bytes, refused\n", name, (int)sizeof path);
+        return 0;
+    }
+    memcpy(path, name, length + 1);
+    if (!dataPath(path, sizeof path)) return 0;   // refused and logged there
+    return startMusic(path, startSeconds);
 }
 
 // Releases the module and the stream, whichever exists. Returns the result of

@@ -51,6 +51,10 @@ extern SoundStream* currentStream;
 // Starts the soundtrack at startSeconds into it. 1 started, 0 otherwise (silent).
 int startMusic(const char* path, float startSeconds);
 int stopMusic(void);
+// Starts the configured soundtrack (demoConfig->musicFile with the data
+// directory in front, in a 68-character buffer) at startSeconds. 1 started;
+// 0 without a soundtrack, when the name does not fit (logged) or playback failed.
+int startSoundtrack(float startSeconds);
 int isStreamFile(const char* path);
 void onZxx(SoundModule* module, unsigned char parameter);
 int pushZxxEvent(const ZxxEvent* event);
