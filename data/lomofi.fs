@@ -4,6 +4,9 @@
 // "gamma", per channel), a warm filmic shoulder, a vignette and film grain
 // (tex1, shifted by "offset" on every shown frame). "flareAmt" scales glow,
 // dirt and leak together.
+// The images it expects: grain.jpg a tileable grey noise around mid grey,
+// drawn one texel per pixel at 256 x 256; leak.tga a warm glow whose alpha
+// says where it falls; dirt.jpg mostly black with faint smudges and specks.
 precision mediump float;
 uniform sampler2D tex0;
 uniform sampler2D tex1;
