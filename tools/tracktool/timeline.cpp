@@ -22,6 +22,11 @@ const char* const cueNames[CueCount] = {"shot", "smash", "boom", "hit"};
 
 enum { MaxLine = 1024, MaxTokens = 16, MaxTimelineBytes = 1 << 20 };
 
+// Position of a key written as "last": the row before the next block starts,
+// known only once the whole file is read. Such keys are held with a negative
+// row, -1 - (block number), and placed by placeLastKeys.
+enum { LastRow = -1 };
+
 static int wordIndex(const char* const* words, int count, const char* name)
 {
     for (int i = 0; i < count; i++)
@@ -52,6 +57,8 @@ struct ParseState {
     int line;
     int blockRow;       // row of the current scene block, -1 before the first
     int lastScene;      // number of the latest scene block
+    int blockCount;     // scene blocks so far
+    int blockRows[MaxMusicSections + 1];   // start row of each block, then the end
     char* error;
     int errorSize;
 };
@@ -97,6 +104,11 @@ static int parsePosition(ParseState* s, const char* text, int* row)
     const Timeline* t = s->timeline;
     size_t n = strlen(text);
     long total = 0;
+    if (strcmp(text, "last") == 0) {
+        if (s->blockRow < 0) return fail(s, "'last' is the last row of a scene block");
+        *row = LastRow;
+        return 1;
+    }
     if (text[0] == 'r') {
         if (!parseInt(text + 1, &total) || total < 0)
             return fail(s, "bad row position '%s' (rN with N >= 0)", text);
@@ -210,9 +222,12 @@ static int parseScene(ParseState* s, char** tok, int count)
         return fail(s, "scene number '%s' is not 1 to 9", tok[1]);
     if (s->timeline->endRow >= 0) return fail(s, "scene after the end of the show");
     if (!parsePosition(s, tok[3], &row)) return 0;
+    if (row == LastRow) return fail(s, "a scene starts at an absolute position, not 'last'");
     if (row <= s->blockRow && s->blockRow >= 0)
         return fail(s, "scene starts at row %d, not after the previous scene (row %d)", row,
                     s->blockRow);
+    if (s->blockCount >= MaxMusicSections) return fail(s, "too many scenes");
+    s->blockRows[s->blockCount++] = row;
     s->blockRow = row;
     s->lastScene = (int)scene;
     if (!addKey(s, 0, row, (float)scene, KeyStep)) return 0;
@@ -228,6 +243,7 @@ static int parseEnd(ParseState* s, char** tok, int count)
     if (s->blockRow < 0) return fail(s, "the end comes before any scene");
     if (s->timeline->endRow >= 0) return fail(s, "the show already ends earlier");
     if (!parsePosition(s, tok[2], &row)) return 0;
+    if (row == LastRow) return fail(s, "the end is an absolute position, not 'last'");
     if (row <= s->blockRow)
         return fail(s, "the end (row %d) is not after the last scene's start (row %d)", row,
                     s->blockRow);
@@ -245,6 +261,7 @@ static int parseMark(ParseState* s, char** tok, int count)
     if (s->blockRow < 0) return fail(s, "'%s' before the first scene", tok[0]);
     if (s->timeline->endRow >= 0) return fail(s, "'%s' after the end of the show", tok[0]);
     if (!parsePosition(s, tok[1], &row)) return 0;
+    if (row == LastRow) return fail(s, "'last' is for keys only");
     row += s->blockRow;
     if (tok[0][0] == 'm') return addSection(s, row, tok[2]);
     Timeline* t = s->timeline;
@@ -278,6 +295,7 @@ static int parseKey(ParseState* s, char** tok, int count)
         if (strcmp(tok[3], keyTypeNames[i]) == 0) type = i;
     if (type < 0)
         return fail(s, "unknown key type '%s' (step, linear, smooth or ramp)", tok[3]);
+    if (row == LastRow) return addKey(s, track, -s->blockCount, value, type);
     return addKey(s, track, s->blockRow + row, value, type);
 }
 
@@ -300,6 +318,17 @@ static int parseLine(ParseState* s, char* text)
     if (strcmp(tok[0], "music") == 0 || strcmp(tok[0], "cue") == 0)
         return parseMark(s, tok, count);
     return parseKey(s, tok, count);
+}
+
+// Gives every "last" key the row before its block's successor (or the end).
+static void placeLastKeys(ParseState* s)
+{
+    s->blockRows[s->blockCount] = s->timeline->endRow;
+    for (int i = 0; i < TimelineTrackCount; i++) {
+        TimelineTrack* t = &s->timeline->tracks[i];
+        for (int k = 0; k < t->keyCount; k++)
+            if (t->keys[k].row < 0) t->keys[k].row = s->blockRows[-t->keys[k].row] - 1;
+    }
 }
 
 // Stable insertion sort by row; then no row may hold two keys of one track.
@@ -364,7 +393,13 @@ int parseTimeline(const char* text, const char* name, Timeline* timeline, char* 
     timeline->rowsPerBeat = 4;
     timeline->beatsPerBar = 4;
     timeline->endRow = -1;
-    ParseState s = {timeline, name, 0, -1, 0, error, errorSize};
+    ParseState s;
+    memset(&s, 0, sizeof s);
+    s.timeline = timeline;
+    s.name = name;
+    s.blockRow = -1;
+    s.error = error;
+    s.errorSize = errorSize;
     if (errorSize > 0) error[0] = 0;
     const char* p = text;
     while (*p) {
@@ -382,6 +417,7 @@ int parseTimeline(const char* text, const char* name, Timeline* timeline, char* 
     s.line++;
     if (s.blockRow < 0) return fail(&s, "no scene: add 'scene 1 at 0 music STYLE'");
     if (timeline->endRow < 0) return fail(&s, "the show has no end: add 'end at POS'");
+    placeLastKeys(&s);
     for (int i = 0; i < TimelineTrackCount; i++)
         if (!sortTrack(&s, i)) return 0;
     return sortSections(&s);
