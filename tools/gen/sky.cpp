@@ -1,0 +1,206 @@
+// Content generator: the sky sphere (dusk and night pictures), the speed-line
+// tube of the hot-rod scene with its red streaks, and the red gun backdrop.
+// Sky pictures are equirectangular: v = 0 at the zenith, 0.5 at the horizon;
+// u = 0.5 looks toward -z (where the sun sets), 0.25 toward +x, 0 toward +z.
+#include "gen.h"
+
+// Sphere of radius 50 (drawn ×10), poles left open by a degree.
+static GMesh skySphere(void) {
+    std::vector<ProfilePt> prof;
+    const int rings = 36;
+    for (int i = 0; i <= rings; i++) {
+        float lat = (-89.0f + 178.0f * i / rings) * Pi / 180.0f;
+        prof.push_back(ProfilePt{50.0f * cosf(lat), 50.0f * sinf(lat), 0.5f - lat / Pi});
+    }
+    return lathe(prof, 48, 0.5f, 1.5f);
+}
+
+// A tube around the eye along z, narrowing to points at both ends; u runs
+// along the tube (four repeats), v around it.
+static GMesh speedTube(void) {
+    std::vector<ProfilePt> prof;
+    const int n = 40;
+    for (int i = 0; i <= n; i++) {
+        float t = (float)i / n;            // 0 at z = -900, 1 at z = +900
+        float z = -900.0f + 1800.0f * t;
+        float r = 12.0f + 190.0f * powf(sinf(Pi * t), 0.6f);
+        prof.push_back(ProfilePt{r, z, 4.0f * t});
+    }
+    GMesh m = lathe(prof, 32);
+    for (GVert& v : m.verts) {
+        float around = v.u;
+        v.u = v.v;
+        v.v = around;
+        // the lathe's y axis becomes z
+        v.p = v3(v.p.x, v.p.z, v.p.y);
+    }
+    flipWinding(&m);   // the axis swap mirrors the tube
+    return m;
+}
+
+// Pine tree line: height above the horizon (in picture rows) at column x.
+static float treeLine(float u, float scale, uint32_t seed, float density) {
+    float h = 0;
+    float cells = density;
+    float cu = u * cells;
+    int base = (int)floorf(cu);
+    for (int k = -2; k <= 2; k++) {
+        int cell = base + k;
+        int wrapped = ((cell % (int)cells) + (int)cells) % (int)cells;
+        float centre = cell + 0.5f + (hash3(wrapped, 0, 1, seed) - 0.5f) * 0.8f;
+        float height = scale * (0.45f + 0.55f * hash3(wrapped, 0, 2, seed));
+        float width = 1.4f + hash3(wrapped, 0, 3, seed);
+        float d = fabsf(cu - centre) / width;
+        float tri = height * (1.0f - d * 2.0f);
+        // ragged branches
+        tri -= scale * 0.08f * fabsf(sinf((cu - centre) * 40.0f + wrapped));
+        h = fmaxf(h, tri);
+    }
+    return h + scale * 0.12f * fbm2(u * 40, 0.5f, 3, seed);
+}
+
+static Img duskSky(void) {
+    const int W = 1024, H = 512;
+    Img im = makeImg(W, H, c4(0, 0, 0));
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) {
+            float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
+            float elev = (0.5f - v) * Pi;                        // radians above the horizon
+            float du = fabsf(u - 0.5f);                            // distance from the sun's bearing
+            float sunNear = expf(-du * du * 18.0f);
+            C4 c;
+            if (elev > 0) {
+                float e = elev / (Pi / 2);
+                C4 zenith = rgb8(0x1b1838), mid = rgb8(0x4e3466), low = mixc(rgb8(0xb0607a), rgb8(0xf39a4c), sunNear);
+                c = e > 0.35f ? mixc(mid, zenith, smooth(0.35f, 1.0f, e)) : mixc(low, mid, smooth(0.0f, 0.35f, e));
+                c = mixc(c, rgb8(0xffd08a), sunNear * expf(-e * 14.0f) * 0.8f);
+                // streaks of stratus lit from below by the sunset
+                float band = fbm2(u * 14.0f, e * 60.0f, 5, 301);
+                float cloud = smooth(0.52f, 0.75f, band) * smooth(0.02f, 0.1f, e) * (1.0f - smooth(0.35f, 0.6f, e));
+                C4 lit = mixc(rgb8(0x6a3a5a), rgb8(0xffa060), sunNear * 0.9f + 0.1f);
+                c = mixc(c, lit, cloud * 0.85f);
+                // a few early stars high up
+                if (e > 0.5f && hash3(x, y, 3, 302) > 0.9985f) c = mixc(c, c4(1, 0.95f, 0.85f), 0.6f * e);
+            } else {
+                float e = -elev / (Pi / 2);
+                c = mixc(rgb8(0x3a2630), rgb8(0x120c0c), smooth(0.0f, 0.25f, e));
+                c = mixc(c, rgb8(0x5a3428), sunNear * expf(-e * 20.0f) * 0.6f);
+                float n = fbm2(u * 80, e * 40, 4, 303);
+                c = mulc(c, 0.8f + 0.4f * n);
+            }
+            at(im, x, y) = c;
+        }
+    // the setting sun, half behind the hills
+    fillCircle(im, W * 0.5f, H * 0.5f - 4, 13, rgb8(0xffe2a0), 2.0f);
+    // distant ridge, then the near pines
+    for (int x = 0; x < W; x++) {
+        float u = (x + 0.5f) / W;
+        float ridge = 10.0f + 12.0f * fbm2(u * 12.0f, 0.3f, 4, 304);
+        float pines = treeLine(u, 22.0f, 305, 200.0f);
+        for (int y = (int)(H * 0.5f - ridge); y < H / 2 + 4; y++) blend(im, x, y, rgb8(0x4a3048), 0.85f);
+        for (int y = (int)(H * 0.5f - pines); y < H / 2 + 10; y++) blend(im, x, y, rgb8(0x1a1016), 1.0f);
+    }
+    return im;
+}
+
+static Img nightSky(void) {
+    const int W = 1024, H = 512;
+    Img im = makeImg(W, H, c4(0, 0, 0));
+    float moonU = 0.2f, moonV = 0.34f;
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) {
+            float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
+            float elev = (0.5f - v) * Pi;
+            float du = fminf(fabsf(u - moonU), 1.0f - fabsf(u - moonU));
+            float dm = sqrtf(du * du * 4 + (v - moonV) * (v - moonV));
+            C4 c;
+            if (elev > 0) {
+                float e = elev / (Pi / 2);
+                c = mixc(rgb8(0x1c2a48), rgb8(0x04060e), smooth(0.0f, 0.7f, e));
+                c = addc(c, mulc(rgb8(0x38507a), expf(-dm * 9.0f) * 0.5f));
+                // milky way: a soft diagonal band with dust
+                float band = expf(-powf((v - 0.18f - 0.12f * sinf(u * 2 * Pi)) * 9.0f, 2.0f));
+                float dust = fbm2(u * 30, v * 30, 5, 311);
+                c = addc(c, mulc(rgb8(0x4a4a60), band * smooth(0.35f, 0.8f, dust) * 0.45f));
+                float s = hash3(x, y, 5, 312);
+                if (s > 0.996f) c = addc(c, mulc(c4(0.9f, 0.92f, 1.0f), (s - 0.996f) / 0.004f * (0.5f + 0.5f * band)));
+                // warm glow of the fire low over the trees toward the still
+                float glowU = fminf(fabsf(u - 0.25f), 1 - fabsf(u - 0.25f));
+                c = addc(c, mulc(rgb8(0x803818), expf(-glowU * glowU * 60) * expf(-e * 10) * 0.5f));
+            } else {
+                float e = -elev / (Pi / 2);
+                c = mixc(rgb8(0x0c1018), rgb8(0x030304), smooth(0.0f, 0.3f, e));
+                c = mulc(c, 0.8f + 0.4f * fbm2(u * 80, e * 40, 4, 313));
+            }
+            at(im, x, y) = c;
+        }
+    // the moon with its halo and seas
+    float mx = moonU * W, my = moonV * H;
+    fillCircle(im, mx, my, 20, rgb8(0xf4f0dc), 1.5f);
+    for (int k = 0; k < 7; k++) {
+        Rng r = makeRng(320 + k);
+        fillCircle(im, mx + nextRange(&r, -12, 12), my + nextRange(&r, -12, 12), nextRange(&r, 3, 7), rgb8(0xc8c4b0, 0.6f), 2.0f);
+    }
+    for (int x = 0; x < W; x++) {
+        float u = (x + 0.5f) / W;
+        float ridge = 8.0f + 10.0f * fbm2(u * 10.0f, 0.7f, 4, 314);
+        float pines = treeLine(u, 24.0f, 315, 200.0f);
+        for (int y = (int)(H * 0.5f - ridge); y < H / 2 + 4; y++) blend(im, x, y, rgb8(0x101828), 0.9f);
+        for (int y = (int)(H * 0.5f - pines); y < H / 2 + 10; y++) blend(im, x, y, rgb8(0x030406), 1.0f);
+    }
+    return im;
+}
+
+// Horizontal streaks that tile both ways (u scrolls along the tube).
+static Img redStreaks(void) {
+    const int W = 512, H = 512;
+    Img im = makeImg(W, H, rgb8(0x2a0406));
+    for (int y = 0; y < H; y++) {
+        float rowBright = hash3(y, 0, 1, 330);
+        float rowLen = 0.2f + 0.6f * hash3(y / 2, 0, 2, 331);
+        float phase = hash3(y / 2, 0, 3, 332);
+        for (int x = 0; x < W; x++) {
+            float u = (x + 0.5f) / W;
+            float s = fmodf(u + phase, 1.0f);
+            float streak = smooth(0.0f, rowLen * 0.2f, s) * (1.0f - smooth(rowLen * 0.5f, rowLen, s));
+            float glow = fbm2Tiled(u * 8, (y + 0.5f) / H * 8, 8, 8, 4, 333);
+            C4 c = mixc(rgb8(0x3a0608), rgb8(0x8a1410), glow);
+            float k = streak * powf(rowBright, 3.0f);
+            c = mixc(c, rgb8(0xff6a2a), k);
+            c = mixc(c, rgb8(0xfff0c0), k * k * 0.7f);
+            at(im, x, y) = c;
+        }
+    }
+    return im;
+}
+
+// Poster backdrop: sunburst rays and halftone dots, fading out at the edges.
+static Img redBackdrop(void) {
+    const int W = 512, H = 512;
+    Img im = makeImg(W, H, c4(0, 0, 0, 0));
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) {
+            float dx = (x + 0.5f) / W - 0.5f, dy = (y + 0.5f) / H - 0.55f;
+            float r = sqrtf(dx * dx + dy * dy), a = atan2f(dy, dx);
+            int ray = (int)floorf((a + Pi) / (2 * Pi) * 24);
+            C4 c = ray % 2 ? rgb8(0xc41e16) : rgb8(0xa01410);
+            c = mixc(rgb8(0xff8040), c, smooth(0.0f, 0.25f, r));
+            // halftone: dot size grows toward the rim
+            float cell = 10.0f;
+            float gx = fmodf(x + 0.5f, cell) - cell / 2, gy = fmodf(y + 0.5f, cell) - cell / 2;
+            float dot = sqrtf(gx * gx + gy * gy) < cell * 0.45f * smooth(0.15f, 0.6f, r) ? 1.0f : 0.0f;
+            c = mixc(c, rgb8(0x500808), dot * 0.6f);
+            c.a = 1.0f - smooth(0.38f, 0.7f, r);
+            at(im, x, y) = c;
+        }
+    return im;
+}
+
+void genSky(GenContext* g) {
+    saveMesh(g, "skybox.bof", skySphere());
+    saveMesh(g, "speedLines.bof", speedTube());
+    saveJpeg(g, "skybox.jpg", duskSky());
+    saveJpeg(g, "skybox2.jpg", nightSky());
+    saveJpeg(g, "bgRed2.jpg", redStreaks());
+    saveTga(g, "bgRed.tga", redBackdrop(), 1);
+}

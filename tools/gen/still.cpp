@@ -1,0 +1,223 @@
+// Content generator: the copper pot still in its clearing (still.bof with the
+// ground it stands on), the flame shells under its pot (fire.bof) and their
+// pictures. still.jpg is an atlas: copper (u 0..0.5, v 0..0.5), barrel staves
+// (u 0.5..1, v 0..0.5), firebox stones (u 0..0.5, v 0.5..1) and the clearing's
+// ground with the fire's glow baked in (u 0.5..1, v 0.5..1).
+// fire.jpg: u around a flame, v from the tip (0) to the root (1).
+#include "gen.h"
+
+static const float Ground = -100.0f;
+
+static GMesh groundDisc(void) {
+    GMesh m;
+    const int rings = 20, segs = 48;
+    const float R = 1500.0f;
+    uint32_t c = addVert(&m, v3(0, Ground, 0), 0.75f, 0.75f);
+    for (int i = 1; i <= rings; i++) {
+        float r = R * powf((float)i / rings, 1.6f);
+        for (int j = 0; j <= segs; j++) {
+            float a = 2 * Pi * j / segs;
+            float x = r * cosf(a), z = r * sinf(a);
+            float bump = r > 120 ? 6.0f * (fbm2(x * 0.004f, z * 0.004f, 3, 501) - 0.5f) - r * 0.004f : 0.0f;
+            addVert(&m, v3(x, Ground + fminf(bump, 0.0f), z), 0.75f + 0.24f * x / R, 0.75f + 0.24f * z / R);
+        }
+    }
+    int row = segs + 1;
+    for (int j = 0; j < segs; j++) addTri(&m, c, 1 + j + 1, 1 + j);
+    for (int i = 0; i + 1 < rings; i++)
+        for (int j = 0; j < segs; j++) {
+            uint32_t a = 1 + i * row + j, b = a + 1, cc = a + row + 1, d = a + row;
+            addQuad(&m, a, b, cc, d);
+        }
+    return m;
+}
+
+static void addLathe(GMesh* m, const float (*shape)[2], int n, int segs, float u0, float v0, float u1, float v1) {
+    std::vector<ProfilePt> p;
+    for (int i = 0; i < n; i++) p.push_back(ProfilePt{shape[i][0], shape[i][1], 1.0f - (float)i / (n - 1)});
+    GMesh l = lathe(p, segs);
+    mapUV(&l, u0, v0, u1, v1);
+    appendMesh(m, l);
+}
+
+static void addBarrel(GMesh* m, V3 at, float r, float h) {
+    float shape[9][2];
+    for (int i = 0; i < 9; i++) {
+        float t = (float)i / 8;
+        shape[i][0] = r * (0.86f + 0.14f * sinf(Pi * t));
+        shape[i][1] = t * h;
+    }
+    shape[0][0] = 1.0f;   // closed bottom (hidden by the ground)
+    shape[8][0] = r * 0.86f;
+    GMesh b;
+    addLathe(&b, shape, 9, 32, 0.5f, 0.0f, 1.0f, 0.5f);
+    // lid
+    std::vector<ProfilePt> lid = {{r * 0.86f, h, 0.5f}, {r * 0.8f, h + 1.5f, 0.5f}, {1.0f, h + 2.0f, 0.5f}};
+    GMesh l = lathe(lid, 32);
+    mapUV(&l, 0.52f, 0.02f, 0.6f, 0.1f);
+    appendMesh(&b, l);
+    translateMesh(&b, at);
+    appendMesh(m, b);
+}
+
+static void addPipe(GMesh* m, const std::vector<V3>& path, float r) {
+    std::vector<float> rad(path.size(), r);
+    GMesh t = tube(path, rad, 10, 0);
+    mapUV(&t, 0.05f, 0.05f, 0.45f, 0.45f);
+    appendMesh(m, t);
+}
+
+static GMesh stillMesh(void) {
+    GMesh m = groundDisc();
+    // firebox of stacked stones
+    const float firebox[][2] = {{78, Ground - 2}, {78, -80}, {76, -60}, {72, -44}, {60, -40}, {40, -40}};
+    addLathe(&m, firebox, 6, 40, 0.0f, 0.5f, 0.5f, 1.0f);
+    // the pot: an onion of riveted copper
+    const float pot[][2] = {{40, -41}, {62, -38}, {78, -20}, {86, 5}, {84, 30}, {72, 52}, {52, 68}, {32, 76},
+                            {22, 80}, {22, 88}};
+    addLathe(&m, pot, 10, 40, 0.0f, 0.0f, 0.5f, 0.5f);
+    // the cap with its little chimney
+    const float cap[][2] = {{24, 86}, {34, 96}, {38, 110}, {34, 124}, {24, 134}, {12, 140}, {7, 142}, {7, 150},
+                            {9, 152}, {1, 153}};
+    addLathe(&m, cap, 10, 32, 0.0f, 0.0f, 0.5f, 0.25f);
+    // lyne arm from the cap down to the thumper keg
+    std::vector<V3> arm;
+    for (int i = 0; i <= 16; i++) {
+        float t = (float)i / 16;
+        arm.push_back(v3(30 + 130 * t, 120 + 20 * sinf(Pi * t * 0.8f) - 90 * t * t, 0));
+    }
+    addPipe(&m, arm, 6.0f);
+    addBarrel(&m, v3(165, Ground, 0), 36, 92);
+    // pipe from the keg to the worm tub, then the coil
+    std::vector<V3> link = {v3(180, -6, 0), v3(200, 20, 20), v3(230, 36, 50), v3(255, 34, 80)};
+    addPipe(&m, link, 5.0f);
+    addBarrel(&m, v3(260, Ground, 100), 46, 104);
+    std::vector<V3> coil;
+    for (int i = 0; i <= 60; i++) {
+        float t = (float)i / 60;
+        float a = t * 2 * Pi * 2.5f;
+        coil.push_back(v3(260 + 30 * cosf(a), 34 - 22 * t, 100 + 30 * sinf(a)));
+    }
+    addPipe(&m, coil, 4.0f);
+    // the spout: where the shine drips out
+    std::vector<V3> spout = {v3(260, -40, 146), v3(260, -42, 160), v3(260, -50, 168)};
+    addPipe(&m, spout, 3.0f);
+    return m;
+}
+
+// Flame tongue: a wavy cone from root (v = 1) to tip (v = 0), leaning along lean.
+static GMesh tongue(V3 root, float radius, float height, V3 lean, uint32_t seed) {
+    std::vector<ProfilePt> p;
+    const int n = 8;
+    for (int i = 0; i <= n; i++) {
+        float t = (float)i / n;
+        float r = radius * (0.6f + 0.4f * sinf(Pi * fminf(t * 1.6f + 0.2f, 1.0f))) * (1.0f - t) + 0.8f;
+        p.push_back(ProfilePt{r, height * t, 1.0f - t});
+    }
+    GMesh m = lathe(p, 8, 0.0f, 1.0f);
+    for (GVert& v : m.verts) {
+        float t = v.p.y / height;
+        float wob = sinf(t * 5.0f + seed) * radius * 0.3f * t;
+        v.p = v.p + lean * (t * t) + v3(wob, 0, 0);
+        v.p = v.p + root;
+    }
+    return m;
+}
+
+static GMesh fireMesh(void) {
+    GMesh m;
+    Rng r = makeRng(777);
+    // a ring of tongues where the pot sits on the firebox
+    for (int i = 0; i < 14; i++) {
+        float a = 2 * Pi * i / 14 + nextRange(&r, -0.1f, 0.1f);
+        V3 dir = v3(cosf(a), 0, sinf(a));
+        V3 root = dir * 66.0f + v3(0, -44, 0);
+        appendMesh(&m, tongue(root, nextRange(&r, 8, 13), nextRange(&r, 30, 55), dir * 6.0f - v3(0, 0, 0), i));
+    }
+    // the big blaze at the stoking hole on the -x side
+    for (int i = 0; i < 7; i++) {
+        V3 root = v3(-80 + nextRange(&r, -6, 6), Ground + 2, nextRange(&r, -28, 28));
+        appendMesh(&m, tongue(root, nextRange(&r, 12, 20), nextRange(&r, 55, 95), v3(20, 0, 0), 20 + i));
+    }
+    return m;
+}
+
+static Img stillPicture(void) {
+    const int S = 512;
+    Img im = makeImg(S, S, c4(0, 0, 0));
+    for (int y = 0; y < S; y++)
+        for (int x = 0; x < S; x++) {
+            float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
+            C4 c;
+            if (u < 0.5f && v < 0.5f) {
+                // hammered copper with seams of rivets, oxidised in patches
+                float hammer = noise2(x * 0.35f, y * 0.35f, 510);
+                c = mixc(rgb8(0x9a4a22), rgb8(0xe08a50), 0.4f + 0.5f * hammer);
+                float patina = smooth(0.62f, 0.8f, fbm2(x * 0.03f, y * 0.03f, 4, 511));
+                c = mixc(c, rgb8(0x4a8a70), patina * 0.5f);
+                float soot = smooth(0.6f, 0.85f, fbm2(x * 0.02f, y * 0.05f, 3, 512));
+                c = mulc(c, 1.0f - soot * 0.5f);
+                float sx = fmodf((float)x, 64.0f), sy = fmodf((float)y, 32.0f);
+                if (sx < 2.5f) c = mulc(c, 0.7f);                       // seam
+                if (fabsf(sx - 6) < 2.2f && fabsf(fmodf((float)y, 10.0f) - 5) < 2.2f) c = mixc(c, rgb8(0xf0b080), 0.7f);
+                (void)sy;
+            } else if (u >= 0.5f && v < 0.5f) {
+                // barrel staves with two iron hoops
+                float stave = fmodf((float)x, 24.0f);
+                float grain = fbm2(x * 0.3f, y * 0.02f, 4, 513);
+                c = mixc(rgb8(0x4a3020), rgb8(0x8a6040), grain);
+                if (stave < 1.5f) c = mulc(c, 0.4f);
+                float hy = v / 0.5f;
+                if (fabsf(hy - 0.2f) < 0.04f || fabsf(hy - 0.8f) < 0.04f) c = mixc(rgb8(0x2a2a2a), rgb8(0x5a4a3a), noise2(x * 0.5f, y * 0.5f, 514));
+            } else if (u < 0.5f) {
+                // field stones in clay mortar, blackened toward the top
+                float sx = x * 0.06f, sy = y * 0.09f;
+                float cell = noise2(floorf(sx + 0.5f * floorf(sy)), floorf(sy), 515);
+                float fx = sx + 0.5f * floorf(sy) - floorf(sx + 0.5f * floorf(sy)), fy = sy - floorf(sy);
+                float mortar = fminf(fminf(fx, 1 - fx), fminf(fy, 1 - fy));
+                c = mixc(rgb8(0x6a625a), rgb8(0xa09486), cell);
+                c = mulc(c, 0.85f + 0.3f * fbm2(x * 0.2f, y * 0.2f, 3, 516));
+                if (mortar < 0.08f) c = rgb8(0x5a4838);
+                c = mulc(c, 0.45f + 0.55f * (v - 0.5f) / 0.5f);
+            } else {
+                // ground: dirt, pine needles, a warm pool of firelight in the middle
+                float gx = (u - 0.75f) / 0.24f, gz = (v - 0.75f) / 0.24f;
+                float rr = sqrtf(gx * gx + gz * gz) * 1500.0f;
+                float n = fbm2(x * 0.08f, y * 0.08f, 5, 517);
+                c = mixc(rgb8(0x1e1812), rgb8(0x3a2e22), n);
+                if (hash3(x, y, 6, 518) > 0.93f) c = mixc(c, rgb8(0x5a4028), 0.6f);
+                float glow = expf(-rr / 260.0f);
+                c = addc(mulc(c, 0.5f + 0.5f * glow), mulc(rgb8(0xff7a30), glow * 0.5f));
+                float ash = expf(-rr / 90.0f);
+                c = mixc(c, rgb8(0x2a2420), ash * 0.6f);
+            }
+            at(im, x, y) = c;
+        }
+    return im;
+}
+
+static Img firePicture(void) {
+    const int S = 256;
+    Img im = makeImg(S, S, c4(0, 0, 0));
+    for (int y = 0; y < S; y++)
+        for (int x = 0; x < S; x++) {
+            float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
+            float n = fbm2Tiled(u * 6, v * 6, 6, 6, 5, 520);
+            float heat = clampf(v * 1.25f - 0.25f + (n - 0.5f) * 0.7f, 0.0f, 1.0f);
+            // tongues: brighter columns that reach higher
+            float col = 0.5f + 0.5f * sinf(u * 2 * Pi * 5 + n * 4);
+            heat = clampf(heat + col * 0.25f * v, 0.0f, 1.0f);
+            C4 c = mixc(c4(0, 0, 0), rgb8(0x8a1a04), smooth(0.05f, 0.35f, heat));
+            c = mixc(c, rgb8(0xff7a10), smooth(0.3f, 0.65f, heat));
+            c = mixc(c, rgb8(0xffe8a0), smooth(0.65f, 0.95f, heat));
+            at(im, x, y) = c;
+        }
+    return im;
+}
+
+void genStill(GenContext* g) {
+    saveMesh(g, "still.bof", stillMesh());
+    saveMesh(g, "fire.bof", fireMesh());
+    saveJpeg(g, "still.jpg", stillPicture());
+    saveJpeg(g, "fire.jpg", firePicture());
+}
