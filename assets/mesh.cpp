@@ -140,6 +140,10 @@ static int checkCounts(MeshReader* r, uint32_t vertices, uint32_t triangles, uin
 {
     if (vertices > maxMeshVertices)
         return reject(r, "%u vertices, more than %u", vertices, maxMeshVertices);
+    // Without vertices no triangle is possible, and the frame count would be
+    // bounded by nothing in the file.
+    if (vertices == 0)
+        return reject(r, "no vertices");
     if (frames == 0)
         return reject(r, "no frames");
     uint64_t tokens = (uint64_t)vertices * frames * 6 + (uint64_t)triangles * 4;

@@ -182,6 +182,8 @@ TEST(MeshParse, RejectsDamagedFilesAndLeavesTheRecordAlone)
         {"BOF1 -1 1 0 0 0", "found <-1>"},
         {"BOF1 4294967296 1 0 0 0", "found <4294967296>"},
         {"BAF1 3 1 0 0 0 0", "no frames"},
+        {"BAF1 0 0 1000000002 0 0 2", "no vertices"},
+        {"BOF1 0 0 0 0 0", "no vertices"},
         {"BAF1 65536 4294967295 4294967295 0 0 0", "do not fit"},
         {"BOF1 3 1 0 0", "the file ends"},
     };
