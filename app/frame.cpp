@@ -308,6 +308,6 @@ int pollFrame(void)
     frameTime = useFixedClock ? fixedClockTime : ticksToSeconds(tickCount(), startTick);
     frameDelta = frameTime - previousFrameTime;
     previousFrameTime = frameTime;
-    // updateSync();   -- sync tracks: evaluated here once the sync player lands
+    updateSync();
     return glfwWindowShouldClose(mainWindow);
 }
