@@ -17,9 +17,9 @@
 int startDemo(void)
 {
     demoConfig = &builtinConfig;
-    // Step: activeResourceTable = resourceTable -- joins with loadResources.
+    activeResourceTable = resourceTable;
     if (!initWindow()) return 0;
-    // Step: loadResources -- every resource with the loading screen, then the data hook.
+    loadResources();   // every resource with the loading screen, then the data hook
     initSync();
     initPostProcessing();
     // Stills (runOptions.shotCount > 0) play no music. With --start the music
@@ -43,7 +43,7 @@ int runMainLoop(void)
 void shutdownDemo(void)
 {
     stopMusic();
-    // Step: releaseResources -- every object of the resource table.
+    releaseResources();
     glfwTerminate();
     exit(0);
 }
