@@ -95,7 +95,7 @@ int writeZxxModule(const char* path)
     p = putInt(p, SampleBytes, 4);      // length
     p = putInt(p, 0, 4);                // loop start
     p = putInt(p, SampleBytes, 4);      // loop length
-    p = putInt(p, 48, 1);               // volume
+    p = putInt(p, 64, 1);               // volume
     p = putInt(p, 0, 1);                // finetune
     p = putInt(p, 1, 1);                // forward loop, 8-bit
     p = putInt(p, 128, 1);              // panning

@@ -1,0 +1,301 @@
+// Tests of the track tool: the timeline parser (positions, key order, the end
+// rules, rejected input with its line number), the .track bytes, and the round
+// trip timeline -> track files -> the engine's reader, which must agree with
+// `tracktool at` at every chosen time.
+#include "tools/tracktool/timeline.cpp"
+#include "sync/sync.h"
+#include "support/gl_context.h"
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string>
+
+static const std::string binaryDir = KESTREL_BINARY_DIR;
+static const std::string sourceDir = KESTREL_SOURCE_DIR;
+static const std::string tracktool = binaryDir + "/tracktool";
+static const std::string showTimeline = sourceDir + "/data/timeline.txt";
+
+static Timeline parsed;
+
+static int parse(const std::string& text, std::string* error = nullptr)
+{
+    char message[600];
+    int ok = parseTimeline(text.c_str(), "t.txt", &parsed, message, sizeof message);
+    if (error) *error = message;
+    return ok;
+}
+
+static int trackIndex(const char* name) { return timelineTrackIndex(name); }
+
+TEST(Timeline, PositionsKeysAndTheEndAfterSceneNine)
+{
+    std::string text =
+        "# comment line\n"
+        "tempo 130\nrows-per-beat 4\nbeats-per-bar 4\n"
+        "scene 1 at 0 music intro\n"
+        "var0 0 0 linear      # trailing comment\n"
+        "var0 1:2:3 2.5 smooth\n"
+        "var0 r40 3 ramp\n"
+        "var0 last 3.9 step\n"
+        "post2 1s 1 step\n"
+        "cue 2 smash\n"
+        "scene 9 at 4 music finale\n"
+        "var1\t0\t-1e-3\tstep\n"
+        "music 1:2 outro\n"
+        "end at 6\n";
+    std::string error;
+    ASSERT_TRUE(parse(text, &error)) << error;
+    const TimelineTrack& var0 = parsed.tracks[trackIndex("var0")];
+    ASSERT_EQ(var0.keyCount, 4);
+    EXPECT_EQ(var0.keys[1].row, 16 + 8 + 3);
+    EXPECT_EQ(var0.keys[1].type, KeySmooth);
+    EXPECT_EQ(var0.keys[2].row, 40);
+    EXPECT_EQ(var0.keys[3].row, 63);    // last row before scene 9 at bar 4
+    EXPECT_FLOAT_EQ(var0.keys[3].value, 3.9f);
+    EXPECT_EQ(parsed.tracks[trackIndex("post2")].keys[0].row, 9);   // 1 s = 8.67 rows
+    EXPECT_EQ(parsed.tracks[trackIndex("var1")].keys[0].row, 64);
+    const TimelineTrack& scene = parsed.tracks[0];
+    ASSERT_EQ(scene.keyCount, 3);
+    EXPECT_EQ(scene.keys[0].row, 0);
+    EXPECT_EQ(scene.keys[1].row, 64);
+    EXPECT_EQ(scene.keys[2].row, 96);
+    EXPECT_EQ(scene.keys[2].value, 1.0f);      // 9 -> 1 ends the show
+    EXPECT_EQ(parsed.tracks[trackIndex("part")].keyCount, 0);
+    EXPECT_EQ(parsed.endRow, 96);
+    ASSERT_EQ(parsed.sectionCount, 3);
+    EXPECT_STREQ(parsed.sections[2].style, "outro");
+    EXPECT_EQ(parsed.sections[2].row, 64 + 24);
+    ASSERT_EQ(parsed.cueCount, 1);
+    EXPECT_EQ(parsed.cues[0].row, 32);
+}
+
+TEST(Timeline, EndAfterAnotherSceneUsesMinusOne)
+{
+    ASSERT_TRUE(parse("scene 3 at 0 music rise\npart 0 2 step\nend at 2\n"));
+    const TimelineTrack& scene = parsed.tracks[0];
+    const TimelineTrack& part = parsed.tracks[1];
+    ASSERT_EQ(scene.keyCount, 2);
+    EXPECT_EQ(scene.keys[1].value, -1.0f);
+    ASSERT_EQ(part.keyCount, 2);
+    EXPECT_EQ(part.keys[1].row, 32);
+    EXPECT_EQ(part.keys[1].value, -1.0f);
+}
+
+TEST(Timeline, KeysWrittenOutOfOrderAreSorted)
+{
+    ASSERT_TRUE(parse("scene 1 at 0 music intro\nvar1 3 3 step\nvar1 1 1 step\nvar1 2 2 step\n"
+                      "end at 4\n"));
+    const TimelineTrack& t = parsed.tracks[trackIndex("var1")];
+    ASSERT_EQ(t.keyCount, 3);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(t.keys[i].row, 16 * (i + 1));
+}
+
+// Each damaged timeline is refused with the number of the offending line.
+TEST(Timeline, DamagedTimelinesAreRejectedWithTheirLine)
+{
+    struct Case {
+        const char* text;
+        int line;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"scene 1 at 0 music intro\nvar0 0 1 lin\nend at 1\n", 2, "key type"},
+        {"scene 1 at 0 music intro\nvar0 0:4 1 step\nend at 1\n", 2, "beat 4"},
+        {"scene 1 at 0 music intro\nvar0 0:0:4 1 step\nend at 1\n", 2, "row 4"},
+        {"scene 1 at 0 music intro\nvar0 0 1 step\n\nvar0 0:0:0 2 step\nend at 1\n", 4, "two keys"},
+        {"var0 0 1 step\nscene 1 at 0 music intro\nend at 1\n", 1, "before the first scene"},
+        {"scene 1 at 0 music intro\nvar2 0 1 step\nend at 1\n", 2, "unknown word"},
+        {"scene 1 at 0 music intro\nvar0 0 nan step\nend at 1\n", 2, "not a number"},
+        {"scene 1 at 0 music intro\nvar0 0 1e40 step\nend at 1\n", 2, "not a number"},
+        {"scene 1 at 0 music intro\nvar0 0 1\nend at 1\n", 2, "expected"},
+        {"scene 1 at 0 music polka\nend at 1\n", 1, "music style"},
+        {"scene 1 at 0 music intro\ncue 0 bang\nend at 1\n", 2, "unknown cue"},
+        {"scene 1 at 4 music intro\nscene 2 at 2 music night\nend at 9\n", 2, "not after"},
+        {"scene 10 at 0 music intro\nend at 1\n", 1, "not 1 to 9"},
+        {"scene 1 at 0 music intro\n", 2, "no end"},
+        {"# nothing\n", 2, "no scene"},
+        {"scene 1 at 0 music intro\nend at 1\nvar0 0 1 step\n", 3, "after the end"},
+        {"scene 1 at 0 music intro\nend at 0\n", 2, "not after"},
+        {"scene 1 at 0 music intro\nscene 1 at -1 music intro\nend at 1\n", 2, "bad position"},
+        {"scene 1 at 0 music intro\nvar0 1:x 1 step\nend at 1\n", 2, "bad position"},
+        {"scene 1 at 0 music intro\nend at 1\ntempo 120\n", 3, "before the first scene"},
+        {"tempo fast\nscene 1 at 0 music intro\nend at 1\n", 1, "tempo"},
+        {"scene 1 at 0 music intro\nmusic 0 night\nend at 1\n", 2, "two music sections"},
+        {"scene 1 at 0 music intro\ncue 2 hit\nend at 1\n", 2, "after the end"},
+        {"scene 1 at 0 music intro\nvar0 99999999999 1 step\nend at 1\n", 2, "too far"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(parse(c.text, &error)) << c.text;
+        std::string where = "t.txt:" + std::to_string(c.line) + ":";
+        EXPECT_EQ(error.rfind(where, 0), 0u) << c.text << " gave: " << error;
+        EXPECT_NE(error.find(c.words), std::string::npos) << c.text << " gave: " << error;
+    }
+    std::string longLine(2000, 'x');
+    std::string error;
+    EXPECT_FALSE(parse("scene 1 at 0 music intro\n" + longLine + "\nend at 1\n", &error));
+    EXPECT_EQ(error.rfind("t.txt:2:", 0), 0u) << error;
+}
+
+TEST(Timeline, TrackBytesAreLittleEndianNineBytesAKey)
+{
+    ASSERT_TRUE(parse("scene 1 at 0 music intro\nvar0 r3 -2.5 ramp\nvar0 r300 1 linear\n"
+                      "end at 40\n"));
+    static unsigned char bytes[4 + 9 * MaxTimelineKeys];
+    int size = encodeTrack(&parsed.tracks[trackIndex("var0")], bytes);
+    ASSERT_EQ(size, 4 + 2 * 9);
+    const unsigned char expected[] = {2, 0, 0, 0, 3, 0, 0, 0, 0x00, 0x00, 0x20, 0xC0, 3,
+                                      0x2C, 0x01, 0, 0, 0x00, 0x00, 0x80, 0x3F, 1};
+    for (int i = 0; i < size; i++) EXPECT_EQ(bytes[i], expected[i]) << "byte " << i;
+}
+
+// ---- the built tool against the engine's reader ----------------------------------
+
+static std::string run(const std::string& command, int* status)
+{
+    std::string dir = makeTempDir("tools_out");
+    *status = runCommand(command + " > " + dir + "/out.txt 2> " + dir + "/err.txt");
+    return readFile(dir + "/out.txt") + readFile(dir + "/err.txt");
+}
+
+static float valueAfter(const std::string& text, const std::string& name)
+{
+    size_t at = text.find(name + " ");
+    if (at == std::string::npos) return NAN;
+    return strtof(text.c_str() + at + name.size() + 1, nullptr);
+}
+
+// Builds the show's timeline, reads every file with the engine's reader and
+// checks that the engine's evaluation at many show times equals `tracktool at`.
+TEST(Tracktool, BuiltTracksEvaluateAsTracktoolAtSays)
+{
+    std::string dir = makeTempDir("tracks");
+    int status = 0;
+    std::string log = run(tracktool + " build " + showTimeline + " " + dir, &status);
+    ASSERT_EQ(status, 0) << log;
+    EXPECT_EQ(log, "") << "the show's timeline should build without warnings";
+
+    static DemoConfig config;
+    config = builtinConfig;
+    for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
+    demoConfig = &config;
+    initSync();
+    SyncTrack tracks[TimelineTrackCount] = {};
+    for (int i = 0; i < TimelineTrackCount; i++) {
+        std::string path = dir + "/sync_" + timelineTrackNames[i] + ".track";
+        ASSERT_EQ(readTrackFile(path.c_str(), &tracks[i]), 0) << path;
+    }
+    ASSERT_GT(tracks[0].keyCount, 9);
+
+    const float times[] = {0.0f, 0.05f, 1.0f, 3.3f, 6.0f, 14.7f, 29.53f, 29.54f, 33.0f,
+                           44.3f, 59.0f, 66.47f, 81.3f, 103.4f, 110.77f, 118.0f, 132.9f,
+                           140.5f, 162.46f, 170.0f, 180.3f, 184.6f, 184.7f, 250.0f};
+    for (float t : times) {
+        char seconds[32];
+        snprintf(seconds, sizeof seconds, "%.9g", t);
+        std::string out = run(tracktool + " at " + showTimeline + " " + seconds, &status);
+        ASSERT_EQ(status, 0) << out;
+        float row = rowForTime(t);
+        for (int i = 0; i < TimelineTrackCount; i++) {
+            float engine = trackValue(&tracks[i], (double)row);
+            EXPECT_EQ(engine, valueAfter(out, timelineTrackNames[i]))
+                << timelineTrackNames[i] << " at " << t << " s";
+        }
+    }
+    for (int i = 0; i < TimelineTrackCount; i++) free(tracks[i].keys);
+    demoConfig = &builtinConfig;
+}
+
+// dump prints what the engine reads; the timeline's keys come back exactly.
+TEST(Tracktool, DumpPrintsTheKeysOfTheTimeline)
+{
+    std::string dir = makeTempDir("dump");
+    std::string error;
+    ASSERT_TRUE(parse(readFile(showTimeline), &error)) << error;
+    int status = 0;
+    run(tracktool + " build " + showTimeline + " " + dir, &status);
+    ASSERT_EQ(status, 0);
+    for (int i = 0; i < TimelineTrackCount; i++) {
+        std::string out = run(tracktool + " dump " + dir + "/sync_" + timelineTrackNames[i] +
+                                  ".track", &status);
+        ASSERT_EQ(status, 0) << out;
+        std::string expected;
+        for (int k = 0; k < parsed.tracks[i].keyCount; k++) {
+            char line[64];
+            const TimelineKey& key = parsed.tracks[i].keys[k];
+            snprintf(line, sizeof line, "%d %.9g %d\n", key.row, key.value, key.type);
+            expected += line;
+        }
+        EXPECT_EQ(out, expected) << timelineTrackNames[i];
+    }
+}
+
+TEST(Tracktool, RefusesDamagedInputWithAClearMessage)
+{
+    std::string dir = makeTempDir("damaged");
+    int status = 0;
+    FILE* f = fopen((dir + "/bad.txt").c_str(), "wb");
+    ASSERT_TRUE(f);
+    fputs("scene 1 at 0 music intro\n# two\nvar0 0 1 smooth\nvar0 0:1 1 slow\nend at 2\n", f);
+    fclose(f);
+    std::string out = run(tracktool + " build " + dir + "/bad.txt " + dir, &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("bad.txt:4:"), std::string::npos) << out;
+    EXPECT_NE(out.find("slow"), std::string::npos) << out;
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* words;
+    } files[] = {
+        {"short.track", std::string("\x01\x00", 2), "too short"},
+        {"count.track", std::string("\x02\x00\x00\x00" "\x00\x00\x00\x00\x00\x00\x80\x3f\x01", 13), "claims 2 keys"},
+        {"negative.track", std::string("\xff\xff\xff\xff", 4), "claims -1 keys"},
+        {"order.track", std::string("\x02\x00\x00\x00" "\x05\x00\x00\x00\x00\x00\x80\x3f\x01"
+                                    "\x05\x00\x00\x00\x00\x00\x80\x3f\x01", 22), "does not come after"},
+        {"type.track", std::string("\x01\x00\x00\x00" "\x05\x00\x00\x00\x00\x00\x80\x3f\x07", 13), "type 7"},
+    };
+    for (const auto& file : files) {
+        std::string path = dir + "/" + file.name;
+        FILE* t = fopen(path.c_str(), "wb");
+        ASSERT_TRUE(t);
+        fwrite(file.bytes.data(), 1, file.bytes.size(), t);
+        fclose(t);
+        out = run(tracktool + " dump " + path, &status);
+        EXPECT_NE(status, 0) << file.name;
+        EXPECT_NE(out.find(file.words), std::string::npos) << file.name << ": " << out;
+    }
+    out = run(tracktool + " dump " + dir + "/missing.track", &status);
+    EXPECT_NE(status, 0);
+    out = run(tracktool + " at " + showTimeline + " soon", &status);
+    EXPECT_NE(status, 0);
+}
+
+// The show's own timeline: scenes 1 to 9 in order on bar lines, a music
+// section starting at every scene change, and the end rule after scene 9.
+TEST(ShowTimeline, ScenesRunInOrderOnBarsAndEndTheShow)
+{
+    std::string error;
+    ASSERT_TRUE(parse(readFile(showTimeline), &error)) << error;
+    const TimelineTrack& scene = parsed.tracks[0];
+    ASSERT_EQ(scene.keyCount, 10);
+    for (int i = 0; i < 9; i++) {
+        EXPECT_EQ(scene.keys[i].value, (float)(i + 1));
+        EXPECT_EQ(scene.keys[i].row % 16, 0) << "scene " << i + 1 << " starts off the bar";
+        bool section = false;
+        for (int s = 0; s < parsed.sectionCount; s++) section |= parsed.sections[s].row == scene.keys[i].row;
+        EXPECT_TRUE(section) << "no music section starts with scene " << i + 1;
+    }
+    EXPECT_EQ(scene.keys[9].value, 1.0f);
+    EXPECT_EQ(scene.keys[9].row, parsed.endRow);
+    double seconds = rowSeconds(&parsed, parsed.endRow);
+    EXPECT_GT(seconds, 170.0);
+    EXPECT_LT(seconds, 200.0);
+    // Scene 8 breaks its sixteen jugs, one per bar.
+    const TimelineTrack& var1 = parsed.tracks[trackIndex("var1")];
+    float most = -1;
+    for (int k = 0; k < var1.keyCount; k++)
+        if (var1.keys[k].row >= scene.keys[7].row && var1.keys[k].row < scene.keys[8].row)
+            most = fmaxf(most, var1.keys[k].value);
+    EXPECT_EQ(most, 16.0f);
+}
