@@ -263,7 +263,7 @@ Mesh* loadMesh(Mesh* mesh, const char* path)
         return nullptr;
     }
     if (read < 0) {
-        logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", path);
+        logMessage("ERROR: could not read mesh file <%s>\n", path);
         return nullptr;
     }
     Mesh parsed;

@@ -18,6 +18,7 @@ static const char* statusTexts[] = {
 };
 
 static const int headerSize = 18;
+static const int maxTgaSide = 16384;
 
 const char* tgaStatusText(int code)
 {
@@ -507,6 +508,16 @@ static int convertImage(const TgaFile* tga, const TgaData* data, Image* out)
 // on success. The handle stays open.
 static int decodeTga(TgaFile* tga, Image* out)
 {
+    // The same cap as for JPEG: no texture of the show comes near it, and a
+    // run-length file of a few megabytes could otherwise ask for gigabytes.
+    if (readTgaHeader(tga) != TgaSuccess) {
+        report(unitRead, 46, tga->status);
+        return 0;
+    }
+    if (tga->width > maxTgaSide || tga->height > maxTgaSide) {
+        fail(tga, 72, TgaOutOfMemory);
+        return 0;
+    }
     TgaData data = {nullptr, nullptr, nullptr, TgaImageData | TgaRedBlueSwap};
     readTgaImage(tga, &data);
     int ok = (data.flags & TgaImageData) && tga->status == TgaSuccess &&

@@ -420,6 +420,12 @@ TEST(TgaDecode, ConvertsEveryCommonKindToBottomUpRgba)
     EXPECT_EQ(decode(tgaFile(3, 1, 2, 8, 0x20, {1, 2})), (Bytes{2, 2, 2, 255, 1, 1, 1, 255}));
     EXPECT_EQ(decode(tgaFile(3, 2, 1, 8, 0x10, {1, 2})), (Bytes{2, 2, 2, 255, 1, 1, 1, 255}));
     EXPECT_EQ(decode(tgaFile(3, 0, 1, 8, 0, {})), Bytes());
+    // A short run-length file may not claim more than 16384 pixels a side.
+    Bytes runs;
+    for (int i = 0; i < 160; i++)
+        runs.insert(runs.end(), {255, 9});
+    EXPECT_EQ(decode(tgaFile(11, 16384, 1, 8, 0, runs)).size(), 16384u * 4);
+    EXPECT_EQ(decode(tgaFile(11, 16385, 1, 8, 0, runs)), Bytes());
 }
 
 // ---- textures -----------------------------------------------------------------------
