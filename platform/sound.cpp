@@ -10,6 +10,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <atomic>
+#include <new>
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -34,9 +36,15 @@ enum {
 };
 
 struct SoundStream {
-    float* frames;          // interleaved stereo at OutputRate
+    float* frames;          // interleaved stereo at OutputRate, frameCount long
     size_t frameCount;
     size_t cursor;          // next frame to play
+    // Frames decoded so far. An MP3 already at the output format is decoded by
+    // a thread of its own while it plays; every other stream is whole at open.
+    std::atomic<size_t> decoded;
+    std::atomic<int> cancel;
+    SDL_Thread* decoder;
+    mpg123_handle* mp3;
 };
 
 struct SoundModule {
@@ -56,12 +64,16 @@ static float moduleScratch[SubRead * 2];
 
 // ---- output ------------------------------------------------------------------
 
+// The position moves with the output even over frames the decoder has not
+// reached yet (they play as silence): the stream never falls behind the clock.
 static void mixStream(SoundStream* s, float* out, size_t frames)
 {
     size_t left = s->frameCount - s->cursor;
     size_t n = frames < left ? frames : left;
+    size_t ready = s->decoded.load(std::memory_order_acquire);
+    size_t audible = ready <= s->cursor ? 0 : ready - s->cursor < n ? ready - s->cursor : n;
     const float* in = s->frames + s->cursor * 2;
-    for (size_t i = 0; i < n * 2; i++) out[i] += in[i];
+    for (size_t i = 0; i < audible * 2; i++) out[i] += in[i];
     s->cursor += n;
 }
 
@@ -244,19 +256,34 @@ static int decodeOgg(const char* path, Pcm* pcm, int* channels, int* rate)
     return ok && pcm->count > 0;
 }
 
-// Converts decoded audio to interleaved stereo at OutputRate.
+// Converts decoded audio to interleaved stereo at OutputRate with linear
+// interpolation; the length is the source's duration to the frame (SDL's own
+// resampler drops its last ~12 ms). Mono goes to both sides; with more than
+// two channels the front left and right are taken (Vorbis order: L, C, R, ...).
 static int convertPcm(const Pcm* pcm, int channels, int rate, SoundStream* s)
 {
-    SDL_AudioStream* c = SDL_NewAudioStream(AUDIO_F32SYS, (Uint8)channels, rate, AUDIO_F32SYS, 2, OutputRate);
-    if (!c) return 0;
-    int ok = SDL_AudioStreamPut(c, pcm->data, (int)(pcm->count * sizeof(float))) == 0 &&
-             SDL_AudioStreamFlush(c) == 0;
-    int bytes = ok ? SDL_AudioStreamAvailable(c) : 0;
-    s->frames = bytes > 0 ? (float*)malloc((size_t)bytes) : nullptr;
-    ok = ok && s->frames && SDL_AudioStreamGet(c, s->frames, bytes) == bytes;
-    s->frameCount = ok ? (size_t)bytes / (2 * sizeof(float)) : 0;
-    SDL_FreeAudioStream(c);
-    return ok;
+    if (channels < 1 || rate <= 0) return 0;
+    size_t inFrames = pcm->count / (size_t)channels;
+    size_t outFrames = (size_t)(((uint64_t)inFrames * OutputRate + (uint64_t)rate / 2) / (uint64_t)rate);
+    if (inFrames == 0 || outFrames == 0) return 0;
+    s->frames = (float*)malloc(outFrames * 2 * sizeof(float));
+    if (!s->frames) return 0;
+    int right = channels == 1 ? 0 : channels == 3 || channels >= 5 ? 2 : 1;
+    const float* in = pcm->data;
+    double step = (double)rate / OutputRate;
+    for (size_t o = 0; o < outFrames; o++) {
+        double position = o * step;
+        size_t i = (size_t)position;
+        if (i >= inFrames) i = inFrames - 1;
+        size_t j = i + 1 < inFrames ? i + 1 : i;
+        float f = (float)(position - (double)i);
+        const float* a = in + i * (size_t)channels;
+        const float* b = in + j * (size_t)channels;
+        s->frames[2 * o] = a[0] + (b[0] - a[0]) * f;
+        s->frames[2 * o + 1] = a[right] + (b[right] - a[right]) * f;
+    }
+    s->frameCount = outFrames;
+    return 1;
 }
 
 static int hasSuffix(const char* path, const char* a, const char* b)
@@ -265,23 +292,103 @@ static int hasSuffix(const char* path, const char* a, const char* b)
     return dot && (strcmp(dot, a) == 0 || strcmp(dot, b) == 0);
 }
 
-// Decodes the whole file at once. Returns the stream, or null when the file is
-// missing, unreadable, too long or in another format.
+static SoundStream* newStream(void)
+{
+    SoundStream* s = new (std::nothrow) SoundStream();
+    if (!s) return nullptr;
+    s->decoded.store(0);
+    s->cancel.store(0);
+    return s;
+}
+
+static void deleteStream(SoundStream* s)
+{
+    if (s->decoder) {
+        s->cancel.store(1);
+        SDL_WaitThread(s->decoder, nullptr);
+    }
+    if (s->mp3) {
+        mpg123_close(s->mp3);
+        mpg123_delete(s->mp3);
+    }
+    free(s->frames);
+    delete s;
+}
+
+static int decodeInBackground(void* data)
+{
+    SoundStream* s = (SoundStream*)data;
+    size_t done = 0;
+    while (done < s->frameCount && !s->cancel.load(std::memory_order_relaxed)) {
+        size_t want = s->frameCount - done < 65536 ? s->frameCount - done : 65536;
+        size_t got = 0;
+        int r = mpg123_read(s->mp3, s->frames + done * 2, want * 2 * sizeof(float), &got);
+        done += got / (2 * sizeof(float));
+        s->decoded.store(done, std::memory_order_release);
+        if (r != MPG123_OK) break;   // done, a format change or damage: the rest stays silent
+    }
+    return 0;
+}
+
+// An MP3 at 44100 Hz stereo: its exact length from a scan of the frame
+// headers (the LAME tag trims the encoder's padding), the buffer allocated
+// once, and the decoding left to a thread. Null when the file is not such an MP3.
+static SoundStream* openMp3InBackground(const char* path)
+{
+    static int ready = 0;
+    if (!ready) ready = mpg123_init() == MPG123_OK;
+    mpg123_handle* h = mpg123_new(nullptr, nullptr);
+    if (!h) return nullptr;
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    mpg123_format_none(h);
+    mpg123_format(h, OutputRate, MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    long rate = 0;
+    int channels = 0, enc = 0;
+    int ok = mpg123_open(h, path) == MPG123_OK && mpg123_getformat(h, &rate, &channels, &enc) == MPG123_OK &&
+             rate == OutputRate && channels == 2 && enc == MPG123_ENC_FLOAT_32 && mpg123_scan(h) == MPG123_OK;
+    off_t length = ok ? mpg123_length(h) : 0;
+    SoundStream* s = nullptr;
+    if (length > 0 && length <= (off_t)MaxStreamSeconds * OutputRate) s = newStream();
+    if (s) s->frames = (float*)malloc((size_t)length * 2 * sizeof(float));
+    if (s && s->frames) {
+        s->frameCount = (size_t)length;
+        s->mp3 = h;
+        s->decoder = SDL_CreateThread(decodeInBackground, "mp3 decoder", s);
+    }
+    if (!s || !s->decoder) {
+        if (s) s->mp3 = nullptr;
+        if (s) deleteStream(s);
+        mpg123_close(h);
+        mpg123_delete(h);
+        return nullptr;
+    }
+    return s;
+}
+
+// Returns the stream, or null when the file is missing, unreadable, too long
+// or in another format. An MP3 at the output format is decoded while it plays
+// (start-up does not wait for three minutes of audio); others are decoded whole.
 SoundStream* soundStreamOpen(const char* path)
 {
     if (!path) return nullptr;
+    int ogg = hasSuffix(path, ".ogg", ".OGG");
+    SoundStream* s = ogg ? nullptr : openMp3InBackground(path);
+    if (s) {
+        liveObjects++;
+        return s;
+    }
     Pcm pcm = {nullptr, 0, 0, 0};
     int channels = 0, rate = 0;
-    int ok = hasSuffix(path, ".ogg", ".OGG") ? decodeOgg(path, &pcm, &channels, &rate)
-                                             : decodeMp3(path, &pcm, &channels, &rate);
-    SoundStream* s = ok ? (SoundStream*)calloc(1, sizeof(SoundStream)) : nullptr;
+    int ok = ogg ? decodeOgg(path, &pcm, &channels, &rate) : decodeMp3(path, &pcm, &channels, &rate);
+    s = ok ? newStream() : nullptr;
     if (s && !convertPcm(&pcm, channels, rate, s)) {
-        free(s->frames);
-        free(s);
+        deleteStream(s);
         s = nullptr;
     }
     free(pcm.data);
-    if (s) liveObjects++;
+    if (!s) return nullptr;
+    s->decoded.store(s->frameCount);
+    liveObjects++;
     return s;
 }
 
@@ -290,8 +397,13 @@ int soundStreamPlay(SoundStream* stream, uint32_t startMs)
 {
     if (!stream || !outputReady) return 0;
     uint64_t frame = (uint64_t)startMs * OutputRate / 1000;
+    if (frame > stream->frameCount) frame = stream->frameCount;
+    // Let the decoder get a second ahead of the start, so the first frames
+    // play as music rather than silence; it decodes far faster than real time.
+    size_t lead = frame + OutputRate < stream->frameCount ? (size_t)frame + OutputRate : stream->frameCount;
+    for (int waited = 0; stream->decoder && stream->decoded.load() < lead && waited < 10000; waited++) SDL_Delay(1);
     lockOutput();
-    stream->cursor = frame < stream->frameCount ? (size_t)frame : stream->frameCount;
+    stream->cursor = (size_t)frame;
     playingStream = stream;
     unlockOutput();
     return 1;
@@ -318,8 +430,7 @@ int soundStreamClose(SoundStream* stream)
     lockOutput();
     if (playingStream == stream) playingStream = nullptr;
     unlockOutput();
-    free(stream->frames);
-    free(stream);
+    deleteStream(stream);
     liveObjects--;
     return 1;
 }

@@ -38,19 +38,21 @@ void writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
     fclose(f);
 }
 
-// A stereo sine of the given length, encoded with the LAME info tag written
-// over the first frame so decoders trim the encoder delay and padding.
-void writeSineMp3(const std::string& path, int frames, float amplitude)
+// A sine of the given length (440 Hz left, 660 Hz right), encoded with the
+// LAME info tag written over the first frame so decoders trim the encoder
+// delay and padding.
+void writeSineMp3(const std::string& path, int frames, float amplitude, int rate = Rate, int channels = 2)
 {
     std::vector<float> left(frames), right(frames);
     for (int i = 0; i < frames; i++) {
-        left[i] = amplitude * sinf(2.0f * 3.14159265f * 440.0f * i / Rate);
-        right[i] = amplitude * sinf(2.0f * 3.14159265f * 660.0f * i / Rate);
+        left[i] = amplitude * sinf(2.0f * 3.14159265f * 440.0f * i / rate);
+        right[i] = amplitude * sinf(2.0f * 3.14159265f * 660.0f * i / rate);
     }
     lame_global_flags* gf = lame_init();
-    lame_set_in_samplerate(gf, Rate);
-    lame_set_out_samplerate(gf, Rate);
-    lame_set_num_channels(gf, 2);
+    lame_set_in_samplerate(gf, rate);
+    lame_set_out_samplerate(gf, rate);
+    lame_set_num_channels(gf, channels);
+    if (channels == 1) lame_set_mode(gf, MONO);
     lame_set_brate(gf, 128);
     lame_set_bWriteVbrTag(gf, 1);
     ASSERT_GE(lame_init_params(gf), 0);
@@ -295,6 +297,37 @@ TEST(Music, Mp3StreamPlaysWholeAndFromOffset)
     stopMusic();
     soundShutdown();
     EXPECT_LT(loudPart(readCapture(capture), 0.02f).first, 0);
+}
+
+// Streams in other formats are decoded whole and converted to 44100 Hz stereo.
+TEST(Music, OtherStreamFormatsAreConverted)
+{
+    writeSineMp3("mono22k.mp3", 22050, 0.5f, 22050, 1);
+    const char* capture = "capture_convert.raw";
+    resetOutput(capture);
+    ASSERT_EQ(startMusic("mono22k.mp3", 0.0f), 1);
+    EXPECT_NEAR(soundStreamLength(currentStream), 1000, 2);
+    EXPECT_TRUE(waitForStreamEnd(capture));
+    stopMusic();
+    soundShutdown();
+    std::vector<float> mono = readCapture(capture);
+    Loud l = loudPart(mono, 0.02f);
+    ASSERT_GE(l.first, 0);
+    EXPECT_NEAR(l.last - l.first + 1, Rate, 60);
+    EXPECT_EQ(mono[2 * (l.first + 100)], mono[2 * (l.first + 100) + 1]);   // one channel on both sides
+
+    int made = runCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 "
+                          "-ac 2 -c:a libvorbis sine.ogg");
+    if (made != 0) GTEST_SKIP() << "ffmpeg could not write an Ogg Vorbis file";
+    resetOutput(capture);
+    ASSERT_EQ(startMusic("sine.ogg", 0.0f), 1);
+    EXPECT_NEAR(soundStreamLength(currentStream), 1000, 2);
+    EXPECT_TRUE(waitForStreamEnd(capture));
+    stopMusic();
+    soundShutdown();
+    Loud ogg = loudPart(readCapture(capture), 0.02f);
+    ASSERT_GE(ogg.first, 0) << "captured output is silent";
+    EXPECT_NEAR(ogg.last - ogg.first + 1, Rate, 60);
 }
 
 TEST(Music, ModuleDeliversFirstTenZxxEventsInOrder)
