@@ -1,6 +1,7 @@
-// Bokeh blur: a golden-angle spiral of taps over a disc. "scale" sets the
-// disc radius, bright taps are favoured by "intensity" x "highlight" so lights
-// bloom into discs. "factorPix" is how many screen pixels one target pixel
+// Bokeh blur: a golden-angle spiral of taps over a disc, turned by a
+// per-pixel noise angle so the sparse taps blend into soft grain instead of
+// a visible pattern. "scale" sets the disc radius, bright taps are favoured
+// by "intensity" x "highlight" so lights bloom into discs. "factorPix" is how many screen pixels one target pixel
 // covers, "factorTex" scales the texture coordinates.
 precision mediump float;
 uniform sampler2D tex0;
@@ -18,17 +19,18 @@ void main()
 {
     vec2 pixel = 1.0 / max(iResolution, vec2(1.0));
     vec2 centre = TexCoord0 * factorTex;
-    float radius = scale * 12.0 * max(factorPix, 1.0);
+    float radius = scale * 16.0 * max(factorPix, 1.0);
     vec3 sum = vec3(0.0);
     float weights = 0.0;
-    float angle = 0.0;
+    // Interleaved gradient noise: a different start angle for every pixel.
+    float angle = 6.2832 * fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
     for (int i = 0; i < Taps; i++) {
         float r = radius * sqrt((float(i) + 0.5) / float(Taps));
         angle += 2.39996;
         vec2 at = centre + vec2(cos(angle), sin(angle)) * r * pixel;
         vec3 c = texture2D(tex0, at).rgb;
         float luma = dot(c, vec3(0.299, 0.587, 0.114));
-        float w = 1.0 + intensity * highlight * 0.05 * luma * luma * luma;
+        float w = 1.0 + intensity * highlight * luma * luma * luma * luma;
         sum += c * w;
         weights += w;
     }

@@ -37,7 +37,8 @@ void main()
     c += leak.rgb * leak.a * 0.22 * flareAmt;
 
     c = (c - 0.5) * contrast.rgb + 0.5 + luminosity.rgb;
-    c = pow(max(c, vec3(0.0)), 1.0 / max(gamma.rgb, vec3(0.01)));
+    // "gamma" is the exponent of each channel: below 1 lifts it, above 1 sinks it.
+    c = pow(max(c, vec3(0.0)), gamma.rgb);
 
     // Filmic shoulder: highlights roll off instead of clipping; a warm cast.
     c = c * (1.0 + c * 0.12) / (1.0 + c * 0.28);
