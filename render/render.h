@@ -66,7 +66,8 @@ int queueUniformEntry(const char* name, int kind, float value, float auxValue, c
 void bindMeshShader(Mesh* mesh);
 void bindMeshBuffers(Mesh* mesh);
 void blendMeshFrames(Mesh* mesh, float t);
-// placement + bindMeshShader + bindMeshBuffers + glDrawElements of the whole mesh
+// bindMeshShader + bindMeshBuffers + glDrawElements of the whole mesh, after the
+// caller set its placement; a mesh without buffers or program draws nothing.
 void drawMesh(Mesh* mesh);
 
 enum BlendMode { Opaque = 0, Additive = 1, AlphaAdditive = 2, Multiply = 3, AlphaBlend = 4 };
