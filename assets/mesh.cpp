@@ -106,6 +106,62 @@ static int skipInteger(MeshReader* r, const char* what)
     return 1;
 }
 
+static const double powersOfTen[23] = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+
+// The common case of mesh files, a plain decimal such as "-12.345678" or
+// "1.5e-3", converted exactly as strtof would: the digits (at most 2^53) and
+// the power of ten (at most 10^22) are exact doubles, so one division or
+// multiplication gives the correctly rounded double, and rounding that to
+// float is correct unless it lies exactly halfway between two floats. Returns
+// 0 for anything else (the caller then takes the general path).
+static int readPlainDecimal(const char* p, const char* end, float* value)
+{
+    int negative = 0;
+    if (p < end && (*p == '-' || *p == '+'))
+        negative = *p++ == '-';
+    uint64_t mantissa = 0;
+    int significant = 0, exponent = 0, digits = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; p++, digits++) {
+        mantissa = mantissa * 10 + (uint64_t)(*p - '0');
+        significant += mantissa != 0;
+    }
+    if (p < end && *p == '.') {
+        for (p++; p < end && *p >= '0' && *p <= '9'; p++, digits++, exponent--) {
+            mantissa = mantissa * 10 + (uint64_t)(*p - '0');
+            significant += mantissa != 0;
+        }
+    }
+    if (digits == 0 || significant > 19)
+        return 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        p++;
+        int negativeExponent = 0, written = 0;
+        if (p < end && (*p == '-' || *p == '+'))
+            negativeExponent = *p++ == '-';
+        int e = 0;
+        for (; p < end && *p >= '0' && *p <= '9' && e < 1000; p++, written++)
+            e = e * 10 + (*p - '0');
+        if (!written)
+            return 0;
+        exponent += negativeExponent ? -e : e;
+    }
+    if (p != end || mantissa > (1ull << 53) || exponent < -22 || exponent > 22)
+        return 0;
+    double exact = (double)mantissa;
+    exact = exponent < 0 ? exact / powersOfTen[-exponent] : exact * powersOfTen[exponent];
+    if (exact != 0.0 && exact < 1.1754943508222875e-38)
+        return 0; // float subnormals round differently
+    uint64_t bits;
+    memcpy(&bits, &exact, sizeof bits);
+    if ((bits & ((1ull << 29) - 1)) == (1ull << 28))
+        return 0; // halfway between two floats
+    *value = negative ? -(float)exact : (float)exact;
+    return 1;
+}
+
 // Reads a float in the syntax of "%f" (decimal, exponent, hexadecimal, sign);
 // the whole token must be the number and its value finite.
 static int readFloat(MeshReader* r, float* value, const char* what)
@@ -114,6 +170,8 @@ static int readFloat(MeshReader* r, float* value, const char* what)
         return rejectToken(r, what);
     const char* end = r->token + r->length;
     float v = 0.0f;
+    if (readPlainDecimal(r->token, end, value))
+        return 1;
     std::from_chars_result result = std::from_chars(r->token, end, v);
     if (result.ec != std::errc() || result.ptr != end) {
         // Rare forms from_chars leaves out: a leading '+', hexadecimal, underflow.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <malloc.h>
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -38,7 +39,8 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty())
+        fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
 
@@ -137,6 +139,37 @@ TEST(MeshParse, AcceptsScanfFloatFormsAndIgnoresTrailingText)
     EXPECT_EQ(mesh.vertices[1].y, 0.0f);
     EXPECT_EQ(mesh.vertices[1].z, -20.0f);
     freeMesh(&mesh);
+}
+
+TEST(MeshParse, FloatsRoundExactlyAsStrtof)
+{
+    // Decimal texts of every common shape, including values near float halfway
+    // points (nine digits) and long mantissas, must give strtof's float.
+    std::vector<std::string> texts;
+    srand(11);
+    const char* formats[] = {"%f", "%.9g", "%.3f", "%.12e", "%.17g", "%g"};
+    for (int i = 0; i < 30000; i++) {
+        double value = (rand() - RAND_MAX / 2) / pow(10.0, rand() % 12) * (rand() % 2 ? 1e-3 : 1e3);
+        char text[64];
+        snprintf(text, sizeof text, formats[i % 6], value);
+        texts.push_back(text);
+    }
+    texts.push_back("16777217");           // exactly halfway between two floats
+    texts.push_back("0.5000000298023224"); // just above halfway, halfway as a double
+    texts.push_back("-0.5000000298023224");
+    texts.push_back("0.100000001490116119384765625");
+    texts.push_back("3.4028234663852886e38");
+    std::string mesh = "BOF1 " + std::to_string(texts.size()) + " 0 0 0 0\n";
+    for (size_t i = 0; i < texts.size(); i++)
+        mesh += "0 " + texts[i] + " 0 0 0 0\n";
+    Mesh parsed;
+    memset(&parsed, 0, sizeof parsed);
+    ASSERT_TRUE(parse(mesh, &parsed));
+    for (size_t i = 0; i < texts.size(); i++) {
+        float expected = strtof(texts[i].c_str(), nullptr);
+        ASSERT_EQ(memcmp(&parsed.vertices[i].x, &expected, 4), 0) << texts[i];
+    }
+    freeMesh(&parsed);
 }
 
 TEST(MeshParse, LargestIndexableMeshIsAccepted)
