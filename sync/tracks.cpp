@@ -43,8 +43,25 @@ static SyncDevice* createDevice(void)
     return device;
 }
 
+// Only a second initSync (tests, tools) releases anything: the show makes one
+// device and keeps it to the end.
+static void releaseDevice(SyncDevice* device)
+{
+    if (!device) return;
+    for (int i = 0; i < device->trackCount; i++) {
+        free(device->tracks[i]->name);
+        free(device->tracks[i]->keys);
+        free(device->tracks[i]);
+    }
+    free(device->tracks);
+    free(device->basePath);
+    free(device);
+}
+
 void initSync(void)
 {
+    releaseDevice(syncDevice);
+    for (int i = 0; i < MaxTracks; i++) syncTracks[i] = nullptr;
     syncDevice = createDevice();
     for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
         syncTracks[i] = getTrack(demoConfig->trackNames[i]);

@@ -5,6 +5,7 @@
 #include "support/gl_context.h"
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -228,6 +229,7 @@ TEST(SyncFiles, DamagedAndMissingFiles)
     EXPECT_EQ(t.keyCount, 0);
     EXPECT_EQ(readTrackFile(nullptr, &t), 1);
     EXPECT_EQ(readTrackFile("whole.track", nullptr), 1);
+    free(t.keys);
 }
 
 TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
