@@ -161,8 +161,20 @@ static const char* const melodyStandoff[8] = {
     "e5.8 g5.4 f#5.4", "e5.12 b4.4", "c5.8 e5.4 a5.4", "g5.8 f#5.4 e5.4",
     "d#5.8 f#5.4 a5.4", "b5.12 a5.4", "g5.4 f#5.4 e5.4 d#5.4", "e5.16",
 };
-static const char* const progA = "G G C G G D7 G G";
-static const char* const progB = "Em C G D Em C D D";
+// The chords of each music style, one per bar, repeating (indexed like
+// musicStyleNames).
+static const char* const styleChords[MusicStyleCount] = {
+    "G G C G G D7 G G",                                     // intro
+    "Em C G D Em C D D",                                    // night
+    "C C G G Am Am D D",                                    // rise
+    "G G C G G D7 G G G G C G",                             // breakout
+    "G G C C D D G G",                                      // press
+    "Em Em Am Em B7 B7 Em Em",                              // standoff
+    "G G D D C C D D",                                      // chase
+    "Em C G D Em C D D G G C G G D7 G G",                   // greets
+    "D7",                                                   // finale
+    "G G C G G D7 G G",                                     // outro
+};
 
 // Plays one bar of a phrase on the fiddle, transposed by `shift` semitones.
 static void playBar(Song* song, const char* bar, double barRow, int shift, float gain)
@@ -190,12 +202,12 @@ static void stompBar(Song* song, double barRow, float stomp, float clap)
     }
 }
 
-// Claps on every eighth (step 2) or sixteenth (step 1) of the bar, rising.
-static void clapRoll(Song* song, double barRow, int step, float from, float to)
+// Claps on every eighth (step 2) or sixteenth (step 1) for `rows` rows, rising.
+static void clapRoll(Song* song, double fromRow, int rows, int step, float from, float to)
 {
-    for (int r = 0; r < RowsPerBar; r += step) {
-        float g = from + (to - from) * r / RowsPerBar;
-        addClap(song->mix, sampleAt(song, barRow + r), g);
+    for (int r = 0; r < rows; r += step) {
+        float g = from + (to - from) * r / rows;
+        addClap(song->mix, sampleAt(song, fromRow + r), g);
     }
 }
 
@@ -265,7 +277,7 @@ static void playIntro(Song* song, const Section* s)
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
         int phase = b * 16 / (s->bars > 0 ? s->bars : 1);   // 0..15 over the section
-        Chord c = chordOf(progA, b);
+        Chord c = chordOf(styleChords[0], b);
         stompBar(song, row, 0.85f, phase >= 8 ? 0.32f : 0.0f);
         banjoBar(song, row, c, phase >= 8 ? 0.26f : 0.2f, phase < 8);
         if (phase >= 4) {
@@ -279,7 +291,7 @@ static void playIntro(Song* song, const Section* s)
         } else {
             playBar(song, melodyA[(b - (s->bars / 2)) & 7], row, 0, 0.22f);
         }
-        if (b == s->bars - 1) clapRoll(song, row + 12, 1, 0.1f, 0.3f);
+        if (b == s->bars - 1) clapRoll(song, row + 12, 4, 1, 0.1f, 0.3f);
     }
 }
 
@@ -287,7 +299,7 @@ static void playNight(Song* song, const Section* s)
 {
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
-        Chord c = chordOf(progB, b);
+        Chord c = chordOf(styleChords[1], b);
         stompBar(song, row, 0.8f, 0.18f);
         washboardBar(song, row, 0.07f, 0);
         bassBar(song, row, c, 0.45f, 0);
@@ -298,15 +310,14 @@ static void playNight(Song* song, const Section* s)
 
 static void playRise(Song* song, const Section* s)
 {
-    static const char* const prog = "C C G G Am Am D D";
     static const int climb[8] = {62, 64, 67, 69, 71, 72, 74, 74};
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
         float lift = (float)b / (s->bars > 1 ? s->bars - 1 : 1);
-        Chord c = chordOf(prog, b);
+        Chord c = chordOf(styleChords[2], b);
         stompBar(song, row, 0.85f + 0.1f * lift, b < s->bars / 2 ? 0.25f : 0.0f);
-        if (b >= s->bars / 2 && b < s->bars - 1) clapRoll(song, row, 2, 0.18f, 0.26f);
-        if (b == s->bars - 1) clapRoll(song, row, 1, 0.15f, 0.4f);
+        if (b >= s->bars / 2 && b < s->bars - 1) clapRoll(song, row, RowsPerBar, 2, 0.18f, 0.26f);
+        if (b == s->bars - 1) clapRoll(song, row, RowsPerBar, 1, 0.15f, 0.4f);
         washboardBar(song, row, 0.07f + 0.06f * lift, 1);
         bassBar(song, row, c, 0.45f, b >= s->bars / 2);
         banjoBar(song, row, c, 0.2f + 0.08f * lift, 0);
@@ -334,11 +345,10 @@ static void playBreakout(Song* song, const Section* s, const char* const* melody
 
 static void playPress(Song* song, const Section* s)
 {
-    static const char* const prog = "G G C C D D G G";
     static const int riff[8] = {12, 12, 7, 12, 14, 16, 14, 12};
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
-        Chord c = chordOf(prog, b);
+        Chord c = chordOf(styleChords[4], b);
         stompBar(song, row, 1.0f, 0.3f);
         washboardBar(song, row, 0.1f, 1);
         banjoBar(song, row, c, 0.26f, 0);
@@ -355,10 +365,9 @@ static void playPress(Song* song, const Section* s)
 
 static void playStandoff(Song* song, const Section* s)
 {
-    static const char* const prog = "Em Em Am Em B7 B7 Em Em";
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
-        Chord c = chordOf(prog, b);
+        Chord c = chordOf(styleChords[5], b);
         int second = b >= s->bars / 2;
         stompBar(song, row, second ? 0.9f : 0.65f, second ? 0.28f : 0.0f);
         double whole = RowsPerBar * rowLength(song);
@@ -373,11 +382,10 @@ static void playStandoff(Song* song, const Section* s)
 // Sixteenth-note fiddle runs up and down the G major scale from a chord tone.
 static void playChase(Song* song, const Section* s)
 {
-    static const char* const prog = "G G D D C C D D";
     static const int scale[7] = {0, 2, 4, 5, 7, 9, 11};
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
-        Chord c = chordOf(prog, b);
+        Chord c = chordOf(styleChords[6], b);
         stompBar(song, row, 1.0f, 0.32f);
         washboardBar(song, row, 0.12f, 1);
         bassBar(song, row, c, 0.48f, 1);
@@ -397,7 +405,7 @@ static void playGreets(Song* song, const Section* s)
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
         int inB = (b / 8) % 2 == 0;
-        Chord c = chordOf(inB ? progB : progA, b);
+        Chord c = chordOf(styleChords[7], b);
         stompBar(song, row, 1.0f, 0.32f);
         washboardBar(song, row, 0.11f, 1);
         bassBar(song, row, c, 0.5f, 0);
@@ -410,12 +418,12 @@ static void playGreets(Song* song, const Section* s)
 static void playFinale(Song* song, const Section* s)
 {
     static const int rise[4] = {69, 72, 74, 78};
-    Chord d = parseChord("D7");
+    Chord d = chordOf(styleChords[8], 0);
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
         float lift = (float)b / (s->bars > 1 ? s->bars - 1 : 1);
         stompBar(song, row, 0.85f + 0.15f * lift, 0.0f);
-        clapRoll(song, row, b >= s->bars - 2 ? 1 : 2, 0.15f + 0.1f * lift, 0.25f + 0.15f * lift);
+        clapRoll(song, row, RowsPerBar, b >= s->bars - 2 ? 1 : 2, 0.15f + 0.1f * lift, 0.25f + 0.15f * lift);
         washboardBar(song, row, 0.08f + 0.05f * lift, 1);
         bassBar(song, row, d, 0.5f, 1);
         banjoBar(song, row, d, 0.2f + 0.08f * lift, 0);
@@ -429,7 +437,7 @@ static void playOutro(Song* song, const Section* s)
 {
     Section chorus = *s;
     chorus.bars = s->bars > 2 ? s->bars - 2 : 0;
-    playBreakout(song, &chorus, melodyA, progA, 1.05f);
+    playBreakout(song, &chorus, melodyA, styleChords[9], 1.05f);
     Chord g = parseChord("G"), dd = parseChord("D7");
     if (s->bars >= 2) {
         double row = s->start + (s->bars - 2) * RowsPerBar;
@@ -460,7 +468,7 @@ static void playSection(Song* song, const Section* s)
     case 0: playIntro(song, s); break;
     case 1: playNight(song, s); break;
     case 2: playRise(song, s); break;
-    case 3: playBreakout(song, s, melodyA, "G G C G G D7 G G G G C G", 1.0f); break;
+    case 3: playBreakout(song, s, melodyA, styleChords[3], 1.0f); break;
     case 4: playPress(song, s); break;
     case 5: playStandoff(song, s); break;
     case 6: playChase(song, s); break;
@@ -470,6 +478,17 @@ static void playSection(Song* song, const Section* s)
     }
 }
 
+// The chord under a row: its section's style and bar.
+static Chord chordAt(const Timeline* timeline, int row)
+{
+    const MusicSection* section = nullptr;
+    for (int i = 0; i < timeline->sectionCount; i++)
+        if (timeline->sections[i].row <= row) section = &timeline->sections[i];
+    if (!section) return parseChord("G");
+    int style = musicStyleIndex(section->style);
+    return chordOf(styleChords[style < 0 ? 0 : style], (row - section->row) / RowsPerBar);
+}
+
 static void playCue(Song* song, const MusicCue* cue, int index)
 {
     int at = sampleAt(song, cue->row);
@@ -477,7 +496,7 @@ static void playCue(Song* song, const MusicCue* cue, int index)
     case 0: addShot(song->mix, at, 0.9f); break;
     case 1: addSmash(song->mix, at, 0.35f, (uint32_t)index * 7919u); break;
     case 2: addBoom(song->mix, at, 1.0f); break;
-    default: stab(song, cue->row, parseChord("G"), 0.6f); break;
+    default: stab(song, cue->row, chordAt(song->timeline, cue->row), 0.6f); break;
     }
 }
 

@@ -99,7 +99,7 @@ static float runBandPass(BandPass* b, float x)
 // starts at full strength on its first sample.
 void addStomp(Mix* mix, int start, float gain)
 {
-    gain *= 0.9f;   // voice level in the band's balance
+    gain *= 0.72f;   // voice level in the band's balance
     uint32_t seed = seedFor(start, 1);
     int length = (int)(0.42 * SampleRate);
     double phase = TwoPi * 0.25, knock = 0;
@@ -240,6 +240,7 @@ void addFiddle(Mix* mix, int start, float note, float seconds, float gain, float
     gain *= 1.8f;   // voice level in the band's balance
     double f0 = midiFrequency(note);
     double release = 0.09;
+    double rise = seconds * 0.3 < 0.045 ? seconds * 0.3 + 0.002 : 0.045;   // short notes bite
     int length = (int)((seconds + release + 0.02) * SampleRate);
     uint32_t seed = seedFor(start, 6) ^ (uint32_t)(note * 100);
     BandPass body[3] = {bandPass(300.0f, 0.5f), bandPass(1150.0f, 0.55f), bandPass(2700.0f, 0.4f)};
@@ -255,7 +256,7 @@ void addFiddle(Mix* mix, int start, float note, float seconds, float gain, float
         phase += dt;
         if (phase >= 1.0) phase -= 1.0;
         double saw = 2.0 * phase - 1.0 - blep(phase, dt);
-        double attack = t < 0.045 ? t / 0.045 : 1.0;
+        double attack = t < rise ? t / rise : 1.0;
         attack = attack * attack * (3.0 - 2.0 * attack);
         double env = attack * (t > seconds ? exp(-(t - seconds) / (release * 0.35)) : 1.0);
         double bow = noise(&seed) * 0.04;
