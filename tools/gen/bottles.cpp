@@ -6,9 +6,8 @@
 
 static GMesh bottle(void) {
     // standing profile: base at y = 0, cork top at y = 80
-    const float shape[][2] = {{1, 0}, {11, 0}, {13.5f, 1.5f}, {14, 5}, {14, 44}, {13, 50}, {9.5f, 56}, {6.5f, 61},
-                              {5.5f, 66}, {5.5f, 72}, {6.6f, 73}, {6.6f, 75}, {5.2f, 75.5f}, {5.2f, 79}, {4.6f, 80},
-                              {1, 80.3f}};
+    const float shape[][2] = {{1, 0}, {12, 0}, {14, 4}, {14, 44}, {12.5f, 51}, {8, 58}, {5.5f, 64}, {5.5f, 72},
+                              {6.6f, 73.5f}, {5.2f, 75.5f}, {5.2f, 79}, {1, 80.3f}};
     const int n = sizeof(shape) / sizeof(shape[0]);
     std::vector<ProfilePt> p;
     float total = 0, acc = 0;
@@ -17,7 +16,7 @@ static GMesh bottle(void) {
         if (i > 0) acc += hypotf(shape[i][0] - shape[i - 1][0], shape[i][1] - shape[i - 1][1]);
         p.push_back(ProfilePt{shape[i][0], shape[i][1], 1.0f - acc / total});
     }
-    GMesh m = lathe(p, 20);
+    GMesh m = lathe(p, 14);
     // lie it down along x, centred on the origin, resting on y = 0
     for (GVert& v : m.verts) v.p = v3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
     // that mapping is a rotation (x, y) -> (y, -x): no mirror, winding kept

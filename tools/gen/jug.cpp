@@ -45,18 +45,27 @@ float jugVAtY(float y) {
 }
 
 // The intact jug: lathe body plus a loop handle on the +x side, neck to shoulder.
-static GMesh jugIntact(void) {
-    GMesh m = lathe(jugProfile(), 40);
+// segs around; coarse keeps every other profile point (the field's broken jugs).
+static GMesh jugIntact(int segs, int coarse) {
+    std::vector<ProfilePt> prof = jugProfile();
+    if (coarse) {
+        std::vector<ProfilePt> keep;
+        for (size_t i = 0; i < prof.size(); i++)
+            if (i % 2 == 0 || i + 1 == prof.size()) keep.push_back(prof[i]);
+        prof = keep;
+    }
+    GMesh m = lathe(prof, segs);
     std::vector<V3> path;
     std::vector<float> rad;
-    for (int i = 0; i <= 16; i++) {
-        float t = (float)i / 16;
+    int steps = coarse ? 8 : 16;
+    for (int i = 0; i <= steps; i++) {
+        float t = (float)i / steps;
         float a = Pi * t;   // half loop from the neck (t = 0) out and down to the shoulder
         V3 p = v3(24 + 48 * sinf(a) + 30 * t, 108 - 50 * t + 14 * sinf(a), 0);
         path.push_back(p);
         rad.push_back(7.0f - 1.0f * sinf(a));
     }
-    GMesh handle = tube(path, rad, 10, 0);
+    GMesh handle = tube(path, rad, coarse ? 6 : 10, 0);
     mapUV(&handle, 0.02f, jugVAtY(70), 0.06f, jugVAtY(60));
     appendMesh(&m, handle);
     return m;
@@ -153,7 +162,7 @@ static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& piec
 // Liquid droplets: stretched ellipsoids flying out of the jug. Frame 0 keeps
 // them small and hidden inside the jug; later frames spread them with the shards.
 static GMesh splash(void) {
-    const int drops = 72, segs = 8, rings = 6, frameCount = 10;
+    const int drops = 56, segs = 8, rings = 5, frameCount = 10;
     GMesh unit = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), segs, rings);
     GMesh m;
     struct Drop { V3 start, vel; float size; };
@@ -189,28 +198,37 @@ static GMesh splash(void) {
     return m;
 }
 
+// Shards of a jug: the shattered surface given a glaze-thin wall, with raw
+// clay on the broken edges (a patch of the picture's base ring).
+static GMesh shards(const GMesh& intact, int pieceCount, uint32_t seed, std::vector<int>* pieceThick,
+                    std::vector<Piece>* pcs) {
+    Rng r = makeRng(seed);
+    std::vector<int> pieceOf;
+    GMesh split = shatter(intact, pieceCount, &r, &pieceOf);
+    GMesh thick = thicken(split, 5.0f, pieceOf, pieceThick, 0.5f, 0.985f);
+    *pcs = pieceInfo(thick, *pieceThick, pieceCount, seed + 7, split.verts.size());
+    return thick;
+}
+
 void genJug(GenContext* g) {
-    GMesh intact = jugIntact();
+    GMesh intact = jugIntact(40, 0);
     saveMesh(g, "jug_intact.bof", intact);
 
-    const int pieceCount = 34;
-    Rng r = makeRng(1977);
-    std::vector<int> pieceOf, pieceThick;
-    GMesh shards = shatter(intact, pieceCount, &r, &pieceOf);
-    // raw clay shows on the broken edges: a patch of the picture's base ring
-    GMesh thick = thicken(shards, 5.0f, pieceOf, &pieceThick, 0.5f, 0.985f);
-    std::vector<Piece> pcs = pieceInfo(thick, pieceThick, pieceCount, 99, shards.verts.size());
-
-    GMesh burst = thick;
+    std::vector<int> pieceOf;
+    std::vector<Piece> pcs;
+    GMesh burst = shards(jugIntact(30, 0), 30, 1977, &pieceOf, &pcs);
     const int frameCount = 10;
+    GMesh base = burst;
     for (int f = 0; f < frameCount; f++) {
         float tau = powf((float)f / (frameCount - 1), 1.3f);
-        burst.frames.push_back(burstFrame(thick, pieceThick, pcs, tau));
+        burst.frames.push_back(burstFrame(base, pieceOf, pcs, tau));
     }
     saveMesh(g, "jug.baf", burst);
 
-    GMesh broken = thick;
-    for (int f = 0; f < 5; f++) broken.frames.push_back(restFrame(thick, pieceThick, pcs, 300 + f * 17));
+    // the sixteen jugs of the field stay cheap: a coarser jug in fewer pieces
+    GMesh broken = shards(jugIntact(20, 1), 18, 1980, &pieceOf, &pcs);
+    GMesh rest = broken;
+    for (int f = 0; f < 5; f++) broken.frames.push_back(restFrame(rest, pieceOf, pcs, 300 + f * 17));
     saveMesh(g, "jug_broked.baf", broken);
 
     saveMesh(g, "splash.baf", splash());

@@ -18,7 +18,7 @@ static float barkHeight(float a, float s) {
 
 static GMesh logMesh(void) {
     GMesh m;
-    const int around = 48, along = 24;
+    const int around = 24, along = 12;
     for (int i = 0; i <= along; i++) {
         float s = (float)i / along;
         float x = -LogHalf + 2 * LogHalf * s;

@@ -292,7 +292,19 @@ static std::vector<int> triangulate(const std::vector<float>& xy) {
             found = 1;
             break;
         }
-        if (!found) break;
+        if (!found) {
+            // no ear: drop a vertex that lies on the line of its neighbours, or give up
+            int dropped = 0;
+            for (int k = 0; k < m && !dropped; k++) {
+                const float *a = &xy[2 * idx[(k + m - 1) % m]], *b = &xy[2 * idx[k]], *c = &xy[2 * idx[(k + 1) % m]];
+                float cr = (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
+                if (fabsf(cr) <= 1e-4f) {
+                    idx.erase(idx.begin() + k);
+                    dropped = 1;
+                }
+            }
+            if (!dropped) break;
+        }
     }
     if (idx.size() == 3) {
         out.push_back(idx[0]);
@@ -367,7 +379,7 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
             uint32_t b = addVert(&m, v3(A[2 * q], A[2 * q + 1], rings[r].z), ub, va);
             uint32_t c = addVert(&m, v3(B[2 * q], B[2 * q + 1], rings[r + 1].z), ub, vb);
             uint32_t d = addVert(&m, v3(B[2 * i], B[2 * i + 1], rings[r + 1].z), ua, vb);
-            addQuad(&m, a, d, c, b);
+            addQuad(&m, a, b, c, d);
         }
     }
     std::vector<int> tri = triangulate(in);
@@ -385,6 +397,8 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
 }
 
 GMesh bevelBox(V3 lo, V3 hi, float b) {
+    // a bevel may take at most a third of the thinnest side
+    b = fminf(b, fminf(fminf(hi.x - lo.x, hi.y - lo.y), hi.z - lo.z) / 3.0f);
     std::vector<float> xy = {lo.x + b, lo.y, hi.x - b, lo.y, hi.x, lo.y + b, hi.x, hi.y - b,
                              hi.x - b, hi.y, lo.x + b, hi.y, lo.x, hi.y - b, lo.x, lo.y + b};
     return extrude(xy, lo.z, hi.z, b);
@@ -512,12 +526,17 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
         pieceOut->push_back(pieceIn[i]);
     }
     for (size_t i = 0; i + 2 < m.tris.size(); i += 3) addTri(&out, vc + m.tris[i], vc + m.tris[i + 2], vc + m.tris[i + 1]);
-    // boundary edges: used once in their direction and never in the reverse one
-    std::map<uint64_t, int> edges;
+    // boundary edges: no triangle of the same piece runs the reverse way over
+    // the same two positions (so a lathe's seam is not a crack)
+    auto posKey = [&](uint32_t v) {
+        V3 p = m.verts[v].p;
+        return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100), pieceIn[v]);
+    };
+    std::map<std::pair<std::tuple<long, long, long, int>, std::tuple<long, long, long, int>>, int> edges;
     for (size_t i = 0; i + 2 < m.tris.size(); i += 3)
         for (int k = 0; k < 3; k++) {
             uint32_t a = m.tris[i + k], b = m.tris[i + (k + 1) % 3];
-            edges[((uint64_t)a << 32) | b]++;
+            edges[{posKey(a), posKey(b)}]++;
         }
     // wall vertices are shared along each crack so the walls stay cheap
     std::map<uint32_t, uint32_t> wallOuter, wallInner;
@@ -532,7 +551,7 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
     for (size_t i = 0; i + 2 < m.tris.size(); i += 3)
         for (int k = 0; k < 3; k++) {
             uint32_t a = m.tris[i + k], b = m.tris[i + (k + 1) % 3];
-            if (edges.count(((uint64_t)b << 32) | a)) continue;
+            if (edges.count({posKey(b), posKey(a)})) continue;
             uint32_t wa = wallVert(wallOuter, a, m.verts[a].p, 0.0f), wb = wallVert(wallOuter, b, m.verts[b].p, 0.0f);
             uint32_t wai = wallVert(wallInner, a, out.verts[vc + a].p, 0.01f), wbi = wallVert(wallInner, b, out.verts[vc + b].p, 0.01f);
             addQuad(&out, wb, wa, wai, wbi);

@@ -7,12 +7,12 @@
 // Sphere of radius 50 (drawn ×10), poles left open by a degree.
 static GMesh skySphere(void) {
     std::vector<ProfilePt> prof;
-    const int rings = 36;
+    const int rings = 24;
     for (int i = 0; i <= rings; i++) {
         float lat = (-89.0f + 178.0f * i / rings) * Pi / 180.0f;
         prof.push_back(ProfilePt{50.0f * cosf(lat), 50.0f * sinf(lat), 0.5f - lat / Pi});
     }
-    return lathe(prof, 48, 0.5f, 1.5f);
+    return lathe(prof, 32, 0.5f, 1.5f);
 }
 
 // A tube around the eye along z, narrowing to points at both ends; u runs
@@ -176,7 +176,7 @@ static Img redStreaks(void) {
 
 // Poster backdrop: sunburst rays and halftone dots, fading out at the edges.
 static Img redBackdrop(void) {
-    const int W = 512, H = 512;
+    const int W = 256, H = 256;
     Img im = makeImg(W, H, c4(0, 0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
@@ -186,7 +186,7 @@ static Img redBackdrop(void) {
             C4 c = ray % 2 ? rgb8(0xc41e16) : rgb8(0xa01410);
             c = mixc(rgb8(0xff8040), c, smooth(0.0f, 0.25f, r));
             // halftone: dot size grows toward the rim
-            float cell = 10.0f;
+            float cell = 6.0f;
             float gx = fmodf(x + 0.5f, cell) - cell / 2, gy = fmodf(y + 0.5f, cell) - cell / 2;
             float dot = sqrtf(gx * gx + gy * gy) < cell * 0.45f * smooth(0.15f, 0.6f, r) ? 1.0f : 0.0f;
             c = mixc(c, rgb8(0x500808), dot * 0.6f);

@@ -3,7 +3,8 @@
 // pictures. still.jpg is an atlas: copper (u 0..0.5, v 0..0.5), barrel staves
 // (u 0.5..1, v 0..0.5), firebox stones (u 0..0.5, v 0.5..1) and the clearing's
 // ground with the fire's glow baked in (u 0.5..1, v 0.5..1).
-// fire.jpg: u around a flame, v from the tip (0) to the root (1).
+// fire.jpg: flame data (red density, green tearing), tileable; on the shells
+// u runs around a flame, file v from the tip (0) to the root (1).
 #include "gen.h"
 
 static const float Ground = -100.0f;
@@ -196,21 +197,19 @@ static Img stillPicture(void) {
     return im;
 }
 
+// Flame data for the fire shader, tileable both ways (it scrolls up the
+// shells): red is the flame density in tall licks, green a slower tearing noise.
 static Img firePicture(void) {
     const int S = 256;
     Img im = makeImg(S, S, c4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
-            float n = fbm2Tiled(u * 6, v * 6, 6, 6, 5, 520);
-            float heat = clampf(v * 1.25f - 0.25f + (n - 0.5f) * 0.7f, 0.0f, 1.0f);
-            // tongues: brighter columns that reach higher
-            float col = 0.5f + 0.5f * sinf(u * 2 * Pi * 5 + n * 4);
-            heat = clampf(heat + col * 0.25f * v, 0.0f, 1.0f);
-            C4 c = mixc(c4(0, 0, 0), rgb8(0x8a1a04), smooth(0.05f, 0.35f, heat));
-            c = mixc(c, rgb8(0xff7a10), smooth(0.3f, 0.65f, heat));
-            c = mixc(c, rgb8(0xffe8a0), smooth(0.65f, 0.95f, heat));
-            at(im, x, y) = c;
+            float licks = fbm2Tiled(u * 8, v * 3, 8, 3, 5, 520);
+            float detail = fbm2Tiled(u * 16, v * 8, 16, 8, 3, 521);
+            float flame = smooth(0.35f, 0.75f, licks * 0.75f + detail * 0.25f);
+            float tear = fbm2Tiled(u * 4, v * 4, 4, 4, 4, 522);
+            at(im, x, y) = c4(flame, tear, flame * flame * 0.4f);
         }
     return im;
 }

@@ -1,9 +1,0 @@
-// temporary
-#include "gen.h"
-void genBills(GenContext*) {}
-void genPress(GenContext*) {}
-void genGun(GenContext*) {}
-void genRod(GenContext*) {}
-void genShroom(GenContext*) {}
-void genLightTextures(GenContext*) {}
-void genPostTextures(GenContext*) {}
