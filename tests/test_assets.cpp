@@ -475,7 +475,7 @@ static Bytes encodeJpeg(int width, int height, int components, const Bytes& samp
     encoder.image_width = width;
     encoder.image_height = height;
     encoder.input_components = components;
-    encoder.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    encoder.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&encoder);
     jpeg_set_quality(&encoder, quality, TRUE);
     jpeg_start_compress(&encoder, TRUE);
@@ -553,6 +553,19 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
         EXPECT_EQ(grey[4 * i + 3], 255);
     }
 
+    // CMYK as Adobe writers store it (inverted: 255 is no ink) becomes RGB.
+    Bytes cmyk;
+    for (int i = 0; i < 64; i++)
+        cmyk.insert(cmyk.end(), {200, 100, 255, 128});
+    Bytes cmykFile = encodeJpeg(8, 8, 4, cmyk);
+    Image image = {0, 0, nullptr};
+    ASSERT_EQ(decodeJpegMemory(cmykFile.data(), cmykFile.size(), &image, "cmyk.jpg"), 1);
+    EXPECT_NEAR(image.pixels[0], 100, 3);
+    EXPECT_NEAR(image.pixels[1], 50, 3);
+    EXPECT_NEAR(image.pixels[2], 128, 3);
+    EXPECT_EQ(image.pixels[3], 255);
+    free(image.pixels);
+
     // A file above 3 MiB whose last rows (the bottom of the picture) are red.
     const int width = 1600, height = 1600;
     Bytes noise((size_t)width * height * 3);
@@ -566,7 +579,6 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
         }
     Bytes big = encodeJpeg(width, height, 3, noise);
     ASSERT_GT(big.size(), 3u << 20);
-    Image image = {0, 0, nullptr};
     ASSERT_EQ(decodeJpegMemory(big.data(), big.size(), &image, "big.jpg"), 1);
     EXPECT_NEAR(image.pixels[4 * (width / 2)], 220, 4);
     EXPECT_NEAR(image.pixels[4 * (width / 2) + 1], 30, 4);
