@@ -4,9 +4,9 @@
 #include <setjmp.h>
 #include <stdlib.h>
 
-// Large legal images only cost time here: headers announcing more than four
+// Large legal images only cost time here: headers announcing more than a
 // million pixels are skipped (the decoder's own cap is 16384 x 16384).
-static const unsigned long maxFuzzPixels = 4u << 20;
+static const unsigned long maxFuzzPixels = 1u << 20;
 
 struct HeaderError {
     jpeg_error_mgr manager;

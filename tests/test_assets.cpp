@@ -266,6 +266,13 @@ TEST(MeshLoad, UploadsFrameZeroAndReleases)
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     EXPECT_EQ(memcmp(uploaded.data(), anim.vertices, 6000), 0);
 
+    Mesh* fresh = loadMesh(nullptr, (dir + "/tri.bof").c_str());
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->vertexCount, 3u);
+    EXPECT_EQ(fresh->dirty, 0);
+    freeMesh(fresh);
+    free(fresh);
+
     GLuint buffers[2] = {mesh.vertexBuffer, mesh.indexBuffer};
     mesh.textures[2] = 11;
     int program = mesh.program;
