@@ -1,7 +1,13 @@
 // Printed bills coming off the press: the front print (tex0) on faces seen
 // from the front, the back print (tex1) on faces seen from behind, lit through
 // the light sphere (tex2).
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 uniform sampler2D tex2;

@@ -2,7 +2,13 @@
 // label; alpha 1 for glaze or paper, lower for clear glass) lit by the light
 // sphere (tex2, looked up by the eye-space normal) under a glossy coat that
 // reflects the environment sphere (tex0, looked up by the reflected ray).
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 uniform sampler2D tex2;
@@ -33,9 +39,9 @@ void main()
     float fresnel = 0.06 + 0.94 * pow(1.0 - facing, 4.0);
     vec3 diffuse = surface.rgb * light * (1.0 - 0.55 * glass);
     // The glaze keeps a soft sheen everywhere; glass reflects more at grazing angles.
-    vec3 sheen = env * (0.22 + 0.7 * fresnel) * (1.0 + glass);
+    vec3 sheen = env * (0.16 + 0.7 * fresnel) * (1.0 + glass);
     // A tight highlight where the environment is brightest.
     float peak = max(max(env.r, env.g), env.b);
-    vec3 spark = env * smoothstep(0.72, 1.0, peak) * 0.6;
+    vec3 spark = env * smoothstep(0.85, 1.0, peak) * 0.3;
     gl_FragColor = vec4(diffuse + sheen + spark, 1.0);
 }

@@ -1,10 +1,17 @@
-// Fire: the flame picture (tex0) scrolled up the shell over time
-// ("iGlobalTime", seconds) and torn sideways by a slower copy of itself. The
-// glow is strongest where the shell faces the eye and fades toward the tips
-// and the silhouette, so shells read as soft volumes. "factorTex" scales the
-// texture coordinates, "factorBlend" mixes in a steady (unanimated) glow,
-// "alphafactor" scales the opacity (drawn with SRC_ALPHA, ONE).
+// Fire: the flame picture (tex0: red the flame density, green a slower
+// tearing noise) scrolled up the shell over time ("iGlobalTime", seconds) and
+// torn sideways by the tearing noise. Flames are hottest at the root and fade
+// toward the tips and the silhouette, so shells read as soft volumes.
+// "factorTex" scales the texture coordinates, "factorBlend" mixes in a steady
+// (unanimated) flame, "alphafactor" scales the opacity (drawn with SRC_ALPHA,
+// ONE, so a shell adds its colour times its alpha).
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform float iGlobalTime;
 uniform float factorTex;
@@ -19,24 +26,21 @@ void main()
 {
     vec2 at = uv * factorTex;
     float time = iGlobalTime;
-    vec2 tear = texture2D(tex0, at * vec2(0.7, 0.45) + vec2(0.13 * time, -0.31 * time)).rg - 0.5;
-    float flame = texture2D(tex0, at + vec2(tear.x * 0.22, -0.9 * time + tear.y * 0.1)).r;
+    float tear = texture2D(tex0, at * vec2(0.6, 0.5) + vec2(0.05 * time, -0.35 * time)).g - 0.5;
+    float flame = texture2D(tex0, at * vec2(1.0, 0.6) + vec2(tear * 0.35, -1.1 * time)).r;
     float steady = texture2D(tex0, at).r;
     flame = mix(flame, steady, factorBlend);
 
-    // v runs from the base (0) to the tip (1) of a shell.
+    // v runs from the root (0) to the tip (1) of a shell.
     float height = clamp(uv.y, 0.0, 1.0);
     vec3 n = normalize(nrm);
     vec3 v = normalize(-eye);
-    float facing = abs(dot(n, v));
-    float body = smoothstep(0.05, 0.6, facing) * (1.0 - height * height);
-    float heat = clamp(flame * 1.4 - height * 0.5, 0.0, 1.0);
+    float body = smoothstep(0.0, 0.45, abs(dot(n, v)));
+    float fade = 1.0 - smoothstep(0.3, 1.0, height);
+    float heat = clamp(flame * (1.15 - height) + (1.0 - height) * 0.2, 0.0, 1.0);
 
-    vec3 deep = vec3(0.85, 0.16, 0.02);
-    vec3 hot = vec3(1.0, 0.62, 0.18);
-    vec3 core = vec3(1.0, 0.93, 0.7);
-    vec3 colour = mix(deep, hot, smoothstep(0.15, 0.6, heat));
-    colour = mix(colour, core, smoothstep(0.7, 1.0, heat));
-    float alpha = clamp(body * (0.25 + heat) * alphafactor, 0.0, 1.0);
-    gl_FragColor = vec4(colour * (0.6 + heat), alpha);
+    vec3 colour = mix(vec3(0.9, 0.2, 0.03), vec3(1.0, 0.58, 0.14), smoothstep(0.1, 0.55, heat));
+    colour = mix(colour, vec3(1.0, 0.8, 0.45), smoothstep(0.75, 1.0, heat));
+    float alpha = clamp(body * fade * (0.2 + 0.9 * heat) * alphafactor, 0.0, 1.0);
+    gl_FragColor = vec4(colour, alpha);
 }

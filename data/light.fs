@@ -1,7 +1,13 @@
 // Plain lit objects: the colour map (tex0) lit through the light sphere (tex1)
 // with a soft sheen toward grazing angles. Two-sided: a back face (drawn
 // when culling is off) is lit by its reversed normal.
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 varying vec2 uv;

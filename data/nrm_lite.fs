@@ -1,7 +1,13 @@
 // Bark: the colour map (tex0) lit through the light sphere (tex2) with the
 // normal bent by the tangent-space normal map (tex1: x right, y up the
 // picture, z out of the surface). A faint sheen at grazing angles.
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 uniform sampler2D tex2;

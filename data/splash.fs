@@ -2,7 +2,13 @@
 // reflected and refracted by its rippled surface (normal map tex0), strongest
 // at grazing angles, so thin edges shine and faces seen head-on stay clear.
 // Both sides are drawn: a back face uses the reversed normal.
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 varying vec2 uv;

@@ -1,7 +1,16 @@
-// Polished metal: the colour map (tex0: copper, brass, soot and patina; dull
-// where its alpha is low) reflects the environment sphere (tex1) tinted by its
-// own colour, over a diffuse base lit through the light sphere (tex2).
+// Polished metal among matte parts (the copper still with its barrel, firebox
+// and ground; the press). tex0 is an atlas: its top-left quarter (u < 0.5, the
+// upper half of the picture) is polished metal, the rest is matte (wood,
+// stone, earth, paint). Metal reflects the environment sphere (tex1) tinted by
+// its own colour and turning white at grazing angles; everything takes the
+// diffuse light of the light sphere (tex2, looked up by the eye-space normal).
+// Eye-space distances reach thousands of units: their squares need full
+// precision (some drivers run mediump as 16-bit floats).
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 uniform sampler2D tex2;
@@ -23,15 +32,15 @@ void main()
     float facing = max(dot(n, v), 0.0);
     vec3 r = reflect(-v, n);
 
-    vec4 metal = texture2D(tex0, uv);
+    vec3 colour = texture2D(tex0, uv).rgb;
     vec3 env = texture2D(tex1, sphereUV(r)).rgb;
     vec3 light = texture2D(tex2, n.xy * 0.48 + 0.5).rgb;
 
-    float polish = metal.a;
-    // Metals tint their reflection; toward grazing angles it turns white.
-    float fresnel = pow(1.0 - facing, 5.0);
-    vec3 tint = mix(metal.rgb * 1.6, vec3(1.0), fresnel * 0.6);
-    vec3 reflection = env * tint * (0.35 + 0.75 * polish);
-    vec3 base = metal.rgb * light * (0.85 - 0.45 * polish);
-    gl_FragColor = vec4(base + reflection, 1.0);
+    // Soft edge between the metal quarter and the rest, so mipmaps do not seam.
+    float metal = (1.0 - smoothstep(0.49, 0.5, fract(uv.x))) * smoothstep(0.5, 0.51, fract(uv.y));
+    float fresnel = pow(1.0 - facing, 4.0);
+    vec3 tint = mix(colour * 1.8, vec3(1.0), fresnel * 0.5);
+    vec3 shiny = colour * light * 0.8 + env * tint * 1.4 + light * tint * fresnel * 0.5;
+    vec3 matte = colour * light * 1.35 + colour * 0.04;
+    gl_FragColor = vec4(mix(matte, shiny, metal), 1.0);
 }
