@@ -442,9 +442,9 @@ static void playOutro(Song* song, const Section* s)
     if (s->bars >= 2) {
         double row = s->start + (s->bars - 2) * RowsPerBar;
         stompBar(song, row, 0.95f, 0.0f);
-        stab(song, row, g, 0.9f);
-        stab(song, row + 6, dd, 0.7f);
-        stab(song, row + 12, dd, 0.8f);
+        stab(song, row, g, 0.6f);
+        stab(song, row + 6, dd, 0.45f);
+        stab(song, row + 12, dd, 0.55f);
         playBar(song, "b5.4 a5.2 d6.6 c6.4", row, 0, 0.24f);
     }
     if (s->bars >= 1) {
@@ -453,8 +453,8 @@ static void playOutro(Song* song, const Section* s)
         addStomp(song->mix, sampleAt(song, row), 1.0f);
         for (int beat = 1; beat < 4; beat++)
             addStomp(song->mix, sampleAt(song, row + beat * 4), 0.35f - 0.08f * beat);
-        stab(song, row, g, 1.0f);
-        addBass(song->mix, sampleAt(song, row), 43.0f, (float)(seconds * 0.9), 0.55f);
+        stab(song, row, g, 0.6f);
+        addBass(song->mix, sampleAt(song, row), 43.0f, (float)(seconds * 0.9), 0.4f);
         addFiddle(song->mix, sampleAt(song, row), 79.0f, (float)(seconds * 0.85), 0.24f, 0.25f);
         addFiddle(song->mix, sampleAt(song, row), 74.0f, (float)(seconds * 0.85), 0.18f, 0.15f);
         for (int r = 0; r < RowsPerBar; r += 2)
@@ -493,10 +493,10 @@ static void playCue(Song* song, const MusicCue* cue, int index)
 {
     int at = sampleAt(song, cue->row);
     switch (cueIndex(cue->name)) {
-    case 0: addShot(song->mix, at, 0.9f); break;
+    case 0: addShot(song->mix, at, 0.6f); break;
     case 1: addSmash(song->mix, at, 0.35f, (uint32_t)index * 7919u); break;
     case 2: addBoom(song->mix, at, 1.0f); break;
-    default: stab(song, cue->row, chordAt(song->timeline, cue->row), 0.6f); break;
+    default: stab(song, cue->row, chordAt(song->timeline, cue->row), 0.4f); break;
     }
 }
 
