@@ -34,6 +34,7 @@ SyncTrack* getTrack(const char* name);
 int findTrack(SyncDevice* device, const char* name);
 const char* trackPath(const char* base, const char* name);   // null when it does not fit
 // 0 read (keys that were read whole are kept), 1 the file could not be opened.
+// The track must be zeroed or hold keys of an earlier read: they are freed.
 int readTrackFile(const char* path, SyncTrack* track);
 int findKey(const SyncTrack* track, int row);
 float trackValue(const SyncTrack* track, double row);
