@@ -492,7 +492,7 @@ static void drawShot(const Shot& s)
 
 // Frames along each scene's course, as the show's tracks drive it.
 static const Shot shots[] = {
-    {"jug in pieces, fading in", 1, 0, 0.0f, 0, 0.25f, 0.4f},
+    {"jug in pieces, fading in", 1, 0, 0.0f, 0, 0.25f, 0.7f},
     {"jug reassembling", 1, 0, 0.5f, 0, 0.05f, 1.0f},
     {"jug whole, key 1", 1, 0, 1.0f, 0, 0.0f, 1.0f},
     {"low by the log", 1, 0, 2.0f, 0, 0.0f, 1.0f},
