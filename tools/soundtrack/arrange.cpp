@@ -189,6 +189,22 @@ static void playBar(Song* song, const char* bar, double barRow, int shift, float
     }
 }
 
+// A second fiddle under the melody: on each note of a beat or longer, the
+// nearest chord tone at least a minor third below it, panned the other way.
+static void harmonyBar(Song* song, const char* bar, double barRow, Chord c, float gain)
+{
+    Note notes[MaxPhraseNotes];
+    int count = parsePhrase(bar, notes, MaxPhraseNotes);
+    for (int i = 0; i < count; i++) {
+        if (notes[i].pitch < 0 || notes[i].length < 4) continue;
+        int below = notes[i].pitch - 3;
+        while (below > 48 && chordToneFrom(c, below) != below) below--;
+        double seconds = notes[i].length * rowLength(song) * 0.92;
+        addFiddle(song->mix, sampleAt(song, barRow + notes[i].start), (float)below,
+                  (float)seconds, gain, -0.2f);
+    }
+}
+
 // ---- rhythm section --------------------------------------------------------------
 
 // Stomp on every beat; claps on 2 and 4 (clapLevel 0 leaves them out).
@@ -340,6 +356,7 @@ static void playBreakout(Song* song, const Section* s, const char* const* melody
         bassBar(song, row, c, 0.5f * level, 0);
         banjoBar(song, row, c, 0.24f * level, 0);
         playBar(song, melody[b & 7], row, 0, 0.24f * level);
+        if (level > 1.0f) harmonyBar(song, melody[b & 7], row, c, 0.15f);
     }
 }
 
@@ -411,6 +428,7 @@ static void playGreets(Song* song, const Section* s)
         bassBar(song, row, c, 0.5f, 0);
         banjoBar(song, row, c, 0.24f, 0);
         playBar(song, (inB ? melodyB : melodyA)[b & 7], row, 0, 0.25f);
+        if (b >= 4) harmonyBar(song, (inB ? melodyB : melodyA)[b & 7], row, c, 0.15f);
     }
 }
 
