@@ -26,6 +26,7 @@ static GLuint accumTexture, accumFramebuffer, frameTexture, blitProgram;
 static GLint blitScaleLocation = -1;
 static int accumWidth, accumHeight;
 static int accumReady = -1;   // -1 not tried, 0 unavailable (logged once), 1 ready
+static int sumHoldsFrames;    // 1 once a frame was added since the last resolve
 
 static const char* blitVertexSource =
     "#version 110\n"
@@ -207,23 +208,21 @@ static int windowFramebufferSize(int* width, int* height)
     return *width > 0 && *height > 0;
 }
 
-int accumulateFrame(void)
+// Adds the back buffer into the sum with the given weight. A change of window
+// size drops the old sum: the frame then starts afresh with weight 1.
+static void addFrameToSum(float weight)
 {
     PresentState* s = &presentState;
-    s->accumFrames += 1;
-    float weight = (float)(1.0 / s->accumFrames);
-    s->accumWeight += weight;
     int width, height;
-    if (!windowFramebufferSize(&width, &height)) return s->accumFrames;
+    if (!windowFramebufferSize(&width, &height)) return;
     int resized = width != accumWidth || height != accumHeight;
     SavedGLState saved;
     saveGLState(&saved);
     if (!prepareAccumulation(width, height)) {
         restoreGLState(&saved);
-        return s->accumFrames;
+        return;
     }
     if (resized) {
-        // The sum of the old size is gone: the frame just drawn starts afresh.
         s->accumFrames = 1;
         s->accumWeight = 1.0f;
         weight = 1.0f;
@@ -239,7 +238,23 @@ int accumulateFrame(void)
     glBlendFunc(GL_CONSTANT_COLOR, GL_ONE);   // sum += frame × weight
     drawTexturedViewport(1.0f);
     restoreGLState(&saved);
-    return s->accumFrames;
+    sumHoldsFrames = 1;
+}
+
+// Counts the frame: weight 1 / accumFrames, added to accumWeight. Returns the weight.
+static float countFrame(void)
+{
+    PresentState* s = &presentState;
+    s->accumFrames += 1;
+    float weight = (float)(1.0 / s->accumFrames);
+    s->accumWeight += weight;
+    return weight;
+}
+
+int accumulateFrame(void)
+{
+    addFrameToSum(countFrame());
+    return presentState.accumFrames;
 }
 
 int resolveFrame(void)
@@ -247,7 +262,7 @@ int resolveFrame(void)
     PresentState* s = &presentState;
     int width, height;
     int drawn = 0;
-    if (s->accumWeight > 0.0f && windowFramebufferSize(&width, &height) &&
+    if (sumHoldsFrames && s->accumWeight > 0.0f && windowFramebufferSize(&width, &height) &&
         accumReady == 1 && width == accumWidth && height == accumHeight) {
         SavedGLState saved;
         saveGLState(&saved);
@@ -262,6 +277,7 @@ int resolveFrame(void)
         restoreGLState(&saved);
         drawn = 1;
     }
+    sumHoldsFrames = 0;
     if (s->framesPerPresent == -1.0f) s->framesPerPresent = (float)s->accumFrames;
     s->accumWeight = 0.0f;
     s->accumFrames = 0;
@@ -291,10 +307,18 @@ static int presentDue(void)
 
 int presentFrame(void)
 {
-    accumulateFrame();
+    float weight = countFrame();
     glClear(GL_DEPTH_BUFFER_BIT);
-    if (!presentDue()) return 0;
-    resolveFrame();
+    int due = presentDue();
+    if (due && presentState.accumFrames == 1 && !sumHoldsFrames) {
+        // One frame alone: its average is the frame itself, already in the
+        // back buffer (every start-up present and loading-screen step).
+        resolveFrame();
+    } else {
+        addFrameToSum(weight);
+        if (!due) return 0;
+        resolveFrame();
+    }
     if (mainWindow) glfwSwapBuffers(mainWindow);
     return 1;
 }
