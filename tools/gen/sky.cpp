@@ -38,25 +38,63 @@ static GMesh speedTube(void) {
     return m;
 }
 
-// Pine tree line: height above the horizon (in picture rows) at column x.
-static float treeLine(float u, float scale, uint32_t seed, float density) {
-    float h = 0;
-    float cells = density;
-    float cu = u * cells;
-    int base = (int)floorf(cu);
-    for (int k = -2; k <= 2; k++) {
-        int cell = base + k;
-        int wrapped = ((cell % (int)cells) + (int)cells) % (int)cells;
-        float centre = cell + 0.5f + (hash3(wrapped, 0, 1, seed) - 0.5f) * 0.8f;
-        float height = scale * (0.45f + 0.55f * hash3(wrapped, 0, 2, seed));
-        float width = 1.4f + hash3(wrapped, 0, 3, seed);
-        float d = fabsf(cu - centre) / width;
-        float tri = height * (1.0f - d * 2.0f);
-        // ragged branches
-        tri -= scale * 0.08f * fabsf(sinf((cu - centre) * 40.0f + wrapped));
-        h = fmaxf(h, tri);
+// A tree line of pines along the horizon row: each tree a tiered cone drawn as
+// an antialiased polygon, the picture wrapping around at its left and right.
+static void pines(Img& im, int count, float minH, float maxH, C4 colour, uint32_t seed) {
+    Rng r = makeRng(seed);
+    float horizon = im.h * 0.5f + 3.0f;
+    for (int i = 0; i < count; i++) {
+        float x = nextRange(&r, 0, (float)im.w);
+        float h = nextRange(&r, minH, maxH);
+        float w = h * nextRange(&r, 0.28f, 0.4f);
+        int tiers = 4 + (int)(nextFloat(&r) * 3);
+        std::vector<float> left, right;
+        for (int t = 0; t <= tiers; t++) {
+            float f = (float)t / tiers;                    // 0 at the tip
+            float y = horizon - h + h * f;
+            float half = w * f;
+            float droop = t > 0 ? h / tiers * 0.35f : 0.0f;
+            // each tier: a branch tip out and down, then back in under it
+            right.push_back(x + half);
+            right.push_back(y);
+            if (t < tiers) {
+                right.push_back(x + half * 0.55f + 0.3f);
+                right.push_back(y + droop * 0.3f);
+            }
+            left.push_back(x - half);
+            left.push_back(y);
+            if (t < tiers) {
+                left.push_back(x - half * 0.55f - 0.3f);
+                left.push_back(y + droop * 0.3f);
+            }
+        }
+        std::vector<float> poly = {x, horizon - h - 1.5f};
+        poly.insert(poly.end(), right.begin(), right.end());
+        poly.push_back(x + w);
+        poly.push_back(horizon + 6);
+        poly.push_back(x - w);
+        poly.push_back(horizon + 6);
+        for (int k = (int)left.size() - 2; k >= 0; k -= 2) {
+            poly.push_back(left[k]);
+            poly.push_back(left[k + 1]);
+        }
+        for (int wrap = -1; wrap <= 1; wrap++) {
+            if (x + w + wrap * im.w < 0 || x - w + wrap * im.w > im.w) continue;
+            std::vector<float> shifted = poly;
+            for (size_t k = 0; k < shifted.size(); k += 2) shifted[k] += wrap * im.w;
+            fillPolygon(im, shifted, colour);
+        }
     }
-    return h + scale * 0.12f * fbm2(u * 40, 0.5f, 3, seed);
+}
+
+// A soft ridge of hills behind the trees, height in rows above the horizon.
+static void ridge(Img& im, float base, float amp, C4 colour, uint32_t seed) {
+    for (int x = 0; x < im.w; x++) {
+        float u = (x + 0.5f) / im.w;
+        float h = base + amp * fbm2Tiled(u * 8.0f, 0.5f, 8, 1000, 4, seed);
+        float top = im.h * 0.5f - h;
+        for (int y = (int)floorf(top); y < im.h / 2 + 8; y++) blend(im, x, y, colour, clampf(y + 1.0f - top, 0.0f, 1.0f));
+    }
 }
 
 static Img duskSky(void) {
@@ -91,15 +129,11 @@ static Img duskSky(void) {
             at(im, x, y) = c;
         }
     // the setting sun, half behind the hills
-    fillCircle(im, W * 0.5f, H * 0.5f - 4, 13, rgb8(0xffe2a0), 2.0f);
-    // distant ridge, then the near pines
-    for (int x = 0; x < W; x++) {
-        float u = (x + 0.5f) / W;
-        float ridge = 10.0f + 12.0f * fbm2(u * 12.0f, 0.3f, 4, 304);
-        float pines = treeLine(u, 22.0f, 305, 200.0f);
-        for (int y = (int)(H * 0.5f - ridge); y < H / 2 + 4; y++) blend(im, x, y, rgb8(0x4a3048), 0.85f);
-        for (int y = (int)(H * 0.5f - pines); y < H / 2 + 10; y++) blend(im, x, y, rgb8(0x1a1016), 1.0f);
-    }
+    fillCircle(im, W * 0.5f, H * 0.5f - 10, 12, rgb8(0xffe2a0), 2.0f);
+    // distant ridge, farther pines in the haze, then the near pines
+    ridge(im, 6.0f, 14.0f, rgb8(0x4a3048, 0.85f), 304);
+    pines(im, 200, 7, 16, rgb8(0x2e2032), 305);
+    pines(im, 170, 10, 30, rgb8(0x160d12), 306);
     return im;
 }
 
@@ -141,13 +175,9 @@ static Img nightSky(void) {
         Rng r = makeRng(320 + k);
         fillCircle(im, mx + nextRange(&r, -12, 12), my + nextRange(&r, -12, 12), nextRange(&r, 3, 7), rgb8(0xc8c4b0, 0.6f), 2.0f);
     }
-    for (int x = 0; x < W; x++) {
-        float u = (x + 0.5f) / W;
-        float ridge = 8.0f + 10.0f * fbm2(u * 10.0f, 0.7f, 4, 314);
-        float pines = treeLine(u, 24.0f, 315, 200.0f);
-        for (int y = (int)(H * 0.5f - ridge); y < H / 2 + 4; y++) blend(im, x, y, rgb8(0x101828), 0.9f);
-        for (int y = (int)(H * 0.5f - pines); y < H / 2 + 10; y++) blend(im, x, y, rgb8(0x030406), 1.0f);
-    }
+    ridge(im, 5.0f, 12.0f, rgb8(0x101828, 0.9f), 314);
+    pines(im, 200, 7, 16, rgb8(0x0a0e16), 315);
+    pines(im, 170, 10, 32, rgb8(0x030406), 316);
     return im;
 }
 
