@@ -27,7 +27,7 @@ start_program() {
 wait_window() {
   local name=$1 limit=$((${2:-60} * 5)) id
   for _ in $(seq 1 "$limit"); do
-    id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -1)
+    id=$(xdotool search --all --onlyvisible --pid "$PID" --name "$name" 2>/dev/null | head -1)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
     kill -0 "$PID" 2>/dev/null || return 1
     sleep 0.2
