@@ -1,9 +1,11 @@
-// Polished metal among matte parts (the copper still with its barrel, firebox
-// and ground; the press). tex0 is an atlas: its top-left quarter (u < 0.5, the
-// upper half of the picture) is polished metal, the rest is matte (wood,
-// stone, earth, paint). Metal reflects the environment sphere (tex1) tinted by
-// its own colour and turning white at grazing angles; everything takes the
-// diffuse light of the light sphere (tex2, looked up by the eye-space normal).
+// Polished metal among duller parts (the copper still with its barrel,
+// firebox and ground; the press). tex0 is an atlas of four quarters that shine
+// less and less: top left fully polished metal (copper, enamel), top right
+// semi-gloss (hooped staves, steel), bottom left a faint sheen (stones, brass),
+// bottom right matte (earth, crate wood). Polish reflects the environment
+// sphere (tex1) tinted by the surface colour, turning white at grazing angles;
+// everything takes the diffuse light of the light sphere (tex2, looked up by
+// the eye-space normal).
 // Eye-space distances reach thousands of units: their squares need full
 // precision (some drivers run mediump as 16-bit floats).
 #ifdef GL_FRAGMENT_PRECISION_HIGH
@@ -36,8 +38,10 @@ void main()
     vec3 env = texture2D(tex1, sphereUV(r)).rgb;
     vec3 light = texture2D(tex2, n.xy * 0.48 + 0.5).rgb;
 
-    // Soft edge between the metal quarter and the rest, so mipmaps do not seam.
-    float metal = (1.0 - smoothstep(0.49, 0.5, fract(uv.x))) * smoothstep(0.5, 0.51, fract(uv.y));
+    // Polish by quarter, with soft edges so mipmaps do not seam.
+    float right = smoothstep(0.49, 0.51, fract(uv.x));
+    float top = smoothstep(0.49, 0.51, fract(uv.y));
+    float metal = mix(mix(0.35, 0.0, right), mix(1.0, 0.6, right), top);
     float fresnel = pow(1.0 - facing, 4.0);
     vec3 tint = mix(colour * 1.8, vec3(1.0), fresnel * 0.5);
     vec3 shiny = colour * light * 0.8 + env * tint * 1.4 + light * tint * fresnel * 0.5;
