@@ -69,3 +69,41 @@ void placeBottle(Mesh* mesh, int i, float rise);
 float billSpread(float s);
 // Bill i of scene 4 at spread m: placement and texture slot 0.
 void placeBill(Mesh* mesh, int i, float spread);
+
+// ---- scenes 5 to 9 -------------------------------------------------------------
+// blendMeshFrames at a frame position, for a mesh that has frames; a mesh that
+// failed to load is left as it is. The position is clamped to 0 .. frameCount-1.
+void poseAnimation(Mesh* mesh, float position);
+// Scene 5: phase of the press loop (four loops a second) at a time.
+float loopPhase(float time);
+// Roll angles (radians) of the kaleidoscope copies in draw order, for part
+// copies around the camera's own roll: copy j = part-1 down to 0 at
+// cameraRoll + j * 2pi / part. Returns the number written (0 for part <= 0,
+// at most capacity).
+int kaleidoRolls(int part, float cameraRoll, float* rolls, int capacity);
+// Scene 5's tint: colour 0x224411 with alpha trunc(255 * post1), clamped.
+uint32_t tintColour(float post1);
+// Money roll j (0..2) at var1: its distance from the centre (15 .. 65) and its
+// whole placement at a time.
+float rollRadius(int j, float var1);
+void placeRoll(Mesh* mesh, int j, float var1, float time);
+// Scene 6: the backdrop's height (a 4:3 picture across the full width) for a
+// camera aspect (height over width), and the bullet's z for a part value.
+float backdropHeight(float aspect);
+float bulletZ(float part);
+// Scene 7: the object's wobble offsets a (along z) and b (along y) at a time.
+void rodWobble(float time, float* a, float* b);
+// Scenes 8 and 9: the place of field jug j (0..15; jug number 15 - j) on the
+// 2048 x 2048 square, and the state of jug number i at var1.
+void jugPlace(int j, float* x, float* z);
+enum JugState { JugBroken = 0, JugBreaking = 1, JugWhole = 2 };
+// Returns the JugState; *progress gets the break progress 0..1 of the breaking jug.
+int jugState(int i, float var1, float* progress);
+// Poses the broken jug in the resting pose of field jug j (table entry
+// 302 + 3j modulo the poses); a mesh with a single frame keeps it.
+void poseBrokenJug(Mesh* broken, int j);
+// Scene 9: the mushroom's inner glow (3 at var1 0, 0 at 1; var1 below 0 is 0),
+// the additive flash colour for a glow, and the closing darkening for a part.
+float shroomGlow(float var1);
+uint32_t flashColour(float glow);
+uint32_t darkenColour(float part);

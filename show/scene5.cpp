@@ -1,0 +1,149 @@
+// Scene 5, the press and the kaleidoscope: the press prints bills on a
+// quarter-second loop; part repeats the picture around the view axis, and once
+// var1 rises three money rolls tumble in front of a rolling camera.
+#include "show/show.h"
+#include "render/render.h"
+#include "post/post.h"
+#include "assets/assets.h"
+#include "sync/sync.h"
+#include <GL/glew.h>
+#include <math.h>
+#include <stdlib.h>
+
+// More copies than this are not told apart on screen; a runaway part track
+// must not turn into thousands of full-screen draws.
+enum { MaxKaleidoCopies = 64 };
+
+static const CameraKey pressKeys[3] = {
+    {440.0f, 188.0f, -341.0f, 44.0f, -17.0f, 0.0f, 5.0f, 1000.0f, 60.0f},
+    {423.0f, 83.0f, -325.0f, 44.0f, -4.0f, 0.0f, 5.0f, 1000.0f, 65.0f},
+    {267.0f, 119.0f, -80.0f, 76.0f, -18.0f, 0.0f, 5.0f, 1000.0f, 65.0f},
+};
+
+void poseAnimation(Mesh* mesh, float position)
+{
+    if (mesh->frameCount == 0 || mesh->vertexCount == 0) return;
+    float last = (float)(mesh->frameCount - 1);
+    if (!(position > 0.0f)) position = 0.0f;     // NaN too
+    if (position > last) position = last;
+    blendMeshFrames(mesh, position);
+}
+
+float loopPhase(float time)
+{
+    return (float)fmod((double)(time * 4.0f), 1.0);
+}
+
+int kaleidoRolls(int part, float cameraRoll, float* rolls, int capacity)
+{
+    if (part <= 0) return 0;
+    if (part > MaxKaleidoCopies) part = MaxKaleidoCopies;
+    float copies = (float)part;
+    int written = 0;
+    for (int j = part - 1; j >= 0 && written < capacity; j--)
+        rolls[written++] = (float)((double)cameraRoll + (double)j * (double)6.2832f / (double)copies);
+    return written;
+}
+
+uint32_t tintColour(float post1) { return 0x22441100u | trackByte(post1); }
+
+float rollRadius(int j, float var1)
+{
+    int c = 2 - j;
+    float h = (float)(1.25 * (double)var1 - c * 0.5 / 3.0);
+    float k = h * h;
+    if (!(k > 0.0f)) k = 0.0f;
+    if (k > 1.0f) k = 1.0f;
+    return (1.3f - k) * 50.0f;
+}
+
+void placeRoll(Mesh* mesh, int j, float var1, float time)
+{
+    int e = 300 + 5 * j;
+    int o = 120 - 60 * j;
+    float u = (float)((randomTable[e] & 127) - 64);
+    float w = (float)((randomTable[e + 1] & 127) - 64);
+    float length = u * u + w * w;
+    if (length != 0.0f) {
+        float inverse = 1.0f / sqrtf(length);
+        u *= inverse;
+        w *= inverse;
+    }
+    float g = var1 - 1.0f;
+    if (!(g > 0.0f)) g = 0.0f;
+    if (g > 1.0f) g = 1.0f;
+    float r = rollRadius(j, var1);
+    float yaw = (float)((double)((randomTable[e + 4] & 255) + o) + 20.0 * (double)time);
+    float roll = (float)((double)((randomTable[e + 2] & 255) + o) + 10.0 * (double)time);
+    float pitch = (float)((double)((randomTable[e + 3] & 255) + o) + 30.0 * (double)time + 128.0 * (double)g);
+    placeMesh(mesh, r * u, r * w, 0.0f, yaw, pitch, roll);
+}
+
+// The frame in fullTarget repeated around the view axis: the wedge sits at
+// the eye with the camera's angles, one draw per copy.
+static void drawKaleidoscope(int part)
+{
+    float rolls[MaxKaleidoCopies];
+    int count = kaleidoRolls(part, activeCamera->roll, rolls, MaxKaleidoCopies);
+    kaleidoMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
+    kaleidoMesh.x = activeCamera->x;
+    kaleidoMesh.y = activeCamera->y;
+    kaleidoMesh.z = activeCamera->z;
+    kaleidoMesh.dirty = 1;
+    for (int i = 0; i < count; i++) {
+        kaleidoMesh.yaw = activeCamera->yaw;
+        kaleidoMesh.pitch = activeCamera->pitch;
+        kaleidoMesh.roll = rolls[i];
+        kaleidoMesh.dirty = 1;
+        drawMesh(&kaleidoMesh);
+    }
+}
+
+static void drawRolls(float time, float var1)
+{
+    int seed = rand();
+    setCamera(0.0f, 0.0f, -100.0f, -4.0f, 0.0f, 60.0f * var1, 5.0f, 500.0f, 50.0f);
+    for (int j = 0; j < 3; j++) {
+        placeRoll(&rollMesh, j, var1, time);
+        drawMesh(&rollMesh);
+    }
+    srand((unsigned)seed);
+}
+
+void drawScene5(float time, int part, float var0, float var1)
+{
+    float f = loopPhase(time);
+    bindRenderTarget(fullTarget);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    driveCamera(pressKeys, 3, var0);
+    drawSkybox(0);
+    placeMesh(&pressMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseAnimation(&pressMesh, (float)(pressMesh.frameCount - 1) * f);
+    drawMesh(&pressMesh);
+    placeMesh(&pressBillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseAnimation(&pressBillMesh, (float)(pressBillMesh.frameCount - 1) * f);
+    drawMesh(&pressBillMesh);
+    unbindRenderTarget(fullTarget);
+
+    beginSceneTarget();
+    if (part <= 0) {
+        int picture = renderTargets[fullTarget]->colorTexture;
+        drawOverlayQuad(&picture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, 0);
+    } else {
+        drawKaleidoscope(part);
+    }
+    int none = 0;
+    drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tintColour(syncValues[TrackPost1]), AlphaBlend, -1);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    if (var1 > 0.0f && part > 0) drawRolls(time, var1);
+    drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x203020FFu, Additive, -1);
+    unbindRenderTarget(sceneTarget);
+
+    queueUniform("gamma", 1.0f);
+    queueUniform("con", 1.7f);
+    queueUniform("lum", 0.0f);
+    copyTarget(fullTarget, sceneTarget, progColorCorrect);
+    copyTarget(sceneTarget, fullTarget, 0);
+    bindRenderTarget(sceneTarget);
+    postProcessFrame(4);
+}

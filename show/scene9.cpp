@@ -1,0 +1,130 @@
+// Scene 9, the broken jugs and the mushroom cloud: the field of scene 8 lies
+// broken and raised; the nuke jug bursts (part -1 to 0), the mushroom cloud
+// grows and glows under a fading flash (var1), and part 1 to 2 darkens the
+// picture to black under a bokeh blur, the show's last frames.
+#include "show/show.h"
+#include "render/render.h"
+#include "post/post.h"
+#include "assets/assets.h"
+#include "sync/sync.h"
+#include <GL/glew.h>
+#include <math.h>
+#include <stdlib.h>
+
+static const CameraKey cloudKeys[6] = {
+    {115.0f, 299.0f, 641.0f, 167.0f, -16.0f, 0.0f, 20.0f, 10000.0f, 53.0f},
+    {-24.0f, 1115.0f, 172.0f, 188.0f, -77.0f, 0.0f, 20.0f, 10000.0f, 53.0f},
+    {1261.0f, 25.871f, 1077.61f, 139.498f, 13.7937f, 0.0f, 20.0f, 10000.0f, 75.0f},
+    {473.875f, 68.0075f, 1249.24f, 173.875f, 14.3667f, 0.0f, 20.0f, 10000.0f, 75.0f},
+    {-48.5887f, 104.641f, 546.241f, 184.188f, 7.49122f, 0.0f, 20.0f, 10000.0f, 75.0f},
+    {-48.5887f, 86.8813f, 549.302f, 184.188f, 1.76165f, 0.0f, 20.0f, 10000.0f, 30.0f},
+};
+
+static float nonNegative(float var1) { return var1 > 0.0f ? var1 : 0.0f; }   // NaN too
+
+float shroomGlow(float var1)
+{
+    float p = (float)pow((double)nonNegative(var1), (double)0.2f);
+    return 3.0f * (1.0f - p);
+}
+
+uint32_t flashColour(float glow) { return fadeColour(glow * 0.5f); }
+
+uint32_t darkenColour(float part) { return fadeColour(2.0f - part); }
+
+static void fullQuad(int texture, uint32_t colour, int blendMode, int program)
+{
+    drawOverlayQuad(&texture, 0.5f, 0.5f, 1.0f, 1.0f, 1, colour, blendMode, program);
+}
+
+// The sixteen broken jugs of scene 8, raised by 100, each on its log.
+static void drawBrokenField(void)
+{
+    Mesh* broken = &jugMeshes[2];
+    int seed = rand();
+    for (int j = 0; j < 16; j++) {
+        float x = 0.0f, z = 0.0f;
+        jugPlace(j, &x, &z);
+        poseBrokenJug(broken, j);
+        placeMesh(&logMesh, x, -87.0f, z, 0.0f, 0.0f, 0.0f);
+        drawMesh(&logMesh);
+        queueUniform("grt", (float)(15 - j));
+        placeMesh(broken, x, 100.0f, z, 0.0f, 0.0f, 0.0f);
+        drawMesh(broken);
+    }
+    srand((unsigned)seed);
+}
+
+// The object at the centre: the nuke jug bursting while part < 0, then the
+// mushroom cloud (glowing, blurred into halfTarget). Leaves fullTarget unbound.
+static void drawCentre(float part, float var1)
+{
+    placeMesh(&logMesh, 0.0f, -87.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    if (part < 0.0f) {
+        Mesh* nuke = &jugMeshes[4];
+        float u = part + 1.0f;
+        if (!(u > 0.0f)) u = 0.0f;
+        placeMesh(nuke, 0.0f, 100.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+        poseAnimation(nuke, (float)(nuke->frameCount - 1) * u);
+        drawMesh(nuke);
+        drawMesh(&logMesh);
+        unbindRenderTarget(fullTarget);
+        return;
+    }
+    drawMesh(&logMesh);
+    Mesh* cloud = &shroomMeshes[part >= 1.0f ? 1 : 0];
+    placeMesh(cloud, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseAnimation(cloud, (float)(cloud->frameCount - 1) * sqrtf(nonNegative(var1)));
+    queueUniform("light", shroomGlow(var1));
+    int previous = currentBlendMode;
+    setBlendMode(Opaque);
+    drawMesh(cloud);
+    setBlendMode(previous);
+    unbindRenderTarget(fullTarget);
+    blurTarget(fullTarget, halfTarget, syncValues[TrackPost1], syncValues[TrackPost2]);
+}
+
+// From part 1 on: the bokeh-blurred scene replaces the picture (fully from 1.125).
+static void bokehOver(float part)
+{
+    float q = part - 1.0f;
+    unbindRenderTarget(sceneTarget);
+    bindRenderTarget(halfTarget);
+    queueUniform("scale", bokehScale(q, windowWidth, factorPix));
+    queueUniform("intensity", 20.0f);
+    queueUniform("highlight", 1.0f);
+    queueUniform("factorPix", factorPix);
+    queueUniform("factorTex", 1.0f);
+    fullQuad(renderTargets[sceneTarget]->colorTexture, 0xFFFFFFFFu, Opaque, progBokeh);
+    unbindRenderTarget(halfTarget);
+    bindRenderTarget(sceneTarget);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFF00u | trackByte(8.0f * q), AlphaBlend, -1);
+}
+
+void drawScene9(float part, float var0, float var1)
+{
+    float glow = shroomGlow(var1);
+    bindRenderTarget(fullTarget);
+    // The red clear is this scene's own: the previous clear colour is put back
+    // so later clears elsewhere do not turn red.
+    GLfloat savedClear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, savedClear);
+    glClearColor(1.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(savedClear[0], savedClear[1], savedClear[2], savedClear[3]);
+    driveCamera(cloudKeys, 6, var0);
+    drawSkybox(0);
+    drawBrokenField();
+    drawCentre(part, var1);
+
+    beginSceneTarget();
+    fullQuad(renderTargets[fullTarget]->colorTexture, 0xFFFFFFFFu, Opaque, -1);
+    if (part >= 0.0f) fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFFFFu, Additive, -1);
+    fullQuad(0, flashColour(glow), Additive, -1);
+    if (part > 1.0f) {
+        fullQuad(0, darkenColour(part), Multiply, -1);
+        bokehOver(part);
+    }
+    postProcessFrame(1);
+}
