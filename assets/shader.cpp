@@ -233,7 +233,9 @@ static void logActiveList(GLuint program, int count, ActiveQuery query, Location
         size_t base = strlen(name);
         if (base >= 3 && strcmp(name + base - 3, "[0]") == 0) name[base - 3] = 0;
         for (int e = size - 1; e >= 0; e--) {
-            snprintf(element, sizeof element, "%s[%i]", name, e);
+            // A name cut at the buffer's end looks up as -1, which the line then shows.
+            if (snprintf(element, sizeof element, "%s[%i]", name, e) >= (int)sizeof element)
+                element[sizeof element - 1] = 0;
             logMessage("  %i) type:%s name:%s location:%i\n", i, glslTypeName(type), element, locate(program, element));
         }
     }
