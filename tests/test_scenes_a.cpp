@@ -412,6 +412,41 @@ TEST(SceneRecords, SceneFourSpreadsBillsByVar1AndPart)
     memcpy(texBills, savedBills, sizeof savedBills);
 }
 
+// ---- the shader pairs of these scenes ------------------------------------------------
+
+// Every pair compiles and links under the engine's rules, and keeps active the
+// samplers and uniforms its scenes fill (a uniform the compiler dropped would
+// silently ignore what the scene queues).
+TEST(SceneShaders, PairsLinkAndKeepTheirInputs)
+{
+    ASSERT_TRUE(sceneContext(RecordWidth, RecordHeight));
+    struct Pair { const char* vs; const char* fs; const char* inputs[8]; } pairs[] = {
+        {"env.vs", "env.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
+        {"splash.vs", "splash.fs", {"tex0", "tex1", "matM", "matP", "matN"}},
+        {"nrm_lite.vs", "nrm_lite.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
+        {"light.vs", "light.fs", {"tex0", "tex1", "matM", "matP", "matN"}},
+        {"light.vs", "bills.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
+        {"still.vs", "still.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
+        {"env_scale.vs", "firehighlight.fs",
+         {"tex0", "iGlobalTime", "factorTex", "factorBlend", "scale", "alphafactor", "matP"}},
+    };
+    for (const Pair& pair : pairs) {
+        std::string vs = std::string(KESTREL_SOURCE_DIR) + "/data/" + pair.vs;
+        std::string fs = std::string(KESTREL_SOURCE_DIR) + "/data/" + pair.fs;
+        int program = createShaderProgram(vs.c_str(), fs.c_str(), 0);
+        ASSERT_GT(program, 0) << pair.vs << "|" << pair.fs;
+        GLint linked = 0;
+        glGetProgramiv((GLuint)program, GL_LINK_STATUS, &linked);
+        EXPECT_EQ(linked, GL_TRUE) << pair.vs << "|" << pair.fs;
+        for (const char* name : pair.inputs) {
+            if (!name) break;
+            EXPECT_GE(glGetUniformLocation((GLuint)program, name), 0) << pair.fs << ": " << name;
+        }
+        EXPECT_GE(glGetAttribLocation((GLuint)program, "vpos"), 0) << pair.vs;
+        glDeleteProgram((GLuint)program);
+    }
+}
+
 // ---- the show's own data: uniforms that reach the programs, small renders ----------
 
 // Loads the whole resource table from the build's data directory once. Returns
