@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The program from the outside with --mode: the window opens, a quick Escape
-# tap or the close box ends it with exit code 0, and demo.log holds the logo,
+# tap or the close box ends it with exit code 0 (also in full screen), and demo.log holds the logo,
 # the title block, the GL report and the default-shader line in that order.
 # Also the command line's exit codes. Args: build dir, source dir.
 set -u
@@ -71,6 +71,15 @@ close_window "$id"
 wait_exit 120
 [ "$STATUS" -eq 0 ] || fail "exit code $STATUS after closing the window"
 grep -q "Compiling default 3D shader" demo.log || fail "closing run has no default-shader line"
+
+# Full screen: on the monitor, with its own title.
+rm -f demo.log
+start_program --fullscreen --mode 320x180
+id=$(wait_window "^Fullscreen, yay!$" 120) || fail "no full-screen window titled 'Fullscreen, yay!'"
+sleep 1
+tap_key "$id" Escape
+wait_exit 120
+[ "$STATUS" -eq 0 ] || fail "exit code $STATUS after Escape in full screen"
 
 cd / && rm -rf "$WORK"
 echo "program window tests passed"
