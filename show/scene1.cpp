@@ -7,7 +7,6 @@
 #include "assets/assets.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
-#include <math.h>
 
 // ---- shared scene steps ------------------------------------------------------
 
