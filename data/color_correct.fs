@@ -1,6 +1,12 @@
 // Colour correction of a scene copy: contrast "con" about mid grey, a lift
 // "lum", then "gamma" (above 1 brightens the mid tones).
+// Texture coordinates need full precision: some drivers run mediump as
+// 16-bit floats, which cannot address single pixels of a wide picture.
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform float gamma;
 uniform float con;

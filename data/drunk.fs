@@ -2,7 +2,13 @@
 // "time" is the strength: 0 is nothing (fully transparent), the ghost is at
 // full strength from 1, and the swimming keeps growing up to 3. The pass is
 // drawn alpha-blended over a sharp copy.
+// Texture coordinates need full precision: some drivers run mediump as
+// 16-bit floats, which cannot address single pixels of a wide picture.
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform float time;
 varying vec2 TexCoord0;

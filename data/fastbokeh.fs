@@ -3,7 +3,13 @@
 // a visible pattern. "scale" sets the disc radius, bright taps are favoured
 // by "intensity" x "highlight" so lights bloom into discs. "factorPix" is how many screen pixels one target pixel
 // covers, "factorTex" scales the texture coordinates.
+// Texture coordinates need full precision: some drivers run mediump as
+// 16-bit floats, which cannot address single pixels of a wide picture.
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform vec2 iResolution;
 uniform float scale;

@@ -7,7 +7,13 @@
 // The images it expects: grain.jpg a tileable grey noise around mid grey,
 // drawn one texel per pixel at 256 x 256; leak.tga a warm glow whose alpha
 // says where it falls; dirt.jpg mostly black with faint smudges and specks.
+// Texture coordinates need full precision: some drivers run mediump as
+// 16-bit floats, which cannot address single pixels of a wide picture.
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
 precision mediump float;
+#endif
 uniform sampler2D tex0;
 uniform sampler2D tex1;
 uniform sampler2D tex2;

@@ -770,3 +770,35 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     texDirt = saved[3];
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
+
+TEST(PostChain, BokehAtScaleZeroKeepsSinglePixelsOfAWidePicture)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    int program = bindPostAttributes(loadShaderPair(dataFile("post.vs").c_str(), dataFile("fastbokeh.fs").c_str()));
+    ASSERT_GT(program, 0);
+    // One-pixel stripes across 2048 pixels: coordinates computed in 16-bit
+    // floats would land between pixels and smear them.
+    static int src = -1, dst = -1;
+    if (src < 0) src = allocRenderTarget(2048, 4, 0);
+    if (dst < 0) dst = allocRenderTarget(2048, 4, 0);
+    ASSERT_GE(src, 0);
+    ASSERT_GE(dst, 0);
+    bindRenderTarget(src);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_SCISSOR_TEST);
+    for (int x = 1; x < 2048; x += 2) {
+        glScissor(x, 0, 1, 4);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    unbindRenderTarget(src);
+    queueUniform("scale", 0.0f);
+    queueUniform("intensity", 20.0f);
+    queueUniform("highlight", 0.0f);
+    queueUniform("factorPix", 1.0f);
+    queueUniform("factorTex", 1.0f);
+    copyTarget(dst, src, program);
+    EXPECT_LE(maxDifference(readTarget(dst), readTarget(src)), 1);
+}
