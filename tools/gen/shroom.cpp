@@ -70,14 +70,18 @@ static std::vector<GVert> cloudFrame(float g, GMesh* topology) {
     CloudShape s = shapeAt(g);
     GMesh m = lathe(cloudProfile(s), Around);
     std::vector<V3> n = vertexNormals(m.verts, m.tris);
-    float scale = 0.6f + 0.4f * g;
     for (size_t i = 0; i < m.verts.size(); i++) {
         V3 p = m.verts[i].p;
-        float h = fbm3(p.x * 0.012f, p.y * 0.012f - g * 1.5f, p.z * 0.012f, 4, 1301);
+        float r = sqrtf(p.x * p.x + p.z * p.z);
+        // billows sized to the part they sit on: small on the stem, big on the cap
+        float feature = fminf(0.3f * r + 8.0f, 0.45f * s.capRoll);
+        float f = 1.0f / (feature * 2.2f);
+        float rise = g * 1.5f;     // the billows roll upward as the cloud grows
+        float h = fbm3(p.x * f, p.y * f - rise, p.z * f, 4, 1301);
         float big = noise3(p.x * 0.004f, p.y * 0.004f - g * 0.5f, p.z * 0.004f, 1302);
-        float amp = (18.0f + 30.0f * big) * scale * (p.y > GroundY + 10 ? 1.0f : 0.3f);
+        float amp = feature * (0.7f + 0.8f * big) * (p.y > GroundY + 10 ? 1.0f : 0.3f);
         // seam vertices share a position, so they move together
-        m.verts[i].p = p + n[i] * ((h - 0.45f) * amp);
+        m.verts[i].p = p + n[i] * ((h - 0.45f) * amp * 1.6f);
     }
     if (topology->verts.empty()) *topology = m;
     return m.verts;
