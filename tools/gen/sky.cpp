@@ -97,6 +97,21 @@ static void ridge(Img& im, float base, float amp, C4 colour, uint32_t seed) {
     }
 }
 
+// The ground below the horizon seen in perspective: a meadow of grass tufts and
+// bare patches, finer toward the horizon, mapped through the distance to the
+// point of the ground plane in that direction (angle below the horizon).
+static C4 meadow(float u, float below, uint32_t seed, C4 grass, C4 dirt) {
+    float dist = 1.0f / tanf(fmaxf(below, 0.004f));          // in eye heights
+    float az = u * 2 * Pi;
+    float gx = cosf(az) * dist, gz = sinf(az) * dist;
+    float patch = fbm2(gx * 0.15f, gz * 0.15f, 4, seed);
+    float tuft = noise2(gx * 2.5f, gz * 2.5f, seed + 1);
+    float fade = smooth(3.0f, 40.0f, dist);                    // far ground blurs into the haze
+    float detail = mixf(tuft, 0.5f, fade);
+    C4 c = mixc(dirt, grass, smooth(0.35f, 0.65f, patch));
+    return mulc(c, 0.75f + 0.5f * detail);
+}
+
 static Img duskSky(void) {
     const int W = 1024, H = 512;
     Img im = makeImg(W, H, c4(0, 0, 0));
@@ -121,10 +136,8 @@ static Img duskSky(void) {
                 if (e > 0.5f && hash3(x, y, 3, 302) > 0.9985f) c = mixc(c, c4(1, 0.95f, 0.85f), 0.6f * e);
             } else {
                 float e = -elev / (Pi / 2);
-                c = mixc(rgb8(0x3a2630), rgb8(0x120c0c), smooth(0.0f, 0.25f, e));
-                c = mixc(c, rgb8(0x5a3428), sunNear * expf(-e * 20.0f) * 0.6f);
-                float n = fbm2(u * 80, e * 40, 4, 303);
-                c = mulc(c, 0.8f + 0.4f * n);
+                c = mixc(meadow(u, -elev, 303, rgb8(0x4a3a26), rgb8(0x2a2418)), rgb8(0x4a2c34), expf(-e * 14.0f) * 0.7f);
+                c = mixc(c, rgb8(0x8a5030), sunNear * expf(-e * 10.0f) * 0.5f);   // sunset sheen on the grass
             }
             at(im, x, y) = c;
         }
@@ -163,8 +176,7 @@ static Img nightSky(void) {
                 c = addc(c, mulc(rgb8(0x803818), expf(-glowU * glowU * 60) * expf(-e * 10) * 0.5f));
             } else {
                 float e = -elev / (Pi / 2);
-                c = mixc(rgb8(0x0c1018), rgb8(0x030304), smooth(0.0f, 0.3f, e));
-                c = mulc(c, 0.8f + 0.4f * fbm2(u * 80, e * 40, 4, 313));
+                c = mixc(meadow(u, -elev, 313, rgb8(0x141a20), rgb8(0x080a0c)), rgb8(0x101828), expf(-e * 14.0f) * 0.7f);
             }
             at(im, x, y) = c;
         }
