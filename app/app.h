@@ -43,6 +43,13 @@ struct RunOptions {
     int shotCount;           // --shot SEC:FILE.png (repeatable)
     ShotRequest shots[MaxShots];
     int glDebug;             // --gl-debug
+    char captureTarget[256]; // --capture DIR or FILE.mp4; empty: no capture
+    int captureFps;          // --fps N; 0 until given
+    float captureFrom;       // --from SEC
+    float captureTo;         // --to SEC; 0 means "until the show ends"
+    int captureSubframes;    // --subframes K; 0 until given (then 1)
+    int bench;               // --bench
+    float benchSeconds;      // --seconds N; 0 means "until the show ends"
 };
 extern RunOptions runOptions;
 
@@ -58,6 +65,49 @@ int parseShotOption(const char* value);
 // Renders each requested still with the clock fixed at its time and writes it
 // as PNG. Returns the number of stills that could not be written (logged).
 int renderStills(void);
+
+// ---- capture and bench ---------------------------------------------------------
+// Option handlers for the table of the command line: 1 stored, 0 malformed.
+int parseCaptureOption(const char* value);      // --capture DIR|FILE.mp4
+int parseFpsOption(const char* value);          // --fps N, 1..240
+int parseFromOption(const char* value);         // --from SEC
+int parseToOption(const char* value);           // --to SEC
+int parseSubframesOption(const char* value);    // --subframes K, 1..64
+int parseBenchOption(const char* value);        // --bench
+int parseSecondsOption(const char* value);      // --seconds N
+// After parsing: null when the offline options fit together, else the
+// complaint (e.g. "--fps needs --capture"). Also gives capture and bench a
+// 1280 x 720 window when no --mode was given.
+const char* checkOfflineOptions(void);
+// 1 for the runs that play no music and never read the wall clock (stills,
+// capture, bench).
+int isOfflineRun(void);
+// Renders [from, to) at the fixed rate into PNG files + soundtrack.wav or an
+// .mp4 through ffmpeg. Returns 1 when every frame and the sound were written.
+int runCapture(void);
+// Renders the show at fixed 1/30 s steps without presenting and prints the
+// per-scene frame times. Returns 1 (0 when nothing could be rendered).
+int runBench(void);
+
+// ---- start-up timing and memory ----------------------------------------------------
+double monotonicSeconds(void);   // CLOCK_MONOTONIC in seconds
+long peakResidentKb(void);       // VmHWM of this process, 0 when unknown
+// Logs one start-up phase: its duration since the previous mark (or since
+// beginPhases) and the peak resident memory so far.
+void beginPhases(void);
+void markPhase(const char* name);
+// Counts the frames of the main loop; logs the end-of-run summary line.
+void countLoopFrame(int presented);
+void logRunSummary(void);
+
+// ---- heap allocation counting (bench) ------------------------------------------------
+// malloc, calloc, realloc and the aligned allocators are counted while
+// counting is on: all threads, and separately the thread that turned it on.
+// Sanitizer builds keep their own allocator: available() is 0 there.
+int allocationCountingAvailable(void);
+void setAllocationCounting(int on);
+long allocationsCounted(void);            // all threads
+long mainThreadAllocationsCounted(void);  // the thread that turned counting on
 
 // ---- start-up, loop, shutdown ------------------------------------------------
 int startDemo(void);        // 1 on success, 0 when the window could not be made

@@ -9,6 +9,10 @@ int main(int argc, char** argv)
     if (startDemo()) {
         if (runOptions.shotCount > 0)
             renderStills();
+        else if (runOptions.captureTarget[0])
+            runCapture();
+        else if (runOptions.bench)
+            runBench();
         else
             runMainLoop();
     }

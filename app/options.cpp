@@ -71,6 +71,13 @@ static const OptionRow optionTable[] = {
     {"--fullscreen", nullptr, "full screen on the primary monitor (at --mode's size, else the desktop's)", optionFullscreen},
     {"--start", "SEC", "begin the show SEC seconds in (the clock and the music start there)", optionStart},
     {"--shot", "SEC:FILE.png", "after loading, write the frame at SEC seconds to FILE.png and exit (repeatable)", parseShotOption},
+    {"--capture", "DIR|FILE.mp4", "render offline into DIR/frame_00000.png ... + soundtrack.wav, or an .mp4 (ffmpeg)", parseCaptureOption},
+    {"--fps", "N", "capture: frames per second (the clock advances exactly 1/N per frame)", parseFpsOption},
+    {"--from", "SEC", "capture: first frame's time (default 0)", parseFromOption},
+    {"--to", "SEC", "capture: end of the captured interval (default: the show's end)", parseToOption},
+    {"--subframes", "K", "capture: each frame the average of K sub-frames over its interval (default 1)", parseSubframesOption},
+    {"--bench", nullptr, "render at fixed 1/30 s steps as fast as possible, print per-scene frame times, exit", parseBenchOption},
+    {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };
@@ -85,7 +92,7 @@ static void printUsage(FILE* out)
         char head[64];
         snprintf(head, sizeof head, "%s%s%s", row->name, row->valueName ? " " : "",
                  row->valueName ? row->valueName : "");
-        fprintf(out, "  %-22s %s\n", head, row->help);
+        fprintf(out, "  %-26s %s\n", head, row->help);
     }
     fprintf(out, "Keys: Escape ends the show.\n");
 }
@@ -123,6 +130,8 @@ int parseCommandLine(int argc, char** argv)
         if (row->handler == optionHelp) helpWanted = 1;
         if (row->handler == optionVersion) versionWanted = 1;
     }
+    const char* problem = helpWanted || versionWanted ? nullptr : checkOfflineOptions();
+    if (problem) return badOption("%s%s", problem, "");
     if (helpWanted) {
         printUsage(stdout);
         return 0;

@@ -12,31 +12,55 @@
 #include <math.h>
 #include <stdlib.h>
 
+// The configuration's data hook, run by loadResources, timed as a phase of
+// its own: the loading before it ends the "resources" phase.
+static void (*configuredDataHook)(void);
+
+static void timedDataHook(void)
+{
+    markPhase("resources");
+    if (configuredDataHook) configuredDataHook();
+    markPhase("data hook");
+}
+
 // Returns 1 when the show can run, 0 when the window could not be made
 // (GLFW failure, cancelled dialog); nothing after the window runs then.
+// Each phase's time and the peak memory after it go to the log.
 int startDemo(void)
 {
+    beginPhases();
     demoConfig = &builtinConfig;
     activeResourceTable = resourceTable;
     if (!initWindow()) return 0;
+    markPhase("window");
+    configuredDataHook = demoConfig->dataHook;
+    demoConfig->dataHook = timedDataHook;
     loadResources();   // every resource with the loading screen, then the data hook
+    demoConfig->dataHook = configuredDataHook;
     initSync();
+    markPhase("sync");
     initPostProcessing();
-    // Stills (runOptions.shotCount > 0) play no music. With --start the music
-    // seeks to the start time and the clock is set back by the same amount.
-    if (runOptions.shotCount == 0) startSoundtrack(runOptions.startTime);
+    markPhase("post buffers");
+    // Stills, capture and bench play no music. With --start the music seeks
+    // to the start time and the clock is set back by the same amount.
+    if (!isOfflineRun()) startSoundtrack(runOptions.startTime);
+    markPhase("music");
     startTick = tickCount() - (uint32_t)lroundf(runOptions.startTime * 1000.0f);
     return 1;
 }
 
-// One poll before the first frame, then frame and poll until either says stop.
+// One poll before the first frame, then frame and poll until either says
+// stop; the summary of frames rendered and presented goes to the log.
 int runMainLoop(void)
 {
-    if (pollFrame()) return 0;
-    for (;;) {
-        if (dispatchScene()) return 0;
-        if (pollFrame()) return 0;
+    int stop = pollFrame();
+    while (!stop) {
+        if (dispatchScene()) break;
+        stop = pollFrame();
+        countLoopFrame(framePresented);
     }
+    logRunSummary();
+    return 0;
 }
 
 // Releases what start-up made and ends the process with exit code 0.

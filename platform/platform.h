@@ -2,6 +2,7 @@
 // the sound library: a wrapping millisecond clock, the display-mode dialog
 // (Dear ImGui on GLFW) and audio output (SDL2 + mpg123 + libopenmpt).
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 // ---- clock -------------------------------------------------------------------
@@ -60,6 +61,10 @@ int soundModuleRow(SoundModule* module);
 int soundStreamTime(SoundStream* stream);      // play position in ms
 int soundStreamLength(SoundStream* stream);    // decoded length in ms
 int soundLiveObjects(void);                    // streams and modules not yet released
+// Decodes a stream file (".mp3", ".ogg") whole into interleaved stereo floats
+// at 44100 Hz, the samples playback mixes. Returns the frame count with
+// *frames malloc'ed (the caller frees it); 0 and null on failure.
+size_t soundDecodeStream(const char* path, float** frames);
 // Closes the output so a later soundInit opens it again (tests; the show never
 // closes it).
 void soundShutdown(void);

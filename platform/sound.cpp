@@ -392,6 +392,27 @@ SoundStream* soundStreamOpen(const char* path)
     return s;
 }
 
+size_t soundDecodeStream(const char* path, float** frames)
+{
+    if (!frames) return 0;
+    *frames = nullptr;
+    if (!path) return 0;
+    Pcm pcm = {nullptr, 0, 0, 0};
+    int channels = 0, rate = 0;
+    int ogg = hasSuffix(path, ".ogg", ".OGG");
+    int ok = ogg ? decodeOgg(path, &pcm, &channels, &rate) : decodeMp3(path, &pcm, &channels, &rate);
+    SoundStream* s = ok ? newStream() : nullptr;
+    size_t count = 0;
+    if (s && convertPcm(&pcm, channels, rate, s)) {
+        *frames = s->frames;
+        count = s->frameCount;
+        s->frames = nullptr;
+    }
+    if (s) deleteStream(s);
+    free(pcm.data);
+    return count;
+}
+
 // Starts (or restarts) the stream startMs into it. 1 started.
 int soundStreamPlay(SoundStream* stream, uint32_t startMs)
 {

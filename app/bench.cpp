@@ -1,0 +1,157 @@
+// The bench: the show rendered at fixed 1/30 s steps as fast as the GL can
+// go, without presenting; every frame is timed to the end of its GL work and
+// its heap allocations counted, then per-scene statistics are printed.
+#include "app/app.h"
+#include "assets/assets.h"
+#include "render/render.h"
+#include "show/show.h"
+#include "sync/sync.h"
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <errno.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+enum { BenchRate = 30, SceneSlots = 11, MaxBenchFrames = BenchRate * 3600 * 4 };
+
+struct BenchSample {
+    int slot;       // scene 1..9, 0 for frames outside any scene
+    float ms;
+};
+
+struct BenchTotals {
+    long frames, mainAllocations, allAllocations, framesAllocating;
+};
+
+int parseBenchOption(const char*)
+{
+    runOptions.bench = 1;
+    return 1;
+}
+
+int parseSecondsOption(const char* value)
+{
+    errno = 0;
+    char* stop = nullptr;
+    float seconds = strtof(value, &stop);
+    if (errno || stop == value || *stop || !(seconds > 0.0f && seconds <= 86400.0f)) return 0;
+    runOptions.benchSeconds = seconds;
+    return 1;
+}
+
+static int sceneSlot(void)
+{
+    float scene = syncValues[TrackScene];
+    return scene >= 1.0f && scene < 10.0f ? (int)scene : 0;
+}
+
+// One frame at time t, timed to the end of its GL work, allocations counted.
+// Returns 1 when the show has ended (that frame is not counted).
+static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
+{
+    if (allocationCountingAvailable()) setAllocationCounting(1);
+    double begin = monotonicSeconds();
+    useFixedClock = 1;
+    fixedClockTime = frameTime = (float)t;
+    frameDelta = 1.0f / BenchRate;
+    updateSync();
+    framePresented = 1;
+    sample->slot = sceneSlot();
+    int ended = dispatchScene();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glFinish();
+    sample->ms = (float)((monotonicSeconds() - begin) * 1000.0);
+    setAllocationCounting(0);
+    if (ended) return 1;
+    long own = mainThreadAllocationsCounted(), all = allocationsCounted();
+    totals->frames++;
+    totals->mainAllocations += own;
+    totals->allAllocations += all;
+    totals->framesAllocating += all > 0 ? 1 : 0;
+    return 0;
+}
+
+static int compareFloats(const void* a, const void* b)
+{
+    float x = *(const float*)a, y = *(const float*)b;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Nearest-rank percentile of sorted values.
+static float percentile(const float* sorted, long count, double p)
+{
+    long rank = (long)ceil(p * (double)count);
+    if (rank < 1) rank = 1;
+    return sorted[rank - 1];
+}
+
+static void printRow(const char* name, const BenchSample* samples, long count, int slot, float* scratch)
+{
+    long n = 0;
+    double sum = 0.0;
+    for (long i = 0; i < count; i++)
+        if (slot < 0 || samples[i].slot == slot) {
+            scratch[n++] = samples[i].ms;
+            sum += samples[i].ms;
+        }
+    if (n == 0) return;
+    qsort(scratch, (size_t)n, sizeof(float), compareFloats);
+    printf("%-6s %7ld %10.2f %9.2f %9.2f %8.1f\n", name, n, (double)percentile(scratch, n, 0.5),
+           (double)percentile(scratch, n, 0.95), sum / (double)n, 1000.0 * (double)n / sum);
+}
+
+static void printReport(const BenchSample* samples, const BenchTotals* totals, double start)
+{
+    float* scratch = (float*)malloc((size_t)(totals->frames > 0 ? totals->frames : 1) * sizeof(float));
+    if (!scratch) return;
+    printf("bench: %dx%d, %ld frames at 1/%d s steps from %.3f s\n", windowWidth, windowHeight,
+           totals->frames, BenchRate, start);
+    printf("%-6s %7s %10s %9s %9s %8s\n", "scene", "frames", "median ms", "p95 ms", "mean ms", "fps");
+    for (int slot = 1; slot < SceneSlots - 1; slot++) {
+        char name[8];
+        snprintf(name, sizeof name, "%d", slot);
+        printRow(name, samples, totals->frames, slot, scratch);
+    }
+    printRow("other", samples, totals->frames, 0, scratch);
+    printRow("all", samples, totals->frames, -1, scratch);
+    free(scratch);
+    double frames = totals->frames > 0 ? (double)totals->frames : 1.0;
+    if (allocationCountingAvailable())
+        printf("heap allocations per frame: %.2f main thread, %.2f all threads (%ld of %ld frames allocate)\n",
+               (double)totals->mainAllocations / frames, (double)totals->allAllocations / frames,
+               totals->framesAllocating, totals->frames);
+    else
+        printf("heap allocations per frame: not counted in this build\n");
+    printf("peak RSS: %ld MB\n", peakResidentKb() / 1024);
+    fflush(stdout);
+}
+
+int runBench(void)
+{
+    double start = runOptions.startTime;
+    long limit = runOptions.benchSeconds > 0.0f ? (long)ceil(runOptions.benchSeconds * BenchRate - 1e-6)
+                                               : (long)MaxBenchFrames;
+    if (limit > MaxBenchFrames) limit = MaxBenchFrames;
+    BenchSample* samples = (BenchSample*)malloc((size_t)limit * sizeof(BenchSample));
+    if (!samples) {
+        logMessage("ERROR: bench has no memory for %ld frame times\n", limit);
+        return 0;
+    }
+    BenchTotals totals = {0, 0, 0, 0};
+    srand(1);
+    prevScene = -1;
+    markPhase("bench ready");
+    double began = monotonicSeconds();
+    for (long i = 0; i < limit; i++) {
+        if (benchFrame(start + (double)i / BenchRate, &samples[totals.frames], &totals)) break;
+        glfwPollEvents();
+        if (glfwWindowShouldClose(mainWindow) || glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) break;
+    }
+    double seconds = monotonicSeconds() - began;
+    printReport(samples, &totals, start);
+    logMessage("Bench: %ld frames in %.2f s (%.1f per second), peak RSS %ld MB\n", totals.frames, seconds,
+               seconds > 0.0 ? (double)totals.frames / seconds : 0.0, peakResidentKb() / 1024);
+    free(samples);
+    return totals.frames > 0;
+}
