@@ -1,9 +1,12 @@
 // Heap allocation counting for the bench: this program's malloc, calloc,
-// realloc and aligned allocators forward to glibc's own and count each call
-// while counting is on. Sanitizer builds keep their allocator untouched.
+// realloc, aligned allocators and operator new forward to glibc's own and
+// count each call while counting is on, apart by whether the caller's code
+// lies in this program (the engine) or in a library (the GL driver, X).
+// Sanitizer builds keep their allocator untouched.
 #include "app/app.h"
 #include <atomic>
 #include <errno.h>
+#include <new>
 #include <stddef.h>
 #include <stdlib.h>
 
@@ -22,6 +25,7 @@ static std::atomic<int> countingOn{0};
 static std::atomic<long> allCount{0};
 static __thread int countingThread;   // 1 on the thread that turned counting on
 static long ownCount;                  // written by that thread only
+static std::atomic<long> engineCount{0};
 
 int allocationCountingAvailable(void) { return KESTREL_COUNT_ALLOCATIONS; }
 
@@ -29,6 +33,7 @@ void setAllocationCounting(int on)
 {
     if (on) {
         allCount.store(0);
+        engineCount.store(0);
         ownCount = 0;
     }
     countingThread = on ? 1 : 0;
@@ -37,6 +42,7 @@ void setAllocationCounting(int on)
 
 long allocationsCounted(void) { return allCount.load(); }
 long mainThreadAllocationsCounted(void) { return ownCount; }
+long engineAllocationsCounted(void) { return engineCount.load(); }
 
 #if KESTREL_COUNT_ALLOCATIONS
 extern "C" {
@@ -44,14 +50,19 @@ void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
 void* __libc_realloc(void* pointer, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
+extern char __executable_start[], etext[];   // this program's code, from the linker
 }
 
-static inline void countOne(void)
+// caller: the return address of the allocation call.
+static inline void countCall(const void* caller)
 {
     if (!countingOn.load(std::memory_order_relaxed)) return;
     allCount.fetch_add(1, std::memory_order_relaxed);
     if (countingThread) ownCount++;
+    if ((const char*)caller >= __executable_start && (const char*)caller < etext)
+        engineCount.fetch_add(1, std::memory_order_relaxed);
 }
+#define countOne() countCall(__builtin_return_address(0))
 
 extern "C" void* malloc(size_t size) noexcept
 {
@@ -92,4 +103,34 @@ extern "C" int posix_memalign(void** out, size_t alignment, size_t size) noexcep
     *out = pointer;
     return 0;
 }
+
+// operator new: the caller of new, not libstdc++, decides whose allocation it is.
+static void* newBlock(size_t size, const void* caller)
+{
+    countCall(caller);
+    return __libc_malloc(size ? size : 1);
+}
+
+void* operator new(size_t size)
+{
+    void* pointer = newBlock(size, __builtin_return_address(0));
+    if (!pointer) throw std::bad_alloc();
+    return pointer;
+}
+
+void* operator new[](size_t size)
+{
+    void* pointer = newBlock(size, __builtin_return_address(0));
+    if (!pointer) throw std::bad_alloc();
+    return pointer;
+}
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return newBlock(size, __builtin_return_address(0)); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return newBlock(size, __builtin_return_address(0)); }
+void operator delete(void* pointer) noexcept { free(pointer); }
+void operator delete[](void* pointer) noexcept { free(pointer); }
+void operator delete(void* pointer, size_t) noexcept { free(pointer); }
+void operator delete[](void* pointer, size_t) noexcept { free(pointer); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { free(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { free(pointer); }
 #endif

@@ -101,13 +101,26 @@ void countLoopFrame(int presented);
 void logRunSummary(void);
 
 // ---- heap allocation counting (bench) ------------------------------------------------
-// malloc, calloc, realloc and the aligned allocators are counted while
-// counting is on: all threads, and separately the thread that turned it on.
+// malloc, calloc, realloc, the aligned allocators and operator new are
+// counted while counting is on: all threads, the thread that turned it on,
+// and the calls made from this program's own code (not from a library).
 // Sanitizer builds keep their own allocator: available() is 0 there.
 int allocationCountingAvailable(void);
 void setAllocationCounting(int on);
 long allocationsCounted(void);            // all threads
 long mainThreadAllocationsCounted(void);  // the thread that turned counting on
+long engineAllocationsCounted(void);      // called from this program's own code
+
+// ---- GL error accounting (--gl-debug) ------------------------------------------
+// startGLDebug (window creation, with --gl-debug) installs the KHR_debug
+// callback when the context offers it, else errors are drained with glGetError
+// at checkGLErrors (every frame and start-up step). Every error is counted and
+// logged with its GL source and the phase set last ("loading", "scene 4").
+void startGLDebug(void);
+void setGLDebugPhase(const char* name, int number);   // name is kept, not copied; number -1: none
+int checkGLErrors(void);        // errors found by glGetError and not reported by the callback
+long glErrorCount(void);        // errors counted since startGLDebug
+void logGLDebugSummary(void);   // "GL debug: N GL errors"; nothing without --gl-debug
 
 // ---- start-up, loop, shutdown ------------------------------------------------
 int startDemo(void);        // 1 on success, 0 when the window could not be made

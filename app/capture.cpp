@@ -368,9 +368,13 @@ static double expectedShowEnd(void)
     return track->keys[track->keyCount - 1].row / ((double)syncRowRate * 1000.0);
 }
 
+// At most four updates a second (and the last frame), overwriting one line.
 static void showProgress(long index, long total, double t, double started)
 {
-    double elapsed = monotonicSeconds() - started;
+    static double shown;
+    double now = monotonicSeconds(), elapsed = now - started;
+    if (now - shown < 0.25 && index + 1 != total) return;
+    shown = now;
     if (total > index) {
         double left = elapsed / (double)(index + 1) * (double)(total - index - 1);
         fprintf(stderr, "\rcapture: frame %ld of %ld, %.3f s, %.0f s left   ", index + 1, total, t, left);
