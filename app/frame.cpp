@@ -326,7 +326,9 @@ int presentFrame(void)
 int pollFrame(void)
 {
     glfwPollEvents();
+    setGLDebugPhase("present", -1);
     framePresented = presentFrame();
+    checkGLErrors();
     if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS)
         glfwSetWindowShouldClose(mainWindow, 1);
     frameTime = useFixedClock ? fixedClockTime : ticksToSeconds(tickCount(), startTick);

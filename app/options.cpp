@@ -63,6 +63,12 @@ static int optionStart(const char* value)
     return 1;
 }
 
+static int optionGlDebug(const char*)
+{
+    runOptions.glDebug = 1;
+    return 1;
+}
+
 static int optionHelp(const char*) { return 1; }
 static int optionVersion(const char*) { return 1; }
 
@@ -78,6 +84,7 @@ static const OptionRow optionTable[] = {
     {"--subframes", "K", "capture: each frame the average of K sub-frames over its interval (default 1)", parseSubframesOption},
     {"--bench", nullptr, "render at fixed 1/30 s steps as fast as possible, print per-scene frame times, exit", parseBenchOption},
     {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
+    {"--gl-debug", nullptr, "count GL errors and log each with its source; the total at the end", optionGlDebug},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };

@@ -35,11 +35,15 @@ int startDemo(void)
     markPhase("window");
     configuredDataHook = demoConfig->dataHook;
     demoConfig->dataHook = timedDataHook;
+    setGLDebugPhase("loading", -1);
     loadResources();   // every resource with the loading screen, then the data hook
+    checkGLErrors();
     demoConfig->dataHook = configuredDataHook;
     initSync();
     markPhase("sync");
+    setGLDebugPhase("post set-up", -1);
     initPostProcessing();
+    checkGLErrors();
     markPhase("post buffers");
     // Stills, capture and bench play no music. With --start the music seeks
     // to the start time and the clock is set back by the same amount.
@@ -67,7 +71,9 @@ int runMainLoop(void)
 void shutdownDemo(void)
 {
     stopMusic();
+    setGLDebugPhase("shutdown", -1);
     releaseResources();
+    logGLDebugSummary();
     glfwTerminate();
     exit(0);
 }

@@ -55,6 +55,7 @@ int initWindow(void)
 
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_DEPTH_BITS, 32);
+    if (runOptions.glDebug) glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
     mainWindow = glfwCreateWindow(windowWidth, windowHeight,
                                   fullscreen ? "Fullscreen, yay!" : "KESTREL Engine V.0.1",
                                   fullscreen ? monitor : nullptr, nullptr);
@@ -71,6 +72,8 @@ int initWindow(void)
     glewExperimental = GL_TRUE;
     glewInit();
     logGLInfo();
+    if (runOptions.glDebug) startGLDebug();
+    setGLDebugPhase("window set-up", -1);
 
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);

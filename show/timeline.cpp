@@ -45,12 +45,14 @@ int dispatchScene(void)
     int scene = truncToInt(syncValues[TrackScene]);
     float part = syncValues[TrackPart];
     if (prevScene == 9 && scene == 1) return 1;
+    setGLDebugPhase("scene", scene);
     int ended = 0;
     if (scene >= 1 && scene <= 9)
         sceneTable[scene - 1](time, part, syncValues[TrackVar0], syncValues[TrackVar1]);
     else if (scene == -1)
         ended = part == -1.0f;
     drawLetterbox();
+    checkGLErrors();   // --gl-debug without a debug callback: once per frame
     prevScene = scene;
     return ended;
 }
