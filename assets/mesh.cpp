@@ -435,6 +435,9 @@ void freeMesh(Mesh* mesh)
     mesh->triangleCount = 0;
     for (int i = 0; i < 5; i++)
         mesh->textures[i] = -1;
-    if (mesh->program > 0 && mesh->program != defaultProgram)
+    // Programs are shared by several meshes and their shader row: the first
+    // release deletes it, and deleting a name that is no longer a program is
+    // a GL error (GL_INVALID_VALUE), not a no-op.
+    if (mesh->program > 0 && mesh->program != defaultProgram && glIsProgram((GLuint)mesh->program))
         glDeleteProgram((GLuint)mesh->program);
 }
