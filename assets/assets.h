@@ -122,6 +122,15 @@ void createDefaultShader(void);
 int checkShaderCompile(unsigned int shader);
 void logProgramInfo(unsigned int program);
 const char* glslTypeName(unsigned int type);
+// The file-reading steps without GL (shader files are untrusted input):
+// count bytes of a file read into a zero-filled buffer of ShaderSourceCapacity
+// bytes become the source text (scrambled files unscrambled in place); null
+// when the file filled the buffer (too large). shaderSourceParts gives the
+// strings handed to the GL for a text: 1 (its own #version line) or 2
+// ("#version 100\n" in front).
+enum { ShaderSourceCapacity = 16384 };
+const char* shaderFileText(char* buffer, size_t count);
+int shaderSourceParts(const char* text, const char* parts[2]);
 
 // ---- resource table ------------------------------------------------------------
 typedef int (*ResourceLoad)(void* object, const char* path);

@@ -9,7 +9,7 @@
 
 int defaultProgram = -1;
 
-enum { SourceBufferSize = 16384, InfoLogSize = 2048, ActiveNameSize = 64 };
+enum { SourceBufferSize = ShaderSourceCapacity, InfoLogSize = 2048, ActiveNameSize = 64 };
 static char vertexBuffer[SourceBufferSize];
 static char fragmentBuffer[SourceBufferSize];
 static const unsigned char scrambleKey = 0xC6;
@@ -61,40 +61,52 @@ static int hasVersionLine(const char* text)
     return strncmp(p, "version", 7) == 0;
 }
 
-// Gives text to shader; text without a #version line is compiled as GLSL ES
-// 1.00, so both stages of a program share one language version.
-static void setShaderSource(GLuint shader, const char* text)
+// Text without a #version line is compiled as GLSL ES 1.00, so both stages
+// of a program share one language version.
+int shaderSourceParts(const char* text, const char* parts[2])
 {
-    const char* parts[2] = {"#version 100\n", text};
-    if (hasVersionLine(text))
-        glShaderSource(shader, 1, &parts[1], nullptr);
-    else
-        glShaderSource(shader, 2, parts, nullptr);
+    if (hasVersionLine(text)) {
+        parts[0] = text;
+        return 1;
+    }
+    parts[0] = "#version 100\n";
+    parts[1] = text;
+    return 2;
 }
 
-// Reads a whole shader file into buffer (zero-filled, terminated). Returns the
-// byte count, -1 when the file is 16384 bytes or more (logged). The caller
-// has opened the file; it is closed here.
-static long readShaderFile(FILE* file, const char* path, char* buffer)
+static void setShaderSource(GLuint shader, const char* text)
+{
+    const char* parts[2] = {nullptr, nullptr};
+    int count = shaderSourceParts(text, parts);
+    glShaderSource(shader, count, parts, nullptr);
+}
+
+// A buffer starting with '@' is scrambled: the bytes after it are XORed with
+// the key. Returns where the source text starts; null for a file that filled
+// the whole buffer (no room for the terminator), with buffer[0] set to 0.
+const char* shaderFileText(char* buffer, size_t count)
+{
+    if (count >= ShaderSourceCapacity) {
+        buffer[0] = 0;
+        return nullptr;
+    }
+    if (count < 1 || buffer[0] != '@') return buffer;
+    for (size_t i = 1; i < count; i++) buffer[i] = (char)(buffer[i] ^ scrambleKey);
+    return buffer + 1;
+}
+
+// Reads a whole shader file into buffer (zero-filled, terminated) and
+// unscrambles it. Returns the source text, null when the file is 16384 bytes
+// or more (logged). The caller has opened the file; it is closed here.
+static const char* readShaderFile(FILE* file, const char* path, char* buffer)
 {
     memset(buffer, 0, SourceBufferSize);
     size_t count = fread(buffer, 1, SourceBufferSize, file);
     fclose(file);
-    if (count >= SourceBufferSize) {
+    const char* text = shaderFileText(buffer, count);
+    if (!text)
         logMessage("ERROR: shader file <%s> is too large (16384 bytes or more)\n", path);
-        buffer[0] = 0;
-        return -1;
-    }
-    return (long)count;
-}
-
-// A buffer starting with '@' is scrambled: the bytes after it are XORed with
-// the key. Returns where the source text starts.
-static const char* unscramble(char* buffer, long count)
-{
-    if (count < 1 || buffer[0] != '@') return buffer;
-    for (long i = 1; i < count; i++) buffer[i] = (char)(buffer[i] ^ scrambleKey);
-    return buffer + 1;
+    return text;
 }
 
 // Opens both files (vertex first), reads and unscrambles them. Returns 1, or
@@ -113,12 +125,9 @@ static int readShaderFiles(const char* vertexPath, const char* fragmentPath,
         fclose(vf);
         return 0;
     }
-    long vcount = readShaderFile(vf, vertexPath, vertexBuffer);
-    long fcount = readShaderFile(ff, fragmentPath, fragmentBuffer);
-    if (vcount < 0 || fcount < 0) return 0;
-    *vertexText = unscramble(vertexBuffer, vcount);
-    *fragmentText = unscramble(fragmentBuffer, fcount);
-    return 1;
+    *vertexText = readShaderFile(vf, vertexPath, vertexBuffer);
+    *fragmentText = readShaderFile(ff, fragmentPath, fragmentBuffer);
+    return *vertexText && *fragmentText;
 }
 
 static void deleteObjects(GLuint vs, GLuint fs, GLuint program)
@@ -150,6 +159,7 @@ int createShaderProgram(const char* vertex, const char* fragment, int fromSource
     setShaderSource(vs, vertexText);
     glCompileShader(vs);
     if (!checkShaderCompile(vs)) {
+        if (!fromSource) logMessage("ERROR: shader file <%s> did not compile\n", vertex);
         deleteObjects(vs, fs, program);
         return 0;
     }
@@ -161,6 +171,7 @@ int createShaderProgram(const char* vertex, const char* fragment, int fromSource
     setShaderSource(fs, fragmentText);
     glCompileShader(fs);
     if (!checkShaderCompile(fs)) {
+        if (!fromSource) logMessage("ERROR: shader file <%s> did not compile\n", fragment);
         deleteObjects(vs, fs, program);
         return 0;
     }
@@ -168,6 +179,10 @@ int createShaderProgram(const char* vertex, const char* fragment, int fromSource
     glAttachShader(program, vs);
     glLinkProgram(program);
     logProgramInfo(program);
+    GLint linked = 1;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    // The report names no file; say which pair it was.
+    if (!linked && !fromSource) logMessage("ERROR: shader files <%s> and <%s> did not link\n", vertex, fragment);
     glDeleteShader(vs);   // flagged only: they live as long as the program
     glDeleteShader(fs);
     return (int)program;
@@ -183,7 +198,9 @@ int loadShaderPair(const char* vertexPath, const char* fragmentPath)
 void freeShaderProgram(int* slot)
 {
     if (!slot || *slot <= 0 || *slot == defaultProgram) return;
-    glDeleteProgram((GLuint)*slot);
+    // Meshes using the program may have deleted it already (freeMesh);
+    // a second glDeleteProgram of the name would be GL_INVALID_VALUE.
+    if (glIsProgram((GLuint)*slot)) glDeleteProgram((GLuint)*slot);
 }
 
 int checkShaderCompile(unsigned int shader)

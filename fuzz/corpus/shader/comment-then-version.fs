@@ -1,0 +1,3 @@
+/* head */ // note
+  #  version 110
+void main(){gl_FragColor=vec4(1.0);}
