@@ -69,7 +69,9 @@ int startSoundtrack(float startSeconds)
     }
     memcpy(path, name, length + 1);
     if (!dataPath(path, sizeof path)) return 0;   // refused and logged there
-    return startMusic(path, startSeconds);
+    if (startMusic(path, startSeconds)) return 1;
+    logMessage("music: <%s> could not be played, the show runs silent\n", path);
+    return 0;
 }
 
 // Releases the module and the stream, whichever exists. Returns the result of

@@ -54,7 +54,7 @@ int startMusic(const char* path, float startSeconds);
 int stopMusic(void);
 // Starts the configured soundtrack (demoConfig->musicFile with the data
 // directory in front, in a 68-character buffer) at startSeconds. 1 started;
-// 0 without a soundtrack, when the name does not fit (logged) or playback failed.
+// 0 without a soundtrack, when the name does not fit or playback failed (both logged).
 int startSoundtrack(float startSeconds);
 int isStreamFile(const char* path);
 void onZxx(SoundModule* module, unsigned char parameter);

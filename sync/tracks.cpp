@@ -111,7 +111,8 @@ SyncTrack* getTrack(const char* name)
     }
     syncDevice->tracks[syncDevice->trackCount++] = track;
     const char* path = trackPath(syncDevice->basePath, name);
-    if (path) readTrackFile(path, track);   // no file: the track stays empty
+    if (path && readTrackFile(path, track) != 0)
+        logMessage("sync: no track file <%s>, the track stays empty\n", path);
     return track;
 }
 
@@ -161,6 +162,7 @@ int readTrackFile(const char* path, SyncTrack* track)
     unsigned char head[4];
     int32_t count = 0;
     if (fread(head, 1, 4, file) == 4) count = readInt32(head);
+    else logMessage("sync: <%s> is damaged, it has no key count\n", path);
     long keep = keysInFile(file, count);
     if (keep > 0) track->keys = (SyncKey*)malloc(sizeof(SyncKey) * (size_t)keep);
     if (keep > 0 && !track->keys) keep = 0;
@@ -174,7 +176,7 @@ int readTrackFile(const char* path, SyncTrack* track)
         key->type = (signed char)raw[8];
     }
     track->keyCount = (int)got;
-    if (got != count && count > 0)
+    if (got != count)
         logMessage("sync: <%s> is damaged, %ld of %d keys kept\n", path, got, (int)count);
     fclose(file);
     return 0;
