@@ -95,7 +95,7 @@ static GMesh moneyGun(void) {
         if (count[k]) centre[k] = centre[k] * (1.0f / count[k]);
         away[k] = norm(centre[k] + nextUnit(&r) * 60.0f) * nextRange(&r, 90, 220) + v3(0, nextRange(&r, -20, 80), 0);
         axis[k] = nextUnit(&r);
-        spin[k] = nextRange(&r, 3, 8);
+        spin[k] = nextRange(&r, 1.5f, 4.0f);
     }
     for (int f = 0; f < frames; f++) {
         float t = (float)f / (frames - 1);

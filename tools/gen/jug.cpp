@@ -97,7 +97,7 @@ static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& piec
         out = norm(out + nextUnit(&r) * 0.35f);
         p.velocity = out * nextRange(&r, 260, 520);
         p.axis = nextUnit(&r);
-        p.spin = nextRange(&r, 2.0f, 9.0f) * (nextFloat(&r) < 0.5f ? -1.0f : 1.0f);
+        p.spin = nextRange(&r, 1.5f, 5.0f) * (nextFloat(&r) < 0.5f ? -1.0f : 1.0f);   // at most ~0.6 rad a frame: blends keep their size
         p.stays = p.centre.y < -95;
     }
     return pcs;
