@@ -32,7 +32,7 @@ void main()
     vec3 env = texture2D(tex1, sphereUV(reflect(-v, n))).rgb;
     vec3 sky = texture2D(tex1, n.xy * 0.45 + 0.5).rgb;
     float key = max(dot(n, normalize(vec3(0.4, 0.8, 0.45))), 0.0);
-    vec3 diffuse = sky * 0.45 + vec3(1.0, 0.9, 0.75) * key * 0.7;
+    vec3 diffuse = vec3(0.2) + sky * 0.12 + vec3(1.0, 0.92, 0.8) * key * 1.0;
     float fresnel = 0.04 + 0.96 * pow(1.0 - facing, 5.0);
 
     vec4 base = texture2D(tex0, uv);
@@ -43,7 +43,8 @@ void main()
     vec3 flakes = texture2D(tex3, uv * 3.0).rgb;
     vec3 rubber = texture2D(tex2, uv * 2.0).rgb;
 
-    vec3 coat = base.rgb * diffuse + flakes * pow(key, 8.0) * 0.35 + env * (0.08 + 0.6 * fresnel);
+    vec3 candy = base.rgb * mix(vec3(1.0), base.rgb, 0.4);
+    vec3 coat = candy * diffuse * 1.35 + flakes * pow(key, 8.0) * 0.3 + env * (0.03 + 0.5 * fresnel);
     vec3 steel = env * mix(vec3(1.0), base.rgb * 1.3, 0.3) + vec3(1.0) * pow(key, 30.0) * 0.5;
     vec3 black = base.rgb * mix(vec3(1.0), rubber * 1.6, 0.5) * diffuse * 0.8 + env * 0.05 * fresnel;
     vec3 inside = base.rgb * diffuse * 0.7;

@@ -1,20 +1,17 @@
-// The speed-lines tube around the eye: passes the texture coordinates (u along
-// the tube, v around it) moved by "offset", so the streaks stream past, and
-// the eye-space position.
+// The speed-lines tube around the eye. The tube is centred on the camera, so
+// its model-space position is the direction of the view ray: the fragment
+// stage shades by that direction alone (any fold or seam of the mesh takes the
+// colour of the wall behind it). "offset" scrolls the streaks along the tube.
 attribute vec3 vpos;
-attribute vec2 vUV;
 uniform mat4 matM;
 uniform mat4 matP;
 uniform vec2 offset;
-varying vec2 uv;
-varying vec2 along;
-varying vec3 eye;
+varying vec3 ray;
+varying vec2 scroll;
 
 void main()
 {
-    vec4 p = matM * vec4(vpos, 1.0);
-    eye = p.xyz;
-    uv = vUV + offset;
-    along = vUV;
-    gl_Position = matP * p;
+    ray = vpos;
+    scroll = offset;
+    gl_Position = matP * (matM * vec4(vpos, 1.0));
 }
