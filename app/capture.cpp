@@ -149,14 +149,16 @@ static int waitProgram(pid_t pid)
 }
 
 // ffmpeg reading raw RGB frames of the window's size at the capture rate and
-// writing H.264 (yuv420p) into the video-only file. 1 started, 0 (logged).
+// writing H.264 (yuv420p) into the video-only file; an odd width or height
+// gets one black column or row (yuv420p needs even sizes). 1 started, 0 (logged).
 static int startEncoder(CaptureOutput* out, int fps)
 {
     char size[32], rate[16];
     snprintf(size, sizeof size, "%dx%d", out->width, out->height);
     snprintf(rate, sizeof rate, "%d", fps);
     const char* args[] = {"ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "rgb24",
-                          "-s", size, "-r", rate, "-i", "-", "-an", "-c:v", "libx264", "-pix_fmt",
+                          "-s", size, "-r", rate, "-i", "-", "-an", "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2",
+                          "-c:v", "libx264", "-pix_fmt",
                           "yuv420p", "-f", "mp4", out->videoPath, nullptr};
     out->encoder = spawnProgram((char* const*)args, &out->pipe);
     if (out->encoder <= 0 || !out->pipe) {
