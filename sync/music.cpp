@@ -69,7 +69,10 @@ int startSoundtrack(float startSeconds)
     }
     memcpy(path, name, length + 1);
     if (!dataPath(path, sizeof path)) return 0;   // refused and logged there
-    if (startMusic(path, startSeconds)) return 1;
+    if (startMusic(path, startSeconds)) {
+        logMessage("music: <%s> playing from %.3f s\n", path, (double)startSeconds);
+        return 1;
+    }
     logMessage("music: <%s> could not be played, the show runs silent\n", path);
     return 0;
 }
