@@ -63,7 +63,7 @@ for name in "${targets[@]}"; do
     echo "fuzz_$name: FINDING"; grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$logfile" | head -20
     status=1; continue
   fi
-  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$logfile" | grep -o '[0-9]*$' || echo "?")
+  runs=$(grep -ao 'stat::number_of_executed_units: *[0-9]*' "$logfile" | grep -o '[0-9]*$' || echo "?")
   echo "fuzz_$name: $runs executions in ${seconds} s, no finding"
 done
 exit $status
