@@ -190,6 +190,34 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
     EXPECT_EQ(0, open);
 }
 
+// Refining a closed box leaves no edge longer than asked and opens no crack
+// (every edge position pair is run as often one way as the other).
+TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks) {
+    GMesh b = refine(box(v3(0, 0, 0), v3(100, 10, 37)), 12.0f);
+    std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
+    auto key = [&](uint32_t v) {
+        V3 p = b.verts[v].p;
+        return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100));
+    };
+    float longest = 0, area = 0;
+    for (size_t t = 0; t < b.tris.size(); t += 3) {
+        for (int k = 0; k < 3; k++) {
+            uint32_t p = b.tris[t + k], q = b.tris[t + (k + 1) % 3];
+            longest = fmaxf(longest, len(b.verts[p].p - b.verts[q].p));
+            edges[{key(p), key(q)}]++;
+        }
+        area += len(cross(b.verts[b.tris[t + 1]].p - b.verts[b.tris[t]].p, b.verts[b.tris[t + 2]].p - b.verts[b.tris[t]].p)) * 0.5f;
+    }
+    EXPECT_LE(longest, 12.0f);
+    EXPECT_NEAR(2 * (100 * 10 + 100 * 37 + 10 * 37), area, 1.0f);    // the surface is still all there
+    int open = 0;
+    for (auto& e : edges) {
+        auto rev = edges.find({e.first.second, e.first.first});
+        if (rev == edges.end() || rev->second != e.second) open++;
+    }
+    EXPECT_EQ(0, open);
+}
+
 // ---- the generated data ---------------------------------------------------------------
 
 TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets) {

@@ -112,6 +112,9 @@ GMesh torus(float R, float r, int segs, int sides, float a0, float a1);
 // counter-clockwise face normals in the file frame).
 std::vector<V3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris);
 
+// Splits every edge longer than maxEdge at its middle (a neighbour sharing the
+// edge splits it the same way, so no cracks open) until none is left.
+GMesh refine(const GMesh& m, float maxEdge);
 // Splits a mesh into pieces (shards): every triangle gets a piece id by the
 // nearest of count seeds (scattered over the mesh's surface by rng); vertices are
 // duplicated where pieces meet. pieceOf receives one id per vertex.

@@ -71,9 +71,11 @@ static GMesh pistol(void) {
 }
 
 // The money gun: the pistol's shape in banknote scraps. Frame 0 is assembled,
-// the last frame scatters the scraps in a tumbling cloud around the gun.
+// the last frame an exploded view: the scraps hover a little way out from
+// their places, turned, so the gun reads while it comes together.
 static GMesh moneyGun(void) {
-    GMesh shape = pistol();
+    // long extrusion faces cut into scraps of a banknote's size first
+    GMesh shape = refine(pistol(), 28.0f);
     // banknote UVs by a side projection (the roll picture's note area)
     for (GVert& v : shape.verts) {
         v.u = (v.p.z + 125) / 250.0f;
@@ -83,7 +85,7 @@ static GMesh moneyGun(void) {
     std::vector<int> pieceOf, pieceThick;
     GMesh scraps = shatter(shape, 40, &r, &pieceOf);
     GMesh thick = thicken(scraps, 1.2f, pieceOf, &pieceThick, 0.1f, 0.8f);
-    const int pieces = 40, frames = 8;
+    const int pieces = 40, frames = 6;
     std::vector<V3> centre(pieces, v3(0, 0, 0)), away(pieces), axis(pieces);
     std::vector<int> count(pieces, 0);
     for (size_t i = 0; i < thick.verts.size(); i++) {
@@ -93,9 +95,9 @@ static GMesh moneyGun(void) {
     std::vector<float> spin(pieces);
     for (int k = 0; k < pieces; k++) {
         if (count[k]) centre[k] = centre[k] * (1.0f / count[k]);
-        away[k] = norm(centre[k] + nextUnit(&r) * 60.0f) * nextRange(&r, 90, 220) + v3(0, nextRange(&r, -20, 80), 0);
+        away[k] = norm(centre[k] + nextUnit(&r) * 60.0f) * nextRange(&r, 35, 110) + v3(0, nextRange(&r, -10, 40), 0);
         axis[k] = nextUnit(&r);
-        spin[k] = nextRange(&r, 1.5f, 4.0f);
+        spin[k] = nextRange(&r, 0.6f, 2.2f);
     }
     for (int f = 0; f < frames; f++) {
         float t = (float)f / (frames - 1);

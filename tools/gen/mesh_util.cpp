@@ -459,6 +459,57 @@ std::vector<V3> vertexNormals(const std::vector<GVert>& verts, const std::vector
     return n;
 }
 
+GMesh refine(const GMesh& m, float maxEdge) {
+    GMesh cur = m;
+    for (int pass = 0; pass < 8; pass++) {
+        GMesh next;
+        next.verts = cur.verts;
+        std::map<std::pair<uint32_t, uint32_t>, uint32_t> mids;
+        auto isLong = [&](uint32_t a, uint32_t b) { return len(cur.verts[a].p - cur.verts[b].p) > maxEdge; };
+        auto mid = [&](uint32_t a, uint32_t b) {
+            std::pair<uint32_t, uint32_t> key(a < b ? a : b, a < b ? b : a);
+            auto it = mids.find(key);
+            if (it != mids.end()) return it->second;
+            const GVert &p = cur.verts[a], &q = cur.verts[b];
+            uint32_t v = addVert(&next, (p.p + q.p) * 0.5f, (p.u + q.u) * 0.5f, (p.v + q.v) * 0.5f);
+            mids[key] = v;
+            return v;
+        };
+        int split = 0;
+        for (size_t t = 0; t + 2 < cur.tris.size(); t += 3) {
+            uint32_t v[3] = {cur.tris[t], cur.tris[t + 1], cur.tris[t + 2]};
+            int f[3] = {isLong(v[0], v[1]), isLong(v[1], v[2]), isLong(v[2], v[0])};
+            int n = f[0] + f[1] + f[2];
+            if (n == 0) { addTri(&next, v[0], v[1], v[2]); continue; }
+            split = 1;
+            // turn the corners so the pattern starts at edge 0
+            int r = 0;
+            if (n == 1) r = f[0] ? 0 : (f[1] ? 1 : 2);
+            if (n == 2) r = !f[2] ? 0 : (!f[0] ? 1 : 2);      // the unsplit edge becomes edge 2
+            uint32_t a = v[r], b = v[(r + 1) % 3], c = v[(r + 2) % 3];
+            if (n == 1) {
+                uint32_t ab = mid(a, b);
+                addTri(&next, a, ab, c);
+                addTri(&next, ab, b, c);
+            } else if (n == 2) {
+                uint32_t ab = mid(a, b), bc = mid(b, c);
+                addTri(&next, a, ab, bc);
+                addTri(&next, ab, b, bc);
+                addTri(&next, a, bc, c);
+            } else {
+                uint32_t ab = mid(a, b), bc = mid(b, c), ca = mid(c, a);
+                addTri(&next, a, ab, ca);
+                addTri(&next, ab, b, bc);
+                addTri(&next, ca, bc, c);
+                addTri(&next, ab, bc, ca);
+            }
+        }
+        cur = next;
+        if (!split) break;
+    }
+    return cur;
+}
+
 GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
     size_t triCount = m.tris.size() / 3;
     std::vector<V3> seeds;

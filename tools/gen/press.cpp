@@ -193,8 +193,13 @@ static GMesh kaleido(void) {
     GMesh m;
     const int segs = 72, rings = 6;
     const float tanHalf = tanf(32.5f * Pi / 180.0f), rhoMax = 1.45f;
+    // The disc maps the screen onto itself; its depth climbs once around from
+    // StartAngle, so each of N turned copies shows the screen sector from
+    // StartAngle to StartAngle + 360/N degrees. Start on the left of the
+    // picture, where the press body stands seen from the first camera key.
+    const float StartAngle = 150.0f * Pi / 180.0f;
     for (int j = 0; j <= segs; j++) {
-        float a = 2 * Pi * j / segs;
+        float a = StartAngle + 2 * Pi * j / segs;
         float depth = 10.0f + 40.0f * j / segs;
         for (int i = 0; i <= rings; i++) {
             float rho = rhoMax * i / rings;
