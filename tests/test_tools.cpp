@@ -280,6 +280,8 @@ TEST(Tracktool, RefusesDamagedInputWithAClearMessage)
     EXPECT_NE(status, 0);
     out = run(tracktool + " at " + showTimeline + " soon", &status);
     EXPECT_NE(status, 0);
+    out = run(tracktool + " at " + showTimeline + " 1e30", &status);
+    EXPECT_NE(status, 0);
 }
 
 // The show's own timeline: scenes 1 to 9 in order on bar lines, a music

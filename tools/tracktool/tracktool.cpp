@@ -203,8 +203,9 @@ static int commandAt(const char* path, const char* secondsText)
 {
     char* end = nullptr;
     double seconds = strtod(secondsText, &end);
-    if (end == secondsText || *end != 0 || !isfinite(seconds)) {
-        fprintf(stderr, "tracktool: '%s' is not a time in seconds\n", secondsText);
+    // A day either way keeps the row well inside the player's integer rows.
+    if (end == secondsText || *end != 0 || !isfinite(seconds) || fabs(seconds) > 86400) {
+        fprintf(stderr, "tracktool: '%s' is not a time in seconds (within a day)\n", secondsText);
         return 2;
     }
     if (!loadChecked(path)) return 1;
