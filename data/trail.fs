@@ -24,9 +24,10 @@ void main()
     float near = clamp(uv.y, 0.0, 1.0);
     float ripple = sin(uv.y * 40.0 + time * 30.0) * 0.6 + sin(uv.x * 6.2832 * 3.0 - time * 17.0) * 0.4;
     vec2 screen = gl_FragCoord.xy * factorPix / max(iResolution, vec2(1.0)) * factorTex;
-    vec2 bend = n.xy * (0.035 + 0.02 * ripple) * near;
+    vec2 bend = n.xy * (0.05 + 0.03 * ripple) * (0.3 + 0.7 * near);
     vec3 seen = texture2D(tex0, clamp(screen + bend, 0.0, 1.0)).rgb;
-    vec3 heat = seen * vec3(1.12, 1.0, 0.9) + vec3(0.05, 0.03, 0.01) * near;
-    float alpha = near * near * smoothstep(0.05, 0.6, facing) * 0.85;
+    vec3 heat = seen * vec3(1.18, 1.04, 0.92) + vec3(0.10, 0.05, 0.01) * near * (0.6 + 0.4 * ripple);
+    // Seen edge-on the hot air is thickest: keep it there, fade it out at the far end.
+    float alpha = smoothstep(0.0, 0.3, near) * (0.45 + 0.4 * near) * (1.0 - 0.4 * facing);
     gl_FragColor = vec4(heat, alpha);
 }
