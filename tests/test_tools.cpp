@@ -1,7 +1,7 @@
 // Tests of the track tool: the timeline parser (positions, key order, the end
-// rules, rejected input with its line number), the .track bytes, and the round
+// rules, rejected input with its line number), the .track bytes, the round
 // trip timeline -> track files -> the engine's reader, which must agree with
-// `tracktool at` at every chosen time.
+// `tracktool at` at every chosen time, and track files back to a timeline.
 #include "tools/tracktool/timeline.cpp"
 #include "sync/sync.h"
 #include "support/gl_context.h"
@@ -282,6 +282,47 @@ TEST(Tracktool, RefusesDamagedInputWithAClearMessage)
     EXPECT_NE(status, 0);
     out = run(tracktool + " at " + showTimeline + " 1e30", &status);
     EXPECT_NE(status, 0);
+}
+
+// text turns track files back into a timeline; building that timeline gives
+// the same bytes again, for the show and for an end by scene -1.
+TEST(Tracktool, TextWritesATimelineThatBuildsTheSameTracks)
+{
+    if (!haveTracktool()) GTEST_SKIP() << "built without the content tools";
+    std::string dir = makeTempDir("tools_text");
+    FILE* f = fopen((dir + "/minus.txt").c_str(), "wb");
+    ASSERT_TRUE(f);
+    fputs("scene 2 at 1 music night\nvar0 0:1:2 0.1 ramp\npart 0 3 linear\nscene 4 at 3 music press\n"
+          "post2 r5 -7.25 smooth\nend at 5:2\n", f);
+    fclose(f);
+    const std::string timelines[2] = {showTimeline, dir + "/minus.txt"};
+    for (const std::string& timeline : timelines) {
+        int status = 0;
+        std::string first = dir + "/first", second = dir + "/second";
+        runCommand("rm -rf " + first + " " + second + " && mkdir -p " + first + " " + second);
+        std::string out = run(tracktool + " build " + timeline + " " + first, &status);
+        ASSERT_EQ(status, 0) << out;
+        status = runCommand(tracktool + " text " + first + " > " + dir + "/back.txt");
+        ASSERT_EQ(status, 0) << timeline;
+        out = run(tracktool + " build " + dir + "/back.txt " + second, &status);
+        ASSERT_EQ(status, 0) << out << readFile(dir + "/back.txt");
+        for (int i = 0; i < TimelineTrackCount; i++) {
+            std::string name = std::string("/sync_") + timelineTrackNames[i] + ".track";
+            std::string a = readFile(first + name), b = readFile(second + name);
+            EXPECT_FALSE(a.empty());
+            EXPECT_TRUE(a == b) << timeline << ": " << timelineTrackNames[i];
+        }
+    }
+    // A scene value the timeline cannot say is refused.
+    FILE* t = fopen((dir + "/second/sync_scene.track").c_str(), "wb");
+    ASSERT_TRUE(t);
+    fwrite("\x02\x00\x00\x00" "\x00\x00\x00\x00\x00\x00\x20\x40\x00"
+           "\x10\x00\x00\x00\x00\x00\x80\xbf\x00", 1, 22, t);   // 2.5, then -1
+    fclose(t);
+    int status = 0;
+    std::string out = run(tracktool + " text " + dir + "/second", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("not a scene"), std::string::npos) << out;
 }
 
 // The show's own timeline: scenes 1 to 9 in order on bar lines, a music

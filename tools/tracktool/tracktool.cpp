@@ -11,7 +11,8 @@
 static const char* usage =
     "usage: tracktool build TIMELINE OUTDIR   write sync_<track>.track files\n"
     "       tracktool dump FILE.track         print a track's keys: row value type\n"
-    "       tracktool at TIMELINE SECONDS     print every track's value at that time\n";
+    "       tracktool at TIMELINE SECONDS     print every track's value at that time\n"
+    "       tracktool text TRACKDIR           print a timeline that builds those tracks\n";
 
 static Timeline timeline;
 static SyncTrack tracks[TimelineTrackCount];
@@ -217,11 +218,136 @@ static int commandAt(const char* path, const char* secondsText)
     return 0;
 }
 
+// ---- tracks back to a timeline ---------------------------------------------------
+
+// The music style a scene gets when a timeline is written from tracks alone
+// (sections and cues live only in the timeline).
+static const char* const defaultStyle[10] = {
+    "intro", "intro", "night", "rise", "breakout", "press", "standoff", "chase", "greets", "finale",
+};
+
+// A row count as BAR, BAR:BEAT or BAR:BEAT:ROW.
+static const char* positionText(int rows, char* out, int size)
+{
+    int perBeat = builtinConfig.rowsPerBeat, perBar = perBeat * 4;
+    int bar = rows / perBar, beat = rows % perBar / perBeat, row = rows % perBeat;
+    if (row) snprintf(out, (size_t)size, "%d:%d:%d", bar, beat, row);
+    else if (beat) snprintf(out, (size_t)size, "%d:%d", bar, beat);
+    else snprintf(out, (size_t)size, "%d", bar);
+    return out;
+}
+
+// The shortest decimal that reads back as the same float.
+static const char* valueText(float value, char* out, int size)
+{
+    for (int digits = 1; digits <= 9; digits++) {
+        snprintf(out, (size_t)size, "%.*g", digits, value);
+        if (strtof(out, nullptr) == value) break;
+    }
+    return out;
+}
+
+// Reads the six track files of a directory with the engine's reader; a
+// missing file is an empty track, as for the player. Returns 1 or 0.
+static int readTrackDirectory(const char* dir)
+{
+    for (int i = 0; i < TimelineTrackCount; i++) {
+        char path[4096];
+        snprintf(path, sizeof path, "%s/sync_%s.track", dir, timelineTrackNames[i]);
+        tracks[i].name = (char*)timelineTrackNames[i];
+        FILE* f = fopen(path, "rb");
+        if (!f) continue;
+        fclose(f);
+        if (!checkTrackFile(path) || readTrackFile(path, &tracks[i]) != 0) return 0;
+    }
+    return 1;
+}
+
+// Checks that the scene track is a run of scene blocks closed by an end key
+// the timeline can express. Returns the end key's index, or -1 (logged).
+static int sceneShape(void)
+{
+    const SyncTrack* scene = &tracks[TrackScene];
+    int n = scene->keyCount;
+    if (n < 2) {
+        fprintf(stderr, "tracktool: the scene track needs scene keys and an end key\n");
+        return -1;
+    }
+    for (int k = 0; k < n - 1; k++) {
+        float v = scene->keys[k].value;
+        if (v != floorf(v) || v < 1 || v > 9 || scene->keys[k].type != 0) {
+            fprintf(stderr, "tracktool: scene key %d (%g, type %d) is not a scene 1 to 9 "
+                            "held by a step\n", k, v, scene->keys[k].type);
+            return -1;
+        }
+    }
+    float last = scene->keys[n - 2].value, end = scene->keys[n - 1].value;
+    if (!(last == 9 && end == 1) && !(last != 9 && end == -1)) {
+        fprintf(stderr, "tracktool: the last scene key (%g after %g) is not an end of the show\n",
+                end, last);
+        return -1;
+    }
+    return n - 1;
+}
+
+static int commandText(const char* dir)
+{
+    if (!readTrackDirectory(dir)) return 1;
+    int endKey = sceneShape();
+    if (endKey < 0) return 1;
+    const SyncTrack* scene = &tracks[TrackScene];
+    int endRow = scene->keys[endKey].row;
+    int ruleB = scene->keys[endKey].value == -1;
+    // Every other key must fall inside a scene block; rule B's part key is the end's own.
+    for (int i = 1; i < TimelineTrackCount; i++)
+        for (int k = 0; k < tracks[i].keyCount; k++) {
+            const SyncKey* key = &tracks[i].keys[k];
+            if (ruleB && i == TrackPart && key->row == endRow && key->value == -1) continue;
+            if (key->row < scene->keys[0].row || key->row >= endRow) {
+                fprintf(stderr, "tracktool: %s key on row %d lies outside the scenes "
+                                "(rows %d to %d)\n", timelineTrackNames[i], key->row,
+                        scene->keys[0].row, endRow - 1);
+                return 1;
+            }
+        }
+    if (ruleB) {
+        const SyncTrack* part = &tracks[TrackPart];
+        int found = 0;
+        for (int k = 0; k < part->keyCount; k++)
+            found |= part->keys[k].row == endRow && part->keys[k].value == -1;
+        if (!found) {
+            fprintf(stderr, "tracktool: the end on row %d has no part key of -1\n", endRow);
+            return 1;
+        }
+    }
+    char pos[48], number[32];
+    printf("# Written by tracktool text from %s\n", dir);
+    printf("tempo %g\nrows-per-beat %d\nbeats-per-bar 4\n", builtinConfig.bpm,
+           builtinConfig.rowsPerBeat);
+    for (int b = 0; b < endKey; b++) {
+        int from = scene->keys[b].row, to = scene->keys[b + 1].row;
+        int sceneNumber = (int)scene->keys[b].value;
+        printf("\nscene %d at %s music %s\n", sceneNumber, positionText(from, pos, sizeof pos),
+               defaultStyle[sceneNumber]);
+        for (int i = 1; i < TimelineTrackCount; i++)
+            for (int k = 0; k < tracks[i].keyCount; k++) {
+                const SyncKey* key = &tracks[i].keys[k];
+                if (key->row < from || key->row >= to) continue;
+                printf("%-7s %-7s %-7s %s\n", timelineTrackNames[i],
+                       positionText(key->row - from, pos, sizeof pos),
+                       valueText(key->value, number, sizeof number), keyTypeName(key->type));
+            }
+    }
+    printf("\nend at %s\n", positionText(endRow, pos, sizeof pos));
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 4 && strcmp(argv[1], "build") == 0) return commandBuild(argv[2], argv[3]);
     if (argc == 3 && strcmp(argv[1], "dump") == 0) return commandDump(argv[2]);
     if (argc == 4 && strcmp(argv[1], "at") == 0) return commandAt(argv[2], argv[3]);
+    if (argc == 3 && strcmp(argv[1], "text") == 0) return commandText(argv[2]);
     fputs(usage, stderr);
     return 2;
 }
