@@ -4,7 +4,6 @@
 // of exactly that interval as a WAV, or piped to ffmpeg for an .mp4.
 #include "app/app.h"
 #include "assets/assets.h"
-#include "render/render.h"
 #include "platform/platform.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -196,8 +195,13 @@ static int makeDirectory(const char* path)
 
 static int openOutput(CaptureOutput* out, const char* target, int fps)
 {
-    out->width = windowWidth;
-    out->height = windowHeight;
+    // The framebuffer as the window system made it (a window larger than the
+    // screen may have been cut down), which is what the frames are read from.
+    glfwGetFramebufferSize(mainWindow, &out->width, &out->height);
+    if (out->width <= 0 || out->height <= 0) {
+        logMessage("ERROR: capture has no framebuffer to read\n");
+        return 0;
+    }
     out->pixels = (unsigned char*)malloc((size_t)out->width * (size_t)out->height * 3);
     out->row = (unsigned char*)malloc((size_t)out->width * 3);
     if (!out->pixels || !out->row) {
