@@ -50,6 +50,7 @@ struct RunOptions {
     int captureSubframes;    // --subframes K; 0 until given (then 1)
     int bench;               // --bench
     float benchSeconds;      // --seconds N; 0 means "until the show ends"
+    int benchRuns;           // --runs N; 0 until given (then 1)
 };
 extern RunOptions runOptions;
 
@@ -75,6 +76,7 @@ int parseToOption(const char* value);           // --to SEC
 int parseSubframesOption(const char* value);    // --subframes K, 1..64
 int parseBenchOption(const char* value);        // --bench
 int parseSecondsOption(const char* value);      // --seconds N
+int parseRunsOption(const char* value);         // --runs N, 1..100
 // After parsing: null when the offline options fit together, else the
 // complaint (e.g. "--fps needs --capture"). Also gives capture and bench a
 // 1280 x 720 window when no --mode was given.

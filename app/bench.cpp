@@ -12,6 +12,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 enum { BenchRate = 30, SceneSlots = 11, MaxBenchFrames = BenchRate * 3600 * 4 };
 
@@ -130,7 +131,33 @@ static void printReport(const BenchSample* samples, const BenchTotals* totals, d
     fflush(stdout);
 }
 
-int runBench(void)
+int parseRunsOption(const char* value)
+{
+    errno = 0;
+    char* stop = nullptr;
+    long runs = strtol(value, &stop, 10);
+    if (errno || stop == value || *stop || runs < 1 || runs > 100) return 0;
+    runOptions.benchRuns = (int)runs;
+    return 1;
+}
+
+// VmRSS from /proc/self/status in kB (what is resident now, unlike the peak);
+// 0 when it cannot be read.
+static long residentKb(void)
+{
+    FILE* file = fopen("/proc/self/status", "r");
+    if (!file) return 0;
+    char line[256];
+    long kb = 0;
+    while (fgets(line, sizeof line, file))
+        if (strncmp(line, "VmRSS:", 6) == 0 && sscanf(line + 6, "%ld", &kb) != 1) kb = 0;
+    fclose(file);
+    return kb;
+}
+
+static int firstFrameMarked;   // --runs: start-up ends once, in the first run
+
+static int benchOnce(void)
 {
     double start = runOptions.startTime;
     long limit = runOptions.benchSeconds > 0.0f ? (long)ceil(runOptions.benchSeconds * BenchRate - 1e-6)
@@ -147,7 +174,8 @@ int runBench(void)
     double began = monotonicSeconds();
     for (long i = 0; i < limit; i++) {
         if (benchFrame(start + (double)i / BenchRate, &samples[totals.frames], &totals)) break;
-        if (i == 0) markPhase("first frame");   // start-up ends with the first show frame drawn
+        if (i == 0 && !firstFrameMarked) markPhase("first frame");   // start-up ends with the first show frame drawn
+        firstFrameMarked = 1;
         glfwPollEvents();
         if (glfwWindowShouldClose(mainWindow) || glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) break;
     }
@@ -157,4 +185,18 @@ int runBench(void)
                seconds > 0.0 ? (double)totals.frames / seconds : 0.0, peakResidentKb() / 1024);
     free(samples);
     return totals.frames > 0;
+}
+
+// --runs N renders the show N times in this process; the resident memory
+// after each run goes to the log, so growth from run to run shows.
+int runBench(void)
+{
+    int runs = runOptions.benchRuns > 0 ? runOptions.benchRuns : 1;
+    int rendered = 0;
+    for (int run = 1; run <= runs; run++) {
+        rendered |= benchOnce();
+        logMessage("Bench run %d of %d: resident memory %ld kB\n", run, runs, residentKb());
+        if (glfwWindowShouldClose(mainWindow)) break;
+    }
+    return rendered;
 }

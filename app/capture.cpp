@@ -76,6 +76,7 @@ const char* checkOfflineOptions(void)
     if (!capture && (o->captureFps || o->captureFrom > 0.0f || o->captureTo > 0.0f || o->captureSubframes))
         return "--fps, --from, --to and --subframes go with --capture";
     if (!o->bench && o->benchSeconds > 0.0f) return "--seconds goes with --bench";
+    if (!o->bench && o->benchRuns) return "--runs goes with --bench";
     if (capture + o->bench + (o->shotCount > 0) > 1) return "--capture, --bench and --shot exclude each other";
     if (capture && !o->captureFps) return "--capture needs --fps N";
     if (capture && o->startTime > 0.0f) return "--capture starts at --from, not --start";

@@ -84,6 +84,7 @@ static const OptionRow optionTable[] = {
     {"--subframes", "K", "capture: each frame the average of K sub-frames over its interval (default 1)", parseSubframesOption},
     {"--bench", nullptr, "render at fixed 1/30 s steps as fast as possible, print per-scene frame times, exit", parseBenchOption},
     {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
+    {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each", parseRunsOption},
     {"--gl-debug", nullptr, "count GL errors and log each with its source; the total at the end", optionGlDebug},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
