@@ -45,12 +45,15 @@ static void phaseText(char* text, size_t size)
     else snprintf(text, size, "%s", phaseName);
 }
 
-// Errors (and undefined behaviour) are counted and logged; the driver's other
-// chatter (performance hints, shader compiler notes) is not.
+// Errors (and undefined behaviour) of GL calls are counted and logged; the
+// driver's other chatter (performance hints) is not, and neither are the
+// shader compiler's messages: a source that does not compile is no GL error
+// (glGetError stays clean) and the program's compile check logs it already.
 static void GLAPIENTRY onDebugMessage(GLenum source, GLenum type, GLuint id, GLenum, GLsizei,
                                       const GLchar* message, const void*)
 {
     if (type != GL_DEBUG_TYPE_ERROR && type != GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR) return;
+    if (source == GL_DEBUG_SOURCE_SHADER_COMPILER) return;
     errorCount++;
     char phase[64];
     phaseText(phase, sizeof phase);
