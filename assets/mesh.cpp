@@ -259,10 +259,17 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
     nextToken(&r);
     int animated = r.length == 4 && memcmp(r.token, "BAF1", 4) == 0;
     if (!animated && !(r.length == 4 && memcmp(r.token, "BOF1", 4) == 0)) {
-        // The word as a 12-byte buffer would hold it.
-        if (name)
-            logMessage("EEEEEK!!    file <%s> is of invalid TYPE %.*s", name,
-                       (int)(r.length > 11 ? 11 : r.length), r.token);
+        // The word as a 12-byte buffer would hold it, with bytes that are not
+        // printable ASCII shown as '?': the file's bytes must not reach the
+        // log or the terminal as control sequences.
+        if (name) {
+            char word[12];
+            size_t n = r.length > 11 ? 11 : r.length;
+            for (size_t i = 0; i < n; i++)
+                word[i] = r.token[i] >= 0x20 && r.token[i] < 0x7f ? r.token[i] : '?';
+            word[n] = 0;
+            logMessage("EEEEEK!!    file <%s> is of invalid TYPE %s", name, word);
+        }
         return 0;
     }
     uint32_t vertexCount = 0, triangleCount = 0, frameCount = 1;

@@ -21,14 +21,14 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 # Prints the sanitizer report lines of a stderr capture (nothing when clean).
 sanitizer_report() {
-  grep -E 'ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:|SUMMARY: (Address|UndefinedBehavior)Sanitizer' "$1" | head -5
+  grep -aE 'ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:|SUMMARY: (Address|UndefinedBehavior)Sanitizer' "$1" | head -5
 }
 
 # The GL error total of a --gl-debug run's log, or "none" when the run never
 # wrote it (crash, or no GL context).
 gl_error_total() {
   local n
-  n=$(grep -o 'GL debug: [0-9]* GL errors' "$1" | tail -1 | grep -o '[0-9]\+')
+  n=$(grep -ao 'GL debug: [0-9]* GL errors' "$1" | tail -1 | grep -o '[0-9]\+')
   echo "${n:-none}"
 }
 
@@ -82,7 +82,7 @@ PY
 # Lines of demo.log that name FILE, other than the "loading <...>" lines every
 # run writes.
 lines_naming() {
-  grep -F "data/$1" demo.log 2>/dev/null | grep -v '^loading <'
+  grep -aF "data/$1" demo.log 2>/dev/null | grep -av '^loading <'
 }
 
 # Data files other than FILE named in the log outside the "loading" lines:
@@ -127,7 +127,7 @@ hostile_case() {
   # line is what names the file, and the case is counted as tolerated.
   local outcome=reported
   if ! lines_naming "$name" | grep -q .; then
-    if [ "$mode" != missing ] && [ "$mode" != empty ] && grep -q "^loading <.*$name" demo.log; then
+    if [ "$mode" != missing ] && [ "$mode" != empty ] && grep -aq "^loading <.*$name" demo.log; then
       outcome=tolerated
     else
       problems+=" no log line names $name;"
@@ -136,7 +136,7 @@ hostile_case() {
   local others
   others=$(other_files_named "$name" | tr '\n' ' ')
   [ -z "$others" ] || problems+=" other files reported: $others;"
-  grep -q '^loading complete!' demo.log || problems+=" loading did not complete;"
+  grep -aq '^loading complete!' demo.log || problems+=" loading did not complete;"
   local gl
   gl=$(gl_error_total demo.log)
   [ "$gl" = 0 ] || problems+=" GL errors: $gl;"
@@ -162,7 +162,7 @@ hostile_case() {
 
 # The first log line of a case directory naming NAME, for the PASS line.
 lines_naming_in() {
-  grep -F "data/$2" "$1/demo.log" | grep -v '^loading <' | head -1 | cut -c1-100
+  grep -aF "data/$2" "$1/demo.log" | grep -av '^loading <' | head -1 | cut -c1-100
 }
 
 # Runs a command under strace, recording the file-system calls that can write.
