@@ -24,7 +24,7 @@ enum { MaxLine = 1024, MaxTokens = 16, MaxTimelineBytes = 1 << 20 };
 
 // Position of a key written as "last": the row before the next block starts,
 // known only once the whole file is read. Such keys are held with a negative
-// row, -1 - (block number), and placed by placeLastKeys.
+// row, -1 - (index of their block), and placed by placeLastKeys.
 enum { LastRow = -1 };
 
 static int wordIndex(const char* const* words, int count, const char* name)
@@ -39,9 +39,7 @@ int cueIndex(const char* name) { return wordIndex(cueNames, CueCount, name); }
 
 int timelineTrackIndex(const char* name)
 {
-    for (int i = 0; i < TimelineTrackCount; i++)
-        if (strcmp(name, timelineTrackNames[i]) == 0) return i;
-    return -1;
+    return wordIndex(timelineTrackNames, TimelineTrackCount, name);
 }
 
 const char* keyTypeName(int type)
