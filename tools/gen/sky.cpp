@@ -225,13 +225,15 @@ static Img redBackdrop(void) {
             float dx = (x + 0.5f) / W - 0.5f, dy = (y + 0.5f) / H - 0.55f;
             float r = sqrtf(dx * dx + dy * dy), a = atan2f(dy, dx);
             int ray = (int)floorf((a + Pi) / (2 * Pi) * 24);
-            C4 c = ray % 2 ? rgb8(0xc41e16) : rgb8(0xa01410);
-            c = mixc(rgb8(0xff8040), c, smooth(0.0f, 0.25f, r));
+            // Deep reds: scene 6 lifts its mid tones hard (gamma 1.66), so
+            // the backdrop is painted dark to keep the gun standing out.
+            C4 c = ray % 2 ? rgb8(0x7a100b) : rgb8(0x5c0b08);
+            c = mixc(rgb8(0xb84a20), c, smooth(0.0f, 0.25f, r));
             // halftone: dot size grows toward the rim
             float cell = 6.0f;
             float gx = fmodf(x + 0.5f, cell) - cell / 2, gy = fmodf(y + 0.5f, cell) - cell / 2;
             float dot = sqrtf(gx * gx + gy * gy) < cell * 0.45f * smooth(0.15f, 0.6f, r) ? 1.0f : 0.0f;
-            c = mixc(c, rgb8(0x500808), dot * 0.6f);
+            c = mixc(c, rgb8(0x240303), dot * 0.6f);
             c.a = 1.0f - smooth(0.38f, 0.7f, r);
             at(im, x, y) = c;
         }
