@@ -78,8 +78,9 @@ void poseAnimation(Mesh* mesh, float position);
 float loopPhase(float time);
 // Roll angles (radians) of the kaleidoscope copies in draw order, for part
 // copies around the camera's own roll: copy j = part-1 down to 0 at
-// cameraRoll + j * 2pi / part. Returns the number written (0 for part <= 0,
-// at most capacity).
+// cameraRoll + j * 2pi / part. Returns the number written: 0 for part <= 0,
+// never more than capacity, and part is held to 64 copies (a runaway track
+// would otherwise cost one full-screen draw per unit).
 int kaleidoRolls(int part, float cameraRoll, float* rolls, int capacity);
 // Scene 5's tint: colour 0x224411 with alpha trunc(255 * post1), clamped.
 uint32_t tintColour(float post1);
