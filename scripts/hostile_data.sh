@@ -8,7 +8,8 @@
 # counts as tolerated, named by its loading line) and load every other resource.
 #   bash scripts/hostile_data.sh [BUILD_DIR] [FILE...]
 # BUILD_DIR defaults to build (a sanitizer build, e.g. build-asan, adds the
-# sanitizer checks); FILEs limit the run to those data files. Runs under
+# sanitizer checks); FILEs limit the run to those data files, HOSTILE_MODES
+# (e.g. "missing corrupt") to those damages. Runs under
 # xvfb-run by itself when there is no display. Exits non-zero when a case fails.
 set -u
 cd "$(dirname "$0")/.."
@@ -31,7 +32,7 @@ if [ ${#files[@]} -eq 0 ]; then
     files+=("$n")
   done
 fi
-modes=(missing empty half short corrupt)
+read -r -a modes <<<"${HOSTILE_MODES:-missing empty half short corrupt}"
 passed=0 failed=0 tolerated=0
 for name in "${files[@]}"; do
   for mode in "${modes[@]}"; do
