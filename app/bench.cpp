@@ -1,6 +1,6 @@
-// The bench: the show rendered at fixed 1/30 s steps as fast as the GL can
-// go, without presenting; every frame is timed to the end of its GL work and
-// its heap allocations counted, then per-scene statistics are printed.
+// The bench: the show at fixed 1/30 s steps as fast as the GL can go, without
+// presenting; each frame timed to the end of its GL work (wall and process CPU
+// time) with its heap allocations counted; then per-scene statistics.
 #include "app/app.h"
 #include "assets/assets.h"
 #include "render/render.h"
@@ -12,13 +12,15 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <time.h>
 #include <string.h>
 
 enum { BenchRate = 30, SceneSlots = 11, MaxBenchFrames = BenchRate * 3600 * 4 };
 
 struct BenchSample {
     int slot;       // scene 1..9, 0 for frames outside any scene
-    float ms;
+    float ms;       // wall time to the end of the frame's GL work
+    float cpuMs;    // CPU time of all threads of the process (GL driver included)
 };
 
 struct BenchTotals {
@@ -41,6 +43,15 @@ int parseSecondsOption(const char* value)
     return 1;
 }
 
+// CPU seconds used by every thread of the process: unlike the wall time it
+// hardly changes when other programs share the cores.
+static double processCpuSeconds(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
+}
+
 static int sceneSlot(void)
 {
     float scene = syncValues[TrackScene];
@@ -52,7 +63,7 @@ static int sceneSlot(void)
 static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
 {
     if (allocationCountingAvailable()) setAllocationCounting(1);
-    double begin = monotonicSeconds();
+    double begin = monotonicSeconds(), cpuBegin = processCpuSeconds();
     useFixedClock = 1;
     fixedClockTime = frameTime = (float)t;
     frameDelta = 1.0f / BenchRate;
@@ -63,6 +74,7 @@ static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
     glClear(GL_DEPTH_BUFFER_BIT);
     glFinish();
     sample->ms = (float)((monotonicSeconds() - begin) * 1000.0);
+    sample->cpuMs = (float)((processCpuSeconds() - cpuBegin) * 1000.0);
     setAllocationCounting(0);
     if (ended) return 1;
     long own = mainThreadAllocationsCounted(), all = allocationsCounted();
@@ -92,16 +104,17 @@ static float percentile(const float* sorted, long count, double p)
 static void printRow(const char* name, const BenchSample* samples, long count, int slot, float* scratch)
 {
     long n = 0;
-    double sum = 0.0;
+    double sum = 0.0, cpu = 0.0;
     for (long i = 0; i < count; i++)
         if (slot < 0 || samples[i].slot == slot) {
             scratch[n++] = samples[i].ms;
             sum += samples[i].ms;
+            cpu += samples[i].cpuMs;
         }
     if (n == 0) return;
     qsort(scratch, (size_t)n, sizeof(float), compareFloats);
-    printf("%-6s %7ld %10.2f %9.2f %9.2f %8.1f\n", name, n, (double)percentile(scratch, n, 0.5),
-           (double)percentile(scratch, n, 0.95), sum / (double)n, 1000.0 * (double)n / sum);
+    printf("%-6s %7ld %10.2f %9.2f %9.2f %8.1f %11.2f\n", name, n, (double)percentile(scratch, n, 0.5),
+           (double)percentile(scratch, n, 0.95), sum / (double)n, 1000.0 * (double)n / sum, cpu / (double)n);
 }
 
 static void printReport(const BenchSample* samples, const BenchTotals* totals, double start)
@@ -110,7 +123,8 @@ static void printReport(const BenchSample* samples, const BenchTotals* totals, d
     if (!scratch) return;
     printf("bench: %dx%d, %ld frames at 1/%d s steps from %.3f s\n", windowWidth, windowHeight,
            totals->frames, BenchRate, start);
-    printf("%-6s %7s %10s %9s %9s %8s\n", "scene", "frames", "median ms", "p95 ms", "mean ms", "fps");
+    printf("%-6s %7s %10s %9s %9s %8s %11s\n", "scene", "frames", "median ms", "p95 ms", "mean ms", "fps",
+           "cpu ms mean");
     for (int slot = 1; slot < SceneSlots - 1; slot++) {
         char name[8];
         snprintf(name, sizeof name, "%d", slot);
