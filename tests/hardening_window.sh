@@ -11,8 +11,8 @@ source "$2/tests/hardening/lib.bash"
 source "$2/tests/program/common.bash"
 enter_workdir "window"
 
-# Scene 6 (103.4 s to 118.2 s) is bright to its edges: black rows there are bars.
-start_program --mode 320x180 --gl-debug --start 103.5
+# Scene 6 (the gun, about 15 s long) is bright to its edges: black rows there are bars.
+start_program --mode 320x180 --gl-debug --start "$(python3 -c "print(${SCENE_START[5]:-103.4} + 0.1)")"
 win=$(wait_window "KESTREL Engine" 120) || fail "no window"
 for _ in $(seq 1 600); do
   grep -q '^Start-up phase music' demo.log 2>/dev/null && break

@@ -4,10 +4,47 @@
 # must pass (exit code 0, no sanitizer report, the GL error count).
 # Usage: source this file with BUILD (build directory) set.
 
-# Show times inside each of the nine scenes (seconds), where their objects are in view.
-SCENE_TIMES=(12 37 52 70 92 112 125 150 175)
-# The show ends at bar 100 (130 bpm, 4 beats a bar).
-SHOW_END=184.6
+# The show's timing, read from the built scene track (130 bpm, 4 rows a
+# beat): SCENE_START[k-1] where scene k begins, SCENE_TIMES[k-1] the middle of
+# scene k (its stills are taken there), SHOW_END where the track steps from 9
+# to 1. Prints nothing and leaves the arrays empty when the track is unusable.
+show_timing() {
+  python3 - "$BUILD/data/sync_scene.track" <<'PY'
+import struct, sys
+try:
+    data = open(sys.argv[1], "rb").read()
+    n = struct.unpack_from("<i", data, 0)[0]
+    keys = [struct.unpack_from("<ifb", data, 4 + 9 * i) for i in range(n)]
+except Exception:
+    sys.exit(0)
+rows_per_second = 130.0 * 4 / 60
+starts = {}
+end = None
+for i, (row, value, _) in enumerate(keys):
+    scene = int(value)
+    if 1 <= scene <= 9 and scene not in starts:
+        starts[scene] = row
+    if i and keys[i - 1][1] == 9.0 and value == 1.0:
+        end = row
+if end is None or sorted(starts) != list(range(1, 10)):
+    sys.exit(0)
+bounds = [starts[k] for k in range(1, 10)] + [end]
+print(" ".join("%.3f" % (bounds[k] / rows_per_second) for k in range(9)))
+print(" ".join("%.3f" % ((bounds[k] + bounds[k + 1]) / 2 / rows_per_second) for k in range(9)))
+print("%.3f" % (end / rows_per_second))
+PY
+}
+mapfile -t timing < <(show_timing)
+if [ ${#timing[@]} -eq 3 ]; then
+  read -r -a SCENE_START <<<"${timing[0]}"
+  read -r -a SCENE_TIMES <<<"${timing[1]}"
+  SHOW_END=${timing[2]}
+else
+  echo "cannot read the show's timing from $BUILD/data/sync_scene.track" >&2
+  SCENE_START=() SCENE_TIMES=() SHOW_END=0
+fi
+# A time SECONDS before the end of the show.
+before_end() { python3 -c "print('%.3f' % max(0.0, $SHOW_END - $1))"; }
 
 # Sanitizer builds report through stderr; a build's cache says which it is.
 is_sanitizer_build() {
@@ -102,7 +139,7 @@ other_files_named() {
 run_case_program() {
   local name=$1 args=(--mode 160x90 --gl-debug) i
   if [ "${name##*.}" = mp3 ]; then
-    args+=(--start 182.6)
+    args+=(--start "$(before_end 2)")
   else
     for i in "${!SCENE_TIMES[@]}"; do args+=(--shot "${SCENE_TIMES[$i]}:shot$((i + 1)).png"); done
   fi
