@@ -8,8 +8,10 @@
 static GMesh skySphere(void) {
     std::vector<ProfilePt> prof;
     const int rings = 24;
+    // Pole to pole: an open pole shows as a hole straight up or down (the
+    // closing scene's top-down key looks through it at its red clear colour).
     for (int i = 0; i <= rings; i++) {
-        float lat = (-89.0f + 178.0f * i / rings) * Pi / 180.0f;
+        float lat = (-90.0f + 180.0f * i / rings) * Pi / 180.0f;
         prof.push_back(ProfilePt{50.0f * cosf(lat), 50.0f * sinf(lat), 0.5f - lat / Pi});
     }
     return lathe(prof, 32, 0.5f, 1.5f);
