@@ -9,7 +9,9 @@
 #include <stdio.h>
 
 // A banknote in the x-y plane, front toward +z, gently waved; the back layer
-// has the reverse winding and a mirrored u so both sides read correctly.
+// has the reverse winding. The engine mirrors mesh files in z on load, so the
+// front's u runs against x and the back's with it: both sides then read
+// correctly on screen, not mirrored.
 static GMesh billMesh(void) {
     GMesh m;
     const int nx = 10, ny = 3;
@@ -20,7 +22,7 @@ static GMesh billMesh(void) {
                 float s = (float)i / nx, t = (float)j / ny;
                 float x = -20 + 40 * s, y = 8.5f - 17 * t;
                 float z = 1.6f * sinf(s * Pi * 1.5f + 0.3f) + 0.6f * t;
-                addVert(&m, v3(x, y, z), side ? 1.0f - s : s, t);
+                addVert(&m, v3(x, y, z), side ? s : 1.0f - s, t);
             }
         for (int j = 0; j < ny; j++)
             for (int i = 0; i < nx; i++) {
