@@ -1,12 +1,14 @@
 // The final grade: the scene (tex0) with a glow from its blurred small copy
 // (tex4), lens dirt (tex3) lit by that glow, a light leak (tex2) that drifts
 // with the camera ("camView"), the preset grade ("luminosity", "contrast",
-// "gamma", per channel), a warm filmic shoulder, a vignette and film grain
-// (tex1, shifted by "offset" on every shown frame). "flareAmt" scales glow,
-// dirt and leak together.
+// "gamma", per channel, applied at part strength), a warm print look (amber
+// highlights, cool shadows, an S-curve with a soft shoulder), a gentle
+// vignette and film grain (tex1, shifted by "offset" on every shown frame).
+// "flareAmt" scales glow, dirt and leak together.
 // The images it expects: grain.jpg a tileable grey noise around mid grey,
 // drawn one texel per pixel at 256 x 256; leak.tga a warm glow whose alpha
-// says where it falls; dirt.jpg mostly black with faint smudges and specks.
+// says where it falls (not tileable: it is never sampled across its border);
+// dirt.jpg mostly black with faint smudges and specks.
 // Texture coordinates need full precision: some drivers run mediump as
 // 16-bit floats, which cannot address single pixels of a wide picture.
 #ifdef GL_FRAGMENT_PRECISION_HIGH
@@ -29,33 +31,71 @@ uniform vec2 camView;
 varying vec2 uv;
 varying vec2 screen;
 
+// The presets are strong per-channel pushes; at full strength their green
+// cuts turn every scene magenta.
+const float PresetStrength = 0.6;
+const float CastRemoval = 0.6;
+const vec3 LumaWeights = vec3(0.2126, 0.7152, 0.0722);
+
+// "gamma" is the exponent of each channel: below 1 lifts it, above 1 sinks it.
+vec3 presetGrade(vec3 c, vec3 con, vec3 lum, vec3 gam)
+{
+    return pow(clamp((c - 0.5) * con + 0.5 + lum, 0.0, 1.0), gam);
+}
+
 void main()
 {
     vec3 scene = texture2D(tex0, uv).rgb;
+    // The blurred copy is about 1.5 times brighter than the scene (two
+    // pyramid passes). Weighted by its own brightness squared it blooms
+    // lights and bright sky without fogging the mid tones; where it is
+    // brighter than the sharp picture, light spills over dark surroundings
+    // as a warm halation.
     vec3 blurred = texture2D(tex4, uv).rgb;
-    vec3 c = scene + blurred * blurred * 0.45 * flareAmt;
+    float glow = dot(blurred, LumaWeights);
+    vec3 spill = max(blurred * 0.62 - scene, 0.0) * vec3(0.35, 0.26, 0.18);
+    vec3 bloom = (blurred * (glow * glow * 0.5) + spill) * flareAmt;
 
-    float glow = dot(blurred, vec3(0.333));
     vec3 dirt = texture2D(tex3, uv).rgb;
-    c += dirt * glow * glow * 0.7 * flareAmt;
+    bloom += dirt * (glow * glow * glow * 0.8 * flareAmt);
 
-    vec4 leak = texture2D(tex2, uv * 0.8 + 0.1 + camView * 0.04);
-    c += leak.rgb * leak.a * 0.22 * flareAmt;
+    // The leak follows the camera a little, but its coordinates stay inside
+    // the picture: sampled across its border (the texture repeats) the
+    // leak's bright edge would meet its dark one as a hard seam.
+    vec2 drift = sin(camView * 0.4) * 0.1;
+    vec4 leak = texture2D(tex2, clamp(uv * 0.8 + 0.1 + drift, 0.004, 0.996));
+    bloom += leak.rgb * vec3(1.0, 0.72, 0.45) * (leak.a * 0.2 * flareAmt);
 
-    c = (c - 0.5) * contrast.rgb + 0.5 + luminosity.rgb;
-    // "gamma" is the exponent of each channel: below 1 lifts it, above 1 sinks it.
-    c = pow(max(c, vec3(0.0)), gamma.rgb);
+    // Screen blend: light adds up toward white without clipping.
+    vec3 c = 1.0 - (1.0 - scene) * (1.0 - min(bloom, vec3(1.0)));
 
-    // Filmic shoulder: highlights roll off instead of clipping; a warm cast.
-    c = c * (1.0 + c * 0.12) / (1.0 + c * 0.28);
-    c *= vec3(1.05, 1.0, 0.9);
+    // The preset at part strength; the colour cast it gives a neutral grey of
+    // the same brightness is then mostly taken out again, so its per-channel
+    // contrast shapes the colours without tinting the whole frame.
+    vec3 con = mix(vec3(1.0), contrast.rgb, PresetStrength);
+    vec3 lum = luminosity.rgb * PresetStrength;
+    vec3 gam = mix(vec3(1.0), gamma.rgb, PresetStrength);
+    vec3 grey = vec3(dot(c, LumaWeights));
+    c = presetGrade(c, con, lum, gam);
+    grey = presetGrade(grey, con, lum, gam);
+    c -= (grey - dot(grey, LumaWeights)) * CastRemoval;
 
+    // Print look: shadows toward a cool teal, highlights toward amber, a
+    // touch less saturation, then an S-curve for density.
+    float luma = dot(c, LumaWeights);
+    vec3 tint = mix(vec3(0.93, 1.0, 1.05), vec3(1.07, 1.0, 0.86), smoothstep(0.05, 0.75, luma));
+    c = mix(vec3(luma), c, 0.9) * tint;
+    c = clamp(c, 0.0, 1.0);
+    c = mix(c, c * c * (3.0 - 2.0 * c), 0.35);
+
+    // Vignette: the centre untouched, the corners down to about 70 %.
     float edge = dot(screen, screen);
-    c *= 1.0 - 0.28 * edge * edge;
+    c *= 1.0 - 0.075 * edge * edge;
 
+    // Grain strongest in the mid tones, as on film.
     vec2 grainScale = max(iResolution, vec2(1.0)) / 256.0;
     float grain = texture2D(tex1, uv * grainScale + vec2(offset, offset * 1.618)).r;
-    c += (grain - 0.5) * 0.09;
+    c += (grain - 0.5) * (0.03 + 0.2 * luma * (1.0 - luma));
 
     gl_FragColor = vec4(clamp(c, 0.0, 1.0), 1.0);
 }

@@ -683,13 +683,15 @@ static int noiseTexture(int size, int seed, int warm)
     return (int)t;
 }
 
-// A test scene: a dark backdrop with a bright light and a coloured block.
+// A test scene: a dark backdrop with a bright light (unless switched off) and
+// a coloured block.
+static int testSceneLight = 1;
 static void testScene(float)
 {
     beginSceneTarget();
     const int none[1] = {0};
     drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x302820FFu, Opaque, -1);
-    drawOverlayQuad(none, 0.3f, 0.6f, 0.08f, 0.12f, 1, 0xFFF0D0FFu, Opaque, -1);
+    if (testSceneLight) drawOverlayQuad(none, 0.3f, 0.6f, 0.08f, 0.12f, 1, 0xFFF0D0FFu, Opaque, -1);
     drawOverlayQuad(none, 0.65f, 0.4f, 0.25f, 0.3f, 1, 0x4080C0FFu, Opaque, -1);
     postProcessFrame(1);
 }
@@ -741,6 +743,12 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     glViewport(0, 0, 128, 96);
     EXPECT_EQ(dispatchScene(), 0);
     std::vector<unsigned char> out = readPixels(0, 0, 128, 96);
+    // The same frame without the light (same grain offset: no frame was
+    // presented), to tell its glow from the grade of the backdrop.
+    testSceneLight = 0;
+    EXPECT_EQ(dispatchScene(), 0);
+    std::vector<unsigned char> dark = readPixels(0, 0, 128, 96);
+    testSceneLight = 1;
     sceneRoutines = routines;
     writePng("post_chain.png", out, 128, 96);
 
@@ -753,8 +761,11 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     // graded picture is not the flat backdrop.
     int lightX = 38, lightY = 12 + (int)(0.6f * 72);
     EXPECT_GT(at(lightX, lightY)[0], 200);
-    int glowX = lightX + 9;
-    EXPECT_GT(at(glowX, lightY)[0], 0x30 + 12) << "glow from the blurred copy";
+    // Just beyond its edge the light glows: brighter than the same pixel of
+    // the unlit frame, and more than farther out.
+    auto lift = [&](int x) { return (int)at(x, lightY)[0] - (int)dark[((size_t)lightY * 128 + x) * 4]; };
+    EXPECT_GE(lift(lightX + 7), 2) << "glow from the blurred copy";
+    EXPECT_GE(lift(lightX + 7), lift(lightX + 25));
     // Grain: a flat area is not flat any more.
     int lo = 255, hi = 0;
     for (int x = 2; x < 30; x++) {
@@ -769,6 +780,98 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     texLeak = saved[2];
     texDirt = saved[3];
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+// A texture of size x size whose alpha falls from 1 at the left edge to 0 at
+// the right, white, repeating: a light leak that does not tile.
+static int edgeLeakTexture(int size)
+{
+    std::vector<unsigned char> p((size_t)size * size * 4, 255);
+    for (int y = 0; y < size; y++)
+        for (int x = 0; x < size; x++) p[((size_t)y * size + x) * 4 + 3] = (unsigned char)(255 - x * 255 / (size - 1));
+    GLuint t = 0;
+    glGenTextures(1, &t);
+    glBindTexture(GL_TEXTURE_2D, t);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return (int)t;
+}
+
+static int flatTexture(unsigned char value)
+{
+    std::vector<unsigned char> p(4 * 4 * 4, value);
+    for (size_t i = 3; i < p.size(); i += 4) p[i] = 255;
+    GLuint t = 0;
+    glGenTextures(1, &t);
+    glBindTexture(GL_TEXTURE_2D, t);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return (int)t;
+}
+
+// Largest step between neighbouring pixels of a row (dx 1) or column, colour only.
+static int largestStep(const std::vector<unsigned char>& p, int width, int height, int vertical)
+{
+    int worst = 0;
+    for (int y = 0; y + vertical < height; y++)
+        for (int x = 0; x + 1 - vertical < width; x++)
+            for (int c = 0; c < 3; c++) {
+                int a = p[((size_t)y * width + x) * 4 + c];
+                int b = p[((size_t)(y + vertical) * width + x + 1 - vertical) * 4 + c];
+                worst = std::max(worst, abs(a - b));
+            }
+    return worst;
+}
+
+// A flat picture must come out of the blur and the grade without edges: no
+// panel from the pyramid, and no seam where the light leak, moved by the
+// camera, would wrap around its border (its bright edge against its dark one).
+TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    int saved[4] = {progLomofi, texGrain, texLeak, texDirt};
+    progLomofi = bindPostAttributes(loadShaderPair(dataFile("post_uv.vs").c_str(), dataFile("lomofi.fs").c_str()));
+    ASSERT_GT(progLomofi, 0);
+    texGrain = flatTexture(128);
+    texLeak = edgeLeakTexture(64);
+    texDirt = flatTexture(0);
+    const int none[1] = {0};
+    bindRenderTarget(fullTarget);
+    drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x604830FFu, Opaque, -1);
+    unbindRenderTarget(fullTarget);
+    blurTarget(fullTarget, extraTarget, 1.0f, 3.0f);
+    std::vector<unsigned char> blurred = readTarget(extraTarget);
+    EXPECT_LE(largestStep(blurred, 128, 72, 0), 1);
+    EXPECT_LE(largestStep(blurred, 128, 72, 1), 1);
+
+    framePresented = 0;
+    syncValues[TrackScene] = 8.0f;
+    const float cameraX[3] = {0.0f, 320.0f, -1000.0f};   // leak moved by 0, 0.4 and -1.25 pictures before
+    for (float x : cameraX) {
+        camera = Camera();
+        camera.x = x;
+        camera.yaw = 0.7f;
+        glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)target(extraTarget)->framebuffer);
+        glViewport(0, 0, 128, 72);
+        beginSceneTarget();
+        drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x604830FFu, Opaque, -1);
+        postProcessFrame(1);
+        std::vector<unsigned char> graded = readTarget(extraTarget);
+        EXPECT_LE(largestStep(graded, 128, 72, 0), 3) << "camera x " << x;
+        EXPECT_LE(largestStep(graded, 128, 72, 1), 3) << "camera x " << x;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    camera = Camera();
+    progLomofi = saved[0];
+    texGrain = saved[1];
+    texLeak = saved[2];
+    texDirt = saved[3];
 }
 
 TEST(PostChain, BokehAtScaleZeroKeepsSinglePixelsOfAWidePicture)
