@@ -1,5 +1,6 @@
 // Colour correction of a scene copy: contrast "con" about mid grey, a lift
-// "lum", then "gamma" (above 1 brightens the mid tones).
+// "lum", then "gamma" as the exponent of every channel (above 1 deepens the
+// mid tones, below 1 lifts them), the same sense as the final grade's.
 // Texture coordinates need full precision: some drivers run mediump as
 // 16-bit floats, which cannot address single pixels of a wide picture.
 #ifdef GL_FRAGMENT_PRECISION_HIGH
@@ -17,6 +18,6 @@ void main()
 {
     vec3 c = texture2D(tex0, uv).rgb;
     c = (c - 0.5) * con + 0.5 + lum;
-    c = pow(clamp(c, 0.0, 1.0), vec3(1.0 / max(gamma, 0.01)));
+    c = pow(clamp(c, 0.0, 1.0), vec3(max(gamma, 0.01)));
     gl_FragColor = vec4(c, 1.0);
 }
