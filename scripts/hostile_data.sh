@@ -24,13 +24,17 @@ source "$root/tests/hardening/lib.bash"
 
 files=("$@")
 if [ ${#files[@]} -eq 0 ]; then
-  # Every data file the program opens: the content tools' own inputs (the
-  # timeline text) are copied into the data directory too but never read.
-  for f in "$BUILD"/data/*; do
-    n=$(basename "$f")
-    [ "$n" = timeline.txt ] && continue
-    files+=("$n")
-  done
+  # Every data file the program opens, as strace sees it in a --shot run and
+  # in a played run (the soundtrack): the data directory also holds files it
+  # never reads (the timeline text the content tools take).
+  make_case_dir "opened"
+  traced shot.trace "$BUILD/kestrel" --mode 96x54 --shot "${SCENE_TIMES[0]}:s.png" >/dev/null 2>&1
+  traced play.trace "$BUILD/kestrel" --mode 96x54 --start "$(before_end 1)" >/dev/null 2>&1
+  mapfile -t files < <(cat shot.trace play.trace | grep -o '"\./data/[^"]*", O_RDONLY[^=]*= [0-9]' |
+                       sed 's|^"\./data/||; s|".*||' | sort -u)
+  cd "$root" && rm -rf "$WORK"
+  [ ${#files[@]} -gt 0 ] || { echo "the program opened no data file"; exit 1; }
+  echo "data files the program reads: ${#files[@]}"
 fi
 read -r -a modes <<<"${HOSTILE_MODES:-missing empty half short corrupt}"
 passed=0 failed=0 tolerated=0
