@@ -5,7 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-XVFB=(xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp")
+# -noreset: an X server resets when its last client leaves and refuses
+# connections meanwhile, so a program started right after another one ended
+# could fail to open the display.
+XVFB=(xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp -noreset")
 jobs=$(nproc)
 
 echo "== Release build and tests"

@@ -10,6 +10,19 @@ fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# An X server without -noreset resets when its last client leaves and refuses
+# connections meanwhile; one client held open for the whole test keeps the
+# next program from failing to open the display.
+python3 -c 'import ctypes, time
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+d = x.XOpenDisplay(None)
+time.sleep(3600)' &
+KEEPER=$!
+trap 'kill $KEEPER 2>/dev/null' EXIT
+sleep 0.3
+
 # A fresh directory with ./data pointing at the build's data; cd into it.
 enter_workdir() {
   WORK=$(mktemp -d "${TMPDIR:-/tmp}/kestrel-$1.XXXXXX")
@@ -29,9 +42,15 @@ wait_window() {
   for _ in $(seq 1 "$limit"); do
     id=$(xdotool search --all --onlyvisible --pid "$PID" --name "$name" 2>/dev/null | head -1)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
-    kill -0 "$PID" 2>/dev/null || return 1
+    if ! kill -0 "$PID" 2>/dev/null; then
+      wait "$PID"
+      echo "the program ended (exit code $?) before a window '$name' showed; its stderr:" >&2
+      tail -5 err.txt >&2
+      return 1
+    fi
     sleep 0.2
   done
+  echo "no window '$name' within $2 s" >&2
   return 1
 }
 
@@ -49,9 +68,13 @@ wait_exit() {
   fail "the program did not end within ${1:-60} s"
 }
 
-# A quick tap (press and release in one go) to a window.
+# A quick tap (press and release in one go) to a window. xdotool presses
+# through XTEST when the window has the focus; if the window is gone before
+# the release (the program ended on the press) the key stays down in the
+# server and auto-repeats into the next window, so it is released again here.
 tap_key() {
   xdotool key --window "$1" "$2" 2>/dev/null || true
+  xdotool keyup "$2" 2>/dev/null || true
 }
 
 # What the window manager's close box sends: WM_DELETE_WINDOW in WM_PROTOCOLS.
