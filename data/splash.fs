@@ -2,6 +2,10 @@
 // reflected and refracted by its rippled surface (normal map tex0), strongest
 // at grazing angles, so thin edges shine and faces seen head-on stay clear.
 // Both sides are drawn: a back face uses the reversed normal.
+// Texture coordinates from u = 2 up (whole repeats: the ripples are the same)
+// mark blood: a deep red body where the drop is thickest, a wet glint of a
+// light above the camera and a reddened rim of what it reflects, no pale
+// refraction.
 // Eye-space distances reach thousands of units: their squares need full
 // precision (some drivers run mediump as 16-bit floats).
 #ifdef GL_FRAGMENT_PRECISION_HIGH
@@ -40,5 +44,11 @@ void main()
     vec3 colour = reflected * fresnel * 0.9 + refracted * 0.12 * vec3(1.0, 0.8, 0.5);
     float peak = max(max(reflected.r, reflected.g), reflected.b);
     colour += reflected * smoothstep(0.75, 1.0, peak) * 0.5;
+    if (uv.x >= 2.0) {
+        vec3 key = normalize(vec3(-0.45, 0.6, 0.65));
+        float glint = pow(max(dot(reflect(-key, bent), v), 0.0), 28.0);
+        vec3 body = vec3(0.6, 0.025, 0.015) * (0.15 + 0.85 * facing * facing);
+        colour = body + reflected * vec3(1.0, 0.5, 0.4) * fresnel * 0.4 + vec3(1.0, 0.88, 0.8) * glint * 0.9;
+    }
     gl_FragColor = vec4(colour, 1.0);
 }

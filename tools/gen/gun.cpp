@@ -2,8 +2,8 @@
 // toward +z at z = 110), the money gun that flies together out of scraps of
 // banknotes (gun.baf: last frame scattered, frame 0 assembled, roll.jpg
 // layout), the muzzle flash (shot.bof with shot.tga: side flame at u 0..0.5,
-// front star at u 0.5..1, black elsewhere), the blood spray where the bullet
-// stops (blood.baf, around z = 380) and the gun picture wrap.jpg (blued
+// front star at u 0.5..1, black elsewhere), the blood that bursts where the
+// bullet passes z = 244 (blood.baf) and the gun picture wrap.jpg (blued
 // steel u 0..0.5 v 0..0.5, worn steel u 0.5..1 v 0..0.5, taped grip v 0.5..1).
 #include "gen.h"
 
@@ -140,37 +140,58 @@ static GMesh flash(void) {
     return m;
 }
 
-// Blood: droplets bursting forward and sideways from the point where the
-// bullet stops; frame 0 is a speck at that point.
+// Blood: the bullet passes through a point in front of the final camera keys
+// (z = BloodHitZ) and blood bursts out of it, mostly onward along the shot.
+// The scene poses this mesh by the bullet's flight g = part - 2 (frames evenly
+// spaced in g, the bullet at z = 150 g^2 + 225), so the frames before the hit
+// keep every drop as a speck inside the moving bullet and the burst begins at
+// frame BloodHitFrame, exactly when the bullet reaches the point. After it the
+// drops fly out on drag-slowed paths, stretch along their motion, round off
+// and sink. Texture coordinates are shifted by two whole repeats: the liquid
+// shader reads u >= 2 as blood (deep red body, wet glints).
+static const int BloodFrames = 12, BloodHitFrame = 4;
+
+static float bulletZAt(float g) { return 150.0f * g * g + 225.0f; }
+
 static GMesh blood(void) {
-    const int drops = 48, frames = 10;
-    GMesh unit = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), 8, 5);
+    const int drops = 170;
+    GMesh big = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), 8, 5), small = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), 5, 3);
+    for (GVert& v : big.verts) v.u += 2.0f;
+    for (GVert& v : small.verts) v.u += 2.0f;
     GMesh m;
     Rng r = makeRng(666);
-    struct Drop { V3 vel; float size; };
+    struct Drop { V3 vel; float size, stretch; size_t first, count; const GMesh* shape; };
     std::vector<Drop> d;
     for (int i = 0; i < drops; i++) {
-        V3 dir = norm(v3(0, 0, 1) * 1.2f + nextUnit(&r));
-        d.push_back(Drop{dir * nextRange(&r, 40, 150), nextRange(&r, 1.5f, 5.0f)});
-        appendMesh(&m, unit);
+        // a cone of spray onward (+z) with some back spatter, more small drops than big
+        float k = nextFloat(&r);
+        V3 spread = nextUnit(&r);
+        V3 dir = i % 9 == 0 ? norm(v3(0, 0, -0.6f) + spread) : norm(v3(0, 0, 1.3f) + spread * 0.85f);
+        float size = k < 0.15f ? nextRange(&r, 2.2f, 3.6f) : (k < 0.5f ? nextRange(&r, 1.0f, 2.0f) : nextRange(&r, 0.45f, 0.9f));
+        float speed = nextRange(&r, 12.0f, 48.0f) * (1.5f - 0.2f * size);
+        const GMesh* shape = size > 2.0f ? &big : &small;
+        Drop drop{dir * speed + v3(0, 10, 0), size, nextRange(&r, 1.5f, 3.5f), m.verts.size(), shape->verts.size(), shape};
+        d.push_back(drop);
+        appendMesh(&m, *shape);
     }
-    size_t per = unit.verts.size();
-    const V3 hit = v3(0, -1, 380);
-    for (int f = 0; f < frames; f++) {
-        float tau = (float)f / (frames - 1);
-        float travel = (1 - expf(-3 * tau)) / (1 - expf(-3.0f));
+    const V3 hit = v3(0, -1, bulletZAt((float)BloodHitFrame / (BloodFrames - 1)));
+    for (int f = 0; f < BloodFrames; f++) {
+        float g = (float)f / (BloodFrames - 1);
+        float tau = f <= BloodHitFrame ? 0.0f : (float)(f - BloodHitFrame) / (BloodFrames - 1 - BloodHitFrame);
+        // drag: most of the way is made early; gravity pulls harder later
+        float travel = (1 - expf(-3.5f * tau)) / (1 - expf(-3.5f));
         std::vector<GVert> fr = m.verts;
-        for (int i = 0; i < drops; i++) {
-            V3 vel = d[i].vel + v3(0, -60 * tau, 0);
-            V3 dir = norm(vel);
+        for (const Drop& dr : d) {
+            V3 c = f <= BloodHitFrame ? v3(0, -1, bulletZAt(g)) : hit + dr.vel * travel + v3(0, -28 * tau * tau, 0);
+            V3 motion = dr.vel * (3.5f * expf(-3.5f * tau)) + v3(0, -56 * tau, 0);
+            V3 dir = norm(motion);
             V3 side = norm(cross(dir, fabsf(dir.y) < 0.9f ? v3(0, 1, 0) : v3(1, 0, 0)));
             V3 up = cross(side, dir);
-            float radius = d[i].size * (f == 0 ? 0.15f : 0.5f + 0.7f * sinf(Pi * fminf(tau * 1.2f, 1.0f)));
-            float stretch = f == 0 ? 1.0f : 1.5f + 2.5f * (1 - tau);
-            V3 c = hit + d[i].vel * travel + v3(0, -50 * tau * tau, 0);
-            for (size_t k = 0; k < per; k++) {
-                V3 q = unit.verts[k].p;
-                fr[i * per + k].p = c + side * (q.x * radius) + dir * (q.y * radius * stretch) + up * (q.z * radius);
+            float radius = f <= BloodHitFrame ? 0.3f : dr.size * (0.75f + 0.25f * sinf(Pi * fminf(tau * 2.0f, 1.0f)));
+            float stretch = f <= BloodHitFrame ? 1.0f : 1.0f + dr.stretch * expf(-4.0f * tau);
+            for (size_t k = 0; k < dr.count; k++) {
+                V3 q = dr.shape->verts[k].p;
+                fr[dr.first + k].p = c + side * (q.x * radius) + dir * (q.y * radius * stretch) + up * (q.z * radius);
             }
         }
         m.frames.push_back(fr);
