@@ -410,8 +410,11 @@ static long renderFrames(CaptureOutput* out, const char* target, long total, int
     drawSubframe(from, delta, 1);   // fills buffers a scene does not overdraw, as for stills
     resolveFrame();
     prevScene = -1;
+    // Without --to the show's end stops the capture; a show that never ends
+    // stops after a day of frames.
+    long limit = o->captureTo > 0.0f ? total : (long)(maxCaptureSeconds * fps);
     long index = 0;
-    for (; o->captureTo <= 0.0f ? 1 : index < total; index++) {
+    for (; index < limit; index++) {
         int ended = 0;
         for (int j = 0; j < k && !ended; j++)
             ended = drawSubframe(from + ((double)index + (double)j / k) / fps, delta, j == 0);
