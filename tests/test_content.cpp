@@ -190,6 +190,67 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
     EXPECT_EQ(0, open);
 }
 
+// Straightened cracks: copies of one position move together (no gap opens),
+// corners of three pieces and the triangles' facing stay, and the cracks,
+// which followed the lathe grid in steps, get shorter.
+TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
+    std::vector<ProfilePt> prof = {{1, -40, 1}, {30, -40, 0.9f}, {40, 0, 0.5f}, {25, 40, 0.1f}, {1, 42, 0}};
+    std::vector<ProfilePt> fine;
+    for (size_t i = 0; i + 1 < prof.size(); i++)
+        for (int k = 0; k < 6; k++) {
+            float t = k / 6.0f;
+            fine.push_back(ProfilePt{mixf(prof[i].r, prof[i + 1].r, t), mixf(prof[i].y, prof[i + 1].y, t), mixf(prof[i].v, prof[i + 1].v, t)});
+        }
+    fine.push_back(prof.back());
+    Rng r = makeRng(9);
+    std::vector<int> pieceOf;
+    GMesh before = shatter(lathe(fine, 24), 8, &r, &pieceOf);
+    GMesh after = before;
+    smoothBreaks(&after, pieceOf, 4, 0.6f);
+    ASSERT_EQ(before.verts.size(), after.verts.size());
+    ASSERT_TRUE(before.tris == after.tris);
+    auto key = [](V3 p) { return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100)); };
+    std::map<std::tuple<long, long, long>, std::set<int>> pieces;
+    std::map<std::tuple<long, long, long>, std::vector<size_t>> copies;
+    for (size_t i = 0; i < before.verts.size(); i++) {
+        pieces[key(before.verts[i].p)].insert(pieceOf[i]);
+        copies[key(before.verts[i].p)].push_back(i);
+    }
+    int moved = 0;
+    for (auto& c : copies) {
+        for (size_t i : c.second) EXPECT_EQ(key(after.verts[i].p), key(after.verts[c.second[0]].p));
+        V3 d = after.verts[c.second[0]].p - before.verts[c.second[0]].p;
+        if (pieces[c.first].size() != 2) {
+            EXPECT_LT(len(d), 0.001f);
+        }
+        moved += len(d) > 0.01f;
+    }
+    EXPECT_GT(moved, 10);
+    auto crackLength = [&](const GMesh& m) {
+        std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, std::set<int>> edges;
+        for (size_t t = 0; t < m.tris.size(); t += 3)
+            for (int k = 0; k < 3; k++) {
+                auto a = key(before.verts[m.tris[t + k]].p), b = key(before.verts[m.tris[t + (k + 1) % 3]].p);
+                edges[{std::min(a, b), std::max(a, b)}].insert(pieceOf[m.tris[t]]);
+            }
+        float total = 0;
+        for (size_t t = 0; t < m.tris.size(); t += 3)
+            for (int k = 0; k < 3; k++) {
+                uint32_t ia = m.tris[t + k], ib = m.tris[t + (k + 1) % 3];
+                auto a = key(before.verts[ia].p), b = key(before.verts[ib].p);
+                if (edges[{std::min(a, b), std::max(a, b)}].size() > 1) total += len(m.verts[ia].p - m.verts[ib].p);
+            }
+        return total;
+    };
+    EXPECT_LT(crackLength(after), crackLength(before) * 0.92f);
+    for (size_t t = 0; t < before.tris.size(); t += 3) {
+        const uint32_t* i = &before.tris[t];
+        V3 n0 = cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
+        V3 n1 = cross(after.verts[i[1]].p - after.verts[i[0]].p, after.verts[i[2]].p - after.verts[i[0]].p);
+        EXPECT_GT(dot(n0, n1), 0.0f) << "triangle " << t / 3 << " turned over";
+    }
+}
+
 // Refining a closed box leaves no edge longer than asked and opens no crack
 // (every edge position pair is run as often one way as the other).
 TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks) {

@@ -119,6 +119,12 @@ GMesh refine(const GMesh& m, float maxEdge);
 // nearest of count seeds (scattered over the mesh's surface by rng); vertices are
 // duplicated where pieces meet. pieceOf receives one id per vertex.
 GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf);
+// Straightens the cracks of a shattered mesh, which follow the triangle grid
+// in steps: each position on a crack between two pieces (all its copies
+// alike, so no gap opens) moves toward the middle of its two neighbours
+// along the crack, iterations times by amount (0..1). Corners where three
+// pieces meet and open borders stay put; texture coordinates move along.
+void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount);
 // Gives a one-sided shell thickness: an inner copy pushed along -normal by
 // depth with reversed winding, and walls along open and piece boundaries.
 GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut,

@@ -205,6 +205,7 @@ static GMesh shards(const GMesh& intact, int pieceCount, uint32_t seed, std::vec
     Rng r = makeRng(seed);
     std::vector<int> pieceOf;
     GMesh split = shatter(intact, pieceCount, &r, &pieceOf);
+    smoothBreaks(&split, pieceOf, 4, 0.6f);   // cracks, not steps along the lathe grid
     GMesh thick = thicken(split, 5.0f, pieceOf, pieceThick, 0.5f, 0.985f);
     *pcs = pieceInfo(thick, *pieceThick, pieceCount, seed + 7, split.verts.size());
     return thick;

@@ -3,6 +3,7 @@
 // the BOF1/BAF1 text writer.
 #include "gen.h"
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <stdio.h>
@@ -546,6 +547,118 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
         }
     }
     return out;
+}
+
+// Positions are grouped with a 0.01 grid (the files' precision), which also
+// joins the duplicated seam column of a lathe.
+void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount) {
+    if (pieceOf.size() != m->verts.size()) return;
+    const std::vector<GVert> original = m->verts;
+    std::map<std::tuple<long, long, long>, int> groupOf;
+    std::vector<int> group(m->verts.size());
+    std::vector<V3> pos;
+    for (size_t i = 0; i < m->verts.size(); i++) {
+        V3 p = m->verts[i].p;
+        auto key = std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100));
+        auto it = groupOf.find(key);
+        if (it == groupOf.end()) {
+            it = groupOf.emplace(key, (int)pos.size()).first;
+            pos.push_back(p);
+        }
+        group[i] = it->second;
+    }
+    size_t gc = pos.size();
+    // edges between groups: how many triangles use each, and of which pieces
+    std::map<std::pair<int, int>, std::vector<int>> edgePieces;
+    for (size_t t = 0; t + 2 < m->tris.size(); t += 3)
+        for (int k = 0; k < 3; k++) {
+            int a = group[m->tris[t + k]], b = group[m->tris[t + (k + 1) % 3]];
+            if (a == b) continue;
+            edgePieces[{std::min(a, b), std::max(a, b)}].push_back(pieceOf[m->tris[t]]);
+        }
+    std::vector<std::vector<int>> piecesAt(gc), crackNext(gc);
+    std::vector<char> fixed(gc, 0);
+    for (size_t i = 0; i < m->verts.size(); i++) {
+        std::vector<int>& ps = piecesAt[group[i]];
+        if (std::find(ps.begin(), ps.end(), pieceOf[i]) == ps.end()) ps.push_back(pieceOf[i]);
+    }
+    for (const auto& e : edgePieces) {
+        const std::vector<int>& ps = e.second;
+        if (ps.size() < 2) fixed[e.first.first] = fixed[e.first.second] = 1;    // open border
+        int mixed = 0;
+        for (int p : ps) mixed |= p != ps[0];
+        if (!mixed) continue;
+        crackNext[e.first.first].push_back(e.first.second);
+        crackNext[e.first.second].push_back(e.first.first);
+    }
+    std::vector<char> moves(gc, 0);
+    for (size_t g = 0; g < gc; g++) moves[g] = !fixed[g] && piecesAt[g].size() == 2 && crackNext[g].size() == 2;
+    // the copy of a group in a piece, for the texture coordinates
+    std::map<std::pair<int, int>, uint32_t> copyIn;
+    for (size_t i = 0; i < m->verts.size(); i++) copyIn.emplace(std::make_pair(group[i], pieceOf[i]), (uint32_t)i);
+    for (int it = 0; it < iterations; it++) {
+        std::vector<V3> next = pos;
+        std::vector<GVert> verts = m->verts;
+        for (size_t i = 0; i < m->verts.size(); i++) {
+            int g = group[i];
+            if (!moves[g]) continue;
+            int a = crackNext[g][0], b = crackNext[g][1];
+            next[g] = pos[g] + ((pos[a] + pos[b]) * 0.5f - pos[g]) * amount;
+            auto ca = copyIn.find({a, pieceOf[i]}), cb = copyIn.find({b, pieceOf[i]});
+            if (ca == copyIn.end() || cb == copyIn.end()) continue;
+            const GVert &va = m->verts[ca->second], &vb = m->verts[cb->second], &v = m->verts[i];
+            if (fabsf(va.u - v.u) > 0.5f || fabsf(vb.u - v.u) > 0.5f) continue;   // across the seam
+            verts[i].u = v.u + ((va.u + vb.u) * 0.5f - v.u) * amount;
+            verts[i].v = v.v + ((va.v + vb.v) * 0.5f - v.v) * amount;
+        }
+        pos = next;
+        m->verts = verts;
+    }
+    // a small sideways wobble (within the surface, by position noise) so the
+    // cracks read chipped rather than cut
+    std::vector<V3> normal(gc, v3(0, 0, 0));
+    std::vector<V3> vn = vertexNormals(m->verts, m->tris);
+    for (size_t i = 0; i < m->verts.size(); i++) normal[group[i]] = normal[group[i]] + vn[i];
+    std::vector<V3> shifted = pos;
+    for (size_t g = 0; g < gc; g++) {
+        if (!moves[g]) continue;
+        V3 along = pos[crackNext[g][1]] - pos[crackNext[g][0]];
+        V3 side = norm(cross(norm(normal[g]), along));
+        float wobble = noise3(pos[g].x * 0.08f, pos[g].y * 0.08f, pos[g].z * 0.08f, 41) - 0.5f;
+        shifted[g] = pos[g] + side * (wobble * 0.35f * len(along));
+    }
+    // where a move turned a triangle over (a step corner pulled across the
+    // opposite edge, thin fans near a pole), the corner that moved furthest
+    // drops its wobble, then goes back, until no triangle is turned over
+    std::vector<V3> start(gc);
+    for (size_t i = 0; i < original.size(); i++) start[group[i]] = original[i].p;
+    std::vector<int> level(gc, 2);
+    auto at = [&](int g) { return level[g] == 2 ? shifted[g] : (level[g] == 1 ? pos[g] : start[g]); };
+    for (int pass = 0; pass < 32; pass++) {
+        int demoted = 0;
+        for (size_t t = 0; t + 2 < m->tris.size(); t += 3) {
+            const uint32_t* i = &m->tris[t];
+            V3 n0 = cross(start[group[i[1]]] - start[group[i[0]]], start[group[i[2]]] - start[group[i[0]]]);
+            V3 n1 = cross(at(group[i[1]]) - at(group[i[0]]), at(group[i[2]]) - at(group[i[0]]));
+            if (dot(n0, n1) > 0.02f * dot(n0, n0)) continue;
+            int worst = -1;
+            float far = 0.0f;
+            for (int k = 0; k < 3; k++) {
+                int g = group[i[k]];
+                float d = len(at(g) - start[g]);
+                if (moves[g] && level[g] > 0 && d > far) { far = d; worst = g; }
+            }
+            if (worst < 0) continue;
+            level[worst]--;
+            demoted++;
+        }
+        if (!demoted) break;
+    }
+    for (size_t i = 0; i < m->verts.size(); i++) {
+        int g = group[i];
+        if (!moves[g] || level[g] == 0) m->verts[i] = original[i];
+        else m->verts[i].p = at(g);
+    }
 }
 
 // Normals of a shattered mesh with pieces welded back by position, so the inner
