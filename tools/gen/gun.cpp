@@ -208,14 +208,15 @@ static Img wrapPicture(void) {
             float n = fbm2(x * 0.05f, y * 0.05f, 4, 1101);
             C4 c;
             if (v < 0.5f) {
-                c = u < 0.5f ? mixc(rgb8(0x141820), rgb8(0x2a3240), n) : mixc(rgb8(0x2a2a2c), rgb8(0x4a4a4c), n);
+                // lighter than real bluing: the gun stands before a dark red backdrop
+                c = u < 0.5f ? mixc(rgb8(0x2a3342), rgb8(0x4c5a70), n) : mixc(rgb8(0x3c3c40), rgb8(0x646468), n);
                 float scratch = hash3(x / 2, y / 24, 3, 1102) > 0.97f ? 1.0f : 0.0f;
                 c = mixc(c, rgb8(0x8a8c90), scratch * 0.5f);
                 if (u < 0.5f && fmodf((float)x, 10.0f) < 2 && v > 0.38f) c = mulc(c, 0.5f);   // slide serrations
             } else {
                 // friction tape wound round the grip, with a red stripe
                 float band = fmodf(y + x * 0.25f, 22.0f);
-                c = mixc(rgb8(0x1a1614), rgb8(0x3a3028), n);
+                c = mixc(rgb8(0x2a221e), rgb8(0x54463a), n);
                 if (band < 1.5f) c = mulc(c, 0.4f);
                 if (fabsf(v - 0.75f) < 0.02f) c = rgb8(0x8a1a12);
                 c = mulc(c, 0.85f + 0.3f * noise2(x * 0.8f, y * 0.8f, 1103));
