@@ -1,10 +1,10 @@
 // The final grade: the scene (tex0) with a glow from its blurred small copy
-// (tex4), lens dirt (tex3) lit by that glow, a light leak (tex2) that drifts
-// with the camera ("camView"), the preset grade ("luminosity", "contrast",
-// "gamma", per channel, applied at part strength), a warm print look (amber
-// highlights, cool shadows, an S-curve with a soft shoulder), a gentle
-// vignette and film grain (tex1, shifted by "offset" on every shown frame).
-// "flareAmt" scales glow, dirt and leak together.
+// (tex4), lens dirt (tex3) lit by that glow and a light leak (tex2), all
+// screen-blended; the preset grade ("luminosity", "contrast", "gamma", per
+// channel, at part strength); a warm print look (amber highlights, cool
+// shadows, an S-curve); a gentle vignette and film grain (tex1). "flareAmt"
+// scales glow, dirt and leak together. post_uv.vs places the grain ("offset",
+// changed on every shown frame) and the leak's window (moved by "camView").
 // The images it expects: grain.jpg a tileable grey noise around mid grey,
 // drawn one texel per pixel at 256 x 256; leak.tga a warm glow whose alpha
 // says where it falls (not tileable: it is never sampled across its border);
@@ -21,15 +21,14 @@ uniform sampler2D tex1;
 uniform sampler2D tex2;
 uniform sampler2D tex3;
 uniform sampler2D tex4;
-uniform vec2 iResolution;
-uniform float offset;
 uniform float flareAmt;
 uniform vec4 luminosity;
 uniform vec4 contrast;
 uniform vec4 gamma;
-uniform vec2 camView;
 varying vec2 uv;
 varying vec2 screen;
+varying vec2 grainUV;
+varying vec2 leakUV;
 
 // The presets are strong per-channel pushes; at full strength their green
 // cuts turn every scene magenta.
@@ -59,11 +58,10 @@ void main()
     vec3 dirt = texture2D(tex3, uv).rgb;
     bloom += dirt * (glow * glow * glow * 0.8 * flareAmt);
 
-    // The leak follows the camera a little, but its coordinates stay inside
-    // the picture: sampled across its border (the texture repeats) the
+    // The leak's window (leakUV) follows the camera a little but stays inside
+    // the texture: sampled across its border (the texture repeats) the
     // leak's bright edge would meet its dark one as a hard seam.
-    vec2 drift = sin(camView * 0.4) * 0.1;
-    vec4 leak = texture2D(tex2, clamp(uv * 0.8 + 0.1 + drift, 0.004, 0.996));
+    vec4 leak = texture2D(tex2, leakUV);
     bloom += leak.rgb * vec3(1.0, 0.72, 0.45) * (leak.a * 0.2 * flareAmt);
 
     // Screen blend: light adds up toward white without clipping.
@@ -93,8 +91,7 @@ void main()
     c *= 1.0 - 0.075 * edge * edge;
 
     // Grain strongest in the mid tones, as on film.
-    vec2 grainScale = max(iResolution, vec2(1.0)) / 256.0;
-    float grain = texture2D(tex1, uv * grainScale + vec2(offset, offset * 1.618)).r;
+    float grain = texture2D(tex1, grainUV).r;
     c += (grain - 0.5) * (0.03 + 0.2 * luma * (1.0 - luma));
 
     gl_FragColor = vec4(clamp(c, 0.0, 1.0), 1.0);
