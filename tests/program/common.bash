@@ -12,13 +12,22 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # An X server without -noreset resets when its last client leaves and refuses
 # connections meanwhile; one client held open for the whole test keeps the
-# next program from failing to open the display.
-python3 -c 'import ctypes, time
+# next program from failing to open the display. The holder leaves by itself
+# when this shell is gone (a sourcing script may replace the EXIT trap) and
+# holds none of the test's output pipes, which ctest waits on.
+python3 -c 'import ctypes, os, sys, time
+os.closerange(3, 4096)
 x = ctypes.CDLL("libX11.so.6")
 x.XOpenDisplay.restype = ctypes.c_void_p
 x.XOpenDisplay.argtypes = [ctypes.c_char_p]
 d = x.XOpenDisplay(None)
-time.sleep(3600)' &
+owner = int(sys.argv[1])
+while True:
+    try:
+        os.kill(owner, 0)
+    except OSError:
+        break
+    time.sleep(0.5)' "$$" </dev/null >/dev/null 2>&1 &
 KEEPER=$!
 trap 'kill $KEEPER 2>/dev/null' EXIT
 sleep 0.3
