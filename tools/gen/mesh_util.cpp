@@ -1,6 +1,7 @@
 // Content generator: vector helpers, deterministic noise, mesh building blocks
 // (lathe, tube, box, extrusion, ellipsoid, torus, shattering, thickening) and
 // the BOF1/BAF1 text writer.
+#include <cmath>
 #include "gen.h"
 
 #include <algorithm>
@@ -762,6 +763,15 @@ int writeMesh(const std::string& path, const GMesh& m) {
             fprintf(stderr, "gen: %s has a frame of %zu vertices, not %zu\n", path.c_str(), f.size(), vc);
             return 0;
         }
+    for (size_t fr = 0; fr < fc; fr++) {
+        const std::vector<GVert>& vs = m.frames.empty() ? m.verts : m.frames[fr];
+        for (const GVert& v : vs)
+            if (!std::isfinite(v.p.x) || !std::isfinite(v.p.y) || !std::isfinite(v.p.z) ||
+                !std::isfinite(v.u) || !std::isfinite(v.v)) {
+                fprintf(stderr, "gen: %s has a vertex that is not a finite number (frame %zu)\n", path.c_str(), fr);
+                return 0;
+            }
+    }
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         fprintf(stderr, "gen: cannot write %s\n", path.c_str());

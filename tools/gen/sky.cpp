@@ -25,7 +25,8 @@ static GMesh speedTube(void) {
     for (int i = 0; i <= n; i++) {
         float t = (float)i / n;            // 0 at z = -900, 1 at z = +900
         float z = -900.0f + 1800.0f * t;
-        float r = 12.0f + 190.0f * powf(sinf(Pi * t), 0.6f);
+        // sinf(Pi) is a hair below zero in floats, and powf of a negative base is NaN
+        float r = 12.0f + 190.0f * powf(fmaxf(0.0f, sinf(Pi * t)), 0.6f);
         prof.push_back(ProfilePt{r, z, 4.0f * t});
     }
     GMesh m = lathe(prof, 32);
