@@ -127,6 +127,9 @@ static void outputCallback(void*, Uint8* bytes, int length)
 
 static SDL_AudioDeviceID openOutput(int mixRate)
 {
+    // SDL would otherwise take over SIGINT and SIGTERM, and the show could no
+    // longer be stopped from a terminal or by kill.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
     SDL_AudioSpec want, have;
     SDL_zero(want);
