@@ -735,7 +735,7 @@ static char* putNumber(char* p, float value, int decimals) {
     long ip = q / scale, fp = q % scale;
     p += sprintf(p, "%ld", ip);
     if (fp) {
-        char frac[8];
+        char frac[24];
         snprintf(frac, sizeof frac, "%0*ld", decimals, fp);
         int l = decimals;
         while (l > 0 && frac[l - 1] == '0') l--;
