@@ -83,6 +83,9 @@ static int passesFor(float amount)
 
 // Blurs src into dst by amount pyramid passes, fading between the last two
 // results by amount's fractional part. amount <= 0 (or NaN) copies src.
+// At a whole amount the fade weight is exactly 0: the last pass could not
+// change dst, so it is not run (a third of the final grade's blur work) and
+// A keeps its earlier contents. dst is the same picture either way.
 void blurTarget(int src, int dst, float strength, float amount)
 {
     if (!(amount > 0.0f)) {
@@ -91,20 +94,23 @@ void blurTarget(int src, int dst, float strength, float amount)
         unbindRenderTarget(dst);
         return;
     }
+    float fraction = isfinite(amount) ? fmodf(amount, 1.0f) : 0.0f;
     // The chain alternates A and B so that the last pass always lands in A
     // and the one before it in B.
     int passes = passesFor(amount);
+    int lastPass = fraction > 0.0f ? 1 : 2;
     int from = src;
-    for (int pass = passes; pass >= 1; pass--) {
+    for (int pass = passes; pass >= lastPass; pass--) {
         int to = (pass - 1) % 2 == 0 ? blurTargetA : blurTargetB;
         pyramidBlur(from, to, strength);
         from = to;
     }
     bindRenderTarget(dst);
     drawFullQuad(colorTextureOf(amount > 1.0f ? blurTargetB : src), Opaque, 0);
-    float fraction = isfinite(amount) ? fmodf(amount, 1.0f) : 0.0f;
-    overlayAlpha = fraction;
-    drawFullQuad(colorTextureOf(blurTargetA), AlphaBlend, 0);
-    overlayAlpha = -1.0f;
+    if (fraction > 0.0f) {
+        overlayAlpha = fraction;
+        drawFullQuad(colorTextureOf(blurTargetA), AlphaBlend, 0);
+        overlayAlpha = -1.0f;
+    }
     unbindRenderTarget(dst);
 }

@@ -466,12 +466,29 @@ TEST_F(BlurImages, HalfAmountMixesSourceAndOnePass)
 TEST_F(BlurImages, ThreeEqualsTheTwoPassResult)
 {
     pyramidBlur(fullTarget, blurTargetB, 1.0f);
+    std::vector<unsigned char> onePass = readTarget(blurTargetB);
     pyramidBlur(blurTargetB, blurTargetA, 1.0f);
     std::vector<unsigned char> twoPass = readTarget(blurTargetA);
     std::vector<unsigned char> three = blurred(1.0f, 3.0f);
     EXPECT_LE(maxDifference(three, twoPass), 1);
     EXPECT_LE(maxDifference(readTarget(blurTargetB), twoPass), 1);
-    EXPECT_GT(maxDifference(readTarget(blurTargetA), twoPass), 2) << "the third pass ran into A";
+    // The chain src -> A -> B -> A stops before its last pass, which would be
+    // faded in at weight 0: A still holds the first pass.
+    EXPECT_LE(maxDifference(readTarget(blurTargetA), onePass), 1) << "a zero-weight pass ran into A";
+}
+
+TEST_F(BlurImages, WholeAmountsShowOnePassFewer)
+{
+    pyramidBlur(fullTarget, blurTargetA, 1.0f);
+    std::vector<unsigned char> onePass = readTarget(blurTargetA);
+    EXPECT_LE(maxDifference(blurred(1.0f, 2.0f), onePass), 1);
+    std::vector<unsigned char> nearlyTwo = blurred(1.0f, 1.999f);
+    EXPECT_GT(maxDifference(nearlyTwo, onePass), 2) << "just below 2 fades to two passes";
+    // Four and five passes: 5.0 shows the four-pass base, as 4.999 nearly does.
+    std::vector<unsigned char> five = blurred(1.0f, 5.0f);
+    EXPECT_LE(maxDifference(five, blurred(1.0f, 4.0f + 1.0e-3f), 1), 2);
+    EXPECT_EQ(maxDifference(five, blurred(1.0f, 6.0f)), 0);
+    EXPECT_EQ(maxDifference(blurred(1.0f, INFINITY), five), 0) << "no fraction, no fade";
 }
 
 TEST_F(BlurImages, AboveFourEveryUnitFadesFourToFivePasses)
