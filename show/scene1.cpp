@@ -75,6 +75,14 @@ void bokehBlurAndMix(void)
     int sceneTexture = renderTargets[sceneTarget]->colorTexture;
     int halfTexture = renderTargets[halfTarget]->colorTexture;
     float post1 = syncValues[TrackPost1];
+    uint32_t mix = blurMixColour(post1);
+    // Mixed at alpha 0 the blur would leave the scene exactly as it is, so it
+    // is not drawn (most frames of scenes 1 to 3 are sharp). The half buffer
+    // then keeps what it held; nothing else reads it in these scenes.
+    if ((mix & 0xFFu) == 0) {
+        beginSceneTarget();
+        return;
+    }
 
     bindRenderTarget(halfTarget);
     queueUniform("scale", bokehScale(post1, windowWidth, factorPix));
@@ -86,7 +94,7 @@ void bokehBlurAndMix(void)
     unbindRenderTarget(halfTarget);
 
     beginSceneTarget();
-    drawOverlayQuad(&halfTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, blurMixColour(post1), AlphaBlend, -1);
+    drawOverlayQuad(&halfTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, mix, AlphaBlend, -1);
 }
 
 // ---- scene 1 -------------------------------------------------------------------

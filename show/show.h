@@ -59,7 +59,8 @@ uint32_t blurMixColour(float post1);
 float bokehScale(float post1, int width, float pixDivisor);
 // The bokeh pass shared by scenes 1 to 3: the scene buffer (unbound) is blurred
 // into the half buffer, then the scene buffer is begun again and the blur mixed
-// over it by post1.
+// over it by post1. Where post1 gives the mix alpha 0 only the scene buffer is
+// begun again: the blur would not change a pixel.
 void bokehBlurAndMix(void);
 
 // Scenes 2-4 lay out their hundred instances from randomTable.

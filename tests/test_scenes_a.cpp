@@ -590,3 +590,55 @@ TEST(SceneRenders, EveryScenePaintsADistinctPictureWithoutGLErrors)
         previous = image;
     }
 }
+
+static void paintTarget(int index, float r, float g, float b)
+{
+    bindRenderTarget(index);
+    glClearColor(r, g, b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    unbindRenderTarget(index);
+}
+
+static std::vector<unsigned char> targetPixels(int index)
+{
+    bindRenderTarget(index);
+    std::vector<unsigned char> p = readPixels(0, 0, renderTargets[index]->width, renderTargets[index]->height);
+    unbindRenderTarget(index);
+    return p;
+}
+
+static bool allOneColour(const std::vector<unsigned char>& p, unsigned char r, unsigned char g, unsigned char b)
+{
+    for (size_t i = 0; i + 3 < p.size(); i += 4)
+        if (p[i] != r || p[i + 1] != g || p[i + 2] != b) return false;
+    return !p.empty();
+}
+
+// A sharp frame (post1 0: the blur would be mixed in at alpha 0) does not draw
+// the bokeh, and what the half buffer holds never reaches the picture.
+TEST(SceneRenders, SharpFramesSkipTheBokehWithoutChangingThePicture)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    tweakMode = -1;
+    framePresented = 0;
+    const Shot sharp = {"sharp", 1, 0, 2.0f, 0, 0.0f, 1.0f};
+    const Shot soft = {"soft", 1, 0, 2.0f, 0, 0.03f, 1.0f};
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, RecordWidth, RecordHeight);
+    drawShot(sharp);
+    paintTarget(halfTarget, 1.0f, 0.0f, 0.0f);
+    drawShot(sharp);
+    glFinish();
+    std::vector<unsigned char> overRed = readPixels(0, 0, RecordWidth, RecordHeight);
+    EXPECT_TRUE(allOneColour(targetPixels(halfTarget), 255, 0, 0)) << "the bokeh was drawn";
+    paintTarget(halfTarget, 0.0f, 1.0f, 0.0f);
+    drawShot(sharp);
+    glFinish();
+    EXPECT_TRUE(readPixels(0, 0, RecordWidth, RecordHeight) == overRed) << "the half buffer showed through";
+
+    drawShot(soft);
+    EXPECT_FALSE(allOneColour(targetPixels(halfTarget), 0, 255, 0)) << "a soft frame blurs into the half buffer";
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
