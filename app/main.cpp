@@ -1,8 +1,10 @@
 // Entry point: command line, start-up, the frame loop, shutdown.
 #include "app/app.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv)
 {
+    pinMmapThreshold();
     int run = parseCommandLine(argc, argv);
     if (run < 0) return 2;
     if (run == 0) return 0;

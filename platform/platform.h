@@ -10,6 +10,14 @@
 // differences taken in unsigned arithmetic stay right across the wrap.
 uint32_t tickCount(void);
 
+// ---- memory --------------------------------------------------------------------
+// Blocks of LargeBlockBytes or more are mapped on their own for the whole run
+// instead of from the heap once glibc has raised its threshold. Call first
+// thing in main. Returns 1 when the allocator took the setting (0 on other C
+// libraries and under sanitizers, which keep their own allocator).
+enum { LargeBlockBytes = 128 * 1024 };
+int pinMmapThreshold(void);
+
 // ---- display-mode dialog -----------------------------------------------------
 struct DisplayChoice {
     int width;          // default 1280

@@ -9,6 +9,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <math.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -202,6 +203,24 @@ TEST(Clock, ElapsedTimeSurvivesTheTickCounterWrap)
     EXPECT_FLOAT_EQ(ticksToSeconds(0x00000010u, 0xFFFFFFF0u), 0.032f);
     EXPECT_FLOAT_EQ(ticksToSeconds(1500u, 0u), 1.5f);
     EXPECT_FLOAT_EQ(ticksToSeconds(0xFFFFFFFFu, 0xFFFFFFFFu), 0.0f);
+}
+
+// Once pinned, a block above the threshold is mapped on its own even after a
+// larger mapped block was freed; glibc's default would have raised the
+// threshold to that block's size and carved the next one from the heap.
+TEST(Memory, LargeBlocksStayOutOfTheHeapAfterALargerOneWasFreed)
+{
+    if (!allocationCountingAvailable()) GTEST_SKIP() << "the sanitizer keeps its own allocator";
+    ASSERT_EQ(pinMmapThreshold(), 1);
+    // volatile: the compiler may not drop a malloc and free it can see through
+    void* volatile big = malloc(4u << 20);
+    ASSERT_NE(big, nullptr);
+    free(big);
+    struct mallinfo2 before = mallinfo2();
+    void* volatile block = malloc(2 * LargeBlockBytes);
+    struct mallinfo2 after = mallinfo2();
+    EXPECT_EQ(after.hblks, before.hblks + 1) << "the block came from the heap";
+    free(block);
 }
 
 TEST_F(FrameTest, PollTakesTheFixedClockAndTheCloseFlag)
