@@ -123,13 +123,14 @@ lines_naming() {
 }
 
 # Data files other than FILE named in the log outside the "loading" lines:
-# a resource that did not load. Prints them.
+# a resource that did not load. Prints them. A line that names FILE as well
+# is about FILE (the link report of a shader pair names both of its files).
 other_files_named() {
   local skip=$1 f n
   for f in "$BUILD"/data/*; do
     n=$(basename "$f")
     [ "$n" = "$skip" ] && continue
-    if lines_naming "$n" | grep -q .; then echo "$n"; fi
+    if lines_naming "$n" | grep -avF "data/$skip" | grep -q .; then echo "$n"; fi
   done
 }
 
