@@ -241,13 +241,6 @@ static int usePost(int width, int height)
 
 static const RenderTarget* target(int index) { return renderTargets[index]; }
 
-static std::vector<unsigned char> readTarget(int index)
-{
-    bindRenderTarget(index);
-    std::vector<unsigned char> p = readPixels(0, 0, target(index)->width, target(index)->height);
-    unbindRenderTarget(index);
-    return p;
-}
 
 // Largest channel difference; colourOnly skips alpha.
 static int maxDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
@@ -434,12 +427,12 @@ protected:
         static int pattern = 0;
         if (!pattern) pattern = patternTexture(128, 72);
         fillTarget(fullTarget, pattern);
-        source = readTarget(fullTarget);
+        source = readTargetPixels(fullTarget);
     }
     std::vector<unsigned char> blurred(float strength, float amount)
     {
         blurTarget(fullTarget, extraTarget, strength, amount);
-        return readTarget(extraTarget);
+        return readTargetPixels(extraTarget);
     }
 };
 
@@ -454,7 +447,7 @@ TEST_F(BlurImages, NoAmountCopiesTheSource)
 TEST_F(BlurImages, HalfAmountMixesSourceAndOnePass)
 {
     std::vector<unsigned char> half = blurred(1.0f, 0.5f);
-    std::vector<unsigned char> onePass = readTarget(blurTargetA);
+    std::vector<unsigned char> onePass = readTargetPixels(blurTargetA);
     EXPECT_GT(maxDifference(onePass, source), 40) << "the blur changes the picture";
     std::vector<unsigned char> mix(source.size());
     for (size_t i = 0; i < mix.size(); i++) mix[i] = (unsigned char)((source[i] + onePass[i] + 1) / 2);
@@ -466,21 +459,21 @@ TEST_F(BlurImages, HalfAmountMixesSourceAndOnePass)
 TEST_F(BlurImages, ThreeEqualsTheTwoPassResult)
 {
     pyramidBlur(fullTarget, blurTargetB, 1.0f);
-    std::vector<unsigned char> onePass = readTarget(blurTargetB);
+    std::vector<unsigned char> onePass = readTargetPixels(blurTargetB);
     pyramidBlur(blurTargetB, blurTargetA, 1.0f);
-    std::vector<unsigned char> twoPass = readTarget(blurTargetA);
+    std::vector<unsigned char> twoPass = readTargetPixels(blurTargetA);
     std::vector<unsigned char> three = blurred(1.0f, 3.0f);
     EXPECT_LE(maxDifference(three, twoPass), 1);
-    EXPECT_LE(maxDifference(readTarget(blurTargetB), twoPass), 1);
+    EXPECT_LE(maxDifference(readTargetPixels(blurTargetB), twoPass), 1);
     // The chain src -> A -> B -> A stops before its last pass, which would be
     // faded in at weight 0: A still holds the first pass.
-    EXPECT_LE(maxDifference(readTarget(blurTargetA), onePass), 1) << "a zero-weight pass ran into A";
+    EXPECT_LE(maxDifference(readTargetPixels(blurTargetA), onePass), 1) << "a zero-weight pass ran into A";
 }
 
 TEST_F(BlurImages, WholeAmountsShowOnePassFewer)
 {
     pyramidBlur(fullTarget, blurTargetA, 1.0f);
-    std::vector<unsigned char> onePass = readTarget(blurTargetA);
+    std::vector<unsigned char> onePass = readTargetPixels(blurTargetA);
     EXPECT_LE(maxDifference(blurred(1.0f, 2.0f), onePass), 1);
     std::vector<unsigned char> nearlyTwo = blurred(1.0f, 1.999f);
     EXPECT_GT(maxDifference(nearlyTwo, onePass), 2) << "just below 2 fades to two passes";
@@ -664,7 +657,7 @@ TEST_F(Grading, FiveTexturesAndTheTargetBeforeTheScene)
     EXPECT_EQ(textureOfSampler("tex3"), made[2]);
     EXPECT_EQ(textureOfSampler("tex4"), target(smallTarget)->colorTexture);
     // The probe writes offset and flare into red and green: the draw replaced the target.
-    std::vector<unsigned char> out = readTarget(extraTarget);
+    std::vector<unsigned char> out = readTargetPixels(extraTarget);
     EXPECT_NEAR(out[1], 255, 1);
     texGrain = saved[0];
     texLeak = saved[1];
@@ -863,7 +856,7 @@ TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
     drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x604830FFu, Opaque, -1);
     unbindRenderTarget(fullTarget);
     blurTarget(fullTarget, extraTarget, 1.0f, 3.0f);
-    std::vector<unsigned char> blurred = readTarget(extraTarget);
+    std::vector<unsigned char> blurred = readTargetPixels(extraTarget);
     EXPECT_LE(largestStep(blurred, 128, 72, 0), 1);
     EXPECT_LE(largestStep(blurred, 128, 72, 1), 1);
 
@@ -879,7 +872,7 @@ TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
         beginSceneTarget();
         drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x604830FFu, Opaque, -1);
         postProcessFrame(1);
-        std::vector<unsigned char> graded = readTarget(extraTarget);
+        std::vector<unsigned char> graded = readTargetPixels(extraTarget);
         EXPECT_LE(largestStep(graded, 128, 72, 0), 3) << "camera x " << x;
         EXPECT_LE(largestStep(graded, 128, 72, 1), 3) << "camera x " << x;
     }
@@ -920,5 +913,5 @@ TEST(PostChain, BokehAtScaleZeroKeepsSinglePixelsOfAWidePicture)
     queueUniform("factorPix", 1.0f);
     queueUniform("factorTex", 1.0f);
     copyTarget(dst, src, program);
-    EXPECT_LE(maxDifference(readTarget(dst), readTarget(src)), 1);
+    EXPECT_LE(maxDifference(readTargetPixels(dst), readTargetPixels(src)), 1);
 }

@@ -600,14 +600,6 @@ static void paintTarget(int index, float r, float g, float b)
     unbindRenderTarget(index);
 }
 
-static std::vector<unsigned char> targetPixels(int index)
-{
-    bindRenderTarget(index);
-    std::vector<unsigned char> p = readPixels(0, 0, renderTargets[index]->width, renderTargets[index]->height);
-    unbindRenderTarget(index);
-    return p;
-}
-
 static bool allOneColour(const std::vector<unsigned char>& p, unsigned char r, unsigned char g, unsigned char b)
 {
     for (size_t i = 0; i + 3 < p.size(); i += 4)
@@ -631,14 +623,14 @@ TEST(SceneRenders, SharpFramesSkipTheBokehWithoutChangingThePicture)
     drawShot(sharp);
     glFinish();
     std::vector<unsigned char> overRed = readPixels(0, 0, RecordWidth, RecordHeight);
-    EXPECT_TRUE(allOneColour(targetPixels(halfTarget), 255, 0, 0)) << "the bokeh was drawn";
+    EXPECT_TRUE(allOneColour(readTargetPixels(halfTarget), 255, 0, 0)) << "the bokeh was drawn";
     paintTarget(halfTarget, 0.0f, 1.0f, 0.0f);
     drawShot(sharp);
     glFinish();
     EXPECT_TRUE(readPixels(0, 0, RecordWidth, RecordHeight) == overRed) << "the half buffer showed through";
 
     drawShot(soft);
-    EXPECT_FALSE(allOneColour(targetPixels(halfTarget), 0, 255, 0)) << "a soft frame blurs into the half buffer";
+    EXPECT_FALSE(allOneColour(readTargetPixels(halfTarget), 0, 255, 0)) << "a soft frame blurs into the half buffer";
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -1,5 +1,6 @@
 // Test support: the shared hidden GL window and small process/file helpers.
 #include "support/gl_context.h"
+#include "post/post.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <fstream>
@@ -49,6 +50,14 @@ std::vector<unsigned char> readPixels(int x, int y, int width, int height)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
     return out;
+}
+
+std::vector<unsigned char> readTargetPixels(int index)
+{
+    bindRenderTarget(index);
+    std::vector<unsigned char> p = readPixels(0, 0, renderTargets[index]->width, renderTargets[index]->height);
+    unbindRenderTarget(index);
+    return p;
 }
 
 int runCommand(const std::string& command)

@@ -14,6 +14,9 @@ GLFWwindow* testWindow(void);
 
 // RGBA8 pixels of the bound read framebuffer, bottom row first.
 std::vector<unsigned char> readPixels(int x, int y, int width, int height);
+// All pixels of a post buffer (pool index), read with the buffer bound and
+// the previous binding restored.
+std::vector<unsigned char> readTargetPixels(int index);
 
 // Runs a shell command, returns its exit status (-1 if it did not exit normally).
 int runCommand(const std::string& command);
