@@ -1,34 +1,20 @@
-// Application frame: entry, start-up, main loop, shutdown, the log, frame
-// presentation, the window with its GL context, the display-mode dialog and the
-// keyboard (tweak camera). Everything here runs on the main thread.
+// The program: entry, command line, start-up, main loop, shutdown, frame
+// presentation, the window set-up, the loading screen, the keyboard (tweak
+// camera), stills, capture and bench. Everything here runs on the main thread.
 #pragma once
 #include <stdint.h>
 
 struct GLFWwindow;
 
-// ---- log -------------------------------------------------------------------
-// Appends a printf-style message to "demo.log" (opened and closed per call) and
-// writes it to stderr. Returns 1, or 0 when the log file could not be opened.
-int logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Recreates "demo.log" with the logo (written directly), then logs the title
-// block. A log that cannot be created loses the logo silently.
-void startLog(void);
-
-// ---- clock and frame state ---------------------------------------------------
+// ---- the loop's clock ---------------------------------------------------------
+// pollFrame sets the show clock (sync.h: frameTime, frameDelta,
+// framePresented) from the tick count against startTick.
 extern uint32_t startTick;     // tick count at time zero of the show
-extern float frameTime;        // seconds since startTick, set by pollFrame
-extern float frameDelta;       // frameTime minus the previous one; -1 before the first poll
-extern int framePresented;     // result of the presentFrame call of the latest poll
-extern GLFWwindow* mainWindow;
-extern int fullscreen;         // 1 when the window was made on the monitor
 
 // Offline clock: while useFixedClock is 1, pollFrame takes frameTime from
 // fixedClockTime instead of the tick counter (stills, capture, bench).
 extern int useFixedClock;
 extern float fixedClockTime;
-
-// Seconds from start to now on the wrapping millisecond counter.
-float ticksToSeconds(uint32_t now, uint32_t start);
 
 // ---- command line ------------------------------------------------------------
 enum { MaxShots = 64 };
@@ -92,8 +78,6 @@ int runCapture(void);
 int runBench(void);
 
 // ---- start-up timing and memory ----------------------------------------------------
-double monotonicSeconds(void);   // CLOCK_MONOTONIC in seconds
-long peakResidentKb(void);       // VmHWM of this process, 0 when unknown
 // Logs one start-up phase: its duration since the previous mark (or since
 // beginPhases) and the peak resident memory so far.
 void beginPhases(void);
@@ -102,33 +86,14 @@ void markPhase(const char* name);
 void countLoopFrame(int presented);
 void logRunSummary(void);
 
-// ---- heap allocation counting (bench) ------------------------------------------------
-// malloc, calloc, realloc, the aligned allocators and operator new are
-// counted while counting is on: all threads, the thread that turned it on,
-// and the calls made from this program's own code (not from a library).
-// Sanitizer builds keep their own allocator: available() is 0 there.
-int allocationCountingAvailable(void);
-void setAllocationCounting(int on);
-long allocationsCounted(void);            // all threads
-long mainThreadAllocationsCounted(void);  // the thread that turned counting on
-long engineAllocationsCounted(void);      // called from this program's own code
-
-// ---- GL error accounting (--gl-debug) ------------------------------------------
-// startGLDebug (window creation, with --gl-debug) installs the KHR_debug
-// callback when the context offers it, else errors are drained with glGetError
-// at checkGLErrors (every frame and start-up step). Every error is counted and
-// logged with its GL source and the phase set last ("loading", "scene 4").
-void startGLDebug(void);
-void setGLDebugPhase(const char* name, int number);   // name is kept, not copied; number -1: none
-int checkGLErrors(void);        // errors found by glGetError and not reported by the callback
-long glErrorCount(void);        // errors counted since startGLDebug
-void logGLDebugSummary(void);   // "GL debug: N GL errors"; nothing without --gl-debug
-
 // ---- start-up, loop, shutdown ------------------------------------------------
 int startDemo(void);        // 1 on success, 0 when the window could not be made
 int pollFrame(void);        // one poll step; non-zero means stop
 int presentFrame(void);     // accumulate the frame just drawn; 1 if it swapped
-int runMainLoop(void);      // poll, then dispatch + poll until either says stop
+int runMainLoop(void);      // poll, then draw + poll until either says stop
+// Loads the active resource table with the loading screen, then runs the
+// configuration's data hook.
+void loadResources(void);
 
 // ---- frame accumulation ------------------------------------------------------
 // presentFrame = accumulateFrame, depth clear, the 24-per-second rule, then
@@ -156,7 +121,6 @@ void shutdownDemo(void);    // releases everything and ends the process with cod
 // ---- window ------------------------------------------------------------------
 int initWindow(void);       // 1 on success, 0 on failure (start-up stops)
 void onWindowSize(GLFWwindow* window, int width, int height);
-void logGLInfo(void);
 
 // ---- keyboard and tweak camera -----------------------------------------------
 void onKey(GLFWwindow* window, int key, int scancode, int action, int mods);

@@ -2,7 +2,7 @@
 // presenting; each frame timed to the end of its GL work (wall and process CPU
 // time) with its heap allocations counted; then per-scene statistics.
 #include "app/app.h"
-#include "assets/assets.h"
+#include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -64,13 +64,9 @@ static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
 {
     if (allocationCountingAvailable()) setAllocationCounting(1);
     double begin = monotonicSeconds(), cpuBegin = processCpuSeconds();
-    useFixedClock = 1;
-    fixedClockTime = frameTime = (float)t;
-    frameDelta = 1.0f / BenchRate;
-    updateSync();
-    framePresented = 1;
+    ShowFrame frame = {(float)t, 1.0f / BenchRate, 1};
+    int ended = drawShowFrame(&frame);
     sample->slot = sceneSlot();
-    int ended = dispatchScene();
     glClear(GL_DEPTH_BUFFER_BIT);
     glFinish();
     sample->ms = (float)((monotonicSeconds() - begin) * 1000.0);
@@ -153,20 +149,6 @@ int parseRunsOption(const char* value)
     if (errno || stop == value || *stop || runs < 1 || runs > 100) return 0;
     runOptions.benchRuns = (int)runs;
     return 1;
-}
-
-// VmRSS from /proc/self/status in kB (what is resident now, unlike the peak);
-// 0 when it cannot be read.
-static long residentKb(void)
-{
-    FILE* file = fopen("/proc/self/status", "r");
-    if (!file) return 0;
-    char line[256];
-    long kb = 0;
-    while (fgets(line, sizeof line, file))
-        if (strncmp(line, "VmRSS:", 6) == 0 && sscanf(line + 6, "%ld", &kb) != 1) kb = 0;
-    fclose(file);
-    return kb;
 }
 
 static int firstFrameMarked;   // --runs: start-up ends once, in the first run

@@ -3,7 +3,6 @@
 // sub-frames over its interval, written as numbered PNG files with the music
 // of exactly that interval as a WAV, or piped to ffmpeg for an .mp4.
 #include "app/app.h"
-#include "assets/assets.h"
 #include "platform/platform.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -355,13 +354,8 @@ static int writeSoundtrack(const char* path, double from, long frames, int fps)
 // the show has ended (nothing more to capture).
 static int drawSubframe(double t, float delta, int first)
 {
-    useFixedClock = 1;
-    fixedClockTime = (float)t;
-    frameTime = (float)t;
-    frameDelta = delta;
-    updateSync();
-    framePresented = first;   // the first frame after a present draws new grain
-    if (dispatchScene()) return 1;
+    ShowFrame frame = {(float)t, delta, first};   // the first frame after a present draws new grain
+    if (drawShowFrame(&frame)) return 1;
     accumulateFrame();
     glClear(GL_DEPTH_BUFFER_BIT);
     return 0;

@@ -8,11 +8,6 @@
 #include <GLFW/glfw3.h>
 
 uint32_t startTick;
-float frameTime;
-float frameDelta = -1.0f;
-int framePresented;
-GLFWwindow* mainWindow;
-int fullscreen;
 int useFixedClock;
 float fixedClockTime;
 PresentState presentState = {0, 0.0f, 0.0f, 0, -1.0f};
@@ -38,12 +33,6 @@ static const char* blitFragmentSource =
     "uniform float scale;\n"
     "varying vec2 uv;\n"
     "void main() { gl_FragColor = texture2D(image, uv) * scale; }\n";
-
-float ticksToSeconds(uint32_t now, uint32_t start)
-{
-    uint32_t elapsed = now - start;   // unsigned: right across the counter's wrap
-    return (float)(elapsed / 1000.0);
-}
 
 // Returns the linked program, or 0 (logged) when the driver refuses it.
 static GLuint buildBlitProgram(void)
@@ -198,14 +187,6 @@ static void drawTexturedViewport(float scale)
     glTexCoord2f(0.0f, 1.0f); glVertex2f(-1.0f, 1.0f);
     glTexCoord2f(1.0f, 1.0f); glVertex2f(1.0f, 1.0f);
     glEnd();
-}
-
-static int windowFramebufferSize(int* width, int* height)
-{
-    *width = 0;
-    *height = 0;
-    if (mainWindow) glfwGetFramebufferSize(mainWindow, width, height);
-    return *width > 0 && *height > 0;
 }
 
 // Adds the back buffer into the sum with the given weight. A change of window

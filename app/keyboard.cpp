@@ -2,6 +2,7 @@
 // author flies the live camera by hand while the show goes on. Escape is not
 // handled here (pollFrame closes the window on it).
 #include "app/app.h"
+#include "platform/platform.h"
 #include "render/render.h"
 #include <GLFW/glfw3.h>
 #include <math.h>

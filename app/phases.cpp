@@ -2,6 +2,7 @@
 // start-up took, the peak resident memory after it, and the frames rendered
 // and presented per second over the main loop.
 #include "app/app.h"
+#include "platform/platform.h"
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -9,26 +10,6 @@
 static double phaseStart, phasesBegan;
 static double loopStart = -1.0;
 static long loopFrames, loopPresents;
-
-double monotonicSeconds(void)
-{
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
-}
-
-// VmHWM from /proc/self/status in kB; 0 when it cannot be read.
-long peakResidentKb(void)
-{
-    FILE* file = fopen("/proc/self/status", "r");
-    if (!file) return 0;
-    char line[256];
-    long kb = 0;
-    while (fgets(line, sizeof line, file))
-        if (strncmp(line, "VmHWM:", 6) == 0 && sscanf(line + 6, "%ld", &kb) != 1) kb = 0;
-    fclose(file);
-    return kb;
-}
 
 void beginPhases(void)
 {

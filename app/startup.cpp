@@ -31,6 +31,7 @@ int startDemo(void)
     beginPhases();
     demoConfig = &builtinConfig;
     activeResourceTable = resourceTable;
+    setDataDirectory(builtinConfig.dataDir);
     if (!initWindow()) return 0;
     markPhase("window");
     configuredDataHook = demoConfig->dataHook;
@@ -43,6 +44,7 @@ int startDemo(void)
     markPhase("sync");
     setGLDebugPhase("post set-up", -1);
     initPostProcessing();
+    bindShowPostPrograms();
     checkGLErrors();
     markPhase("post buffers");
     // Stills, capture and bench play no music. With --start the music seeks
@@ -59,7 +61,8 @@ int runMainLoop(void)
 {
     int stop = pollFrame();
     while (!stop) {
-        if (dispatchScene()) break;
+        ShowFrame frame = {frameTime, frameDelta, framePresented};
+        if (drawShowFrame(&frame)) break;
         stop = pollFrame();
         countLoopFrame(framePresented);
     }

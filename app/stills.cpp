@@ -2,6 +2,7 @@
 // a viewer would see it (scene, grading, letterbox, frame resolve), and writes
 // the back buffer as a PNG. No music plays; the clock never runs.
 #include "app/app.h"
+#include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -67,13 +68,10 @@ static int writeBackBuffer(const char* path, int width, int height)
 
 // One frame of the show at time seconds, drawn and resolved into the back
 // buffer as presentFrame would show it (without the swap).
-static void drawStill(float seconds)
+static void drawStill(float seconds, int previousPresented)
 {
-    useFixedClock = 1;
-    fixedClockTime = seconds;
-    frameTime = seconds;
-    updateSync();
-    dispatchScene();
+    ShowFrame frame = {seconds, frameDelta, previousPresented};
+    drawShowFrame(&frame);
     accumulateFrame();
     resolveFrame();
 }
@@ -88,10 +86,9 @@ int renderStills(void)
     for (int i = 0; i < runOptions.shotCount; i++) {
         const ShotRequest* shot = &runOptions.shots[i];
         prevScene = -1;
-        drawStill(shot->time);
+        drawStill(shot->time, framePresented);
         prevScene = -1;
-        framePresented = 1;
-        drawStill(shot->time);
+        drawStill(shot->time, 1);
         if (writeBackBuffer(shot->path, windowWidth, windowHeight))
             logMessage("Still at %.3f s written to %s\n", (double)shot->time, shot->path);
         else

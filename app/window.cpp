@@ -1,6 +1,6 @@
-// The show's window: the display-mode choice (dialog or command line), the
-// GLFW window and GL context, the GL report in the log, the fixed GL state,
-// the default shader, the first camera and the first cleared frames.
+// Setting up the show's window: the display-mode choice (dialog or command
+// line), the window and GL context (platform), the GL report in the log, the
+// fixed GL state, the default shader, the first camera and the first cleared frames.
 #include "app/app.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
@@ -51,26 +51,10 @@ int initWindow(void)
     if (!choiceFromOptions(&choice, monitor) && runModeDialog(&choice) == 0) return 0;
     windowWidth = choice.width;
     windowHeight = choice.height;
-    fullscreen = choice.windowed == 0 ? 1 : 0;
 
-    glfwDefaultWindowHints();
-    glfwWindowHint(GLFW_DEPTH_BITS, 32);
-    if (runOptions.glDebug) glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    mainWindow = glfwCreateWindow(windowWidth, windowHeight,
-                                  fullscreen ? "Fullscreen, yay!" : "KESTREL Engine V.0.1",
-                                  fullscreen ? monitor : nullptr, nullptr);
-    if (!mainWindow) {
-        logMessage("ERROR: could not open window with GLFW3\n");
-        glfwTerminate();
-        return 0;
-    }
-    glfwMakeContextCurrent(mainWindow);
+    if (!openMainWindow(windowWidth, windowHeight, choice.windowed == 0, runOptions.glDebug)) return 0;
     glfwSetWindowSizeCallback(mainWindow, onWindowSize);
     glfwSetKeyCallback(mainWindow, onKey);
-    // Sticky keys: an Escape pressed and released between two polls still reads as pressed.
-    glfwSetInputMode(mainWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
-    glewExperimental = GL_TRUE;
-    glewInit();
     logGLInfo();
     if (runOptions.glDebug) startGLDebug();
     setGLDebugPhase("window set-up", -1);
@@ -100,42 +84,4 @@ void onWindowSize(GLFWwindow*, int width, int height)
     glViewport(0, 0, width, height);
     camera.dirty = 1;
     setCameraAspect(width, height);
-}
-
-static void logLimit(const char* name, GLenum limit)
-{
-    GLint value = 0;
-    glGetIntegerv(limit, &value);
-    logMessage("%s %i\n", name, value);
-}
-
-void logGLInfo(void)
-{
-    static const struct { const char* name; GLenum limit; } limits[10] = {
-        {"GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS", GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS},
-        {"GL_MAX_CUBE_MAP_TEXTURE_SIZE", GL_MAX_CUBE_MAP_TEXTURE_SIZE},
-        {"GL_MAX_DRAW_BUFFERS", GL_MAX_DRAW_BUFFERS},
-        {"GL_MAX_FRAGMENT_UNIFORM_COMPONENTS", GL_MAX_FRAGMENT_UNIFORM_COMPONENTS},
-        {"GL_MAX_TEXTURE_IMAGE_UNITS", GL_MAX_TEXTURE_IMAGE_UNITS},
-        {"GL_MAX_TEXTURE_SIZE", GL_MAX_TEXTURE_SIZE},
-        {"GL_MAX_VARYING_FLOATS", GL_MAX_VARYING_FLOATS},
-        {"GL_MAX_VERTEX_ATTRIBS", GL_MAX_VERTEX_ATTRIBS},
-        {"GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS", GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS},
-        {"GL_MAX_VERTEX_UNIFORM_COMPONENTS", GL_MAX_VERTEX_UNIFORM_COMPONENTS},
-    };
-    const GLubyte* renderer = glGetString(GL_RENDERER);
-    const GLubyte* version = glGetString(GL_VERSION);
-    logMessage("Renderer: %s\n", renderer ? (const char*)renderer : "(unknown)");
-    logMessage("OpenGL version supported %s\n", version ? (const char*)version : "(unknown)");
-    logMessage(" --------------------------------------------------\n");
-    logMessage("GL Context Params:\n");
-    for (int i = 0; i < 10; i++) logLimit(limits[i].name, limits[i].limit);
-    GLint dims[2] = {0, 0};
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
-    logMessage("%s %i %i\n", "GL_MAX_VIEWPORT_DIMS", dims[0], dims[1]);
-    GLboolean stereo = 0;
-    glGetBooleanv(GL_STEREO, &stereo);
-    logMessage("%s %u\n", "GL_STEREO", (unsigned)stereo);
-    logMessage(" --------------------------------------------------\n");
-    while (glGetError() != GL_NO_ERROR) {}   // unsupported queries leave errors behind
 }

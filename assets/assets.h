@@ -1,6 +1,7 @@
-// Assets: the built-in resource table and the loading screen, mesh files and
-// mesh processing, textures (JPEG, TGA) and shader programs. Every file read
-// here is untrusted: readers validate before use, log, and return a failure.
+// Assets: the resource walker, mesh files and mesh processing, textures
+// (JPEG, TGA) and shader programs. Every file read here is untrusted: readers
+// validate before use, log, and return a failure. Internals of the readers
+// (the raw TGA reader, shader file text) are in assets_local.h.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -46,11 +47,10 @@ void initMeshAttributes(Mesh* mesh);
 // labels the log line (null logs nothing).
 int parseMeshText(const char* text, size_t size, Mesh* out, const char* name);
 
-// Mesh post-processing and the show's data hook.
+// Mesh post-processing, for a data hook.
 void scaleMesh(Mesh* mesh, float factor);
 void weldNormals(Mesh* mesh, float distance);
 void computeMeshTangents(Mesh* mesh);
-void prepareShowData(void);
 
 // ---- textures ----------------------------------------------------------------
 // Each returns the GL texture name, or -1 (logged) when the file is missing or
@@ -69,47 +69,6 @@ struct Image {
 int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name); // 1/0
 int decodeTgaFile(const char* path, Image* out);                                           // 1/0
 int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                     // 1/0
-// Reads a whole file into a new buffer (one zero byte past size; free()).
-// Returns 1, 0 when the file cannot be opened, -1 when reading or memory failed.
-int readWholeFile(const char* path, unsigned char** data, size_t* size);
-
-// ---- TGA reader --------------------------------------------------------------------
-// Raw access to Truevision TGA files; decodeTgaFile builds on it. Problems are
-// reported on stderr as "Libtga:<unit>:<site>: <status text>".
-enum TgaStatus { TgaSuccess, TgaError, TgaOutOfMemory, TgaOpenFailed, TgaSeekFailed,
-    TgaReadFailed, TgaWriteFailed, TgaUnknownFormat };
-enum TgaFlags : uint32_t { TgaImageId = 1, TgaImageData = 4, TgaColorMapRead = 8, TgaRedBlueSwap = 32 };
-struct TgaFile {
-    FILE* file;
-    int32_t offset;            // current offset in the file
-    int status;                // TgaStatus of the last step
-    uint8_t idLength, colorMapType, imageType;
-    uint16_t mapFirst, mapLength;
-    uint8_t mapEntrySize;
-    uint16_t xOrigin, yOrigin, width, height;
-    uint8_t depth, alphaBits, horizontalOrder, verticalOrder;
-    long fileSize;             // bytes in the file, for plausibility checks
-    int rleRaw, rleRun;        // run-length packet state, carried across scanlines
-    uint8_t rlePixel[4];
-};
-struct TgaData {
-    uint8_t* imageId;          // owned by the caller after the read (free())
-    uint8_t* colorMap;
-    uint8_t* pixels;
-    uint32_t flags;            // TgaFlags: requests in, results out
-};
-TgaFile* openTga(const char* path);
-TgaFile* openTgaMemory(const unsigned char* data, size_t size);
-void closeTga(TgaFile* tga);                 // closes the file and releases the handle
-void readTgaImage(TgaFile* tga, TgaData* data);
-int readTgaHeader(TgaFile* tga);             // TgaStatus
-int readTgaImageId(TgaFile* tga, TgaData* data);
-int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags);           // 1/0
-size_t readTgaScanlines(TgaFile* tga, uint8_t* buffer, size_t count, uint32_t flags);
-int readTgaRleLine(TgaFile* tga, uint8_t* buffer);                          // 0 ok, 1 failed
-void swapTgaRedBlue(uint8_t* bytes, size_t length, size_t step);
-const char* tgaStatusText(int code);
-int tgaBytesPerPixel(int bits);              // 15 and 16 bits take 2 bytes
 
 // ---- shader programs -----------------------------------------------------------
 extern int defaultProgram;
@@ -122,15 +81,6 @@ void createDefaultShader(void);
 int checkShaderCompile(unsigned int shader);
 void logProgramInfo(unsigned int program);
 const char* glslTypeName(unsigned int type);
-// The file-reading steps without GL (shader files are untrusted input):
-// count bytes of a file read into a zero-filled buffer of ShaderSourceCapacity
-// bytes become the source text (scrambled files unscrambled in place); null
-// when the file filled the buffer (too large). shaderSourceParts gives the
-// strings handed to the GL for a text: 1 (its own #version line) or 2
-// ("#version 100\n" in front).
-enum { ShaderSourceCapacity = 16384 };
-const char* shaderFileText(char* buffer, size_t count);
-int shaderSourceParts(const char* text, const char* parts[2]);
 
 // ---- resource table ------------------------------------------------------------
 typedef int (*ResourceLoad)(void* object, const char* path);
@@ -143,24 +93,17 @@ struct ResourceEntry {
     int kind;                  // ResourceKind: loadShaderPair, loadMesh or loadTexture
     ResourceFree free;         // called with object by releaseResources
 };
-extern ResourceEntry resourceTable[];
-extern ResourceEntry* activeResourceTable;   // set by start-up
+extern ResourceEntry* activeResourceTable;   // the table releaseResources walks; set by start-up
 
-// Puts the data directory in front of text in place. capacity is the size of
-// the buffer; a name that does not fit is refused (logged) and 0 returned.
-int dataPath(char* text, int capacity);
-void loadResources(void);
-
-// Slots of the table, by the rows that fill them.
-extern int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill,
-    progFire, progBokeh, progColorCorrect, progLomofi, progBills, progCar,
-    progTrail, progGreet, progShroom, progDrunk;
-extern Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
-extern Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
-extern Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
-extern Mesh shroomMeshes[2];   // rows 79, 82: stem, top
-extern Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh,
-    pressMesh, pressBillMesh, rollMesh, kaleidoMesh, gunMesh, m47Mesh,
-    bloodMesh, shotMesh, trailMesh;
-extern int texGrain, texLeak, texDirt, texBgRed;
-extern int texBills[4];        // rows 35..38
+// The free operations of the three kinds of row.
+void freeShaderRow(void* object);
+void freeMeshRow(void* object);
+void freeTextureRow(void* object);
+// Called after each row with the share of rows done (0 < share <= 1).
+typedef void (*ResourceProgress)(float share);
+// Loads every row of table (ended by a null object) in order, logging
+// "loading <spec>" before each, then "loading complete!". A row that fails is
+// logged by its loader and the walk goes on.
+void loadResourceTable(ResourceEntry* table, ResourceProgress progress);
+// Frees every row of activeResourceTable through its free operation, last row first.
+void releaseResources(void);

@@ -2,7 +2,7 @@
 // validates every count, token and index before anything is kept, the GL
 // upload of frame 0, normals, the attribute table and the release of a mesh.
 #include "assets/assets.h"
-#include "app/app.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 #include <charconv>
 #include <math.h>
@@ -322,7 +322,7 @@ Mesh* loadMesh(Mesh* mesh, const char* path)
 {
     unsigned char* text = nullptr;
     size_t size = 0;
-    int read = readWholeFile(path, &text, &size);
+    int read = readWholeFile(path, NoFileLimit, &text, &size);
     if (read == 0) {
         logMessage("EEEEEEEEEEEK!!!     file <%s> not found!!", path ? path : "");
         return nullptr;

@@ -1,8 +1,7 @@
 // Mesh post-processing run once after loading: rescaling, welding the normals
-// of vertices that share a position, per-vertex tangents, and the show's data
-// hook that applies them to the meshes of the resource table.
+// of vertices that share a position, and per-vertex tangents.
 #include "assets/assets.h"
-#include "app/app.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 #include <math.h>
 #include <stdlib.h>
@@ -201,23 +200,4 @@ void computeMeshTangents(Mesh* mesh) {
     }
     free(sums);
     reloadFrameZero(mesh);
-}
-
-// ---- the show's data hook --------------------------------------------------------
-
-// Adapts the loaded meshes to the scenes: units, the splash meshes' second
-// texture (the jug's environment), welded mushroom normals, tangents.
-void prepareShowData(void) {
-    scaleMesh(&skyMeshes[0], 10.0f);
-    scaleMesh(&skyMeshes[1], 10.0f);
-    splashMesh.textures[1] = jugMeshes[0].textures[0];
-    computeMeshTangents(&splashMesh);
-    bloodMesh.textures[1] = jugMeshes[0].textures[0];
-    computeMeshTangents(&bloodMesh);
-    scaleMesh(&logMesh, 0.5f);
-    computeMeshTangents(&logMesh);
-    scaleMesh(&rodMeshes[2], 0.075f);
-    weldNormals(&shroomMeshes[0], 0.01f);
-    computeMeshTangents(&shroomMeshes[0]);
-    computeMeshTangents(&shroomMeshes[1]);
 }

@@ -1,8 +1,8 @@
 // Shader programs: a vertex and a fragment stage from files (plain or
 // scrambled) or from text, the fixed attribute locations, the compile and link
 // diagnostics in the log, and the built-in default 3D program.
-#include "assets/assets.h"
-#include "app/app.h"
+#include "assets/assets_local.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 #include <stdio.h>
 #include <string.h>

@@ -1,8 +1,7 @@
-// Textures: JPEG decoding from memory (libjpeg), the file loaders that turn
-// JPEG and TGA files into GL textures with the fixed parameters, and the
-// whole-file reader the asset loaders share.
-#include "assets/assets.h"
-#include "app/app.h"
+// Textures: JPEG decoding from memory (libjpeg) and the file loaders that turn
+// JPEG and TGA files into GL textures with the fixed parameters.
+#include "assets/assets_local.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 #include <jpeglib.h>
 #include <setjmp.h>
@@ -17,45 +16,6 @@ static const int maxJpegScans = 1000;
 // Memory libjpeg may take for its own work arrays (a progressive image keeps
 // all its coefficients).
 static const long maxJpegWorkMemory = 1L << 30;
-
-// Returns 1 with *data (one zero byte past *size, free()), 0 when the file
-// cannot be opened, -1 when reading it or memory failed.
-int readWholeFile(const char* path, unsigned char** data, size_t* size)
-{
-    FILE* file = path ? fopen(path, "rb") : nullptr;
-    if (!file)
-        return 0;
-    size_t capacity = 1 << 16, used = 0;
-    unsigned char* buffer = (unsigned char*)malloc(capacity + 1);
-    while (buffer) {
-        used += fread(buffer + used, 1, capacity - used, file);
-        if (used < capacity)
-            break;
-        if (capacity > ((size_t)-1) / 4) {
-            free(buffer);
-            buffer = nullptr;
-            break;
-        }
-        unsigned char* bigger = (unsigned char*)realloc(buffer, capacity * 2 + 1);
-        if (!bigger) {
-            free(buffer);
-            buffer = nullptr;
-            break;
-        }
-        buffer = bigger;
-        capacity *= 2;
-    }
-    int failed = !buffer || ferror(file);
-    fclose(file);
-    if (failed) {
-        free(buffer);
-        return -1;
-    }
-    buffer[used] = 0;
-    *data = buffer;
-    *size = used;
-    return 1;
-}
 
 // ---- JPEG -------------------------------------------------------------------
 
@@ -234,7 +194,7 @@ int loadJpegTexture(const char* path, int* slot)
 {
     unsigned char* data = nullptr;
     size_t size = 0;
-    int read = readWholeFile(path, &data, &size);
+    int read = readWholeFile(path, NoFileLimit, &data, &size);
     if (read == 0) {
         logMessage("Can't find file <%s>\n", path);
         return -1;

@@ -1,7 +1,7 @@
 // The TGA reader: header, image id, colour map and pixel data (raw or
 // run-length encoded) of Truevision TGA files, plus decodeTgaFile/decodeTgaMemory,
 // which turn any supported TGA into RGBA rows, bottom row first, left to right.
-#include "assets/assets.h"
+#include "assets/assets_local.h"
 #include <stdlib.h>
 #include <string.h>
 

@@ -1,4 +1,5 @@
-// The millisecond tick counter: CLOCK_MONOTONIC folded into a wrapping 32-bit count.
+// The clocks: the wrapping millisecond tick counter the show's time runs on,
+// and monotonic seconds for measuring start-up phases and frames.
 #include "platform/platform.h"
 #include <time.h>
 
@@ -8,4 +9,17 @@ uint32_t tickCount(void)
     clock_gettime(CLOCK_MONOTONIC, &ts);
     uint64_t ms = (uint64_t)ts.tv_sec * 1000u + (uint64_t)(ts.tv_nsec / 1000000);
     return (uint32_t)ms;   // wraps like the platform counter it replaces
+}
+
+float ticksToSeconds(uint32_t now, uint32_t start)
+{
+    uint32_t elapsed = now - start;   // unsigned: right across the counter's wrap
+    return (float)(elapsed / 1000.0);
+}
+
+double monotonicSeconds(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
 }

@@ -1,6 +1,9 @@
-// The allocator setting the show runs with: large blocks are always mapped on
-// their own, so the heap does not grow from one show to the next.
+// The allocator setting the show runs with (large blocks are always mapped on
+// their own, so the heap does not grow from one show to the next) and the
+// process's resident memory, now and at its peak.
 #include "platform/platform.h"
+#include <stdio.h>
+#include <string.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -20,3 +23,20 @@ int pinMmapThreshold(void)
     return 0;
 #endif
 }
+
+// One "Vm...:" field of /proc/self/status in kB; 0 when it cannot be read.
+static long statusFieldKb(const char* field)
+{
+    FILE* file = fopen("/proc/self/status", "r");
+    if (!file) return 0;
+    char line[256];
+    size_t length = strlen(field);
+    long kb = 0;
+    while (fgets(line, sizeof line, file))
+        if (strncmp(line, field, length) == 0 && sscanf(line + length, "%ld", &kb) != 1) kb = 0;
+    fclose(file);
+    return kb;
+}
+
+long peakResidentKb(void) { return statusFieldKb("VmHWM:"); }
+long residentKb(void) { return statusFieldKb("VmRSS:"); }

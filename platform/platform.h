@@ -1,14 +1,42 @@
-// The small layers that stand in for the Windows kernel, the Windows dialog and
-// the sound library: a wrapping millisecond clock, the display-mode dialog
-// (Dear ImGui on GLFW) and audio output (SDL2 + mpg123 + libopenmpt).
+// The ground floor of services every other folder uses: the log, whole-file
+// reading and the data directory, the clocks, process memory and allocation
+// counting, the window with its GL context, GL error accounting, the
+// display-mode dialog and the sound layer (SDL2 + mpg123 + libopenmpt).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
 
-// ---- clock -------------------------------------------------------------------
+struct GLFWwindow;
+
+// ---- log -----------------------------------------------------------------------
+// Appends a printf-style message to "demo.log" (opened and closed per call) and
+// writes it to stderr. Returns 1, or 0 when the log file could not be opened.
+int logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Recreates "demo.log" with the logo (written directly), then logs the title
+// block. A log that cannot be created loses the logo silently.
+void startLog(void);
+
+// ---- files and the data directory ---------------------------------------------------
+// Reads a whole file into a new buffer (one zero byte past size; free()).
+// Returns 1, 0 when the file cannot be opened, -1 when reading or memory
+// failed or the file holds more than limit bytes.
+int readWholeFile(const char* path, size_t limit, unsigned char** data, size_t* size);
+enum : size_t { NoFileLimit = (size_t)-1 };
+// Names the data directory (with its trailing separator); start-up calls it
+// before the first dataPath, which fixes the prefix for the rest of the run.
+void setDataDirectory(const char* directory);
+const char* dataDirectoryInUse(void);
+// Puts the data directory in front of text in place. capacity is the size of
+// the buffer; a name that does not fit is refused (logged) and 0 returned.
+int dataPath(char* text, int capacity);
+
+// ---- clocks --------------------------------------------------------------------------
 // Milliseconds from CLOCK_MONOTONIC as an unsigned 32-bit count that wraps;
 // differences taken in unsigned arithmetic stay right across the wrap.
 uint32_t tickCount(void);
+// Seconds from start to now on the wrapping millisecond counter.
+float ticksToSeconds(uint32_t now, uint32_t start);
+double monotonicSeconds(void);   // CLOCK_MONOTONIC in seconds
 
 // ---- memory --------------------------------------------------------------------
 // Blocks of LargeBlockBytes or more are mapped on their own for the whole run
@@ -17,6 +45,40 @@ uint32_t tickCount(void);
 // libraries and under sanitizers, which keep their own allocator).
 enum { LargeBlockBytes = 128 * 1024 };
 int pinMmapThreshold(void);
+long peakResidentKb(void);       // VmHWM of this process, 0 when unknown
+long residentKb(void);           // VmRSS of this process, 0 when unknown
+
+// ---- heap allocation counting (bench) ------------------------------------------------
+// malloc, calloc, realloc, the aligned allocators and operator new are
+// counted while counting is on: all threads, the thread that turned it on,
+// and the calls made from this program's own code (not from a library).
+// Sanitizer builds keep their own allocator: available() is 0 there.
+int allocationCountingAvailable(void);
+void setAllocationCounting(int on);
+long allocationsCounted(void);            // all threads
+long mainThreadAllocationsCounted(void);  // the thread that turned counting on
+long engineAllocationsCounted(void);      // called from this program's own code
+
+// ---- window and GL context -------------------------------------------------------------
+extern GLFWwindow* mainWindow;
+extern int fullscreen;         // 1 when the window was made on the monitor
+// Makes the window (on the primary monitor when onMonitor), its context
+// current, sticky keys, GLEW. Returns 1, or 0 (logged, GLFW terminated).
+int openMainWindow(int width, int height, int onMonitor, int debugContext);
+// The window's framebuffer size; returns 1 when both are positive.
+int windowFramebufferSize(int* width, int* height);
+void logGLInfo(void);          // renderer, version and limits into the log
+
+// ---- GL error accounting (--gl-debug) ------------------------------------------
+// startGLDebug (window creation, with --gl-debug) installs the KHR_debug
+// callback when the context offers it, else errors are drained with glGetError
+// at checkGLErrors (every frame and start-up step). Every error is counted and
+// logged with its GL source and the phase set last ("loading", "scene 4").
+void startGLDebug(void);
+void setGLDebugPhase(const char* name, int number);   // name is kept, not copied; number -1: none
+int checkGLErrors(void);        // errors found by glGetError and not reported by the callback
+long glErrorCount(void);        // errors counted since startGLDebug
+void logGLDebugSummary(void);   // "GL debug: N GL errors"; nothing without --gl-debug
 
 // ---- display-mode dialog -----------------------------------------------------
 struct DisplayChoice {

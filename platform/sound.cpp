@@ -3,7 +3,6 @@
 // stb_vorbis for Ogg), modules are rendered by libopenmpt in the output
 // callback, which also reports each new row's "Z" effects to the Zxx callback.
 #include "platform/platform.h"
-#include "app/app.h"
 #include <SDL2/SDL.h>
 #include <libopenmpt/libopenmpt.h>
 #include <mpg123.h>
@@ -463,30 +462,17 @@ int soundStreamClose(SoundStream* stream)
 
 // ---- modules -----------------------------------------------------------------
 
-static unsigned char* readWholeFile(const char* path, size_t* size)
-{
-    FILE* f = fopen(path, "rb");
-    if (!f) return nullptr;
-    long n = -1;
-    if (fseek(f, 0, SEEK_END) == 0) n = ftell(f);
-    unsigned char* data = nullptr;
-    if (n > 0 && n <= MaxModuleBytes && fseek(f, 0, SEEK_SET) == 0) data = (unsigned char*)malloc((size_t)n);
-    if (data && fread(data, 1, (size_t)n, f) != (size_t)n) {
-        free(data);
-        data = nullptr;
-    }
-    fclose(f);
-    *size = data ? (size_t)n : 0;
-    return data;
-}
-
 // Returns the module, or null when the file is missing or not a module.
 SoundModule* soundModuleLoad(const char* path)
 {
     if (!path) return nullptr;
     size_t size = 0;
-    unsigned char* data = readWholeFile(path, &size);
-    if (!data) return nullptr;
+    unsigned char* data = nullptr;
+    if (readWholeFile(path, MaxModuleBytes, &data, &size) != 1) return nullptr;
+    if (size == 0) {
+        free(data);
+        return nullptr;
+    }
     openmpt_module* mod = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr,
         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
     free(data);

@@ -2,7 +2,7 @@
 // sampling: two kernel taps per bilinear fetch, weights and offsets written
 // into the text), and the fixed combine and downsample programs.
 #include "post/post.h"
-#include "app/app.h"
+#include "platform/platform.h"
 #include "assets/assets.h"
 #include <GL/glew.h>
 #include <locale.h>

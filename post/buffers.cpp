@@ -2,8 +2,7 @@
 // optional 16-bit depth), the bind/unbind pair that nests by remembering the
 // previous framebuffer and viewport, and the start-up set sized from the window.
 #include "post/post.h"
-#include "app/app.h"
-#include "assets/assets.h"
+#include "platform/platform.h"
 #include "render/render.h"
 #include <GL/glew.h>
 #include <stdlib.h>
@@ -145,8 +144,8 @@ void beginSceneTarget(void)
 }
 
 // The 19 start-up buffers from the window size, then the post shaders. Runs
-// once, after the resource table has loaded: the table's post programs get
-// PosAttribute/TexAttribute bound to the overlay quad's locations here.
+// once, after the resource table has loaded; the content's own post programs
+// get PosAttribute/TexAttribute bound by its owner (bindPostAttributes) next.
 void initPostProcessing(void)
 {
     int w = windowWidth, h = windowHeight;
@@ -168,6 +167,4 @@ void initPostProcessing(void)
         levelBlurred[level] = allocRenderTarget(lw, lh, 0);
     }
     buildPostShaders(w, h);
-    int* tablePrograms[] = {&progBokeh, &progColorCorrect, &progLomofi, &progDrunk};
-    for (int* program : tablePrograms) bindPostAttributes(*program);
 }

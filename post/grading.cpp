@@ -1,14 +1,15 @@
 // The final grading pass: leaves the scene buffer, keeps a blurred small copy
 // of it, and draws the graded frame (preset, film grain, flare, camera motion)
-// into the framebuffer that was bound before the scene began.
+// into the framebuffer that was bound before the scene began, with the
+// program, textures and amounts the show hands over in gradingSources.
 #include "post/post.h"
-#include "app/app.h"
+#include "platform/platform.h"
 #include "assets/assets.h"
 #include "render/render.h"
-#include "sync/sync.h"
 #include <stdlib.h>
 
 float grainOffset = 0.0f;
+GradingSources gradingSources = {-1, -1, -1, -1, 1.0f, 0};
 
 enum { GradingPresets = 5 };
 struct GradingPreset {
@@ -28,13 +29,6 @@ static int colorTextureOf(int index)
     return renderTargets[index]->colorTexture;
 }
 
-// The flare is dimmed in scene 7 (its bright speed lines would flood it).
-static float flareAmount(float sceneValue)
-{
-    int scene = sceneValue > -1.0e6f && sceneValue < 1.0e6f ? (int)sceneValue : 0;
-    return scene == 7 ? 0.25f : 1.0f;
-}
-
 // Ends a scene frame: sceneTarget must be bound by beginSceneTarget. A preset
 // outside 0..4 is graded with the neutral preset 0.
 void postProcessFrame(int preset)
@@ -47,15 +41,15 @@ void postProcessFrame(int preset)
     };
     unbindRenderTarget(sceneTarget);
     blurTarget(sceneTarget, smallTarget, 1.0f, 3.0f);
-    if (framePresented) grainOffset = (float)(rand() & 255) * 0.00390625f;
+    if (gradingSources.grainMovesOn) grainOffset = (float)(rand() & 255) * 0.00390625f;
 
     queueUniform("offset", grainOffset);
-    queueUniform("flareAmt", flareAmount(syncValues[TrackScene]));
+    queueUniform("flareAmt", gradingSources.flareAmount);
     queueUniformEntry("luminosity", Vec4, 0.0f, 0.0f, grade->luminosity);
     queueUniformEntry("contrast", Vec4, 0.0f, 0.0f, grade->contrast);
     queueUniformEntry("gamma", Vec4, 0.0f, 0.0f, grade->gamma);
     queueUniformEntry("camView", Vec2, 0.0f, 0.0f, camView);
-    const int textures[5] = {colorTextureOf(sceneTarget), texGrain, texLeak, texDirt,
-                             colorTextureOf(smallTarget)};
-    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, progLomofi);
+    const int textures[5] = {colorTextureOf(sceneTarget), gradingSources.grain, gradingSources.leak,
+                             gradingSources.dirt, colorTextureOf(smallTarget)};
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
 }

@@ -46,4 +46,15 @@ void blurTarget(int src, int dst, float strength, float amount);
 
 // ---- final grading -------------------------------------------------------------
 extern float grainOffset;
+// What the show hands the grading pass: the grading program and its grain,
+// light-leak and dirt textures (set after loading), the flare's strength and
+// whether the grain moves on (set for every frame: it moves on the first
+// frame drawn after a present).
+struct GradingSources {
+    int program;
+    int grain, leak, dirt;
+    float flareAmount;
+    int grainMovesOn;
+};
+extern GradingSources gradingSources;
 void postProcessFrame(int preset);

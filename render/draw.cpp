@@ -1,9 +1,9 @@
 // Mesh drawing: the uniform queue, bindMeshShader with its fixed uniform
 // conventions, vertex buffers and attribute arrays, the in-between frame of
 // animated meshes, blend modes with their cache, and the skybox.
-#include "render/render.h"
+#include "render/render_local.h"
 #include "assets/assets.h"
-#include "app/app.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 #include <math.h>
 #include <stdio.h>
@@ -203,6 +203,20 @@ void drawMesh(Mesh* mesh) {
     glDrawElements(GL_TRIANGLES, (GLsizei)(3 * mesh->triangleCount), GL_UNSIGNED_SHORT, nullptr);
 }
 
+// The mesh's own record stays as it is: the program and textures of this
+// draw are put in for the draw and the mesh's own put back right after.
+void drawMeshWith(Mesh* mesh, int program, const int* textures) {
+    if (!mesh) return;
+    int ownProgram = mesh->program;
+    int ownTextures[5];
+    memcpy(ownTextures, mesh->textures, sizeof ownTextures);
+    mesh->program = program;
+    if (textures) memcpy(mesh->textures, textures, sizeof ownTextures);
+    drawMesh(mesh);
+    mesh->program = ownProgram;
+    memcpy(mesh->textures, ownTextures, sizeof ownTextures);
+}
+
 struct BlendState { GLenum source, destination; GLboolean depthWrites; };
 static const BlendState blendStates[5] = {
     {GL_ONE, GL_ZERO, GL_TRUE},                        // Opaque
@@ -219,22 +233,4 @@ void setBlendMode(int mode) {
     if (mode < 0 || mode > 4) return;
     glBlendFunc(blendStates[mode].source, blendStates[mode].destination);
     glDepthMask(blendStates[mode].depthWrites);
-}
-
-// Centred on the eye, drawn without depth test or culling; any index but 0,
-// 1 or 2 draws nothing.
-void drawSkybox(int index) {
-    if (index < 0 || index > 2) return;
-    Mesh* mesh = &skyMeshes[index];
-    const Camera* cam = activeCamera ? activeCamera : &camera;
-    mesh->x = cam->x;
-    mesh->y = cam->y;
-    mesh->z = cam->z;
-    mesh->yaw = mesh->pitch = mesh->roll = DEG2RAD(0.0f);
-    mesh->dirty = 1;
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    drawMesh(mesh);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
 }

@@ -3,7 +3,7 @@
 // test and without the camera, leaving blend mode and camera as it found them.
 #include "render/render.h"
 #include "assets/assets.h"
-#include "app/app.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 
 static const char overlayVertexSource[] =

@@ -47,15 +47,6 @@ void setCameraAspect(int width, int height);
 // ---- mesh drawing --------------------------------------------------------------
 enum UniformKind { Float = 0, Vec2 = 1, Vec3 = 2, Vec4 = 3, AuxFloat = 4, Texture = 5 };
 enum { MaxQueuedUniforms = 16, UniformNameSize = 32 };
-struct UniformEntry {
-    char name[UniformNameSize];
-    int kind;
-    float value;
-    float auxValue;
-    const float* vector;
-};
-extern UniformEntry uniformQueue[MaxQueuedUniforms];
-extern int uniformCount;
 
 // Appends a Float entry. Returns 1, or 0 (logged) when the queue is full or the
 // name does not fit.
@@ -69,11 +60,13 @@ void blendMeshFrames(Mesh* mesh, float t);
 // bindMeshShader + bindMeshBuffers + glDrawElements of the whole mesh, after the
 // caller set its placement; a mesh without buffers or program draws nothing.
 void drawMesh(Mesh* mesh);
+// drawMesh with another program and five texture slots (null: the mesh's
+// own) for this one draw; the mesh record is left as it was.
+void drawMeshWith(Mesh* mesh, int program, const int* textures);
 
 enum BlendMode { Opaque = 0, Additive = 1, AlphaAdditive = 2, Multiply = 3, AlphaBlend = 4 };
 extern int currentBlendMode;
 void setBlendMode(int mode);
-void drawSkybox(int index);
 
 // ---- overlay quads -------------------------------------------------------------
 extern float overlayAlpha;     // -1: use the colour's alpha

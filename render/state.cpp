@@ -1,6 +1,6 @@
 // The shared state of the rendering core, in one place so that code reading it
 // (window, keyboard, post passes, scenes) links without pulling in the drawing.
-#include "render/render.h"
+#include "render/render_local.h"
 
 Camera camera;
 Camera* activeCamera = &camera;

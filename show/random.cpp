@@ -1,7 +1,7 @@
 // The show's constant table of 600 15-bit numbers that scene layouts read
 // instead of drawing from rand: the same layout in every frame and after every
 // jump in time. Entries 0-299 place scenes 2-4, entries from 300 on scenes 5, 8, 9.
-#include "show/show.h"
+#include "show/show_local.h"
 
 // 0-299: the first 300 outputs of s = s * 214013 + 2531011 (mod 2^32) from
 // s = 0, each (s >> 16) & 0x7FFF. 300-347: fixed layout values. 348-597: the

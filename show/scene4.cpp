@@ -1,11 +1,7 @@
 // Scene 4, the jug and the bills: back on the log, the jug bursts under var1
 // and a cloud of a hundred banknotes spreads and spins out of it; the camera
 // follows seven keys by var0, or by the part track whenever it is non-zero.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
-#include "sync/sync.h"
+#include "show/show_local.h"
 #include <math.h>
 #include <stdlib.h>
 
@@ -43,12 +39,6 @@ void placeBill(Mesh* mesh, int i, float spread)
     placeMesh(mesh, (float)A * spread, P * spread, Q * spread, P, pitch, roll);
 }
 
-static void poseJug(Mesh* jug, float c)
-{
-    if (jug->frameCount == 0 || jug->vertexCount == 0) return;
-    blendMeshFrames(jug, (float)(jug->frameCount - 1) * c);
-}
-
 void drawScene4(float var0)
 {
     Mesh* jug = &jugMeshes[0];
@@ -70,12 +60,9 @@ void drawScene4(float var0)
     placeMesh(&logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     drawMesh(&logMesh);
 
-    // As in scene 1: whatever scene 8 lent the intact jug is taken back.
-    intact->textures[1] = jug->textures[1];
-    intact->program = jug->program;
     Mesh* shown = (s == 0.0f) ? intact : jug;
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseJug(jug, s > 1.0f ? 1.0f : s);
+    poseScrub(jug, s > 1.0f ? 1.0f : s);
     drawMesh(shown);
 
     int seed = rand();

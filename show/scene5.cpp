@@ -1,11 +1,7 @@
 // Scene 5, the press and the kaleidoscope: the press prints bills on a
 // quarter-second loop; part repeats the picture around the view axis, and once
 // var1 rises three money rolls tumble in front of a rolling camera.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
-#include "sync/sync.h"
+#include "show/show_local.h"
 #include <GL/glew.h>
 #include <math.h>
 #include <stdlib.h>
@@ -19,15 +15,6 @@ static const CameraKey pressKeys[3] = {
     {423.0f, 83.0f, -325.0f, 44.0f, -4.0f, 0.0f, 5.0f, 1000.0f, 65.0f},
     {267.0f, 119.0f, -80.0f, 76.0f, -18.0f, 0.0f, 5.0f, 1000.0f, 65.0f},
 };
-
-void poseAnimation(Mesh* mesh, float position)
-{
-    if (mesh->frameCount == 0 || mesh->vertexCount == 0) return;
-    float last = (float)(mesh->frameCount - 1);
-    if (!(position > 0.0f)) position = 0.0f;     // NaN too
-    if (position > last) position = last;
-    blendMeshFrames(mesh, position);
-}
 
 float loopPhase(float time)
 {
@@ -139,11 +126,5 @@ void drawScene5(float time, int part, float var0, float var1)
     drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x203020FFu, Additive, -1);
     unbindRenderTarget(sceneTarget);
 
-    queueUniform("gamma", 1.0f);
-    queueUniform("con", 1.7f);
-    queueUniform("lum", 0.0f);
-    copyTarget(fullTarget, sceneTarget, progColorCorrect);
-    copyTarget(sceneTarget, fullTarget, 0);
-    bindRenderTarget(sceneTarget);
-    postProcessFrame(4);
+    colourCorrectAndGrade(1.0f, 1.7f, 0.0f, 4);
 }

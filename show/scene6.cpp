@@ -1,10 +1,7 @@
 // Scene 6, the gun, the shot and the bullet: before a red backdrop the money
 // gun flies together, the pistol takes its place and fires (var1 past 5), and
 // from part 2 the bullet flies down the z axis into a spray of blood.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
+#include "show/show_local.h"
 #include <GL/glew.h>
 
 static const CameraKey gunKeys[5] = {
@@ -24,15 +21,6 @@ float bulletZ(float part)
     if (!(g > 0.0f)) g = 0.0f;
     if (g > 1.0f) g = 1.0f;
     return (float)(150.0 * (double)g * (double)g + 225.0);
-}
-
-// Draws with the additive blend and no depth writes, then restores the mode.
-static void drawAdditive(Mesh* mesh)
-{
-    int previous = currentBlendMode;
-    setBlendMode(Additive);
-    drawMesh(mesh);
-    setBlendMode(previous);
 }
 
 static void drawGun(float part, float var1)
@@ -81,11 +69,5 @@ void drawScene6(float part, float var0, float var1)
     if (part > 2.0f) drawBulletAndBlood(part);
     unbindRenderTarget(sceneTarget);
 
-    queueUniform("gamma", 1.66f);
-    queueUniform("con", 0.76f);
-    queueUniform("lum", 0.033f);
-    copyTarget(fullTarget, sceneTarget, progColorCorrect);
-    copyTarget(sceneTarget, fullTarget, 0);
-    bindRenderTarget(sceneTarget);
-    postProcessFrame(2);
+    colourCorrectAndGrade(1.66f, 0.76f, 0.033f, 2);
 }

@@ -1,11 +1,7 @@
 // Scene 7, the rod, the bullet and the trail: inside the scrolling speed lines
 // the chrome bullet turns into the hot rod as part goes from 0 to 1, with a
 // trail behind it that refracts a copy of the frame.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
-#include "app/app.h"
+#include "show/show_local.h"
 #include <math.h>
 
 static const CameraKey rodKeys[6] = {
@@ -70,11 +66,5 @@ void drawScene7(float time, float part, float var0)
     drawTrail(a, b);
     unbindRenderTarget(sceneTarget);
 
-    queueUniform("gamma", 1.15f);
-    queueUniform("con", 0.55f);
-    queueUniform("lum", -0.08f);
-    copyTarget(fullTarget, sceneTarget, progColorCorrect);
-    copyTarget(sceneTarget, fullTarget, 0);
-    bindRenderTarget(sceneTarget);
-    postProcessFrame(3);
+    colourCorrectAndGrade(1.15f, 0.55f, -0.08f, 3);
 }

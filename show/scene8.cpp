@@ -1,10 +1,7 @@
 // Scene 8, the sixteen greeting jugs: a field of jugs on logs, each labelled
 // with one greeting; var1 breaks them one after another with a splash, while
 // var0 moves the camera along thirty keys. Also the field layout scene 9 reuses.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
+#include "show/show_local.h"
 #include <GL/glew.h>
 #include <math.h>
 #include <stdlib.h>
@@ -74,16 +71,6 @@ void poseBrokenJug(Mesh* broken, int j)
     poseAnimation(broken, (float)(randomTable[302 + 3 * j] % (broken->frameCount - 1)));
 }
 
-static void drawSplashOver(void)
-{
-    glDisable(GL_CULL_FACE);
-    int previous = currentBlendMode;
-    setBlendMode(Additive);
-    drawMesh(&splashMesh);
-    setBlendMode(previous);
-    glEnable(GL_CULL_FACE);
-}
-
 void drawScene8(float var0, float var1)
 {
     Mesh* greeting = &jugMeshes[1];
@@ -92,10 +79,10 @@ void drawScene8(float var0, float var1)
     beginSceneTarget();
     driveCamera(greetKeys, 30, var0);
     drawSkybox(0);
-    // The intact jug borrows the greeting label and program; scenes 1 and 4
-    // give them back.
-    intact->textures[1] = greeting->textures[1];
-    intact->program = greeting->program;
+    // Whole jugs are the intact jug drawn with the greeting label and program.
+    int greetingLook[5];
+    for (int k = 0; k < 5; k++) greetingLook[k] = intact->textures[k];
+    greetingLook[1] = greeting->textures[1];
 
     int seed = rand();
     int splash = 0;
@@ -119,9 +106,12 @@ void drawScene8(float var0, float var1)
         drawMesh(&logMesh);
         queueUniform("grt", (float)i);
         placeMesh(jug, x, 0.0f, z, 0.0f, 0.0f, 0.0f);
-        drawMesh(jug);
+        if (jug == intact)
+            drawMeshWith(intact, greeting->program, greetingLook);
+        else
+            drawMesh(jug);
     }
     srand((unsigned)seed);
-    if (splash) drawSplashOver();
+    if (splash) drawAdditiveSplash();
     postProcessFrame(1);
 }

@@ -2,11 +2,7 @@
 // broken and raised; the nuke jug bursts (part -1 to 0), the mushroom cloud
 // grows and glows under a fading flash (var1), and part 1 to 2 darkens the
 // picture to black under a bokeh blur, the show's last frames.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
-#include "sync/sync.h"
+#include "show/show_local.h"
 #include <GL/glew.h>
 #include <math.h>
 #include <stdlib.h>

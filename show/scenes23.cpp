@@ -1,11 +1,7 @@
 // Scenes 2 and 3, the bottles and the fire: the copper still at night with its
 // fire, a hundred bottles that lie on the ground (scene 2) or rise and tumble
 // under var1 (scene 3), then colour correction, distortion and bokeh passes.
-#include "show/show.h"
-#include "render/render.h"
-#include "post/post.h"
-#include "assets/assets.h"
-#include "sync/sync.h"
+#include "show/show_local.h"
 #include <stdlib.h>
 
 static const CameraKey stillKeys[5] = {

@@ -1,8 +1,37 @@
-// The show: the timeline that picks a scene routine by the "scene" track every
-// frame, the letterbox, and the nine scene routines.
+// The show: its configuration, resource table and data hook, the one call
+// that draws the show at a time, the timeline that picks a scene routine by
+// the "scene" track every frame, the letterbox, and the nine scene routines.
+// The scenes' own helpers and the resource slots are in show_local.h.
 #pragma once
 #include <stdint.h>
 
+struct DemoConfig;
+struct ResourceEntry;
+
+// ---- the show's content ----------------------------------------------------------
+extern DemoConfig builtinConfig;        // data directory, soundtrack, data hook, tracks, tempo
+extern ResourceEntry resourceTable[];   // every shader pair, mesh and texture, in load order
+// The data hook: adapts the loaded meshes to the scenes and hands the grading
+// program and textures to the post chain.
+void prepareShowData(void);
+// Binds the post attributes of the table's full-screen programs; run right
+// after initPostProcessing.
+void bindShowPostPrograms(void);
+
+// ---- drawing the show ----------------------------------------------------------
+// One frame of the show: the clock's time, its step since the previous frame
+// and whether the previous frame was presented (the film grain moves on then).
+struct ShowFrame {
+    float time;
+    float delta;
+    int previousPresented;
+};
+// Sets the show clock from frame, evaluates the sync tracks, hands the post
+// chain this frame's grading amounts, and dispatches the scene. Returns 1
+// when the show is over (nothing was drawn), 0 otherwise.
+int drawShowFrame(const ShowFrame* frame);
+
+// ---- timeline -------------------------------------------------------------------
 extern int prevScene;
 extern const unsigned short randomTable[600];
 
@@ -32,80 +61,3 @@ struct SceneRoutines {
 };
 extern SceneRoutines sceneRoutines;
 
-// ---- scene helpers -----------------------------------------------------------
-// Small steps the scene routines share; declared here so tests can check them.
-struct Mesh;
-struct CameraKey;
-
-// Writes a mesh's position and its angles (given in degrees, stored in
-// radians) and raises its dirty flag so the next draw rebuilds its matrices.
-void placeMesh(Mesh* mesh, float x, float y, float z, float yaw, float pitch, float roll);
-// Splits a camera driver into key n (0 .. keyCount-2) and factor f (0 .. 1).
-// A driver below the first key or past the last clamps to the first or last
-// segment; NaN counts as 0. keyCount must be at least 2.
-void cameraSegment(float driver, int keyCount, int* n, float* f);
-// lerpCamera between the two keys of the driver's segment.
-void driveCamera(const CameraKey* keys, int keyCount, float driver);
-// trunc(value * 255) clamped to one byte, so a track value outside 0..1 never
-// spills into a neighbouring channel.
-uint32_t trackByte(float value);
-// The same byte in all four channels: a grey fade for the Multiply blend.
-uint32_t fadeColour(float value);
-// White with alpha trunc(255 * clamp(16 * post1, 0, 1)): how much of the
-// bokeh blur replaces the scene.
-uint32_t blurMixColour(float post1);
-// The bokeh "scale" uniform: post1, doubled (× 4 / factorPix) on windows wider
-// than 1024 pixels.
-float bokehScale(float post1, int width, float pixDivisor);
-// The bokeh pass shared by scenes 1 to 3: the scene buffer (unbound) is blurred
-// into the half buffer, then the scene buffer is begun again and the blur mixed
-// over it by post1. Where post1 gives the mix alpha 0 only the scene buffer is
-// begun again: the blur would not change a pixel.
-void bokehBlurAndMix(void);
-
-// Scenes 2-4 lay out their hundred instances from randomTable.
-// Bottle i of scenes 2 and 3 at rise B (0 on the ground, 1 fully risen).
-void placeBottle(Mesh* mesh, int i, float rise);
-// Spread of the bill cloud for scrub s; only meaningful for s >= 0.1.
-float billSpread(float s);
-// Bill i of scene 4 at spread m: placement and texture slot 0.
-void placeBill(Mesh* mesh, int i, float spread);
-
-// ---- scenes 5 to 9 -------------------------------------------------------------
-// blendMeshFrames at a frame position, for a mesh that has frames; a mesh that
-// failed to load is left as it is. The position is clamped to 0 .. frameCount-1.
-void poseAnimation(Mesh* mesh, float position);
-// Scene 5: phase of the press loop (four loops a second) at a time.
-float loopPhase(float time);
-// Roll angles (radians) of the kaleidoscope copies in draw order, for part
-// copies around the camera's own roll: copy j = part-1 down to 0 at
-// cameraRoll + j * 2pi / part. Returns the number written: 0 for part <= 0,
-// never more than capacity, and part is held to 64 copies (a runaway track
-// would otherwise cost one full-screen draw per unit).
-int kaleidoRolls(int part, float cameraRoll, float* rolls, int capacity);
-// Scene 5's tint: colour 0x224411 with alpha trunc(255 * post1), clamped.
-uint32_t tintColour(float post1);
-// Money roll j (0..2) at var1: its distance from the centre (15 .. 65) and its
-// whole placement at a time.
-float rollRadius(int j, float var1);
-void placeRoll(Mesh* mesh, int j, float var1, float time);
-// Scene 6: the backdrop's height (a 4:3 picture across the full width) for a
-// camera aspect (height over width), and the bullet's z for a part value.
-float backdropHeight(float aspect);
-float bulletZ(float part);
-// Scene 7: the object's wobble offsets a (along z) and b (along y) at a time.
-void rodWobble(float time, float* a, float* b);
-// Scenes 8 and 9: the place of field jug j (0..15; jug number 15 - j) on the
-// 2048 x 2048 square, and the state of jug number i at var1.
-void jugPlace(int j, float* x, float* z);
-enum JugState { JugBroken = 0, JugBreaking = 1, JugWhole = 2 };
-// Returns the JugState; *progress gets the break progress 0..1 of the breaking jug.
-int jugState(int i, float var1, float* progress);
-// Poses the broken jug in the resting pose of field jug j (table entry
-// 302 + 3j modulo the poses); a mesh with a single frame keeps it.
-void poseBrokenJug(Mesh* broken, int j);
-// Scene 9: the mushroom's inner glow (3 at var1 0, 0 at 1; var1 below 0 is 0),
-// the additive flash colour for a glow, and the closing darkening for a part.
-float shroomGlow(float var1);
-uint32_t flashColour(float glow);
-uint32_t darkenColour(float part);

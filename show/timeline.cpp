@@ -1,9 +1,6 @@
 // The timeline: every frame the "scene" track picks one scene routine, the
 // letterbox bars are drawn on top, and the show ends by one of two rules.
-#include "show/show.h"
-#include "app/app.h"
-#include "render/render.h"
-#include "sync/sync.h"
+#include "show/show_local.h"
 
 int prevScene = -1;
 

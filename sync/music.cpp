@@ -3,8 +3,6 @@
 // effect events a module plays.
 #include "sync/sync.h"
 #include "platform/platform.h"
-#include "app/app.h"
-#include "assets/assets.h"
 #include <atomic>
 #include <math.h>
 #include <string.h>
@@ -59,7 +57,7 @@ int startMusic(const char* path, float startSeconds)
 
 int startSoundtrack(float startSeconds)
 {
-    const char* name = demoConfig->musicFile;
+    const char* name = demoConfig ? demoConfig->musicFile : nullptr;
     if (!name) return 0;
     char path[68];
     size_t length = strlen(name);

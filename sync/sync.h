@@ -1,5 +1,6 @@
-// Timing, sync and music: the demo configuration, the sync-track player that
-// turns the clock into track values every frame, and soundtrack playback.
+// Timing, sync and music: the demo configuration record, the show clock the
+// loop sets, the sync-track player that turns that clock into track values
+// every frame, and soundtrack playback.
 #pragma once
 #include <stdint.h>
 
@@ -14,8 +15,14 @@ struct DemoConfig {
     float bpm;                           // 0 means 120
     int rowsPerBeat;                     // 0 means 4
 };
-extern DemoConfig builtinConfig;
+// The configuration in use: set by start-up to the show's own record; null
+// until then (no tracks, no soundtrack).
 extern DemoConfig* demoConfig;
+
+// ---- the show clock, set by the loop -------------------------------------------------
+extern float frameTime;        // seconds since the show's time zero
+extern float frameDelta;       // frameTime minus the previous one; -1 before the first poll
+extern int framePresented;     // whether the previous poll presented a frame
 
 // ---- sync tracks ---------------------------------------------------------------
 enum { TrackScene = 0, TrackPart = 1, TrackVar0 = 2, TrackVar1 = 3, TrackPost1 = 4, TrackPost2 = 5 };

@@ -2,14 +2,14 @@
 // track files read once at start-up, and the per-frame evaluation of every
 // track at the row of the current show time into syncValues.
 #include "sync/sync.h"
-#include "app/app.h"
-#include "assets/assets.h"
+#include "platform/platform.h"
 #include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+DemoConfig* demoConfig = nullptr;
 SyncDevice* syncDevice = nullptr;
 SyncTrack* syncTracks[MaxTracks];
 float syncValues[MaxTracks];
@@ -63,6 +63,7 @@ void initSync(void)
     releaseDevice(syncDevice);
     for (int i = 0; i < MaxTracks; i++) syncTracks[i] = nullptr;
     syncDevice = createDevice();
+    if (!demoConfig) return;   // nothing configured: no tracks
     for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
         syncTracks[i] = getTrack(demoConfig->trackNames[i]);
     if (demoConfig->rowsPerBeat == 0) demoConfig->rowsPerBeat = 4;
@@ -79,6 +80,7 @@ float rowForTime(float seconds)
 
 void updateSync(void)
 {
+    if (!demoConfig) return;
     float row = rowForTime(frameTime);
     for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
         syncValues[i] = trackValue(syncTracks[i], (double)row);

@@ -2,7 +2,7 @@
 // banjo and fiddle. Each music section of the timeline is played in its style
 // over its own bars, so the music changes exactly where the timeline says.
 #include "tools/soundtrack/synth.h"
-#include "tools/tracktool/timeline.h"
+#include "sync/timeline_text.h"
 #include <math.h>
 #include <stdio.h>
 #include <string.h>

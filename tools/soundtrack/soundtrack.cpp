@@ -2,7 +2,7 @@
 // and encodes it as MP3 (with the LAME info tag, so decoding is gap-free);
 // also writes the small test module with "Z" effects.
 #include "tools/soundtrack/synth.h"
-#include "tools/tracktool/timeline.h"
+#include "sync/timeline_text.h"
 #include <lame/lame.h>
 #include <math.h>
 #include <stdio.h>

@@ -1,7 +1,8 @@
 // tracktool: turns the authored timeline into the six .track files, prints a
 // track file as the engine reads it, and evaluates the timeline at a show time
 // through the engine's own sync player.
-#include "tools/tracktool/timeline.h"
+#include "sync/timeline_text.h"
+#include "show/config.h"
 #include "sync/sync.h"
 #include <math.h>
 #include <stdio.h>
@@ -22,14 +23,14 @@ static SyncKey trackKeys[TimelineTrackCount][MaxTimelineKeys];
 // Returns 1, or 0 with a message on stderr.
 static int matchesEngine(const Timeline* t)
 {
-    if (t->bpm != builtinConfig.bpm || t->rowsPerBeat != builtinConfig.rowsPerBeat) {
+    if (t->bpm != ShowBpm || t->rowsPerBeat != ShowRowsPerBeat) {
         fprintf(stderr, "tracktool: the timeline's tempo (%g bpm, %d rows per beat) differs "
                         "from the engine's (%g bpm, %d rows per beat)\n",
-                t->bpm, t->rowsPerBeat, builtinConfig.bpm, builtinConfig.rowsPerBeat);
+                t->bpm, t->rowsPerBeat, ShowBpm, ShowRowsPerBeat);
         return 0;
     }
     for (int i = 0; i < TimelineTrackCount; i++) {
-        const char* name = builtinConfig.trackNames[i];
+        const char* name = i < ShowTrackCount ? showTrackNames[i] : nullptr;
         if (!name || strcmp(name, timelineTrackNames[i]) != 0) {
             fprintf(stderr, "tracktool: the engine's track %d is '%s', not '%s'\n", i,
                     name ? name : "(none)", timelineTrackNames[i]);
@@ -194,7 +195,8 @@ static int commandDump(const char* path)
 static void startEngineClock(void)
 {
     static DemoConfig toolConfig;
-    toolConfig = builtinConfig;
+    toolConfig.bpm = ShowBpm;
+    toolConfig.rowsPerBeat = ShowRowsPerBeat;
     for (int i = 0; i < MaxTracks; i++) toolConfig.trackNames[i] = nullptr;
     demoConfig = &toolConfig;
     initSync();
@@ -229,7 +231,7 @@ static const char* const defaultStyle[10] = {
 // A row count as BAR, BAR:BEAT or BAR:BEAT:ROW.
 static const char* positionText(int rows, char* out, int size)
 {
-    int perBeat = builtinConfig.rowsPerBeat, perBar = perBeat * 4;
+    int perBeat = ShowRowsPerBeat, perBar = perBeat * 4;
     int bar = rows / perBar, beat = rows % perBar / perBeat, row = rows % perBeat;
     if (row) snprintf(out, (size_t)size, "%d:%d:%d", bar, beat, row);
     else if (beat) snprintf(out, (size_t)size, "%d:%d", bar, beat);
@@ -322,8 +324,7 @@ static int commandText(const char* dir)
     }
     char pos[48], number[32];
     printf("# Written by tracktool text from %s\n", dir);
-    printf("tempo %g\nrows-per-beat %d\nbeats-per-bar 4\n", builtinConfig.bpm,
-           builtinConfig.rowsPerBeat);
+    printf("tempo %g\nrows-per-beat %d\nbeats-per-bar 4\n", ShowBpm, ShowRowsPerBeat);
     for (int b = 0; b < endKey; b++) {
         int from = scene->keys[b].row, to = scene->keys[b + 1].row;
         int sceneNumber = (int)scene->keys[b].value;

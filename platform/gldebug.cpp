@@ -2,7 +2,7 @@
 // callback that counts and logs every GL error where it happens, or, on a
 // context without either, glGetError drained at every checkpoint. Each error
 // is logged with the GL's own source and text and the phase the program was in.
-#include "app/app.h"
+#include "platform/platform.h"
 #include <GL/glew.h>
 #include <stdio.h>
 

@@ -3,7 +3,7 @@
 // count each call while counting is on, apart by whether the caller's code
 // lies in this program (the engine) or in a library (the GL driver, X).
 // Sanitizer builds keep their allocator untouched.
-#include "app/app.h"
+#include "platform/platform.h"
 #include <atomic>
 #include <errno.h>
 #include <new>

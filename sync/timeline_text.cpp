@@ -1,6 +1,6 @@
 // The timeline parser and the .track writer. The format is line based; see the
 // head of data/timeline.txt for the reference an author reads.
-#include "tools/tracktool/timeline.h"
+#include "sync/timeline_text.h"
 #include <errno.h>
 #include <math.h>
 #include <stdint.h>

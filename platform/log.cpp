@@ -1,6 +1,6 @@
 // The log: "demo.log" in the working directory, reopened for every message so
 // each line is on disk when the call returns; every message also goes to stderr.
-#include "app/app.h"
+#include "platform/platform.h"
 #include <stdarg.h>
 #include <stdio.h>
 

@@ -1,0 +1,27 @@
+// The loading screen: the active resource table loaded row by row with a
+// progress bar drawn after each row, then the configuration's data hook.
+#include "app/app.h"
+#include "assets/assets.h"
+#include "platform/platform.h"
+#include "render/render.h"
+#include "show/show.h"
+#include "sync/sync.h"
+#include <GL/glew.h>
+
+// The bar of a row is shown by the next presentFrame (that one decides whether to swap).
+static void drawLoadingScreen(float progress)
+{
+    const int noTexture[1] = {0};
+    presentFrame();
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawOverlayQuad(noTexture, progress * 0.5f, 0.33f, progress, 0.01f, 1, 0xffeeaaffu, Opaque, -1);
+    drawLetterbox();
+}
+
+void loadResources(void)
+{
+    loadResourceTable(activeResourceTable, drawLoadingScreen);
+    if (demoConfig && demoConfig->dataHook) demoConfig->dataHook();
+    logMessage("data processing complete!\n");
+    logMessage(" --------------------------------------------------\n");
+}

@@ -1,0 +1,14 @@
+// Internals of the rendering core, for its own files and tests: the uniform
+// queue that the next mesh or overlay draw uploads and empties.
+#pragma once
+#include "render/render.h"
+
+struct UniformEntry {
+    char name[UniformNameSize];
+    int kind;
+    float value;
+    float auxValue;
+    const float* vector;
+};
+extern UniformEntry uniformQueue[MaxQueuedUniforms];
+extern int uniformCount;

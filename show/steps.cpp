@@ -1,0 +1,150 @@
+// The steps the scene routines share: placing meshes and the camera, track
+// values as colours, posing animations, the skybox, additive layers, the
+// bokeh pass of scenes 1 to 3 and the colour-correct + grade tail.
+#include "show/show_local.h"
+#include <GL/glew.h>
+
+void placeMesh(Mesh* mesh, float x, float y, float z, float yaw, float pitch, float roll)
+{
+    mesh->x = x;
+    mesh->y = y;
+    mesh->z = z;
+    mesh->yaw = DEG2RAD(yaw);
+    mesh->pitch = DEG2RAD(pitch);
+    mesh->roll = DEG2RAD(roll);
+    mesh->dirty = 1;
+}
+
+void cameraSegment(float driver, int keyCount, int* n, float* f)
+{
+    int last = keyCount - 2;            // first key of the last segment
+    if (!(driver >= 0.0f)) {            // below the path, or NaN
+        *n = 0;
+        *f = 0.0f;
+        return;
+    }
+    if (driver >= (float)(last + 1)) {
+        *n = last;
+        *f = 1.0f;
+        return;
+    }
+    *n = (int)driver;
+    *f = driver - (float)*n;
+}
+
+void driveCamera(const CameraKey* keys, int keyCount, float driver)
+{
+    int n = 0;
+    float f = 0.0f;
+    cameraSegment(driver, keyCount, &n, &f);
+    lerpCamera(&keys[n], &keys[n + 1], f);
+}
+
+uint32_t trackByte(float value)
+{
+    double scaled = (double)value * 255.0;
+    if (!(scaled > 0.0)) return 0;      // negative or NaN
+    if (scaled >= 255.0) return 255;
+    return (uint32_t)scaled;
+}
+
+uint32_t fadeColour(float value) { return trackByte(value) * 0x01010101u; }
+
+uint32_t blurMixColour(float post1)
+{
+    float a = 16.0f * post1;
+    if (!(a > 0.0f)) a = 0.0f;
+    if (a > 1.0f) a = 1.0f;
+    return 0xFFFFFF00u | (uint32_t)(255.0f * a);
+}
+
+float bokehScale(float post1, int width, float pixDivisor)
+{
+    if (width <= 1024) return post1;
+    return post1 * 4.0f / pixDivisor;
+}
+
+void bokehBlurAndMix(void)
+{
+    int sceneTexture = renderTargets[sceneTarget]->colorTexture;
+    int halfTexture = renderTargets[halfTarget]->colorTexture;
+    float post1 = syncValues[TrackPost1];
+    uint32_t mix = blurMixColour(post1);
+    // Mixed at alpha 0 the blur would leave the scene exactly as it is, so it
+    // is not drawn (most frames of scenes 1 to 3 are sharp). The half buffer
+    // then keeps what it held; nothing else reads it in these scenes.
+    if ((mix & 0xFFu) == 0) {
+        beginSceneTarget();
+        return;
+    }
+
+    bindRenderTarget(halfTarget);
+    queueUniform("scale", bokehScale(post1, windowWidth, factorPix));
+    queueUniform("intensity", 20.0f);
+    queueUniform("highlight", syncValues[TrackPost2]);
+    queueUniform("factorPix", factorPix);
+    queueUniform("factorTex", 1.0f);
+    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, progBokeh);
+    unbindRenderTarget(halfTarget);
+
+    beginSceneTarget();
+    drawOverlayQuad(&halfTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, mix, AlphaBlend, -1);
+}
+
+void poseAnimation(Mesh* mesh, float position)
+{
+    if (mesh->frameCount == 0 || mesh->vertexCount == 0) return;
+    float last = (float)(mesh->frameCount - 1);
+    if (!(position > 0.0f)) position = 0.0f;     // NaN too
+    if (position > last) position = last;
+    blendMeshFrames(mesh, position);
+}
+
+void poseScrub(Mesh* mesh, float scrub)
+{
+    if (mesh->frameCount == 0 || mesh->vertexCount == 0) return;
+    blendMeshFrames(mesh, scrub * (float)(mesh->frameCount - 1));
+}
+
+void drawSkybox(int index)
+{
+    if (index < 0 || index > 2) return;
+    Mesh* mesh = &skyMeshes[index];
+    const Camera* cam = activeCamera ? activeCamera : &camera;
+    mesh->x = cam->x;
+    mesh->y = cam->y;
+    mesh->z = cam->z;
+    mesh->yaw = mesh->pitch = mesh->roll = DEG2RAD(0.0f);
+    mesh->dirty = 1;
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    drawMesh(mesh);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+}
+
+void drawAdditive(Mesh* mesh)
+{
+    int previous = currentBlendMode;
+    setBlendMode(Additive);
+    drawMesh(mesh);
+    setBlendMode(previous);
+}
+
+void drawAdditiveSplash(void)
+{
+    glDisable(GL_CULL_FACE);
+    drawAdditive(&splashMesh);
+    glEnable(GL_CULL_FACE);
+}
+
+void colourCorrectAndGrade(float gamma, float contrast, float luminosity, int preset)
+{
+    queueUniform("gamma", gamma);
+    queueUniform("con", contrast);
+    queueUniform("lum", luminosity);
+    copyTarget(fullTarget, sceneTarget, progColorCorrect);
+    copyTarget(sceneTarget, fullTarget, 0);
+    bindRenderTarget(sceneTarget);
+    postProcessFrame(preset);
+}
