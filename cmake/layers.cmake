@@ -1,0 +1,11 @@
+# The layer tests: the include check over the sources, and one program per
+# floor that links that floor's library whole (every object, used or not)
+# with only what the floor declares below it, so a call upward fails the link.
+add_test(NAME layer_includes COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_layers.sh ${CMAKE_SOURCE_DIR})
+foreach(floor kestrel_platform kestrel_platform_gl kestrel_platform_window kestrel_platform_sound
+        kestrel_sync kestrel_music kestrel_assets kestrel_render kestrel_post kestrel_show kestrel_app)
+  add_executable(link_${floor} ${CMAKE_SOURCE_DIR}/tests/layers/link_floor.cpp)
+  target_link_libraries(link_${floor} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${floor}>")
+  set_target_properties(link_${floor} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/layers)
+  add_test(NAME link_${floor} COMMAND link_${floor})
+endforeach()
