@@ -22,7 +22,7 @@ static GMesh billMesh(void) {
                 float s = (float)i / nx, t = (float)j / ny;
                 float x = -20 + 40 * s, y = 8.5f - 17 * t;
                 float z = 1.6f * sinf(s * Pi * 1.5f + 0.3f) + 0.6f * t;
-                addVert(&m, v3(x, y, z), side ? s : 1.0f - s, t);
+                addVert(&m, vec3(x, y, z), side ? s : 1.0f - s, t);
             }
         for (int j = 0; j < ny; j++)
             for (int i = 0; i < nx; i++) {

@@ -18,7 +18,7 @@ static GMesh bottle(void) {
     }
     GMesh m = lathe(p, 14);
     // lie it down along x, centred on the origin, resting on y = 0
-    for (GVert& v : m.verts) v.p = v3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
+    for (GVert& v : m.verts) v.p = vec3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
     // that mapping is a rotation (x, y) -> (y, -x): no mirror, winding kept
     return m;
 }

@@ -9,19 +9,19 @@
 #include <vector>
 
 // ---- vectors -------------------------------------------------------------------
-struct V3 {
+struct Vec3 {
     float x, y, z;
 };
-inline V3 v3(float x, float y, float z) { return V3{x, y, z}; }
-inline V3 operator+(V3 a, V3 b) { return v3(a.x + b.x, a.y + b.y, a.z + b.z); }
-inline V3 operator-(V3 a, V3 b) { return v3(a.x - b.x, a.y - b.y, a.z - b.z); }
-inline V3 operator*(V3 a, float s) { return v3(a.x * s, a.y * s, a.z * s); }
-inline V3 operator*(float s, V3 a) { return v3(a.x * s, a.y * s, a.z * s); }
-inline float dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline V3 cross(V3 a, V3 b) { return v3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x); }
-inline float len(V3 a) { return sqrtf(dot(a, a)); }
-inline V3 norm(V3 a) { float l = len(a); return l > 1e-12f ? a * (1.0f / l) : a; }
-inline V3 lerp3(V3 a, V3 b, float t) { return a + (b - a) * t; }
+inline Vec3 vec3(float x, float y, float z) { return Vec3{x, y, z}; }
+inline Vec3 operator+(Vec3 a, Vec3 b) { return vec3(a.x + b.x, a.y + b.y, a.z + b.z); }
+inline Vec3 operator-(Vec3 a, Vec3 b) { return vec3(a.x - b.x, a.y - b.y, a.z - b.z); }
+inline Vec3 operator*(Vec3 a, float s) { return vec3(a.x * s, a.y * s, a.z * s); }
+inline Vec3 operator*(float s, Vec3 a) { return vec3(a.x * s, a.y * s, a.z * s); }
+inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 cross(Vec3 a, Vec3 b) { return vec3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x); }
+inline float len(Vec3 a) { return sqrtf(dot(a, a)); }
+inline Vec3 norm(Vec3 a) { float l = len(a); return l > 1e-12f ? a * (1.0f / l) : a; }
+inline Vec3 lerpVec3(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
 inline float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline float mixf(float a, float b, float t) { return a + (b - a) * t; }
 inline float smooth(float e0, float e1, float x) {
@@ -31,11 +31,11 @@ inline float smooth(float e0, float e1, float x) {
 const float Pi = 3.14159265f;
 
 // Rotations in the authored (file) frame, right-handed, angles in radians.
-V3 rotX(V3 p, float a);
-V3 rotY(V3 p, float a);
-V3 rotZ(V3 p, float a);
+Vec3 rotX(Vec3 p, float a);
+Vec3 rotY(Vec3 p, float a);
+Vec3 rotZ(Vec3 p, float a);
 // Rotation of p about the unit axis by angle a (Rodrigues).
-V3 rotAxis(V3 p, V3 axis, float a);
+Vec3 rotAxis(Vec3 p, Vec3 axis, float a);
 
 // ---- deterministic randomness -------------------------------------------------
 struct Rng {
@@ -45,7 +45,7 @@ Rng makeRng(uint32_t seed);
 uint32_t nextU32(Rng* r);
 float nextFloat(Rng* r);                 // [0, 1)
 float nextRange(Rng* r, float lo, float hi);
-V3 nextUnit(Rng* r);                     // uniform on the unit sphere
+Vec3 nextUnit(Rng* r);                     // uniform on the unit sphere
 
 // Lattice value noise and fractal sums; every result lies in [0, 1].
 float hash3(int x, int y, int z, uint32_t seed);
@@ -62,7 +62,7 @@ float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed);
 // the top row of the picture. Normals are not stored: the engine derives them
 // from the winding, so faces are counter-clockwise seen from outside here.
 struct GVert {
-    V3 p;
+    Vec3 p;
     float u, v;
 };
 struct GMesh {
@@ -71,13 +71,13 @@ struct GMesh {
     std::vector<std::vector<GVert>> frames;  // empty for a static mesh
 };
 
-uint32_t addVert(GMesh* m, V3 p, float u, float v);
+uint32_t addVert(GMesh* m, Vec3 p, float u, float v);
 void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c);
 void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d);  // a b c d counter-clockwise
 void appendMesh(GMesh* dst, const GMesh& src);
-void transformMesh(GMesh* m, V3 (*fn)(V3, const void*), const void* ctx);
-void translateMesh(GMesh* m, V3 t);
-void scaleMeshXYZ(GMesh* m, V3 s);
+void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx);
+void translateMesh(GMesh* m, Vec3 t);
+void scaleMeshXYZ(GMesh* m, Vec3 s);
 void rotateMeshY(GMesh* m, float a);
 void rotateMeshX(GMesh* m, float a);
 void rotateMeshZ(GMesh* m, float a);
@@ -96,21 +96,21 @@ struct ProfilePt {
 // outward-facing surface.
 GMesh lathe(const std::vector<ProfilePt>& profile, int segs, float u0 = 1.0f, float u1 = 0.0f);
 // Tube along a polyline with per-point radius; rings of segs vertices.
-GMesh tube(const std::vector<V3>& path, const std::vector<float>& radius, int segs, int capEnds);
+GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds);
 // Axis-aligned box from lo to hi; each face has its own vertices (hard edges).
-GMesh box(V3 lo, V3 hi);
+GMesh box(Vec3 lo, Vec3 hi);
 // Chamfered box: edges cut by bevel.
-GMesh bevelBox(V3 lo, V3 hi, float bevel);
+GMesh bevelBox(Vec3 lo, Vec3 hi, float bevel);
 // Closed polygon (counter-clockwise in x-y) extruded along z from z0 to z1.
 GMesh extrude(const std::vector<float>& xy, float z0, float z1, float bevel);
 // UV sphere / ellipsoid (radii rx, ry, rz); poles avoided by a tiny opening.
-GMesh ellipsoid(V3 c, V3 r, int segs, int rings);
+GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings);
 // Torus about the y axis.
 GMesh torus(float R, float r, int segs, int sides, float a0, float a1);
 
 // Face normals the way the engine computes vertex normals (area-weighted sum of
 // counter-clockwise face normals in the file frame).
-std::vector<V3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris);
+std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris);
 
 // Splits every edge longer than maxEdge at its middle (a neighbour sharing the
 // edge splits it the same way, so no cracks open) until none is left.

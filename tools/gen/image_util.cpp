@@ -159,7 +159,7 @@ Img normalFromHeight(const Img& h, float strength) {
             auto H = [&](int xx, int yy) { return luminance(h.px[(size_t)(((yy % h.h) + h.h) % h.h) * h.w + ((xx % h.w) + h.w) % h.w]); };
             float dx = (H(x + 1, y) - H(x - 1, y)) * strength;
             float dy = (H(x, y - 1) - H(x, y + 1)) * strength;   // picture y grows downward
-            V3 n = norm(v3(-dx, -dy, 1.0f));
+            Vec3 n = norm(vec3(-dx, -dy, 1.0f));
             at(out, x, y) = c4(n.x * 0.5f + 0.5f, n.y * 0.5f + 0.5f, n.z * 0.5f + 0.5f);
         }
     return out;

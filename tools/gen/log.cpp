@@ -27,7 +27,7 @@ static GMesh logMesh(void) {
             float a = (float)j / around;
             float ang = a * 2 * Pi;
             float r = LogRadius * sag + 5.0f * (barkHeight(a, s) - 0.5f);
-            addVert(&m, v3(x, r * cosf(ang), r * sinf(ang)), s, a * 0.75f);
+            addVert(&m, vec3(x, r * cosf(ang), r * sinf(ang)), s, a * 0.75f);
         }
     }
     int row = around + 1;
@@ -40,7 +40,7 @@ static GMesh logMesh(void) {
     for (int e = 0; e < 2; e++) {
         int i = e ? along : 0;
         float cu = e ? 0.375f : 0.125f;
-        V3 centre = v3(e ? LogHalf + 2 : -LogHalf - 2, 0, 0);
+        Vec3 centre = vec3(e ? LogHalf + 2 : -LogHalf - 2, 0, 0);
         uint32_t c = addVert(&m, centre, cu, 0.875f);
         uint32_t first = (uint32_t)m.verts.size();
         for (int j = 0; j <= around; j++) {

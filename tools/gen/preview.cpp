@@ -51,14 +51,14 @@ static int readMeshFile(const std::string& path, PMesh* m) {
     for (int fr = 0; fr < (int)fc; fr++)
         for (size_t t = 0; t < tc; t++) {
             size_t i0 = (size_t)fr * vc + m->idx[3 * t], i1 = (size_t)fr * vc + m->idx[3 * t + 1], i2 = (size_t)fr * vc + m->idx[3 * t + 2];
-            V3 p0 = v3(m->pos[3 * i0], m->pos[3 * i0 + 1], m->pos[3 * i0 + 2]);
-            V3 e1 = v3(m->pos[3 * i1], m->pos[3 * i1 + 1], m->pos[3 * i1 + 2]) - p0;
-            V3 e2 = v3(m->pos[3 * i2], m->pos[3 * i2 + 1], m->pos[3 * i2 + 2]) - p0;
-            V3 nn = cross(e2, e1);
+            Vec3 p0 = vec3(m->pos[3 * i0], m->pos[3 * i0 + 1], m->pos[3 * i0 + 2]);
+            Vec3 e1 = vec3(m->pos[3 * i1], m->pos[3 * i1 + 1], m->pos[3 * i1 + 2]) - p0;
+            Vec3 e2 = vec3(m->pos[3 * i2], m->pos[3 * i2 + 1], m->pos[3 * i2 + 2]) - p0;
+            Vec3 nn = cross(e2, e1);
             for (size_t k : {i0, i1, i2}) { m->nrm[3 * k] += nn.x; m->nrm[3 * k + 1] += nn.y; m->nrm[3 * k + 2] += nn.z; }
         }
     for (size_t i = 0; i < m->nrm.size(); i += 3) {
-        V3 nn = norm(v3(m->nrm[i], m->nrm[i + 1], m->nrm[i + 2]));
+        Vec3 nn = norm(vec3(m->nrm[i], m->nrm[i + 1], m->nrm[i + 2]));
         m->nrm[i] = nn.x; m->nrm[i + 1] = nn.y; m->nrm[i + 2] = nn.z;
     }
     return 1;
@@ -110,7 +110,7 @@ enum Shade { Lit, Flat, Add };
 struct Draw {
     const PMesh* mesh;
     float frame;                       // blended like blendMeshFrames
-    V3 pos; float yaw, pitch, roll;    // authored placement, degrees
+    Vec3 pos; float yaw, pitch, roll;    // authored placement, degrees
     float scale;
     const Img* tex;
     int shade, cull;
@@ -174,7 +174,7 @@ static void drawMesh(Target* t, const Draw& d) {
     int f0 = (int)d.frame, f1 = f0 + 1 < m.fc ? f0 + 1 : 0;
     float fr = d.frame - f0;
     std::vector<CV> cv(m.vc);
-    V3 lightDir = norm(v3(-0.5f, 0.8f, 0.4f));
+    Vec3 lightDir = norm(vec3(-0.5f, 0.8f, 0.4f));
     for (int i = 0; i < m.vc; i++) {
         size_t a0 = (size_t)f0 * m.vc + i, a1 = (size_t)f1 * m.vc + i;
         float p[3], n[3];
@@ -185,7 +185,7 @@ static void drawMesh(Target* t, const Draw& d) {
         float e[4], c[4];
         for (int r = 0; r < 4; r++) e[r] = mv[r] * p[0] + mv[4 + r] * p[1] + mv[8 + r] * p[2] + mv[12 + r];
         for (int r = 0; r < 4; r++) c[r] = t->proj[r] * e[0] + t->proj[4 + r] * e[1] + t->proj[8 + r] * e[2] + t->proj[12 + r] * e[3];
-        V3 wn = norm(v3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
+        Vec3 wn = norm(vec3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
                         rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
         float l = 0.3f + 0.8f * fmaxf(0.0f, dot(wn, lightDir));
         cv[i] = CV{c[0], c[1], c[2], c[3], m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
@@ -245,13 +245,13 @@ static const Img* tex(Library* l, const char* name) {
     return &l->textures.back().second;
 }
 
-static Draw D(const PMesh* m, const Img* t, V3 pos, float frame = 0, int shade = Lit) {
+static Draw D(const PMesh* m, const Img* t, Vec3 pos, float frame = 0, int shade = Lit) {
     return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, c4(1, 1, 1)};
 }
 static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale) {
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
-    Draw d = D(m, tex(l, texName), v3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
+    Draw d = D(m, tex(l, texName), vec3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
     d.scale = scale;
     d.cull = 0;
     drawMesh(t, d);
@@ -276,15 +276,15 @@ static int save(Target* t, const std::string& dir, const char* name) {
 static void turntable(Library* l, const std::string& out, const char* meshName, const char* texName, float frame) {
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
-    V3 lo = v3(1e30f, 1e30f, 1e30f), hi = v3(-1e30f, -1e30f, -1e30f);
+    Vec3 lo = vec3(1e30f, 1e30f, 1e30f), hi = vec3(-1e30f, -1e30f, -1e30f);
     int f = (int)frame;
     for (int i = 0; i < m->vc; i++) {
         size_t k = (size_t)f * m->vc + i;
-        V3 p = v3(m->pos[3 * k], m->pos[3 * k + 1], -m->pos[3 * k + 2]);
-        lo = v3(fminf(lo.x, p.x), fminf(lo.y, p.y), fminf(lo.z, p.z));
-        hi = v3(fmaxf(hi.x, p.x), fmaxf(hi.y, p.y), fmaxf(hi.z, p.z));
+        Vec3 p = vec3(m->pos[3 * k], m->pos[3 * k + 1], -m->pos[3 * k + 2]);
+        lo = vec3(fminf(lo.x, p.x), fminf(lo.y, p.y), fminf(lo.z, p.z));
+        hi = vec3(fmaxf(hi.x, p.x), fmaxf(hi.y, p.y), fmaxf(hi.z, p.z));
     }
-    V3 c = (lo + hi) * 0.5f;
+    Vec3 c = (lo + hi) * 0.5f;
     float r = len(hi - lo) * 0.5f + 1e-3f;
     const Img* tx = texName ? tex(l, texName) : nullptr;
     Target t = makeTarget(720, 240);
@@ -293,10 +293,10 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
         Target s = makeTarget(240, 240);
         float yaw = view == 0 ? 180 : (view == 1 ? 120 : 0), pitch = view == 2 ? -35 : -12;
         float dist = r / tanf(20 * Deg) * 1.05f;
-        V3 fwd = v3(-sinf(yaw * Deg) * cosf(pitch * Deg), sinf(pitch * Deg), cosf(yaw * Deg) * cosf(pitch * Deg));
-        V3 eye = c - fwd * dist;
+        Vec3 fwd = vec3(-sinf(yaw * Deg) * cosf(pitch * Deg), sinf(pitch * Deg), cosf(yaw * Deg) * cosf(pitch * Deg));
+        Vec3 eye = c - fwd * dist;
         setCam(&s, Cam{eye.x, eye.y, eye.z, yaw, pitch, 0, dist * 0.05f, dist * 3, 42});
-        drawMesh(&s, D(m, tx, v3(0, 0, 0), frame));
+        drawMesh(&s, D(m, tx, vec3(0, 0, 0), frame));
         for (int y = 0; y < 240; y++)
             for (int x = 0; x < 240; x++) at(sheet, view * 240 + x, y) = at(s.color, x, y);
     }
@@ -314,14 +314,14 @@ static void scene1(Library* l, const std::string& out) {
             Target t = makeTarget(480, 270);
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-            Draw lg = D(mesh(l, "log.bof"), tex(l, "log_col.jpg"), v3(0, -180, 0));
+            Draw lg = D(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
             lg.scale = 0.5f;
             if (lg.mesh) drawMesh(&t, lg);
             const PMesh* jug = mesh(l, burst ? "jug.baf" : "jug_intact.bof");
-            if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), v3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
+            if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), vec3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
             const PMesh* sp = mesh(l, "splash.baf");
             if (sp && burst) {
-                Draw d = D(sp, nullptr, v3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
+                Draw d = D(sp, nullptr, vec3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
                 d.tint = c4(0.5f, 0.45f, 0.3f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
@@ -341,18 +341,18 @@ static void scene2(Library* l, const std::string& out) {
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox2.jpg", 10);
             const PMesh* still = mesh(l, "still.bof");
-            if (still) drawMesh(&t, D(still, tex(l, "still.jpg"), v3(0, 0, 0)));
+            if (still) drawMesh(&t, D(still, tex(l, "still.jpg"), vec3(0, 0, 0)));
             const PMesh* b = mesh(l, "botlz.bof");
             float B = rise ? 0.6f : 0.0f;
             for (int i = 0; b && i < 100; i++) {
                 int X = (randomTable(3 * i) % 1024) * 2 - 1024, Y = randomTable(3 * i + 1) % 1024 + 238, Z = (randomTable(3 * i + 2) % 1024) * 2 - 1024;
-                Draw d = D(b, tex(l, "botlz.tga"), v3((float)X, Y * B - 100, (float)Z));
+                Draw d = D(b, tex(l, "botlz.tga"), vec3((float)X, Y * B - 100, (float)Z));
                 d.yaw = Z + 100 * B; d.pitch = (X + 200) * B; d.roll = (Y + 400) * B;
                 drawMesh(&t, d);
             }
             const PMesh* fire = mesh(l, "fire.bof");
             if (fire) {
-                Draw d = D(fire, tex(l, "fire.jpg"), v3(0, 0, 0), 0, Add);
+                Draw d = D(fire, tex(l, "fire.jpg"), vec3(0, 0, 0), 0, Add);
                 d.tint = c4(1, 1, 1, 0.6f);
                 drawMesh(&t, d);
             }
@@ -366,14 +366,14 @@ static void scene4(Library* l, const std::string& out) {
     setCam(&t, key);
     sky(&t, l, "skybox.bof", "skybox.jpg", 10);
     const PMesh* jug = mesh(l, "jug.baf");
-    if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), v3(0, 0, 0), (jug->fc - 1) * 0.7f));
+    if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), vec3(0, 0, 0), (jug->fc - 1) * 0.7f));
     const PMesh* bill = mesh(l, "bill.bof");
     const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     double m = pow(0.8 - 0.1, 0.7);
     for (int i = 0; bill && i < 100; i++) {
         int A = randomTable(3 * i) % 1024 - 512, Bv = randomTable(3 * i + 1) % 1024 - 512, Cv = randomTable(3 * i + 2) % 1024 - 512;
         float a = A / 512.0f, P = Bv * fabsf(a) * 0.5f, Q = Cv * fabsf(a);
-        Draw d = D(bill, tex(l, names[(99 - i) % 4]), v3((float)(A * m), (float)(P * m), (float)(Q * m)));
+        Draw d = D(bill, tex(l, names[(99 - i) % 4]), vec3((float)(A * m), (float)(P * m), (float)(Q * m)));
         d.yaw = P; d.pitch = (float)(A + 200 * m); d.roll = (float)(Q - 400 * m);
         d.cull = 1;
         drawMesh(&t, d);
@@ -388,9 +388,9 @@ static void scene5(Library* l, const std::string& out) {
         setCam(&t, keys[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* p = mesh(l, "press.baf");
-        if (p) drawMesh(&t, D(p, tex(l, "press.jpg"), v3(0, 0, 0), (p->fc - 1) * 0.3f));
+        if (p) drawMesh(&t, D(p, tex(l, "press.jpg"), vec3(0, 0, 0), (p->fc - 1) * 0.3f));
         const PMesh* b = mesh(l, "press_bill.baf");
-        if (b) drawMesh(&t, D(b, tex(l, "bills0.jpg"), v3(0, 0, 0), (b->fc - 1) * 0.3f));
+        if (b) drawMesh(&t, D(b, tex(l, "bills0.jpg"), vec3(0, 0, 0), (b->fc - 1) * 0.3f));
         save(&t, out, ("scene5_key" + std::to_string(k)).c_str());
     }
     // the kaleidoscope: six copies of the wedge carrying the picture just made
@@ -404,10 +404,10 @@ static void scene5(Library* l, const std::string& out) {
         setCam(&src, c);
         sky(&src, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* p = mesh(l, "press.baf");
-        if (p) drawMesh(&src, D(p, tex(l, "press.jpg"), v3(0, 0, 0)));
+        if (p) drawMesh(&src, D(p, tex(l, "press.jpg"), vec3(0, 0, 0)));
         pic = src.color;
         for (int j = 5; j >= 0; j--) {
-            Draw d = D(kal, &pic, v3(c.x, c.y, c.z), 0, Flat);
+            Draw d = D(kal, &pic, vec3(c.x, c.y, c.z), 0, Flat);
             d.yaw = c.yaw; d.pitch = c.pitch; d.roll = c.roll + j * 360.0f / 6;
             drawMesh(&t, d);
         }
@@ -416,7 +416,7 @@ static void scene5(Library* l, const std::string& out) {
         clearDepth(&t);
         const PMesh* roll = mesh(l, "roll.bof");
         for (int j = 0; roll && j < 3; j++) {
-            Draw d = D(roll, tex(l, "roll.jpg"), v3(-40.0f + 40 * j, 10.0f * j - 10, 0));
+            Draw d = D(roll, tex(l, "roll.jpg"), vec3(-40.0f + 40 * j, 10.0f * j - 10, 0));
             d.yaw = 30.0f + 50 * j; d.pitch = 20.0f * j; d.roll = 10;
             drawMesh(&t, d);
         }
@@ -433,22 +433,22 @@ static void scene6(Library* l, const std::string& out) {
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* gun = mesh(l, k < 2 ? "gun.baf" : "m47.bof");
         if (gun) {
-            Draw d = D(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), v3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
+            Draw d = D(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
             d.pitch = k < 2 ? 0 : 1;
             drawMesh(&t, d);
         }
         if (k >= 2) {
             const PMesh* shot = mesh(l, "shot.bof");
-            if (shot && k == 2) drawMesh(&t, D(shot, tex(l, "shot.tga"), v3(0, 0, 0), 0, Add));
+            if (shot && k == 2) drawMesh(&t, D(shot, tex(l, "shot.tga"), vec3(0, 0, 0), 0, Add));
             const PMesh* bullet = mesh(l, "bullet.bof");
             if (bullet) {
-                Draw d = D(bullet, tex(l, "chrome.jpg"), v3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
+                Draw d = D(bullet, tex(l, "chrome.jpg"), vec3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
                 d.scale = 0.075f;
                 drawMesh(&t, d);
             }
             const PMesh* blood = mesh(l, "blood.baf");
             if (blood && k >= 3) {
-                Draw d = D(blood, nullptr, v3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
+                Draw d = D(blood, nullptr, vec3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
                 d.tint = c4(0.6f, 0.05f, 0.03f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
@@ -468,10 +468,10 @@ static void scene7(Library* l, const std::string& out) {
         sky(&t, l, "speedLines.bof", "bgRed2.jpg", 1);
         const PMesh* rod = mesh(l, "rod.baf");
         float frame = rod ? (rod->fc - 1) * (k % 3) / 2.0f : 0;
-        if (rod) drawMesh(&t, D(rod, tex(l, "rod.jpg"), v3(0, 0, 0), frame));
+        if (rod) drawMesh(&t, D(rod, tex(l, "rod.jpg"), vec3(0, 0, 0), frame));
         const PMesh* trail = mesh(l, "trail.bof");
         if (trail) {
-            Draw d = D(trail, nullptr, v3(0, 0, -7), 0, Add);
+            Draw d = D(trail, nullptr, vec3(0, 0, -7), 0, Add);
             d.tint = c4(0.08f, 0.08f, 0.1f, 1);
             drawMesh(&t, d);
         }
@@ -499,15 +499,15 @@ static void scene8(Library* l, const std::string& out, int nine) {
         for (int j = 0; j < 16; j++) {
             int A = randomTable(300 + 3 * j), B = randomTable(301 + 3 * j), C = randomTable(302 + 3 * j);
             float X = 2.0f * (A % 1024) - 1024, Z = 2.0f * (B % 1024) - 1024;
-            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), v3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
             int isBroken = nine || j < 8;
             const PMesh* jm = isBroken ? broken : whole;
-            if (jm) drawMesh(&t, D(jm, &cell, v3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
+            if (jm) drawMesh(&t, D(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
         }
         if (nine) {
-            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), v3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
             const PMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
-            if (sh) drawMesh(&t, D(sh, tex(l, "smoke.jpg"), v3(0, 0, 0), (sh->fc - 1) * 0.7f));
+            if (sh) drawMesh(&t, D(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
         }
         save(&t, out, ((nine ? "scene9_key" : "scene8_key") + std::to_string(k)).c_str());
     }

@@ -24,32 +24,32 @@ static CloudShape shapeAt(float g) {
     return CloudShape{mixf(220, 520, h), mixf(60, 80, h), mixf(560, 1220, h), mixf(190, 420, h), mixf(120, 230, h)};
 }
 
-static void appendArc(std::vector<V3>* pts, float cr, float cy, float rad, float a0, float a1, int n) {
+static void appendArc(std::vector<Vec3>* pts, float cr, float cy, float rad, float a0, float a1, int n) {
     for (int i = 0; i <= n; i++) {
         float a = a0 + (a1 - a0) * i / n;
-        pts->push_back(v3(cr + rad * cosf(a), cy + rad * sinf(a), 0));
+        pts->push_back(vec3(cr + rad * cosf(a), cy + rad * sinf(a), 0));
     }
 }
 
 // (r, y) polyline from the skirt's rim to the top of the dome, resampled by arc length.
 static std::vector<ProfilePt> cloudProfile(const CloudShape& s) {
-    std::vector<V3> pts;   // x = r, y = y
-    pts.push_back(v3(s.skirtR, GroundY, 0));
+    std::vector<Vec3> pts;   // x = r, y = y
+    pts.push_back(vec3(s.skirtR, GroundY, 0));
     float capBottom = s.capY - s.capRoll;
     if (capBottom > GroundY + 80) {
-        pts.push_back(v3((s.skirtR + s.stemR) * 0.55f, GroundY + 25, 0));
-        pts.push_back(v3(s.stemR * 1.25f, GroundY + 60, 0));
+        pts.push_back(vec3((s.skirtR + s.stemR) * 0.55f, GroundY + 25, 0));
+        pts.push_back(vec3(s.stemR * 1.25f, GroundY + 60, 0));
         for (int i = 1; i <= 6; i++) {
             float t = (float)i / 6;
             float y = mixf(GroundY + 60, capBottom, t);
-            pts.push_back(v3(s.stemR * (1.0f - 0.12f * sinf(Pi * t)), y, 0));
+            pts.push_back(vec3(s.stemR * (1.0f - 0.12f * sinf(Pi * t)), y, 0));
         }
     }
     // cap: from under the roll, around its outside and over the top to the axis
     float ring = fmaxf(s.capR, s.capRoll * 0.3f);
     appendArc(&pts, ring, s.capY, s.capRoll, -Pi * 0.5f, Pi * 0.55f, 16);
-    pts.push_back(v3(ring * 0.45f, s.capY + s.capRoll * 0.92f, 0));
-    pts.push_back(v3(1.5f, s.capY + s.capRoll * 0.85f, 0));
+    pts.push_back(vec3(ring * 0.45f, s.capY + s.capRoll * 0.92f, 0));
+    pts.push_back(vec3(1.5f, s.capY + s.capRoll * 0.85f, 0));
     // resample
     std::vector<float> acc(1, 0.0f);
     for (size_t i = 1; i < pts.size(); i++) acc.push_back(acc.back() + len(pts[i] - pts[i - 1]));
@@ -59,7 +59,7 @@ static std::vector<ProfilePt> cloudProfile(const CloudShape& s) {
         float want = acc.back() * i / (ProfilePoints - 1);
         while (k + 1 < acc.size() && acc[k] < want) k++;
         float t = (want - acc[k - 1]) / fmaxf(acc[k] - acc[k - 1], 1e-4f);
-        V3 p = lerp3(pts[k - 1], pts[k], clampf(t, 0, 1));
+        Vec3 p = lerpVec3(pts[k - 1], pts[k], clampf(t, 0, 1));
         out.push_back(ProfilePt{fmaxf(p.x, 1.5f), p.y, 1.0f - (float)i / (ProfilePoints - 1)});
     }
     return out;
@@ -69,9 +69,9 @@ static std::vector<ProfilePt> cloudProfile(const CloudShape& s) {
 static std::vector<GVert> cloudFrame(float g, GMesh* topology) {
     CloudShape s = shapeAt(g);
     GMesh m = lathe(cloudProfile(s), Around);
-    std::vector<V3> n = vertexNormals(m.verts, m.tris);
+    std::vector<Vec3> n = vertexNormals(m.verts, m.tris);
     for (size_t i = 0; i < m.verts.size(); i++) {
-        V3 p = m.verts[i].p;
+        Vec3 p = m.verts[i].p;
         float r = sqrtf(p.x * p.x + p.z * p.z);
         // billows sized to the part they sit on: small on the stem, big on the cap
         float feature = fminf(0.3f * r + 8.0f, 0.45f * s.capRoll);

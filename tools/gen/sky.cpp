@@ -35,7 +35,7 @@ static GMesh speedTube(void) {
         v.u = v.v;
         v.v = around;
         // the lathe's y axis becomes z
-        v.p = v3(v.p.x, v.p.z, v.p.y);
+        v.p = vec3(v.p.x, v.p.z, v.p.y);
     }
     flipWinding(&m);   // the axis swap mirrors the tube
     return m;

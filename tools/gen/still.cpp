@@ -13,14 +13,14 @@ static GMesh groundDisc(void) {
     GMesh m;
     const int rings = 20, segs = 48;
     const float R = 1500.0f;
-    uint32_t c = addVert(&m, v3(0, Ground, 0), 0.75f, 0.75f);
+    uint32_t c = addVert(&m, vec3(0, Ground, 0), 0.75f, 0.75f);
     for (int i = 1; i <= rings; i++) {
         float r = R * powf((float)i / rings, 1.6f);
         for (int j = 0; j <= segs; j++) {
             float a = 2 * Pi * j / segs;
             float x = r * cosf(a), z = r * sinf(a);
             float bump = r > 120 ? 6.0f * (fbm2(x * 0.004f, z * 0.004f, 3, 501) - 0.5f) - r * 0.004f : 0.0f;
-            addVert(&m, v3(x, Ground + fminf(bump, 0.0f), z), 0.75f + 0.24f * x / R, 0.75f + 0.24f * z / R);
+            addVert(&m, vec3(x, Ground + fminf(bump, 0.0f), z), 0.75f + 0.24f * x / R, 0.75f + 0.24f * z / R);
         }
     }
     int row = segs + 1;
@@ -41,7 +41,7 @@ static void addLathe(GMesh* m, const float (*shape)[2], int n, int segs, float u
     appendMesh(m, l);
 }
 
-static void addBarrel(GMesh* m, V3 at, float r, float h) {
+static void addBarrel(GMesh* m, Vec3 at, float r, float h) {
     float shape[9][2];
     for (int i = 0; i < 9; i++) {
         float t = (float)i / 8;
@@ -61,7 +61,7 @@ static void addBarrel(GMesh* m, V3 at, float r, float h) {
     appendMesh(m, b);
 }
 
-static void addPipe(GMesh* m, const std::vector<V3>& path, float r) {
+static void addPipe(GMesh* m, const std::vector<Vec3>& path, float r) {
     std::vector<float> rad(path.size(), r);
     GMesh t = tube(path, rad, 10, 0);
     mapUV(&t, 0.05f, 0.05f, 0.45f, 0.45f);
@@ -82,32 +82,32 @@ static GMesh stillMesh(void) {
                             {9, 152}, {1, 153}};
     addLathe(&m, cap, 10, 32, 0.0f, 0.0f, 0.5f, 0.25f);
     // lyne arm from the cap down to the thumper keg
-    std::vector<V3> arm;
+    std::vector<Vec3> arm;
     for (int i = 0; i <= 16; i++) {
         float t = (float)i / 16;
-        arm.push_back(v3(30 + 130 * t, 120 + 20 * sinf(Pi * t * 0.8f) - 90 * t * t, 0));
+        arm.push_back(vec3(30 + 130 * t, 120 + 20 * sinf(Pi * t * 0.8f) - 90 * t * t, 0));
     }
     addPipe(&m, arm, 6.0f);
-    addBarrel(&m, v3(165, Ground, 0), 36, 92);
+    addBarrel(&m, vec3(165, Ground, 0), 36, 92);
     // pipe from the keg to the worm tub, then the coil
-    std::vector<V3> link = {v3(180, -6, 0), v3(200, 20, 20), v3(230, 36, 50), v3(255, 34, 80)};
+    std::vector<Vec3> link = {vec3(180, -6, 0), vec3(200, 20, 20), vec3(230, 36, 50), vec3(255, 34, 80)};
     addPipe(&m, link, 5.0f);
-    addBarrel(&m, v3(260, Ground, 100), 46, 104);
-    std::vector<V3> coil;
+    addBarrel(&m, vec3(260, Ground, 100), 46, 104);
+    std::vector<Vec3> coil;
     for (int i = 0; i <= 60; i++) {
         float t = (float)i / 60;
         float a = t * 2 * Pi * 2.5f;
-        coil.push_back(v3(260 + 30 * cosf(a), 34 - 22 * t, 100 + 30 * sinf(a)));
+        coil.push_back(vec3(260 + 30 * cosf(a), 34 - 22 * t, 100 + 30 * sinf(a)));
     }
     addPipe(&m, coil, 4.0f);
     // the spout: where the shine drips out
-    std::vector<V3> spout = {v3(260, -40, 146), v3(260, -42, 160), v3(260, -50, 168)};
+    std::vector<Vec3> spout = {vec3(260, -40, 146), vec3(260, -42, 160), vec3(260, -50, 168)};
     addPipe(&m, spout, 3.0f);
     return m;
 }
 
 // Flame tongue: a wavy cone from root (v = 1) to tip (v = 0), leaning along lean.
-static GMesh tongue(V3 root, float radius, float height, V3 lean, uint32_t seed) {
+static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t seed) {
     std::vector<ProfilePt> p;
     const int n = 8;
     for (int i = 0; i <= n; i++) {
@@ -119,7 +119,7 @@ static GMesh tongue(V3 root, float radius, float height, V3 lean, uint32_t seed)
     for (GVert& v : m.verts) {
         float t = v.p.y / height;
         float wob = sinf(t * 5.0f + seed) * radius * 0.3f * t;
-        v.p = v.p + lean * (t * t) + v3(wob, 0, 0);
+        v.p = v.p + lean * (t * t) + vec3(wob, 0, 0);
         v.p = v.p + root;
     }
     return m;
@@ -131,14 +131,14 @@ static GMesh fireMesh(void) {
     // a ring of tongues where the pot sits on the firebox
     for (int i = 0; i < 14; i++) {
         float a = 2 * Pi * i / 14 + nextRange(&r, -0.1f, 0.1f);
-        V3 dir = v3(cosf(a), 0, sinf(a));
-        V3 root = dir * 66.0f + v3(0, -44, 0);
-        appendMesh(&m, tongue(root, nextRange(&r, 8, 13), nextRange(&r, 30, 55), dir * 6.0f - v3(0, 0, 0), i));
+        Vec3 dir = vec3(cosf(a), 0, sinf(a));
+        Vec3 root = dir * 66.0f + vec3(0, -44, 0);
+        appendMesh(&m, tongue(root, nextRange(&r, 8, 13), nextRange(&r, 30, 55), dir * 6.0f - vec3(0, 0, 0), i));
     }
     // the big blaze at the stoking hole on the -x side
     for (int i = 0; i < 7; i++) {
-        V3 root = v3(-80 + nextRange(&r, -6, 6), Ground + 2, nextRange(&r, -28, 28));
-        appendMesh(&m, tongue(root, nextRange(&r, 12, 20), nextRange(&r, 55, 95), v3(20, 0, 0), 20 + i));
+        Vec3 root = vec3(-80 + nextRange(&r, -6, 6), Ground + 2, nextRange(&r, -28, 28));
+        appendMesh(&m, tongue(root, nextRange(&r, 12, 20), nextRange(&r, 55, 95), vec3(20, 0, 0), 20 + i));
     }
     return m;
 }
