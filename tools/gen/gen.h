@@ -134,47 +134,48 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
 int writeMesh(const std::string& path, const GMesh& m);
 
 // ---- images ----------------------------------------------------------------------
-struct C4 {
+struct Colour4 {
     float r, g, b, a;
 };
-inline C4 c4(float r, float g, float b, float a = 1.0f) { return C4{r, g, b, a}; }
-inline C4 rgb8(int hex, float a = 1.0f) {
-    return C4{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, a};
+inline Colour4 colour4(float r, float g, float b, float a = 1.0f) { return Colour4{r, g, b, a}; }
+inline Colour4 rgb8(int hex, float a = 1.0f) {
+    return Colour4{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, a};
 }
-inline C4 mixc(C4 a, C4 b, float t) {
-    return C4{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+inline Colour4 mixColour(Colour4 a, Colour4 b, float t) {
+    return Colour4{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
-inline C4 mulc(C4 a, float s) { return C4{a.r * s, a.g * s, a.b * s, a.a}; }
-inline C4 addc(C4 a, C4 b) { return C4{a.r + b.r, a.g + b.g, a.b + b.b, a.a}; }
+// scaleColour and addColour work on r, g, b and keep the alpha of a.
+inline Colour4 scaleColour(Colour4 a, float s) { return Colour4{a.r * s, a.g * s, a.b * s, a.a}; }
+inline Colour4 addColour(Colour4 a, Colour4 b) { return Colour4{a.r + b.r, a.g + b.g, a.b + b.b, a.a}; }
 
 // Top row first, like the files' (u, v) with v = 0 at the top.
 struct Img {
     int w, h;
-    std::vector<C4> px;
+    std::vector<Colour4> px;
 };
-Img makeImg(int w, int h, C4 fill);
-inline C4& at(Img& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
-C4 sampleWrap(const Img& im, float x, float y);      // bilinear, wrapping, pixel units
-void blend(Img& im, int x, int y, C4 c, float a);     // alpha-over at one pixel
-void fillRect(Img& im, float x0, float y0, float x1, float y1, C4 c);
-void fillCircle(Img& im, float cx, float cy, float r, C4 c, float soft);
-void ringCircle(Img& im, float cx, float cy, float r, float width, C4 c);
-void fillRoundRect(Img& im, float x0, float y0, float x1, float y1, float rad, C4 c, float soft);
-void strokeRect(Img& im, float x0, float y0, float x1, float y1, float width, C4 c);
-void drawLine(Img& im, float x0, float y0, float x1, float y1, float width, C4 c);
-void fillPolygon(Img& im, const std::vector<float>& xy, C4 c);
+Img makeImg(int w, int h, Colour4 fill);
+inline Colour4& at(Img& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
+Colour4 sampleWrap(const Img& im, float x, float y);      // bilinear, wrapping, pixel units
+void blend(Img& im, int x, int y, Colour4 c, float a);     // alpha-over at one pixel
+void fillRect(Img& im, float x0, float y0, float x1, float y1, Colour4 c);
+void fillCircle(Img& im, float cx, float cy, float r, Colour4 c, float soft);
+void ringCircle(Img& im, float cx, float cy, float r, float width, Colour4 c);
+void fillRoundRect(Img& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft);
+void strokeRect(Img& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
+void drawLine(Img& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
+void fillPolygon(Img& im, const std::vector<float>& xy, Colour4 c);
 void blurImg(Img& im, int radius);
 // Normal map (tangent space, +z out, y up in the picture) from the luminance
 // (or alpha when useAlpha) of height, scaled by strength.
 Img normalFromHeight(const Img& height, float strength);
-float luminance(C4 c);
+float luminance(Colour4 c);
 
 // Text with a TrueType font of the fonts-dejavu-core package. font: 0 serif
 // bold, 1 sans bold, 2 sans condensed bold, 3 serif italic, 4 mono bold.
 // Draws text with its baseline centred at (cx, baseline), glyph height size
 // pixels, squeezed horizontally to fit maxWidth when maxWidth > 0. Returns the
 // drawn width, or -1 when the font is missing.
-float drawText(Img& im, const char* text, int font, float cx, float baseline, float size, C4 c,
+float drawText(Img& im, const char* text, int font, float cx, float baseline, float size, Colour4 c,
                float maxWidth = 0.0f, float tracking = 0.0f);
 int fontsAvailable(void);
 

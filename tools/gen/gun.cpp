@@ -201,25 +201,25 @@ static GMesh blood(void) {
 
 static Img wrapPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
             float n = fbm2(x * 0.05f, y * 0.05f, 4, 1101);
-            C4 c;
+            Colour4 c;
             if (v < 0.5f) {
                 // lighter than real bluing: the gun stands before a dark red backdrop
-                c = u < 0.5f ? mixc(rgb8(0x2a3342), rgb8(0x4c5a70), n) : mixc(rgb8(0x3c3c40), rgb8(0x646468), n);
+                c = u < 0.5f ? mixColour(rgb8(0x2a3342), rgb8(0x4c5a70), n) : mixColour(rgb8(0x3c3c40), rgb8(0x646468), n);
                 float scratch = hash3(x / 2, y / 24, 3, 1102) > 0.97f ? 1.0f : 0.0f;
-                c = mixc(c, rgb8(0x8a8c90), scratch * 0.5f);
-                if (u < 0.5f && fmodf((float)x, 10.0f) < 2 && v > 0.38f) c = mulc(c, 0.5f);   // slide serrations
+                c = mixColour(c, rgb8(0x8a8c90), scratch * 0.5f);
+                if (u < 0.5f && fmodf((float)x, 10.0f) < 2 && v > 0.38f) c = scaleColour(c, 0.5f);   // slide serrations
             } else {
                 // friction tape wound round the grip, with a red stripe
                 float band = fmodf(y + x * 0.25f, 22.0f);
-                c = mixc(rgb8(0x2a221e), rgb8(0x54463a), n);
-                if (band < 1.5f) c = mulc(c, 0.4f);
+                c = mixColour(rgb8(0x2a221e), rgb8(0x54463a), n);
+                if (band < 1.5f) c = scaleColour(c, 0.4f);
                 if (fabsf(v - 0.75f) < 0.02f) c = rgb8(0x8a1a12);
-                c = mulc(c, 0.85f + 0.3f * noise2(x * 0.8f, y * 0.8f, 1103));
+                c = scaleColour(c, 0.85f + 0.3f * noise2(x * 0.8f, y * 0.8f, 1103));
             }
             at(im, x, y) = c;
         }
@@ -230,7 +230,7 @@ static Img wrapPicture(void) {
 
 static Img flashPicture(void) {
     const int S = 256;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -248,9 +248,9 @@ static Img flashPicture(void) {
                 k = clampf(1 - r / (0.35f + 0.6f * star), 0, 1);
                 k = k * k;
             }
-            C4 c = mixc(c4(0, 0, 0), rgb8(0xff6a10), smooth(0.0f, 0.4f, k));
-            c = mixc(c, rgb8(0xffd060), smooth(0.35f, 0.7f, k));
-            c = mixc(c, c4(1, 1, 0.92f), smooth(0.7f, 1.0f, k));
+            Colour4 c = mixColour(colour4(0, 0, 0), rgb8(0xff6a10), smooth(0.0f, 0.4f, k));
+            c = mixColour(c, rgb8(0xffd060), smooth(0.35f, 0.7f, k));
+            c = mixColour(c, colour4(1, 1, 0.92f), smooth(0.7f, 1.0f, k));
             c.a = 1.0f;
             at(im, x, y) = c;
         }

@@ -58,23 +58,23 @@ static GMesh logMesh(void) {
 
 static Img logHeightAndColour(Img* colour) {
     const int W = 512, H = 512;
-    Img height = makeImg(W, H, c4(0.5f, 0.5f, 0.5f));
-    *colour = makeImg(W, H, c4(0, 0, 0));
+    Img height = makeImg(W, H, colour4(0.5f, 0.5f, 0.5f));
+    *colour = makeImg(W, H, colour4(0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
-            C4 c;
+            Colour4 c;
             float h;
             if (v < 0.75f) {
                 float a = v / 0.75f;
                 h = barkHeight(a, u);
                 float fine = fbm2(u * 200, a * 200, 3, 403);
-                c = mixc(rgb8(0x2a2018), rgb8(0x6e5a48), h * 0.8f + fine * 0.2f);
+                c = mixColour(rgb8(0x2a2018), rgb8(0x6e5a48), h * 0.8f + fine * 0.2f);
                 // moss on the top side, lichen spots
                 float top = cosf(a * 2 * Pi);
                 float moss = smooth(0.45f, 0.7f, fbm2(u * 20, a * 20, 4, 404)) * smooth(0.2f, 0.8f, top);
-                c = mixc(c, mixc(rgb8(0x3e5a22), rgb8(0x6a8034), fine), moss * 0.8f);
-                if (fbm2(u * 60, a * 60, 3, 405) > 0.72f) c = mixc(c, rgb8(0xa4a890), 0.5f);
+                c = mixColour(c, mixColour(rgb8(0x3e5a22), rgb8(0x6a8034), fine), moss * 0.8f);
+                if (fbm2(u * 60, a * 60, 3, 405) > 0.72f) c = mixColour(c, rgb8(0xa4a890), 0.5f);
                 h = h * 0.8f + fine * 0.2f + moss * 0.1f;
             } else {
                 // end grain: two discs, rings around each centre
@@ -83,17 +83,17 @@ static Img logHeightAndColour(Img* colour) {
                 float r = sqrtf(dx * dx + dy * dy);
                 float wobble = 0.04f * fbm2(dx * 3 + cu * 10, dy * 3, 3, 406);
                 float rings = 0.5f + 0.5f * sinf((r + wobble) * 70.0f);
-                c = mixc(rgb8(0xb88a58), rgb8(0xd8b080), rings);
-                c = mixc(c, rgb8(0x8a6038), smooth(0.0f, 0.25f, 0.25f - r) * 0.6f);     // dark heart
+                c = mixColour(rgb8(0xb88a58), rgb8(0xd8b080), rings);
+                c = mixColour(c, rgb8(0x8a6038), smooth(0.0f, 0.25f, 0.25f - r) * 0.6f);     // dark heart
                 // radial checks from drying
                 float ang = atan2f(dy, dx);
                 float crack = fabsf(sinf(ang * 3.0f + cu * 20)) < 0.03f && r > 0.2f && r < 0.8f ? 1.0f : 0.0f;
-                c = mixc(c, rgb8(0x3a2414), crack);
-                c = mixc(c, rgb8(0x3a2a1e), smooth(0.86f, 0.92f, r));                  // bark rim
+                c = mixColour(c, rgb8(0x3a2414), crack);
+                c = mixColour(c, rgb8(0x3a2a1e), smooth(0.86f, 0.92f, r));                  // bark rim
                 h = 0.5f + 0.1f * rings - 0.4f * crack;
             }
             at(*colour, x, y) = c;
-            at(height, x, y) = c4(h, h, h);
+            at(height, x, y) = colour4(h, h, h);
         }
     return height;
 }

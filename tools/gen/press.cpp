@@ -219,32 +219,32 @@ static GMesh kaleido(void) {
 
 static Img pressPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
-            C4 c;
+            Colour4 c;
             float n = fbm2(x * 0.04f, y * 0.04f, 4, 1001);
             if (u < 0.5f && v < 0.5f) {
-                c = mixc(rgb8(0x1a3a2a), rgb8(0x2a5a40), n);          // green enamel
+                c = mixColour(rgb8(0x1a3a2a), rgb8(0x2a5a40), n);          // green enamel
                 float wear = smooth(0.7f, 0.85f, fbm2(x * 0.08f, y * 0.08f, 3, 1002));
-                c = mixc(c, rgb8(0x3a3a3a), wear * 0.7f);
+                c = mixColour(c, rgb8(0x3a3a3a), wear * 0.7f);
                 float lx = fminf(fmodf((float)x, 64.0f), 64 - fmodf((float)x, 64.0f)), ly = fminf(fmodf((float)y, 64.0f), 64 - fmodf((float)y, 64.0f));
                 if (fabsf(fminf(lx, ly) - 5) < 1.0f) c = rgb8(0xd0a040);   // gold lining
             } else if (v < 0.5f) {
-                c = mixc(rgb8(0x8a8c90), rgb8(0xc8ccd0), 0.5f + 0.5f * sinf(y * 0.7f) * 0.3f + n * 0.3f);   // turned steel
+                c = mixColour(rgb8(0x8a8c90), rgb8(0xc8ccd0), 0.5f + 0.5f * sinf(y * 0.7f) * 0.3f + n * 0.3f);   // turned steel
             } else if (u < 0.5f) {
-                c = mixc(rgb8(0x8a6a20), rgb8(0xe0b850), n);          // brass
+                c = mixColour(rgb8(0x8a6a20), rgb8(0xe0b850), n);          // brass
             } else if (v < 0.7f) {
                 // wood of the tables: planks
                 float plank = fmodf((float)y, 24.0f);
-                c = mixc(rgb8(0x5a3a20), rgb8(0x9a6a40), fbm2(x * 0.02f, y * 0.4f, 4, 1003));
-                if (plank < 1.5f) c = mulc(c, 0.4f);
+                c = mixColour(rgb8(0x5a3a20), rgb8(0x9a6a40), fbm2(x * 0.02f, y * 0.4f, 4, 1003));
+                if (plank < 1.5f) c = scaleColour(c, 0.4f);
             } else {
                 // crate slats and the green of the money pile
                 float slat = fmodf((float)y, 32.0f);
-                c = mixc(rgb8(0x7a5a30), rgb8(0xb08a50), fbm2(x * 0.02f, y * 0.3f, 4, 1004));
-                if (slat < 3) c = mulc(c, 0.35f);
+                c = mixColour(rgb8(0x7a5a30), rgb8(0xb08a50), fbm2(x * 0.02f, y * 0.3f, 4, 1004));
+                if (slat < 3) c = scaleColour(c, 0.35f);
             }
             at(im, x, y) = c;
         }
@@ -252,7 +252,7 @@ static Img pressPicture(void) {
     for (int k = 0; k < 40; k++) {
         Rng r = makeRng(1010 + k);
         float x = nextRange(&r, 0.53f, 0.9f) * S, y = nextRange(&r, 0.52f, 0.66f) * S;
-        fillRoundRect(im, x, y, x + 40, y + 17, 2, mixc(rgb8(0x7a9a6a), rgb8(0xc8d8b0), nextFloat(&r)), 1.0f);
+        fillRoundRect(im, x, y, x + 40, y + 17, 2, mixColour(rgb8(0x7a9a6a), rgb8(0xc8d8b0), nextFloat(&r)), 1.0f);
         strokeRect(im, x + 2, y + 2, x + 38, y + 15, 1.0f, rgb8(0x2a5a34));
     }
     drawText(im, "KESTREL MINT & PRESS CO.", 0, S * 0.25f, S * 0.78f, 20, rgb8(0x3a2a10), S * 0.45f);

@@ -68,8 +68,8 @@ static int readTexture(const std::string& path, Img* im) {
     int w, h, n;
     unsigned char* d = stbi_load(path.c_str(), &w, &h, &n, 4);
     if (!d) return 0;
-    *im = makeImg(w, h, c4(0, 0, 0, 1));
-    for (int i = 0; i < w * h; i++) im->px[i] = c4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
+    *im = makeImg(w, h, colour4(0, 0, 0, 1));
+    for (int i = 0; i < w * h; i++) im->px[i] = colour4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
     stbi_image_free(d);
     return 1;
 }
@@ -114,7 +114,7 @@ struct Draw {
     float scale;
     const Img* tex;
     int shade, cull;
-    C4 tint;
+    Colour4 tint;
 };
 
 struct CV { float x, y, z, w, u, v, light; };
@@ -149,15 +149,15 @@ static void rasterTri(Target* t, const CV* v, const Draw& d) {
             float u = (b0 * v[0].u * iw[0] + b1 * v[1].u * iw[1] + b2 * v[2].u * iw[2]) / q;
             float vv = (b0 * v[0].v * iw[0] + b1 * v[1].v * iw[1] + b2 * v[2].v * iw[2]) / q;
             float light = (b0 * v[0].light * iw[0] + b1 * v[1].light * iw[1] + b2 * v[2].light * iw[2]) / q;
-            C4 c = d.tint;
+            Colour4 c = d.tint;
             if (d.tex) {
-                C4 s = sampleWrap(*d.tex, u * d.tex->w - 0.5f, (1.0f - vv) * d.tex->h - 0.5f);
-                c = c4(c.r * s.r, c.g * s.g, c.b * s.b, s.a);
+                Colour4 s = sampleWrap(*d.tex, u * d.tex->w - 0.5f, (1.0f - vv) * d.tex->h - 0.5f);
+                c = colour4(c.r * s.r, c.g * s.g, c.b * s.b, s.a);
             }
-            C4& o = at(t->color, x, y);
-            if (d.shade == Add) { o = c4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a); continue; }
-            if (d.shade == Lit) c = mulc(c, light);
-            o = c4(c.r, c.g, c.b);
+            Colour4& o = at(t->color, x, y);
+            if (d.shade == Add) { o = colour4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a); continue; }
+            if (d.shade == Lit) c = scaleColour(c, light);
+            o = colour4(c.r, c.g, c.b);
             dz = z;
         }
 }
@@ -218,7 +218,7 @@ static void drawMesh(Target* t, const Draw& d) {
 static Target makeTarget(int w, int h) {
     Target t;
     t.w = w; t.h = h;
-    t.color = makeImg(w, h, c4(0.1f, 0.1f, 0.12f));
+    t.color = makeImg(w, h, colour4(0.1f, 0.1f, 0.12f));
     t.depth.assign((size_t)w * h, 1.0f);
     return t;
 }
@@ -246,7 +246,7 @@ static const Img* tex(Library* l, const char* name) {
 }
 
 static Draw D(const PMesh* m, const Img* t, Vec3 pos, float frame = 0, int shade = Lit) {
-    return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, c4(1, 1, 1)};
+    return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, colour4(1, 1, 1)};
 }
 static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale) {
     const PMesh* m = mesh(l, meshName);
@@ -288,7 +288,7 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
     float r = len(hi - lo) * 0.5f + 1e-3f;
     const Img* tx = texName ? tex(l, texName) : nullptr;
     Target t = makeTarget(720, 240);
-    Img sheet = makeImg(720, 240, c4(0.1f, 0.1f, 0.12f));
+    Img sheet = makeImg(720, 240, colour4(0.1f, 0.1f, 0.12f));
     for (int view = 0; view < 3; view++) {
         Target s = makeTarget(240, 240);
         float yaw = view == 0 ? 180 : (view == 1 ? 120 : 0), pitch = view == 2 ? -35 : -12;
@@ -322,7 +322,7 @@ static void scene1(Library* l, const std::string& out) {
             const PMesh* sp = mesh(l, "splash.baf");
             if (sp && burst) {
                 Draw d = D(sp, nullptr, vec3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
-                d.tint = c4(0.5f, 0.45f, 0.3f, 1);
+                d.tint = colour4(0.5f, 0.45f, 0.3f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
             }
@@ -353,7 +353,7 @@ static void scene2(Library* l, const std::string& out) {
             const PMesh* fire = mesh(l, "fire.bof");
             if (fire) {
                 Draw d = D(fire, tex(l, "fire.jpg"), vec3(0, 0, 0), 0, Add);
-                d.tint = c4(1, 1, 1, 0.6f);
+                d.tint = colour4(1, 1, 1, 0.6f);
                 drawMesh(&t, d);
             }
             save(&t, out, ("scene2_key" + std::to_string(k) + (rise ? "_rise" : "")).c_str());
@@ -398,7 +398,7 @@ static void scene5(Library* l, const std::string& out) {
     Cam c = keys[1];
     setCam(&t, c);
     const PMesh* kal = mesh(l, "kaleido.bof");
-    Img pic = makeImg(1, 1, c4(1, 1, 1));
+    Img pic = makeImg(1, 1, colour4(1, 1, 1));
     if (kal) {
         Target src = makeTarget(480, 270);
         setCam(&src, c);
@@ -449,7 +449,7 @@ static void scene6(Library* l, const std::string& out) {
             const PMesh* blood = mesh(l, "blood.baf");
             if (blood && k >= 3) {
                 Draw d = D(blood, nullptr, vec3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
-                d.tint = c4(0.6f, 0.05f, 0.03f, 1);
+                d.tint = colour4(0.6f, 0.05f, 0.03f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
             }
@@ -472,7 +472,7 @@ static void scene7(Library* l, const std::string& out) {
         const PMesh* trail = mesh(l, "trail.bof");
         if (trail) {
             Draw d = D(trail, nullptr, vec3(0, 0, -7), 0, Add);
-            d.tint = c4(0.08f, 0.08f, 0.1f, 1);
+            d.tint = colour4(0.08f, 0.08f, 0.1f, 1);
             drawMesh(&t, d);
         }
         save(&t, out, ("scene7_key" + std::to_string(k)).c_str());
@@ -493,7 +493,7 @@ static void scene8(Library* l, const std::string& out, int nine) {
         const PMesh* broken = mesh(l, "jug_broked.baf");
         const Img* greet = tex(l, "greet.jpg");
         // greet.jpg holds 4 × 4 cells; the preview shows cell 0 for every jug
-        Img cell = makeImg(256, 256, c4(1, 1, 1));
+        Img cell = makeImg(256, 256, colour4(1, 1, 1));
         if (greet) for (int y = 0; y < 256; y++) for (int x = 0; x < 256; x++) at(cell, x, y) = greet->px[(size_t)y * greet->w + x];
         float lift = nine ? 100.0f : 0.0f;
         for (int j = 0; j < 16; j++) {

@@ -175,29 +175,29 @@ static GMesh trail(void) {
 
 static Img rodPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
             float n = fbm2(x * 0.05f, y * 0.05f, 4, 1201);
-            C4 c;
+            Colour4 c;
             if (u < 0.5f && v < 0.5f) {
                 // candy red with flames licking back from the nose (u grows toward the nose)
-                c = mixc(rgb8(0x7a0a0a), rgb8(0xc41a14), 0.5f + 0.5f * n);
+                c = mixColour(rgb8(0x7a0a0a), rgb8(0xc41a14), 0.5f + 0.5f * n);
                 float along = u / 0.5f, around = v / 0.5f;
                 float side = fabsf(fmodf(around * 2.0f, 1.0f) - 0.5f) * 2;   // 0 on the flanks' middle line
                 float tongue = 0.25f * sinf(along * 40.0f) * along;
                 float flame = smooth(0.0f, 0.08f, along - 0.45f + side * 0.5f + tongue);
-                C4 f = mixc(rgb8(0xff4a10), rgb8(0xffd040), smooth(0.5f, 0.9f, along));
-                c = mixc(c, f, flame);
-                c = mixc(c, rgb8(0xfff0c0), flame * smooth(0.85f, 1.0f, along) * 0.6f);
+                Colour4 f = mixColour(rgb8(0xff4a10), rgb8(0xffd040), smooth(0.5f, 0.9f, along));
+                c = mixColour(c, f, flame);
+                c = mixColour(c, rgb8(0xfff0c0), flame * smooth(0.85f, 1.0f, along) * 0.6f);
             } else if (v < 0.5f) {
-                c = mixc(rgb8(0xa0a4a8), rgb8(0xf0f4f8), 0.5f + 0.5f * sinf(y * 0.3f) * 0.5f + n * 0.2f);
+                c = mixColour(rgb8(0xa0a4a8), rgb8(0xf0f4f8), 0.5f + 0.5f * sinf(y * 0.3f) * 0.5f + n * 0.2f);
             } else if (u < 0.5f) {
                 float tread = fmodf((float)x, 16.0f) < 6 ? 0.7f : 1.0f;
-                c = mulc(mixc(rgb8(0x141414), rgb8(0x2a2826), n), tread);
+                c = scaleColour(mixColour(rgb8(0x141414), rgb8(0x2a2826), n), tread);
             } else {
-                c = mixc(rgb8(0x1a1a1c), rgb8(0x3a3a3e), n);
+                c = mixColour(rgb8(0x1a1a1c), rgb8(0x3a3a3e), n);
             }
             at(im, x, y) = c;
         }
@@ -205,13 +205,13 @@ static Img rodPicture(void) {
 }
 
 static Img rubberPicture(void) {
-    Img im = makeImg(256, 256, c4(0, 0, 0));
+    Img im = makeImg(256, 256, colour4(0, 0, 0));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float n = fbm2(x * 0.1f, y * 0.1f, 3, 1210);
             float blockx = fmodf(x + (y / 32 % 2) * 8.0f, 16.0f), blocky = fmodf((float)y, 32.0f);
             float groove = (blockx < 3 || blocky < 3) ? 0.45f : 1.0f;
-            C4 c = mulc(mixc(rgb8(0x181818), rgb8(0x343230), n), groove);
+            Colour4 c = scaleColour(mixColour(rgb8(0x181818), rgb8(0x343230), n), groove);
             at(im, x, y) = c;
         }
     drawText(im, "KESTREL  SLICKS", 1, 128, 140, 22, rgb8(0xd8d4c8), 230);
@@ -219,13 +219,13 @@ static Img rubberPicture(void) {
 }
 
 static Img paintPicture(void) {
-    Img im = makeImg(256, 256, c4(0, 0, 0));
+    Img im = makeImg(256, 256, colour4(0, 0, 0));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float n = fbm2Tiled(x / 32.0f, y / 32.0f, 8, 8, 4, 1220);
-            C4 c = mixc(rgb8(0x6a0606), rgb8(0xd02018), n);
+            Colour4 c = mixColour(rgb8(0x6a0606), rgb8(0xd02018), n);
             float flake = hash3(x, y, 0, 1221);
-            if (flake > 0.97f) c = mixc(c, rgb8(0xffd0a0), (flake - 0.97f) / 0.03f);
+            if (flake > 0.97f) c = mixColour(c, rgb8(0xffd0a0), (flake - 0.97f) / 0.03f);
             at(im, x, y) = c;
         }
     return im;

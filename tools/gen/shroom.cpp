@@ -99,8 +99,8 @@ static GMesh cloud(float g0, float g1) {
 
 static Img smokePicture(Img* height) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
-    *height = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
+    *height = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -108,14 +108,14 @@ static Img smokePicture(Img* height) {
             float b = fbm2Tiled(u * 8, v * 8, 8, 8, 5, 1310);
             float cells = 1.0f - fabsf(noise2Tiled(u * 16, v * 16, 16, 16, 1311) * 2 - 1);
             float hgt = b * 0.7f + cells * 0.3f;
-            at(*height, x, y) = c4(hgt, hgt, hgt);
+            at(*height, x, y) = colour4(hgt, hgt, hgt);
             // colour down the profile: sooty dome, fiery roll and underside, dusty stem
-            C4 smoke = mixc(rgb8(0x4a4040), rgb8(0x9a8a80), hgt);
-            C4 fire = mixc(rgb8(0x8a2a08), rgb8(0xffb040), hgt);
-            C4 dust = mixc(rgb8(0x5a4a3a), rgb8(0x8a7460), hgt);
+            Colour4 smoke = mixColour(rgb8(0x4a4040), rgb8(0x9a8a80), hgt);
+            Colour4 fire = mixColour(rgb8(0x8a2a08), rgb8(0xffb040), hgt);
+            Colour4 dust = mixColour(rgb8(0x5a4a3a), rgb8(0x8a7460), hgt);
             float fiery = smooth(0.1f, 0.25f, v) * (1.0f - smooth(0.35f, 0.55f, v));
-            C4 c = mixc(smoke, fire, fiery * (0.5f + 0.5f * hgt));
-            c = mixc(c, dust, smooth(0.5f, 0.7f, v));
+            Colour4 c = mixColour(smoke, fire, fiery * (0.5f + 0.5f * hgt));
+            c = mixColour(c, dust, smooth(0.5f, 0.7f, v));
             at(im, x, y) = c;
         }
     return im;

@@ -145,52 +145,52 @@ static GMesh fireMesh(void) {
 
 static Img stillPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
-            C4 c;
+            Colour4 c;
             if (u < 0.5f && v < 0.5f) {
                 // hammered copper with seams of rivets, oxidised in patches
                 float hammer = noise2(x * 0.35f, y * 0.35f, 510);
-                c = mixc(rgb8(0x9a4a22), rgb8(0xe08a50), 0.4f + 0.5f * hammer);
+                c = mixColour(rgb8(0x9a4a22), rgb8(0xe08a50), 0.4f + 0.5f * hammer);
                 float patina = smooth(0.62f, 0.8f, fbm2(x * 0.03f, y * 0.03f, 4, 511));
-                c = mixc(c, rgb8(0x4a8a70), patina * 0.5f);
+                c = mixColour(c, rgb8(0x4a8a70), patina * 0.5f);
                 float soot = smooth(0.6f, 0.85f, fbm2(x * 0.02f, y * 0.05f, 3, 512));
-                c = mulc(c, 1.0f - soot * 0.5f);
+                c = scaleColour(c, 1.0f - soot * 0.5f);
                 float sx = fmodf((float)x, 64.0f), sy = fmodf((float)y, 32.0f);
-                if (sx < 2.5f) c = mulc(c, 0.7f);                       // seam
-                if (fabsf(sx - 6) < 2.2f && fabsf(fmodf((float)y, 10.0f) - 5) < 2.2f) c = mixc(c, rgb8(0xf0b080), 0.7f);
+                if (sx < 2.5f) c = scaleColour(c, 0.7f);                       // seam
+                if (fabsf(sx - 6) < 2.2f && fabsf(fmodf((float)y, 10.0f) - 5) < 2.2f) c = mixColour(c, rgb8(0xf0b080), 0.7f);
                 (void)sy;
             } else if (u >= 0.5f && v < 0.5f) {
                 // barrel staves with two iron hoops
                 float stave = fmodf((float)x, 24.0f);
                 float grain = fbm2(x * 0.3f, y * 0.02f, 4, 513);
-                c = mixc(rgb8(0x4a3020), rgb8(0x8a6040), grain);
-                if (stave < 1.5f) c = mulc(c, 0.4f);
+                c = mixColour(rgb8(0x4a3020), rgb8(0x8a6040), grain);
+                if (stave < 1.5f) c = scaleColour(c, 0.4f);
                 float hy = v / 0.5f;
-                if (fabsf(hy - 0.2f) < 0.04f || fabsf(hy - 0.8f) < 0.04f) c = mixc(rgb8(0x2a2a2a), rgb8(0x5a4a3a), noise2(x * 0.5f, y * 0.5f, 514));
+                if (fabsf(hy - 0.2f) < 0.04f || fabsf(hy - 0.8f) < 0.04f) c = mixColour(rgb8(0x2a2a2a), rgb8(0x5a4a3a), noise2(x * 0.5f, y * 0.5f, 514));
             } else if (u < 0.5f) {
                 // field stones in clay mortar, blackened toward the top
                 float sx = x * 0.06f, sy = y * 0.09f;
                 float cell = noise2(floorf(sx + 0.5f * floorf(sy)), floorf(sy), 515);
                 float fx = sx + 0.5f * floorf(sy) - floorf(sx + 0.5f * floorf(sy)), fy = sy - floorf(sy);
                 float mortar = fminf(fminf(fx, 1 - fx), fminf(fy, 1 - fy));
-                c = mixc(rgb8(0x6a625a), rgb8(0xa09486), cell);
-                c = mulc(c, 0.85f + 0.3f * fbm2(x * 0.2f, y * 0.2f, 3, 516));
+                c = mixColour(rgb8(0x6a625a), rgb8(0xa09486), cell);
+                c = scaleColour(c, 0.85f + 0.3f * fbm2(x * 0.2f, y * 0.2f, 3, 516));
                 if (mortar < 0.08f) c = rgb8(0x5a4838);
-                c = mulc(c, 0.45f + 0.55f * (v - 0.5f) / 0.5f);
+                c = scaleColour(c, 0.45f + 0.55f * (v - 0.5f) / 0.5f);
             } else {
                 // ground: dirt, pine needles, a warm pool of firelight in the middle
                 float gx = (u - 0.75f) / 0.24f, gz = (v - 0.75f) / 0.24f;
                 float rr = sqrtf(gx * gx + gz * gz) * 1500.0f;
                 float n = fbm2(x * 0.08f, y * 0.08f, 5, 517);
-                c = mixc(rgb8(0x1e1812), rgb8(0x3a2e22), n);
-                if (hash3(x, y, 6, 518) > 0.93f) c = mixc(c, rgb8(0x5a4028), 0.6f);
+                c = mixColour(rgb8(0x1e1812), rgb8(0x3a2e22), n);
+                if (hash3(x, y, 6, 518) > 0.93f) c = mixColour(c, rgb8(0x5a4028), 0.6f);
                 float glow = expf(-rr / 260.0f);
-                c = addc(mulc(c, 0.5f + 0.5f * glow), mulc(rgb8(0xff7a30), glow * 0.5f));
+                c = addColour(scaleColour(c, 0.5f + 0.5f * glow), scaleColour(rgb8(0xff7a30), glow * 0.5f));
                 float ash = expf(-rr / 90.0f);
-                c = mixc(c, rgb8(0x2a2420), ash * 0.6f);
+                c = mixColour(c, rgb8(0x2a2420), ash * 0.6f);
             }
             at(im, x, y) = c;
         }
@@ -201,7 +201,7 @@ static Img stillPicture(void) {
 // shells): red is the flame density in tall licks, green a slower tearing noise.
 static Img firePicture(void) {
     const int S = 256;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    Img im = makeImg(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -209,7 +209,7 @@ static Img firePicture(void) {
             float detail = fbm2Tiled(u * 16, v * 8, 16, 8, 3, 521);
             float flame = smooth(0.35f, 0.75f, licks * 0.75f + detail * 0.25f);
             float tear = fbm2Tiled(u * 4, v * 4, 4, 4, 4, 522);
-            at(im, x, y) = c4(flame, tear, flame * flame * 0.4f);
+            at(im, x, y) = colour4(flame, tear, flame * flame * 0.4f);
         }
     return im;
 }
