@@ -50,7 +50,7 @@ static const NoteStyle notes[4] = {
 };
 
 // Fine guilloche rosette: overlapping sine loops.
-static void rosette(Img& im, float cx, float cy, float r, Colour4 ink, int petals) {
+static void rosette(GenImage& im, float cx, float cy, float r, Colour4 ink, int petals) {
     for (int k = 0; k < 6; k++) {
         float prevx = 0, prevy = 0;
         for (int i = 0; i <= 360; i++) {
@@ -64,7 +64,7 @@ static void rosette(Img& im, float cx, float cy, float r, Colour4 ink, int petal
     }
 }
 
-static void portrait(Img& im, int kind, float cx, float cy, float s, Colour4 ink) {
+static void portrait(GenImage& im, int kind, float cx, float cy, float s, Colour4 ink) {
     Colour4 light = mixColour(ink, colour4(1, 1, 1), 0.55f);
     switch (kind) {
     case 0:   // possum: pointed face, round ears, beady eye
@@ -100,14 +100,14 @@ static void portrait(Img& im, int kind, float cx, float cy, float s, Colour4 ink
 }
 
 // One note face into the rectangle (x0, y0) size w × h.
-static void noteFront(Img& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
+static void noteFront(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
     Colour4 ink = rgb8(n.ink), paper = rgb8(n.tint);
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
             float f = fbm2(x * 0.05f, y * 0.05f, 4, seed);
             float lines = 0.5f + 0.5f * sinf((x - x0) * 0.9f + sinf((y - y0) * 0.08f) * 6);
             Colour4 c = mixColour(paper, scaleColour(paper, 0.86f), f * 0.6f + lines * 0.2f);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     float m = h * 0.05f;
     strokeRect(im, x0 + m, y0 + m, x0 + w - m, y0 + h - m, h * 0.03f, ink);
@@ -144,17 +144,17 @@ static void noteFront(Img& im, float x0, float y0, float w, float h, const NoteS
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
             float c = fbm2(x * 0.02f, y * 0.02f, 3, seed + 5);
-            at(im, x, y) = scaleColour(at(im, x, y), 0.88f + 0.2f * c);
+            pixelAt(im, x, y) = scaleColour(pixelAt(im, x, y), 0.88f + 0.2f * c);
         }
 }
 
-static void noteBack(Img& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
+static void noteBack(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
     Colour4 ink = rgb8(0x2a5a34), paper = rgb8(0xd8e2cc);
     fillRect(im, x0, y0, x0 + w, y0 + h, paper);
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
             float lines = 0.5f + 0.5f * sinf((y - y0) * 0.7f + sinf((x - x0) * 0.05f) * 5);
-            at(im, x, y) = mixColour(paper, ink, lines * 0.25f + fbm2(x * 0.05f, y * 0.05f, 3, seed) * 0.1f);
+            pixelAt(im, x, y) = mixColour(paper, ink, lines * 0.25f + fbm2(x * 0.05f, y * 0.05f, 3, seed) * 0.1f);
         }
     strokeRect(im, x0 + h * 0.05f, y0 + h * 0.05f, x0 + w - h * 0.05f, y0 + h * 0.95f, h * 0.04f, ink);
     // the distillery on the back, like a monument
@@ -204,13 +204,13 @@ static GMesh rollMesh(void) {
     return m;
 }
 
-static Img rollPicture(void) {
-    Img im = makeImg(512, 512, colour4(0.5f, 0.5f, 0.5f));
+static GenImage rollPicture(void) {
+    GenImage im = makeGenImage(512, 512, colour4(0.5f, 0.5f, 0.5f));
     // the outer note, turned so its long side runs around the roll
-    Img note = makeImg(512, 256, colour4(1, 1, 1));
+    GenImage note = makeGenImage(512, 256, colour4(1, 1, 1));
     noteFront(note, 0, 0, 512, 256, notes[3], 901);
     for (int y = 0; y < 384; y++)
-        for (int x = 0; x < 512; x++) at(im, x, y) = at(note, x, (int)(y * 256.0f / 384));
+        for (int x = 0; x < 512; x++) pixelAt(im, x, y) = pixelAt(note, x, (int)(y * 256.0f / 384));
     // rolled end: a spiral of paper edges
     for (int y = 384; y < 512; y++)
         for (int x = 0; x < 512; x++) {
@@ -218,12 +218,12 @@ static Img rollPicture(void) {
                 float dx = x - 64 + 0.5f, dy = y - 448 + 0.5f;
                 float r = sqrtf(dx * dx + dy * dy), a = atan2f(dy, dx);
                 float spiral = 0.5f + 0.5f * sinf(r * 1.2f - a);
-                at(im, x, y) = mixColour(rgb8(0x6a8a62), rgb8(0xd8e0c8), smooth(0.3f, 0.7f, spiral));
+                pixelAt(im, x, y) = mixColour(rgb8(0x6a8a62), rgb8(0xd8e0c8), smooth(0.3f, 0.7f, spiral));
             } else if (x >= 256) {
                 float n = noise2(x * 0.2f, y * 0.2f, 902);
-                at(im, x, y) = mixColour(rgb8(0x8a2a14), rgb8(0xc04a20), n);
+                pixelAt(im, x, y) = mixColour(rgb8(0x8a2a14), rgb8(0xc04a20), n);
             } else {
-                at(im, x, y) = rgb8(0x6a8a62);
+                pixelAt(im, x, y) = rgb8(0x6a8a62);
             }
         }
     return im;
@@ -233,12 +233,12 @@ void genBills(GenContext* g) {
     saveMesh(g, "bill.bof", billMesh());
     static const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     for (int i = 0; i < 4; i++) {
-        Img im = makeImg(512, 256, colour4(1, 1, 1));
+        GenImage im = makeGenImage(512, 256, colour4(1, 1, 1));
         noteFront(im, 0, 0, 512, 256, notes[i], 850 + i);
         saveJpeg(g, names[i], im);
     }
     // uncut sheets: 2 columns × 4 rows of notes
-    Img front = makeImg(512, 512, colour4(1, 1, 1)), back = makeImg(512, 512, colour4(1, 1, 1));
+    GenImage front = makeGenImage(512, 512, colour4(1, 1, 1)), back = makeGenImage(512, 512, colour4(1, 1, 1));
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 2; c++) {
             noteFront(front, c * 256.0f, r * 128.0f, 256, 128, notes[3], 870 + r * 2 + c);

@@ -148,26 +148,27 @@ inline Colour4 mixColour(Colour4 a, Colour4 b, float t) {
 inline Colour4 scaleColour(Colour4 a, float s) { return Colour4{a.r * s, a.g * s, a.b * s, a.a}; }
 inline Colour4 addColour(Colour4 a, Colour4 b) { return Colour4{a.r + b.r, a.g + b.g, a.b + b.b, a.a}; }
 
-// Top row first, like the files' (u, v) with v = 0 at the top.
-struct Img {
+// A picture being drawn, float RGBA per pixel (the engine's Image holds decoded
+// 8-bit pixels). Top row first, like the files' (u, v) with v = 0 at the top.
+struct GenImage {
     int w, h;
     std::vector<Colour4> px;
 };
-Img makeImg(int w, int h, Colour4 fill);
-inline Colour4& at(Img& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
-Colour4 sampleWrap(const Img& im, float x, float y);      // bilinear, wrapping, pixel units
-void blend(Img& im, int x, int y, Colour4 c, float a);     // alpha-over at one pixel
-void fillRect(Img& im, float x0, float y0, float x1, float y1, Colour4 c);
-void fillCircle(Img& im, float cx, float cy, float r, Colour4 c, float soft);
-void ringCircle(Img& im, float cx, float cy, float r, float width, Colour4 c);
-void fillRoundRect(Img& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft);
-void strokeRect(Img& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
-void drawLine(Img& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
-void fillPolygon(Img& im, const std::vector<float>& xy, Colour4 c);
-void blurImg(Img& im, int radius);
+GenImage makeGenImage(int w, int h, Colour4 fill);
+inline Colour4& pixelAt(GenImage& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
+Colour4 sampleWrap(const GenImage& im, float x, float y);      // bilinear, wrapping, pixel units
+void blend(GenImage& im, int x, int y, Colour4 c, float a);     // alpha-over at one pixel
+void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c);
+void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft);
+void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 c);
+void fillRoundRect(GenImage& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft);
+void strokeRect(GenImage& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
+void drawLine(GenImage& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
+void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c);
+void blurGenImage(GenImage& im, int radius);
 // Normal map (tangent space, +z out, y up in the picture) from the luminance
 // (or alpha when useAlpha) of height, scaled by strength.
-Img normalFromHeight(const Img& height, float strength);
+GenImage normalFromHeight(const GenImage& height, float strength);
 float luminance(Colour4 c);
 
 // Text with a TrueType font of the fonts-dejavu-core package. font: 0 serif
@@ -175,13 +176,13 @@ float luminance(Colour4 c);
 // Draws text with its baseline centred at (cx, baseline), glyph height size
 // pixels, squeezed horizontally to fit maxWidth when maxWidth > 0. Returns the
 // drawn width, or -1 when the font is missing.
-float drawText(Img& im, const char* text, int font, float cx, float baseline, float size, Colour4 c,
+float drawText(GenImage& im, const char* text, int font, float cx, float baseline, float size, Colour4 c,
                float maxWidth = 0.0f, float tracking = 0.0f);
 int fontsAvailable(void);
 
-int writeJpeg(const std::string& path, const Img& im, int quality);
-int writeTga(const std::string& path, const Img& im, int withAlpha);
-int writePng(const std::string& path, const Img& im);  // previews only
+int writeJpeg(const std::string& path, const GenImage& im, int quality);
+int writeTga(const std::string& path, const GenImage& im, int withAlpha);
+int writePng(const std::string& path, const GenImage& im);  // previews only
 
 // ---- the generator's registry ---------------------------------------------------
 // Each model family writes its files into dir; returns 1 on success.
@@ -191,8 +192,8 @@ struct GenContext {
     long trianglesWritten;
 };
 void saveMesh(GenContext* g, const char* name, const GMesh& m);
-void saveJpeg(GenContext* g, const char* name, const Img& im, int quality = 88);
-void saveTga(GenContext* g, const char* name, const Img& im, int withAlpha);
+void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality = 88);
+void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha);
 
 float jugVAtY(float y);        // v of the jug picture at height y of the jug side
 void genJug(GenContext* g);        // jug.baf, jug_intact.bof, jug_broked.baf, splash.baf

@@ -199,9 +199,9 @@ static GMesh blood(void) {
     return m;
 }
 
-static Img wrapPicture(void) {
+static GenImage wrapPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -221,16 +221,16 @@ static Img wrapPicture(void) {
                 if (fabsf(v - 0.75f) < 0.02f) c = rgb8(0x8a1a12);
                 c = scaleColour(c, 0.85f + 0.3f * noise2(x * 0.8f, y * 0.8f, 1103));
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     drawText(im, "KESTREL M47  CAL .45", 1, S * 0.25f, S * 0.3f, 16, rgb8(0x8a8c90), S * 0.42f);
     drawText(im, "MADE IN THE HOLLOW", 3, S * 0.25f, S * 0.36f, 12, rgb8(0x6a6c70), S * 0.42f);
     return im;
 }
 
-static Img flashPicture(void) {
+static GenImage flashPicture(void) {
     const int S = 256;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -252,7 +252,7 @@ static Img flashPicture(void) {
             c = mixColour(c, rgb8(0xffd060), smooth(0.35f, 0.7f, k));
             c = mixColour(c, colour4(1, 1, 0.92f), smooth(0.7f, 1.0f, k));
             c.a = 1.0f;
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }

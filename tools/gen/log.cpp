@@ -56,10 +56,10 @@ static GMesh logMesh(void) {
     return m;
 }
 
-static Img logHeightAndColour(Img* colour) {
+static GenImage logHeightAndColour(GenImage* colour) {
     const int W = 512, H = 512;
-    Img height = makeImg(W, H, colour4(0.5f, 0.5f, 0.5f));
-    *colour = makeImg(W, H, colour4(0, 0, 0));
+    GenImage height = makeGenImage(W, H, colour4(0.5f, 0.5f, 0.5f));
+    *colour = makeGenImage(W, H, colour4(0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
@@ -92,16 +92,16 @@ static Img logHeightAndColour(Img* colour) {
                 c = mixColour(c, rgb8(0x3a2a1e), smooth(0.86f, 0.92f, r));                  // bark rim
                 h = 0.5f + 0.1f * rings - 0.4f * crack;
             }
-            at(*colour, x, y) = c;
-            at(height, x, y) = colour4(h, h, h);
+            pixelAt(*colour, x, y) = c;
+            pixelAt(height, x, y) = colour4(h, h, h);
         }
     return height;
 }
 
 void genLog(GenContext* g) {
     saveMesh(g, "log.bof", logMesh());
-    Img col;
-    Img height = logHeightAndColour(&col);
+    GenImage col;
+    GenImage height = logHeightAndColour(&col);
     saveJpeg(g, "log_col.jpg", col);
     saveJpeg(g, "log_nrm.jpg", normalFromHeight(height, 6.0f), 92);
 }

@@ -217,9 +217,9 @@ static GMesh kaleido(void) {
     return m;
 }
 
-static Img pressPicture(void) {
+static GenImage pressPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -246,7 +246,7 @@ static Img pressPicture(void) {
                 c = mixColour(rgb8(0x7a5a30), rgb8(0xb08a50), fbm2(x * 0.02f, y * 0.3f, 4, 1004));
                 if (slat < 3) c = scaleColour(c, 0.35f);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the money on the pile patch (u 0.53..0.97, v 0.52..0.69) is bundles of notes
     for (int k = 0; k < 40; k++) {

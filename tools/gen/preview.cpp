@@ -64,11 +64,11 @@ static int readMeshFile(const std::string& path, PMesh* m) {
     return 1;
 }
 
-static int readTexture(const std::string& path, Img* im) {
+static int readTexture(const std::string& path, GenImage* im) {
     int w, h, n;
     unsigned char* d = stbi_load(path.c_str(), &w, &h, &n, 4);
     if (!d) return 0;
-    *im = makeImg(w, h, colour4(0, 0, 0, 1));
+    *im = makeGenImage(w, h, colour4(0, 0, 0, 1));
     for (int i = 0; i < w * h; i++) im->px[i] = colour4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
     stbi_image_free(d);
     return 1;
@@ -91,7 +91,7 @@ static void rz(float* m, float a) { ident(m); m[0] = cosf(a); m[1] = sinf(a); m[
 static const float Deg = 3.1416f / 180.0f;
 
 struct Cam { float x, y, z, yaw, pitch, roll, nearp, farp, fov; };
-struct Target { int w, h; Img color; std::vector<float> depth; M4 view, proj; Cam cam; };
+struct Target { int w, h; GenImage color; std::vector<float> depth; M4 view, proj; Cam cam; };
 
 static void setCam(Target* t, Cam c) {
     t->cam = c;
@@ -112,7 +112,7 @@ struct Draw {
     float frame;                       // blended like blendMeshFrames
     Vec3 pos; float yaw, pitch, roll;    // authored placement, degrees
     float scale;
-    const Img* tex;
+    const GenImage* tex;
     int shade, cull;
     Colour4 tint;
 };
@@ -154,7 +154,7 @@ static void rasterTri(Target* t, const CV* v, const Draw& d) {
                 Colour4 s = sampleWrap(*d.tex, u * d.tex->w - 0.5f, (1.0f - vv) * d.tex->h - 0.5f);
                 c = colour4(c.r * s.r, c.g * s.g, c.b * s.b, s.a);
             }
-            Colour4& o = at(t->color, x, y);
+            Colour4& o = pixelAt(t->color, x, y);
             if (d.shade == Add) { o = colour4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a); continue; }
             if (d.shade == Lit) c = scaleColour(c, light);
             o = colour4(c.r, c.g, c.b);
@@ -218,7 +218,7 @@ static void drawMesh(Target* t, const Draw& d) {
 static Target makeTarget(int w, int h) {
     Target t;
     t.w = w; t.h = h;
-    t.color = makeImg(w, h, colour4(0.1f, 0.1f, 0.12f));
+    t.color = makeGenImage(w, h, colour4(0.1f, 0.1f, 0.12f));
     t.depth.assign((size_t)w * h, 1.0f);
     return t;
 }
@@ -228,7 +228,7 @@ static void clearDepth(Target* t) { t->depth.assign((size_t)t->w * t->h, 1.0f); 
 struct Library {
     std::string dir;
     std::vector<std::pair<std::string, PMesh>> meshes;
-    std::vector<std::pair<std::string, Img>> textures;
+    std::vector<std::pair<std::string, GenImage>> textures;
 };
 static const PMesh* mesh(Library* l, const char* name) {
     for (auto& m : l->meshes) if (m.first == name) return &m.second;
@@ -237,15 +237,15 @@ static const PMesh* mesh(Library* l, const char* name) {
     l->meshes.push_back({name, pm});
     return &l->meshes.back().second;
 }
-static const Img* tex(Library* l, const char* name) {
+static const GenImage* tex(Library* l, const char* name) {
     for (auto& m : l->textures) if (m.first == name) return &m.second;
-    Img im;
+    GenImage im;
     if (!readTexture(l->dir + "/" + name, &im)) { fprintf(stderr, "preview: cannot read %s\n", name); return nullptr; }
     l->textures.push_back({name, im});
     return &l->textures.back().second;
 }
 
-static Draw D(const PMesh* m, const Img* t, Vec3 pos, float frame = 0, int shade = Lit) {
+static Draw D(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit) {
     return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, colour4(1, 1, 1)};
 }
 static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale) {
@@ -286,9 +286,9 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
     }
     Vec3 c = (lo + hi) * 0.5f;
     float r = len(hi - lo) * 0.5f + 1e-3f;
-    const Img* tx = texName ? tex(l, texName) : nullptr;
+    const GenImage* tx = texName ? tex(l, texName) : nullptr;
     Target t = makeTarget(720, 240);
-    Img sheet = makeImg(720, 240, colour4(0.1f, 0.1f, 0.12f));
+    GenImage sheet = makeGenImage(720, 240, colour4(0.1f, 0.1f, 0.12f));
     for (int view = 0; view < 3; view++) {
         Target s = makeTarget(240, 240);
         float yaw = view == 0 ? 180 : (view == 1 ? 120 : 0), pitch = view == 2 ? -35 : -12;
@@ -298,7 +298,7 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
         setCam(&s, Cam{eye.x, eye.y, eye.z, yaw, pitch, 0, dist * 0.05f, dist * 3, 42});
         drawMesh(&s, D(m, tx, vec3(0, 0, 0), frame));
         for (int y = 0; y < 240; y++)
-            for (int x = 0; x < 240; x++) at(sheet, view * 240 + x, y) = at(s.color, x, y);
+            for (int x = 0; x < 240; x++) pixelAt(sheet, view * 240 + x, y) = pixelAt(s.color, x, y);
     }
     (void)t;
     writePng(out + "/mesh_" + meshName + "_" + std::to_string((int)frame) + ".png", sheet);
@@ -398,7 +398,7 @@ static void scene5(Library* l, const std::string& out) {
     Cam c = keys[1];
     setCam(&t, c);
     const PMesh* kal = mesh(l, "kaleido.bof");
-    Img pic = makeImg(1, 1, colour4(1, 1, 1));
+    GenImage pic = makeGenImage(1, 1, colour4(1, 1, 1));
     if (kal) {
         Target src = makeTarget(480, 270);
         setCam(&src, c);
@@ -491,10 +491,10 @@ static void scene8(Library* l, const std::string& out, int nine) {
         const PMesh* lg = mesh(l, "log.bof");
         const PMesh* whole = mesh(l, "jug_intact.bof");
         const PMesh* broken = mesh(l, "jug_broked.baf");
-        const Img* greet = tex(l, "greet.jpg");
+        const GenImage* greet = tex(l, "greet.jpg");
         // greet.jpg holds 4 × 4 cells; the preview shows cell 0 for every jug
-        Img cell = makeImg(256, 256, colour4(1, 1, 1));
-        if (greet) for (int y = 0; y < 256; y++) for (int x = 0; x < 256; x++) at(cell, x, y) = greet->px[(size_t)y * greet->w + x];
+        GenImage cell = makeGenImage(256, 256, colour4(1, 1, 1));
+        if (greet) for (int y = 0; y < 256; y++) for (int x = 0; x < 256; x++) pixelAt(cell, x, y) = greet->px[(size_t)y * greet->w + x];
         float lift = nine ? 100.0f : 0.0f;
         for (int j = 0; j < 16; j++) {
             int A = randomTable(300 + 3 * j), B = randomTable(301 + 3 * j), C = randomTable(302 + 3 * j);

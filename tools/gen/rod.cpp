@@ -173,9 +173,9 @@ static GMesh trail(void) {
     return m;
 }
 
-static Img rodPicture(void) {
+static GenImage rodPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -199,34 +199,34 @@ static Img rodPicture(void) {
             } else {
                 c = mixColour(rgb8(0x1a1a1c), rgb8(0x3a3a3e), n);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }
 
-static Img rubberPicture(void) {
-    Img im = makeImg(256, 256, colour4(0, 0, 0));
+static GenImage rubberPicture(void) {
+    GenImage im = makeGenImage(256, 256, colour4(0, 0, 0));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float n = fbm2(x * 0.1f, y * 0.1f, 3, 1210);
             float blockx = fmodf(x + (y / 32 % 2) * 8.0f, 16.0f), blocky = fmodf((float)y, 32.0f);
             float groove = (blockx < 3 || blocky < 3) ? 0.45f : 1.0f;
             Colour4 c = scaleColour(mixColour(rgb8(0x181818), rgb8(0x343230), n), groove);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     drawText(im, "KESTREL  SLICKS", 1, 128, 140, 22, rgb8(0xd8d4c8), 230);
     return im;
 }
 
-static Img paintPicture(void) {
-    Img im = makeImg(256, 256, colour4(0, 0, 0));
+static GenImage paintPicture(void) {
+    GenImage im = makeGenImage(256, 256, colour4(0, 0, 0));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float n = fbm2Tiled(x / 32.0f, y / 32.0f, 8, 8, 4, 1220);
             Colour4 c = mixColour(rgb8(0x6a0606), rgb8(0xd02018), n);
             float flake = hash3(x, y, 0, 1221);
             if (flake > 0.97f) c = mixColour(c, rgb8(0xffd0a0), (flake - 0.97f) / 0.03f);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }

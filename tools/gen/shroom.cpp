@@ -97,10 +97,10 @@ static GMesh cloud(float g0, float g1) {
     return m;
 }
 
-static Img smokePicture(Img* height) {
+static GenImage smokePicture(GenImage* height) {
     const int S = 512;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
-    *height = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
+    *height = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -108,7 +108,7 @@ static Img smokePicture(Img* height) {
             float b = fbm2Tiled(u * 8, v * 8, 8, 8, 5, 1310);
             float cells = 1.0f - fabsf(noise2Tiled(u * 16, v * 16, 16, 16, 1311) * 2 - 1);
             float hgt = b * 0.7f + cells * 0.3f;
-            at(*height, x, y) = colour4(hgt, hgt, hgt);
+            pixelAt(*height, x, y) = colour4(hgt, hgt, hgt);
             // colour down the profile: sooty dome, fiery roll and underside, dusty stem
             Colour4 smoke = mixColour(rgb8(0x4a4040), rgb8(0x9a8a80), hgt);
             Colour4 fire = mixColour(rgb8(0x8a2a08), rgb8(0xffb040), hgt);
@@ -116,7 +116,7 @@ static Img smokePicture(Img* height) {
             float fiery = smooth(0.1f, 0.25f, v) * (1.0f - smooth(0.35f, 0.55f, v));
             Colour4 c = mixColour(smoke, fire, fiery * (0.5f + 0.5f * hgt));
             c = mixColour(c, dust, smooth(0.5f, 0.7f, v));
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }
@@ -124,8 +124,8 @@ static Img smokePicture(Img* height) {
 void genShroom(GenContext* g) {
     saveMesh(g, "shroom.baf", cloud(0.0f, 1.0f));
     saveMesh(g, "shroom_top.baf", cloud(1.0f, 2.0f));
-    Img height;
-    Img col = smokePicture(&height);
+    GenImage height;
+    GenImage col = smokePicture(&height);
     saveJpeg(g, "smoke.jpg", col);
     saveJpeg(g, "smoke_n.jpg", normalFromHeight(height, 4.0f), 92);
 }

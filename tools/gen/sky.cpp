@@ -43,7 +43,7 @@ static GMesh speedTube(void) {
 
 // A tree line of pines along the horizon row: each tree a tiered cone drawn as
 // an antialiased polygon, the picture wrapping around at its left and right.
-static void pines(Img& im, int count, float minH, float maxH, Colour4 colour, uint32_t seed) {
+static void pines(GenImage& im, int count, float minH, float maxH, Colour4 colour, uint32_t seed) {
     Rng r = makeRng(seed);
     float horizon = im.h * 0.5f + 3.0f;
     for (int i = 0; i < count; i++) {
@@ -91,7 +91,7 @@ static void pines(Img& im, int count, float minH, float maxH, Colour4 colour, ui
 }
 
 // A soft ridge of hills behind the trees, height in rows above the horizon.
-static void ridge(Img& im, float base, float amp, Colour4 colour, uint32_t seed) {
+static void ridge(GenImage& im, float base, float amp, Colour4 colour, uint32_t seed) {
     for (int x = 0; x < im.w; x++) {
         float u = (x + 0.5f) / im.w;
         float h = base + amp * fbm2Tiled(u * 8.0f, 0.5f, 8, 1000, 4, seed);
@@ -115,9 +115,9 @@ static Colour4 meadow(float u, float below, uint32_t seed, Colour4 grass, Colour
     return scaleColour(c, 0.75f + 0.5f * detail);
 }
 
-static Img duskSky(void) {
+static GenImage duskSky(void) {
     const int W = 1024, H = 512;
-    Img im = makeImg(W, H, colour4(0, 0, 0));
+    GenImage im = makeGenImage(W, H, colour4(0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
@@ -142,7 +142,7 @@ static Img duskSky(void) {
                 c = mixColour(meadow(u, -elev, 303, rgb8(0x4a3a26), rgb8(0x2a2418)), rgb8(0x4a2c34), expf(-e * 14.0f) * 0.7f);
                 c = mixColour(c, rgb8(0x8a5030), sunNear * expf(-e * 10.0f) * 0.5f);   // sunset sheen on the grass
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the setting sun, half behind the hills
     fillCircle(im, W * 0.5f, H * 0.5f - 10, 12, rgb8(0xffe2a0), 2.0f);
@@ -153,9 +153,9 @@ static Img duskSky(void) {
     return im;
 }
 
-static Img nightSky(void) {
+static GenImage nightSky(void) {
     const int W = 1024, H = 512;
-    Img im = makeImg(W, H, colour4(0, 0, 0));
+    GenImage im = makeGenImage(W, H, colour4(0, 0, 0));
     float moonU = 0.2f, moonV = 0.34f;
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
@@ -181,7 +181,7 @@ static Img nightSky(void) {
                 float e = -elev / (Pi / 2);
                 c = mixColour(meadow(u, -elev, 313, rgb8(0x141a20), rgb8(0x080a0c)), rgb8(0x101828), expf(-e * 14.0f) * 0.7f);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the moon with its halo and seas
     float mx = moonU * W, my = moonV * H;
@@ -197,9 +197,9 @@ static Img nightSky(void) {
 }
 
 // Horizontal streaks that tile both ways (u scrolls along the tube).
-static Img redStreaks(void) {
+static GenImage redStreaks(void) {
     const int W = 512, H = 512;
-    Img im = makeImg(W, H, rgb8(0x2a0406));
+    GenImage im = makeGenImage(W, H, rgb8(0x2a0406));
     for (int y = 0; y < H; y++) {
         float rowBright = hash3(y, 0, 1, 330);
         float rowLen = 0.2f + 0.6f * hash3(y / 2, 0, 2, 331);
@@ -213,16 +213,16 @@ static Img redStreaks(void) {
             float k = streak * powf(rowBright, 3.0f);
             c = mixColour(c, rgb8(0xff6a2a), k);
             c = mixColour(c, rgb8(0xfff0c0), k * k * 0.7f);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     }
     return im;
 }
 
 // Poster backdrop: sunburst rays and halftone dots, fading out at the edges.
-static Img redBackdrop(void) {
+static GenImage redBackdrop(void) {
     const int W = 256, H = 256;
-    Img im = makeImg(W, H, colour4(0, 0, 0, 0));
+    GenImage im = makeGenImage(W, H, colour4(0, 0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float dx = (x + 0.5f) / W - 0.5f, dy = (y + 0.5f) / H - 0.55f;
@@ -238,7 +238,7 @@ static Img redBackdrop(void) {
             float dot = sqrtf(gx * gx + gy * gy) < cell * 0.45f * smooth(0.15f, 0.6f, r) ? 1.0f : 0.0f;
             c = mixColour(c, rgb8(0x240303), dot * 0.6f);
             c.a = 1.0f - smooth(0.38f, 0.7f, r);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }

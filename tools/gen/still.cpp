@@ -143,9 +143,9 @@ static GMesh fireMesh(void) {
     return m;
 }
 
-static Img stillPicture(void) {
+static GenImage stillPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -192,16 +192,16 @@ static Img stillPicture(void) {
                 float ash = expf(-rr / 90.0f);
                 c = mixColour(c, rgb8(0x2a2420), ash * 0.6f);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }
 
 // Flame data for the fire shader, tileable both ways (it scrolls up the
 // shells): red is the flame density in tall licks, green a slower tearing noise.
-static Img firePicture(void) {
+static GenImage firePicture(void) {
     const int S = 256;
-    Img im = makeImg(S, S, colour4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -209,7 +209,7 @@ static Img firePicture(void) {
             float detail = fbm2Tiled(u * 16, v * 8, 16, 8, 3, 521);
             float flame = smooth(0.35f, 0.75f, licks * 0.75f + detail * 0.25f);
             float tear = fbm2Tiled(u * 4, v * 4, 4, 4, 4, 522);
-            at(im, x, y) = colour4(flame, tear, flame * flame * 0.4f);
+            pixelAt(im, x, y) = colour4(flame, tear, flame * flame * 0.4f);
         }
     return im;
 }

@@ -26,7 +26,7 @@ static Colour4 clayColour(float x, float y) {
 }
 
 // Paints the glazed jug into im (full picture = v 0..1), without a label.
-static void paintWrap(Img& im) {
+static void paintWrap(GenImage& im) {
     float vCork = jugVAtY(134), vDip = jugVAtY(52), vFoot = jugVAtY(-126);
     for (int y = 0; y < im.h; y++)
         for (int x = 0; x < im.w; x++) {
@@ -61,14 +61,14 @@ static void paintWrap(Img& im) {
             } else {
                 c = clayColour(su, sv);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // throwing rings: faint horizontal bands on the body
     for (int y = 0; y < im.h; y++) {
         float v = (y + 0.5f) / im.h;
         float ring = 0.04f * sinf(v * 260.0f);
         if (v > vDip && v < vFoot)
-            for (int x = 0; x < im.w; x++) at(im, x, y) = scaleColour(at(im, x, y), 1.0f + ring);
+            for (int x = 0; x < im.w; x++) pixelAt(im, x, y) = scaleColour(pixelAt(im, x, y), 1.0f + ring);
     }
 }
 
@@ -76,13 +76,13 @@ struct LabelRect {
     float x0, y0, x1, y1;
 };
 
-static LabelRect labelRect(const Img& im, float top, float bottom) {
+static LabelRect labelRect(const GenImage& im, float top, float bottom) {
     return LabelRect{LabelU0 * im.w, jugVAtY(LabelTopY) * (bottom - top) + top, LabelU1 * im.w,
                      jugVAtY(LabelBottomY) * (bottom - top) + top};
 }
 
 // Aged paper with a printed double border.
-static void paperAndBorder(Img& im, LabelRect r, Colour4 paper, Colour4 ink, uint32_t seed) {
+static void paperAndBorder(GenImage& im, LabelRect r, Colour4 paper, Colour4 ink, uint32_t seed) {
     for (int y = (int)r.y0; y < (int)r.y1; y++)
         for (int x = (int)r.x0; x < (int)r.x1; x++) {
             float fx = (x - r.x0) / (r.x1 - r.x0), fy = (y - r.y0) / (r.y1 - r.y0);
@@ -92,7 +92,7 @@ static void paperAndBorder(Img& im, LabelRect r, Colour4 paper, Colour4 ink, uin
             c = scaleColour(c, 0.78f + 0.22f * smooth(0.0f, 0.08f, edge));
             // torn corner bits
             if (edge < 0.012f && hash3(x / 3, y / 3, 4, seed) > 0.6f) continue;
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     float w = r.x1 - r.x0, h = r.y1 - r.y0;
     float m = h * 0.06f;
@@ -101,7 +101,7 @@ static void paperAndBorder(Img& im, LabelRect r, Colour4 paper, Colour4 ink, uin
     (void)w;
 }
 
-static void classicLabel(Img& im, LabelRect r) {
+static void classicLabel(GenImage& im, LabelRect r) {
     Colour4 red = rgb8(0x9a1c14), black = rgb8(0x20140c);
     paperAndBorder(im, r, rgb8(0xeadbb4), red, 41);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
@@ -117,7 +117,7 @@ static void classicLabel(Img& im, LabelRect r) {
     }
 }
 
-static void trefoil(Img& im, float cx, float cy, float r, Colour4 c) {
+static void trefoil(GenImage& im, float cx, float cy, float r, Colour4 c) {
     for (int k = 0; k < 3; k++) {
         float a0 = -Pi / 2 + k * 2 * Pi / 3 - Pi / 6 + Pi / 3, a1 = a0 + Pi / 3;
         std::vector<float> poly;
@@ -136,7 +136,7 @@ static void trefoil(Img& im, float cx, float cy, float r, Colour4 c) {
     fillCircle(im, cx, cy, r * 0.2f, c, 1.0f);
 }
 
-static void nukeLabel(Img& im, LabelRect r) {
+static void nukeLabel(GenImage& im, LabelRect r) {
     Colour4 black = rgb8(0x16120a);
     paperAndBorder(im, r, rgb8(0xf2c21c), black, 43);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
@@ -161,7 +161,7 @@ static const char* greetLines[16] = {"for the windows", "for the extensions", "f
                                      "for the knobs", "for the barn", "for the first still", "for the second still",
                                      "for the recipes", "for the taste test", "for the screen", "for the odds & ends"};
 
-static void greetLabel(Img& im, LabelRect r, int i) {
+static void greetLabel(GenImage& im, LabelRect r, int i) {
     static const int inks[4] = {0x9a1c14, 0x1d3f6e, 0x2f5a1e, 0x5a2a6a};
     Colour4 ink = rgb8(inks[i % 4]), black = rgb8(0x20140c);
     paperAndBorder(im, r, rgb8(0xeadbb4), ink, 60 + i);
@@ -172,22 +172,22 @@ static void greetLabel(Img& im, LabelRect r, int i) {
 }
 
 void genJugTextures(GenContext* g) {
-    Img wrap = makeImg(1024, 1024, colour4(1, 1, 1));
+    GenImage wrap = makeGenImage(1024, 1024, colour4(1, 1, 1));
     paintWrap(wrap);
-    Img label = wrap;
+    GenImage label = wrap;
     classicLabel(label, labelRect(label, 0, 1024));
     saveJpeg(g, "label.jpg", label);
-    Img nuke = wrap;
+    GenImage nuke = wrap;
     nukeLabel(nuke, labelRect(nuke, 0, 1024));
     saveJpeg(g, "label_nuke.jpg", nuke);
 
-    Img greet = makeImg(1024, 1024, colour4(1, 1, 1));
+    GenImage greet = makeGenImage(1024, 1024, colour4(1, 1, 1));
     for (int y = 0; y < 512; y++)
-        for (int x = 0; x < 1024; x++) at(greet, x, y) = at(wrap, x, y * 2);
+        for (int x = 0; x < 1024; x++) pixelAt(greet, x, y) = pixelAt(wrap, x, y * 2);
     for (int i = 0; i < 16; i++) {
         float x0 = (i % 4) * 256.0f, y0 = 512.0f + (i / 4) * 128.0f;
         for (int y = 0; y < 128; y++)
-            for (int x = 0; x < 256; x++) at(greet, (int)x0 + x, (int)y0 + y) = rgb8(0xeadbb4);
+            for (int x = 0; x < 256; x++) pixelAt(greet, (int)x0 + x, (int)y0 + y) = rgb8(0xeadbb4);
         greetLabel(greet, LabelRect{x0, y0, x0 + 256, y0 + 128}, i);
     }
     saveJpeg(g, "greet.jpg", greet);

@@ -9,8 +9,8 @@
 
 typedef Colour4 (*EnvFn)(Vec3 dir);   // eye-space direction: -z away from the viewer
 
-static Img sphereMap(int size, EnvFn env) {
-    Img im = makeImg(size, size, colour4(0, 0, 0));
+static GenImage sphereMap(int size, EnvFn env) {
+    GenImage im = makeGenImage(size, size, colour4(0, 0, 0));
     for (int y = 0; y < size; y++)
         for (int x = 0; x < size; x++) {
             float s = 2.0f * (x + 0.5f) / size - 1.0f, t = 1.0f - 2.0f * (y + 0.5f) / size;
@@ -23,7 +23,7 @@ static Img sphereMap(int size, EnvFn env) {
             }
             float nz = sqrtf(1.0f - d2);
             Vec3 r = vec3(2 * nz * s, 2 * nz * t, 2 * nz * nz - 1);
-            at(im, x, y) = env(norm(r));
+            pixelAt(im, x, y) = env(norm(r));
         }
     return im;
 }
@@ -34,8 +34,8 @@ struct Lamp {
     float power;    // sharpness of the lobe
 };
 
-static Img lightSphere(int size, Colour4 ambientTop, Colour4 ambientBottom, const Lamp* lamps, int count) {
-    Img im = makeImg(size, size, colour4(0, 0, 0));
+static GenImage lightSphere(int size, Colour4 ambientTop, Colour4 ambientBottom, const Lamp* lamps, int count) {
+    GenImage im = makeGenImage(size, size, colour4(0, 0, 0));
     for (int y = 0; y < size; y++)
         for (int x = 0; x < size; x++) {
             float s = (2.0f * (x + 0.5f) / size - 1.0f) / 0.96f, t = (1.0f - 2.0f * (y + 0.5f) / size) / 0.96f;
@@ -48,7 +48,7 @@ static Img lightSphere(int size, Colour4 ambientTop, Colour4 ambientBottom, cons
                 c = addColour(c, scaleColour(lamps[i].colour, powf(l, lamps[i].power)));
             }
             c.a = 1.0f;
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }

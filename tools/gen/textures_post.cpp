@@ -4,22 +4,22 @@
 #include "gen.h"
 
 // Tileable grey noise around mid grey, one texel per screen pixel.
-static Img grain(void) {
-    Img im = makeImg(256, 256, colour4(0.5f, 0.5f, 0.5f));
+static GenImage grain(void) {
+    GenImage im = makeGenImage(256, 256, colour4(0.5f, 0.5f, 0.5f));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float a = hash3(x, y, 0, 801), b = hash3(x, y, 1, 802), c = hash3(x, y, 2, 803);
             float g = (a + b + c) / 3.0f;                          // softly gaussian
             float clump = noise2Tiled(x * 0.25f, y * 0.25f, 64, 64, 804);
             float v = clampf(0.5f + (g - 0.5f) * 1.6f + (clump - 0.5f) * 0.15f, 0.0f, 1.0f);
-            at(im, x, y) = colour4(v, v, v);
+            pixelAt(im, x, y) = colour4(v, v, v);
         }
     return im;
 }
 
 // A warm light leak: soft blobs of orange and magenta; alpha says where it falls.
-static Img leak(void) {
-    Img im = makeImg(256, 256, colour4(0, 0, 0, 0));
+static GenImage leak(void) {
+    GenImage im = makeGenImage(256, 256, colour4(0, 0, 0, 0));
     struct Blob { float x, y, r; int colour; float a; };
     const Blob blobs[] = {{0.05f, 0.2f, 0.45f, 0xff6a20, 0.9f}, {0.0f, 0.65f, 0.3f, 0xff3050, 0.6f},
                           {0.95f, 0.9f, 0.35f, 0xffb040, 0.7f}, {0.6f, -0.05f, 0.25f, 0xff8040, 0.5f}};
@@ -38,19 +38,19 @@ static Img leak(void) {
             total *= 0.7f + 0.6f * streak;
             if (total > 0) c = scaleColour(c, 1.0f / fmaxf(total, 1.0f));
             c.a = clampf(total, 0.0f, 1.0f);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }
 
 // Lens dirt: black with faint smudges, round specks and a stray hair.
-static Img dirt(void) {
-    Img im = makeImg(512, 512, colour4(0, 0, 0));
+static GenImage dirt(void) {
+    GenImage im = makeGenImage(512, 512, colour4(0, 0, 0));
     for (int y = 0; y < 512; y++)
         for (int x = 0; x < 512; x++) {
             float n = fbm2(x * 0.01f, y * 0.01f, 5, 806);
             float s = smooth(0.55f, 0.8f, n) * 0.18f;
-            at(im, x, y) = colour4(s, s * 0.95f, s * 0.9f);
+            pixelAt(im, x, y) = colour4(s, s * 0.95f, s * 0.9f);
         }
     Rng r = makeRng(807);
     for (int i = 0; i < 90; i++) {
@@ -72,15 +72,15 @@ static Img dirt(void) {
 }
 
 // Ripples and droplet dimples on a liquid sheet.
-static Img splashNormals(void) {
-    Img h = makeImg(256, 256, colour4(0.5f, 0.5f, 0.5f));
+static GenImage splashNormals(void) {
+    GenImage h = makeGenImage(256, 256, colour4(0.5f, 0.5f, 0.5f));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float u = (x + 0.5f) / 256, v = (y + 0.5f) / 256;
             float waves = fbm2Tiled(u * 6, v * 6, 6, 6, 4, 810);
             float ripple = 0.5f + 0.5f * sinf((u * 3 + v * 7 + waves * 2) * 2 * Pi);
             float val = waves * 0.7f + ripple * 0.3f;
-            at(h, x, y) = colour4(val, val, val);
+            pixelAt(h, x, y) = colour4(val, val, val);
         }
     return normalFromHeight(h, 5.0f);
 }
