@@ -75,9 +75,10 @@ static int readTexture(const std::string& path, GenImage* im) {
 }
 
 // ---- matrices, the engine's conventions ---------------------------------------------
-typedef float M4[16];
-static void ident(float* m) { memset(m, 0, 64); m[0] = m[5] = m[10] = m[15] = 1; }
-static void mul(float* o, const float* a, const float* b) {
+typedef float Mat4[16];
+static void mat4Identity(float* m) { memset(m, 0, 64); m[0] = m[5] = m[10] = m[15] = 1; }
+// o = a b, column-major like the engine's matrices.
+static void mat4Multiply(float* o, const float* a, const float* b) {
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++) {
             float s = 0;
@@ -85,22 +86,22 @@ static void mul(float* o, const float* a, const float* b) {
             o[4 * c + r] = s;
         }
 }
-static void rx(float* m, float a) { ident(m); m[5] = cosf(a); m[6] = sinf(a); m[9] = -sinf(a); m[10] = cosf(a); }
-static void ry(float* m, float a) { ident(m); m[0] = cosf(a); m[2] = -sinf(a); m[8] = sinf(a); m[10] = cosf(a); }
-static void rz(float* m, float a) { ident(m); m[0] = cosf(a); m[1] = sinf(a); m[4] = -sinf(a); m[5] = cosf(a); }
-static const float Deg = 3.1416f / 180.0f;
+static void mat4RotX(float* m, float a) { mat4Identity(m); m[5] = cosf(a); m[6] = sinf(a); m[9] = -sinf(a); m[10] = cosf(a); }
+static void mat4RotY(float* m, float a) { mat4Identity(m); m[0] = cosf(a); m[2] = -sinf(a); m[8] = sinf(a); m[10] = cosf(a); }
+static void mat4RotZ(float* m, float a) { mat4Identity(m); m[0] = cosf(a); m[1] = sinf(a); m[4] = -sinf(a); m[5] = cosf(a); }
+static const float RadPerDegree = 3.1416f / 180.0f;
 
 struct Cam { float x, y, z, yaw, pitch, roll, nearp, farp, fov; };
-struct Target { int w, h; GenImage color; std::vector<float> depth; M4 view, proj; Cam cam; };
+struct Target { int w, h; GenImage color; std::vector<float> depth; Mat4 view, proj; Cam cam; };
 
 static void setCam(Target* t, Cam c) {
     t->cam = c;
-    M4 T, Rx, Ry, Rz, a, rot;
-    ident(T); T[12] = -c.x; T[13] = -c.y; T[14] = c.z;
-    rx(Rx, -c.pitch * Deg); ry(Ry, -c.yaw * Deg); rz(Rz, c.roll * Deg);
-    mul(a, Rx, Ry); mul(rot, Rz, a); mul(t->view, rot, T);
+    Mat4 T, Rx, Ry, Rz, a, rot;
+    mat4Identity(T); T[12] = -c.x; T[13] = -c.y; T[14] = c.z;
+    mat4RotX(Rx, -c.pitch * RadPerDegree); mat4RotY(Ry, -c.yaw * RadPerDegree); mat4RotZ(Rz, c.roll * RadPerDegree);
+    mat4Multiply(a, Rx, Ry); mat4Multiply(rot, Rz, a); mat4Multiply(t->view, rot, T);
     float aspect = (float)t->h / t->w, tn = tanf(c.fov * 3.1416f / 360.0f);
-    ident(t->proj);
+    mat4Identity(t->proj);
     t->proj[0] = 1 / tn; t->proj[5] = 1 / (aspect * tn);
     t->proj[10] = (c.farp + c.nearp) / (c.nearp - c.farp); t->proj[14] = 2 * c.farp * c.nearp / (c.nearp - c.farp);
     t->proj[11] = -1; t->proj[15] = 0;
@@ -117,9 +118,10 @@ struct Draw {
     Colour4 tint;
 };
 
-struct CV { float x, y, z, w, u, v, light; };
+// A vertex after projection: clip-space position, texture coordinate, light.
+struct ClipVert { float x, y, z, w, u, v, light; };
 
-static void rasterTri(Target* t, const CV* v, const Draw& d) {
+static void rasterTri(Target* t, const ClipVert* v, const Draw& d) {
     float sx[3], sy[3], sz[3], iw[3];
     for (int k = 0; k < 3; k++) {
         iw[k] = 1.0f / v[k].w;
@@ -164,16 +166,16 @@ static void rasterTri(Target* t, const CV* v, const Draw& d) {
 
 static void drawMesh(Target* t, const Draw& d) {
     const PMesh& m = *d.mesh;
-    M4 T, Rx, Ry, Rz, a, rot, model, mv, S;
-    ident(T); T[12] = d.pos.x; T[13] = d.pos.y; T[14] = -d.pos.z;
-    rx(Rx, d.pitch * Deg); ry(Ry, d.yaw * Deg); rz(Rz, -d.roll * Deg);
-    mul(a, Ry, Rx); mul(rot, a, Rz);
-    ident(S); S[0] = S[5] = S[10] = d.scale;
-    M4 rs; mul(rs, rot, S);
-    mul(model, T, rs); mul(mv, t->view, model);
+    Mat4 T, Rx, Ry, Rz, a, rot, model, mv, S;
+    mat4Identity(T); T[12] = d.pos.x; T[13] = d.pos.y; T[14] = -d.pos.z;
+    mat4RotX(Rx, d.pitch * RadPerDegree); mat4RotY(Ry, d.yaw * RadPerDegree); mat4RotZ(Rz, -d.roll * RadPerDegree);
+    mat4Multiply(a, Ry, Rx); mat4Multiply(rot, a, Rz);
+    mat4Identity(S); S[0] = S[5] = S[10] = d.scale;
+    Mat4 rs; mat4Multiply(rs, rot, S);
+    mat4Multiply(model, T, rs); mat4Multiply(mv, t->view, model);
     int f0 = (int)d.frame, f1 = f0 + 1 < m.fc ? f0 + 1 : 0;
     float fr = d.frame - f0;
-    std::vector<CV> cv(m.vc);
+    std::vector<ClipVert> cv(m.vc);
     Vec3 lightDir = norm(vec3(-0.5f, 0.8f, 0.4f));
     for (int i = 0; i < m.vc; i++) {
         size_t a0 = (size_t)f0 * m.vc + i, a1 = (size_t)f1 * m.vc + i;
@@ -186,29 +188,29 @@ static void drawMesh(Target* t, const Draw& d) {
         for (int r = 0; r < 4; r++) e[r] = mv[r] * p[0] + mv[4 + r] * p[1] + mv[8 + r] * p[2] + mv[12 + r];
         for (int r = 0; r < 4; r++) c[r] = t->proj[r] * e[0] + t->proj[4 + r] * e[1] + t->proj[8 + r] * e[2] + t->proj[12 + r] * e[3];
         Vec3 wn = norm(vec3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
-                        rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
+                            rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
         float l = 0.3f + 0.8f * fmaxf(0.0f, dot(wn, lightDir));
-        cv[i] = CV{c[0], c[1], c[2], c[3], m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
-                   m.uv[2 * a0 + 1] + (m.uv[2 * a1 + 1] - m.uv[2 * a0 + 1]) * fr, l};
+        cv[i] = ClipVert{c[0], c[1], c[2], c[3], m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
+                         m.uv[2 * a0 + 1] + (m.uv[2 * a1 + 1] - m.uv[2 * a0 + 1]) * fr, l};
     }
     for (int tri = 0; tri < m.tc; tri++) {
-        CV in[3] = {cv[m.idx[3 * tri]], cv[m.idx[3 * tri + 1]], cv[m.idx[3 * tri + 2]]};
+        ClipVert in[3] = {cv[m.idx[3 * tri]], cv[m.idx[3 * tri + 1]], cv[m.idx[3 * tri + 2]]};
         // clip against the near plane (z > -w), then fan the polygon
-        CV poly[4];
+        ClipVert poly[4];
         int n = 0;
         for (int k = 0; k < 3; k++) {
-            const CV& A = in[k];
-            const CV& B = in[(k + 1) % 3];
+            const ClipVert& A = in[k];
+            const ClipVert& B = in[(k + 1) % 3];
             float da = A.z + A.w, db = B.z + B.w;
             if (da >= 0) poly[n++] = A;
             if ((da >= 0) != (db >= 0) && n < 4) {
                 float s = da / (da - db);
-                poly[n++] = CV{A.x + (B.x - A.x) * s, A.y + (B.y - A.y) * s, A.z + (B.z - A.z) * s, A.w + (B.w - A.w) * s,
-                               A.u + (B.u - A.u) * s, A.v + (B.v - A.v) * s, A.light + (B.light - A.light) * s};
+                poly[n++] = ClipVert{A.x + (B.x - A.x) * s, A.y + (B.y - A.y) * s, A.z + (B.z - A.z) * s, A.w + (B.w - A.w) * s,
+                                     A.u + (B.u - A.u) * s, A.v + (B.v - A.v) * s, A.light + (B.light - A.light) * s};
             }
         }
         for (int k = 1; k + 1 < n; k++) {
-            CV tv[3] = {poly[0], poly[k], poly[k + 1]};
+            ClipVert tv[3] = {poly[0], poly[k], poly[k + 1]};
             if (tv[0].w <= 1e-6f || tv[1].w <= 1e-6f || tv[2].w <= 1e-6f) continue;
             rasterTri(t, tv, d);
         }
@@ -245,13 +247,14 @@ static const GenImage* tex(Library* l, const char* name) {
     return &l->textures.back().second;
 }
 
-static Draw D(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit) {
+// A draw of mesh m with picture t at pos, unturned, full size, tinted white.
+static Draw makeDraw(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit) {
     return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, colour4(1, 1, 1)};
 }
 static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale) {
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
-    Draw d = D(m, tex(l, texName), vec3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
+    Draw d = makeDraw(m, tex(l, texName), vec3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
     d.scale = scale;
     d.cull = 0;
     drawMesh(t, d);
@@ -292,11 +295,11 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
     for (int view = 0; view < 3; view++) {
         Target s = makeTarget(240, 240);
         float yaw = view == 0 ? 180 : (view == 1 ? 120 : 0), pitch = view == 2 ? -35 : -12;
-        float dist = r / tanf(20 * Deg) * 1.05f;
-        Vec3 fwd = vec3(-sinf(yaw * Deg) * cosf(pitch * Deg), sinf(pitch * Deg), cosf(yaw * Deg) * cosf(pitch * Deg));
+        float dist = r / tanf(20 * RadPerDegree) * 1.05f;
+        Vec3 fwd = vec3(-sinf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree), sinf(pitch * RadPerDegree), cosf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree));
         Vec3 eye = c - fwd * dist;
         setCam(&s, Cam{eye.x, eye.y, eye.z, yaw, pitch, 0, dist * 0.05f, dist * 3, 42});
-        drawMesh(&s, D(m, tx, vec3(0, 0, 0), frame));
+        drawMesh(&s, makeDraw(m, tx, vec3(0, 0, 0), frame));
         for (int y = 0; y < 240; y++)
             for (int x = 0; x < 240; x++) pixelAt(sheet, view * 240 + x, y) = pixelAt(s.color, x, y);
     }
@@ -314,14 +317,14 @@ static void scene1(Library* l, const std::string& out) {
             Target t = makeTarget(480, 270);
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-            Draw lg = D(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
+            Draw lg = makeDraw(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
             lg.scale = 0.5f;
             if (lg.mesh) drawMesh(&t, lg);
             const PMesh* jug = mesh(l, burst ? "jug.baf" : "jug_intact.bof");
-            if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), vec3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
+            if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
             const PMesh* sp = mesh(l, "splash.baf");
             if (sp && burst) {
-                Draw d = D(sp, nullptr, vec3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
+                Draw d = makeDraw(sp, nullptr, vec3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
                 d.tint = colour4(0.5f, 0.45f, 0.3f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
@@ -341,18 +344,18 @@ static void scene2(Library* l, const std::string& out) {
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox2.jpg", 10);
             const PMesh* still = mesh(l, "still.bof");
-            if (still) drawMesh(&t, D(still, tex(l, "still.jpg"), vec3(0, 0, 0)));
+            if (still) drawMesh(&t, makeDraw(still, tex(l, "still.jpg"), vec3(0, 0, 0)));
             const PMesh* b = mesh(l, "botlz.bof");
             float B = rise ? 0.6f : 0.0f;
             for (int i = 0; b && i < 100; i++) {
                 int X = (randomTable(3 * i) % 1024) * 2 - 1024, Y = randomTable(3 * i + 1) % 1024 + 238, Z = (randomTable(3 * i + 2) % 1024) * 2 - 1024;
-                Draw d = D(b, tex(l, "botlz.tga"), vec3((float)X, Y * B - 100, (float)Z));
+                Draw d = makeDraw(b, tex(l, "botlz.tga"), vec3((float)X, Y * B - 100, (float)Z));
                 d.yaw = Z + 100 * B; d.pitch = (X + 200) * B; d.roll = (Y + 400) * B;
                 drawMesh(&t, d);
             }
             const PMesh* fire = mesh(l, "fire.bof");
             if (fire) {
-                Draw d = D(fire, tex(l, "fire.jpg"), vec3(0, 0, 0), 0, Add);
+                Draw d = makeDraw(fire, tex(l, "fire.jpg"), vec3(0, 0, 0), 0, Add);
                 d.tint = colour4(1, 1, 1, 0.6f);
                 drawMesh(&t, d);
             }
@@ -366,14 +369,14 @@ static void scene4(Library* l, const std::string& out) {
     setCam(&t, key);
     sky(&t, l, "skybox.bof", "skybox.jpg", 10);
     const PMesh* jug = mesh(l, "jug.baf");
-    if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), vec3(0, 0, 0), (jug->fc - 1) * 0.7f));
+    if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), (jug->fc - 1) * 0.7f));
     const PMesh* bill = mesh(l, "bill.bof");
     const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     double m = pow(0.8 - 0.1, 0.7);
     for (int i = 0; bill && i < 100; i++) {
         int A = randomTable(3 * i) % 1024 - 512, Bv = randomTable(3 * i + 1) % 1024 - 512, Cv = randomTable(3 * i + 2) % 1024 - 512;
         float a = A / 512.0f, P = Bv * fabsf(a) * 0.5f, Q = Cv * fabsf(a);
-        Draw d = D(bill, tex(l, names[(99 - i) % 4]), vec3((float)(A * m), (float)(P * m), (float)(Q * m)));
+        Draw d = makeDraw(bill, tex(l, names[(99 - i) % 4]), vec3((float)(A * m), (float)(P * m), (float)(Q * m)));
         d.yaw = P; d.pitch = (float)(A + 200 * m); d.roll = (float)(Q - 400 * m);
         d.cull = 1;
         drawMesh(&t, d);
@@ -388,9 +391,9 @@ static void scene5(Library* l, const std::string& out) {
         setCam(&t, keys[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* p = mesh(l, "press.baf");
-        if (p) drawMesh(&t, D(p, tex(l, "press.jpg"), vec3(0, 0, 0), (p->fc - 1) * 0.3f));
+        if (p) drawMesh(&t, makeDraw(p, tex(l, "press.jpg"), vec3(0, 0, 0), (p->fc - 1) * 0.3f));
         const PMesh* b = mesh(l, "press_bill.baf");
-        if (b) drawMesh(&t, D(b, tex(l, "bills0.jpg"), vec3(0, 0, 0), (b->fc - 1) * 0.3f));
+        if (b) drawMesh(&t, makeDraw(b, tex(l, "bills0.jpg"), vec3(0, 0, 0), (b->fc - 1) * 0.3f));
         save(&t, out, ("scene5_key" + std::to_string(k)).c_str());
     }
     // the kaleidoscope: six copies of the wedge carrying the picture just made
@@ -404,10 +407,10 @@ static void scene5(Library* l, const std::string& out) {
         setCam(&src, c);
         sky(&src, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* p = mesh(l, "press.baf");
-        if (p) drawMesh(&src, D(p, tex(l, "press.jpg"), vec3(0, 0, 0)));
+        if (p) drawMesh(&src, makeDraw(p, tex(l, "press.jpg"), vec3(0, 0, 0)));
         pic = src.color;
         for (int j = 5; j >= 0; j--) {
-            Draw d = D(kal, &pic, vec3(c.x, c.y, c.z), 0, Flat);
+            Draw d = makeDraw(kal, &pic, vec3(c.x, c.y, c.z), 0, Flat);
             d.yaw = c.yaw; d.pitch = c.pitch; d.roll = c.roll + j * 360.0f / 6;
             drawMesh(&t, d);
         }
@@ -416,7 +419,7 @@ static void scene5(Library* l, const std::string& out) {
         clearDepth(&t);
         const PMesh* roll = mesh(l, "roll.bof");
         for (int j = 0; roll && j < 3; j++) {
-            Draw d = D(roll, tex(l, "roll.jpg"), vec3(-40.0f + 40 * j, 10.0f * j - 10, 0));
+            Draw d = makeDraw(roll, tex(l, "roll.jpg"), vec3(-40.0f + 40 * j, 10.0f * j - 10, 0));
             d.yaw = 30.0f + 50 * j; d.pitch = 20.0f * j; d.roll = 10;
             drawMesh(&t, d);
         }
@@ -433,22 +436,22 @@ static void scene6(Library* l, const std::string& out) {
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* gun = mesh(l, k < 2 ? "gun.baf" : "m47.bof");
         if (gun) {
-            Draw d = D(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
+            Draw d = makeDraw(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
             d.pitch = k < 2 ? 0 : 1;
             drawMesh(&t, d);
         }
         if (k >= 2) {
             const PMesh* shot = mesh(l, "shot.bof");
-            if (shot && k == 2) drawMesh(&t, D(shot, tex(l, "shot.tga"), vec3(0, 0, 0), 0, Add));
+            if (shot && k == 2) drawMesh(&t, makeDraw(shot, tex(l, "shot.tga"), vec3(0, 0, 0), 0, Add));
             const PMesh* bullet = mesh(l, "bullet.bof");
             if (bullet) {
-                Draw d = D(bullet, tex(l, "chrome.jpg"), vec3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
+                Draw d = makeDraw(bullet, tex(l, "chrome.jpg"), vec3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
                 d.scale = 0.075f;
                 drawMesh(&t, d);
             }
             const PMesh* blood = mesh(l, "blood.baf");
             if (blood && k >= 3) {
-                Draw d = D(blood, nullptr, vec3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
+                Draw d = makeDraw(blood, nullptr, vec3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
                 d.tint = colour4(0.6f, 0.05f, 0.03f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
@@ -468,10 +471,10 @@ static void scene7(Library* l, const std::string& out) {
         sky(&t, l, "speedLines.bof", "bgRed2.jpg", 1);
         const PMesh* rod = mesh(l, "rod.baf");
         float frame = rod ? (rod->fc - 1) * (k % 3) / 2.0f : 0;
-        if (rod) drawMesh(&t, D(rod, tex(l, "rod.jpg"), vec3(0, 0, 0), frame));
+        if (rod) drawMesh(&t, makeDraw(rod, tex(l, "rod.jpg"), vec3(0, 0, 0), frame));
         const PMesh* trail = mesh(l, "trail.bof");
         if (trail) {
-            Draw d = D(trail, nullptr, vec3(0, 0, -7), 0, Add);
+            Draw d = makeDraw(trail, nullptr, vec3(0, 0, -7), 0, Add);
             d.tint = colour4(0.08f, 0.08f, 0.1f, 1);
             drawMesh(&t, d);
         }
@@ -499,15 +502,15 @@ static void scene8(Library* l, const std::string& out, int nine) {
         for (int j = 0; j < 16; j++) {
             int A = randomTable(300 + 3 * j), B = randomTable(301 + 3 * j), C = randomTable(302 + 3 * j);
             float X = 2.0f * (A % 1024) - 1024, Z = 2.0f * (B % 1024) - 1024;
-            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (lg) { Draw d = makeDraw(lg, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
             int isBroken = nine || j < 8;
             const PMesh* jm = isBroken ? broken : whole;
-            if (jm) drawMesh(&t, D(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
+            if (jm) drawMesh(&t, makeDraw(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
         }
         if (nine) {
-            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (lg) { Draw d = makeDraw(lg, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
             const PMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
-            if (sh) drawMesh(&t, D(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
+            if (sh) drawMesh(&t, makeDraw(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
         }
         save(&t, out, ((nine ? "scene9_key" : "scene8_key") + std::to_string(k)).c_str());
     }

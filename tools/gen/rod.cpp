@@ -45,9 +45,9 @@ static void section(std::vector<Vec3>* out, float z, float w, float h, float yc,
 
 // Body: sections from the tail to the nose, closed at both ends.
 static GMesh body(void) {
-    struct S { float z, w, h, yc; };
-    const S secs[] = {{-72, 16, 10, 2}, {-68, 24, 18, 6}, {-40, 25, 20, 8}, {-22, 24, 22, 10}, {-12, 20, 14, 4},
-                      {0, 15, 10, 0}, {30, 14, 9, 0}, {52, 13, 9, -1}, {58, 11, 7, -1}};
+    struct BodySection { float z, w, h, yc; };
+    const BodySection secs[] = {{-72, 16, 10, 2}, {-68, 24, 18, 6}, {-40, 25, 20, 8}, {-22, 24, 22, 10}, {-12, 20, 14, 4},
+                                {0, 15, 10, 0}, {30, 14, 9, 0}, {52, 13, 9, -1}, {58, 11, 7, -1}};
     const int count = sizeof(secs) / sizeof(secs[0]), n = 24;
     GMesh m;
     for (int k = 0; k < count; k++) {
