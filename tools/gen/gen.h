@@ -199,7 +199,7 @@ float jugVAtY(float y);        // v of the jug picture at height y of the jug si
 void genJug(GenContext* g);        // jug.baf, jug_intact.bof, jug_broked.baf, splash.baf
 void genJugTextures(GenContext* g);   // label.jpg, label_nuke.jpg, greet.jpg
 void genSky(GenContext* g);        // skybox.bof, speedLines.bof, skybox*.jpg, bgRed*.*
-void genLog(GenContext* g);        // log.bof, log_col.jpg, log_nrm.jpg
+void genTrunk(GenContext* g);      // log.bof, log_col.jpg, log_nrm.jpg
 void genStill(GenContext* g);      // still.bof, fire.bof, still.jpg, fire.jpg
 void genBottles(GenContext* g);    // botlz.bof, botlz.tga
 void genBills(GenContext* g);      // bill.bof, bill_*.jpg, bills0/1.jpg, roll.bof, roll.jpg

@@ -119,8 +119,8 @@ static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pie
     return out;
 }
 
-// Resting pose: shards lie on the log below the jug (its top at y = -142 when
-// the log sits 187 below the jug), the lowest ring of the jug stays standing.
+// Resting pose: shards lie on the trunk below the jug (its top at y = -142 when
+// the trunk sits 187 below the jug), the lowest ring of the jug stays standing.
 static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs, uint32_t seed) {
     std::vector<GVert> out = m.verts;
     Rng r = makeRng(seed);
@@ -140,7 +140,7 @@ static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& piec
         if (nextFloat(&r) < 0.3f) along = nextRange(&r, -70, 70);
         place[i] = vec3(along, 0, across);
     }
-    // lowest point of each turned shard, so it can be set down on the log
+    // lowest point of each turned shard, so it can be set down on the trunk
     std::vector<float> low(count, 1e30f);
     std::vector<Vec3> turned(out.size());
     for (size_t i = 0; i < out.size(); i++) {

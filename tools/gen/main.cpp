@@ -12,7 +12,7 @@ struct Family {
 };
 static const Family families[] = {
     {"jug", genJug},           {"labels", genJugTextures}, {"sky", genSky},
-    {"log", genLog},           {"still", genStill},        {"bottles", genBottles},
+    {"trunk", genTrunk},       {"still", genStill},        {"bottles", genBottles},
     {"bills", genBills},       {"press", genPress},        {"gun", genGun},
     {"rod", genRod},           {"shroom", genShroom},      {"lights", genLightTextures},
     {"post", genPostTextures},

@@ -317,9 +317,9 @@ static void scene1(Library* l, const std::string& out) {
             Target t = makeTarget(480, 270);
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-            Draw lg = makeDraw(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
-            lg.scale = 0.5f;
-            if (lg.mesh) drawMesh(&t, lg);
+            Draw trunk = makeDraw(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
+            trunk.scale = 0.5f;
+            if (trunk.mesh) drawMesh(&t, trunk);
             const PMesh* jug = mesh(l, burst ? "jug.baf" : "jug_intact.bof");
             if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
             const PMesh* sp = mesh(l, "splash.baf");
@@ -491,7 +491,7 @@ static void scene8(Library* l, const std::string& out, int nine) {
         Target t = makeTarget(480, 270);
         setCam(&t, nine ? keys9[k] : keys8[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-        const PMesh* lg = mesh(l, "log.bof");
+        const PMesh* trunk = mesh(l, "log.bof");
         const PMesh* whole = mesh(l, "jug_intact.bof");
         const PMesh* broken = mesh(l, "jug_broked.baf");
         const GenImage* greet = tex(l, "greet.jpg");
@@ -502,13 +502,13 @@ static void scene8(Library* l, const std::string& out, int nine) {
         for (int j = 0; j < 16; j++) {
             int A = randomTable(300 + 3 * j), B = randomTable(301 + 3 * j), C = randomTable(302 + 3 * j);
             float X = 2.0f * (A % 1024) - 1024, Z = 2.0f * (B % 1024) - 1024;
-            if (lg) { Draw d = makeDraw(lg, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (trunk) { Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
             int isBroken = nine || j < 8;
             const PMesh* jm = isBroken ? broken : whole;
             if (jm) drawMesh(&t, makeDraw(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
         }
         if (nine) {
-            if (lg) { Draw d = makeDraw(lg, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (trunk) { Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
             const PMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
             if (sh) drawMesh(&t, makeDraw(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
         }

@@ -1,13 +1,14 @@
-// Content generator: the log the jugs stand on (log.bof, drawn at half size),
-// its bark and end-grain picture and the matching normal map.
-// Picture layout (512 × 512): rows v 0..0.75 are bark, u along the log, v once
+// Content generator: the trunk the jugs stand on (log.bof, drawn at half size;
+// its files keep the names the engine loads), its bark and end-grain picture
+// and the matching normal map.
+// Picture layout (512 × 512): rows v 0..0.75 are bark, u along the trunk, v once
 // around it; the two end-grain discs sit at u 0..0.25 and 0.25..0.5 of the
 // bottom quarter. Normal maps here are tangent space with red toward picture
 // right and green toward picture up, which is the direction of the engine's
 // tangent (increasing v after the load flip): red = cross(vnrm, vtan).
 #include "gen.h"
 
-static const float LogRadius = 90.0f, LogHalf = 320.0f;
+static const float TrunkRadius = 90.0f, TrunkHalf = 320.0f;
 
 // Bark relief in [0, 1] at angle fraction a (0..1 around) and length fraction s.
 static float barkHeight(float a, float s) {
@@ -16,17 +17,17 @@ static float barkHeight(float a, float s) {
     return smooth(0.3f, 0.7f, furrow) * 0.75f + plates * 0.25f;
 }
 
-static GMesh logMesh(void) {
+static GMesh trunkMesh(void) {
     GMesh m;
     const int around = 24, along = 12;
     for (int i = 0; i <= along; i++) {
         float s = (float)i / along;
-        float x = -LogHalf + 2 * LogHalf * s;
+        float x = -TrunkHalf + 2 * TrunkHalf * s;
         float sag = 1.0f + 0.05f * sinf(s * Pi * 3 + 0.5f);      // a little irregular
         for (int j = 0; j <= around; j++) {
             float a = (float)j / around;
             float ang = a * 2 * Pi;
-            float r = LogRadius * sag + 5.0f * (barkHeight(a, s) - 0.5f);
+            float r = TrunkRadius * sag + 5.0f * (barkHeight(a, s) - 0.5f);
             addVert(&m, vec3(x, r * cosf(ang), r * sinf(ang)), s, a * 0.75f);
         }
     }
@@ -40,7 +41,7 @@ static GMesh logMesh(void) {
     for (int e = 0; e < 2; e++) {
         int i = e ? along : 0;
         float cu = e ? 0.375f : 0.125f;
-        Vec3 centre = vec3(e ? LogHalf + 2 : -LogHalf - 2, 0, 0);
+        Vec3 centre = vec3(e ? TrunkHalf + 2 : -TrunkHalf - 2, 0, 0);
         uint32_t c = addVert(&m, centre, cu, 0.875f);
         uint32_t first = (uint32_t)m.verts.size();
         for (int j = 0; j <= around; j++) {
@@ -56,7 +57,7 @@ static GMesh logMesh(void) {
     return m;
 }
 
-static GenImage logHeightAndColour(GenImage* colour) {
+static GenImage trunkHeightAndColour(GenImage* colour) {
     const int W = 512, H = 512;
     GenImage height = makeGenImage(W, H, colour4(0.5f, 0.5f, 0.5f));
     *colour = makeGenImage(W, H, colour4(0, 0, 0));
@@ -98,10 +99,10 @@ static GenImage logHeightAndColour(GenImage* colour) {
     return height;
 }
 
-void genLog(GenContext* g) {
-    saveMesh(g, "log.bof", logMesh());
+void genTrunk(GenContext* g) {
+    saveMesh(g, "log.bof", trunkMesh());
     GenImage col;
-    GenImage height = logHeightAndColour(&col);
+    GenImage height = trunkHeightAndColour(&col);
     saveJpeg(g, "log_col.jpg", col);
     saveJpeg(g, "log_nrm.jpg", normalFromHeight(height, 6.0f), 92);
 }
