@@ -7,6 +7,8 @@
 // engine with its texture from three sides (pictures kept in the test's
 // directory for looking at); the whole set is deterministic and under 20 MB.
 #include "tools/gen/mesh_util.cpp"
+// render.h below declares the uniform kind Vec3, which hides the generator's
+// struct Vec3 from there on: the tests name the struct as `struct Vec3`.
 #include "assets/assets.h"
 #include "render/render.h"
 #include "support/gl_context.h"
@@ -76,13 +78,13 @@ static long fileSize(const std::string& path) {
 
 TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV) {
     GMesh g;
-    addVert(&g, v3(1.25f, -2.5f, 3.0f), 0.25f, 0.75f);
-    addVert(&g, v3(-100.004f, 0.0f, 7.126f), 1.0f, 0.0f);
-    addVert(&g, v3(0.5f, 1.0f, -0.001f), 0.12345f, 0.5f);
+    addVert(&g, vec3(1.25f, -2.5f, 3.0f), 0.25f, 0.75f);
+    addVert(&g, vec3(-100.004f, 0.0f, 7.126f), 1.0f, 0.0f);
+    addVert(&g, vec3(0.5f, 1.0f, -0.001f), 0.12345f, 0.5f);
     addTri(&g, 0, 1, 2);
     g.frames.push_back(g.verts);
     std::vector<GVert> second = g.verts;
-    second[0].p = v3(9, 8, 7);
+    second[0].p = vec3(9, 8, 7);
     g.frames.push_back(second);
     Mesh m;
     ASSERT_TRUE(parseWritten(g, &m));
@@ -106,8 +108,8 @@ TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV) {
 TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
     std::string dir = makeTempDir("content_refuse");
     GMesh bad;
-    addVert(&bad, v3(0, 0, 0), 0, 0);
-    addVert(&bad, v3(1, 0, 0), 0, 0);
+    addVert(&bad, vec3(0, 0, 0), 0, 0);
+    addVert(&bad, vec3(1, 0, 0), 0, 0);
     addTri(&bad, 0, 1, 2);                            // index beyond the vertices
     EXPECT_EQ(0, writeMesh(dir + "/a.bof", bad));
     GMesh uneven = bad;
@@ -120,9 +122,9 @@ TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
     huge.tris = {0, 1, 2};
     EXPECT_EQ(0, writeMesh(dir + "/c.bof", huge));
     GMesh fine;
-    addVert(&fine, v3(0, 0, 0), 0, 0);
-    addVert(&fine, v3(1, 0, 0), 0, 0);
-    addVert(&fine, v3(0, 1, 0), 0, 0);
+    addVert(&fine, vec3(0, 0, 0), 0, 0);
+    addVert(&fine, vec3(1, 0, 0), 0, 0);
+    addVert(&fine, vec3(0, 1, 0), 0, 0);
     addTri(&fine, 0, 1, 2);
     EXPECT_EQ(0, writeMesh(dir + "/missing/d.bof", fine));
     EXPECT_EQ(1, writeMesh(dir + "/e.bof", fine));
@@ -131,18 +133,18 @@ TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
 // Normals the engine derives must point out of closed shapes built by the helpers.
 TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward) {
     std::vector<ProfilePt> prof = {{1, -10, 1}, {8, -9, 0.8f}, {10, 0, 0.5f}, {6, 9, 0.2f}, {1, 10, 0}};
-    GMesh shapes[5] = {lathe(prof, 16), tube({v3(0, 0, 0), v3(5, 0, 0), v3(10, 0, 0)}, {2, 3, 2}, 8, 1),
-                       box(v3(-1, -2, -3), v3(4, 5, 6)), ellipsoid(v3(0, 0, 0), v3(3, 2, 5), 10, 6),
+    GMesh shapes[5] = {lathe(prof, 16), tube({vec3(0, 0, 0), vec3(5, 0, 0), vec3(10, 0, 0)}, {2, 3, 2}, 8, 1),
+                       box(vec3(-1, -2, -3), vec3(4, 5, 6)), ellipsoid(vec3(0, 0, 0), vec3(3, 2, 5), 10, 6),
                        extrude({0, 0, 10, 0, 10, 10, 5, 4, 0, 10}, -2, 2, 0.5f)};
     // convex shapes (and one shallow notch): outward normals lean away from a centre
-    V3 centres[5] = {v3(0, 0, 0), v3(5, 0, 0), v3(1.5f, 1.5f, 1.5f), v3(0, 0, 0), v3(5, 2, 0)};
+    struct Vec3 centres[5] = {vec3(0, 0, 0), vec3(5, 0, 0), vec3(1.5f, 1.5f, 1.5f), vec3(0, 0, 0), vec3(5, 2, 0)};
     for (int s = 0; s < 5; s++) {
         Mesh m;
         ASSERT_TRUE(parseWritten(shapes[s], &m)) << s;
         int out = 0, total = 0;
         for (uint32_t i = 0; i < m.vertexCount; i++) {
             const MeshVertex& v = m.vertices[i];
-            V3 p = v3(v.x, v.y, -v.z), n = v3(v.nx, v.ny, -v.nz);   // back to the file's frame
+            struct Vec3 p = vec3(v.x, v.y, -v.z), n = vec3(v.nx, v.ny, -v.nz);   // back to the file's frame
             if (len(p - centres[s]) < 1.5f) continue;
             out += dot(n, p - centres[s]) > 0;
             total++;
@@ -172,7 +174,7 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
     // closed by position: over every pair of positions as many triangle edges
     // run one way as the other, all within one piece
     auto key = [&](uint32_t v) {
-        V3 p = thick.verts[v].p;
+        struct Vec3 p = thick.verts[v].p;
         return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100));
     };
     std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
@@ -209,7 +211,7 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     smoothBreaks(&after, pieceOf, 4, 0.6f);
     ASSERT_EQ(before.verts.size(), after.verts.size());
     ASSERT_TRUE(before.tris == after.tris);
-    auto key = [](V3 p) { return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100)); };
+    auto key = [](struct Vec3 p) { return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100)); };
     std::map<std::tuple<long, long, long>, std::set<int>> pieces;
     std::map<std::tuple<long, long, long>, std::vector<size_t>> copies;
     for (size_t i = 0; i < before.verts.size(); i++) {
@@ -219,7 +221,7 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     int moved = 0;
     for (auto& c : copies) {
         for (size_t i : c.second) EXPECT_EQ(key(after.verts[i].p), key(after.verts[c.second[0]].p));
-        V3 d = after.verts[c.second[0]].p - before.verts[c.second[0]].p;
+        struct Vec3 d = after.verts[c.second[0]].p - before.verts[c.second[0]].p;
         if (pieces[c.first].size() != 2) {
             EXPECT_LT(len(d), 0.001f);
         }
@@ -245,8 +247,8 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     EXPECT_LT(crackLength(after), crackLength(before) * 0.92f);
     for (size_t t = 0; t < before.tris.size(); t += 3) {
         const uint32_t* i = &before.tris[t];
-        V3 n0 = cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
-        V3 n1 = cross(after.verts[i[1]].p - after.verts[i[0]].p, after.verts[i[2]].p - after.verts[i[0]].p);
+        struct Vec3 n0 = cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
+        struct Vec3 n1 = cross(after.verts[i[1]].p - after.verts[i[0]].p, after.verts[i[2]].p - after.verts[i[0]].p);
         EXPECT_GT(dot(n0, n1), 0.0f) << "triangle " << t / 3 << " turned over";
     }
 }
@@ -254,10 +256,10 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
 // Refining a closed box leaves no edge longer than asked and opens no crack
 // (every edge position pair is run as often one way as the other).
 TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks) {
-    GMesh b = refine(box(v3(0, 0, 0), v3(100, 10, 37)), 12.0f);
+    GMesh b = refine(box(vec3(0, 0, 0), vec3(100, 10, 37)), 12.0f);
     std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
     auto key = [&](uint32_t v) {
-        V3 p = b.verts[v].p;
+        struct Vec3 p = b.verts[v].p;
         return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100));
     };
     float longest = 0, area = 0;
@@ -383,12 +385,12 @@ TEST(GeneratedMeshes, AnimationsMoveAndTheLoopsClose) {
     release(&whole);
 }
 
-static V3 boundsSize(const Mesh& m, V3* lo) {
-    V3 a = v3(1e30f, 1e30f, 1e30f), b = v3(-1e30f, -1e30f, -1e30f);
+static struct Vec3 boundsSize(const Mesh& m, struct Vec3* lo) {
+    struct Vec3 a = vec3(1e30f, 1e30f, 1e30f), b = vec3(-1e30f, -1e30f, -1e30f);
     for (uint32_t i = 0; i < m.vertexCount; i++) {
         const MeshVertex& v = m.vertices[i];
-        a = v3(fminf(a.x, v.x), fminf(a.y, v.y), fminf(a.z, -v.z));
-        b = v3(fmaxf(b.x, v.x), fmaxf(b.y, v.y), fmaxf(b.z, -v.z));
+        a = vec3(fminf(a.x, v.x), fminf(a.y, v.y), fminf(a.z, -v.z));
+        b = vec3(fmaxf(b.x, v.x), fmaxf(b.y, v.y), fmaxf(b.z, -v.z));
     }
     *lo = a;
     return b - a;
@@ -396,13 +398,13 @@ static V3 boundsSize(const Mesh& m, V3* lo) {
 
 // Share of vertices (away from the axis) whose engine normal leans away from
 // an axis through point o along unit direction d, in the file's frame.
-static float outwardShare(const Mesh& m, V3 o, V3 d) {
+static float outwardShare(const Mesh& m, struct Vec3 o, struct Vec3 d) {
     int out = 0, total = 0;
     for (uint32_t i = 0; i < m.vertexCount; i++) {
         const MeshVertex& v = m.vertices[i];
-        V3 p = v3(v.x, v.y, -v.z), n = v3(v.nx, v.ny, -v.nz);
-        V3 rel = p - o;
-        V3 radial = rel - d * dot(rel, d);
+        struct Vec3 p = vec3(v.x, v.y, -v.z), n = vec3(v.nx, v.ny, -v.nz);
+        struct Vec3 rel = p - o;
+        struct Vec3 radial = rel - d * dot(rel, d);
         if (len(radial) < 2.0f) continue;
         out += dot(n, radial) > 0;
         total++;
@@ -413,10 +415,10 @@ static float outwardShare(const Mesh& m, V3 o, V3 d) {
 // Round models face outward (counter-clockwise seen from outside in the file,
 // clockwise on screen once the loader flips z).
 TEST(GeneratedMeshes, RoundModelsFaceOutward) {
-    struct Axis { const char* name; V3 o, d; float share; };
-    const Axis axes[] = {{"jug_intact.bof", v3(0, 0, 0), v3(0, 1, 0), 0.85f}, {"bullet.bof", v3(0, 0, 0), v3(0, 0, 1), 0.9f},
-                         {"log.bof", v3(0, 0, 0), v3(1, 0, 0), 0.8f}, {"botlz.bof", v3(0, 14, 0), v3(1, 0, 0), 0.75f},
-                         {"roll.bof", v3(0, 0, 0), v3(1, 0, 0), 0.75f}, {"shroom.baf", v3(0, 0, 0), v3(0, 1, 0), 0.75f}};
+    struct Axis { const char* name; struct Vec3 o, d; float share; };
+    const Axis axes[] = {{"jug_intact.bof", vec3(0, 0, 0), vec3(0, 1, 0), 0.85f}, {"bullet.bof", vec3(0, 0, 0), vec3(0, 0, 1), 0.9f},
+                         {"log.bof", vec3(0, 0, 0), vec3(1, 0, 0), 0.8f}, {"botlz.bof", vec3(0, 14, 0), vec3(1, 0, 0), 0.75f},
+                         {"roll.bof", vec3(0, 0, 0), vec3(1, 0, 0), 0.75f}, {"shroom.baf", vec3(0, 0, 0), vec3(0, 1, 0), 0.75f}};
     for (const Axis& a : axes) {
         Mesh m;
         ASSERT_TRUE(parseFile(data() + "/" + a.name, &m)) << a.name;
@@ -433,7 +435,7 @@ TEST(GeneratedMeshes, ScaleAndPlacementForTheCameras) {
     for (const Want& w : wants) {
         Mesh m;
         ASSERT_TRUE(parseFile(data() + "/" + w.name, &m)) << w.name;
-        V3 lo, s = boundsSize(m, &lo);
+        struct Vec3 lo, s = boundsSize(m, &lo);
         if (w.sx > 0) { EXPECT_NEAR(w.sx, s.x, w.tolerance) << w.name; }
         if (w.sy > 0) { EXPECT_NEAR(w.sy, s.y, w.tolerance) << w.name; }
         if (w.sz > 0) { EXPECT_NEAR(w.sz, s.z, w.tolerance) << w.name; }
@@ -443,16 +445,16 @@ TEST(GeneratedMeshes, ScaleAndPlacementForTheCameras) {
     Mesh jug, log;
     ASSERT_TRUE(parseFile(data() + "/jug_intact.bof", &jug));
     ASSERT_TRUE(parseFile(data() + "/log.bof", &log));
-    V3 jlo, llo;
+    struct Vec3 jlo, llo;
     boundsSize(jug, &jlo);
-    V3 ls = boundsSize(log, &llo);
+    struct Vec3 ls = boundsSize(log, &llo);
     EXPECT_NEAR(jlo.y, -180.0f + (llo.y + ls.y) * 0.5f, 6.0f);
     // the muzzle of the pistol points to +z, where the flash starts
     Mesh gun, shot;
     ASSERT_TRUE(parseFile(data() + "/m47.bof", &gun));
     ASSERT_TRUE(parseFile(data() + "/shot.bof", &shot));
-    V3 glo, slo;
-    V3 gs = boundsSize(gun, &glo);
+    struct Vec3 glo, slo;
+    struct Vec3 gs = boundsSize(gun, &glo);
     boundsSize(shot, &slo);
     EXPECT_NEAR(200.0f, gs.z, 15.0f);
     EXPECT_NEAR(glo.z + gs.z, slo.z, 10.0f);
@@ -659,13 +661,13 @@ TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
         m.textures[0] = tex;
         if (m.frameCount > 1) blendMeshFrames(&m, (m.frameCount - 1) * 0.5f);
         // bounds in the authored frame (z back to the file's sign)
-        V3 lo = v3(1e30f, 1e30f, 1e30f), hi = v3(-1e30f, -1e30f, -1e30f);
+        struct Vec3 lo = vec3(1e30f, 1e30f, 1e30f), hi = vec3(-1e30f, -1e30f, -1e30f);
         for (uint32_t i = 0; i < m.vertexCount; i++) {
             const MeshVertex& v = m.vertices[(size_t)(m.frameCount > 1 ? m.frameCount : 0) * m.vertexCount + i];
-            lo = v3(fminf(lo.x, v.x), fminf(lo.y, v.y), fminf(lo.z, -v.z));
-            hi = v3(fmaxf(hi.x, v.x), fmaxf(hi.y, v.y), fmaxf(hi.z, -v.z));
+            lo = vec3(fminf(lo.x, v.x), fminf(lo.y, v.y), fminf(lo.z, -v.z));
+            hi = vec3(fmaxf(hi.x, v.x), fmaxf(hi.y, v.y), fmaxf(hi.z, -v.z));
         }
-        V3 c = (lo + hi) * 0.5f;
+        struct Vec3 c = (lo + hi) * 0.5f;
         float r = len(hi - lo) * 0.5f;
         int inside = strcmp(item.mesh, "skybox.bof") == 0 || strcmp(item.mesh, "speedLines.bof") == 0 ||
                      strcmp(item.mesh, "kaleido.bof") == 0;
@@ -674,9 +676,9 @@ TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
         for (int view = 0; view < 3; view++) {
             float yaw = yaws[view], pitch = pitches[view];
             float dist = inside ? 0.0f : r / tanf(25.0f * 3.14159f / 180.0f);
-            V3 fwd = v3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
+            struct Vec3 fwd = vec3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
                         cosf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180));
-            V3 eye = inside ? v3(0, 0, 0) : c - fwd * dist;
+            struct Vec3 eye = inside ? vec3(0, 0, 0) : c - fwd * dist;
             if (strcmp(item.mesh, "kaleido.bof") == 0) { yaw = 0; pitch = 0; }
             setCamera(eye.x, eye.y, eye.z, yaw, pitch, 0, inside ? 1.0f : dist * 0.05f, inside ? 2000.0f : dist * 3, 60);
             if (inside) glDisable(GL_CULL_FACE);

@@ -22,7 +22,7 @@ static GMesh billMesh(void) {
                 float s = (float)i / nx, t = (float)j / ny;
                 float x = -20 + 40 * s, y = 8.5f - 17 * t;
                 float z = 1.6f * sinf(s * Pi * 1.5f + 0.3f) + 0.6f * t;
-                addVert(&m, v3(x, y, z), side ? s : 1.0f - s, t);
+                addVert(&m, vec3(x, y, z), side ? s : 1.0f - s, t);
             }
         for (int j = 0; j < ny; j++)
             for (int i = 0; i < nx; i++) {
@@ -50,7 +50,7 @@ static const NoteStyle notes[4] = {
 };
 
 // Fine guilloche rosette: overlapping sine loops.
-static void rosette(Img& im, float cx, float cy, float r, C4 ink, int petals) {
+static void rosette(GenImage& im, float cx, float cy, float r, Colour4 ink, int petals) {
     for (int k = 0; k < 6; k++) {
         float prevx = 0, prevy = 0;
         for (int i = 0; i <= 360; i++) {
@@ -64,8 +64,8 @@ static void rosette(Img& im, float cx, float cy, float r, C4 ink, int petals) {
     }
 }
 
-static void portrait(Img& im, int kind, float cx, float cy, float s, C4 ink) {
-    C4 light = mixc(ink, c4(1, 1, 1), 0.55f);
+static void portrait(GenImage& im, int kind, float cx, float cy, float s, Colour4 ink) {
+    Colour4 light = mixColour(ink, colour4(1, 1, 1), 0.55f);
     switch (kind) {
     case 0:   // possum: pointed face, round ears, beady eye
         fillCircle(im, cx, cy + s * 0.25f, s * 0.42f, light, 1.5f);
@@ -100,14 +100,14 @@ static void portrait(Img& im, int kind, float cx, float cy, float s, C4 ink) {
 }
 
 // One note face into the rectangle (x0, y0) size w × h.
-static void noteFront(Img& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
-    C4 ink = rgb8(n.ink), paper = rgb8(n.tint);
+static void noteFront(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
+    Colour4 ink = rgb8(n.ink), paper = rgb8(n.tint);
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
             float f = fbm2(x * 0.05f, y * 0.05f, 4, seed);
             float lines = 0.5f + 0.5f * sinf((x - x0) * 0.9f + sinf((y - y0) * 0.08f) * 6);
-            C4 c = mixc(paper, mulc(paper, 0.86f), f * 0.6f + lines * 0.2f);
-            at(im, x, y) = c;
+            Colour4 c = mixColour(paper, scaleColour(paper, 0.86f), f * 0.6f + lines * 0.2f);
+            pixelAt(im, x, y) = c;
         }
     float m = h * 0.05f;
     strokeRect(im, x0 + m, y0 + m, x0 + w - m, y0 + h - m, h * 0.03f, ink);
@@ -117,7 +117,7 @@ static void noteFront(Img& im, float x0, float y0, float w, float h, const NoteS
     for (int y = (int)(cy - r); y < (int)(cy + r); y++)
         for (int x = (int)(cx - r * 0.8f); x < (int)(cx + r * 0.8f); x++) {
             float dx = (x - cx) / (r * 0.8f), dy = (y - cy) / r;
-            if (dx * dx + dy * dy < 1.0f) blend(im, x, y, mixc(paper, ink, 0.15f + 0.1f * (y % 3 == 0)), 1.0f);
+            if (dx * dx + dy * dy < 1.0f) blend(im, x, y, mixColour(paper, ink, 0.15f + 0.1f * (y % 3 == 0)), 1.0f);
         }
     ringCircle(im, cx, cy, r, 2.0f, ink);
     portrait(im, n.portrait, cx, cy - r * 0.1f, r * 0.8f, ink);
@@ -126,7 +126,7 @@ static void noteFront(Img& im, float x0, float y0, float w, float h, const NoteS
     float cxs[2] = {x0 + w * 0.13f, x0 + w * 0.87f}, cys[2] = {y0 + h * 0.26f, y0 + h * 0.74f};
     for (int i = 0; i < 2; i++)
         for (int j = 0; j < 2; j++) {
-            rosette(im, cxs[i], cys[j], rr, mixc(ink, paper, 0.4f), 7 + i + j);
+            rosette(im, cxs[i], cys[j], rr, mixColour(ink, paper, 0.4f), 7 + i + j);
             drawText(im, n.value, 0, cxs[i], cys[j] + rr * 0.4f, rr * 1.1f, ink, rr * 1.8f);
         }
     drawText(im, "THE UNITED STILLS OF AMERICA", 0, cx, y0 + h * 0.2f, h * 0.09f, ink, w * 0.6f, 0.5f);
@@ -144,22 +144,22 @@ static void noteFront(Img& im, float x0, float y0, float w, float h, const NoteS
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
             float c = fbm2(x * 0.02f, y * 0.02f, 3, seed + 5);
-            at(im, x, y) = mulc(at(im, x, y), 0.88f + 0.2f * c);
+            pixelAt(im, x, y) = scaleColour(pixelAt(im, x, y), 0.88f + 0.2f * c);
         }
 }
 
-static void noteBack(Img& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
-    C4 ink = rgb8(0x2a5a34), paper = rgb8(0xd8e2cc);
+static void noteBack(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
+    Colour4 ink = rgb8(0x2a5a34), paper = rgb8(0xd8e2cc);
     fillRect(im, x0, y0, x0 + w, y0 + h, paper);
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
             float lines = 0.5f + 0.5f * sinf((y - y0) * 0.7f + sinf((x - x0) * 0.05f) * 5);
-            at(im, x, y) = mixc(paper, ink, lines * 0.25f + fbm2(x * 0.05f, y * 0.05f, 3, seed) * 0.1f);
+            pixelAt(im, x, y) = mixColour(paper, ink, lines * 0.25f + fbm2(x * 0.05f, y * 0.05f, 3, seed) * 0.1f);
         }
     strokeRect(im, x0 + h * 0.05f, y0 + h * 0.05f, x0 + w - h * 0.05f, y0 + h * 0.95f, h * 0.04f, ink);
     // the distillery on the back, like a monument
     float cx = x0 + w * 0.5f, cy = y0 + h * 0.55f;
-    fillRoundRect(im, cx - w * 0.22f, cy - h * 0.22f, cx + w * 0.22f, cy + h * 0.28f, h * 0.05f, mixc(paper, ink, 0.3f), 1.0f);
+    fillRoundRect(im, cx - w * 0.22f, cy - h * 0.22f, cx + w * 0.22f, cy + h * 0.28f, h * 0.05f, mixColour(paper, ink, 0.3f), 1.0f);
     fillCircle(im, cx, cy, h * 0.17f, ink, 1.0f);
     fillRect(im, cx - h * 0.04f, cy - h * 0.32f, cx + h * 0.04f, cy - h * 0.12f, ink);
     drawLine(im, cx + h * 0.04f, cy - h * 0.25f, cx + w * 0.15f, cy + h * 0.05f, h * 0.03f, ink);
@@ -204,13 +204,13 @@ static GMesh rollMesh(void) {
     return m;
 }
 
-static Img rollPicture(void) {
-    Img im = makeImg(512, 512, c4(0.5f, 0.5f, 0.5f));
+static GenImage rollPicture(void) {
+    GenImage im = makeGenImage(512, 512, colour4(0.5f, 0.5f, 0.5f));
     // the outer note, turned so its long side runs around the roll
-    Img note = makeImg(512, 256, c4(1, 1, 1));
+    GenImage note = makeGenImage(512, 256, colour4(1, 1, 1));
     noteFront(note, 0, 0, 512, 256, notes[3], 901);
     for (int y = 0; y < 384; y++)
-        for (int x = 0; x < 512; x++) at(im, x, y) = at(note, x, (int)(y * 256.0f / 384));
+        for (int x = 0; x < 512; x++) pixelAt(im, x, y) = pixelAt(note, x, (int)(y * 256.0f / 384));
     // rolled end: a spiral of paper edges
     for (int y = 384; y < 512; y++)
         for (int x = 0; x < 512; x++) {
@@ -218,12 +218,12 @@ static Img rollPicture(void) {
                 float dx = x - 64 + 0.5f, dy = y - 448 + 0.5f;
                 float r = sqrtf(dx * dx + dy * dy), a = atan2f(dy, dx);
                 float spiral = 0.5f + 0.5f * sinf(r * 1.2f - a);
-                at(im, x, y) = mixc(rgb8(0x6a8a62), rgb8(0xd8e0c8), smooth(0.3f, 0.7f, spiral));
+                pixelAt(im, x, y) = mixColour(rgb8(0x6a8a62), rgb8(0xd8e0c8), smooth(0.3f, 0.7f, spiral));
             } else if (x >= 256) {
                 float n = noise2(x * 0.2f, y * 0.2f, 902);
-                at(im, x, y) = mixc(rgb8(0x8a2a14), rgb8(0xc04a20), n);
+                pixelAt(im, x, y) = mixColour(rgb8(0x8a2a14), rgb8(0xc04a20), n);
             } else {
-                at(im, x, y) = rgb8(0x6a8a62);
+                pixelAt(im, x, y) = rgb8(0x6a8a62);
             }
         }
     return im;
@@ -233,12 +233,12 @@ void genBills(GenContext* g) {
     saveMesh(g, "bill.bof", billMesh());
     static const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     for (int i = 0; i < 4; i++) {
-        Img im = makeImg(512, 256, c4(1, 1, 1));
+        GenImage im = makeGenImage(512, 256, colour4(1, 1, 1));
         noteFront(im, 0, 0, 512, 256, notes[i], 850 + i);
         saveJpeg(g, names[i], im);
     }
     // uncut sheets: 2 columns × 4 rows of notes
-    Img front = makeImg(512, 512, c4(1, 1, 1)), back = makeImg(512, 512, c4(1, 1, 1));
+    GenImage front = makeGenImage(512, 512, colour4(1, 1, 1)), back = makeGenImage(512, 512, colour4(1, 1, 1));
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 2; c++) {
             noteFront(front, c * 256.0f, r * 128.0f, 256, 128, notes[3], 870 + r * 2 + c);

@@ -18,32 +18,32 @@ static GMesh bottle(void) {
     }
     GMesh m = lathe(p, 14);
     // lie it down along x, centred on the origin, resting on y = 0
-    for (GVert& v : m.verts) v.p = v3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
+    for (GVert& v : m.verts) v.p = vec3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
     // that mapping is a rotation (x, y) -> (y, -x): no mirror, winding kept
     return m;
 }
 
-static Img bottlePicture(void) {
+static GenImage bottlePicture(void) {
     const int S = 256;
-    Img im = makeImg(S, S, c4(0, 0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float v = (y + 0.5f) / S;
             // amber glass, darker and thicker toward the base
-            C4 c = mixc(rgb8(0x8a5a1a), rgb8(0x4a2a0a), v);
+            Colour4 c = mixColour(rgb8(0x8a5a1a), rgb8(0x4a2a0a), v);
             c.a = 0.35f + 0.25f * v;
             if (v < 0.07f) {                        // cork
-                c = mixc(rgb8(0x9a7040), rgb8(0xc8a070), fbm2(x * 0.3f, y * 0.3f, 3, 601));
+                c = mixColour(rgb8(0x9a7040), rgb8(0xc8a070), fbm2(x * 0.3f, y * 0.3f, 3, 601));
                 c.a = 1.0f;
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the paper label around the middle of the body
     float y0 = S * 0.34f, y1 = S * 0.68f;
     for (int y = (int)y0; y < (int)y1; y++)
         for (int x = 0; x < S; x++) {
             float stain = fbm2(x * 0.05f, y * 0.05f, 4, 602);
-            at(im, x, y) = mixc(rgb8(0xe8d8b0), rgb8(0xb89a68), smooth(0.5f, 0.8f, stain));
+            pixelAt(im, x, y) = mixColour(rgb8(0xe8d8b0), rgb8(0xb89a68), smooth(0.5f, 0.8f, stain));
         }
     strokeRect(im, -4, y0 + 4, S + 4, y1 - 4, 2.0f, rgb8(0x8a1c14));
     for (int k = 0; k < 2; k++) {

@@ -9,19 +9,19 @@
 #include <vector>
 
 // ---- vectors -------------------------------------------------------------------
-struct V3 {
+struct Vec3 {
     float x, y, z;
 };
-inline V3 v3(float x, float y, float z) { return V3{x, y, z}; }
-inline V3 operator+(V3 a, V3 b) { return v3(a.x + b.x, a.y + b.y, a.z + b.z); }
-inline V3 operator-(V3 a, V3 b) { return v3(a.x - b.x, a.y - b.y, a.z - b.z); }
-inline V3 operator*(V3 a, float s) { return v3(a.x * s, a.y * s, a.z * s); }
-inline V3 operator*(float s, V3 a) { return v3(a.x * s, a.y * s, a.z * s); }
-inline float dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline V3 cross(V3 a, V3 b) { return v3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x); }
-inline float len(V3 a) { return sqrtf(dot(a, a)); }
-inline V3 norm(V3 a) { float l = len(a); return l > 1e-12f ? a * (1.0f / l) : a; }
-inline V3 lerp3(V3 a, V3 b, float t) { return a + (b - a) * t; }
+inline Vec3 vec3(float x, float y, float z) { return Vec3{x, y, z}; }
+inline Vec3 operator+(Vec3 a, Vec3 b) { return vec3(a.x + b.x, a.y + b.y, a.z + b.z); }
+inline Vec3 operator-(Vec3 a, Vec3 b) { return vec3(a.x - b.x, a.y - b.y, a.z - b.z); }
+inline Vec3 operator*(Vec3 a, float s) { return vec3(a.x * s, a.y * s, a.z * s); }
+inline Vec3 operator*(float s, Vec3 a) { return vec3(a.x * s, a.y * s, a.z * s); }
+inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 cross(Vec3 a, Vec3 b) { return vec3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x); }
+inline float len(Vec3 a) { return sqrtf(dot(a, a)); }
+inline Vec3 norm(Vec3 a) { float l = len(a); return l > 1e-12f ? a * (1.0f / l) : a; }
+inline Vec3 lerpVec3(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
 inline float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline float mixf(float a, float b, float t) { return a + (b - a) * t; }
 inline float smooth(float e0, float e1, float x) {
@@ -31,11 +31,11 @@ inline float smooth(float e0, float e1, float x) {
 const float Pi = 3.14159265f;
 
 // Rotations in the authored (file) frame, right-handed, angles in radians.
-V3 rotX(V3 p, float a);
-V3 rotY(V3 p, float a);
-V3 rotZ(V3 p, float a);
+Vec3 rotX(Vec3 p, float a);
+Vec3 rotY(Vec3 p, float a);
+Vec3 rotZ(Vec3 p, float a);
 // Rotation of p about the unit axis by angle a (Rodrigues).
-V3 rotAxis(V3 p, V3 axis, float a);
+Vec3 rotAxis(Vec3 p, Vec3 axis, float a);
 
 // ---- deterministic randomness -------------------------------------------------
 struct Rng {
@@ -45,7 +45,7 @@ Rng makeRng(uint32_t seed);
 uint32_t nextU32(Rng* r);
 float nextFloat(Rng* r);                 // [0, 1)
 float nextRange(Rng* r, float lo, float hi);
-V3 nextUnit(Rng* r);                     // uniform on the unit sphere
+Vec3 nextUnit(Rng* r);                     // uniform on the unit sphere
 
 // Lattice value noise and fractal sums; every result lies in [0, 1].
 float hash3(int x, int y, int z, uint32_t seed);
@@ -62,7 +62,7 @@ float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed);
 // the top row of the picture. Normals are not stored: the engine derives them
 // from the winding, so faces are counter-clockwise seen from outside here.
 struct GVert {
-    V3 p;
+    Vec3 p;
     float u, v;
 };
 struct GMesh {
@@ -71,13 +71,13 @@ struct GMesh {
     std::vector<std::vector<GVert>> frames;  // empty for a static mesh
 };
 
-uint32_t addVert(GMesh* m, V3 p, float u, float v);
+uint32_t addVert(GMesh* m, Vec3 p, float u, float v);
 void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c);
 void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d);  // a b c d counter-clockwise
 void appendMesh(GMesh* dst, const GMesh& src);
-void transformMesh(GMesh* m, V3 (*fn)(V3, const void*), const void* ctx);
-void translateMesh(GMesh* m, V3 t);
-void scaleMeshXYZ(GMesh* m, V3 s);
+void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx);
+void translateMesh(GMesh* m, Vec3 t);
+void scaleMeshXYZ(GMesh* m, Vec3 s);
 void rotateMeshY(GMesh* m, float a);
 void rotateMeshX(GMesh* m, float a);
 void rotateMeshZ(GMesh* m, float a);
@@ -96,21 +96,21 @@ struct ProfilePt {
 // outward-facing surface.
 GMesh lathe(const std::vector<ProfilePt>& profile, int segs, float u0 = 1.0f, float u1 = 0.0f);
 // Tube along a polyline with per-point radius; rings of segs vertices.
-GMesh tube(const std::vector<V3>& path, const std::vector<float>& radius, int segs, int capEnds);
+GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds);
 // Axis-aligned box from lo to hi; each face has its own vertices (hard edges).
-GMesh box(V3 lo, V3 hi);
+GMesh box(Vec3 lo, Vec3 hi);
 // Chamfered box: edges cut by bevel.
-GMesh bevelBox(V3 lo, V3 hi, float bevel);
+GMesh bevelBox(Vec3 lo, Vec3 hi, float bevel);
 // Closed polygon (counter-clockwise in x-y) extruded along z from z0 to z1.
 GMesh extrude(const std::vector<float>& xy, float z0, float z1, float bevel);
 // UV sphere / ellipsoid (radii rx, ry, rz); poles avoided by a tiny opening.
-GMesh ellipsoid(V3 c, V3 r, int segs, int rings);
+GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings);
 // Torus about the y axis.
 GMesh torus(float R, float r, int segs, int sides, float a0, float a1);
 
 // Face normals the way the engine computes vertex normals (area-weighted sum of
 // counter-clockwise face normals in the file frame).
-std::vector<V3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris);
+std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris);
 
 // Splits every edge longer than maxEdge at its middle (a neighbour sharing the
 // edge splits it the same way, so no cracks open) until none is left.
@@ -134,53 +134,55 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
 int writeMesh(const std::string& path, const GMesh& m);
 
 // ---- images ----------------------------------------------------------------------
-struct C4 {
+struct Colour4 {
     float r, g, b, a;
 };
-inline C4 c4(float r, float g, float b, float a = 1.0f) { return C4{r, g, b, a}; }
-inline C4 rgb8(int hex, float a = 1.0f) {
-    return C4{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, a};
+inline Colour4 colour4(float r, float g, float b, float a = 1.0f) { return Colour4{r, g, b, a}; }
+inline Colour4 rgb8(int hex, float a = 1.0f) {
+    return Colour4{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, a};
 }
-inline C4 mixc(C4 a, C4 b, float t) {
-    return C4{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+inline Colour4 mixColour(Colour4 a, Colour4 b, float t) {
+    return Colour4{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
-inline C4 mulc(C4 a, float s) { return C4{a.r * s, a.g * s, a.b * s, a.a}; }
-inline C4 addc(C4 a, C4 b) { return C4{a.r + b.r, a.g + b.g, a.b + b.b, a.a}; }
+// scaleColour and addColour work on r, g, b and keep the alpha of a.
+inline Colour4 scaleColour(Colour4 a, float s) { return Colour4{a.r * s, a.g * s, a.b * s, a.a}; }
+inline Colour4 addColour(Colour4 a, Colour4 b) { return Colour4{a.r + b.r, a.g + b.g, a.b + b.b, a.a}; }
 
-// Top row first, like the files' (u, v) with v = 0 at the top.
-struct Img {
+// A picture being drawn, float RGBA per pixel (the engine's Image holds decoded
+// 8-bit pixels). Top row first, like the files' (u, v) with v = 0 at the top.
+struct GenImage {
     int w, h;
-    std::vector<C4> px;
+    std::vector<Colour4> px;
 };
-Img makeImg(int w, int h, C4 fill);
-inline C4& at(Img& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
-C4 sampleWrap(const Img& im, float x, float y);      // bilinear, wrapping, pixel units
-void blend(Img& im, int x, int y, C4 c, float a);     // alpha-over at one pixel
-void fillRect(Img& im, float x0, float y0, float x1, float y1, C4 c);
-void fillCircle(Img& im, float cx, float cy, float r, C4 c, float soft);
-void ringCircle(Img& im, float cx, float cy, float r, float width, C4 c);
-void fillRoundRect(Img& im, float x0, float y0, float x1, float y1, float rad, C4 c, float soft);
-void strokeRect(Img& im, float x0, float y0, float x1, float y1, float width, C4 c);
-void drawLine(Img& im, float x0, float y0, float x1, float y1, float width, C4 c);
-void fillPolygon(Img& im, const std::vector<float>& xy, C4 c);
-void blurImg(Img& im, int radius);
+GenImage makeGenImage(int w, int h, Colour4 fill);
+inline Colour4& pixelAt(GenImage& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
+Colour4 sampleWrap(const GenImage& im, float x, float y);      // bilinear, wrapping, pixel units
+void blend(GenImage& im, int x, int y, Colour4 c, float a);     // alpha-over at one pixel
+void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c);
+void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft);
+void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 c);
+void fillRoundRect(GenImage& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft);
+void strokeRect(GenImage& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
+void drawLine(GenImage& im, float x0, float y0, float x1, float y1, float width, Colour4 c);
+void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c);
+void blurGenImage(GenImage& im, int radius);
 // Normal map (tangent space, +z out, y up in the picture) from the luminance
 // (or alpha when useAlpha) of height, scaled by strength.
-Img normalFromHeight(const Img& height, float strength);
-float luminance(C4 c);
+GenImage normalFromHeight(const GenImage& height, float strength);
+float luminance(Colour4 c);
 
 // Text with a TrueType font of the fonts-dejavu-core package. font: 0 serif
 // bold, 1 sans bold, 2 sans condensed bold, 3 serif italic, 4 mono bold.
 // Draws text with its baseline centred at (cx, baseline), glyph height size
 // pixels, squeezed horizontally to fit maxWidth when maxWidth > 0. Returns the
 // drawn width, or -1 when the font is missing.
-float drawText(Img& im, const char* text, int font, float cx, float baseline, float size, C4 c,
+float drawText(GenImage& im, const char* text, int font, float cx, float baseline, float size, Colour4 c,
                float maxWidth = 0.0f, float tracking = 0.0f);
 int fontsAvailable(void);
 
-int writeJpeg(const std::string& path, const Img& im, int quality);
-int writeTga(const std::string& path, const Img& im, int withAlpha);
-int writePng(const std::string& path, const Img& im);  // previews only
+int writeJpeg(const std::string& path, const GenImage& im, int quality);
+int writeTga(const std::string& path, const GenImage& im, int withAlpha);
+int writePng(const std::string& path, const GenImage& im);  // previews only
 
 // ---- the generator's registry ---------------------------------------------------
 // Each model family writes its files into dir; returns 1 on success.
@@ -190,14 +192,14 @@ struct GenContext {
     long trianglesWritten;
 };
 void saveMesh(GenContext* g, const char* name, const GMesh& m);
-void saveJpeg(GenContext* g, const char* name, const Img& im, int quality = 88);
-void saveTga(GenContext* g, const char* name, const Img& im, int withAlpha);
+void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality = 88);
+void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha);
 
 float jugVAtY(float y);        // v of the jug picture at height y of the jug side
 void genJug(GenContext* g);        // jug.baf, jug_intact.bof, jug_broked.baf, splash.baf
 void genJugTextures(GenContext* g);   // label.jpg, label_nuke.jpg, greet.jpg
 void genSky(GenContext* g);        // skybox.bof, speedLines.bof, skybox*.jpg, bgRed*.*
-void genLog(GenContext* g);        // log.bof, log_col.jpg, log_nrm.jpg
+void genTrunk(GenContext* g);      // log.bof, log_col.jpg, log_nrm.jpg
 void genStill(GenContext* g);      // still.bof, fire.bof, still.jpg, fire.jpg
 void genBottles(GenContext* g);    // botlz.bof, botlz.tga
 void genBills(GenContext* g);      // bill.bof, bill_*.jpg, bills0/1.jpg, roll.bof, roll.jpg

@@ -23,10 +23,10 @@ static GMesh pistol(void) {
     GMesh slide = sideExtrude({-78, -5, MuzzleZ, -5, MuzzleZ, 11, 100, 14, -70, 14, -78, 8}, 9.5f, 1.5f);
     mapUV(&slide, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&m, slide);
-    GMesh sight = bevelBox(v3(-1.5f, 13, 98), v3(1.5f, 19, 104), 0.5f);
+    GMesh sight = bevelBox(vec3(-1.5f, 13, 98), vec3(1.5f, 19, 104), 0.5f);
     mapUV(&sight, 0.02f, 0.02f, 0.1f, 0.1f);
     appendMesh(&m, sight);
-    GMesh rear = bevelBox(v3(-6, 13, -72), v3(6, 19, -66), 0.5f);
+    GMesh rear = bevelBox(vec3(-6, 13, -72), vec3(6, 19, -66), 0.5f);
     mapUV(&rear, 0.02f, 0.02f, 0.1f, 0.1f);
     appendMesh(&m, rear);
     // barrel bushing at the muzzle: a short tube with a dark bore
@@ -34,17 +34,17 @@ static GMesh pistol(void) {
     GMesh b = lathe(bush, 16);
     mapUV(&b, 0.52f, 0.02f, 0.98f, 0.2f);
     rotateMeshX(&b, Pi / 2);
-    translateMesh(&b, v3(0, 2, MuzzleZ - 1));
+    translateMesh(&b, vec3(0, 2, MuzzleZ - 1));
     appendMesh(&m, b);
     // frame, trigger guard and trigger
     GMesh frame = sideExtrude({-62, -19, 80, -19, 84, -5, -66, -5}, 8.5f, 1.2f);
     mapUV(&frame, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, frame);
-    std::vector<V3> guard;
+    std::vector<Vec3> guard;
     std::vector<float> gr;
     for (int i = 0; i <= 14; i++) {
         float a = Pi * i / 14;
-        guard.push_back(v3(0, -19 - 22 * sinf(a), 12 + 24 * cosf(a) - 6 * sinf(a)));
+        guard.push_back(vec3(0, -19 - 22 * sinf(a), 12 + 24 * cosf(a) - 6 * sinf(a)));
         gr.push_back(2.2f);
     }
     GMesh g = tube(guard, gr, 8, 1);
@@ -64,7 +64,7 @@ static GMesh pistol(void) {
     GMesh hammer = sideExtrude({-78, 6, -70, 8, -84, 22, -90, 20}, 3.0f, 0.6f);
     mapUV(&hammer, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, hammer);
-    GMesh mag = bevelBox(v3(-9.5f, -124, -90), v3(9.5f, -116, -50), 1.0f);
+    GMesh mag = bevelBox(vec3(-9.5f, -124, -90), vec3(9.5f, -116, -50), 1.0f);
     mapUV(&mag, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&m, mag);
     return m;
@@ -86,7 +86,7 @@ static GMesh moneyGun(void) {
     GMesh scraps = shatter(shape, 40, &r, &pieceOf);
     GMesh thick = thicken(scraps, 1.2f, pieceOf, &pieceThick, 0.1f, 0.8f);
     const int pieces = 40, frames = 6;
-    std::vector<V3> centre(pieces, v3(0, 0, 0)), away(pieces), axis(pieces);
+    std::vector<Vec3> centre(pieces, vec3(0, 0, 0)), away(pieces), axis(pieces);
     std::vector<int> count(pieces, 0);
     for (size_t i = 0; i < thick.verts.size(); i++) {
         centre[pieceThick[i]] = centre[pieceThick[i]] + thick.verts[i].p;
@@ -95,7 +95,7 @@ static GMesh moneyGun(void) {
     std::vector<float> spin(pieces);
     for (int k = 0; k < pieces; k++) {
         if (count[k]) centre[k] = centre[k] * (1.0f / count[k]);
-        away[k] = norm(centre[k] + nextUnit(&r) * 60.0f) * nextRange(&r, 35, 110) + v3(0, nextRange(&r, -10, 40), 0);
+        away[k] = norm(centre[k] + nextUnit(&r) * 60.0f) * nextRange(&r, 35, 110) + vec3(0, nextRange(&r, -10, 40), 0);
         axis[k] = nextUnit(&r);
         spin[k] = nextRange(&r, 0.6f, 2.2f);
     }
@@ -105,7 +105,7 @@ static GMesh moneyGun(void) {
         std::vector<GVert> fr = thick.verts;
         for (size_t i = 0; i < fr.size(); i++) {
             int k = pieceThick[i];
-            V3 local = rotAxis(thick.verts[i].p - centre[k], axis[k], spin[k] * e);
+            Vec3 local = rotAxis(thick.verts[i].p - centre[k], axis[k], spin[k] * e);
             fr[i].p = centre[k] + away[k] * e + local;
         }
         thick.frames.push_back(fr);
@@ -120,21 +120,21 @@ static GMesh flash(void) {
     const float z0 = MuzzleZ + 5, len = 95, w = 26;
     for (int k = 0; k < 4; k++) {
         float a = k * Pi / 4;
-        V3 side = v3(cosf(a), sinf(a), 0);
+        Vec3 side = vec3(cosf(a), sinf(a), 0);
         uint32_t base = (uint32_t)m.verts.size();
-        addVert(&m, side * -w + v3(0, 2, z0), 0.0f, 1.0f);
-        addVert(&m, side * w + v3(0, 2, z0), 0.5f, 1.0f);
-        addVert(&m, side * w + v3(0, 2, z0 + len), 0.5f, 0.0f);
-        addVert(&m, side * -w + v3(0, 2, z0 + len), 0.0f, 0.0f);
+        addVert(&m, side * -w + vec3(0, 2, z0), 0.0f, 1.0f);
+        addVert(&m, side * w + vec3(0, 2, z0), 0.5f, 1.0f);
+        addVert(&m, side * w + vec3(0, 2, z0 + len), 0.5f, 0.0f);
+        addVert(&m, side * -w + vec3(0, 2, z0 + len), 0.0f, 0.0f);
         addQuad(&m, base, base + 1, base + 2, base + 3);
         addQuad(&m, base, base + 3, base + 2, base + 1);
     }
     uint32_t base = (uint32_t)m.verts.size();
     const float r = 34;
-    addVert(&m, v3(-r, 2 - r, z0), 0.5f, 1.0f);
-    addVert(&m, v3(r, 2 - r, z0), 1.0f, 1.0f);
-    addVert(&m, v3(r, 2 + r, z0), 1.0f, 0.0f);
-    addVert(&m, v3(-r, 2 + r, z0), 0.5f, 0.0f);
+    addVert(&m, vec3(-r, 2 - r, z0), 0.5f, 1.0f);
+    addVert(&m, vec3(r, 2 - r, z0), 1.0f, 1.0f);
+    addVert(&m, vec3(r, 2 + r, z0), 1.0f, 0.0f);
+    addVert(&m, vec3(-r, 2 + r, z0), 0.5f, 0.0f);
     addQuad(&m, base, base + 1, base + 2, base + 3);
     addQuad(&m, base, base + 3, base + 2, base + 1);
     return m;
@@ -155,26 +155,26 @@ static float bulletZAt(float g) { return 150.0f * g * g + 225.0f; }
 
 static GMesh blood(void) {
     const int drops = 170;
-    GMesh big = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), 8, 5), small = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), 5, 3);
+    GMesh big = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 8, 5), small = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 5, 3);
     for (GVert& v : big.verts) v.u += 2.0f;
     for (GVert& v : small.verts) v.u += 2.0f;
     GMesh m;
     Rng r = makeRng(666);
-    struct Drop { V3 vel; float size, stretch; size_t first, count; const GMesh* shape; };
+    struct Drop { Vec3 vel; float size, stretch; size_t first, count; const GMesh* shape; };
     std::vector<Drop> d;
     for (int i = 0; i < drops; i++) {
         // a cone of spray onward (+z) with some back spatter, more small drops than big
         float k = nextFloat(&r);
-        V3 spread = nextUnit(&r);
-        V3 dir = i % 9 == 0 ? norm(v3(0, 0, -0.6f) + spread) : norm(v3(0, 0, 1.3f) + spread * 0.85f);
+        Vec3 spread = nextUnit(&r);
+        Vec3 dir = i % 9 == 0 ? norm(vec3(0, 0, -0.6f) + spread) : norm(vec3(0, 0, 1.3f) + spread * 0.85f);
         float size = k < 0.15f ? nextRange(&r, 2.2f, 3.6f) : (k < 0.5f ? nextRange(&r, 1.0f, 2.0f) : nextRange(&r, 0.45f, 0.9f));
         float speed = nextRange(&r, 12.0f, 48.0f) * (1.5f - 0.2f * size);
         const GMesh* shape = size > 2.0f ? &big : &small;
-        Drop drop{dir * speed + v3(0, 10, 0), size, nextRange(&r, 1.5f, 3.5f), m.verts.size(), shape->verts.size(), shape};
+        Drop drop{dir * speed + vec3(0, 10, 0), size, nextRange(&r, 1.5f, 3.5f), m.verts.size(), shape->verts.size(), shape};
         d.push_back(drop);
         appendMesh(&m, *shape);
     }
-    const V3 hit = v3(0, -1, bulletZAt((float)BloodHitFrame / (BloodFrames - 1)));
+    const Vec3 hit = vec3(0, -1, bulletZAt((float)BloodHitFrame / (BloodFrames - 1)));
     for (int f = 0; f < BloodFrames; f++) {
         float g = (float)f / (BloodFrames - 1);
         float tau = f <= BloodHitFrame ? 0.0f : (float)(f - BloodHitFrame) / (BloodFrames - 1 - BloodHitFrame);
@@ -182,15 +182,15 @@ static GMesh blood(void) {
         float travel = (1 - expf(-3.5f * tau)) / (1 - expf(-3.5f));
         std::vector<GVert> fr = m.verts;
         for (const Drop& dr : d) {
-            V3 c = f <= BloodHitFrame ? v3(0, -1, bulletZAt(g)) : hit + dr.vel * travel + v3(0, -28 * tau * tau, 0);
-            V3 motion = dr.vel * (3.5f * expf(-3.5f * tau)) + v3(0, -56 * tau, 0);
-            V3 dir = norm(motion);
-            V3 side = norm(cross(dir, fabsf(dir.y) < 0.9f ? v3(0, 1, 0) : v3(1, 0, 0)));
-            V3 up = cross(side, dir);
+            Vec3 c = f <= BloodHitFrame ? vec3(0, -1, bulletZAt(g)) : hit + dr.vel * travel + vec3(0, -28 * tau * tau, 0);
+            Vec3 motion = dr.vel * (3.5f * expf(-3.5f * tau)) + vec3(0, -56 * tau, 0);
+            Vec3 dir = norm(motion);
+            Vec3 side = norm(cross(dir, fabsf(dir.y) < 0.9f ? vec3(0, 1, 0) : vec3(1, 0, 0)));
+            Vec3 up = cross(side, dir);
             float radius = f <= BloodHitFrame ? 0.3f : dr.size * (0.75f + 0.25f * sinf(Pi * fminf(tau * 2.0f, 1.0f)));
             float stretch = f <= BloodHitFrame ? 1.0f : 1.0f + dr.stretch * expf(-4.0f * tau);
             for (size_t k = 0; k < dr.count; k++) {
-                V3 q = dr.shape->verts[k].p;
+                Vec3 q = dr.shape->verts[k].p;
                 fr[dr.first + k].p = c + side * (q.x * radius) + dir * (q.y * radius * stretch) + up * (q.z * radius);
             }
         }
@@ -199,38 +199,38 @@ static GMesh blood(void) {
     return m;
 }
 
-static Img wrapPicture(void) {
+static GenImage wrapPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
             float n = fbm2(x * 0.05f, y * 0.05f, 4, 1101);
-            C4 c;
+            Colour4 c;
             if (v < 0.5f) {
                 // lighter than real bluing: the gun stands before a dark red backdrop
-                c = u < 0.5f ? mixc(rgb8(0x2a3342), rgb8(0x4c5a70), n) : mixc(rgb8(0x3c3c40), rgb8(0x646468), n);
+                c = u < 0.5f ? mixColour(rgb8(0x2a3342), rgb8(0x4c5a70), n) : mixColour(rgb8(0x3c3c40), rgb8(0x646468), n);
                 float scratch = hash3(x / 2, y / 24, 3, 1102) > 0.97f ? 1.0f : 0.0f;
-                c = mixc(c, rgb8(0x8a8c90), scratch * 0.5f);
-                if (u < 0.5f && fmodf((float)x, 10.0f) < 2 && v > 0.38f) c = mulc(c, 0.5f);   // slide serrations
+                c = mixColour(c, rgb8(0x8a8c90), scratch * 0.5f);
+                if (u < 0.5f && fmodf((float)x, 10.0f) < 2 && v > 0.38f) c = scaleColour(c, 0.5f);   // slide serrations
             } else {
                 // friction tape wound round the grip, with a red stripe
                 float band = fmodf(y + x * 0.25f, 22.0f);
-                c = mixc(rgb8(0x2a221e), rgb8(0x54463a), n);
-                if (band < 1.5f) c = mulc(c, 0.4f);
+                c = mixColour(rgb8(0x2a221e), rgb8(0x54463a), n);
+                if (band < 1.5f) c = scaleColour(c, 0.4f);
                 if (fabsf(v - 0.75f) < 0.02f) c = rgb8(0x8a1a12);
-                c = mulc(c, 0.85f + 0.3f * noise2(x * 0.8f, y * 0.8f, 1103));
+                c = scaleColour(c, 0.85f + 0.3f * noise2(x * 0.8f, y * 0.8f, 1103));
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     drawText(im, "KESTREL M47  CAL .45", 1, S * 0.25f, S * 0.3f, 16, rgb8(0x8a8c90), S * 0.42f);
     drawText(im, "MADE IN THE HOLLOW", 3, S * 0.25f, S * 0.36f, 12, rgb8(0x6a6c70), S * 0.42f);
     return im;
 }
 
-static Img flashPicture(void) {
+static GenImage flashPicture(void) {
     const int S = 256;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
@@ -248,11 +248,11 @@ static Img flashPicture(void) {
                 k = clampf(1 - r / (0.35f + 0.6f * star), 0, 1);
                 k = k * k;
             }
-            C4 c = mixc(c4(0, 0, 0), rgb8(0xff6a10), smooth(0.0f, 0.4f, k));
-            c = mixc(c, rgb8(0xffd060), smooth(0.35f, 0.7f, k));
-            c = mixc(c, c4(1, 1, 0.92f), smooth(0.7f, 1.0f, k));
+            Colour4 c = mixColour(colour4(0, 0, 0), rgb8(0xff6a10), smooth(0.0f, 0.4f, k));
+            c = mixColour(c, rgb8(0xffd060), smooth(0.35f, 0.7f, k));
+            c = mixColour(c, colour4(1, 1, 0.92f), smooth(0.7f, 1.0f, k));
             c.a = 1.0f;
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }

@@ -15,15 +15,15 @@
 #define STBIW_WINDOWS_UTF8
 #include <stb_image_write.h>
 
-Img makeImg(int w, int h, C4 fill) {
-    Img im;
+GenImage makeGenImage(int w, int h, Colour4 fill) {
+    GenImage im;
     im.w = w;
     im.h = h;
     im.px.assign((size_t)w * h, fill);
     return im;
 }
 
-C4 sampleWrap(const Img& im, float x, float y) {
+Colour4 sampleWrap(const GenImage& im, float x, float y) {
     int x0 = (int)floorf(x), y0 = (int)floorf(y);
     float fx = x - x0, fy = y - y0;
     auto px = [&](int xx, int yy) {
@@ -31,12 +31,12 @@ C4 sampleWrap(const Img& im, float x, float y) {
         yy = ((yy % im.h) + im.h) % im.h;
         return im.px[(size_t)yy * im.w + xx];
     };
-    return mixc(mixc(px(x0, y0), px(x0 + 1, y0), fx), mixc(px(x0, y0 + 1), px(x0 + 1, y0 + 1), fx), fy);
+    return mixColour(mixColour(px(x0, y0), px(x0 + 1, y0), fx), mixColour(px(x0, y0 + 1), px(x0 + 1, y0 + 1), fx), fy);
 }
 
-void blend(Img& im, int x, int y, C4 c, float a) {
+void blend(GenImage& im, int x, int y, Colour4 c, float a) {
     if (x < 0 || y < 0 || x >= im.w || y >= im.h || a <= 0) return;
-    C4& d = at(im, x, y);
+    Colour4& d = pixelAt(im, x, y);
     a = clampf(a * c.a, 0.0f, 1.0f);
     d.r += (c.r - d.r) * a;
     d.g += (c.g - d.g) * a;
@@ -44,7 +44,7 @@ void blend(Img& im, int x, int y, C4 c, float a) {
     d.a = d.a + (1.0f - d.a) * a;
 }
 
-void fillRect(Img& im, float x0, float y0, float x1, float y1, C4 c) {
+void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c) {
     for (int y = (int)floorf(y0); y < (int)ceilf(y1); y++)
         for (int x = (int)floorf(x0); x < (int)ceilf(x1); x++) {
             float cx = clampf(fminf(x + 1.0f, x1) - fmaxf((float)x, x0), 0, 1);
@@ -53,7 +53,7 @@ void fillRect(Img& im, float x0, float y0, float x1, float y1, C4 c) {
         }
 }
 
-void fillCircle(Img& im, float cx, float cy, float r, C4 c, float soft) {
+void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft) {
     float s = fmaxf(soft, 0.7f);
     for (int y = (int)floorf(cy - r - s); y <= (int)ceilf(cy + r + s); y++)
         for (int x = (int)floorf(cx - r - s); x <= (int)ceilf(cx + r + s); x++) {
@@ -62,7 +62,7 @@ void fillCircle(Img& im, float cx, float cy, float r, C4 c, float soft) {
         }
 }
 
-void ringCircle(Img& im, float cx, float cy, float r, float width, C4 c) {
+void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 c) {
     float out = r + width * 0.5f + 1;
     for (int y = (int)floorf(cy - out); y <= (int)ceilf(cy + out); y++)
         for (int x = (int)floorf(cx - out); x <= (int)ceilf(cx + out); x++) {
@@ -71,7 +71,7 @@ void ringCircle(Img& im, float cx, float cy, float r, float width, C4 c) {
         }
 }
 
-void fillRoundRect(Img& im, float x0, float y0, float x1, float y1, float rad, C4 c, float soft) {
+void fillRoundRect(GenImage& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft) {
     float s = fmaxf(soft, 0.7f);
     for (int y = (int)floorf(y0 - s); y <= (int)ceilf(y1 + s); y++)
         for (int x = (int)floorf(x0 - s); x <= (int)ceilf(x1 + s); x++) {
@@ -84,14 +84,14 @@ void fillRoundRect(Img& im, float x0, float y0, float x1, float y1, float rad, C
         }
 }
 
-void strokeRect(Img& im, float x0, float y0, float x1, float y1, float w, C4 c) {
+void strokeRect(GenImage& im, float x0, float y0, float x1, float y1, float w, Colour4 c) {
     fillRect(im, x0, y0, x1, y0 + w, c);
     fillRect(im, x0, y1 - w, x1, y1, c);
     fillRect(im, x0, y0 + w, x0 + w, y1 - w, c);
     fillRect(im, x1 - w, y0 + w, x1, y1 - w, c);
 }
 
-void drawLine(Img& im, float x0, float y0, float x1, float y1, float w, C4 c) {
+void drawLine(GenImage& im, float x0, float y0, float x1, float y1, float w, Colour4 c) {
     float minx = fminf(x0, x1) - w, maxx = fmaxf(x0, x1) + w, miny = fminf(y0, y1) - w, maxy = fmaxf(y0, y1) + w;
     float dx = x1 - x0, dy = y1 - y0, l2 = dx * dx + dy * dy + 1e-9f;
     for (int y = (int)floorf(miny); y <= (int)ceilf(maxy); y++)
@@ -103,7 +103,7 @@ void drawLine(Img& im, float x0, float y0, float x1, float y1, float w, C4 c) {
         }
 }
 
-void fillPolygon(Img& im, const std::vector<float>& xy, C4 c) {
+void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c) {
     int n = (int)xy.size() / 2;
     float miny = 1e30f, maxy = -1e30f, minx = 1e30f, maxx = -1e30f;
     for (int i = 0; i < n; i++) {
@@ -129,38 +129,38 @@ void fillPolygon(Img& im, const std::vector<float>& xy, C4 c) {
         }
 }
 
-void blurImg(Img& im, int radius) {
+void blurGenImage(GenImage& im, int radius) {
     if (radius < 1) return;
-    Img tmp = im;
+    GenImage tmp = im;
     float k = 1.0f / (2 * radius + 1);
     for (int pass = 0; pass < 2; pass++) {
-        Img& src = pass ? tmp : im;
-        Img& dst = pass ? im : tmp;
+        GenImage& src = pass ? tmp : im;
+        GenImage& dst = pass ? im : tmp;
         for (int y = 0; y < im.h; y++)
             for (int x = 0; x < im.w; x++) {
-                C4 s = c4(0, 0, 0, 0);
+                Colour4 s = colour4(0, 0, 0, 0);
                 for (int d = -radius; d <= radius; d++) {
                     int sx = pass ? x : ((x + d) % im.w + im.w) % im.w;
                     int sy = pass ? ((y + d) % im.h + im.h) % im.h : y;
-                    C4 p = src.px[(size_t)sy * im.w + sx];
+                    Colour4 p = src.px[(size_t)sy * im.w + sx];
                     s.r += p.r; s.g += p.g; s.b += p.b; s.a += p.a;
                 }
-                dst.px[(size_t)y * im.w + x] = C4{s.r * k, s.g * k, s.b * k, s.a * k};
+                dst.px[(size_t)y * im.w + x] = Colour4{s.r * k, s.g * k, s.b * k, s.a * k};
             }
     }
 }
 
-float luminance(C4 c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; }
+float luminance(Colour4 c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; }
 
-Img normalFromHeight(const Img& h, float strength) {
-    Img out = makeImg(h.w, h.h, c4(0.5f, 0.5f, 1.0f));
+GenImage normalFromHeight(const GenImage& h, float strength) {
+    GenImage out = makeGenImage(h.w, h.h, colour4(0.5f, 0.5f, 1.0f));
     for (int y = 0; y < h.h; y++)
         for (int x = 0; x < h.w; x++) {
             auto H = [&](int xx, int yy) { return luminance(h.px[(size_t)(((yy % h.h) + h.h) % h.h) * h.w + ((xx % h.w) + h.w) % h.w]); };
             float dx = (H(x + 1, y) - H(x - 1, y)) * strength;
             float dy = (H(x, y - 1) - H(x, y + 1)) * strength;   // picture y grows downward
-            V3 n = norm(v3(-dx, -dy, 1.0f));
-            at(out, x, y) = c4(n.x * 0.5f + 0.5f, n.y * 0.5f + 0.5f, n.z * 0.5f + 0.5f);
+            Vec3 n = norm(vec3(-dx, -dy, 1.0f));
+            pixelAt(out, x, y) = colour4(n.x * 0.5f + 0.5f, n.y * 0.5f + 0.5f, n.z * 0.5f + 0.5f);
         }
     return out;
 }
@@ -207,7 +207,7 @@ int fontsAvailable(void) {
     return 1;
 }
 
-float drawText(Img& im, const char* text, int font, float cx, float baseline, float size, C4 c, float maxWidth, float tracking) {
+float drawText(GenImage& im, const char* text, int font, float cx, float baseline, float size, Colour4 c, float maxWidth, float tracking) {
     loadFonts();
     if (font < 0 || font > 4 || !fonts[font].ok) return -1;
     stbtt_fontinfo* fi = &fonts[font].info;
@@ -259,7 +259,7 @@ static unsigned char toByte(float v) {
     return (unsigned char)i;
 }
 
-int writeJpeg(const std::string& path, const Img& im, int quality) {
+int writeJpeg(const std::string& path, const GenImage& im, int quality) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         fprintf(stderr, "gen: cannot write %s\n", path.c_str());
@@ -279,7 +279,7 @@ int writeJpeg(const std::string& path, const Img& im, int quality) {
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<unsigned char> row((size_t)im.w * 3);
     while (cinfo.next_scanline < cinfo.image_height) {
-        const C4* src = &im.px[(size_t)cinfo.next_scanline * im.w];
+        const Colour4* src = &im.px[(size_t)cinfo.next_scanline * im.w];
         for (int x = 0; x < im.w; x++) {
             row[3 * x] = toByte(src[x].r);
             row[3 * x + 1] = toByte(src[x].g);
@@ -295,7 +295,7 @@ int writeJpeg(const std::string& path, const Img& im, int quality) {
     return ok;
 }
 
-int writeTga(const std::string& path, const Img& im, int withAlpha) {
+int writeTga(const std::string& path, const GenImage& im, int withAlpha) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         fprintf(stderr, "gen: cannot write %s\n", path.c_str());
@@ -314,7 +314,7 @@ int writeTga(const std::string& path, const Img& im, int withAlpha) {
     int bpp = withAlpha ? 4 : 3;
     std::vector<unsigned char> row((size_t)im.w * bpp);
     for (int y = im.h - 1; y >= 0; y--) {       // bottom row first
-        const C4* src = &im.px[(size_t)y * im.w];
+        const Colour4* src = &im.px[(size_t)y * im.w];
         for (int x = 0; x < im.w; x++) {
             row[bpp * x] = toByte(src[x].b);
             row[bpp * x + 1] = toByte(src[x].g);
@@ -328,7 +328,7 @@ int writeTga(const std::string& path, const Img& im, int withAlpha) {
     return ok;
 }
 
-int writePng(const std::string& path, const Img& im) {
+int writePng(const std::string& path, const GenImage& im) {
     std::vector<unsigned char> buf((size_t)im.w * im.h * 4);
     for (size_t i = 0; i < im.px.size(); i++) {
         buf[4 * i] = toByte(im.px[i].r);

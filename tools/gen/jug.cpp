@@ -55,13 +55,13 @@ static GMesh jugIntact(int segs, int coarse) {
         prof = keep;
     }
     GMesh m = lathe(prof, segs);
-    std::vector<V3> path;
+    std::vector<Vec3> path;
     std::vector<float> rad;
     int steps = coarse ? 8 : 16;
     for (int i = 0; i <= steps; i++) {
         float t = (float)i / steps;
         float a = Pi * t;   // half loop from the neck (t = 0) out and down to the shoulder
-        V3 p = v3(24 + 48 * sinf(a) + 30 * t, 108 - 50 * t + 14 * sinf(a), 0);
+        Vec3 p = vec3(24 + 48 * sinf(a) + 30 * t, 108 - 50 * t + 14 * sinf(a), 0);
         path.push_back(p);
         rad.push_back(7.0f - 1.0f * sinf(a));
     }
@@ -72,7 +72,7 @@ static GMesh jugIntact(int segs, int coarse) {
 }
 
 struct Piece {
-    V3 centre, velocity, axis, restNormal;
+    Vec3 centre, velocity, axis, restNormal;
     float spin;
     int stays;
 };
@@ -80,8 +80,8 @@ struct Piece {
 static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& pieceOf, int count, uint32_t seed, size_t outer) {
     std::vector<Piece> pcs(count);
     std::vector<int> n(count, 0);
-    std::vector<V3> normals = vertexNormals(m.verts, m.tris);
-    for (Piece& p : pcs) p = Piece{v3(0, 0, 0), v3(0, 0, 0), v3(0, 1, 0), v3(0, 0, 0), 0, 0};
+    std::vector<Vec3> normals = vertexNormals(m.verts, m.tris);
+    for (Piece& p : pcs) p = Piece{vec3(0, 0, 0), vec3(0, 0, 0), vec3(0, 1, 0), vec3(0, 0, 0), 0, 0};
     for (size_t i = 0; i < m.verts.size(); i++) {
         pcs[pieceOf[i]].centre = pcs[pieceOf[i]].centre + m.verts[i].p;
         if (i < outer) pcs[pieceOf[i]].restNormal = pcs[pieceOf[i]].restNormal + normals[i];
@@ -92,8 +92,8 @@ static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& piec
         Piece& p = pcs[i];
         if (n[i]) p.centre = p.centre * (1.0f / n[i]);
         p.restNormal = norm(p.restNormal);
-        V3 out = norm(v3(p.centre.x, 0, p.centre.z) + v3(0, 0.35f + nextFloat(&r) * 0.5f, 0) * 100.0f);
-        if (p.centre.y > 120) out = norm(v3(nextRange(&r, -0.3f, 0.3f), 1, nextRange(&r, -0.3f, 0.3f)));
+        Vec3 out = norm(vec3(p.centre.x, 0, p.centre.z) + vec3(0, 0.35f + nextFloat(&r) * 0.5f, 0) * 100.0f);
+        if (p.centre.y > 120) out = norm(vec3(nextRange(&r, -0.3f, 0.3f), 1, nextRange(&r, -0.3f, 0.3f)));
         out = norm(out + nextUnit(&r) * 0.35f);
         p.velocity = out * nextRange(&r, 260, 520);
         p.axis = nextUnit(&r);
@@ -111,41 +111,41 @@ static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pie
     for (size_t i = 0; i < out.size(); i++) {
         const Piece& p = pcs[pieceOf[i]];
         float k = p.stays ? 0.12f : 1.0f;
-        V3 local = out[i].p - p.centre;
+        Vec3 local = out[i].p - p.centre;
         local = rotAxis(local, p.axis, p.spin * tau * k);
-        V3 c = p.centre + p.velocity * (travel * k) + v3(0, -120.0f * tau * tau * k, 0);
+        Vec3 c = p.centre + p.velocity * (travel * k) + vec3(0, -120.0f * tau * tau * k, 0);
         out[i].p = c + local;
     }
     return out;
 }
 
-// Resting pose: shards lie on the log below the jug (its top at y = -142 when
-// the log sits 187 below the jug), the lowest ring of the jug stays standing.
+// Resting pose: shards lie on the trunk below the jug (its top at y = -142 when
+// the trunk sits 187 below the jug), the lowest ring of the jug stays standing.
 static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs, uint32_t seed) {
     std::vector<GVert> out = m.verts;
     Rng r = makeRng(seed);
     int count = (int)pcs.size();
-    std::vector<V3> place(count), axis(count);
+    std::vector<Vec3> place(count), axis(count);
     std::vector<float> angle(count), yaw(count), drop(count);
     for (int i = 0; i < count; i++) {
         const Piece& p = pcs[i];
-        V3 want = nextFloat(&r) < 0.7f ? v3(0, 1, 0) : v3(0, -1, 0);
-        V3 ax = cross(p.restNormal, want);
+        Vec3 want = nextFloat(&r) < 0.7f ? vec3(0, 1, 0) : vec3(0, -1, 0);
+        Vec3 ax = cross(p.restNormal, want);
         float s = len(ax);
-        axis[i] = s > 1e-4f ? ax * (1.0f / s) : v3(1, 0, 0);
+        axis[i] = s > 1e-4f ? ax * (1.0f / s) : vec3(1, 0, 0);
         angle[i] = atan2f(s, dot(p.restNormal, want));
         yaw[i] = nextRange(&r, 0, 2 * Pi);
         float along = nextRange(&r, -160, 160);
         float across = nextRange(&r, -26, 26);
         if (nextFloat(&r) < 0.3f) along = nextRange(&r, -70, 70);
-        place[i] = v3(along, 0, across);
+        place[i] = vec3(along, 0, across);
     }
-    // lowest point of each turned shard, so it can be set down on the log
+    // lowest point of each turned shard, so it can be set down on the trunk
     std::vector<float> low(count, 1e30f);
-    std::vector<V3> turned(out.size());
+    std::vector<Vec3> turned(out.size());
     for (size_t i = 0; i < out.size(); i++) {
         int k = pieceOf[i];
-        V3 local = m.verts[i].p - pcs[k].centre;
+        Vec3 local = m.verts[i].p - pcs[k].centre;
         if (!pcs[k].stays) local = rotY(rotAxis(local, axis[k], angle[k]), yaw[k]);
         turned[i] = local;
         low[k] = fminf(low[k], local.y);
@@ -154,7 +154,7 @@ static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& piec
         int k = pieceOf[i];
         if (pcs[k].stays) continue;
         float top = -187.0f + sqrtf(fmaxf(45.0f * 45.0f - place[k].z * place[k].z, 0.0f));
-        out[i].p = v3(place[k].x, top - low[k] + 1.0f, place[k].z) + turned[i];
+        out[i].p = vec3(place[k].x, top - low[k] + 1.0f, place[k].z) + turned[i];
     }
     return out;
 }
@@ -163,14 +163,14 @@ static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& piec
 // them small and hidden inside the jug; later frames spread them with the shards.
 static GMesh splash(void) {
     const int drops = 56, segs = 8, rings = 5, frameCount = 10;
-    GMesh unit = ellipsoid(v3(0, 0, 0), v3(1, 1, 1), segs, rings);
+    GMesh unit = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), segs, rings);
     GMesh m;
-    struct Drop { V3 start, vel; float size; };
+    struct Drop { Vec3 start, vel; float size; };
     std::vector<Drop> d;
     Rng r = makeRng(4242);
     for (int i = 0; i < drops; i++) {
-        V3 s = v3(nextRange(&r, -50, 50), nextRange(&r, -80, 60), nextRange(&r, -50, 50));
-        V3 dir = norm(v3(s.x, 0, s.z) + v3(0, nextRange(&r, 10, 70), 0) + nextUnit(&r) * 30.0f);
+        Vec3 s = vec3(nextRange(&r, -50, 50), nextRange(&r, -80, 60), nextRange(&r, -50, 50));
+        Vec3 dir = norm(vec3(s.x, 0, s.z) + vec3(0, nextRange(&r, 10, 70), 0) + nextUnit(&r) * 30.0f);
         d.push_back(Drop{s, dir * nextRange(&r, 200, 480), nextRange(&r, 4, 10)});
         appendMesh(&m, unit);
     }
@@ -180,16 +180,16 @@ static GMesh splash(void) {
         float travel = (1.0f - expf(-2.5f * tau)) / (1.0f - expf(-2.5f));
         std::vector<GVert> fr = m.verts;
         for (int i = 0; i < drops; i++) {
-            V3 vel = d[i].vel + v3(0, -260.0f * tau, 0);
-            V3 dir = norm(vel);
-            V3 side = norm(cross(dir, fabsf(dir.y) < 0.9f ? v3(0, 1, 0) : v3(1, 0, 0)));
-            V3 up = cross(side, dir);
+            Vec3 vel = d[i].vel + vec3(0, -260.0f * tau, 0);
+            Vec3 dir = norm(vel);
+            Vec3 side = norm(cross(dir, fabsf(dir.y) < 0.9f ? vec3(0, 1, 0) : vec3(1, 0, 0)));
+            Vec3 up = cross(side, dir);
             float grow = f == 0 ? 0.25f : (0.6f + 0.8f * sinf(Pi * fminf(tau * 1.3f, 1.0f)));
             float radius = d[i].size * grow;
             float stretch = f == 0 ? 1.0f : 1.0f + 2.2f * (1.0f - tau) + 0.6f;
-            V3 c = d[i].start + d[i].vel * travel + v3(0, -140.0f * tau * tau, 0);
+            Vec3 c = d[i].start + d[i].vel * travel + vec3(0, -140.0f * tau * tau, 0);
             for (size_t k = 0; k < per; k++) {
-                V3 q = unit.verts[k].p;
+                Vec3 q = unit.verts[k].p;
                 fr[i * per + k].p = c + side * (q.x * radius) + dir * (q.y * radius * stretch) + up * (q.z * radius);
             }
         }

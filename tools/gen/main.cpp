@@ -12,7 +12,7 @@ struct Family {
 };
 static const Family families[] = {
     {"jug", genJug},           {"labels", genJugTextures}, {"sky", genSky},
-    {"log", genLog},           {"still", genStill},        {"bottles", genBottles},
+    {"trunk", genTrunk},       {"still", genStill},        {"bottles", genBottles},
     {"bills", genBills},       {"press", genPress},        {"gun", genGun},
     {"rod", genRod},           {"shroom", genShroom},      {"lights", genLightTextures},
     {"post", genPostTextures},
@@ -24,11 +24,11 @@ void saveMesh(GenContext* g, const char* name, const GMesh& m) {
     printf("  %-16s %6zu vertices %6zu triangles %3zu frames\n", name, m.verts.size(), m.tris.size() / 3,
            m.frames.empty() ? (size_t)1 : m.frames.size());
 }
-void saveJpeg(GenContext* g, const char* name, const Img& im, int quality) {
+void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality) {
     if (!writeJpeg(g->dir + "/" + name, im, quality)) g->failures++;
     printf("  %-16s %4d x %4d\n", name, im.w, im.h);
 }
-void saveTga(GenContext* g, const char* name, const Img& im, int withAlpha) {
+void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha) {
     if (!writeTga(g->dir + "/" + name, im, withAlpha)) g->failures++;
     printf("  %-16s %4d x %4d %s\n", name, im.w, im.h, withAlpha ? "RGBA" : "RGB");
 }

@@ -10,19 +10,19 @@
 #include <stdio.h>
 #include <string.h>
 
-V3 rotX(V3 p, float a) {
+Vec3 rotX(Vec3 p, float a) {
     float c = cosf(a), s = sinf(a);
-    return v3(p.x, c * p.y - s * p.z, s * p.y + c * p.z);
+    return vec3(p.x, c * p.y - s * p.z, s * p.y + c * p.z);
 }
-V3 rotY(V3 p, float a) {
+Vec3 rotY(Vec3 p, float a) {
     float c = cosf(a), s = sinf(a);
-    return v3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
+    return vec3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
 }
-V3 rotZ(V3 p, float a) {
+Vec3 rotZ(Vec3 p, float a) {
     float c = cosf(a), s = sinf(a);
-    return v3(c * p.x - s * p.y, s * p.x + c * p.y, p.z);
+    return vec3(c * p.x - s * p.y, s * p.x + c * p.y, p.z);
 }
-V3 rotAxis(V3 p, V3 k, float a) {
+Vec3 rotAxis(Vec3 p, Vec3 k, float a) {
     float c = cosf(a), s = sinf(a);
     return p * c + cross(k, p) * s + k * (dot(k, p) * (1.0f - c));
 }
@@ -39,10 +39,10 @@ uint32_t nextU32(Rng* r) {
 }
 float nextFloat(Rng* r) { return (nextU32(r) >> 8) * (1.0f / 16777216.0f); }
 float nextRange(Rng* r, float lo, float hi) { return lo + (hi - lo) * nextFloat(r); }
-V3 nextUnit(Rng* r) {
+Vec3 nextUnit(Rng* r) {
     float z = nextRange(r, -1.0f, 1.0f), a = nextRange(r, 0.0f, 2.0f * Pi);
     float s = sqrtf(1.0f - z * z);
-    return v3(s * cosf(a), s * sinf(a), z);
+    return vec3(s * cosf(a), s * sinf(a), z);
 }
 
 float hash3(int x, int y, int z, uint32_t seed) {
@@ -120,7 +120,7 @@ float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed) {
 }
 
 // ---- mesh building -------------------------------------------------------------
-uint32_t addVert(GMesh* m, V3 p, float u, float v) {
+uint32_t addVert(GMesh* m, Vec3 p, float u, float v) {
     m->verts.push_back(GVert{p, u, v});
     return (uint32_t)m->verts.size() - 1;
 }
@@ -138,14 +138,14 @@ void appendMesh(GMesh* dst, const GMesh& src) {
     dst->verts.insert(dst->verts.end(), src.verts.begin(), src.verts.end());
     for (uint32_t i : src.tris) dst->tris.push_back(base + i);
 }
-void transformMesh(GMesh* m, V3 (*fn)(V3, const void*), const void* ctx) {
+void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx) {
     for (GVert& v : m->verts) v.p = fn(v.p, ctx);
 }
-void translateMesh(GMesh* m, V3 t) {
+void translateMesh(GMesh* m, Vec3 t) {
     for (GVert& v : m->verts) v.p = v.p + t;
 }
-void scaleMeshXYZ(GMesh* m, V3 s) {
-    for (GVert& v : m->verts) v.p = v3(v.p.x * s.x, v.p.y * s.y, v.p.z * s.z);
+void scaleMeshXYZ(GMesh* m, Vec3 s) {
+    for (GVert& v : m->verts) v.p = vec3(v.p.x * s.x, v.p.y * s.y, v.p.z * s.z);
     if (((s.x < 0) ^ (s.y < 0) ^ (s.z < 0)) != 0) flipWinding(m);
 }
 void rotateMeshY(GMesh* m, float a) {
@@ -179,7 +179,7 @@ GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1) {
             float t = (float)j / segs;
             float u = u0 + (u1 - u0) * t;
             float a = 2.0f * Pi * (t - 0.5f);
-            addVert(&m, v3(prof[i].r * sinf(a), prof[i].y, prof[i].r * cosf(a)), u, prof[i].v);
+            addVert(&m, vec3(prof[i].r * sinf(a), prof[i].y, prof[i].r * cosf(a)), u, prof[i].v);
         }
     }
     int row = segs + 1;
@@ -191,22 +191,22 @@ GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1) {
     return m;
 }
 
-GMesh tube(const std::vector<V3>& path, const std::vector<float>& radius, int segs, int capEnds) {
+GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds) {
     GMesh m;
     int n = (int)path.size();
     if (n < 2) return m;
-    V3 t0 = norm(path[1] - path[0]);
-    V3 ref = fabsf(t0.y) < 0.9f ? v3(0, 1, 0) : v3(1, 0, 0);
-    V3 side = norm(cross(t0, ref));
+    Vec3 t0 = norm(path[1] - path[0]);
+    Vec3 ref = fabsf(t0.y) < 0.9f ? vec3(0, 1, 0) : vec3(1, 0, 0);
+    Vec3 side = norm(cross(t0, ref));
     float acc = 0;
     for (int i = 0; i < n; i++) {
-        V3 t = i == 0 ? t0 : (i == n - 1 ? norm(path[i] - path[i - 1]) : norm(path[i + 1] - path[i - 1]));
+        Vec3 t = i == 0 ? t0 : (i == n - 1 ? norm(path[i] - path[i - 1]) : norm(path[i + 1] - path[i - 1]));
         side = norm(side - t * dot(side, t));     // parallel transport of the frame
-        V3 up = cross(side, t);
+        Vec3 up = cross(side, t);
         if (i > 0) acc += len(path[i] - path[i - 1]);
         for (int j = 0; j <= segs; j++) {
             float a = 2.0f * Pi * j / segs;
-            V3 d = side * cosf(a) + up * sinf(a);
+            Vec3 d = side * cosf(a) + up * sinf(a);
             addVert(&m, path[i] + d * radius[i], (float)j / segs, acc);
         }
     }
@@ -236,20 +236,20 @@ GMesh tube(const std::vector<V3>& path, const std::vector<float>& radius, int se
     return m;
 }
 
-static void boxFace(GMesh* m, V3 o, V3 du, V3 dv) {
+static void boxFace(GMesh* m, Vec3 o, Vec3 du, Vec3 dv) {
     uint32_t a = addVert(m, o, 0, 1), b = addVert(m, o + du, 1, 1);
     uint32_t c = addVert(m, o + du + dv, 1, 0), d = addVert(m, o + dv, 0, 0);
     addQuad(m, a, b, c, d);
 }
-GMesh box(V3 lo, V3 hi) {
+GMesh box(Vec3 lo, Vec3 hi) {
     GMesh m;
-    V3 s = hi - lo;
-    boxFace(&m, v3(lo.x, lo.y, hi.z), v3(s.x, 0, 0), v3(0, s.y, 0));      // +z
-    boxFace(&m, v3(hi.x, lo.y, lo.z), v3(-s.x, 0, 0), v3(0, s.y, 0));     // -z
-    boxFace(&m, v3(hi.x, lo.y, hi.z), v3(0, 0, -s.z), v3(0, s.y, 0));     // +x
-    boxFace(&m, v3(lo.x, lo.y, lo.z), v3(0, 0, s.z), v3(0, s.y, 0));      // -x
-    boxFace(&m, v3(lo.x, hi.y, hi.z), v3(s.x, 0, 0), v3(0, 0, -s.z));     // +y
-    boxFace(&m, v3(lo.x, lo.y, lo.z), v3(s.x, 0, 0), v3(0, 0, s.z));      // -y
+    Vec3 s = hi - lo;
+    boxFace(&m, vec3(lo.x, lo.y, hi.z), vec3(s.x, 0, 0), vec3(0, s.y, 0));      // +z
+    boxFace(&m, vec3(hi.x, lo.y, lo.z), vec3(-s.x, 0, 0), vec3(0, s.y, 0));     // -z
+    boxFace(&m, vec3(hi.x, lo.y, hi.z), vec3(0, 0, -s.z), vec3(0, s.y, 0));     // +x
+    boxFace(&m, vec3(lo.x, lo.y, lo.z), vec3(0, 0, s.z), vec3(0, s.y, 0));      // -x
+    boxFace(&m, vec3(lo.x, hi.y, hi.z), vec3(s.x, 0, 0), vec3(0, 0, -s.z));     // +y
+    boxFace(&m, vec3(lo.x, lo.y, lo.z), vec3(s.x, 0, 0), vec3(0, 0, s.z));      // -y
     return m;
 }
 
@@ -377,10 +377,10 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
             int q = (i + 1) % n;
             float ua = along[i] / perim, ub = along[i + 1] / perim;
             float va = (rings[r].z - z0) / (z1 - z0), vb = (rings[r + 1].z - z0) / (z1 - z0);
-            uint32_t a = addVert(&m, v3(A[2 * i], A[2 * i + 1], rings[r].z), ua, va);
-            uint32_t b = addVert(&m, v3(A[2 * q], A[2 * q + 1], rings[r].z), ub, va);
-            uint32_t c = addVert(&m, v3(B[2 * q], B[2 * q + 1], rings[r + 1].z), ub, vb);
-            uint32_t d = addVert(&m, v3(B[2 * i], B[2 * i + 1], rings[r + 1].z), ua, vb);
+            uint32_t a = addVert(&m, vec3(A[2 * i], A[2 * i + 1], rings[r].z), ua, va);
+            uint32_t b = addVert(&m, vec3(A[2 * q], A[2 * q + 1], rings[r].z), ub, va);
+            uint32_t c = addVert(&m, vec3(B[2 * q], B[2 * q + 1], rings[r + 1].z), ub, vb);
+            uint32_t d = addVert(&m, vec3(B[2 * i], B[2 * i + 1], rings[r + 1].z), ua, vb);
             addQuad(&m, a, b, c, d);
         }
     }
@@ -389,7 +389,7 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
         float z = e ? z1 : z0;
         uint32_t base = (uint32_t)m.verts.size();
         for (int i = 0; i < n; i++)
-            addVert(&m, v3(in[2 * i], in[2 * i + 1], z), (in[2 * i] - minx) * sx, 1.0f - (in[2 * i + 1] - miny) * sy);
+            addVert(&m, vec3(in[2 * i], in[2 * i + 1], z), (in[2 * i] - minx) * sx, 1.0f - (in[2 * i + 1] - miny) * sy);
         for (size_t t = 0; t + 2 < tri.size(); t += 3) {
             if (e) addTri(&m, base + tri[t], base + tri[t + 1], base + tri[t + 2]);
             else addTri(&m, base + tri[t], base + tri[t + 2], base + tri[t + 1]);
@@ -398,7 +398,7 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
     return m;
 }
 
-GMesh bevelBox(V3 lo, V3 hi, float b) {
+GMesh bevelBox(Vec3 lo, Vec3 hi, float b) {
     // a bevel may take at most a third of the thinnest side
     b = fminf(b, fminf(fminf(hi.x - lo.x, hi.y - lo.y), hi.z - lo.z) / 3.0f);
     std::vector<float> xy = {lo.x + b, lo.y, hi.x - b, lo.y, hi.x, lo.y + b, hi.x, hi.y - b,
@@ -406,18 +406,18 @@ GMesh bevelBox(V3 lo, V3 hi, float b) {
     return extrude(xy, lo.z, hi.z, b);
 }
 
-GMesh ellipsoid(V3 c, V3 r, int segs, int rings) {
+GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings) {
     GMesh m;
-    uint32_t bottom = addVert(&m, c + v3(0, -r.y, 0), 0.5f, 1.0f);
+    uint32_t bottom = addVert(&m, c + vec3(0, -r.y, 0), 0.5f, 1.0f);
     for (int i = 1; i < rings; i++) {
         float lat = -Pi / 2 + Pi * i / rings;
         for (int j = 0; j <= segs; j++) {
             float a = 2.0f * Pi * ((float)j / segs - 0.5f);
-            V3 d = v3(cosf(lat) * sinf(a), sinf(lat), cosf(lat) * cosf(a));
-            addVert(&m, c + v3(d.x * r.x, d.y * r.y, d.z * r.z), (float)j / segs, 1.0f - (float)i / rings);
+            Vec3 d = vec3(cosf(lat) * sinf(a), sinf(lat), cosf(lat) * cosf(a));
+            addVert(&m, c + vec3(d.x * r.x, d.y * r.y, d.z * r.z), (float)j / segs, 1.0f - (float)i / rings);
         }
     }
-    uint32_t top = addVert(&m, c + v3(0, r.y, 0), 0.5f, 0.0f);
+    uint32_t top = addVert(&m, c + vec3(0, r.y, 0), 0.5f, 0.0f);
     int row = segs + 1;
     for (int j = 0; j < segs; j++) addTri(&m, bottom, 1 + j + 1, 1 + j);
     for (int i = 0; i + 2 < rings; i++)
@@ -434,10 +434,10 @@ GMesh torus(float R, float r, int segs, int sides, float a0, float a1) {
     GMesh m;
     for (int i = 0; i <= segs; i++) {
         float a = a0 + (a1 - a0) * i / segs;
-        V3 cdir = v3(sinf(a), 0, cosf(a));
+        Vec3 cdir = vec3(sinf(a), 0, cosf(a));
         for (int j = 0; j <= sides; j++) {
             float b = 2.0f * Pi * j / sides;
-            V3 p = cdir * (R + r * cosf(b)) + v3(0, r * sinf(b), 0);
+            Vec3 p = cdir * (R + r * cosf(b)) + vec3(0, r * sinf(b), 0);
             addVert(&m, p, (float)i / segs, (float)j / sides);
         }
     }
@@ -450,14 +450,14 @@ GMesh torus(float R, float r, int segs, int sides, float a0, float a1) {
     return m;
 }
 
-std::vector<V3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris) {
-    std::vector<V3> n(verts.size(), v3(0, 0, 0));
+std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris) {
+    std::vector<Vec3> n(verts.size(), vec3(0, 0, 0));
     for (size_t i = 0; i + 2 < tris.size(); i += 3) {
-        V3 p0 = verts[tris[i]].p, p1 = verts[tris[i + 1]].p, p2 = verts[tris[i + 2]].p;
-        V3 f = cross(p1 - p0, p2 - p0);
+        Vec3 p0 = verts[tris[i]].p, p1 = verts[tris[i + 1]].p, p2 = verts[tris[i + 2]].p;
+        Vec3 f = cross(p1 - p0, p2 - p0);
         for (int k = 0; k < 3; k++) n[tris[i + k]] = n[tris[i + k]] + f;
     }
-    for (V3& v : n) v = norm(v);
+    for (Vec3& v : n) v = norm(v);
     return n;
 }
 
@@ -514,7 +514,7 @@ GMesh refine(const GMesh& m, float maxEdge) {
 
 GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
     size_t triCount = m.tris.size() / 3;
-    std::vector<V3> seeds;
+    std::vector<Vec3> seeds;
     for (int i = 0; i < count; i++) {
         size_t t = nextU32(rng) % triCount;
         seeds.push_back((m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) * (1.0f / 3));
@@ -523,9 +523,9 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
     std::map<uint64_t, uint32_t> remap;
     pieceOf->clear();
     for (size_t t = 0; t < triCount; t++) {
-        V3 c = (m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) * (1.0f / 3);
+        Vec3 c = (m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) * (1.0f / 3);
         // a little noise bends the straight Voronoi borders into cracks
-        c = c + v3(noise3(c.x * 0.05f, c.y * 0.05f, c.z * 0.05f, 7) - 0.5f, noise3(c.y * 0.05f, c.z * 0.05f, c.x * 0.05f, 8) - 0.5f, 0) * 30.0f;
+        c = c + vec3(noise3(c.x * 0.05f, c.y * 0.05f, c.z * 0.05f, 7) - 0.5f, noise3(c.y * 0.05f, c.z * 0.05f, c.x * 0.05f, 8) - 0.5f, 0) * 30.0f;
         int best = 0;
         float bd = 1e30f;
         for (int s = 0; s < count; s++) {
@@ -557,9 +557,9 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
     const std::vector<GVert> original = m->verts;
     std::map<std::tuple<long, long, long>, int> groupOf;
     std::vector<int> group(m->verts.size());
-    std::vector<V3> pos;
+    std::vector<Vec3> pos;
     for (size_t i = 0; i < m->verts.size(); i++) {
-        V3 p = m->verts[i].p;
+        Vec3 p = m->verts[i].p;
         auto key = std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100));
         auto it = groupOf.find(key);
         if (it == groupOf.end()) {
@@ -598,7 +598,7 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
     std::map<std::pair<int, int>, uint32_t> copyIn;
     for (size_t i = 0; i < m->verts.size(); i++) copyIn.emplace(std::make_pair(group[i], pieceOf[i]), (uint32_t)i);
     for (int it = 0; it < iterations; it++) {
-        std::vector<V3> next = pos;
+        std::vector<Vec3> next = pos;
         std::vector<GVert> verts = m->verts;
         for (size_t i = 0; i < m->verts.size(); i++) {
             int g = group[i];
@@ -617,21 +617,21 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
     }
     // a small sideways wobble (within the surface, by position noise) so the
     // cracks read chipped rather than cut
-    std::vector<V3> normal(gc, v3(0, 0, 0));
-    std::vector<V3> vn = vertexNormals(m->verts, m->tris);
+    std::vector<Vec3> normal(gc, vec3(0, 0, 0));
+    std::vector<Vec3> vn = vertexNormals(m->verts, m->tris);
     for (size_t i = 0; i < m->verts.size(); i++) normal[group[i]] = normal[group[i]] + vn[i];
-    std::vector<V3> shifted = pos;
+    std::vector<Vec3> shifted = pos;
     for (size_t g = 0; g < gc; g++) {
         if (!moves[g]) continue;
-        V3 along = pos[crackNext[g][1]] - pos[crackNext[g][0]];
-        V3 side = norm(cross(norm(normal[g]), along));
+        Vec3 along = pos[crackNext[g][1]] - pos[crackNext[g][0]];
+        Vec3 side = norm(cross(norm(normal[g]), along));
         float wobble = noise3(pos[g].x * 0.08f, pos[g].y * 0.08f, pos[g].z * 0.08f, 41) - 0.5f;
         shifted[g] = pos[g] + side * (wobble * 0.35f * len(along));
     }
     // where a move turned a triangle over (a step corner pulled across the
     // opposite edge, thin fans near a pole), the corner that moved furthest
     // drops its wobble, then goes back, until no triangle is turned over
-    std::vector<V3> start(gc);
+    std::vector<Vec3> start(gc);
     for (size_t i = 0; i < original.size(); i++) start[group[i]] = original[i].p;
     std::vector<int> level(gc, 2);
     auto at = [&](int g) { return level[g] == 2 ? shifted[g] : (level[g] == 1 ? pos[g] : start[g]); };
@@ -639,8 +639,8 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
         int demoted = 0;
         for (size_t t = 0; t + 2 < m->tris.size(); t += 3) {
             const uint32_t* i = &m->tris[t];
-            V3 n0 = cross(start[group[i[1]]] - start[group[i[0]]], start[group[i[2]]] - start[group[i[0]]]);
-            V3 n1 = cross(at(group[i[1]]) - at(group[i[0]]), at(group[i[2]]) - at(group[i[0]]));
+            Vec3 n0 = cross(start[group[i[1]]] - start[group[i[0]]], start[group[i[2]]] - start[group[i[0]]]);
+            Vec3 n1 = cross(at(group[i[1]]) - at(group[i[0]]), at(group[i[2]]) - at(group[i[0]]));
             if (dot(n0, n1) > 0.02f * dot(n0, n0)) continue;
             int worst = -1;
             float far = 0.0f;
@@ -664,18 +664,18 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
 
 // Normals of a shattered mesh with pieces welded back by position, so the inner
 // shell follows the smooth outer surface across cracks.
-static std::vector<V3> weldedNormals(const GMesh& m) {
-    std::map<std::tuple<int, int, int>, V3> acc;
-    auto key = [](V3 p) { return std::make_tuple((int)lroundf(p.x * 20), (int)lroundf(p.y * 20), (int)lroundf(p.z * 20)); };
+static std::vector<Vec3> weldedNormals(const GMesh& m) {
+    std::map<std::tuple<int, int, int>, Vec3> acc;
+    auto key = [](Vec3 p) { return std::make_tuple((int)lroundf(p.x * 20), (int)lroundf(p.y * 20), (int)lroundf(p.z * 20)); };
     for (size_t i = 0; i + 2 < m.tris.size(); i += 3) {
-        V3 p0 = m.verts[m.tris[i]].p, p1 = m.verts[m.tris[i + 1]].p, p2 = m.verts[m.tris[i + 2]].p;
-        V3 f = cross(p1 - p0, p2 - p0);
+        Vec3 p0 = m.verts[m.tris[i]].p, p1 = m.verts[m.tris[i + 1]].p, p2 = m.verts[m.tris[i + 2]].p;
+        Vec3 f = cross(p1 - p0, p2 - p0);
         for (int k = 0; k < 3; k++) {
             auto& s = acc[key(m.verts[m.tris[i + k]].p)];
             s = s + f;
         }
     }
-    std::vector<V3> n;
+    std::vector<Vec3> n;
     for (const GVert& v : m.verts) n.push_back(norm(acc[key(v.p)]));
     return n;
 }
@@ -683,7 +683,7 @@ static std::vector<V3> weldedNormals(const GMesh& m) {
 GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut, float wallU, float wallV) {
     GMesh out = m;
     *pieceOut = pieceIn;
-    std::vector<V3> n = weldedNormals(m);
+    std::vector<Vec3> n = weldedNormals(m);
     uint32_t vc = (uint32_t)m.verts.size();
     for (uint32_t i = 0; i < vc; i++) {
         GVert g = m.verts[i];
@@ -694,7 +694,7 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
     // boundary edges: no triangle of the same piece runs the reverse way over
     // the same two positions (so a lathe's seam is not a crack)
     auto posKey = [&](uint32_t v) {
-        V3 p = m.verts[v].p;
+        Vec3 p = m.verts[v].p;
         return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100), pieceIn[v]);
     };
     std::map<std::pair<std::tuple<long, long, long, int>, std::tuple<long, long, long, int>>, int> edges;
@@ -705,7 +705,7 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
         }
     // wall vertices are shared along each crack so the walls stay cheap
     std::map<uint32_t, uint32_t> wallOuter, wallInner;
-    auto wallVert = [&](std::map<uint32_t, uint32_t>& cache, uint32_t src, V3 p, float dv) {
+    auto wallVert = [&](std::map<uint32_t, uint32_t>& cache, uint32_t src, Vec3 p, float dv) {
         auto it = cache.find(src);
         if (it != cache.end()) return it->second;
         uint32_t v = addVert(&out, p, wallU + 0.01f * (src & 1), wallV + dv);

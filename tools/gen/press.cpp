@@ -36,7 +36,7 @@ static GMesh flywheel(float R) {
     for (GVert& v : m.verts) v.u = 0.5f;
     mapUV(&m, 0.0f, 0.5f, 0.5f, 1.0f);
     for (int s = 0; s < 6; s++) {
-        GMesh spoke = bevelBox(v3(-2.5f, -2.5f, 4), v3(2.5f, 2.5f, R), 0.8f);
+        GMesh spoke = bevelBox(vec3(-2.5f, -2.5f, 4), vec3(2.5f, 2.5f, R), 0.8f);
         mapUV(&spoke, 0.05f, 0.55f, 0.45f, 0.95f);
         rotateMeshY(&spoke, s * Pi / 3);
         appendMesh(&m, spoke);
@@ -59,7 +59,7 @@ static GMesh sideFrame(float z) {
 
 struct Part {
     GMesh mesh;
-    V3 centre;
+    Vec3 centre;
     float turns;    // rotation about z per loop, radians
 };
 
@@ -68,47 +68,47 @@ static std::vector<Part> pressParts(void) {
     GMesh staticBody;
     appendMesh(&staticBody, sideFrame(-58));
     appendMesh(&staticBody, sideFrame(58));
-    GMesh base = bevelBox(v3(-110, -100, -70), v3(110, -70, 70), 3);
+    GMesh base = bevelBox(vec3(-110, -100, -70), vec3(110, -70, 70), 3);
     mapUV(&base, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&staticBody, base);
-    GMesh inner = bevelBox(v3(-40, -70, -53), v3(40, -8, 53), 2);
+    GMesh inner = bevelBox(vec3(-40, -70, -53), vec3(40, -8, 53), 2);
     mapUV(&inner, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&staticBody, inner);
     // feed board on the -x side and the delivery table on the +x side
-    GMesh feed = bevelBox(v3(-160, 40, -50), v3(-30, 44, 50), 1);
+    GMesh feed = bevelBox(vec3(-160, 40, -50), vec3(-30, 44, 50), 1);
     rotateMeshZ(&feed, -0.12f);
     mapUV(&feed, 0.52f, 0.52f, 0.98f, 0.7f);
     appendMesh(&staticBody, feed);
-    GMesh table = bevelBox(v3(30, TableY - 5, -50), v3(TableEnd, TableY - 1, 50), 1);
+    GMesh table = bevelBox(vec3(30, TableY - 5, -50), vec3(TableEnd, TableY - 1, 50), 1);
     mapUV(&table, 0.52f, 0.52f, 0.98f, 0.7f);
     appendMesh(&staticBody, table);
     for (int s = -1; s <= 1; s += 2) {
-        GMesh leg = bevelBox(v3(TableEnd - 12, -100, s * 45 - 4), v3(TableEnd - 4, TableY - 5, s * 45 + 4), 1);
+        GMesh leg = bevelBox(vec3(TableEnd - 12, -100, s * 45 - 4), vec3(TableEnd - 4, TableY - 5, s * 45 + 4), 1);
         mapUV(&leg, 0.02f, 0.02f, 0.48f, 0.48f);
         appendMesh(&staticBody, leg);
     }
     // the crate the sheets drop into, piled with money
-    GMesh crate = bevelBox(v3(TableEnd + 2, -100, -60), v3(TableEnd + 90, 20, 60), 2);
+    GMesh crate = bevelBox(vec3(TableEnd + 2, -100, -60), vec3(TableEnd + 90, 20, 60), 2);
     mapUV(&crate, 0.52f, 0.72f, 0.98f, 0.98f);
     appendMesh(&staticBody, crate);
-    GMesh pile = bevelBox(v3(TableEnd + 6, 20, -56), v3(TableEnd + 86, 24, 56), 2);
+    GMesh pile = bevelBox(vec3(TableEnd + 6, 20, -56), vec3(TableEnd + 86, 24, 56), 2);
     mapUV(&pile, 0.53f, 0.52f, 0.97f, 0.69f);
     appendMesh(&staticBody, pile);
     // brass nameplate and the cross bar
-    GMesh bar = bevelBox(v3(-20, 120, -60), v3(20, 132, 60), 2);
+    GMesh bar = bevelBox(vec3(-20, 120, -60), vec3(20, 132, 60), 2);
     mapUV(&bar, 0.05f, 0.55f, 0.45f, 0.95f);
     appendMesh(&staticBody, bar);
-    parts.push_back(Part{staticBody, v3(0, 0, 0), 0});
+    parts.push_back(Part{staticBody, vec3(0, 0, 0), 0});
 
-    parts.push_back(Part{roller(28, 52, 28, 1, 0.5f, 0.0f, 1.0f, 0.5f), v3(0, 20, 0), -Pi});
-    parts.push_back(Part{roller(22, 52, 24, 1, 0.5f, 0.0f, 1.0f, 0.5f), v3(0, 70, 0), Pi});
-    parts.push_back(Part{roller(7, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), v3(-24, 97, 0), -Pi});
-    parts.push_back(Part{roller(7, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), v3(24, 97, 0), -Pi});
-    parts.push_back(Part{roller(9, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), v3(0, 112, 0), Pi});
-    parts.push_back(Part{flywheel(58), v3(0, 20, 78), 2 * Pi / 3});
+    parts.push_back(Part{roller(28, 52, 28, 1, 0.5f, 0.0f, 1.0f, 0.5f), vec3(0, 20, 0), -Pi});
+    parts.push_back(Part{roller(22, 52, 24, 1, 0.5f, 0.0f, 1.0f, 0.5f), vec3(0, 70, 0), Pi});
+    parts.push_back(Part{roller(7, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), vec3(-24, 97, 0), -Pi});
+    parts.push_back(Part{roller(7, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), vec3(24, 97, 0), -Pi});
+    parts.push_back(Part{roller(9, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), vec3(0, 112, 0), Pi});
+    parts.push_back(Part{flywheel(58), vec3(0, 20, 78), 2 * Pi / 3});
     GMesh axle = roller(6, 14, 12, 0, 0.5f, 0.0f, 1.0f, 0.5f);
-    translateMesh(&axle, v3(0, 0, 6));
-    parts.push_back(Part{axle, v3(0, 20, 64), 0});
+    translateMesh(&axle, vec3(0, 0, 6));
+    parts.push_back(Part{axle, vec3(0, 20, 64), 0});
     return parts;
 }
 
@@ -135,16 +135,16 @@ static GMesh pressMesh(void) {
 
 // Path of the sheets: up out of the press interior to the nip, along the
 // delivery table, over its end and down into the money crate.
-static V3 sheetPath(float s) {
-    if (s < 0) return v3(0, NipY + s, 0);
-    if (s <= TableEnd) return v3(s, TableY + 0.5f, 0);
+static Vec3 sheetPath(float s) {
+    if (s < 0) return vec3(0, NipY + s, 0);
+    if (s <= TableEnd) return vec3(s, TableY + 0.5f, 0);
     float d = s - TableEnd;
     const float R = 18.0f, arc = R * Pi / 2;
     if (d < arc) {
         float a = d / R;
-        return v3(TableEnd + R * sinf(a), TableY + 0.5f - R * (1 - cosf(a)), 0);
+        return vec3(TableEnd + R * sinf(a), TableY + 0.5f - R * (1 - cosf(a)), 0);
     }
-    return v3(TableEnd + R, TableY + 0.5f - R - (d - arc), 0);
+    return vec3(TableEnd + R, TableY + 0.5f - R - (d - arc), 0);
 }
 
 static GMesh sheetsMesh(void) {
@@ -154,7 +154,7 @@ static GMesh sheetsMesh(void) {
         uint32_t base = (uint32_t)m.verts.size();
         for (int r = 0; r <= rows; r++)
             for (int c = 0; c <= cols; c++)
-                addVert(&m, v3(0, 0, 0), (float)c / cols, (float)r / rows);
+                addVert(&m, vec3(0, 0, 0), (float)c / cols, (float)r / rows);
         for (int r = 0; r < rows; r++)
             for (int c = 0; c < cols; c++) {
                 uint32_t a = base + r * (cols + 1) + c, b = a + 1, d = a + cols + 1, e = d + 1;
@@ -169,12 +169,12 @@ static GMesh sheetsMesh(void) {
             float lead = (k + t) * SheetGap;
             for (int r = 0; r <= rows; r++) {
                 float s = lead - SheetLen * r / rows;
-                V3 p = sheetPath(s);
+                Vec3 p = sheetPath(s);
                 // a little flutter on the table and while falling
                 float flutter = s > 20 ? 1.2f * sinf(s * 0.09f) : 0.0f;
                 for (int c = 0; c <= cols; c++) {
                     float z = -40.0f + 80.0f * c / cols;
-                    fr[k * per + r * (cols + 1) + c].p = p + v3(0, flutter * (s < TableEnd ? 1.0f : 0.0f), z);
+                    fr[k * per + r * (cols + 1) + c].p = p + vec3(0, flutter * (s < TableEnd ? 1.0f : 0.0f), z);
                 }
             }
         }
@@ -204,7 +204,7 @@ static GMesh kaleido(void) {
         for (int i = 0; i <= rings; i++) {
             float rho = rhoMax * i / rings;
             float sx = rho * cosf(a), sy = rho * sinf(a);
-            V3 p = v3(sx * tanHalf * depth, sy * tanHalf * depth, depth);
+            Vec3 p = vec3(sx * tanHalf * depth, sy * tanHalf * depth, depth);
             addVert(&m, p, 0.5f + 0.5f * sx, 1.0f - (0.5f + 0.5f * sy * 16.0f / 9.0f));
         }
     }
@@ -217,42 +217,42 @@ static GMesh kaleido(void) {
     return m;
 }
 
-static Img pressPicture(void) {
+static GenImage pressPicture(void) {
     const int S = 512;
-    Img im = makeImg(S, S, c4(0, 0, 0));
+    GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
         for (int x = 0; x < S; x++) {
             float u = (x + 0.5f) / S, v = (y + 0.5f) / S;
-            C4 c;
+            Colour4 c;
             float n = fbm2(x * 0.04f, y * 0.04f, 4, 1001);
             if (u < 0.5f && v < 0.5f) {
-                c = mixc(rgb8(0x1a3a2a), rgb8(0x2a5a40), n);          // green enamel
+                c = mixColour(rgb8(0x1a3a2a), rgb8(0x2a5a40), n);          // green enamel
                 float wear = smooth(0.7f, 0.85f, fbm2(x * 0.08f, y * 0.08f, 3, 1002));
-                c = mixc(c, rgb8(0x3a3a3a), wear * 0.7f);
+                c = mixColour(c, rgb8(0x3a3a3a), wear * 0.7f);
                 float lx = fminf(fmodf((float)x, 64.0f), 64 - fmodf((float)x, 64.0f)), ly = fminf(fmodf((float)y, 64.0f), 64 - fmodf((float)y, 64.0f));
                 if (fabsf(fminf(lx, ly) - 5) < 1.0f) c = rgb8(0xd0a040);   // gold lining
             } else if (v < 0.5f) {
-                c = mixc(rgb8(0x8a8c90), rgb8(0xc8ccd0), 0.5f + 0.5f * sinf(y * 0.7f) * 0.3f + n * 0.3f);   // turned steel
+                c = mixColour(rgb8(0x8a8c90), rgb8(0xc8ccd0), 0.5f + 0.5f * sinf(y * 0.7f) * 0.3f + n * 0.3f);   // turned steel
             } else if (u < 0.5f) {
-                c = mixc(rgb8(0x8a6a20), rgb8(0xe0b850), n);          // brass
+                c = mixColour(rgb8(0x8a6a20), rgb8(0xe0b850), n);          // brass
             } else if (v < 0.7f) {
                 // wood of the tables: planks
                 float plank = fmodf((float)y, 24.0f);
-                c = mixc(rgb8(0x5a3a20), rgb8(0x9a6a40), fbm2(x * 0.02f, y * 0.4f, 4, 1003));
-                if (plank < 1.5f) c = mulc(c, 0.4f);
+                c = mixColour(rgb8(0x5a3a20), rgb8(0x9a6a40), fbm2(x * 0.02f, y * 0.4f, 4, 1003));
+                if (plank < 1.5f) c = scaleColour(c, 0.4f);
             } else {
                 // crate slats and the green of the money pile
                 float slat = fmodf((float)y, 32.0f);
-                c = mixc(rgb8(0x7a5a30), rgb8(0xb08a50), fbm2(x * 0.02f, y * 0.3f, 4, 1004));
-                if (slat < 3) c = mulc(c, 0.35f);
+                c = mixColour(rgb8(0x7a5a30), rgb8(0xb08a50), fbm2(x * 0.02f, y * 0.3f, 4, 1004));
+                if (slat < 3) c = scaleColour(c, 0.35f);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the money on the pile patch (u 0.53..0.97, v 0.52..0.69) is bundles of notes
     for (int k = 0; k < 40; k++) {
         Rng r = makeRng(1010 + k);
         float x = nextRange(&r, 0.53f, 0.9f) * S, y = nextRange(&r, 0.52f, 0.66f) * S;
-        fillRoundRect(im, x, y, x + 40, y + 17, 2, mixc(rgb8(0x7a9a6a), rgb8(0xc8d8b0), nextFloat(&r)), 1.0f);
+        fillRoundRect(im, x, y, x + 40, y + 17, 2, mixColour(rgb8(0x7a9a6a), rgb8(0xc8d8b0), nextFloat(&r)), 1.0f);
         strokeRect(im, x + 2, y + 2, x + 38, y + 15, 1.0f, rgb8(0x2a5a34));
     }
     drawText(im, "KESTREL MINT & PRESS CO.", 0, S * 0.25f, S * 0.78f, 20, rgb8(0x3a2a10), S * 0.45f);

@@ -51,33 +51,34 @@ static int readMeshFile(const std::string& path, PMesh* m) {
     for (int fr = 0; fr < (int)fc; fr++)
         for (size_t t = 0; t < tc; t++) {
             size_t i0 = (size_t)fr * vc + m->idx[3 * t], i1 = (size_t)fr * vc + m->idx[3 * t + 1], i2 = (size_t)fr * vc + m->idx[3 * t + 2];
-            V3 p0 = v3(m->pos[3 * i0], m->pos[3 * i0 + 1], m->pos[3 * i0 + 2]);
-            V3 e1 = v3(m->pos[3 * i1], m->pos[3 * i1 + 1], m->pos[3 * i1 + 2]) - p0;
-            V3 e2 = v3(m->pos[3 * i2], m->pos[3 * i2 + 1], m->pos[3 * i2 + 2]) - p0;
-            V3 nn = cross(e2, e1);
+            Vec3 p0 = vec3(m->pos[3 * i0], m->pos[3 * i0 + 1], m->pos[3 * i0 + 2]);
+            Vec3 e1 = vec3(m->pos[3 * i1], m->pos[3 * i1 + 1], m->pos[3 * i1 + 2]) - p0;
+            Vec3 e2 = vec3(m->pos[3 * i2], m->pos[3 * i2 + 1], m->pos[3 * i2 + 2]) - p0;
+            Vec3 nn = cross(e2, e1);
             for (size_t k : {i0, i1, i2}) { m->nrm[3 * k] += nn.x; m->nrm[3 * k + 1] += nn.y; m->nrm[3 * k + 2] += nn.z; }
         }
     for (size_t i = 0; i < m->nrm.size(); i += 3) {
-        V3 nn = norm(v3(m->nrm[i], m->nrm[i + 1], m->nrm[i + 2]));
+        Vec3 nn = norm(vec3(m->nrm[i], m->nrm[i + 1], m->nrm[i + 2]));
         m->nrm[i] = nn.x; m->nrm[i + 1] = nn.y; m->nrm[i + 2] = nn.z;
     }
     return 1;
 }
 
-static int readTexture(const std::string& path, Img* im) {
+static int readTexture(const std::string& path, GenImage* im) {
     int w, h, n;
     unsigned char* d = stbi_load(path.c_str(), &w, &h, &n, 4);
     if (!d) return 0;
-    *im = makeImg(w, h, c4(0, 0, 0, 1));
-    for (int i = 0; i < w * h; i++) im->px[i] = c4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
+    *im = makeGenImage(w, h, colour4(0, 0, 0, 1));
+    for (int i = 0; i < w * h; i++) im->px[i] = colour4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
     stbi_image_free(d);
     return 1;
 }
 
 // ---- matrices, the engine's conventions ---------------------------------------------
-typedef float M4[16];
-static void ident(float* m) { memset(m, 0, 64); m[0] = m[5] = m[10] = m[15] = 1; }
-static void mul(float* o, const float* a, const float* b) {
+typedef float Mat4[16];
+static void mat4Identity(float* m) { memset(m, 0, 64); m[0] = m[5] = m[10] = m[15] = 1; }
+// o = a b, column-major like the engine's matrices.
+static void mat4Multiply(float* o, const float* a, const float* b) {
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++) {
             float s = 0;
@@ -85,22 +86,22 @@ static void mul(float* o, const float* a, const float* b) {
             o[4 * c + r] = s;
         }
 }
-static void rx(float* m, float a) { ident(m); m[5] = cosf(a); m[6] = sinf(a); m[9] = -sinf(a); m[10] = cosf(a); }
-static void ry(float* m, float a) { ident(m); m[0] = cosf(a); m[2] = -sinf(a); m[8] = sinf(a); m[10] = cosf(a); }
-static void rz(float* m, float a) { ident(m); m[0] = cosf(a); m[1] = sinf(a); m[4] = -sinf(a); m[5] = cosf(a); }
-static const float Deg = 3.1416f / 180.0f;
+static void mat4RotX(float* m, float a) { mat4Identity(m); m[5] = cosf(a); m[6] = sinf(a); m[9] = -sinf(a); m[10] = cosf(a); }
+static void mat4RotY(float* m, float a) { mat4Identity(m); m[0] = cosf(a); m[2] = -sinf(a); m[8] = sinf(a); m[10] = cosf(a); }
+static void mat4RotZ(float* m, float a) { mat4Identity(m); m[0] = cosf(a); m[1] = sinf(a); m[4] = -sinf(a); m[5] = cosf(a); }
+static const float RadPerDegree = 3.1416f / 180.0f;
 
 struct Cam { float x, y, z, yaw, pitch, roll, nearp, farp, fov; };
-struct Target { int w, h; Img color; std::vector<float> depth; M4 view, proj; Cam cam; };
+struct Target { int w, h; GenImage color; std::vector<float> depth; Mat4 view, proj; Cam cam; };
 
 static void setCam(Target* t, Cam c) {
     t->cam = c;
-    M4 T, Rx, Ry, Rz, a, rot;
-    ident(T); T[12] = -c.x; T[13] = -c.y; T[14] = c.z;
-    rx(Rx, -c.pitch * Deg); ry(Ry, -c.yaw * Deg); rz(Rz, c.roll * Deg);
-    mul(a, Rx, Ry); mul(rot, Rz, a); mul(t->view, rot, T);
+    Mat4 T, Rx, Ry, Rz, a, rot;
+    mat4Identity(T); T[12] = -c.x; T[13] = -c.y; T[14] = c.z;
+    mat4RotX(Rx, -c.pitch * RadPerDegree); mat4RotY(Ry, -c.yaw * RadPerDegree); mat4RotZ(Rz, c.roll * RadPerDegree);
+    mat4Multiply(a, Rx, Ry); mat4Multiply(rot, Rz, a); mat4Multiply(t->view, rot, T);
     float aspect = (float)t->h / t->w, tn = tanf(c.fov * 3.1416f / 360.0f);
-    ident(t->proj);
+    mat4Identity(t->proj);
     t->proj[0] = 1 / tn; t->proj[5] = 1 / (aspect * tn);
     t->proj[10] = (c.farp + c.nearp) / (c.nearp - c.farp); t->proj[14] = 2 * c.farp * c.nearp / (c.nearp - c.farp);
     t->proj[11] = -1; t->proj[15] = 0;
@@ -110,16 +111,17 @@ enum Shade { Lit, Flat, Add };
 struct Draw {
     const PMesh* mesh;
     float frame;                       // blended like blendMeshFrames
-    V3 pos; float yaw, pitch, roll;    // authored placement, degrees
+    Vec3 pos; float yaw, pitch, roll;    // authored placement, degrees
     float scale;
-    const Img* tex;
+    const GenImage* tex;
     int shade, cull;
-    C4 tint;
+    Colour4 tint;
 };
 
-struct CV { float x, y, z, w, u, v, light; };
+// A vertex after projection: clip-space position, texture coordinate, light.
+struct ClipVert { float x, y, z, w, u, v, light; };
 
-static void rasterTri(Target* t, const CV* v, const Draw& d) {
+static void rasterTri(Target* t, const ClipVert* v, const Draw& d) {
     float sx[3], sy[3], sz[3], iw[3];
     for (int k = 0; k < 3; k++) {
         iw[k] = 1.0f / v[k].w;
@@ -149,32 +151,32 @@ static void rasterTri(Target* t, const CV* v, const Draw& d) {
             float u = (b0 * v[0].u * iw[0] + b1 * v[1].u * iw[1] + b2 * v[2].u * iw[2]) / q;
             float vv = (b0 * v[0].v * iw[0] + b1 * v[1].v * iw[1] + b2 * v[2].v * iw[2]) / q;
             float light = (b0 * v[0].light * iw[0] + b1 * v[1].light * iw[1] + b2 * v[2].light * iw[2]) / q;
-            C4 c = d.tint;
+            Colour4 c = d.tint;
             if (d.tex) {
-                C4 s = sampleWrap(*d.tex, u * d.tex->w - 0.5f, (1.0f - vv) * d.tex->h - 0.5f);
-                c = c4(c.r * s.r, c.g * s.g, c.b * s.b, s.a);
+                Colour4 s = sampleWrap(*d.tex, u * d.tex->w - 0.5f, (1.0f - vv) * d.tex->h - 0.5f);
+                c = colour4(c.r * s.r, c.g * s.g, c.b * s.b, s.a);
             }
-            C4& o = at(t->color, x, y);
-            if (d.shade == Add) { o = c4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a); continue; }
-            if (d.shade == Lit) c = mulc(c, light);
-            o = c4(c.r, c.g, c.b);
+            Colour4& o = pixelAt(t->color, x, y);
+            if (d.shade == Add) { o = colour4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a); continue; }
+            if (d.shade == Lit) c = scaleColour(c, light);
+            o = colour4(c.r, c.g, c.b);
             dz = z;
         }
 }
 
 static void drawMesh(Target* t, const Draw& d) {
     const PMesh& m = *d.mesh;
-    M4 T, Rx, Ry, Rz, a, rot, model, mv, S;
-    ident(T); T[12] = d.pos.x; T[13] = d.pos.y; T[14] = -d.pos.z;
-    rx(Rx, d.pitch * Deg); ry(Ry, d.yaw * Deg); rz(Rz, -d.roll * Deg);
-    mul(a, Ry, Rx); mul(rot, a, Rz);
-    ident(S); S[0] = S[5] = S[10] = d.scale;
-    M4 rs; mul(rs, rot, S);
-    mul(model, T, rs); mul(mv, t->view, model);
+    Mat4 T, Rx, Ry, Rz, a, rot, model, mv, S;
+    mat4Identity(T); T[12] = d.pos.x; T[13] = d.pos.y; T[14] = -d.pos.z;
+    mat4RotX(Rx, d.pitch * RadPerDegree); mat4RotY(Ry, d.yaw * RadPerDegree); mat4RotZ(Rz, -d.roll * RadPerDegree);
+    mat4Multiply(a, Ry, Rx); mat4Multiply(rot, a, Rz);
+    mat4Identity(S); S[0] = S[5] = S[10] = d.scale;
+    Mat4 rs; mat4Multiply(rs, rot, S);
+    mat4Multiply(model, T, rs); mat4Multiply(mv, t->view, model);
     int f0 = (int)d.frame, f1 = f0 + 1 < m.fc ? f0 + 1 : 0;
     float fr = d.frame - f0;
-    std::vector<CV> cv(m.vc);
-    V3 lightDir = norm(v3(-0.5f, 0.8f, 0.4f));
+    std::vector<ClipVert> cv(m.vc);
+    Vec3 lightDir = norm(vec3(-0.5f, 0.8f, 0.4f));
     for (int i = 0; i < m.vc; i++) {
         size_t a0 = (size_t)f0 * m.vc + i, a1 = (size_t)f1 * m.vc + i;
         float p[3], n[3];
@@ -185,30 +187,30 @@ static void drawMesh(Target* t, const Draw& d) {
         float e[4], c[4];
         for (int r = 0; r < 4; r++) e[r] = mv[r] * p[0] + mv[4 + r] * p[1] + mv[8 + r] * p[2] + mv[12 + r];
         for (int r = 0; r < 4; r++) c[r] = t->proj[r] * e[0] + t->proj[4 + r] * e[1] + t->proj[8 + r] * e[2] + t->proj[12 + r] * e[3];
-        V3 wn = norm(v3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
-                        rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
+        Vec3 wn = norm(vec3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
+                            rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
         float l = 0.3f + 0.8f * fmaxf(0.0f, dot(wn, lightDir));
-        cv[i] = CV{c[0], c[1], c[2], c[3], m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
-                   m.uv[2 * a0 + 1] + (m.uv[2 * a1 + 1] - m.uv[2 * a0 + 1]) * fr, l};
+        cv[i] = ClipVert{c[0], c[1], c[2], c[3], m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
+                         m.uv[2 * a0 + 1] + (m.uv[2 * a1 + 1] - m.uv[2 * a0 + 1]) * fr, l};
     }
     for (int tri = 0; tri < m.tc; tri++) {
-        CV in[3] = {cv[m.idx[3 * tri]], cv[m.idx[3 * tri + 1]], cv[m.idx[3 * tri + 2]]};
+        ClipVert in[3] = {cv[m.idx[3 * tri]], cv[m.idx[3 * tri + 1]], cv[m.idx[3 * tri + 2]]};
         // clip against the near plane (z > -w), then fan the polygon
-        CV poly[4];
+        ClipVert poly[4];
         int n = 0;
         for (int k = 0; k < 3; k++) {
-            const CV& A = in[k];
-            const CV& B = in[(k + 1) % 3];
+            const ClipVert& A = in[k];
+            const ClipVert& B = in[(k + 1) % 3];
             float da = A.z + A.w, db = B.z + B.w;
             if (da >= 0) poly[n++] = A;
             if ((da >= 0) != (db >= 0) && n < 4) {
                 float s = da / (da - db);
-                poly[n++] = CV{A.x + (B.x - A.x) * s, A.y + (B.y - A.y) * s, A.z + (B.z - A.z) * s, A.w + (B.w - A.w) * s,
-                               A.u + (B.u - A.u) * s, A.v + (B.v - A.v) * s, A.light + (B.light - A.light) * s};
+                poly[n++] = ClipVert{A.x + (B.x - A.x) * s, A.y + (B.y - A.y) * s, A.z + (B.z - A.z) * s, A.w + (B.w - A.w) * s,
+                                     A.u + (B.u - A.u) * s, A.v + (B.v - A.v) * s, A.light + (B.light - A.light) * s};
             }
         }
         for (int k = 1; k + 1 < n; k++) {
-            CV tv[3] = {poly[0], poly[k], poly[k + 1]};
+            ClipVert tv[3] = {poly[0], poly[k], poly[k + 1]};
             if (tv[0].w <= 1e-6f || tv[1].w <= 1e-6f || tv[2].w <= 1e-6f) continue;
             rasterTri(t, tv, d);
         }
@@ -218,7 +220,7 @@ static void drawMesh(Target* t, const Draw& d) {
 static Target makeTarget(int w, int h) {
     Target t;
     t.w = w; t.h = h;
-    t.color = makeImg(w, h, c4(0.1f, 0.1f, 0.12f));
+    t.color = makeGenImage(w, h, colour4(0.1f, 0.1f, 0.12f));
     t.depth.assign((size_t)w * h, 1.0f);
     return t;
 }
@@ -228,7 +230,7 @@ static void clearDepth(Target* t) { t->depth.assign((size_t)t->w * t->h, 1.0f); 
 struct Library {
     std::string dir;
     std::vector<std::pair<std::string, PMesh>> meshes;
-    std::vector<std::pair<std::string, Img>> textures;
+    std::vector<std::pair<std::string, GenImage>> textures;
 };
 static const PMesh* mesh(Library* l, const char* name) {
     for (auto& m : l->meshes) if (m.first == name) return &m.second;
@@ -237,21 +239,22 @@ static const PMesh* mesh(Library* l, const char* name) {
     l->meshes.push_back({name, pm});
     return &l->meshes.back().second;
 }
-static const Img* tex(Library* l, const char* name) {
+static const GenImage* tex(Library* l, const char* name) {
     for (auto& m : l->textures) if (m.first == name) return &m.second;
-    Img im;
+    GenImage im;
     if (!readTexture(l->dir + "/" + name, &im)) { fprintf(stderr, "preview: cannot read %s\n", name); return nullptr; }
     l->textures.push_back({name, im});
     return &l->textures.back().second;
 }
 
-static Draw D(const PMesh* m, const Img* t, V3 pos, float frame = 0, int shade = Lit) {
-    return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, c4(1, 1, 1)};
+// A draw of mesh m with picture t at pos, unturned, full size, tinted white.
+static Draw makeDraw(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit) {
+    return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, colour4(1, 1, 1)};
 }
 static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale) {
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
-    Draw d = D(m, tex(l, texName), v3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
+    Draw d = makeDraw(m, tex(l, texName), vec3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
     d.scale = scale;
     d.cull = 0;
     drawMesh(t, d);
@@ -276,29 +279,29 @@ static int save(Target* t, const std::string& dir, const char* name) {
 static void turntable(Library* l, const std::string& out, const char* meshName, const char* texName, float frame) {
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
-    V3 lo = v3(1e30f, 1e30f, 1e30f), hi = v3(-1e30f, -1e30f, -1e30f);
+    Vec3 lo = vec3(1e30f, 1e30f, 1e30f), hi = vec3(-1e30f, -1e30f, -1e30f);
     int f = (int)frame;
     for (int i = 0; i < m->vc; i++) {
         size_t k = (size_t)f * m->vc + i;
-        V3 p = v3(m->pos[3 * k], m->pos[3 * k + 1], -m->pos[3 * k + 2]);
-        lo = v3(fminf(lo.x, p.x), fminf(lo.y, p.y), fminf(lo.z, p.z));
-        hi = v3(fmaxf(hi.x, p.x), fmaxf(hi.y, p.y), fmaxf(hi.z, p.z));
+        Vec3 p = vec3(m->pos[3 * k], m->pos[3 * k + 1], -m->pos[3 * k + 2]);
+        lo = vec3(fminf(lo.x, p.x), fminf(lo.y, p.y), fminf(lo.z, p.z));
+        hi = vec3(fmaxf(hi.x, p.x), fmaxf(hi.y, p.y), fmaxf(hi.z, p.z));
     }
-    V3 c = (lo + hi) * 0.5f;
+    Vec3 c = (lo + hi) * 0.5f;
     float r = len(hi - lo) * 0.5f + 1e-3f;
-    const Img* tx = texName ? tex(l, texName) : nullptr;
+    const GenImage* tx = texName ? tex(l, texName) : nullptr;
     Target t = makeTarget(720, 240);
-    Img sheet = makeImg(720, 240, c4(0.1f, 0.1f, 0.12f));
+    GenImage sheet = makeGenImage(720, 240, colour4(0.1f, 0.1f, 0.12f));
     for (int view = 0; view < 3; view++) {
         Target s = makeTarget(240, 240);
         float yaw = view == 0 ? 180 : (view == 1 ? 120 : 0), pitch = view == 2 ? -35 : -12;
-        float dist = r / tanf(20 * Deg) * 1.05f;
-        V3 fwd = v3(-sinf(yaw * Deg) * cosf(pitch * Deg), sinf(pitch * Deg), cosf(yaw * Deg) * cosf(pitch * Deg));
-        V3 eye = c - fwd * dist;
+        float dist = r / tanf(20 * RadPerDegree) * 1.05f;
+        Vec3 fwd = vec3(-sinf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree), sinf(pitch * RadPerDegree), cosf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree));
+        Vec3 eye = c - fwd * dist;
         setCam(&s, Cam{eye.x, eye.y, eye.z, yaw, pitch, 0, dist * 0.05f, dist * 3, 42});
-        drawMesh(&s, D(m, tx, v3(0, 0, 0), frame));
+        drawMesh(&s, makeDraw(m, tx, vec3(0, 0, 0), frame));
         for (int y = 0; y < 240; y++)
-            for (int x = 0; x < 240; x++) at(sheet, view * 240 + x, y) = at(s.color, x, y);
+            for (int x = 0; x < 240; x++) pixelAt(sheet, view * 240 + x, y) = pixelAt(s.color, x, y);
     }
     (void)t;
     writePng(out + "/mesh_" + meshName + "_" + std::to_string((int)frame) + ".png", sheet);
@@ -314,15 +317,15 @@ static void scene1(Library* l, const std::string& out) {
             Target t = makeTarget(480, 270);
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-            Draw lg = D(mesh(l, "log.bof"), tex(l, "log_col.jpg"), v3(0, -180, 0));
-            lg.scale = 0.5f;
-            if (lg.mesh) drawMesh(&t, lg);
+            Draw trunk = makeDraw(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
+            trunk.scale = 0.5f;
+            if (trunk.mesh) drawMesh(&t, trunk);
             const PMesh* jug = mesh(l, burst ? "jug.baf" : "jug_intact.bof");
-            if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), v3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
+            if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
             const PMesh* sp = mesh(l, "splash.baf");
             if (sp && burst) {
-                Draw d = D(sp, nullptr, v3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
-                d.tint = c4(0.5f, 0.45f, 0.3f, 1);
+                Draw d = makeDraw(sp, nullptr, vec3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
+                d.tint = colour4(0.5f, 0.45f, 0.3f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
             }
@@ -341,19 +344,19 @@ static void scene2(Library* l, const std::string& out) {
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox2.jpg", 10);
             const PMesh* still = mesh(l, "still.bof");
-            if (still) drawMesh(&t, D(still, tex(l, "still.jpg"), v3(0, 0, 0)));
+            if (still) drawMesh(&t, makeDraw(still, tex(l, "still.jpg"), vec3(0, 0, 0)));
             const PMesh* b = mesh(l, "botlz.bof");
             float B = rise ? 0.6f : 0.0f;
             for (int i = 0; b && i < 100; i++) {
                 int X = (randomTable(3 * i) % 1024) * 2 - 1024, Y = randomTable(3 * i + 1) % 1024 + 238, Z = (randomTable(3 * i + 2) % 1024) * 2 - 1024;
-                Draw d = D(b, tex(l, "botlz.tga"), v3((float)X, Y * B - 100, (float)Z));
+                Draw d = makeDraw(b, tex(l, "botlz.tga"), vec3((float)X, Y * B - 100, (float)Z));
                 d.yaw = Z + 100 * B; d.pitch = (X + 200) * B; d.roll = (Y + 400) * B;
                 drawMesh(&t, d);
             }
             const PMesh* fire = mesh(l, "fire.bof");
             if (fire) {
-                Draw d = D(fire, tex(l, "fire.jpg"), v3(0, 0, 0), 0, Add);
-                d.tint = c4(1, 1, 1, 0.6f);
+                Draw d = makeDraw(fire, tex(l, "fire.jpg"), vec3(0, 0, 0), 0, Add);
+                d.tint = colour4(1, 1, 1, 0.6f);
                 drawMesh(&t, d);
             }
             save(&t, out, ("scene2_key" + std::to_string(k) + (rise ? "_rise" : "")).c_str());
@@ -366,14 +369,14 @@ static void scene4(Library* l, const std::string& out) {
     setCam(&t, key);
     sky(&t, l, "skybox.bof", "skybox.jpg", 10);
     const PMesh* jug = mesh(l, "jug.baf");
-    if (jug) drawMesh(&t, D(jug, tex(l, "label.jpg"), v3(0, 0, 0), (jug->fc - 1) * 0.7f));
+    if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), (jug->fc - 1) * 0.7f));
     const PMesh* bill = mesh(l, "bill.bof");
     const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     double m = pow(0.8 - 0.1, 0.7);
     for (int i = 0; bill && i < 100; i++) {
         int A = randomTable(3 * i) % 1024 - 512, Bv = randomTable(3 * i + 1) % 1024 - 512, Cv = randomTable(3 * i + 2) % 1024 - 512;
         float a = A / 512.0f, P = Bv * fabsf(a) * 0.5f, Q = Cv * fabsf(a);
-        Draw d = D(bill, tex(l, names[(99 - i) % 4]), v3((float)(A * m), (float)(P * m), (float)(Q * m)));
+        Draw d = makeDraw(bill, tex(l, names[(99 - i) % 4]), vec3((float)(A * m), (float)(P * m), (float)(Q * m)));
         d.yaw = P; d.pitch = (float)(A + 200 * m); d.roll = (float)(Q - 400 * m);
         d.cull = 1;
         drawMesh(&t, d);
@@ -388,9 +391,9 @@ static void scene5(Library* l, const std::string& out) {
         setCam(&t, keys[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* p = mesh(l, "press.baf");
-        if (p) drawMesh(&t, D(p, tex(l, "press.jpg"), v3(0, 0, 0), (p->fc - 1) * 0.3f));
+        if (p) drawMesh(&t, makeDraw(p, tex(l, "press.jpg"), vec3(0, 0, 0), (p->fc - 1) * 0.3f));
         const PMesh* b = mesh(l, "press_bill.baf");
-        if (b) drawMesh(&t, D(b, tex(l, "bills0.jpg"), v3(0, 0, 0), (b->fc - 1) * 0.3f));
+        if (b) drawMesh(&t, makeDraw(b, tex(l, "bills0.jpg"), vec3(0, 0, 0), (b->fc - 1) * 0.3f));
         save(&t, out, ("scene5_key" + std::to_string(k)).c_str());
     }
     // the kaleidoscope: six copies of the wedge carrying the picture just made
@@ -398,16 +401,16 @@ static void scene5(Library* l, const std::string& out) {
     Cam c = keys[1];
     setCam(&t, c);
     const PMesh* kal = mesh(l, "kaleido.bof");
-    Img pic = makeImg(1, 1, c4(1, 1, 1));
+    GenImage pic = makeGenImage(1, 1, colour4(1, 1, 1));
     if (kal) {
         Target src = makeTarget(480, 270);
         setCam(&src, c);
         sky(&src, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* p = mesh(l, "press.baf");
-        if (p) drawMesh(&src, D(p, tex(l, "press.jpg"), v3(0, 0, 0)));
+        if (p) drawMesh(&src, makeDraw(p, tex(l, "press.jpg"), vec3(0, 0, 0)));
         pic = src.color;
         for (int j = 5; j >= 0; j--) {
-            Draw d = D(kal, &pic, v3(c.x, c.y, c.z), 0, Flat);
+            Draw d = makeDraw(kal, &pic, vec3(c.x, c.y, c.z), 0, Flat);
             d.yaw = c.yaw; d.pitch = c.pitch; d.roll = c.roll + j * 360.0f / 6;
             drawMesh(&t, d);
         }
@@ -416,7 +419,7 @@ static void scene5(Library* l, const std::string& out) {
         clearDepth(&t);
         const PMesh* roll = mesh(l, "roll.bof");
         for (int j = 0; roll && j < 3; j++) {
-            Draw d = D(roll, tex(l, "roll.jpg"), v3(-40.0f + 40 * j, 10.0f * j - 10, 0));
+            Draw d = makeDraw(roll, tex(l, "roll.jpg"), vec3(-40.0f + 40 * j, 10.0f * j - 10, 0));
             d.yaw = 30.0f + 50 * j; d.pitch = 20.0f * j; d.roll = 10;
             drawMesh(&t, d);
         }
@@ -433,23 +436,23 @@ static void scene6(Library* l, const std::string& out) {
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* gun = mesh(l, k < 2 ? "gun.baf" : "m47.bof");
         if (gun) {
-            Draw d = D(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), v3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
+            Draw d = makeDraw(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
             d.pitch = k < 2 ? 0 : 1;
             drawMesh(&t, d);
         }
         if (k >= 2) {
             const PMesh* shot = mesh(l, "shot.bof");
-            if (shot && k == 2) drawMesh(&t, D(shot, tex(l, "shot.tga"), v3(0, 0, 0), 0, Add));
+            if (shot && k == 2) drawMesh(&t, makeDraw(shot, tex(l, "shot.tga"), vec3(0, 0, 0), 0, Add));
             const PMesh* bullet = mesh(l, "bullet.bof");
             if (bullet) {
-                Draw d = D(bullet, tex(l, "chrome.jpg"), v3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
+                Draw d = makeDraw(bullet, tex(l, "chrome.jpg"), vec3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
                 d.scale = 0.075f;
                 drawMesh(&t, d);
             }
             const PMesh* blood = mesh(l, "blood.baf");
             if (blood && k >= 3) {
-                Draw d = D(blood, nullptr, v3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
-                d.tint = c4(0.6f, 0.05f, 0.03f, 1);
+                Draw d = makeDraw(blood, nullptr, vec3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
+                d.tint = colour4(0.6f, 0.05f, 0.03f, 1);
                 d.cull = 0;
                 drawMesh(&t, d);
             }
@@ -468,11 +471,11 @@ static void scene7(Library* l, const std::string& out) {
         sky(&t, l, "speedLines.bof", "bgRed2.jpg", 1);
         const PMesh* rod = mesh(l, "rod.baf");
         float frame = rod ? (rod->fc - 1) * (k % 3) / 2.0f : 0;
-        if (rod) drawMesh(&t, D(rod, tex(l, "rod.jpg"), v3(0, 0, 0), frame));
+        if (rod) drawMesh(&t, makeDraw(rod, tex(l, "rod.jpg"), vec3(0, 0, 0), frame));
         const PMesh* trail = mesh(l, "trail.bof");
         if (trail) {
-            Draw d = D(trail, nullptr, v3(0, 0, -7), 0, Add);
-            d.tint = c4(0.08f, 0.08f, 0.1f, 1);
+            Draw d = makeDraw(trail, nullptr, vec3(0, 0, -7), 0, Add);
+            d.tint = colour4(0.08f, 0.08f, 0.1f, 1);
             drawMesh(&t, d);
         }
         save(&t, out, ("scene7_key" + std::to_string(k)).c_str());
@@ -488,26 +491,26 @@ static void scene8(Library* l, const std::string& out, int nine) {
         Target t = makeTarget(480, 270);
         setCam(&t, nine ? keys9[k] : keys8[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-        const PMesh* lg = mesh(l, "log.bof");
+        const PMesh* trunk = mesh(l, "log.bof");
         const PMesh* whole = mesh(l, "jug_intact.bof");
         const PMesh* broken = mesh(l, "jug_broked.baf");
-        const Img* greet = tex(l, "greet.jpg");
+        const GenImage* greet = tex(l, "greet.jpg");
         // greet.jpg holds 4 × 4 cells; the preview shows cell 0 for every jug
-        Img cell = makeImg(256, 256, c4(1, 1, 1));
-        if (greet) for (int y = 0; y < 256; y++) for (int x = 0; x < 256; x++) at(cell, x, y) = greet->px[(size_t)y * greet->w + x];
+        GenImage cell = makeGenImage(256, 256, colour4(1, 1, 1));
+        if (greet) for (int y = 0; y < 256; y++) for (int x = 0; x < 256; x++) pixelAt(cell, x, y) = greet->px[(size_t)y * greet->w + x];
         float lift = nine ? 100.0f : 0.0f;
         for (int j = 0; j < 16; j++) {
             int A = randomTable(300 + 3 * j), B = randomTable(301 + 3 * j), C = randomTable(302 + 3 * j);
             float X = 2.0f * (A % 1024) - 1024, Z = 2.0f * (B % 1024) - 1024;
-            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), v3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (trunk) { Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
             int isBroken = nine || j < 8;
             const PMesh* jm = isBroken ? broken : whole;
-            if (jm) drawMesh(&t, D(jm, &cell, v3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
+            if (jm) drawMesh(&t, makeDraw(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
         }
         if (nine) {
-            if (lg) { Draw d = D(lg, tex(l, "log_col.jpg"), v3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (trunk) { Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
             const PMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
-            if (sh) drawMesh(&t, D(sh, tex(l, "smoke.jpg"), v3(0, 0, 0), (sh->fc - 1) * 0.7f));
+            if (sh) drawMesh(&t, makeDraw(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
         }
         save(&t, out, ((nine ? "scene9_key" : "scene8_key") + std::to_string(k)).c_str());
     }

@@ -35,7 +35,7 @@ static GMesh speedTube(void) {
         v.u = v.v;
         v.v = around;
         // the lathe's y axis becomes z
-        v.p = v3(v.p.x, v.p.z, v.p.y);
+        v.p = vec3(v.p.x, v.p.z, v.p.y);
     }
     flipWinding(&m);   // the axis swap mirrors the tube
     return m;
@@ -43,7 +43,7 @@ static GMesh speedTube(void) {
 
 // A tree line of pines along the horizon row: each tree a tiered cone drawn as
 // an antialiased polygon, the picture wrapping around at its left and right.
-static void pines(Img& im, int count, float minH, float maxH, C4 colour, uint32_t seed) {
+static void pines(GenImage& im, int count, float minH, float maxH, Colour4 colour, uint32_t seed) {
     Rng r = makeRng(seed);
     float horizon = im.h * 0.5f + 3.0f;
     for (int i = 0; i < count; i++) {
@@ -91,7 +91,7 @@ static void pines(Img& im, int count, float minH, float maxH, C4 colour, uint32_
 }
 
 // A soft ridge of hills behind the trees, height in rows above the horizon.
-static void ridge(Img& im, float base, float amp, C4 colour, uint32_t seed) {
+static void ridge(GenImage& im, float base, float amp, Colour4 colour, uint32_t seed) {
     for (int x = 0; x < im.w; x++) {
         float u = (x + 0.5f) / im.w;
         float h = base + amp * fbm2Tiled(u * 8.0f, 0.5f, 8, 1000, 4, seed);
@@ -103,7 +103,7 @@ static void ridge(Img& im, float base, float amp, C4 colour, uint32_t seed) {
 // The ground below the horizon seen in perspective: a meadow of grass tufts and
 // bare patches, finer toward the horizon, mapped through the distance to the
 // point of the ground plane in that direction (angle below the horizon).
-static C4 meadow(float u, float below, uint32_t seed, C4 grass, C4 dirt) {
+static Colour4 meadow(float u, float below, uint32_t seed, Colour4 grass, Colour4 dirt) {
     float dist = 1.0f / tanf(fmaxf(below, 0.004f));          // in eye heights
     float az = u * 2 * Pi;
     float gx = cosf(az) * dist, gz = sinf(az) * dist;
@@ -111,38 +111,38 @@ static C4 meadow(float u, float below, uint32_t seed, C4 grass, C4 dirt) {
     float tuft = noise2(gx * 2.5f, gz * 2.5f, seed + 1);
     float fade = smooth(3.0f, 40.0f, dist);                    // far ground blurs into the haze
     float detail = mixf(tuft, 0.5f, fade);
-    C4 c = mixc(dirt, grass, smooth(0.35f, 0.65f, patch));
-    return mulc(c, 0.75f + 0.5f * detail);
+    Colour4 c = mixColour(dirt, grass, smooth(0.35f, 0.65f, patch));
+    return scaleColour(c, 0.75f + 0.5f * detail);
 }
 
-static Img duskSky(void) {
+static GenImage duskSky(void) {
     const int W = 1024, H = 512;
-    Img im = makeImg(W, H, c4(0, 0, 0));
+    GenImage im = makeGenImage(W, H, colour4(0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
             float elev = (0.5f - v) * Pi;                        // radians above the horizon
             float du = fabsf(u - 0.5f);                            // distance from the sun's bearing
             float sunNear = expf(-du * du * 18.0f);
-            C4 c;
+            Colour4 c;
             if (elev > 0) {
                 float e = elev / (Pi / 2);
-                C4 zenith = rgb8(0x1b1838), mid = rgb8(0x4e3466), low = mixc(rgb8(0xb0607a), rgb8(0xf39a4c), sunNear);
-                c = e > 0.35f ? mixc(mid, zenith, smooth(0.35f, 1.0f, e)) : mixc(low, mid, smooth(0.0f, 0.35f, e));
-                c = mixc(c, rgb8(0xffd08a), sunNear * expf(-e * 14.0f) * 0.8f);
+                Colour4 zenith = rgb8(0x1b1838), mid = rgb8(0x4e3466), low = mixColour(rgb8(0xb0607a), rgb8(0xf39a4c), sunNear);
+                c = e > 0.35f ? mixColour(mid, zenith, smooth(0.35f, 1.0f, e)) : mixColour(low, mid, smooth(0.0f, 0.35f, e));
+                c = mixColour(c, rgb8(0xffd08a), sunNear * expf(-e * 14.0f) * 0.8f);
                 // streaks of stratus lit from below by the sunset
                 float band = fbm2(u * 14.0f, e * 60.0f, 5, 301);
                 float cloud = smooth(0.52f, 0.75f, band) * smooth(0.02f, 0.1f, e) * (1.0f - smooth(0.35f, 0.6f, e));
-                C4 lit = mixc(rgb8(0x6a3a5a), rgb8(0xffa060), sunNear * 0.9f + 0.1f);
-                c = mixc(c, lit, cloud * 0.85f);
+                Colour4 lit = mixColour(rgb8(0x6a3a5a), rgb8(0xffa060), sunNear * 0.9f + 0.1f);
+                c = mixColour(c, lit, cloud * 0.85f);
                 // a few early stars high up
-                if (e > 0.5f && hash3(x, y, 3, 302) > 0.9985f) c = mixc(c, c4(1, 0.95f, 0.85f), 0.6f * e);
+                if (e > 0.5f && hash3(x, y, 3, 302) > 0.9985f) c = mixColour(c, colour4(1, 0.95f, 0.85f), 0.6f * e);
             } else {
                 float e = -elev / (Pi / 2);
-                c = mixc(meadow(u, -elev, 303, rgb8(0x4a3a26), rgb8(0x2a2418)), rgb8(0x4a2c34), expf(-e * 14.0f) * 0.7f);
-                c = mixc(c, rgb8(0x8a5030), sunNear * expf(-e * 10.0f) * 0.5f);   // sunset sheen on the grass
+                c = mixColour(meadow(u, -elev, 303, rgb8(0x4a3a26), rgb8(0x2a2418)), rgb8(0x4a2c34), expf(-e * 14.0f) * 0.7f);
+                c = mixColour(c, rgb8(0x8a5030), sunNear * expf(-e * 10.0f) * 0.5f);   // sunset sheen on the grass
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the setting sun, half behind the hills
     fillCircle(im, W * 0.5f, H * 0.5f - 10, 12, rgb8(0xffe2a0), 2.0f);
@@ -153,9 +153,9 @@ static Img duskSky(void) {
     return im;
 }
 
-static Img nightSky(void) {
+static GenImage nightSky(void) {
     const int W = 1024, H = 512;
-    Img im = makeImg(W, H, c4(0, 0, 0));
+    GenImage im = makeGenImage(W, H, colour4(0, 0, 0));
     float moonU = 0.2f, moonV = 0.34f;
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
@@ -163,25 +163,25 @@ static Img nightSky(void) {
             float elev = (0.5f - v) * Pi;
             float du = fminf(fabsf(u - moonU), 1.0f - fabsf(u - moonU));
             float dm = sqrtf(du * du * 4 + (v - moonV) * (v - moonV));
-            C4 c;
+            Colour4 c;
             if (elev > 0) {
                 float e = elev / (Pi / 2);
-                c = mixc(rgb8(0x1c2a48), rgb8(0x04060e), smooth(0.0f, 0.7f, e));
-                c = addc(c, mulc(rgb8(0x38507a), expf(-dm * 9.0f) * 0.5f));
+                c = mixColour(rgb8(0x1c2a48), rgb8(0x04060e), smooth(0.0f, 0.7f, e));
+                c = addColour(c, scaleColour(rgb8(0x38507a), expf(-dm * 9.0f) * 0.5f));
                 // milky way: a soft diagonal band with dust
                 float band = expf(-powf((v - 0.18f - 0.12f * sinf(u * 2 * Pi)) * 9.0f, 2.0f));
                 float dust = fbm2(u * 30, v * 30, 5, 311);
-                c = addc(c, mulc(rgb8(0x4a4a60), band * smooth(0.35f, 0.8f, dust) * 0.45f));
+                c = addColour(c, scaleColour(rgb8(0x4a4a60), band * smooth(0.35f, 0.8f, dust) * 0.45f));
                 float s = hash3(x, y, 5, 312);
-                if (s > 0.996f) c = addc(c, mulc(c4(0.9f, 0.92f, 1.0f), (s - 0.996f) / 0.004f * (0.5f + 0.5f * band)));
+                if (s > 0.996f) c = addColour(c, scaleColour(colour4(0.9f, 0.92f, 1.0f), (s - 0.996f) / 0.004f * (0.5f + 0.5f * band)));
                 // warm glow of the fire low over the trees toward the still
                 float glowU = fminf(fabsf(u - 0.25f), 1 - fabsf(u - 0.25f));
-                c = addc(c, mulc(rgb8(0x803818), expf(-glowU * glowU * 60) * expf(-e * 10) * 0.5f));
+                c = addColour(c, scaleColour(rgb8(0x803818), expf(-glowU * glowU * 60) * expf(-e * 10) * 0.5f));
             } else {
                 float e = -elev / (Pi / 2);
-                c = mixc(meadow(u, -elev, 313, rgb8(0x141a20), rgb8(0x080a0c)), rgb8(0x101828), expf(-e * 14.0f) * 0.7f);
+                c = mixColour(meadow(u, -elev, 313, rgb8(0x141a20), rgb8(0x080a0c)), rgb8(0x101828), expf(-e * 14.0f) * 0.7f);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // the moon with its halo and seas
     float mx = moonU * W, my = moonV * H;
@@ -197,9 +197,9 @@ static Img nightSky(void) {
 }
 
 // Horizontal streaks that tile both ways (u scrolls along the tube).
-static Img redStreaks(void) {
+static GenImage redStreaks(void) {
     const int W = 512, H = 512;
-    Img im = makeImg(W, H, rgb8(0x2a0406));
+    GenImage im = makeGenImage(W, H, rgb8(0x2a0406));
     for (int y = 0; y < H; y++) {
         float rowBright = hash3(y, 0, 1, 330);
         float rowLen = 0.2f + 0.6f * hash3(y / 2, 0, 2, 331);
@@ -209,20 +209,20 @@ static Img redStreaks(void) {
             float s = fmodf(u + phase, 1.0f);
             float streak = smooth(0.0f, rowLen * 0.2f, s) * (1.0f - smooth(rowLen * 0.5f, rowLen, s));
             float glow = fbm2Tiled(u * 8, (y + 0.5f) / H * 8, 8, 8, 4, 333);
-            C4 c = mixc(rgb8(0x3a0608), rgb8(0x8a1410), glow);
+            Colour4 c = mixColour(rgb8(0x3a0608), rgb8(0x8a1410), glow);
             float k = streak * powf(rowBright, 3.0f);
-            c = mixc(c, rgb8(0xff6a2a), k);
-            c = mixc(c, rgb8(0xfff0c0), k * k * 0.7f);
-            at(im, x, y) = c;
+            c = mixColour(c, rgb8(0xff6a2a), k);
+            c = mixColour(c, rgb8(0xfff0c0), k * k * 0.7f);
+            pixelAt(im, x, y) = c;
         }
     }
     return im;
 }
 
 // Poster backdrop: sunburst rays and halftone dots, fading out at the edges.
-static Img redBackdrop(void) {
+static GenImage redBackdrop(void) {
     const int W = 256, H = 256;
-    Img im = makeImg(W, H, c4(0, 0, 0, 0));
+    GenImage im = makeGenImage(W, H, colour4(0, 0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float dx = (x + 0.5f) / W - 0.5f, dy = (y + 0.5f) / H - 0.55f;
@@ -230,15 +230,15 @@ static Img redBackdrop(void) {
             int ray = (int)floorf((a + Pi) / (2 * Pi) * 24);
             // Deep reds: scene 6 lifts its mid tones hard (gamma 1.66), so
             // the backdrop is painted dark to keep the gun standing out.
-            C4 c = ray % 2 ? rgb8(0x7a100b) : rgb8(0x5c0b08);
-            c = mixc(rgb8(0xb84a20), c, smooth(0.0f, 0.25f, r));
+            Colour4 c = ray % 2 ? rgb8(0x7a100b) : rgb8(0x5c0b08);
+            c = mixColour(rgb8(0xb84a20), c, smooth(0.0f, 0.25f, r));
             // halftone: dot size grows toward the rim
             float cell = 6.0f;
             float gx = fmodf(x + 0.5f, cell) - cell / 2, gy = fmodf(y + 0.5f, cell) - cell / 2;
             float dot = sqrtf(gx * gx + gy * gy) < cell * 0.45f * smooth(0.15f, 0.6f, r) ? 1.0f : 0.0f;
-            c = mixc(c, rgb8(0x240303), dot * 0.6f);
+            c = mixColour(c, rgb8(0x240303), dot * 0.6f);
             c.a = 1.0f - smooth(0.38f, 0.7f, r);
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     return im;
 }

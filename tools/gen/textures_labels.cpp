@@ -20,55 +20,55 @@
 const float LabelU0 = 0.34f, LabelU1 = 0.66f;
 static const float LabelTopY = 14.0f, LabelBottomY = -78.0f;
 
-static C4 clayColour(float x, float y) {
+static Colour4 clayColour(float x, float y) {
     float n = fbm2(x * 0.05f, y * 0.05f, 4, 31);
-    return mixc(rgb8(0xb07a4c), rgb8(0xd3a273), n);
+    return mixColour(rgb8(0xb07a4c), rgb8(0xd3a273), n);
 }
 
 // Paints the glazed jug into im (full picture = v 0..1), without a label.
-static void paintWrap(Img& im) {
+static void paintWrap(GenImage& im) {
     float vCork = jugVAtY(134), vDip = jugVAtY(52), vFoot = jugVAtY(-126);
     for (int y = 0; y < im.h; y++)
         for (int x = 0; x < im.w; x++) {
             float u = (x + 0.5f) / im.w, v = (y + 0.5f) / im.h;
             float su = u * 1024, sv = v * 1024;
-            C4 c;
+            Colour4 c;
             // the dipped glaze line wanders and drips
             float drip = 0.012f * sinf(u * 2 * Pi * 7 + 1.3f) + 0.008f * sinf(u * 2 * Pi * 17);
             float dripLen = powf(fbm2(u * 60, 3.0f, 2, 77), 6.0f) * 0.35f;
             float edge = vDip + drip + dripLen * 0.25f;
             if (v < vCork) {
                 float grain = fbm2(su * 0.08f, sv * 0.3f, 4, 5);
-                c = mixc(rgb8(0x8a6238), rgb8(0xc79a64), grain);
-                if (hash3(x, y, 1, 9) > 0.985f) c = mulc(c, 0.6f);
+                c = mixColour(rgb8(0x8a6238), rgb8(0xc79a64), grain);
+                if (hash3(x, y, 1, 9) > 0.985f) c = scaleColour(c, 0.6f);
             } else if (v < edge) {
                 float n = fbm2(su * 0.02f, sv * 0.02f, 5, 11);
-                c = mixc(rgb8(0x3b1f10), rgb8(0x6e3a1a), n);
+                c = mixColour(rgb8(0x3b1f10), rgb8(0x6e3a1a), n);
                 float streak = fbm2(su * 0.01f, sv * 0.15f, 3, 12);
-                c = mixc(c, rgb8(0x8c5426), smooth(0.55f, 0.8f, streak) * 0.5f);
-                c = mixc(c, rgb8(0x24120a), smooth(edge - 0.03f, edge, v) * 0.6f);   // glaze pools at the edge
+                c = mixColour(c, rgb8(0x8c5426), smooth(0.55f, 0.8f, streak) * 0.5f);
+                c = mixColour(c, rgb8(0x24120a), smooth(edge - 0.03f, edge, v) * 0.6f);   // glaze pools at the edge
             } else if (v < vFoot) {
                 float n = fbm2(su * 0.03f, sv * 0.03f, 5, 21);
-                c = mixc(rgb8(0xd9ccb0), rgb8(0xefe6d0), n);
+                c = mixColour(rgb8(0xd9ccb0), rgb8(0xefe6d0), n);
                 // salt-glaze orange peel and iron speckles
                 float peel = noise2(su * 0.6f, sv * 0.6f, 22);
-                c = mulc(c, 0.94f + 0.08f * peel);
-                if (hash3(x, y, 2, 23) > 0.992f) c = mixc(c, rgb8(0x5a3a22), 0.7f);
+                c = scaleColour(c, 0.94f + 0.08f * peel);
+                if (hash3(x, y, 2, 23) > 0.992f) c = mixColour(c, rgb8(0x5a3a22), 0.7f);
                 // a warm blush where the kiln flame licked the body
                 float blush = fbm2(su * 0.006f, sv * 0.01f, 3, 24);
-                c = mixc(c, rgb8(0xc9925c), smooth(0.6f, 0.85f, blush) * 0.18f);
-                c = mulc(c, 1.0f - 0.25f * smooth(vFoot - 0.04f, vFoot, v));
+                c = mixColour(c, rgb8(0xc9925c), smooth(0.6f, 0.85f, blush) * 0.18f);
+                c = scaleColour(c, 1.0f - 0.25f * smooth(vFoot - 0.04f, vFoot, v));
             } else {
                 c = clayColour(su, sv);
             }
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     // throwing rings: faint horizontal bands on the body
     for (int y = 0; y < im.h; y++) {
         float v = (y + 0.5f) / im.h;
         float ring = 0.04f * sinf(v * 260.0f);
         if (v > vDip && v < vFoot)
-            for (int x = 0; x < im.w; x++) at(im, x, y) = mulc(at(im, x, y), 1.0f + ring);
+            for (int x = 0; x < im.w; x++) pixelAt(im, x, y) = scaleColour(pixelAt(im, x, y), 1.0f + ring);
     }
 }
 
@@ -76,23 +76,23 @@ struct LabelRect {
     float x0, y0, x1, y1;
 };
 
-static LabelRect labelRect(const Img& im, float top, float bottom) {
+static LabelRect labelRect(const GenImage& im, float top, float bottom) {
     return LabelRect{LabelU0 * im.w, jugVAtY(LabelTopY) * (bottom - top) + top, LabelU1 * im.w,
                      jugVAtY(LabelBottomY) * (bottom - top) + top};
 }
 
 // Aged paper with a printed double border.
-static void paperAndBorder(Img& im, LabelRect r, C4 paper, C4 ink, uint32_t seed) {
+static void paperAndBorder(GenImage& im, LabelRect r, Colour4 paper, Colour4 ink, uint32_t seed) {
     for (int y = (int)r.y0; y < (int)r.y1; y++)
         for (int x = (int)r.x0; x < (int)r.x1; x++) {
             float fx = (x - r.x0) / (r.x1 - r.x0), fy = (y - r.y0) / (r.y1 - r.y0);
             float stain = fbm2(x * 0.03f, y * 0.03f, 5, seed);
-            C4 c = mixc(paper, mixc(paper, rgb8(0x9c7a48), 0.5f), smooth(0.6f, 0.85f, stain));
+            Colour4 c = mixColour(paper, mixColour(paper, rgb8(0x9c7a48), 0.5f), smooth(0.6f, 0.85f, stain));
             float edge = fminf(fminf(fx, 1 - fx), fminf(fy, 1 - fy) * 0.5f);
-            c = mulc(c, 0.78f + 0.22f * smooth(0.0f, 0.08f, edge));
+            c = scaleColour(c, 0.78f + 0.22f * smooth(0.0f, 0.08f, edge));
             // torn corner bits
             if (edge < 0.012f && hash3(x / 3, y / 3, 4, seed) > 0.6f) continue;
-            at(im, x, y) = c;
+            pixelAt(im, x, y) = c;
         }
     float w = r.x1 - r.x0, h = r.y1 - r.y0;
     float m = h * 0.06f;
@@ -101,8 +101,8 @@ static void paperAndBorder(Img& im, LabelRect r, C4 paper, C4 ink, uint32_t seed
     (void)w;
 }
 
-static void classicLabel(Img& im, LabelRect r) {
-    C4 red = rgb8(0x9a1c14), black = rgb8(0x20140c);
+static void classicLabel(GenImage& im, LabelRect r) {
+    Colour4 red = rgb8(0x9a1c14), black = rgb8(0x20140c);
     paperAndBorder(im, r, rgb8(0xeadbb4), red, 41);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
     drawText(im, "KESTREL HOLLOW", 0, cx, r.y0 + h * 0.24f, h * 0.13f, black, w * 0.7f, h * 0.01f);
@@ -117,7 +117,7 @@ static void classicLabel(Img& im, LabelRect r) {
     }
 }
 
-static void trefoil(Img& im, float cx, float cy, float r, C4 c) {
+static void trefoil(GenImage& im, float cx, float cy, float r, Colour4 c) {
     for (int k = 0; k < 3; k++) {
         float a0 = -Pi / 2 + k * 2 * Pi / 3 - Pi / 6 + Pi / 3, a1 = a0 + Pi / 3;
         std::vector<float> poly;
@@ -136,8 +136,8 @@ static void trefoil(Img& im, float cx, float cy, float r, C4 c) {
     fillCircle(im, cx, cy, r * 0.2f, c, 1.0f);
 }
 
-static void nukeLabel(Img& im, LabelRect r) {
-    C4 black = rgb8(0x16120a);
+static void nukeLabel(GenImage& im, LabelRect r) {
+    Colour4 black = rgb8(0x16120a);
     paperAndBorder(im, r, rgb8(0xf2c21c), black, 43);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
     // hazard stripes top and bottom
@@ -161,9 +161,9 @@ static const char* greetLines[16] = {"for the windows", "for the extensions", "f
                                      "for the knobs", "for the barn", "for the first still", "for the second still",
                                      "for the recipes", "for the taste test", "for the screen", "for the odds & ends"};
 
-static void greetLabel(Img& im, LabelRect r, int i) {
+static void greetLabel(GenImage& im, LabelRect r, int i) {
     static const int inks[4] = {0x9a1c14, 0x1d3f6e, 0x2f5a1e, 0x5a2a6a};
-    C4 ink = rgb8(inks[i % 4]), black = rgb8(0x20140c);
+    Colour4 ink = rgb8(inks[i % 4]), black = rgb8(0x20140c);
     paperAndBorder(im, r, rgb8(0xeadbb4), ink, 60 + i);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
     drawText(im, "WITH THANKS TO", 2, cx, r.y0 + h * 0.27f, h * 0.11f, black, w * 0.6f, h * 0.01f);
@@ -172,22 +172,22 @@ static void greetLabel(Img& im, LabelRect r, int i) {
 }
 
 void genJugTextures(GenContext* g) {
-    Img wrap = makeImg(1024, 1024, c4(1, 1, 1));
+    GenImage wrap = makeGenImage(1024, 1024, colour4(1, 1, 1));
     paintWrap(wrap);
-    Img label = wrap;
+    GenImage label = wrap;
     classicLabel(label, labelRect(label, 0, 1024));
     saveJpeg(g, "label.jpg", label);
-    Img nuke = wrap;
+    GenImage nuke = wrap;
     nukeLabel(nuke, labelRect(nuke, 0, 1024));
     saveJpeg(g, "label_nuke.jpg", nuke);
 
-    Img greet = makeImg(1024, 1024, c4(1, 1, 1));
+    GenImage greet = makeGenImage(1024, 1024, colour4(1, 1, 1));
     for (int y = 0; y < 512; y++)
-        for (int x = 0; x < 1024; x++) at(greet, x, y) = at(wrap, x, y * 2);
+        for (int x = 0; x < 1024; x++) pixelAt(greet, x, y) = pixelAt(wrap, x, y * 2);
     for (int i = 0; i < 16; i++) {
         float x0 = (i % 4) * 256.0f, y0 = 512.0f + (i / 4) * 128.0f;
         for (int y = 0; y < 128; y++)
-            for (int x = 0; x < 256; x++) at(greet, (int)x0 + x, (int)y0 + y) = rgb8(0xeadbb4);
+            for (int x = 0; x < 256; x++) pixelAt(greet, (int)x0 + x, (int)y0 + y) = rgb8(0xeadbb4);
         greetLabel(greet, LabelRect{x0, y0, x0 + 256, y0 + 128}, i);
     }
     saveJpeg(g, "greet.jpg", greet);
