@@ -123,4 +123,16 @@ int initWindow(void);       // 1 on success, 0 on failure (start-up stops)
 void onWindowSize(GLFWwindow* window, int width, int height);
 
 // ---- keyboard and tweak camera -----------------------------------------------
+// Enter (or keypad Enter) pressed, in or out of tweak mode, records the live
+// camera: the line of formatCameraKey goes to the log and is appended to
+// "camera_keys.txt" in the working directory (a file that cannot be opened is
+// logged, the show goes on).
 void onKey(GLFWwindow* window, int key, int scancode, int action, int mods);
+struct Camera;
+// Writes the camera as one entry of a scene's CameraKey table,
+// "{x, y, z, yaw, pitch, roll, near, far, fov},  // scene N at T s", angles in
+// degrees, every number with the fewest digits that read back as the same
+// float. Returns the length, or 0 (out empty when size > 0) when it does not
+// fit in size bytes with its terminator, a value is not finite or an argument
+// is null.
+int formatCameraKey(const Camera* cam, int scene, float time, char* out, int size);

@@ -1,11 +1,16 @@
-// The keyboard: the GLFW key callback and the tweak-camera mode, in which an
-// author flies the live camera by hand while the show goes on. Escape is not
-// handled here (pollFrame closes the window on it).
+// The keyboard: the GLFW key callback, the tweak-camera mode, in which an
+// author flies the live camera by hand while the show goes on, and Enter, which
+// records that camera as a key line. Escape is not handled here (pollFrame
+// closes the window on it).
 #include "app/app.h"
 #include "platform/platform.h"
 #include "render/render.h"
+#include "sync/sync.h"
 #include <GLFW/glfw3.h>
 #include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 static const char controlsMessage[] =
     "Entering tweak cam mode. Controls:\n\tQWEASD = move\n\tUIOJKL = turn\n"
@@ -94,13 +99,91 @@ static void toggleTweakMode(int mods)
     camera.dirty = 1;
 }
 
+// ---- recording camera keys -------------------------------------------------------
+
+static const char cameraKeysFile[] = "camera_keys.txt";
+
+// Appends value as a float literal of a key table ("90.0f", "-97.0304f",
+// "1500.0f", "1e-05f"): the shortest %g that reads back as the same float,
+// whole numbers below 1e16 written out rather than as "1.5e+03". Returns the
+// new length, or -1 when it does not fit or the value is not finite.
+static int appendFloat(char* out, int size, int at, float value)
+{
+    if (!isfinite(value)) return -1;
+    char number[40];
+    for (int digits = 1; digits <= 9; digits++) {
+        snprintf(number, sizeof number, "%.*g", digits, (double)value);
+        if (strtof(number, nullptr) == value) break;
+    }
+    const char* exponent = strstr(number, "e+");
+    if (exponent && atoi(exponent + 2) < 16)
+        snprintf(number, sizeof number, "%.*g", atoi(exponent + 2) + 1, (double)value);
+    const char* tail = strpbrk(number, ".e") ? "f" : ".0f";
+    int n = snprintf(out + at, (size_t)(size - at), "%s%s", number, tail);
+    return n < 0 || n >= size - at ? -1 : at + n;
+}
+
+// Radians back to the degrees of a key table: the inverse of DEG2RAD.
+static float toDegrees(float radians)
+{
+    return (float)((double)radians * 180.0 / (double)3.1416f);
+}
+
+int formatCameraKey(const Camera* cam, int scene, float time, char* out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = '\0';
+    if (!cam || !isfinite(time)) return 0;
+    const float values[9] = {cam->x, cam->y, cam->z, toDegrees(cam->yaw), toDegrees(cam->pitch),
+                             toDegrees(cam->roll), cam->near, cam->far, cam->fov};
+    int at = 0;
+    for (int i = 0; i < 9 && at >= 0; i++) {
+        if (at + 2 >= size) { at = -1; break; }
+        if (i > 0) { out[at++] = ','; out[at++] = ' '; }
+        else out[at++] = '{';
+        at = appendFloat(out, size, at, values[i]);
+    }
+    if (at >= 0) {
+        int n = snprintf(out + at, (size_t)(size - at), "},  // scene %d at %.3f s", scene, (double)time);
+        at = n < 0 || n >= size - at ? -1 : at + n;
+    }
+    if (at < 0) {
+        out[0] = '\0';
+        return 0;
+    }
+    return at;
+}
+
+// Logs the live camera's key line and appends it to camera_keys.txt.
+static void recordCameraKey(void)
+{
+    char line[512];
+    if (!formatCameraKey(&camera, (int)syncValues[TrackScene], frameTime, line, (int)sizeof line)) {
+        logMessage("Camera key not recorded: a camera value is not finite.\n");
+        return;
+    }
+    logMessage("%s\n", line);
+    FILE* file = fopen(cameraKeysFile, "a");
+    if (!file) {
+        logMessage("Camera key not written: cannot open %s for appending.\n", cameraKeysFile);
+        return;
+    }
+    fprintf(file, "%s\n", line);
+    if (fclose(file) != 0) logMessage("Camera key not written: cannot write %s.\n", cameraKeysFile);
+}
+
 // GLFW key callback: presses and repeats act, releases are ignored. Any
-// movement, turn or clip key enters tweak mode at once, silently.
+// movement, turn or clip key enters tweak mode at once, silently. Enter acts
+// on the press only: holding it records one key.
 void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
     (void)window;
     (void)scancode;
     if (action == GLFW_RELEASE) return;
+    if (key == GLFW_KEY_ENTER || key == GLFW_KEY_KP_ENTER) {
+        if (action == GLFW_PRESS) recordCameraKey();
+        return;
+    }
     if (key == GLFW_KEY_TAB) {
         toggleTweakMode(mods);
         return;

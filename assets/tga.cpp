@@ -210,23 +210,26 @@ int readTgaImageId(TgaFile* tga, TgaData* data)
     return tga->status;
 }
 
+// The bytes the header's map fields describe. They stand between the image id
+// and the pixels even when the map type says "no map" (some writers leave the
+// fields filled in), so the pixels are found past them either way.
 static long colorMapBytes(const TgaFile* tga)
 {
-    if (tga->colorMapType != 1)
-        return 0;
     return (long)tga->mapLength * tgaBytesPerPixel(tga->mapEntrySize);
 }
 
 // Returns 1 with data->colorMap holding mapLength entries of the file's entry
-// size, or 0 (status set) when the map is empty, of an unknown entry size or
-// shorter in the file than its entries.
+// size (8: grey, 15/16/24/32: colour), or 0 (status set) when the file has no
+// map, the map is empty, of an unknown entry size or shorter in the file than
+// its entries.
 int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags)
 {
     if (!tga || !data)
         return 0;
     int entry = tga->mapEntrySize;
     long size = colorMapBytes(tga);
-    if (size == 0 || (entry != 15 && entry != 16 && entry != 24 && entry != 32)) {
+    if (tga->colorMapType != 1 || size == 0 ||
+        (entry != 8 && entry != 15 && entry != 16 && entry != 24 && entry != 32)) {
         tga->status = TgaUnknownFormat;
         return 0;
     }
@@ -446,10 +449,12 @@ static void convert16(const uint8_t* in, uint8_t* out, int hasAlpha)
 }
 
 // One pixel or colour-map entry of the given bits, already red-blue swapped.
-// A 32-bit value always carries its alpha byte, as other readers take it.
+// 8 bits are a grey map entry. A 32-bit value always carries its alpha byte,
+// as other readers take it.
 static void convertColor(const uint8_t* in, int bits, int hasAlpha, uint8_t* out)
 {
     switch (bits) {
+    case 8: out[0] = out[1] = out[2] = in[0]; out[3] = 255; break;
     case 15: convert16(in, out, 0); break;
     case 16: convert16(in, out, hasAlpha); break;
     case 24: out[0] = in[0]; out[1] = in[1]; out[2] = in[2]; out[3] = 255; break;

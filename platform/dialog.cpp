@@ -1,6 +1,7 @@
 // The display-mode dialog: a small fixed-size GLFW window drawn with Dear
 // ImGui (banner, resolution list, full-screen box, Run and Cancel), and the
-// pure rules that build its mode list and turn a Run into a choice.
+// pure rules that build its mode list, pick its first entry, drive it from
+// the keyboard and turn a Run into a choice.
 #include "platform/platform.h"
 #include <GL/gl.h>
 #include <GLFW/glfw3.h>
@@ -43,6 +44,46 @@ void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count,
     choice->width = modes[selected].width;
     choice->height = modes[selected].height;
     choice->windowed = fullscreenChecked ? 0 : 1;
+}
+
+int preselectMode(const DisplayMode* modes, int count, int selected,
+                  int desktopWidth, int desktopHeight)
+{
+    if (selected >= 0 && selected < count) return selected;
+    int found = -1;
+    for (int i = 0; modes && i < count; i++)
+        if (modes[i].width == desktopWidth && modes[i].height == desktopHeight) found = i;
+    return found;
+}
+
+int dialogKeyPress(DialogInput* input, int key)
+{
+    switch (key) {
+    case DialogKeyUp:
+        if (input->count <= 0) input->selected = -1;
+        else if (input->selected < 0 || input->selected >= input->count) input->selected = input->count - 1;
+        else if (input->selected > 0) input->selected--;
+        return -2;
+    case DialogKeyDown:
+        if (input->count <= 0) input->selected = -1;
+        else if (input->selected < 0 || input->selected >= input->count) input->selected = 0;
+        else if (input->selected < input->count - 1) input->selected++;
+        return -2;
+    case DialogKeyTab:
+        input->focus = (input->focus + 1) % DialogControls;
+        return -2;
+    case DialogKeyBackTab:
+        input->focus = (input->focus + DialogControls - 1) % DialogControls;
+        return -2;
+    case DialogKeySpace:
+        if (input->focus == ControlRun) return 1;
+        if (input->focus == ControlCancel) return 0;
+        input->fullscreenChecked = !input->fullscreenChecked;
+        return -2;
+    case DialogKeyEnter: return 1;
+    case DialogKeyEscape: return 0;
+    default: return -2;
+    }
 }
 
 // ---- the banner: our own art, drawn in code --------------------------------------
@@ -123,6 +164,8 @@ static void centreOnPrimaryMonitor(GLFWwindow* window)
     if (mode) glfwSetWindowPos(window, (mode->width - DialogWidth) / 2, (mode->height - DialogHeight) / 2);
 }
 
+// Lists the primary monitor's modes; *selected is the wanted size's entry, or
+// the desktop's when the wanted size is not offered, or -1.
 static int listMonitorModes(DisplayMode* out, int capacity, int wantWidth, int wantHeight, int* selected)
 {
     static VideoModeInfo infos[MaxDisplayModes];
@@ -134,23 +177,61 @@ static int listMonitorModes(DisplayMode* out, int capacity, int wantWidth, int w
     if (count > MaxDisplayModes) count = MaxDisplayModes;
     for (int i = 0; i < count; i++)
         infos[i] = {modes[i].width, modes[i].height, modes[i].redBits, modes[i].greenBits, modes[i].blueBits};
-    return buildModeList(infos, count, out, capacity, wantWidth, wantHeight, selected);
+    int listed = buildModeList(infos, count, out, capacity, wantWidth, wantHeight, selected);
+    const GLFWvidmode* desktop = glfwGetVideoMode(monitor);
+    if (desktop) *selected = preselectMode(out, listed, *selected, desktop->width, desktop->height);
+    return listed;
 }
 
+enum { KeyQueueSize = 32 };
 struct DialogState {
     DisplayMode modes[MaxDisplayModes];
     char labels[MaxDisplayModes][24];
-    int count, selected;
-    bool fullscreenChecked;
+    DialogInput input;
+    int keys[KeyQueueSize];    // DialogKey presses since the last frame
+    int keyCount;
     unsigned int bannerTexture;
 };
+static DialogState dialogState;
 
 static bool modeLabel(void* data, int index, const char** text)
 {
     const DialogState* s = (const DialogState*)data;
-    if (index < 0 || index >= s->count) return false;
+    if (index < 0 || index >= s->input.count) return false;
     *text = s->labels[index];
     return true;
+}
+
+// A frame round the control that has the keyboard focus.
+static void markFocus(const DialogState* s, int control)
+{
+    if (s->input.focus != control) return;
+    ImVec2 from = ImGui::GetItemRectMin(), to = ImGui::GetItemRectMax();
+    ImGui::GetWindowDrawList()->AddRect(ImVec2(from.x - 2, from.y - 2), ImVec2(to.x + 2, to.y + 2),
+                                        ImGui::GetColorU32(ImGuiCol_NavHighlight), 2.0f, 0, 2.0f);
+}
+
+// GLFW key callback (ImGui's backend calls it before its own): queues presses
+// and repeats of the dialog's keys for the next frame; a full queue drops them.
+static void onDialogKey(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    (void)window;
+    (void)scancode;
+    if (action == GLFW_RELEASE) return;
+    int k = -1;
+    switch (key) {
+    case GLFW_KEY_UP: k = DialogKeyUp; break;
+    case GLFW_KEY_DOWN: k = DialogKeyDown; break;
+    case GLFW_KEY_TAB: k = (mods & GLFW_MOD_SHIFT) ? DialogKeyBackTab : DialogKeyTab; break;
+    case GLFW_KEY_SPACE: k = DialogKeySpace; break;
+    case GLFW_KEY_ENTER: case GLFW_KEY_KP_ENTER: k = DialogKeyEnter; break;
+    case GLFW_KEY_ESCAPE: k = DialogKeyEscape; break;
+    default: return;
+    }
+    // Enter and Escape end the dialog: only their presses count.
+    if (action == GLFW_REPEAT && (k == DialogKeyEnter || k == DialogKeyEscape)) return;
+    DialogState* s = &dialogState;
+    if (s->keyCount < KeyQueueSize) s->keys[s->keyCount++] = k;
 }
 
 static void rightAlignedLabel(const char* text, float columnWidth)
@@ -175,25 +256,33 @@ static int dialogFrame(DialogState* s)
     ImGui::Dummy(ImVec2(0, 2));
     rightAlignedLabel("Resolution:", 112);
     ImGui::SetNextItemWidth(130);
-    ImGui::Combo("##resolution", &s->selected, modeLabel, s, s->count, 10);
+    ImGui::Combo("##resolution", &s->input.selected, modeLabel, s, s->input.count, 10);
+    if (ImGui::IsItemActivated()) s->input.focus = ControlResolution;
+    markFocus(s, ControlResolution);
     rightAlignedLabel("Fullscreen:", 112);
-    ImGui::Checkbox("##fullscreen", &s->fullscreenChecked);
+    bool checked = s->input.fullscreenChecked != 0;
+    if (ImGui::Checkbox("##fullscreen", &checked)) s->input.focus = ControlFullscreen;
+    s->input.fullscreenChecked = checked ? 1 : 0;
+    markFocus(s, ControlFullscreen);
     ImGui::SetCursorPos(ImVec2(10, DialogHeight - 30));
     int result = -2;
     if (ImGui::Button("Run", ImVec2(75, 22))) result = 1;
+    markFocus(s, ControlRun);
     ImGui::SameLine(DialogWidth - 85);
     if (ImGui::Button("Cancel", ImVec2(75, 22))) result = 0;
+    markFocus(s, ControlCancel);
     ImGui::End();
     return result;
 }
 
-// Keyboard: Enter runs and Escape cancels (sticky keys catch quick taps).
-static int dialogKeys(GLFWwindow* window)
+// Applies the keys queued since the last frame, in order, up to the first
+// that ends the dialog. Returns 1 Run, 0 Cancel, -2 still open.
+static int dialogKeys(DialogState* s)
 {
-    if (glfwGetKey(window, GLFW_KEY_ENTER) == GLFW_PRESS || glfwGetKey(window, GLFW_KEY_KP_ENTER) == GLFW_PRESS)
-        return 1;
-    if (glfwGetKey(window, GLFW_KEY_ESCAPE) == GLFW_PRESS) return 0;
-    return -2;
+    int result = -2;
+    for (int i = 0; i < s->keyCount && result == -2; i++) result = dialogKeyPress(&s->input, s->keys[i]);
+    s->keyCount = 0;
+    return result;
 }
 
 static unsigned int makeBannerTexture(void)
@@ -217,7 +306,7 @@ static int dialogLoop(GLFWwindow* window, DialogState* s)
     while (result == -2) {
         glfwWaitEventsTimeout(0.05);
         if (glfwWindowShouldClose(window)) return 0;
-        result = dialogKeys(window);
+        result = dialogKeys(s);
         ImGui_ImplOpenGL2_NewFrame();
         ImGui_ImplGlfw_NewFrame();
         ImGui::NewFrame();
@@ -237,12 +326,13 @@ static int dialogLoop(GLFWwindow* window, DialogState* s)
 
 int runModeDialog(DisplayChoice* choice)
 {
-    static DialogState state;
-    DialogState* s = &state;
-    s->count = listMonitorModes(s->modes, MaxDisplayModes, choice->width, choice->height, &s->selected);
-    for (int i = 0; i < s->count; i++)
+    DialogState* s = &dialogState;
+    s->input.count = listMonitorModes(s->modes, MaxDisplayModes, choice->width, choice->height, &s->input.selected);
+    for (int i = 0; i < s->input.count; i++)
         snprintf(s->labels[i], sizeof s->labels[i], "%d * %d", s->modes[i].width, s->modes[i].height);
-    s->fullscreenChecked = choice->windowed == 0;
+    s->input.fullscreenChecked = choice->windowed == 0;
+    s->input.focus = ControlResolution;
+    s->keyCount = 0;
 
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
@@ -254,7 +344,7 @@ int runModeDialog(DisplayChoice* choice)
     glfwFocusWindow(window);
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
-    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    glfwSetKeyCallback(window, onDialogKey);
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
     ImGui::GetIO().IniFilename = nullptr;
@@ -264,7 +354,8 @@ int runModeDialog(DisplayChoice* choice)
     s->bannerTexture = makeBannerTexture();
 
     int result = dialogLoop(window, s);
-    if (result == 1) applyModeChoice(choice, s->modes, s->count, s->selected, s->fullscreenChecked);
+    if (result == 1)
+        applyModeChoice(choice, s->modes, s->input.count, s->input.selected, s->input.fullscreenChecked);
 
     glDeleteTextures(1, &s->bannerTexture);
     ImGui_ImplOpenGL2_Shutdown();

@@ -105,6 +105,30 @@ int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out,
 void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count,
                      int selected, int fullscreenChecked);
 
+// The entry the dialog opens on: selected when it lies in the list (the
+// wanted 1280 × 720), else the last entry of the desktop's size (the
+// monitor's current mode), else -1 (nothing; Run then plays 1280 × 720).
+int preselectMode(const DisplayMode* modes, int count, int selected,
+                  int desktopWidth, int desktopHeight);
+
+// The dialog's keyboard. Up and Down step through the resolutions (Down from
+// none takes the first, Up the last; both stop at the ends); Tab and Shift+Tab
+// move the focus round resolution, check box, Run and Cancel; Space presses a
+// focused button and otherwise toggles the check box; Enter is Run and Escape
+// Cancel wherever the focus is.
+enum DialogKey { DialogKeyUp, DialogKeyDown, DialogKeyTab, DialogKeyBackTab, DialogKeySpace,
+                 DialogKeyEnter, DialogKeyEscape };
+enum DialogControl { ControlResolution, ControlFullscreen, ControlRun, ControlCancel, DialogControls };
+struct DialogInput {
+    int count;              // entries in the list
+    int selected;           // -1: none
+    int fullscreenChecked;  // 0 or 1
+    int focus;              // a DialogControl
+};
+// Applies one key press or repeat. Returns 1 Run, 0 Cancel, -2 still open
+// (also for a key outside DialogKey).
+int dialogKeyPress(DialogInput* input, int key);
+
 // Shows the modal dialog and edits choice in place.
 // Returns 1 Run, 0 Cancel or closed, -1 when it could not be shown.
 int runModeDialog(DisplayChoice* choice);

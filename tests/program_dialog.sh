@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The display-mode dialog of a program started without arguments, driven with
-# xdotool: Escape, the Cancel button and the close box end the program with
-# exit code 0 and leave only the logo and the title block in demo.log; Enter
-# runs the show (Xvfb offers no 1280 × 720 mode, so nothing is selected and
-# the show opens 1280 × 720 in a window). Args: build dir, source dir.
+# xdotool: Escape, the Cancel button, the close box and Space on a tabbed-to
+# Cancel end the program with exit code 0 and leave only the logo and the title
+# block in demo.log; Enter runs the show. Xvfb offers one mode, the screen's
+# own size and no 1280 × 720, so that mode is preselected: Enter opens a window
+# of the screen's size, Space first makes it full screen, Up and Down keep the
+# only entry. Args: build dir, source dir.
 set -u
 BUILD=$(cd "$1" && pwd)
 source "$2/tests/program/common.bash"
@@ -48,21 +50,50 @@ wait_exit 30
 [ "$STATUS" -eq 0 ] || fail "exit code $STATUS after closing the dialog"
 check_cancelled_log "close box"
 
-# Enter runs: nothing is selected on Xvfb, so 1280 × 720 in a window.
+# Tab three times reaches Cancel; Space there cancels.
 rm -f demo.log
 start_program
-id=$(wait_window "$DIALOG" 60) || fail "no dialog for Enter"
+id=$(wait_window "$DIALOG" 60) || fail "no dialog for Tab and Space"
 sleep 0.5
-tap_key "$id" Return
-show=$(wait_window "^KESTREL Engine V.0.1$" 120) || fail "Enter did not open the show's window"
-geometry=$(xdotool getwindowgeometry "$show" | grep Geometry)
-[[ $geometry == *"1280x720"* ]] || fail "the show's window is not 1280x720: $geometry"
-xdotool search --all --onlyvisible --pid "$PID" --name "$DIALOG" >/dev/null 2>&1 && fail "the dialog is still open"
-sleep 1
-tap_key "$show" Escape
-wait_exit 120
-[ "$STATUS" -eq 0 ] || fail "exit code $STATUS after running from the dialog"
-grep -q "Compiling default 3D shader" demo.log || fail "the run from the dialog has no default-shader line"
+for key in Tab Tab Tab space; do tap_key "$id" "$key"; sleep 0.2; done
+wait_exit 30
+[ "$STATUS" -eq 0 ] || fail "exit code $STATUS after Space on Cancel"
+check_cancelled_log "Space on Cancel"
+
+read -r SCREEN_W SCREEN_H < <(xdotool getdisplaygeometry)
+SCREEN="${SCREEN_W}x${SCREEN_H}"
+WINDOW="^KESTREL Engine V.0.1$"
+FULL="^Fullscreen, yay!$"
+
+# Starts the program, taps the keys given after the first two arguments into
+# the dialog, then wants a show window titled $1 of size $2, and ends the show.
+run_with_keys() {
+  local title=$1 size=$2 keys="${*:3}"
+  shift 2
+  rm -f demo.log
+  start_program
+  id=$(wait_window "$DIALOG" 60) || fail "no dialog for $keys"
+  sleep 0.5
+  for key in "$@"; do tap_key "$id" "$key"; sleep 0.2; done
+  show=$(wait_window "$title" 120) || fail "$keys did not open a window titled '$title'"
+  geometry=$(xdotool getwindowgeometry "$show" | grep Geometry)
+  [[ $geometry == *"$size"* ]] || fail "after $keys the show's window is not $size: $geometry"
+  xdotool search --all --onlyvisible --pid "$PID" --name "$DIALOG" >/dev/null 2>&1 && fail "the dialog is still open"
+  sleep 1
+  tap_key "$show" Escape
+  wait_exit 120
+  [ "$STATUS" -eq 0 ] || fail "exit code $STATUS after running with $keys"
+  grep -q "Compiling default 3D shader" demo.log || fail "the run after $keys has no default-shader line"
+}
+
+# Enter runs the preselected screen-sized mode in a window.
+run_with_keys "$WINDOW" "$SCREEN" Return
+# Space ticks "Fullscreen:": the same mode on the monitor.
+run_with_keys "$FULL" "$SCREEN" space Return
+# Down and Up stay on the only entry; three Spaces leave the box ticked.
+run_with_keys "$FULL" "$SCREEN" Down Up space space space Return
+# Tab to the box, Space ticks it, Tab to Run, Space runs.
+run_with_keys "$FULL" "$SCREEN" Tab space Tab space
 
 cd / && rm -rf "$WORK"
 echo "program dialog tests passed"

@@ -398,7 +398,7 @@ TEST(TgaReader, RejectsBadHeadersAndShortFilesWithReports)
         {tgaFile(10, 65535, 65535, 32, 0, Bytes(64, 0)), TgaReadFailed, "70: Read failed\n"},
         {tgaFile(10, 4, 4, 24, 0, {131, 1, 2, 3, 0, 1}), TgaReadFailed, "304: Read failed\n"},
         {tgaFile(1, 2, 1, 8, 0, {1, 2, 3, 4, 5, 6}, 1, 0, 3, 24), TgaReadFailed, "205: Read failed\n"},
-        {tgaFile(1, 2, 1, 8, 0, {1, 2, 3, 4, 5, 6}, 1, 0, 3, 8), TgaUnknownFormat, "63: Unknown sub-format\n"},
+        {tgaFile(1, 2, 1, 8, 0, {1, 2, 3, 4, 5, 6}, 1, 0, 3, 12), TgaUnknownFormat, "63: Unknown sub-format\n"},
     };
     for (const Case& c : cases) {
         TgaFile* tga;
@@ -466,6 +466,48 @@ TEST(TgaDecode, ConvertsEveryCommonKindToBottomUpRgba)
         runs.insert(runs.end(), {255, 9});
     EXPECT_EQ(decode(tgaFile(11, 16384, 1, 8, 0, runs)).size(), 16384u * 4);
     EXPECT_EQ(decode(tgaFile(11, 16385, 1, 8, 0, runs)), Bytes());
+}
+
+TEST(TgaDecode, GreyColourMapsGiveGreyPixels)
+{
+    // Map entries 1..3 hold greys 10, 200, 77; index 0 lies before the map: black.
+    EXPECT_EQ(decode(tgaFile(1, 4, 1, 8, 0, {10, 200, 77, 3, 1, 2, 0}, 1, 1, 3, 8)),
+              (Bytes{77, 77, 77, 255, 10, 10, 10, 255, 200, 200, 200, 255, 0, 0, 0, 255}));
+    // Run-length: 129 = two copies of index 1, then a raw packet of index 0.
+    EXPECT_EQ(decode(tgaFile(9, 3, 1, 8, 0, {5, 250, 129, 1, 0, 0}, 1, 0, 2, 8)),
+              (Bytes{250, 250, 250, 255, 250, 250, 250, 255, 5, 5, 5, 255}));
+    // The map is read as it stands, no red-blue swap on one-byte entries.
+    TgaFile* tga;
+    TgaData data;
+    ASSERT_EQ(readTga(tgaFile(1, 1, 1, 8, 0, {10, 20, 30, 2}, 1, 0, 3, 8), &tga, &data), TgaSuccess);
+    ASSERT_TRUE(data.flags & TgaColorMapRead);
+    EXPECT_EQ(Bytes(data.colorMap, data.colorMap + 3), (Bytes{10, 20, 30}));
+    EXPECT_EQ(data.pixels[0], 2);
+    release(tga, &data);
+}
+
+TEST(TgaDecode, MapBytesAreSkippedEvenWithoutAMap)
+{
+    // Map type 0 but two 24-bit entries described: six bytes before the pixels.
+    EXPECT_EQ(decode(tgaFile(2, 1, 1, 24, 0, {9, 9, 9, 9, 9, 9, 1, 2, 3}, 0, 0, 2, 24)),
+              (Bytes{3, 2, 1, 255}));
+    // Three 15-bit entries (two bytes each) before grey pixels.
+    EXPECT_EQ(decode(tgaFile(3, 2, 1, 8, 0, {1, 1, 1, 1, 1, 1, 40, 80}, 0, 0, 3, 15)),
+              (Bytes{40, 40, 40, 255, 80, 80, 80, 255}));
+    // One 32-bit entry before a run-length packet; the first index does not matter.
+    EXPECT_EQ(decode(tgaFile(10, 2, 1, 24, 0, {0xaa, 0xaa, 0xaa, 0xaa, 129, 1, 2, 3}, 0, 7, 1, 32)),
+              (Bytes{3, 2, 1, 255, 3, 2, 1, 255}));
+    // An image id comes first, then the skipped map.
+    Bytes withId = tgaFile(3, 1, 1, 8, 0, {'i', 'd', 5, 5, 66}, 0, 0, 2, 8);
+    withId[0] = 2;
+    EXPECT_EQ(decode(withId), (Bytes{66, 66, 66, 255}));
+    // A file shorter than the map it describes plus its pixels fails.
+    std::string report;
+    TgaFile* tga;
+    TgaData data;
+    EXPECT_EQ(readTga(tgaFile(2, 1, 1, 24, 0, {1, 2, 3}, 0, 0, 100, 24), &tga, &data, &report), TgaReadFailed);
+    EXPECT_NE(report.find("Libtga:common/libtga-1.0.1/src/tgaread:70: Read failed\n"), std::string::npos) << report;
+    release(tga, &data);
 }
 
 // ---- textures -----------------------------------------------------------------------
