@@ -52,5 +52,18 @@ check_pair() {   # check_PAIR FROM TO
 check_pair 192x108 320x180
 check_pair 192x108 160x90
 
+# Sizes that cannot be played: over the 1 GiB frame budget is a usage error
+# (2) before anything is made; beyond the GL limits (known once the context
+# exists; llvmpipe's are 16384) ends with 1 and names the limit.
+"$program" --mode 16384x16384 >"$work/budget.out" 2>&1
+rc=$?
+[ "$rc" = 2 ] || { echo "FAIL: --mode 16384x16384 exited $rc, wanted 2"; fail=1; }
+grep -q "more than the 1024 MiB budget" "$work/budget.out" || { echo "FAIL: no budget message"; fail=1; }
+"$program" --mode 20000x8 --shot 1:"$work/wide.png" >"$work/limits.out" 2>&1
+rc=$?
+[ "$rc" = 1 ] || { echo "FAIL: --mode 20000x8 exited $rc, wanted 1"; fail=1; }
+grep -q "beyond this GL's limits (GL_MAX_" "$work/limits.out" || { echo "FAIL: no GL limit message"; fail=1; }
+[ -e "$work/wide.png" ] && { echo "FAIL: a still was written at 20000x8"; fail=1; }
+
 [ "$fail" = 0 ] && echo "window resize: pictures after a resize equal fresh starts"
 exit "$fail"
