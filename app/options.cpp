@@ -100,15 +100,21 @@ static int optionLoop(const char*)
     return 1;
 }
 
-// --av-offset MS: -1000..1000 ms, decimals allowed.
-static int optionAvOffset(const char* value)
+// Parses a decimal number in [low, high] that spans the whole text. Returns 1/0.
+static int parseFloatRange(const char* text, float low, float high, float* out)
 {
     errno = 0;
     char* stop = nullptr;
-    float ms = strtof(value, &stop);
-    if (errno || stop == value || *stop || !(ms >= -1000.0f && ms <= 1000.0f)) return 0;
-    runOptions.avOffsetMs = ms;
+    float value = strtof(text, &stop);
+    if (errno || stop == text || *stop || !(value >= low && value <= high)) return 0;
+    *out = value;
     return 1;
+}
+
+// --av-offset MS: -1000..1000 ms, decimals allowed.
+static int optionAvOffset(const char* value)
+{
+    return parseFloatRange(value, -1000.0f, 1000.0f, &runOptions.avOffsetMs);
 }
 
 static int optionFullscreen(const char*)
@@ -120,12 +126,7 @@ static int optionFullscreen(const char*)
 // --start SEC: seconds from 0 to one day, decimals allowed.
 static int optionStart(const char* value)
 {
-    errno = 0;
-    char* stop = nullptr;
-    float seconds = strtof(value, &stop);
-    if (errno || stop == value || *stop || !(seconds >= 0.0f && seconds <= 86400.0f)) return 0;
-    runOptions.startTime = seconds;
-    return 1;
+    return parseFloatRange(value, 0.0f, 86400.0f, &runOptions.startTime);
 }
 
 static int optionGlDebug(const char*)
