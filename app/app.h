@@ -37,6 +37,13 @@ struct RunOptions {
     int bench;               // --bench
     float benchSeconds;      // --seconds N; 0 means "until the show ends"
     int benchRuns;           // --runs N; 0 until given (then 1)
+    int resizeWidth, resizeHeight;  // --resize-to WxH (tests); 0: none
+    int mute;                // --mute
+    char audioDevice[128];   // --audio-device NAME; empty: the default device
+    int listAudioDevices;    // --list-audio-devices
+    int vsyncOff;            // --vsync off
+    int loop;                // --loop
+    float avOffsetMs;        // --av-offset MS
 };
 extern RunOptions runOptions;
 
@@ -89,6 +96,11 @@ void logRunSummary(void);
 // ---- start-up, loop, shutdown ------------------------------------------------
 int startDemo(void);        // 1 on success, 0 when the window could not be made
 int pollFrame(void);        // one poll step; non-zero means stop
+// Sets the show clock to seconds now (the next poll reads from there).
+void restartShowClock(float seconds);
+// With --loop: music and clock back to 0 at the show's end (logged), returns
+// 1; without it returns 0 and the show ends.
+int restartShowForLoop(void);
 int presentFrame(void);     // accumulate the frame just drawn; 1 if it swapped
 int runMainLoop(void);      // poll, then draw + poll until either says stop
 // Loads the active resource table with the loading screen, then runs the
@@ -121,6 +133,44 @@ void shutdownDemo(void);    // releases everything and ends the process with cod
 // ---- window ------------------------------------------------------------------
 int initWindow(void);       // 1 on success, 0 on failure (start-up stops)
 void onWindowSize(GLFWwindow* window, int width, int height);
+
+// ---- following the window -----------------------------------------------------------
+// The frame buffers of one size (post buffers + accumulation) must fit this
+// many bytes; a larger size is refused before anything is allocated.
+enum : uint64_t { FrameBudgetBytes = (uint64_t)1 << 30 };
+// Bytes of the accumulation (float sum + copy of the frame) for W x H.
+uint64_t accumulationBytes(int width, int height);
+// Post buffers + accumulation for W x H; 0 for a size that is not positive.
+uint64_t frameSizeBytes(int width, int height);
+int frameSizeFitsBudget(int width, int height);   // 1 when positive and within FrameBudgetBytes
+struct FrameSizeLimits { int viewportWidth, viewportHeight, textureSize, renderbufferSize; };
+// The name of the first GL limit W x H exceeds, or null when it fits.
+const char* frameSizeLimitProblem(int width, int height, const FrameSizeLimits* limits);
+// Logs why W x H cannot be played (budget; with contextMade also the GL
+// limits) and returns 1, or returns 0 when it can.
+int refuseUnfitFrameSize(int width, int height, int contextMade);
+// The framebuffer size is followed once it has been the same for SettlePolls
+// polls and SettleSeconds: a drag does not remake the buffers every frame.
+enum { SettlePolls = 3 };
+static const double SettleSeconds = 0.2;
+struct SizeWatch {
+    int madeWidth, madeHeight;   // the size the buffers have
+    int seenWidth, seenHeight;   // the size seen at the last poll
+    int stablePolls;             // polls since it last changed
+    double since;                // when it last changed
+};
+// Feeds one poll's size; returns 1 when the buffers should be remade at it now
+// (the caller then sets madeWidth/madeHeight).
+int sizeSettled(SizeWatch* watch, int width, int height, double now);
+// Every poll: F11 / Alt+Enter, and the post buffers and accumulation remade
+// once a new framebuffer size has settled.
+void followWindow(void);
+// --resize-to: resizes the window and waits until the buffers follow.
+// Returns 1 (also with nothing requested), 0 when the size was not reached (logged).
+int applyResizeRequest(void);
+// The accumulation is remade at this size at its next frame; until then
+// frames of another size are presented without it.
+void setAccumulationSize(int width, int height);
 
 // ---- keyboard and tweak camera -----------------------------------------------
 // Enter (or keypad Enter) pressed, in or out of tweak mode, records the live

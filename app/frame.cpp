@@ -6,6 +6,7 @@
 #include "sync/sync.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <math.h>
 
 uint32_t startTick;
 int useFixedClock;
@@ -20,6 +21,7 @@ static float previousFrameTime;
 static GLuint accumTexture, accumFramebuffer, frameTexture, blitProgram;
 static GLint blitScaleLocation = -1;
 static int accumWidth, accumHeight;
+static int wantedWidth, wantedHeight;   // the size to follow; 0 until the first frame
 static int accumReady = -1;   // -1 not tried, 0 unavailable (logged once), 1 ready
 static int sumHoldsFrames;    // 1 once a frame was added since the last resolve
 
@@ -90,6 +92,18 @@ static int sizeAccumulation(int width, int height)
     accumWidth = width;
     accumHeight = height;
     return 1;
+}
+
+uint64_t accumulationBytes(int width, int height)
+{
+    if (width < 1 || height < 1) return 0;
+    return (uint64_t)width * (uint64_t)height * (16 + 4);   // RGBA32F sum + RGBA8 frame copy
+}
+
+void setAccumulationSize(int width, int height)
+{
+    wantedWidth = width;
+    wantedHeight = height;
 }
 
 static int prepareAccumulation(int width, int height)
@@ -189,13 +203,17 @@ static void drawTexturedViewport(float scale)
     glEnd();
 }
 
-// Adds the back buffer into the sum with the given weight. A change of window
+// Adds the back buffer into the sum with the given weight. The sum has the
+// size followWindow last set (the first frame's size before that); a frame
+// of another size, during a drag, is left alone in the back buffer. A new
 // size drops the old sum: the frame then starts afresh with weight 1.
 static void addFrameToSum(float weight)
 {
     PresentState* s = &presentState;
     int width, height;
     if (!windowFramebufferSize(&width, &height)) return;
+    if (wantedWidth == 0) setAccumulationSize(width, height);
+    if (width != wantedWidth || height != wantedHeight) return;
     int resized = width != accumWidth || height != accumHeight;
     SavedGLState saved;
     saveGLState(&saved);
@@ -304,6 +322,31 @@ int presentFrame(void)
     return 1;
 }
 
+// The picture runs this much behind the wall clock: the sound's output
+// latency (0 while nothing is heard) plus --av-offset.
+static float pictureDelaySeconds(void)
+{
+    return soundOutputLatency() + runOptions.avOffsetMs / 1000.0f;
+}
+
+void restartShowClock(float seconds)
+{
+    startTick = tickCount() - (uint32_t)lroundf(seconds * 1000.0f);
+    previousFrameTime = seconds;
+}
+
+int restartShowForLoop(void)
+{
+    static int rounds = 1;
+    if (!runOptions.loop) return 0;
+    rounds++;
+    logMessage("loop: the show starts again (round %d)\n", rounds);
+    stopMusic();
+    if (!isOfflineRun()) startSoundtrack(0.0f);
+    restartShowClock(0.0f);
+    return 1;
+}
+
 int pollFrame(void)
 {
     glfwPollEvents();
@@ -312,7 +355,9 @@ int pollFrame(void)
     checkGLErrors();
     if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS)
         glfwSetWindowShouldClose(mainWindow, 1);
-    frameTime = useFixedClock ? fixedClockTime : ticksToSeconds(tickCount(), startTick);
+    followWindow();
+    frameTime = useFixedClock ? fixedClockTime
+                              : showClockSeconds(ticksToSeconds(tickCount(), startTick), pictureDelaySeconds());
     frameDelta = frameTime - previousFrameTime;
     previousFrameTime = frameTime;
     updateSync();

@@ -1,6 +1,7 @@
 // The command line: one table row per option (name, value, help, handler);
 // the usage text is generated from the table. Bad input ends with exit code 2.
 #include "app/app.h"
+#include "platform/platform.h"
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -35,15 +36,85 @@ static int parseIntRange(const char* text, char end, int low, int high, int* out
     return 1;
 }
 
-static int optionMode(const char* value)
+// WxH, each side 1..32767 (X11's largest window). Returns 1, or 0 when
+// malformed.
+static int parseSize(const char* value, int* width, int* height)
 {
     const char* rest = nullptr;
+    if (!parseIntRange(value, 'x', 1, 32767, width, &rest)) return 0;
+    return parseIntRange(rest + 1, '\0', 1, 32767, height, nullptr);
+}
+
+// A size whose frame buffers would not fit the budget is refused here, before
+// anything is allocated (the reason goes to the log and stderr).
+static int optionMode(const char* value)
+{
     int width, height;
-    if (!parseIntRange(value, 'x', 1, 16384, &width, &rest)) return 0;
-    if (!parseIntRange(rest + 1, '\0', 1, 16384, &height, nullptr)) return 0;
+    if (!parseSize(value, &width, &height) || refuseUnfitFrameSize(width, height, 0)) return 0;
     runOptions.width = width;
     runOptions.height = height;
     return 1;
+}
+
+static int optionResizeTo(const char* value)
+{
+    int width, height;
+    if (!parseSize(value, &width, &height) || refuseUnfitFrameSize(width, height, 0)) return 0;
+    runOptions.resizeWidth = width;
+    runOptions.resizeHeight = height;
+    return 1;
+}
+
+static int optionMute(const char*)
+{
+    runOptions.mute = 1;
+    soundSetOutput(runOptions.audioDevice, 1);
+    return 1;
+}
+
+static int optionAudioDevice(const char* value)
+{
+    size_t length = strlen(value);
+    if (length == 0 || length >= sizeof runOptions.audioDevice) return 0;
+    memcpy(runOptions.audioDevice, value, length + 1);
+    soundSetOutput(runOptions.audioDevice, runOptions.mute);
+    return 1;
+}
+
+static int optionListAudioDevices(const char*)
+{
+    runOptions.listAudioDevices = 1;
+    return 1;
+}
+
+static int optionVsync(const char* value)
+{
+    if (strcmp(value, "on") != 0 && strcmp(value, "off") != 0) return 0;
+    runOptions.vsyncOff = value[1] == 'f';
+    return 1;
+}
+
+static int optionLoop(const char*)
+{
+    runOptions.loop = 1;
+    return 1;
+}
+
+// Parses a decimal number in [low, high] that spans the whole text. Returns 1/0.
+static int parseFloatRange(const char* text, float low, float high, float* out)
+{
+    errno = 0;
+    char* stop = nullptr;
+    float value = strtof(text, &stop);
+    if (errno || stop == text || *stop || !(value >= low && value <= high)) return 0;
+    *out = value;
+    return 1;
+}
+
+// --av-offset MS: -1000..1000 ms, decimals allowed.
+static int optionAvOffset(const char* value)
+{
+    return parseFloatRange(value, -1000.0f, 1000.0f, &runOptions.avOffsetMs);
 }
 
 static int optionFullscreen(const char*)
@@ -55,12 +126,7 @@ static int optionFullscreen(const char*)
 // --start SEC: seconds from 0 to one day, decimals allowed.
 static int optionStart(const char* value)
 {
-    errno = 0;
-    char* stop = nullptr;
-    float seconds = strtof(value, &stop);
-    if (errno || stop == value || *stop || !(seconds >= 0.0f && seconds <= 86400.0f)) return 0;
-    runOptions.startTime = seconds;
-    return 1;
+    return parseFloatRange(value, 0.0f, 86400.0f, &runOptions.startTime);
 }
 
 static int optionGlDebug(const char*)
@@ -86,6 +152,13 @@ static const OptionRow optionTable[] = {
     {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
     {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each", parseRunsOption},
     {"--gl-debug", nullptr, "count GL errors and log each with its source; the total at the end", optionGlDebug},
+    {"--mute", nullptr, "no sound output (no device is opened); the show's clock runs as usual", optionMute},
+    {"--audio-device", "NAME", "play through this output device (--list-audio-devices); unknown: the default", optionAudioDevice},
+    {"--list-audio-devices", nullptr, "print the names of the sound output devices and exit", optionListAudioDevices},
+    {"--vsync", "on|off", "wait for the display's refresh at each present (default on; off for timing runs)", optionVsync},
+    {"--loop", nullptr, "start the show again from 0 (clock and music) each time it ends", optionLoop},
+    {"--av-offset", "MS", "picture this many ms later (negative: earlier) than the measured sound latency gives", optionAvOffset},
+    {"--resize-to", "WxH", "tests: after loading, resize the window to WxH and wait until the picture follows", optionResizeTo},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };
@@ -102,7 +175,7 @@ static void printUsage(FILE* out)
                  row->valueName ? row->valueName : "");
         fprintf(out, "  %-26s %s\n", head, row->help);
     }
-    fprintf(out, "Keys: Escape ends the show.\n");
+    fprintf(out, "Keys: Escape ends the show; F11 or Alt+Enter toggles full screen.\n");
 }
 
 static const OptionRow* findOption(const char* name)
@@ -124,6 +197,7 @@ static int badOption(const char* fmt, const char* a, const char* b)
 int parseCommandLine(int argc, char** argv)
 {
     memset(&runOptions, 0, sizeof runOptions);
+    soundSetOutput(nullptr, 0);
     int helpWanted = 0, versionWanted = 0;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
@@ -146,6 +220,10 @@ int parseCommandLine(int argc, char** argv)
     }
     if (versionWanted) {
         printf("kestrel %s\n", programVersion);
+        return 0;
+    }
+    if (runOptions.listAudioDevices) {
+        soundPrintDevices(stdout);
         return 0;
     }
     return 1;

@@ -47,6 +47,7 @@ int startDemo(void)
     bindShowPostPrograms();
     checkGLErrors();
     markPhase("post buffers");
+    applyResizeRequest();
     // Stills, capture and bench play no music. With --start the music seeks
     // to the start time and the clock is set back by the same amount.
     if (!isOfflineRun()) startSoundtrack(runOptions.startTime);
@@ -62,7 +63,7 @@ int runMainLoop(void)
     int stop = pollFrame();
     while (!stop) {
         ShowFrame frame = {frameTime, frameDelta, framePresented};
-        if (drawShowFrame(&frame)) break;
+        if (drawShowFrame(&frame) && !restartShowForLoop()) break;
         stop = pollFrame();
         countLoopFrame(framePresented);
     }

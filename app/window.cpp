@@ -7,6 +7,7 @@
 #include "render/render.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <stdlib.h>
 
 // Fills choice from the command line when it names a mode or full screen.
 // Returns 1 when the dialog is not needed.
@@ -34,8 +35,19 @@ static void clearFrame(void)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
+// A size the frame buffers cannot hold ends the program with exit code 1 and
+// the reason (log and stderr): the memory budget is checked before the
+// window is made, the GL limits as soon as its context exists.
+static void endForUnfitSize(int width, int height, int contextMade)
+{
+    if (!refuseUnfitFrameSize(width, height, contextMade)) return;
+    glfwTerminate();
+    exit(1);
+}
+
 // Returns 1 with the window and context ready; 0 when GLFW failed, the dialog
-// was cancelled (no log line) or no window could be made (logged).
+// was cancelled (no log line) or no window could be made (logged). Ends the
+// program with exit code 1 for a size it cannot play (endForUnfitSize).
 int initWindow(void)
 {
     startLog();
@@ -51,8 +63,11 @@ int initWindow(void)
     if (!choiceFromOptions(&choice, monitor) && runModeDialog(&choice) == 0) return 0;
     windowWidth = choice.width;
     windowHeight = choice.height;
+    endForUnfitSize(windowWidth, windowHeight, 0);
 
     if (!openMainWindow(windowWidth, windowHeight, choice.windowed == 0, runOptions.glDebug)) return 0;
+    endForUnfitSize(windowWidth, windowHeight, 1);
+    glfwSwapInterval(runOptions.vsyncOff ? 0 : 1);
     glfwSetWindowSizeCallback(mainWindow, onWindowSize);
     glfwSetKeyCallback(mainWindow, onKey);
     logGLInfo();

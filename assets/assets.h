@@ -60,6 +60,9 @@ int loadJpegTexture(const char* path, int* slot);
 int loadTgaTexture(const char* path, int* slot);
 void freeTexture(int* slot);
 
+// Largest decoded image: 16 M pixels (64 MiB of RGBA8), so one texture cannot
+// take the show past its memory budget; each side is also at most 16384.
+enum { MaxImagePixels = 4096 * 4096 };
 // Decoded image in memory, RGBA8, bottom row first. Used by the texture loaders
 // and by tests and tools; free pixels with free().
 struct Image {

@@ -322,7 +322,7 @@ Mesh* loadMesh(Mesh* mesh, const char* path)
 {
     unsigned char* text = nullptr;
     size_t size = 0;
-    int read = readWholeFile(path, NoFileLimit, &text, &size);
+    int read = readWholeFile(path, MeshFileLimit, &text, &size);
     if (read == 0) {
         logMessage("EEEEEEEEEEEK!!!     file <%s> not found!!", path ? path : "");
         return nullptr;

@@ -114,12 +114,13 @@ static const char* readShaderFile(FILE* file, const char* path, char* buffer)
 static int readShaderFiles(const char* vertexPath, const char* fragmentPath,
                            const char** vertexText, const char** fragmentText)
 {
-    FILE* vf = fopen(vertexPath, "rb");
+    int status = 0;
+    FILE* vf = openDataFile(vertexPath, ShaderFileLimit, &status);
     if (!vf) {
         logMessage("can't open shader file <%s>\n", vertexPath);
         return 0;
     }
-    FILE* ff = fopen(fragmentPath, "rb");
+    FILE* ff = openDataFile(fragmentPath, ShaderFileLimit, &status);
     if (!ff) {
         logMessage("can't open shader file <%s>\n", fragmentPath);
         fclose(vf);

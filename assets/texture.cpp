@@ -107,7 +107,8 @@ int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const c
     decoder.progress = &progress;
     jpeg_mem_src(&decoder, data, (unsigned long)size);
     jpeg_read_header(&decoder, TRUE);
-    if (decoder.image_width > maxJpegSide || decoder.image_height > maxJpegSide) {
+    if (decoder.image_width > maxJpegSide || decoder.image_height > maxJpegSide ||
+        (uint64_t)decoder.image_width * decoder.image_height > MaxImagePixels) {
         if (name)
             logMessage("ERROR: JPEG file <%s> is too large (%u x %u)\n", name,
                        decoder.image_width, decoder.image_height);
@@ -194,7 +195,7 @@ int loadJpegTexture(const char* path, int* slot)
 {
     unsigned char* data = nullptr;
     size_t size = 0;
-    int read = readWholeFile(path, NoFileLimit, &data, &size);
+    int read = readWholeFile(path, TextureFileLimit, &data, &size);
     if (read == 0) {
         logMessage("Can't find file <%s>\n", path);
         return -1;
@@ -211,16 +212,17 @@ int loadJpegTexture(const char* path, int* slot)
     return finishLoad(&image, path, slot);
 }
 
-// Returns the texture name, or -1 (logged) for a missing file or one the TGA
-// reader rejects (its own report is on stderr); the slot is written only on success.
+// Returns the texture name, or -1 (logged) for a missing or refused file or
+// one the TGA reader rejects (its own report is on stderr); the slot is
+// written only on success.
 int loadTgaTexture(const char* path, int* slot)
 {
-    FILE* file = path ? fopen(path, "r") : nullptr;
-    if (!file) {
+    int check = checkDataFile(path, TextureFileLimit);
+    if (check == 0) {
         logMessage("Can't find file <%s>\n", path);
         return -1;
     }
-    fclose(file);
+    if (check < 0) return -1;
     Image image = {0, 0, nullptr};
     if (!decodeTgaFile(path, &image)) {
         logMessage("ERROR: TGA file <%s> cannot be decoded\n", path);

@@ -2,6 +2,7 @@
 // run-length encoded) of Truevision TGA files, plus decodeTgaFile/decodeTgaMemory,
 // which turn any supported TGA into RGBA rows, bottom row first, left to right.
 #include "assets/assets_local.h"
+#include "platform/platform.h"
 #include <stdlib.h>
 #include <string.h>
 
@@ -92,7 +93,8 @@ static TgaFile* adoptStream(FILE* file)
 // Returns the handle, or null (reported) when memory or the file failed.
 TgaFile* openTga(const char* path)
 {
-    return adoptStream(path ? fopen(path, "rb") : nullptr);
+    int status = 0;
+    return adoptStream(openDataFile(path, TextureFileLimit, &status));
 }
 
 // The bytes must outlive the handle. Returns the handle or null (reported).
@@ -521,7 +523,8 @@ static int decodeTga(TgaFile* tga, Image* out)
         report(unitRead, 46, tga->status);
         return 0;
     }
-    if (tga->width > maxTgaSide || tga->height > maxTgaSide) {
+    if (tga->width > maxTgaSide || tga->height > maxTgaSide ||
+        (long long)tga->width * tga->height > MaxImagePixels) {
         fail(tga, 72, TgaOutOfMemory);
         return 0;
     }

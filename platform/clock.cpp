@@ -17,6 +17,18 @@ float ticksToSeconds(uint32_t now, uint32_t start)
     return (float)(elapsed / 1000.0);
 }
 
+float audioLatencySeconds(int bufferFrames, int rate, uint32_t queuedFrames)
+{
+    if (rate <= 0 || bufferFrames < 0) return 0.0f;
+    return (float)(((double)bufferFrames + (double)queuedFrames) / (double)rate);
+}
+
+float showClockSeconds(float wallSeconds, float delaySeconds)
+{
+    float t = wallSeconds - delaySeconds;
+    return t > 0.0f ? t : 0.0f;   // also NaN
+}
+
 double monotonicSeconds(void)
 {
     struct timespec now;

@@ -5,6 +5,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 struct GLFWwindow;
 
@@ -17,11 +18,33 @@ int logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void startLog(void);
 
 // ---- files and the data directory ---------------------------------------------------
-// Reads a whole file into a new buffer (one zero byte past size; free()).
-// Returns 1, 0 when the file cannot be opened, -1 when reading or memory
-// failed or the file holds more than limit bytes.
+// A data file is read only when it is a regular file no larger than the limit
+// of its kind (README "Data files"): a pipe, device, directory or oversized
+// file is refused with a log line naming it, before anything is allocated.
+enum : size_t {
+    NoFileLimit = (size_t)-1,
+    TextureFileLimit = (size_t)32 << 20,      // .jpg, .tga (largest real: 0.26 MB)
+    MeshFileLimit = (size_t)32 << 20,         // .bof, .baf (largest real: 2.1 MB)
+    ShaderFileLimit = (size_t)64 << 10,       // the reader itself refuses 16384 bytes or more
+    TrackFileLimit = (size_t)1 << 20,         // sync track keys (largest real: 490 bytes)
+    SoundtrackFileLimit = (size_t)32 << 20,   // .mp3, .ogg (largest real: 4.4 MB)
+    ModuleFileLimit = (size_t)16 << 20,       // tracker modules
+};
+// Why a file of this mode (st_mode) and size is refused ("a named pipe", "a
+// device", "a directory", "a socket", "not a regular file", "larger than its
+// limit"), or null when it may be read.
+const char* dataFileRefusal(unsigned mode, uint64_t size, uint64_t limit);
+// Checks path by stat (for readers that open the file themselves). Returns 1
+// readable, 0 missing (not logged), -1 refused (logged with the reason).
+int checkDataFile(const char* path, size_t limit);
+// Opens path for reading when it passes the check, without ever blocking on
+// a pipe. Returns the stream (fclose it) with *status 1; null with *status 0
+// when it cannot be opened (not logged), -1 when refused (logged).
+FILE* openDataFile(const char* path, size_t limit, int* status);
+// Reads a whole file through openDataFile into a new buffer (one zero byte
+// past size; free()). Returns 1, 0 when the file cannot be opened, -1 when it
+// is refused, reading or memory failed or it holds more than limit bytes.
 int readWholeFile(const char* path, size_t limit, unsigned char** data, size_t* size);
-enum : size_t { NoFileLimit = (size_t)-1 };
 // Names the data directory (with its trailing separator); start-up calls it
 // before the first dataPath, which fixes the prefix for the rest of the run.
 void setDataDirectory(const char* directory);
@@ -37,6 +60,13 @@ uint32_t tickCount(void);
 // Seconds from start to now on the wrapping millisecond counter.
 float ticksToSeconds(uint32_t now, uint32_t start);
 double monotonicSeconds(void);   // CLOCK_MONOTONIC in seconds
+// Seconds between a sample reaching the output and being heard: the device
+// buffer (bufferFrames at rate) plus the frames queued in front of it; 0 for
+// a rate that is not positive.
+float audioLatencySeconds(int bufferFrames, int rate, uint32_t queuedFrames);
+// The show clock that matches what is heard: the wall clock of the show
+// minus the picture's delay (sound latency + user offset), never below 0.
+float showClockSeconds(float wallSeconds, float delaySeconds);
 
 // ---- memory --------------------------------------------------------------------
 // Blocks of LargeBlockBytes or more are mapped on their own for the whole run
@@ -65,6 +95,9 @@ extern int fullscreen;         // 1 when the window was made on the monitor
 // Makes the window (on the primary monitor when onMonitor), its context
 // current, sticky keys, GLEW. Returns 1, or 0 (logged, GLFW terminated).
 int openMainWindow(int width, int height, int onMonitor, int debugContext);
+// Full screen on the primary monitor at its mode (on = 1), or back to the
+// window's previous position and size. Returns 1 when the window changed.
+int setWindowFullscreen(int on);
 // The window's framebuffer size; returns 1 when both are positive.
 int windowFramebufferSize(int* width, int* height);
 void logGLInfo(void);          // renderer, version and limits into the log
@@ -137,6 +170,17 @@ int runModeDialog(DisplayChoice* choice);
 // Initialise once; output 44100 Hz stereo through SDL2, falling back to a
 // silent output whose position still advances. Returns 1 when ready.
 int soundInit(int mixRate);
+// Chosen before soundInit: the output device by name (null or empty: the
+// default) and muting (SDL's silent "dummy" driver: no device is opened, the
+// play position still advances with the wall clock). A name no device has is
+// logged and the default device plays.
+void soundSetOutput(const char* deviceName, int mute);
+// Prints the output devices SDL knows, one name a line. Returns their count,
+// -1 when SDL's audio could not start (logged).
+int soundPrintDevices(FILE* out);
+// Seconds from writing a sample to hearing it, from the obtained output
+// format and what is queued; 0 without an output or when muted.
+float soundOutputLatency(void);
 struct SoundStream;
 struct SoundModule;
 typedef void (*SoundZxxCallback)(SoundModule* module, unsigned char parameter);

@@ -32,8 +32,7 @@
 enum {
     OutputRate = 44100,
     SubRead = 64,                             // module frames rendered per step
-    MaxStreamSeconds = 15 * 60,               // longest stream decoded into memory
-    MaxModuleBytes = 64 * 1024 * 1024,        // largest module file read
+    MaxStreamSeconds = 10 * 60,               // longest stream decoded into memory (212 MB of floats)
 };
 
 struct SoundStream {
@@ -126,12 +125,68 @@ static void outputCallback(void*, Uint8* bytes, int length)
     if (playingModule) mixModule(playingModule, out, frames);
 }
 
+// The output asked for (soundSetOutput) and the format SDL gave.
+static char wantedDevice[128];
+static int muted;
+static int outputSilent;              // 1 on SDL's dummy driver: nothing is heard
+static int obtainedSamples, obtainedRate;
+
+void soundSetOutput(const char* deviceName, int mute)
+{
+    snprintf(wantedDevice, sizeof wantedDevice, "%s", deviceName ? deviceName : "");
+    muted = mute ? 1 : 0;
+}
+
+// SDL would otherwise take over SIGINT and SIGTERM, and the show could no
+// longer be stopped from a terminal or by kill. Returns 1 when audio started.
+static int startSdlAudio(void)
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+// The wanted device's name when SDL lists it, else null: the default device
+// (a missing name is logged).
+static const char* chosenDevice(void)
+{
+    if (!wantedDevice[0]) return nullptr;
+    int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; i++) {
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        if (name && strcmp(name, wantedDevice) == 0) return wantedDevice;
+    }
+    logMessage("sound: no output device named <%s>, the default device plays\n", wantedDevice);
+    return nullptr;
+}
+
+int soundPrintDevices(FILE* out)
+{
+    if (!startSdlAudio()) {
+        logMessage("sound: SDL audio did not start (%s)\n", SDL_GetError());
+        return -1;
+    }
+    int count = SDL_GetNumAudioDevices(0);
+    int printed = 0;
+    for (int i = 0; i < count; i++) {
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        if (!name) continue;
+        fprintf(out, "%s\n", name);
+        printed++;
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return printed;
+}
+
+float soundOutputLatency(void)
+{
+    if (!outputReady || outputSilent) return 0.0f;
+    uint32_t queued = SDL_GetQueuedAudioSize(outputDevice) / (uint32_t)(2 * sizeof(float));
+    return audioLatencySeconds(obtainedSamples, obtainedRate, queued);
+}
+
 static SDL_AudioDeviceID openOutput(int mixRate)
 {
-    // SDL would otherwise take over SIGINT and SIGTERM, and the show could no
-    // longer be stopped from a terminal or by kill.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    if (!startSdlAudio()) return 0;
     SDL_AudioSpec want, have;
     SDL_zero(want);
     want.freq = mixRate;
@@ -139,8 +194,10 @@ static SDL_AudioDeviceID openOutput(int mixRate)
     want.channels = 2;
     want.samples = 1024;
     want.callback = outputCallback;
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    SDL_AudioDeviceID id = SDL_OpenAudioDevice(chosenDevice(), 0, &want, &have, 0);
     if (id == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    obtainedSamples = id ? have.samples : 0;
+    obtainedRate = id ? have.freq : 0;
     return id;
 }
 
@@ -150,8 +207,14 @@ int soundInit(int mixRate)
 {
     if (outputReady) return 1;
     if (mixRate != OutputRate) return 0;   // streams are converted to this rate
+    outputSilent = muted;
+    if (muted) {
+        logMessage("sound: muted, no output device is opened\n");
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    }
     outputDevice = openOutput(mixRate);
     if (!outputDevice) {
+        outputSilent = 1;
         logMessage("sound: no audio device (%s), playing silent\n", SDL_GetError());
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         outputDevice = openOutput(mixRate);
@@ -374,7 +437,7 @@ static SoundStream* openMp3InBackground(const char* path)
 // (start-up does not wait for three minutes of audio); others are decoded whole.
 SoundStream* soundStreamOpen(const char* path)
 {
-    if (!path) return nullptr;
+    if (!path || checkDataFile(path, SoundtrackFileLimit) != 1) return nullptr;
     int ogg = hasSuffix(path, ".ogg", ".OGG");
     SoundStream* s = ogg ? nullptr : openMp3InBackground(path);
     if (s) {
@@ -400,7 +463,7 @@ size_t soundDecodeStream(const char* path, float** frames)
 {
     if (!frames) return 0;
     *frames = nullptr;
-    if (!path) return 0;
+    if (!path || checkDataFile(path, SoundtrackFileLimit) != 1) return 0;
     Pcm pcm = {nullptr, 0, 0, 0};
     int channels = 0, rate = 0;
     int ogg = hasSuffix(path, ".ogg", ".OGG");
@@ -468,7 +531,7 @@ SoundModule* soundModuleLoad(const char* path)
     if (!path) return nullptr;
     size_t size = 0;
     unsigned char* data = nullptr;
-    if (readWholeFile(path, MaxModuleBytes, &data, &size) != 1) return nullptr;
+    if (readWholeFile(path, ModuleFileLimit, &data, &size) != 1) return nullptr;
     if (size == 0) {
         free(data);
         return nullptr;

@@ -9,11 +9,17 @@
 GLFWwindow* mainWindow;
 int fullscreen;   // 1 when the window was made on the monitor
 
+// The window's place before it went full screen; the size at creation when
+// it was made on the monitor.
+static int windowedX = 64, windowedY = 64, windowedWidth, windowedHeight;
+
 // Returns 1 with the window made and its context current, 0 (logged, GLFW
 // terminated) when no window could be made.
 int openMainWindow(int width, int height, int onMonitor, int debugContext)
 {
     fullscreen = onMonitor ? 1 : 0;
+    windowedWidth = width;
+    windowedHeight = height;
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_DEPTH_BITS, 32);
     if (debugContext) glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
@@ -29,6 +35,24 @@ int openMainWindow(int width, int height, int onMonitor, int debugContext)
     glfwSetInputMode(mainWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
     glewExperimental = GL_TRUE;
     glewInit();
+    return 1;
+}
+
+int setWindowFullscreen(int on)
+{
+    if (!mainWindow || on == fullscreen) return 0;
+    if (on) {
+        GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+        const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+        if (!mode) return 0;
+        glfwGetWindowPos(mainWindow, &windowedX, &windowedY);
+        glfwGetWindowSize(mainWindow, &windowedWidth, &windowedHeight);
+        glfwSetWindowMonitor(mainWindow, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
+    } else {
+        glfwSetWindowMonitor(mainWindow, nullptr, windowedX, windowedY, windowedWidth, windowedHeight,
+                             GLFW_DONT_CARE);
+    }
+    fullscreen = on;
     return 1;
 }
 

@@ -173,9 +173,8 @@ int buildBlurShader(const float* weights, int radius, int vertical, int width, i
     return bindPostAttributes(program);
 }
 
-// The eight blur programs (level by level, horizontal first), then the
-// combine and downsample programs. Runs once at start-up.
-void buildPostShaders(int width, int height)
+// The eight blur programs for a W x H frame, level by level, horizontal first.
+void rebuildBlurShaders(int width, int height)
 {
     for (int level = 0; level < PyramidLevels; level++) {
         int w, h, radius;
@@ -185,6 +184,25 @@ void buildPostShaders(int width, int height)
         blurVertical[level] = buildBlurShader(weights, radius, 1, w, h);
         free(weights);
     }
+}
+
+// Deletes the eight blur programs (the names go back to -1); the combine and
+// downsample programs do not depend on the size and stay.
+void releaseBlurShaders(void)
+{
+    for (int level = 0; level < PyramidLevels; level++) {
+        freeShaderProgram(&blurHorizontal[level]);
+        freeShaderProgram(&blurVertical[level]);
+        blurHorizontal[level] = -1;
+        blurVertical[level] = -1;
+    }
+}
+
+// The blur programs, then the combine and downsample programs. Runs once at
+// start-up.
+void buildPostShaders(int width, int height)
+{
+    rebuildBlurShaders(width, height);
     combineProgram = bindPostAttributes(createShaderProgram(combineVertexText, combineFragmentText, 1));
     downsampleProgram = bindPostAttributes(createShaderProgram(downsampleVertexText, downsampleFragmentText, 1));
 }

@@ -1,6 +1,7 @@
 // Post buffers: the fixed pool of off-screen framebuffers (colour texture plus
 // optional 16-bit depth), the bind/unbind pair that nests by remembering the
-// previous framebuffer and viewport, and the start-up set sized from the window.
+// previous framebuffer and viewport, and the set sized from the window (made
+// at start-up, remade in place when the window's size changes).
 #include "post/post.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -13,6 +14,7 @@ int blurTargetA = -1, blurTargetB = -1;
 int levelSource[PyramidLevels] = {-1, -1, -1, -1};
 int levelBlurred[PyramidLevels] = {-1, -1, -1, -1};
 int levelTemp[PyramidLevels] = {-1, -1, -1, -1};
+int postWidth, postHeight;
 float factorPix = 2.0f, smallDivisor = 16.0f, extraDivisor = 1.0f;
 
 void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* levelHeight)
@@ -143,28 +145,114 @@ void beginSceneTarget(void)
     glClear(GL_DEPTH_BUFFER_BIT);
 }
 
+// ---- the start-up set -------------------------------------------------------------
+// Every buffer the post chain uses, in the order they are allocated: which
+// global holds its pool index, its size for a W x H frame and whether it has
+// depth. Allocation, the resize and the memory count all read this list.
+enum { PostBufferCount = 7 + 3 * PyramidLevels };
+
+static int* postBufferSlot(int which)
+{
+    static int* const fixedSlots[7] = {&sceneTarget, &fullTarget, &halfTarget, &smallTarget,
+                                       &extraTarget, &blurTargetA, &blurTargetB};
+    if (which < 7) return fixedSlots[which];
+    int level = (which - 7) / 3, kind = (which - 7) % 3;
+    return kind == 0 ? &levelSource[level] : kind == 1 ? &levelTemp[level] : &levelBlurred[level];
+}
+
+// The divisors the set is made with; scenes read them as uniforms.
+static void resetPostDivisors(void)
+{
+    factorPix = 2.0f;
+    smallDivisor = 16.0f;
+    extraDivisor = 1.0f;
+}
+
+static void postBufferSize(int which, int w, int h, int* bw, int* bh, int* depth)
+{
+    *bw = w;
+    *bh = h;
+    *depth = which < 5;
+    if (which == 2 || which == 3 || which == 4) {
+        float divisor = which == 2 ? factorPix : which == 3 ? smallDivisor : extraDivisor;
+        *bw = dividedSize(w, divisor);
+        *bh = dividedSize(h, divisor);
+    } else if (which >= 7) {
+        pyramidLevelSize(w, h, (which - 7) / 3, bw, bh);
+    }
+}
+
+uint64_t postBufferBytes(int width, int height)
+{
+    if (width < 1 || height < 1) return 0;
+    float saved[3] = {factorPix, smallDivisor, extraDivisor};
+    resetPostDivisors();
+    uint64_t total = 0;
+    for (int which = 0; which < PostBufferCount; which++) {
+        int bw, bh, depth;
+        postBufferSize(which, width, height, &bw, &bh, &depth);
+        total += (uint64_t)bw * (uint64_t)bh * (depth ? 4 + 2 : 4);   // RGBA8, DEPTH_COMPONENT16
+    }
+    factorPix = saved[0];
+    smallDivisor = saved[1];
+    extraDivisor = saved[2];
+    return total;
+}
+
 // The 19 start-up buffers from the window size, then the post shaders. Runs
 // once, after the resource table has loaded; the content's own post programs
 // get PosAttribute/TexAttribute bound by its owner (bindPostAttributes) next.
 void initPostProcessing(void)
 {
     int w = windowWidth, h = windowHeight;
-    factorPix = 2.0f;
-    smallDivisor = 16.0f;
-    sceneTarget = allocRenderTarget(w, h, 1);
-    fullTarget = allocRenderTarget(w, h, 1);
-    extraDivisor = 1.0f;
-    halfTarget = allocRenderTarget(dividedSize(w, factorPix), dividedSize(h, factorPix), 1);
-    smallTarget = allocRenderTarget(dividedSize(w, smallDivisor), dividedSize(h, smallDivisor), 1);
-    extraTarget = allocRenderTarget(dividedSize(w, extraDivisor), dividedSize(h, extraDivisor), 1);
-    blurTargetA = allocRenderTarget(w, h, 0);
-    blurTargetB = allocRenderTarget(w, h, 0);
-    for (int level = 0; level < PyramidLevels; level++) {
-        int lw, lh;
-        pyramidLevelSize(w, h, level, &lw, &lh);
-        levelSource[level] = allocRenderTarget(lw, lh, 0);
-        levelTemp[level] = allocRenderTarget(lw, lh, 0);
-        levelBlurred[level] = allocRenderTarget(lw, lh, 0);
+    resetPostDivisors();
+    for (int which = 0; which < PostBufferCount; which++) {
+        int bw, bh, depth;
+        postBufferSize(which, w, h, &bw, &bh, &depth);
+        *postBufferSlot(which) = allocRenderTarget(bw, bh, depth);
     }
+    postWidth = w;
+    postHeight = h;
     buildPostShaders(w, h);
+}
+
+// Deletes the GL objects of a buffer and clears their names; the record stays.
+static void releaseTargetObjects(RenderTarget* target)
+{
+    GLuint framebuffer = (GLuint)target->framebuffer, texture = (GLuint)target->colorTexture;
+    GLuint depth = (GLuint)target->depthBuffer;
+    if (target->framebuffer > 0) glDeleteFramebuffers(1, &framebuffer);
+    if (target->colorTexture > 0) glDeleteTextures(1, &texture);
+    if (target->depthBuffer > 0) glDeleteRenderbuffers(1, &depth);
+    target->framebuffer = -1;
+    target->colorTexture = -1;
+    target->depthBuffer = -1;
+}
+
+// Every buffer keeps its pool slot and record: its GL objects are deleted and
+// made again at the new size, so nothing leaks however often the window
+// changes. A slot that failed at start-up is allocated now.
+int resizePostProcessing(int width, int height)
+{
+    if (width < 1 || height < 1) return 0;
+    resetPostDivisors();
+    int complete = 1;
+    for (int which = 0; which < PostBufferCount; which++) {
+        int bw, bh, depth;
+        postBufferSize(which, width, height, &bw, &bh, &depth);
+        int* slot = postBufferSlot(which);
+        RenderTarget* target = *slot >= 0 && *slot < MaxRenderTargets ? renderTargets[*slot] : NULL;
+        if (!target) {
+            *slot = allocRenderTarget(bw, bh, depth);
+            complete = complete && *slot >= 0;
+            continue;
+        }
+        releaseTargetObjects(target);
+        complete = createRenderTarget(target, bw, bh, depth) && complete;
+    }
+    postWidth = width;
+    postHeight = height;
+    releaseBlurShaders();
+    rebuildBlurShaders(width, height);
+    return complete;
 }

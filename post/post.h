@@ -1,6 +1,7 @@
 // Post-processing: the pool of off-screen post buffers, the generated Gaussian
 // blur shaders, the blur and combine passes and the final grading pass.
 #pragma once
+#include <stdint.h>
 
 struct RenderTarget {
     int width, height;
@@ -22,6 +23,16 @@ void bindRenderTarget(int index);
 void unbindRenderTarget(int index);
 void beginSceneTarget(void);
 void initPostProcessing(void);
+// The frame size the set was last made for (0 before initPostProcessing).
+extern int postWidth, postHeight;
+// Remakes every buffer of the set and the blur shaders for a W x H frame,
+// keeping each buffer's pool slot. Returns 1 when every buffer is complete,
+// 0 when one is not (logged) or the size is not positive (nothing changed).
+int resizePostProcessing(int width, int height);
+// Bytes of GPU memory the set takes for a W x H frame (colour and depth of
+// every buffer, from the same list the set is made from); 0 for a size that
+// is not positive.
+uint64_t postBufferBytes(int width, int height);
 // Size of pyramid level L for a W x H window: W/4 x H/4 halved L times with
 // integer division, never below one pixel (tiny windows keep valid shaders).
 void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* levelHeight);
@@ -32,6 +43,8 @@ extern int combineProgram, downsampleProgram;
 float* gaussianWeights(float k, int* radius);       // 2·radius + 1 floats; caller frees
 int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
 void buildPostShaders(int width, int height);
+void rebuildBlurShaders(int width, int height);   // the eight blur programs only
+void releaseBlurShaders(void);
 // The generated fragment text of one blur direction (malloc'd; null on failure).
 char* blurShaderText(const float* weights, int radius, int vertical, int width, int height);
 // Puts PosAttribute at location 0 and TexAttribute at 1 and relinks; returns program.

@@ -156,7 +156,8 @@ static long keysInFile(FILE* file, int32_t count)
 int readTrackFile(const char* path, SyncTrack* track)
 {
     if (!path || !track) return 1;
-    FILE* file = fopen(path, "rb");
+    int status = 0;
+    FILE* file = openDataFile(path, TrackFileLimit, &status);
     if (!file) return 1;
     free(track->keys);
     track->keys = nullptr;
