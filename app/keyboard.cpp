@@ -105,6 +105,15 @@ void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
         toggleTweakMode(mods);
         return;
     }
+    if (key == GLFW_KEY_F1 && action == GLFW_PRESS) {
+        showHud(!hudVisible());
+        return;
+    }
+    if (key == GLFW_KEY_F5 && action == GLFW_PRESS) {
+        startSoundtrackBuild();
+        return;
+    }
+    if (transportKey(key, mods)) return;
     float step = (mods & GLFW_MOD_SHIFT) ? 0.1f : 1.0f;
     if (mods & GLFW_MOD_CONTROL) step *= 10.0f;
     for (const TweakKey& entry : tweakKeys) {
