@@ -113,7 +113,7 @@ void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
         startSoundtrackBuild();
         return;
     }
-    if (transportKey(key, mods)) return;
+    if (action == GLFW_PRESS && transportKey(key, mods)) return;
     float step = (mods & GLFW_MOD_SHIFT) ? 0.1f : 1.0f;
     if (mods & GLFW_MOD_CONTROL) step *= 10.0f;
     for (const TweakKey& entry : tweakKeys) {

@@ -38,6 +38,7 @@ struct RetryCount {
     int count;
 };
 static RetryCount retryCounts[MaxEventsPerFrame];
+static double changeWrittenAt;                // when the file being applied was last written
 
 int liveEditing(void) { return liveOn; }
 
@@ -81,11 +82,18 @@ int startLiveEdit(const char* sources)
     return liveOn;
 }
 
+// Milliseconds from the file's last write to now, for the log.
+static double sinceWrite(void) { return (monotonicSeconds() - changeWrittenAt) * 1000.0; }
+
 static void reloadTimeline(const char* path)
 {
     char error[512];
     if (loadTimelineTracks(path, error, sizeof error)) {
-        logMessage("edit: timeline <%s> compiled, new tracks from %.3f s\n", path, (double)frameTime);
+        updateSync();
+        logMessage("edit: timeline <%s> compiled, new tracks from %.3f s (%.0f ms after the write): "
+                   "scene %g part %g var0 %g var1 %g post1 %g post2 %g\n",
+                   path, (double)frameTime, sinceWrite(), (double)syncValues[0], (double)syncValues[1],
+                   (double)syncValues[2], (double)syncValues[3], (double)syncValues[4], (double)syncValues[5]);
         hudMessagef("timeline: new tracks (F5 rebuilds the music)");
     } else {
         logMessage("edit: timeline kept: %s\n", error);
@@ -104,7 +112,8 @@ static int reloadTrack(const char* name, const char* path)
     int result = reloadTrackFile(path, track);
     if (result < 0) return 0;
     if (result == 1) hudMessagef("track %s reloaded", track);
-    logMessage("edit: track <%s> %s\n", path, result == 1 ? "reloaded" : "is not a track of the show");
+    logMessage("edit: track <%s> %s (%.0f ms after the write)\n", path,
+               result == 1 ? "reloaded" : "is not a track of the show", sinceWrite());
     return 1;
 }
 
@@ -117,7 +126,7 @@ static void reloadResource(const char* name)
     int shader = endsWith(name, ".vs") || endsWith(name, ".fs");
     if (shader && result.replaced > 0) bindShowPostPrograms();
     if (result.failed == 0) {
-        logMessage("edit: <%s> reloaded (%d rows)\n", name, rows);
+        logMessage("edit: <%s> reloaded (%d rows, %.0f ms after the write)\n", name, rows, sinceWrite());
         hudMessagef("%s reloaded (%d rows)", name, rows);
     } else if (shader) {
         logMessage("edit: <%s> kept the old program: %s\n", name, lastShaderReport());
@@ -253,6 +262,7 @@ void pollLiveEdit(void)
     for (int i = 0; i < count; i++) {
         const WatchEvent* e = &events[i];
         if (e->name[0] == '.' || endsWith(e->name, ".part")) continue;
+        changeWrittenAt = e->changedAt;
         int done;
         if (e->folder == sourceFolder) {
             done = applySourceChange(e->name);

@@ -93,8 +93,11 @@ void transportPause(int on)
 {
     if (on == transport.paused) return;
     if (on) {
+        // The music is put at the picture's instant and held there: both
+        // stand at the same time, and play on from it.
         transport.pausedAt = ticksToSeconds(tickCount(), startTick);
         holdMusic(1);
+        seekMusic(transport.pausedAt);
     } else {
         startTick = tickCount() - (uint32_t)lroundf(transport.pausedAt * 1000.0f);
         seekMusic(transport.pausedAt);   // the music plays on from the paused instant

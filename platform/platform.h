@@ -85,6 +85,7 @@ enum { MaxWatchedFolders = 4, WatchNameSize = 128 };
 struct WatchEvent {
     int folder;                  // the index watchFolder returned
     char name[WatchNameSize];    // file name inside it
+    double changedAt;            // monotonic seconds of its latest write
 };
 int watchStart(void);                  // 1 ready; 0 (logged) when inotify is not available
 int watchFolder(const char* path);     // the folder's index, or -1 (logged)

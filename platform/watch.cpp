@@ -108,6 +108,7 @@ int watchPoll(double now, double settleSeconds, WatchEvent* events, int capacity
         }
         events[count].folder = pendingFiles[i].folder;
         memcpy(events[count].name, pendingFiles[i].name, WatchNameSize);
+        events[count].changedAt = pendingFiles[i].lastEvent;
         count++;
         pendingFiles[i] = pendingFiles[--pendingCount];
     }
