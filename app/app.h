@@ -4,6 +4,7 @@
 #pragma once
 #include <stdint.h>
 
+struct SyncTrack;
 struct GLFWwindow;
 
 // ---- the loop's clock ---------------------------------------------------------
@@ -44,6 +45,8 @@ struct RunOptions {
     int vsyncOff;            // --vsync off
     int loop;                // --loop
     float avOffsetMs;        // --av-offset MS
+    int edit;                // --edit [DIR]
+    char editSources[256];   // DIR of --edit, or ""
 };
 extern RunOptions runOptions;
 
@@ -101,6 +104,9 @@ void restartShowClock(float seconds);
 // With --loop: music and clock back to 0 at the show's end (logged), returns
 // 1; without it returns 0 and the show ends.
 int restartShowForLoop(void);
+// How far the picture runs behind the wall clock: the sound's output latency
+// plus --av-offset. The music's cursor runs this much ahead of the show time.
+float pictureDelaySeconds(void);
 int presentFrame(void);     // accumulate the frame just drawn; 1 if it swapped
 int runMainLoop(void);      // poll, then draw + poll until either says stop
 // Loads the active resource table with the loading screen, then runs the
@@ -171,6 +177,53 @@ int applyResizeRequest(void);
 // The accumulation is remade at this size at its next frame; until then
 // frames of another size are presented without it.
 void setAccumulationSize(int width, int height);
+// ---- transport (windowed runs) ------------------------------------------------------
+struct Transport {
+    int paused;
+    float pausedAt;            // the show time while paused (and of the latest move)
+    int looping;               // 1 while [loopFrom, loopTo) repeats
+    float loopFrom, loopTo;    // R sets both; [ and ] set one each
+};
+extern Transport transport;
+// The show time at tick now: held while paused; a loop's end jumps back to its start.
+float transportClock(uint32_t now);
+void transportSeek(float time);    // clock and music to time, clamped into the show
+void transportPause(int on);       // 1 holds picture time and music; 0 plays on from there
+// Space, Left/Right (Shift: bar, Ctrl: row), Page Up/Down, Home, R, [ and ].
+// Returns 1 when the key was a transport key.
+int transportKey(int key, int mods);
+// The grid point step before (direction -1) or after (+1) time, never below 0;
+// a time on the grid moves a whole step.
+float gridStep(float time, float step, int direction);
+// Scene starts (seconds) on a scene track: keys whose scene number 1..9
+// differs from the key before. Returns the count (at most capacity).
+int sceneStarts(const SyncTrack* track, float rowRate, float* starts, int capacity);
+// Among sorted starts: direction -1 the last start before time (the current
+// scene's, or the previous one's when time is on a start), 0 the start of the
+// scene at time, +1 the next start; -1 when there is none.
+float sceneJump(const float* starts, int count, float time, int direction);
+
+// ---- heads-up display (F1) ----------------------------------------------------------
+int hudVisible(void);
+void showHud(int on);
+// The message line (the latest reload or error) and the recorded camera key.
+void hudMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void hudCameraKey(const char* line);
+void hudNoteFrame(void);     // once per loop frame: track history, frame time
+void drawHud(void);          // into the bound framebuffer; nothing while hidden
+void shutdownHud(void);
+// "mm:ss.mmm" and "bar:beat:row" (counted from 0) of a show time.
+void formatShowTime(float seconds, char* out, int size);
+void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* out, int size);
+
+// ---- live editing (--edit [DIR]) -------------------------------------------------------
+// Watches the data directory in use and, when given, the folder of authored
+// sources. Returns 1 when watching.
+int startLiveEdit(const char* sources);
+int liveEditing(void);
+void pollLiveEdit(void);        // once a frame: applies what changed and settled
+int startSoundtrackBuild(void); // F5; 1 started
+void stopLiveEdit(void);
 
 // ---- keyboard and tweak camera -----------------------------------------------
 // Enter (or keypad Enter) pressed, in or out of tweak mode, records the live

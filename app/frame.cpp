@@ -240,6 +240,33 @@ static void addFrameToSum(float weight)
     sumHoldsFrames = 1;
 }
 
+// The heads-up display over the frame about to be shown: fixed-function
+// drawing from client memory, so buffers, program and the generic attribute
+// arrays (attribute 0 would stand in for the vertex array) are put aside for
+// it and back afterwards.
+static void drawHudOverFrame(void)
+{
+    if (!hudVisible()) return;
+    SavedGLState saved;
+    saveGLState(&saved);
+    enum { Attributes = 8 };
+    GLint enabled[Attributes], elements = 0;
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &elements);
+    for (int i = 0; i < Attributes; i++) {
+        glGetVertexAttribiv((GLuint)i, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled[i]);
+        glDisableVertexAttribArray((GLuint)i);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glUseProgram(0);
+    drawHud();
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, (GLuint)elements);
+    for (int i = 0; i < Attributes; i++)
+        if (enabled[i]) glEnableVertexAttribArray((GLuint)i);
+    restoreGLState(&saved);
+}
+
 // Counts the frame: weight 1 / accumFrames, added to accumWeight. Returns the weight.
 static float countFrame(void)
 {
@@ -318,13 +345,14 @@ int presentFrame(void)
         if (!due) return 0;
         resolveFrame();
     }
+    drawHudOverFrame();
     if (mainWindow) glfwSwapBuffers(mainWindow);
     return 1;
 }
 
 // The picture runs this much behind the wall clock: the sound's output
 // latency (0 while nothing is heard) plus --av-offset.
-static float pictureDelaySeconds(void)
+float pictureDelaySeconds(void)
 {
     return soundOutputLatency() + runOptions.avOffsetMs / 1000.0f;
 }
@@ -356,8 +384,7 @@ int pollFrame(void)
     if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS)
         glfwSetWindowShouldClose(mainWindow, 1);
     followWindow();
-    frameTime = useFixedClock ? fixedClockTime
-                              : showClockSeconds(ticksToSeconds(tickCount(), startTick), pictureDelaySeconds());
+    frameTime = useFixedClock ? fixedClockTime : transportClock(tickCount());
     frameDelta = frameTime - previousFrameTime;
     previousFrameTime = frameTime;
     updateSync();

@@ -163,6 +163,7 @@ static void recordCameraKey(void)
         return;
     }
     logMessage("%s\n", line);
+    if (liveEditing()) hudCameraKey(line);   // on the display, ready to paste into a key table
     FILE* file = fopen(cameraKeysFile, "a");
     if (!file) {
         logMessage("Camera key not written: cannot open %s for appending.\n", cameraKeysFile);
@@ -188,6 +189,15 @@ void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
         toggleTweakMode(mods);
         return;
     }
+    if (key == GLFW_KEY_F1 && action == GLFW_PRESS) {
+        showHud(!hudVisible());
+        return;
+    }
+    if (key == GLFW_KEY_F5 && action == GLFW_PRESS) {
+        startSoundtrackBuild();
+        return;
+    }
+    if (action == GLFW_PRESS && transportKey(key, mods)) return;
     float step = (mods & GLFW_MOD_SHIFT) ? 0.1f : 1.0f;
     if (mods & GLFW_MOD_CONTROL) step *= 10.0f;
     for (const TweakKey& entry : tweakKeys) {

@@ -22,6 +22,10 @@ struct OptionRow {
     OptionHandler handler;
 };
 
+// A value name in brackets ("[DIR]") may be left out: the next word is taken
+// unless it is an option.
+static int valueIsOptional(const OptionRow* row) { return row->valueName && row->valueName[0] == '['; }
+
 // Parses a decimal integer in [low, high] that spans the whole text up to end
 // (or the terminator when end is 0). Returns 1/0.
 static int parseIntRange(const char* text, char end, int low, int high, int* out, const char** rest)
@@ -135,6 +139,18 @@ static int optionGlDebug(const char*)
     return 1;
 }
 
+// --edit [DIR]: DIR, when given, must be a folder name that fits.
+static int optionEdit(const char* value)
+{
+    runOptions.edit = 1;
+    runOptions.glDebug = 1;   // the display counts GL errors
+    if (!value) return 1;
+    size_t length = strlen(value);
+    if (length == 0 || length >= sizeof runOptions.editSources) return 0;
+    memcpy(runOptions.editSources, value, length + 1);
+    return 1;
+}
+
 static int optionHelp(const char*) { return 1; }
 static int optionVersion(const char*) { return 1; }
 
@@ -159,6 +175,7 @@ static const OptionRow optionTable[] = {
     {"--loop", nullptr, "start the show again from 0 (clock and music) each time it ends", optionLoop},
     {"--av-offset", "MS", "picture this many ms later (negative: earlier) than the measured sound latency gives", optionAvOffset},
     {"--resize-to", "WxH", "tests: after loading, resize the window to WxH and wait until the picture follows", optionResizeTo},
+    {"--edit", "[DIR]", "author live: heads-up display, hot reload of the data directory and of the sources in DIR", optionEdit},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };
@@ -175,7 +192,10 @@ static void printUsage(FILE* out)
                  row->valueName ? row->valueName : "");
         fprintf(out, "  %-26s %s\n", head, row->help);
     }
-    fprintf(out, "Keys: Escape ends the show; F11 or Alt+Enter toggles full screen.\n");
+    fprintf(out, "Keys: Escape ends the show; Space pauses; Left/Right step a beat (Shift: a bar, Ctrl: a row);\n"
+                 "Page Up/Down jump between scenes, Home to the start; R loops the scene, [ and ] set a loop;\n"
+                 "F1 shows the heads-up display; F5 (with --edit) rebuilds the soundtrack; TAB flies the camera;\n"
+                 "F11 or Alt+Enter toggles full screen.\n");
 }
 
 static const OptionRow* findOption(const char* name)
@@ -204,7 +224,9 @@ int parseCommandLine(int argc, char** argv)
         const OptionRow* row = findOption(arg);
         if (!row) return badOption("unknown option '%s'%s", arg, "");
         const char* value = nullptr;
-        if (row->valueName) {
+        if (valueIsOptional(row)) {
+            if (i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0) value = argv[++i];
+        } else if (row->valueName) {
             if (i + 1 >= argc) return badOption("%s needs a value: %s", arg, row->valueName);
             value = argv[++i];
         }
@@ -214,6 +236,7 @@ int parseCommandLine(int argc, char** argv)
     }
     const char* problem = helpWanted || versionWanted ? nullptr : checkOfflineOptions();
     if (problem) return badOption("%s%s", problem, "");
+    if (runOptions.edit && isOfflineRun()) return badOption("%s%s", "--edit goes with a windowed run, not --shot, --capture or --bench", "");
     if (helpWanted) {
         printUsage(stdout);
         return 0;

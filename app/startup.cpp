@@ -60,13 +60,27 @@ int startDemo(void)
 // stop; the summary of frames rendered and presented goes to the log.
 int runMainLoop(void)
 {
+    if (runOptions.edit) {
+        startLiveEdit(runOptions.editSources[0] ? runOptions.editSources : nullptr);
+        showHud(1);
+    }
     int stop = pollFrame();
     while (!stop) {
-        ShowFrame frame = {frameTime, frameDelta, framePresented};
-        if (drawShowFrame(&frame) && !restartShowForLoop()) break;
+        // While paused the grain stands still too, so the picture does.
+        ShowFrame frame = {frameTime, frameDelta, transport.paused ? 0 : framePresented};
+        if (drawShowFrame(&frame) && !restartShowForLoop()) {
+            if (!runOptions.edit) break;
+            // An author at the end stays there, paused on the last frame.
+            transportSeek(frameTime);
+            transportPause(1);
+        }
+        pollLiveEdit();
+        hudNoteFrame();
         stop = pollFrame();
         countLoopFrame(framePresented);
     }
+    stopLiveEdit();
+    shutdownHud();
     logRunSummary();
     return 0;
 }

@@ -39,6 +39,9 @@ struct Mesh {
 // Returns the record, or null on failure (logged; nothing leaks).
 Mesh* loadMesh(Mesh* mesh, const char* path);
 void freeMesh(Mesh* mesh);
+// Replaces the mesh's geometry with the file's when it loads whole; placement,
+// textures and program stay. 1 replaced, 0 the old geometry stays (logged).
+int reloadMeshGeometry(Mesh* mesh, const char* path);
 void computeMeshNormals(Mesh* mesh);
 void initMeshAttributes(Mesh* mesh);
 // Parses the text of a mesh file (size bytes, no terminator needed) without GL:
@@ -110,3 +113,20 @@ typedef void (*ResourceProgress)(float share);
 void loadResourceTable(ResourceEntry* table, ResourceProgress progress);
 // Frees every row of activeResourceTable through its free operation, last row first.
 void releaseResources(void);
+
+// Reloading while the show plays: every row of table whose spec names file
+// (a part of "a|b", without the data directory) is loaded again. A new
+// shader program, texture or mesh geometry replaces the old one only when it
+// loaded whole (a program: compiled and linked); every place in the table
+// that held the old GL name gets the new one. Returns the number of rows that
+// name the file; result (may be null) counts rows replaced and failed and
+// lists the meshes whose geometry was replaced (to process them again).
+enum { MaxReloadedMeshes = 8 };
+struct ReloadResult {
+    int replaced, failed;
+    Mesh* meshes[MaxReloadedMeshes];
+    int meshCount;
+};
+int reloadResourceFile(ResourceEntry* table, const char* file, ReloadResult* result);
+// The latest shader compile or link report ("compile: ..." / "link: ..."), "" when none.
+const char* lastShaderReport(void);

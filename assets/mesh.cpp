@@ -448,3 +448,32 @@ void freeMesh(Mesh* mesh)
     if (mesh->program > 0 && mesh->program != defaultProgram && glIsProgram((GLuint)mesh->program))
         glDeleteProgram((GLuint)mesh->program);
 }
+
+// Loads path into a fresh record first: only a file that loads whole replaces
+// the geometry (vertices, indices, frames, buffers, attribute table); the
+// mesh keeps its placement, textures and program. Returns 1 replaced, 0 (the
+// old geometry stays; the loader logged why).
+int reloadMeshGeometry(Mesh* mesh, const char* path)
+{
+    if (!mesh) return 0;
+    Mesh fresh;
+    memset(&fresh, 0, sizeof fresh);
+    if (!loadMesh(&fresh, path)) return 0;
+    if (mesh->vertexBuffer || mesh->indexBuffer) glDeleteBuffers(2, &mesh->vertexBuffer);
+    free(mesh->vertices);
+    free(mesh->indices);
+    mesh->vertexCount = fresh.vertexCount;
+    mesh->triangleCount = fresh.triangleCount;
+    mesh->frameCount = fresh.frameCount;
+    mesh->vertices = fresh.vertices;
+    mesh->indices = fresh.indices;
+    mesh->uploadedFrame = fresh.uploadedFrame;
+    mesh->vertexBuffer = fresh.vertexBuffer;
+    mesh->indexBuffer = fresh.indexBuffer;
+    mesh->attribCount = fresh.attribCount;
+    memcpy(mesh->attribLocations, fresh.attribLocations, sizeof mesh->attribLocations);
+    memcpy(mesh->attribSizes, fresh.attribSizes, sizeof mesh->attribSizes);
+    memcpy(mesh->attribOffsets, fresh.attribOffsets, sizeof mesh->attribOffsets);
+    mesh->dirty = 1;
+    return 1;
+}

@@ -94,3 +94,110 @@ void releaseResources(void) {
         if (row->free) row->free(row->object);
     }
 }
+
+// ---- reloading while the show plays --------------------------------------------------
+
+// 1 when file is one of the spec's parts ("a|b" or "a"); *part gets 0 or 1.
+static int specNames(const char* spec, const char* file, int* part) {
+    if (!spec || !file) return 0;
+    const char* bar = strchr(spec, '|');
+    size_t firstLength = bar ? (size_t)(bar - spec) : strlen(spec);
+    size_t fileLength = strlen(file);
+    if (fileLength == firstLength && strncmp(spec, file, firstLength) == 0) {
+        *part = 0;
+        return 1;
+    }
+    if (bar && strcmp(bar + 1, file) == 0) {
+        *part = 1;
+        return 1;
+    }
+    return 0;
+}
+
+// Every holder of an old GL name in the table's rows gets the new one: the
+// slots of shader and texture rows, and each mesh's program and texture slots
+// (a data hook may have copied a texture into another mesh's slot).
+static void replaceName(ResourceEntry* table, int kind, int oldName, int newName) {
+    for (ResourceEntry* row = table; row->object; row++) {
+        if (row->kind == MeshRow) {
+            Mesh* mesh = (Mesh*)row->object;
+            if (kind == ShaderRow && mesh->program == oldName) mesh->program = newName;
+            for (int t = 0; kind == TextureRow && t < 5; t++)
+                if (mesh->textures[t] == oldName) mesh->textures[t] = newName;
+        } else if (row->kind == kind && *(int*)row->object == oldName) {
+            *(int*)row->object = newName;
+        }
+    }
+}
+
+// A new program from the row's pair; it replaces the old one only when both
+// stages compiled and it linked. Returns 1 replaced, 0 kept the old one.
+static int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row) {
+    char vertex[SpecBufferSize], fragment[SpecBufferSize];
+    const char* bar = strchr(row->spec, '|');
+    if (!bar || !specPath(vertex, row->spec, (size_t)(bar - row->spec)) ||
+        !specPath(fragment, bar + 1, strlen(bar + 1)))
+        return 0;
+    int program = createShaderProgram(vertex, fragment, 0);
+    if (program <= 0) return 0;
+    GLint linked = 0;
+    glGetProgramiv((GLuint)program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        glDeleteProgram((GLuint)program);
+        return 0;
+    }
+    int old = *(int*)row->object;
+    replaceName(table, ShaderRow, old, program);
+    if (old > 0 && old != defaultProgram && glIsProgram((GLuint)old)) glDeleteProgram((GLuint)old);
+    return 1;
+}
+
+// Returns 1 when the texture file gave a new texture that took over every
+// place of old (deleted then), 0 when it failed (old stays).
+static int reloadTextureName(ResourceEntry* table, int old, const char* file) {
+    char path[SpecBufferSize];
+    if (!specPath(path, file, strlen(file))) return 0;
+    int texture = loadTexture(nullptr, path);
+    if (texture <= 0) return 0;
+    if (old > 0) {
+        replaceName(table, TextureRow, old, texture);
+        GLuint name = (GLuint)old;
+        glDeleteTextures(1, &name);
+    }
+    return 1;
+}
+
+static void addMesh(ReloadResult* result, Mesh* mesh) {
+    for (int i = 0; i < result->meshCount; i++)
+        if (result->meshes[i] == mesh) return;
+    if (result->meshCount < MaxReloadedMeshes) result->meshes[result->meshCount++] = mesh;
+}
+
+int reloadResourceFile(ResourceEntry* table, const char* file, ReloadResult* result) {
+    ReloadResult local;
+    if (!result) result = &local;
+    memset(result, 0, sizeof *result);
+    if (!table || !file) return 0;
+    int rows = 0;
+    for (ResourceEntry* row = table; row->object; row++) {
+        int part = 0;
+        if (!specNames(row->spec, file, &part)) continue;
+        rows++;
+        int done = 0;
+        if (row->kind == ShaderRow) {
+            done = reloadShaderRow(table, row);
+        } else if (row->kind == TextureRow) {
+            done = reloadTextureName(table, *(int*)row->object, file);
+        } else if (part == 1) {   // a mesh row's texture: its slot 0
+            done = reloadTextureName(table, ((Mesh*)row->object)->textures[0], file);
+        } else {
+            char path[SpecBufferSize];
+            Mesh* mesh = (Mesh*)row->object;
+            done = specPath(path, file, strlen(file)) && reloadMeshGeometry(mesh, path);
+            if (done) addMesh(result, mesh);
+        }
+        if (done) result->replaced++;
+        else result->failed++;
+    }
+    return rows;
+}

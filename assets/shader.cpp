@@ -204,6 +204,16 @@ void freeShaderProgram(int* slot)
     if (glIsProgram((GLuint)*slot)) glDeleteProgram((GLuint)*slot);
 }
 
+// The latest compile or link report, for a display that shows it.
+static char lastReport[InfoLogSize];
+
+const char* lastShaderReport(void) { return lastReport; }
+
+static void keepReport(const char* what, const char* info)
+{
+    snprintf(lastReport, sizeof lastReport, "%s%s", what, info);
+}
+
 int checkShaderCompile(unsigned int shader)
 {
     GLint status = 1;
@@ -214,6 +224,7 @@ int checkShaderCompile(unsigned int shader)
     info[0] = 0;
     glGetShaderInfoLog(shader, InfoLogSize, &length, info);
     if (!status) logMessage("Shader info log for shader #%u:\n%s\n", shader, info);
+    if (!status) keepReport("compile: ", info);
     return status != 0;
 }
 
@@ -269,6 +280,7 @@ void logProgramInfo(unsigned int program)
     info[0] = 0;
     glGetProgramInfoLog(program, InfoLogSize, &length, info);
     logMessage("Shader Program info log for shader program #%u:\n%s\n", program, info);
+    keepReport("link: ", info);
     GLint value = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &value);
     logMessage("GL_LINK_STATUS: %i\n", value);

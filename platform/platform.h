@@ -113,6 +113,22 @@ int checkGLErrors(void);        // errors found by glGetError and not reported b
 long glErrorCount(void);        // errors counted since startGLDebug
 void logGLDebugSummary(void);   // "GL debug: N GL errors"; nothing without --gl-debug
 
+// ---- watching files (hot reload) -------------------------------------------------------
+enum { MaxWatchedFolders = 4, WatchNameSize = 128 };
+struct WatchEvent {
+    int folder;                  // the index watchFolder returned
+    char name[WatchNameSize];    // file name inside it
+    double changedAt;            // monotonic seconds of its latest write
+};
+int watchStart(void);                  // 1 ready; 0 (logged) when inotify is not available
+int watchFolder(const char* path);     // the folder's index, or -1 (logged)
+// Files written and closed (or moved in) whose latest change lies at least
+// settleSeconds before now (monotonic seconds); each is handed out once.
+// Never blocks. Returns the count written to events.
+int watchPoll(double now, double settleSeconds, WatchEvent* events, int capacity);
+void watchRetry(const WatchEvent* event, double now);   // hand the file out again later
+void watchStop(void);
+
 // ---- display-mode dialog -----------------------------------------------------
 struct DisplayChoice {
     int width;          // default 1280
@@ -188,6 +204,9 @@ typedef void (*SoundZxxCallback)(SoundModule* module, unsigned char parameter);
 SoundStream* soundStreamOpen(const char* path);          // null on failure
 int soundStreamPlay(SoundStream* stream, uint32_t startMs); // 1 started
 int soundStreamClose(SoundStream* stream);               // 1 released
+// 1: the output plays silence and nothing moves on (pause); 0: plays on
+// from the same sample. Returns 1.
+int soundHold(int held);
 SoundModule* soundModuleLoad(const char* path);          // null on failure
 int soundModuleSetZxxCallback(SoundModule* module, SoundZxxCallback callback);
 int soundModulePlay(SoundModule* module, uint32_t startMs);

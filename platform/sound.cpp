@@ -116,11 +116,22 @@ static void mixModule(SoundModule* m, float* out, size_t frames)
     }
 }
 
+// Set by the main thread: while 1 the output plays silence and no stream or
+// module moves on, so playing resumes at the same sample.
+static std::atomic<int> outputHeld{0};
+
+int soundHold(int held)
+{
+    outputHeld.store(held ? 1 : 0);
+    return 1;
+}
+
 static void outputCallback(void*, Uint8* bytes, int length)
 {
     float* out = (float*)bytes;
     size_t frames = (size_t)length / (2 * sizeof(float));
     memset(bytes, 0, (size_t)length);
+    if (outputHeld.load()) return;
     if (playingStream) mixStream(playingStream, out, frames);
     if (playingModule) mixModule(playingModule, out, frames);
 }

@@ -14,6 +14,9 @@ extern ResourceEntry resourceTable[];   // every shader pair, mesh and texture, 
 // The data hook: adapts the loaded meshes to the scenes and hands the grading
 // program and textures to the post chain.
 void prepareShowData(void);
+// The data hook's processing for one mesh whose geometry was loaded again.
+struct Mesh;
+void processShowMesh(Mesh* mesh);
 // Binds the post attributes of the table's full-screen programs; run right
 // after initPostProcessing.
 void bindShowPostPrograms(void);

@@ -136,3 +136,23 @@ const ZxxEvent* zxxEventAt(int index)
     if (index < 0 || index >= zxxEventCount()) return nullptr;
     return &zxxRing[index];
 }
+
+// Moves the playing soundtrack to seconds (streams and modules alike).
+// Returns 1 moved, 0 when nothing plays.
+int seekMusic(float seconds)
+{
+    uint32_t ms = startMilliseconds(seconds);
+    if (currentStream) return soundStreamPlay(currentStream, ms);
+    if (currentSong) return soundModulePlay(currentSong, ms);
+    return 0;
+}
+
+int holdMusic(int held) { return soundReady ? soundHold(held) : 0; }
+
+// The playing soundtrack's position in seconds; -1 when nothing plays.
+float musicPosition(void)
+{
+    if (currentStream) return (float)soundStreamTime(currentStream) / 1000.0f;
+    if (currentSong) return (float)soundModuleTime(currentSong) / 1000.0f;
+    return -1.0f;
+}

@@ -48,6 +48,19 @@ float trackValue(const SyncTrack* track, double row);
 // The row for a show time, rounded as the player rounds it.
 float rowForTime(float seconds);
 
+// ---- changing tracks while the show plays ---------------------------------------------
+// Copies count keys into track (its old keys freed). 1, or 0 when memory ran
+// out (the old keys stay).
+int replaceTrackKeys(SyncTrack* track, const SyncKey* keys, int count);
+// Compiles a timeline file into every configured track it names, all or
+// nothing. Returns 1; 0 with "file:line: what is wrong" in error and the
+// tracks unchanged.
+int loadTimelineTracks(const char* path, char* error, int errorSize);
+// Reads a .track file into the configured track trackName. 1 replaced; 0 no
+// such track or no memory; -1 the file is missing, too large or not whole
+// (caught half-written: try again later). The old keys stay unless 1.
+int reloadTrackFile(const char* path, const char* trackName);
+
 // ---- music ---------------------------------------------------------------------
 struct SoundStream;
 struct SoundModule;
@@ -64,6 +77,12 @@ int stopMusic(void);
 // 0 without a soundtrack, when the name does not fit or playback failed (both logged).
 int startSoundtrack(float startSeconds);
 int isStreamFile(const char* path);
+// The transport: move the playing soundtrack to a time (1 moved, 0 nothing
+// plays), hold it silent where it is (1) or play on (0), and its position
+// in seconds (-1 when nothing plays).
+int seekMusic(float seconds);
+int holdMusic(int held);
+float musicPosition(void);
 void onZxx(SoundModule* module, unsigned char parameter);
 int pushZxxEvent(const ZxxEvent* event);
 int zxxEventCount(void);

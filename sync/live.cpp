@@ -1,0 +1,103 @@
+// Changing the sync tracks while the show plays: a new timeline compiled by the
+// same parser the track tool uses, or a rewritten .track file, takes over the
+// configured tracks between two frames. Whatever fails to read keeps the old keys.
+#include "platform/platform.h"
+#include "sync/sync.h"
+#include "sync/timeline_text.h"
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+// A track file of the greatest key count the timeline allows.
+static const size_t maxTrackFileBytes = 4 + 9 * (size_t)MaxTimelineKeys;
+
+// Returns 1 with track's keys replaced by a copy of count keys, 0 when memory
+// ran out (the old keys stay).
+int replaceTrackKeys(SyncTrack* track, const SyncKey* keys, int count)
+{
+    if (!track || count < 0 || (count > 0 && !keys)) return 0;
+    SyncKey* copy = nullptr;
+    if (count > 0) {
+        copy = (SyncKey*)malloc(sizeof(SyncKey) * (size_t)count);
+        if (!copy) return 0;
+        memcpy(copy, keys, sizeof(SyncKey) * (size_t)count);
+    }
+    free(track->keys);
+    track->keys = copy;
+    track->keyCount = count;
+    return 1;
+}
+
+// The configured track of that name, or null.
+static SyncTrack* configuredTrack(const char* name)
+{
+    if (!demoConfig || !name) return nullptr;
+    for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
+        if (syncTracks[i] && strcmp(demoConfig->trackNames[i], name) == 0) return syncTracks[i];
+    return nullptr;
+}
+
+int loadTimelineTracks(const char* path, char* error, int errorSize)
+{
+    static Timeline timeline;   // 200 kB: kept off the stack, reused by every reload
+    static SyncKey keys[MaxTimelineKeys];
+    if (!loadTimeline(path, &timeline, error, errorSize)) return 0;
+    if (demoConfig && (timeline.bpm != demoConfig->bpm || timeline.rowsPerBeat != demoConfig->rowsPerBeat)) {
+        snprintf(error, (size_t)errorSize, "%s: tempo %g bpm, %d rows per beat differs from the show's", path,
+                 (double)timeline.bpm, timeline.rowsPerBeat);
+        return 0;
+    }
+    int replaced = 0;
+    for (int t = 0; t < TimelineTrackCount; t++) {
+        SyncTrack* track = configuredTrack(timelineTrackNames[t]);
+        if (!track) continue;
+        const TimelineTrack* source = &timeline.tracks[t];
+        for (int k = 0; k < source->keyCount; k++) {
+            keys[k].row = source->keys[k].row;
+            keys[k].value = source->keys[k].value;
+            keys[k].type = source->keys[k].type;
+        }
+        if (!replaceTrackKeys(track, keys, source->keyCount)) {
+            snprintf(error, (size_t)errorSize, "%s: out of memory for track %s", path, timelineTrackNames[t]);
+            return 0;
+        }
+        replaced++;
+    }
+    if (error && errorSize > 0) error[0] = 0;
+    return replaced > 0 ? 1 : 0;
+}
+
+static int32_t readLe32(const unsigned char* p)
+{
+    uint32_t v = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    int32_t out;
+    memcpy(&out, &v, 4);
+    return out;
+}
+
+int reloadTrackFile(const char* path, const char* trackName)
+{
+    SyncTrack* track = configuredTrack(trackName);
+    if (!track) return 0;
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    if (readWholeFile(path, maxTrackFileBytes, &bytes, &size) != 1) return -1;
+    int32_t count = size >= 4 ? readLe32(bytes) : -1;
+    // Only a file that holds exactly its key count is whole: one caught
+    // half-written is tried again later, never half-used.
+    if (count < 0 || size != 4 + 9 * (size_t)count) {
+        free(bytes);
+        return -1;
+    }
+    static SyncKey keys[MaxTimelineKeys];
+    for (int32_t i = 0; i < count; i++) {
+        const unsigned char* raw = bytes + 4 + 9 * (size_t)i;
+        keys[i].row = readLe32(raw);
+        int32_t bits = readLe32(raw + 4);
+        memcpy(&keys[i].value, &bits, 4);
+        keys[i].type = (signed char)raw[8];
+    }
+    free(bytes);
+    return replaceTrackKeys(track, keys, count);
+}

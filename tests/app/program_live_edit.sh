@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Authoring live, driven as an author would under Xvfb: the transport (pause
+# holds picture and music, every step lands on the beat grid with the music
+# following), shader edits (a good one shows at once, a broken one keeps the
+# old picture and reports the line), a timeline edit (a track value changes
+# at a known time), a texture edit, and 200 reload cycles with flat memory and
+# no GL error. Reload latencies are printed for the record.
+# Arguments: build directory, source directory. Needs a display (xvfb-run).
+set -u
+BUILD="$1"
+SRC="$2"
+source "$SRC/tests/program/common.bash"
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/kestrel-live.XXXXXX")
+trap 'kill $KEEPER 2>/dev/null; [ -n "${PID:-}" ] && kill -9 $PID 2>/dev/null; rm -rf "$WORK"' EXIT
+cp -r "$BUILD/data" "$WORK/data"           # the data directory the program reads (and we edit)
+mkdir "$WORK/sources"
+cp "$SRC/data/timeline.txt" "$WORK/sources/"   # the authored sources the program watches too
+cd "$WORK"
+
+beat=$(awk 'BEGIN { printf "%.9f", 60 / 130 }')
+# The last "transport:" line's show time and music time.
+last_transport() { grep '^transport:' demo.log | tail -1 | sed -E 's/.* at ([0-9.]+) s, music at (-?[0-9.]+) s.*/\1 \2/'; }
+count_lines() { grep -c "$1" demo.log 2>/dev/null || true; }
+# Waits until the log has more than $2 lines matching $1 (up to $3 s).
+wait_lines() {
+  for _ in $(seq 1 $((${3:-20} * 10))); do
+    [ "$(count_lines "$1")" -gt "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "no new log line '$1' within ${3:-20} s"
+}
+snap() { import -window "$WID" "$1" 2>/dev/null || fail "no screenshot"; }
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+near() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
+
+start_program --mode 320x180 --start 36 --edit "$WORK/sources"
+WID=$(wait_window "KESTREL Engine" 90) || fail "no show window"
+wait_lines "Start-up phase first frame" 0 90
+tap_key "$WID" F1                           # the display off: pictures without changing numbers
+tap_key "$WID" space
+wait_lines '^transport: paused' 0
+read -r t m < <(last_transport)
+near "$t" "$m" 0.05 || fail "paused at $t s but the music at $m s"
+sleep 0.6; snap a.png; sleep 0.8; snap b.png
+same a.png b.png || fail "two frames while paused differ"
+tap_key "$WID" bracketleft                  # logs the position again: music must not have moved
+wait_lines '^transport:' 1
+read -r t2 m2 < <(last_transport)
+[ "$t2" = "$t" ] || fail "the time moved while paused: $t -> $t2"
+near "$m2" "$m" 0.001 || fail "the music moved while paused: $m -> $m2"
+
+# Steps: each lands on the grid point after/before the time, music with it.
+expect_step() {   # key, step in seconds, direction
+  # Logged times are rounded to the millisecond: 2 ms of slack decide whether
+  # a time lies on the grid.
+  local before now music want n
+  read -r before _ < <(last_transport)
+  n=$(count_lines '^transport:')
+  tap_key "$WID" "$1"
+  wait_lines '^transport:' "$n"
+  read -r now music < <(last_transport)
+  want=$(awk -v t="$before" -v s="$2" -v d="$3" 'BEGIN { u = t / s; e = 0.002 / s; c = u - e; c = (c == int(c)) ? c : int(c) + 1; g = d > 0 ? int(u + e) + 1 : c - 1; if (g < 0) g = 0; printf "%.3f", g * s }')
+  near "$now" "$want" 0.0015 || fail "$1 from $before s went to $now s, expected $want s"
+  near "$music" "$now" 0.002 || fail "$1: the music is at $music s, the picture at $now s"
+}
+expect_step Right "$beat" 1
+expect_step Left "$beat" -1
+expect_step shift+Right "$(awk -v b="$beat" 'BEGIN { printf "%.9f", 4 * b }')" 1
+expect_step ctrl+Right "$(awk -v b="$beat" 'BEGIN { printf "%.9f", b / 4 }')" 1
+n=$(count_lines '^transport:'); tap_key "$WID" Next; wait_lines '^transport:' "$n"
+read -r t _ < <(last_transport)
+near "$t" "$(awk -v b="$beat" 'BEGIN { printf "%.3f", 24 * 4 * b }')" 0.0015 || fail "Page Down went to $t s, not scene 3 at bar 24"
+n=$(count_lines '^transport:'); tap_key "$WID" Prior; wait_lines '^transport:' "$n"
+read -r t _ < <(last_transport)
+near "$t" "$(awk -v b="$beat" 'BEGIN { printf "%.3f", 16 * 4 * b }')" 0.0015 || fail "Page Up (on a scene start) went to $t s, not scene 2 at bar 16"
+n=$(count_lines '^transport:'); tap_key "$WID" Home; wait_lines '^transport:' "$n"
+read -r t m < <(last_transport)
+[ "$t" = "0.000" ] && near "$m" 0 0.002 || fail "Home went to $t s (music $m s)"
+n=$(count_lines '^transport:'); tap_key "$WID" Next; wait_lines '^transport:' "$n"   # back to scene 2
+sleep 0.8; snap c.png
+
+# A shader edit shows at once; the grade turns everything red.
+n=$(count_lines 'edit: <lomofi.fs>')
+sed -i '$ s/^}$/    gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);\n}/' data/lomofi.fs
+wait_lines 'edit: <lomofi.fs>' "$n"
+grep 'edit: <lomofi.fs>' demo.log | tail -1 | grep -q reloaded || fail "the edited shader was not taken: $(grep 'edit: <lomofi.fs>' demo.log | tail -1)"
+sleep 0.8; snap d.png
+same c.png d.png && fail "the shader edit did not change the picture"
+red=$(convert d.png -format "%[fx:mean.r]-%[fx:mean.g]" info:)
+awk -v p="$red" 'BEGIN { split(p, c, "-"); exit !(c[1] > 0.9 && c[2] < 0.1) }' || fail "the picture is not red after the edit ($red)"
+
+# A broken shader keeps the old program and says where.
+n=$(count_lines 'edit: <lomofi.fs>')
+printf '\nthis is not glsl;\n' >>data/lomofi.fs
+wait_lines 'edit: <lomofi.fs>' "$n"
+line=$(grep 'edit: <lomofi.fs>' demo.log | tail -1)
+echo "$line" | grep -q "kept the old program" || fail "a broken shader was not refused: $line"
+echo "$line" | grep -Eq '[0-9]+:[0-9]+\(' || fail "the report names no line: $line"
+sleep 0.8; snap e.png
+same d.png e.png || fail "the picture changed after a broken shader"
+
+# A timeline edit: var1 of scene 2 (bars 16-24) becomes 7 from the scene's start.
+n=$(count_lines 'edit: timeline')
+sed -i '/^scene 2 at 16/a var1    0       7       step' sources/timeline.txt
+wait_lines 'edit: timeline' "$n"
+grep 'edit: timeline' demo.log | tail -1 | grep -q ' var1 7 ' || fail "var1 is not 7 after the edit: $(grep 'edit: timeline' demo.log | tail -1)"
+n=$(count_lines 'edit: timeline')
+sed -i 's/^var1    0       7       step$/var1    0       7       oops/' sources/timeline.txt
+wait_lines 'edit: timeline' "$n"
+grep 'edit: timeline' demo.log | tail -1 | grep -Eq 'kept: .*timeline.txt:[0-9]+:' || fail "a broken timeline did not name its line"
+
+# A texture edit: the grain picture replaced by a white one changes the frame
+# (with the grade as it was again).
+n=$(count_lines 'edit: <lomofi.fs> reloaded')
+cp "$BUILD/data/lomofi.fs" data/lomofi.fs
+wait_lines 'edit: <lomofi.fs> reloaded' "$n"
+sleep 0.8; snap f.png
+same c.png f.png || fail "the picture differs from before the shader edits once the shader is back"
+n=$(count_lines 'edit: <grain.jpg>')
+convert -size 64x64 xc:white jpg:data/grain.jpg.new && mv data/grain.jpg.new data/grain.jpg
+wait_lines 'edit: <grain.jpg>' "$n"
+sleep 0.8; snap g.png
+same f.png g.png && fail "the texture edit did not change the picture"
+
+# 200 reload cycles: resident memory stays flat, no GL error.
+cp data/light.fs light.fs.good
+rss() { awk '/^VmRSS:/ { print $2 }' /proc/$PID/status; }
+for i in $(seq 1 20); do n=$(count_lines 'edit: <light.fs> reloaded'); cp light.fs.good data/light.fs; wait_lines 'edit: <light.fs> reloaded' "$n"; done
+before=$(rss)
+for i in $(seq 1 200); do
+  n=$(count_lines 'edit: <light.fs> reloaded')
+  cp light.fs.good data/light.fs
+  wait_lines 'edit: <light.fs> reloaded' "$n"
+done
+after=$(rss)
+echo "resident memory over 200 reloads: $before kB -> $after kB"
+[ $((after - before)) -lt 4096 ] || fail "resident memory grew by $((after - before)) kB over 200 reloads"
+
+tap_key "$WID" Escape
+wait_exit 60
+[ "$STATUS" = 0 ] || fail "exit code $STATUS"
+grep -q "GL debug: 0 GL errors" demo.log || fail "GL errors: $(grep 'GL debug:' demo.log | tail -1)"
+grep -o 'reloaded ([0-9]* rows, [0-9]* ms after' demo.log | grep -o '[0-9]* ms' | sort -n |
+  awk '{ v[NR] = $1 } END { if (NR) printf "reload latency over %d reloads: median %d ms, worst %d ms\n", NR, v[int((NR + 1) / 2)], v[NR] }'
+echo "live editing: all checks passed"
