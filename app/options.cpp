@@ -86,6 +86,11 @@ static const OptionRow optionTable[] = {
     {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
     {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each", parseRunsOption},
     {"--gl-debug", nullptr, "count GL errors and log each with its source; the total at the end", optionGlDebug},
+    {"--data", "DIR", "the data directory (default: ./data, else data or ../share/kestrel/data beside the program)", parseDataOption},
+    {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)", parseLogOption},
+    {"--verbose", nullptr, "echo the whole log to stderr (default: warnings, errors, start-up phases)", parseVerboseOption},
+    {"--overwrite", nullptr, "capture: replace the frames, soundtrack.wav or .mp4 of an earlier capture", parseOverwriteOption},
+    {"--info", nullptr, "print the data directory and the show's length, then exit", parseInfoOption},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };
@@ -102,7 +107,11 @@ static void printUsage(FILE* out)
                  row->valueName ? row->valueName : "");
         fprintf(out, "  %-26s %s\n", head, row->help);
     }
-    fprintf(out, "Keys: Escape ends the show.\n");
+    fprintf(out, "Keys: Escape ends the show.\n"
+                 "Exit codes: 0 the show ended or was ended; 1 it could not do what was asked (no display,\n"
+                 "no data directory, a still, capture or video that could not be written, ffmpeg missing\n"
+                 "or failing); 2 a usage error (also a time at or past the show's end, see --info);\n"
+                 "130/143 after SIGINT/SIGTERM.\n");
 }
 
 static const OptionRow* findOption(const char* name)

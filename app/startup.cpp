@@ -24,7 +24,8 @@ static void timedDataHook(void)
 }
 
 // Returns 1 when the show can run, 0 when the window could not be made
-// (GLFW failure, cancelled dialog); nothing after the window runs then.
+// (GLFW failure, no GL context), -1 when the dialog was cancelled; nothing
+// after the window runs then. prepareRun has set the data directory.
 // Each phase's time and the peak memory after it go to the log.
 int startDemo(void)
 {
@@ -32,7 +33,9 @@ int startDemo(void)
     demoConfig = &builtinConfig;
     activeResourceTable = resourceTable;
     setDataDirectory(builtinConfig.dataDir);
-    if (!initWindow()) return 0;
+    int window = initWindow();
+    if (window <= 0) return window;
+    logRunSettings();
     markPhase("window");
     configuredDataHook = demoConfig->dataHook;
     demoConfig->dataHook = timedDataHook;
@@ -70,13 +73,13 @@ int runMainLoop(void)
     return 0;
 }
 
-// Releases what start-up made and ends the process with exit code 0.
-void shutdownDemo(void)
+// Releases what start-up made and ends the process with code.
+void shutdownDemo(int code)
 {
     stopMusic();
     setGLDebugPhase("shutdown", -1);
     releaseResources();
     logGLDebugSummary();
     glfwTerminate();
-    exit(0);
+    exit(code);
 }
