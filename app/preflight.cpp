@@ -48,18 +48,38 @@ static int programFolder(char* out, size_t capacity)
     return 1;
 }
 
-// folder + tail, made canonical when it is a directory. 1 found, 0 not;
-// the name tried goes into tried either way.
-static int tryBeside(const char* folder, const char* tail, char* tried, size_t triedSize)
+// 1 when directory holds a file of the show: its soundtrack or a track file.
+// The repository's own data/ (authored shaders only) does not.
+static int holdsShowData(const char* directory)
 {
-    snprintf(tried, triedSize, "%s/%s", folder, tail);
+    char path[PATH_MAX + 80];
+    struct stat info;
+    if (builtinConfig.musicFile) {
+        int n = snprintf(path, sizeof path, "%s/%s", directory, builtinConfig.musicFile);
+        if (n > 0 && n < (int)sizeof path && stat(path, &info) == 0) return 1;
+    }
+    for (int i = 0; i < MaxTracks && builtinConfig.trackNames[i]; i++) {
+        int n = snprintf(path, sizeof path, "%s/sync_%s.track", directory, builtinConfig.trackNames[i]);
+        if (n > 0 && n < (int)sizeof path && stat(path, &info) == 0) return 1;
+    }
+    return 0;
+}
+
+// The directory in use, canonical unless it is the working directory's
+// ./data (kept short: the data buffers hold prefix and name together).
+static int useDirectory(const char* path)
+{
+    if (strcmp(path, "./data") == 0) return withSlash(path, dataDirectoryText, sizeof dataDirectoryText);
     char canonical[PATH_MAX];
-    if (!isDirectory(tried) || !realpath(tried, canonical)) return 0;
+    if (!realpath(path, canonical)) return 0;
     return withSlash(canonical, dataDirectoryText, sizeof dataDirectoryText);
 }
 
-// Resolves the data directory into dataDirectoryText. 1, or 0 with one line
-// on stderr naming where it looked.
+// Resolves the data directory into dataDirectoryText: --data as given, else
+// the first of ./data, data beside the program and ../share/kestrel/data
+// beside it that holds the show's files, else the first of them that exists
+// (its missing files are then logged one by one). 1, or 0 with one line on
+// stderr naming where it looked.
 static int findDataDirectory(void)
 {
     const char* given = runOptions.dataDir;
@@ -69,15 +89,22 @@ static int findDataDirectory(void)
         fprintf(stderr, "kestrel: data directory %s: %s\n", given, errno ? strerror(errno) : "not a directory");
         return 0;
     }
-    if (isDirectory("./data")) return withSlash("./data", dataDirectoryText, sizeof dataDirectoryText);
-    char folder[PATH_MAX], beside[PATH_MAX + 8], installed[PATH_MAX + 24];
-    beside[0] = installed[0] = 0;
+    char folder[PATH_MAX];
+    static char candidates[3][PATH_MAX + 32];
+    int count = 0;
+    snprintf(candidates[count++], sizeof candidates[0], "./data");
     if (programFolder(folder, sizeof folder)) {
-        if (tryBeside(folder, "data", beside, sizeof beside)) return 1;
-        if (tryBeside(folder, "../share/kestrel/data", installed, sizeof installed)) return 1;
+        snprintf(candidates[count++], sizeof candidates[0], "%s/data", folder);
+        snprintf(candidates[count++], sizeof candidates[0], "%s/../share/kestrel/data", folder);
     }
-    fprintf(stderr, "kestrel: no data directory: looked for ./data%s%s%s%s; name one with --data DIR\n",
-            beside[0] ? ", " : "", beside, installed[0] ? ", " : "", installed);
+    for (int pass = 0; pass < 2; pass++)
+        for (int i = 0; i < count; i++)
+            if (isDirectory(candidates[i]) && (pass == 1 || holdsShowData(candidates[i])) &&
+                useDirectory(candidates[i]))
+                return 1;
+    fprintf(stderr, "kestrel: no data directory: looked for %s%s%s%s%s; name one with --data DIR\n", candidates[0],
+            count > 1 ? ", " : "", count > 1 ? candidates[1] : "", count > 2 ? ", " : "",
+            count > 2 ? candidates[2] : "");
     return 0;
 }
 
