@@ -59,13 +59,16 @@ int startDemo(void)
 }
 
 // One poll before the first frame, then frame and poll until either says
-// stop; the summary of frames rendered and presented goes to the log.
+// stop or the show's length is reached; the summary of frames rendered and presented goes to the log.
 int runMainLoop(void)
 {
     int stop = pollFrame();
     while (!stop) {
         ShowFrame frame = {frameTime, frameDelta, framePresented};
         if (drawShowFrame(&frame)) break;
+        // A start just before the end can step over the scene change that
+        // ends the show: its known length ends it as well.
+        if (showLength >= 0.0 && frameTime >= showLength) break;
         stop = pollFrame();
         countLoopFrame(framePresented);
     }
