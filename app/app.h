@@ -2,6 +2,7 @@
 // presentation, the window set-up, the loading screen, the keyboard (tweak
 // camera), stills, capture and bench. Everything here runs on the main thread.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 struct SyncTrack;
@@ -47,6 +48,11 @@ struct RunOptions {
     float avOffsetMs;        // --av-offset MS
     int edit;                // --edit [DIR]
     char editSources[256];   // DIR of --edit, or ""
+    char dataDir[1024];      // --data DIR; empty: look for it
+    char logFile[1024];      // --log FILE; empty: demo.log
+    int verbose;             // --verbose: the whole log also on stderr
+    int overwrite;           // --overwrite: a capture may replace an earlier one
+    int info;                // --info: print the data directory and the show's length
 };
 extern RunOptions runOptions;
 
@@ -54,6 +60,36 @@ extern RunOptions runOptions;
 // with exit code 0 (--help, --version), -1 on a bad option (message and usage
 // already written to stderr; the caller exits with code 2).
 int parseCommandLine(int argc, char** argv);
+
+// ---- exit codes ----------------------------------------------------------------
+// 0 the show ended or the user ended it; 1 it could not do what was asked (no
+// display, no data directory, a file that could not be written, ffmpeg); 2 a
+// usage error; 128 + the signal's number after SIGINT or SIGTERM.
+enum { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
+
+// ---- before the window -----------------------------------------------------------
+// The show's length in seconds from its tracks, read by prepareRun; -1 unknown.
+extern double showLength;
+// After parsing, before any window: sets the log's file and echo, resolves
+// the data directory (the configuration's dataDir then names it), reads the
+// show's length, refuses times at or past the end, clamps --to, checks the
+// capture target and answers --info. Returns -1 to go on, else the exit code
+// (the message already on stderr).
+int prepareRun(void);
+// The resolved data directory and the show's length into the log.
+void logRunSettings(void);
+// Option handlers: --data DIR, --log FILE, --verbose, --info, --overwrite.
+int parseDataOption(const char* value);
+int parseLogOption(const char* value);
+int parseVerboseOption(const char* value);
+int parseInfoOption(const char* value);
+int parseOverwriteOption(const char* value);
+
+// ---- stop signals ------------------------------------------------------------------
+// SIGINT and SIGTERM set a flag (no SA_RESTART) that ends the show where
+// Escape does: the frame finishes and everything is released. 1 installed.
+int installStopSignals(void);
+int stopSignalNumber(void);   // the signal that asked to stop, 0 none
 
 // ---- stills ------------------------------------------------------------------
 // Adds one "SEC:FILE.png" to runOptions.shots. Returns 1, or 0 when malformed
@@ -80,6 +116,10 @@ const char* checkOfflineOptions(void);
 // 1 for the runs that play no music and never read the wall clock (stills,
 // capture, bench).
 int isOfflineRun(void);
+// A capture target that would mix with or replace an earlier capture (a
+// folder holding frame_*.png or soundtrack.wav, an existing .mp4) is refused
+// without --overwrite. Returns 1 fine, 0 with the complaint in message.
+int checkCaptureTarget(char* message, size_t capacity);
 // Renders [from, to) at the fixed rate into PNG files + soundtrack.wav or an
 // .mp4 through ffmpeg. Returns 1 when every frame and the sound were written.
 int runCapture(void);
@@ -97,7 +137,7 @@ void countLoopFrame(int presented);
 void logRunSummary(void);
 
 // ---- start-up, loop, shutdown ------------------------------------------------
-int startDemo(void);        // 1 on success, 0 when the window could not be made
+int startDemo(void);        // 1 on success, 0 when the window could not be made, -1 dialog cancelled
 int pollFrame(void);        // one poll step; non-zero means stop
 // Sets the show clock to seconds now (the next poll reads from there).
 void restartShowClock(float seconds);
@@ -134,10 +174,10 @@ int accumulateFrame(void);
 // no float framebuffer (logged once); the counters are reset either way.
 int resolveFrame(void);
 void releaseResources(void);
-void shutdownDemo(void);    // releases everything and ends the process with code 0
+void shutdownDemo(int code);   // releases everything and ends the process with code
 
 // ---- window ------------------------------------------------------------------
-int initWindow(void);       // 1 on success, 0 on failure (start-up stops)
+int initWindow(void);       // 1 on success, 0 on failure, -1 dialog cancelled (start-up stops)
 void onWindowSize(GLFWwindow* window, int width, int height);
 
 // ---- following the window -----------------------------------------------------------

@@ -159,7 +159,11 @@ static int benchOnce(void)
     long limit = runOptions.benchSeconds > 0.0f ? (long)ceil(runOptions.benchSeconds * BenchRate - 1e-6)
                                                : (long)MaxBenchFrames;
     if (limit > MaxBenchFrames) limit = MaxBenchFrames;
-    BenchSample* samples = (BenchSample*)malloc((size_t)limit * sizeof(BenchSample));
+    if (showLength >= 0.0) {   // the show's end stops the bench whatever --seconds says
+        long toEnd = start < showLength ? (long)ceil((showLength - start) * BenchRate - 1e-6) : 0;
+        if (toEnd < limit) limit = toEnd;
+    }
+    BenchSample* samples = (BenchSample*)malloc((size_t)(limit > 0 ? limit : 1) * sizeof(BenchSample));
     if (!samples) {
         logMessage("ERROR: bench has no memory for %ld frame times\n", limit);
         return 0;
@@ -174,6 +178,7 @@ static int benchOnce(void)
         firstFrameMarked = 1;
         glfwPollEvents();
         if (glfwWindowShouldClose(mainWindow) || glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) break;
+        if (stopSignalNumber()) break;
     }
     double seconds = monotonicSeconds() - began;
     printReport(samples, &totals, start);
@@ -192,7 +197,7 @@ int runBench(void)
     for (int run = 1; run <= runs; run++) {
         rendered |= benchOnce();
         logMessage("Bench run %d of %d: resident memory %ld kB\n", run, runs, residentKb());
-        if (glfwWindowShouldClose(mainWindow)) break;
+        if (glfwWindowShouldClose(mainWindow) || stopSignalNumber()) break;
     }
     return rendered;
 }

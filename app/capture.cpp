@@ -8,6 +8,7 @@
 #include "sync/sync.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <dirent.h>
 #include <errno.h>
 #include <math.h>
 #include <signal.h>
@@ -61,6 +62,12 @@ int parseCaptureOption(const char* value)
     return 1;
 }
 
+int parseOverwriteOption(const char*)
+{
+    runOptions.overwrite = 1;
+    return 1;
+}
+
 int parseFpsOption(const char* value) { return parseCount(value, MaxFps, &runOptions.captureFps); }
 int parseSubframesOption(const char* value) { return parseCount(value, MaxSubframes, &runOptions.captureSubframes); }
 int parseFromOption(const char* value) { return parseSeconds(value, 0.0f, &runOptions.captureFrom); }
@@ -78,6 +85,7 @@ const char* checkOfflineOptions(void)
     if (!o->bench && o->benchRuns) return "--runs goes with --bench";
     if (capture + o->bench + (o->shotCount > 0) > 1) return "--capture, --bench and --shot exclude each other";
     if (capture && !o->captureFps) return "--capture needs --fps N";
+    if (!capture && o->overwrite) return "--overwrite goes with --capture";
     if (capture && o->startTime > 0.0f) return "--capture starts at --from, not --start";
     if (capture && o->captureTo > 0.0f && !(o->captureTo > o->captureFrom)) return "--to must lie after --from";
     if ((capture || o->bench) && o->width == 0) {
@@ -115,7 +123,9 @@ struct CaptureOutput {
 };
 
 // Starts argv[0] from PATH with its stdin fed by *pipeOut (when not null),
-// without a shell: the paths are passed as they are. Returns the pid or -1.
+// without a shell: the paths are passed as they are. The child gets a process
+// group of its own, so a Ctrl-C at the terminal reaches only this program,
+// which then finishes the encoder cleanly. Returns the pid, or -1 with errno set.
 static pid_t spawnProgram(char* const* argv, FILE** pipeOut)
 {
     int ends[2] = {-1, -1};
@@ -127,14 +137,21 @@ static pid_t spawnProgram(char* const* argv, FILE** pipeOut)
         posix_spawn_file_actions_addclose(&actions, ends[1]);
         posix_spawn_file_actions_addclose(&actions, ends[0]);
     }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ) != 0) pid = -1;
+    int failure = posix_spawnp(&pid, argv[0], &actions, &attributes, argv, environ);
+    if (failure != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (pipeOut) {
         close(ends[0]);
         *pipeOut = pid > 0 ? fdopen(ends[1], "wb") : nullptr;
         if (!*pipeOut) close(ends[1]);
     }
+    errno = failure;
     return pid;
 }
 
@@ -161,7 +178,9 @@ static int startEncoder(CaptureOutput* out, int fps)
                           "yuv420p", "-f", "mp4", out->videoPath, nullptr};
     out->encoder = spawnProgram((char* const*)args, &out->pipe);
     if (out->encoder <= 0 || !out->pipe) {
+        int reason = errno;
         logMessage("ERROR: capture could not start ffmpeg\n");
+        logMessage("ERROR: ffmpeg: %s\n", reason ? strerror(reason) : "no pipe to it");
         return 0;
     }
     return 1;
@@ -185,11 +204,78 @@ static int muxSound(const CaptureOutput* out, const char* target)
 // 1 when the directory exists or was made.
 static int makeDirectory(const char* path)
 {
+    errno = 0;
     if (mkdir(path, 0777) == 0 || errno == EEXIST) {
+        errno = 0;
         struct stat info;
         if (stat(path, &info) == 0 && S_ISDIR(info.st_mode)) return 1;
     }
+    int reason = errno;
     logMessage("ERROR: capture directory \"%s\" could not be made\n", path);
+    logMessage("ERROR: capture directory \"%s\": %s\n", path, reason ? strerror(reason) : "not a directory");
+    return 0;
+}
+
+// 1 for the names a capture writes into its folder: frame_ and five or more
+// digits + ".png" (exact: 0) or, with loose, any "frame_*.png"; and soundtrack.wav.
+static int isCaptureFile(const char* name, int loose)
+{
+    if (strcmp(name, "soundtrack.wav") == 0) return 1;
+    size_t length = strlen(name);
+    if (strncmp(name, "frame_", 6) != 0 || length < 10 || strcmp(name + length - 4, ".png") != 0) return 0;
+    if (loose) return 1;
+    size_t digits = 0;
+    while (name[6 + digits] >= '0' && name[6 + digits] <= '9') digits++;
+    return digits >= 5 && 6 + digits == length - 4;
+}
+
+// --overwrite: removes the frames and soundtrack.wav of an earlier capture
+// from folder (nothing else). 1 done, 0 when one could not be removed (logged).
+static int removeEarlierCapture(const char* folder)
+{
+    DIR* dir = opendir(folder);
+    if (!dir) return 1;
+    int ok = 1;
+    long removed = 0;
+    char path[600];
+    for (struct dirent* entry; (entry = readdir(dir)) != nullptr;) {
+        if (!isCaptureFile(entry->d_name, 0)) continue;
+        snprintf(path, sizeof path, "%s/%s", folder, entry->d_name);
+        if (unlink(path) == 0) {
+            removed++;
+        } else {
+            logMessage("ERROR: could not remove %s of an earlier capture: %s\n", path, strerror(errno));
+            ok = 0;
+        }
+    }
+    closedir(dir);
+    logMessage("capture: removed %ld files of an earlier capture from %s\n", removed, folder);
+    return ok;
+}
+
+int checkCaptureTarget(char* message, size_t capacity)
+{
+    const char* target = runOptions.captureTarget;
+    if (runOptions.overwrite) return 1;
+    struct stat info;
+    if (endsWithMp4(target)) {
+        if (stat(target, &info) != 0) return 1;
+        snprintf(message, capacity, "%s already exists; add --overwrite to replace it", target);
+        return 0;
+    }
+    DIR* dir = opendir(target);
+    if (!dir) return 1;   // not there yet (or not a folder: opening the output says so)
+    long frames = 0;
+    int sound = 0;
+    for (struct dirent* entry; (entry = readdir(dir)) != nullptr;) {
+        if (!isCaptureFile(entry->d_name, 1)) continue;
+        if (strcmp(entry->d_name, "soundtrack.wav") == 0) sound = 1;
+        else frames++;
+    }
+    closedir(dir);
+    if (frames == 0 && !sound) return 1;
+    snprintf(message, capacity, "%s already holds an earlier capture (%ld frame_*.png files%s); "
+             "add --overwrite to replace it", target, frames, sound ? ", soundtrack.wav" : "");
     return 0;
 }
 
@@ -211,7 +297,8 @@ static int openOutput(CaptureOutput* out, const char* target, int fps)
     out->toVideo = endsWithMp4(target);
     if (!out->toVideo) {
         snprintf(out->wavPath, sizeof out->wavPath, "%s/soundtrack.wav", target);
-        return makeDirectory(target);
+        if (!makeDirectory(target)) return 0;
+        return !runOptions.overwrite || removeEarlierCapture(target);
     }
     snprintf(out->videoPath, sizeof out->videoPath, "%s.video.mp4", target);
     snprintf(out->wavPath, sizeof out->wavPath, "%s.soundtrack.wav", target);
@@ -246,8 +333,11 @@ static int writeFrame(CaptureOutput* out, const char* target, int index)
     }
     char path[320];
     snprintf(path, sizeof path, "%s/frame_%05d.png", target, index);
+    errno = 0;
     if (stbi_write_png(path, out->width, out->height, 3, out->pixels, out->width * 3)) return 1;
+    int reason = errno;
     logMessage("ERROR: could not write %s\n", path);
+    if (reason) logMessage("ERROR: %s: %s\n", path, strerror(reason));
     return 0;
 }
 
@@ -277,7 +367,9 @@ static int writeWav(const char* path, const float* music, size_t musicFrames, ui
     }
     FILE* file = fopen(path, "wb");
     if (!file) {
+        int reason = errno;
         logMessage("ERROR: could not write %s\n", path);
+        logMessage("ERROR: %s: %s\n", path, strerror(reason));
         return 0;
     }
     unsigned char head[44];
@@ -361,9 +453,11 @@ static int drawSubframe(double t, float delta, int first)
     return 0;
 }
 
-// The show's last scene key: the expected end when no --to was given; 0 unknown.
+// The show's end when no --to was given: its length when known, else the
+// last scene key; 0 unknown.
 static double expectedShowEnd(void)
 {
+    if (showLength >= 0.0) return showLength;
     const SyncTrack* track = syncTracks[TrackScene];
     if (!track || track->keyCount <= 0 || !(syncRowRate > 0.0f)) return 0.0;
     return track->keys[track->keyCount - 1].row / ((double)syncRowRate * 1000.0);
@@ -388,6 +482,7 @@ static void showProgress(long index, long total, double t, double started)
 static int userStopped(void)
 {
     glfwPollEvents();
+    if (stopSignalNumber()) return 1;
     if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) glfwSetWindowShouldClose(mainWindow, 1);
     return glfwWindowShouldClose(mainWindow);
 }
@@ -409,6 +504,7 @@ static long renderFrames(CaptureOutput* out, const char* target, long total, int
     long limit = o->captureTo > 0.0f ? total : (long)(maxCaptureSeconds * fps);
     long index = 0;
     for (; index < limit; index++) {
+        if (showLength >= 0.0 && from + (double)index / fps >= showLength) break;   // the show is over
         int ended = 0;
         for (int j = 0; j < k && !ended; j++)
             ended = drawSubframe(from + ((double)index + (double)j / k) / fps, delta, j == 0);
@@ -449,12 +545,20 @@ int runCapture(void)
             failed = 1;
         }
     }
-    if (!failed && !writeSoundtrack(out.wavPath, from, frames, o->captureFps)) failed = 1;
-    if (!failed && out.toVideo) {
-        failed = !muxSound(&out, target);
+    // A video with no frame has nothing to mux: no file is made.
+    int empty = out.toVideo && frames == 0;
+    if (!failed && !empty && !writeSoundtrack(out.wavPath, from, frames, o->captureFps)) failed = 1;
+    int muxing = !failed && !empty && out.toVideo;
+    if (muxing) failed = !muxSound(&out, target);
+    if (out.toVideo) {   // the temporaries go whatever happened; a half-made video too
         remove(out.videoPath);
         remove(out.wavPath);
+        if (muxing && failed && remove(target) == 0) logMessage("capture: the unfinished %s was removed\n", target);
+        if (empty && !failed) logMessage("capture: no frame was captured, %s was not made\n", target);
     }
+    if (stopSignalNumber())
+        logMessage("capture: interrupted by signal %d after %ld frames; %s holds those frames%s\n",
+                   stopSignalNumber(), frames, target, out.toVideo ? " with their sound" : " and their soundtrack.wav");
     free(out.pixels);
     free(out.row);
     signal(SIGPIPE, previousPipeHandler);

@@ -388,5 +388,5 @@ int pollFrame(void)
     frameDelta = frameTime - previousFrameTime;
     previousFrameTime = frameTime;
     updateSync();
-    return glfwWindowShouldClose(mainWindow);
+    return glfwWindowShouldClose(mainWindow) || stopSignalNumber();
 }

@@ -1,4 +1,5 @@
-// Entry point: command line, start-up, the frame loop, shutdown.
+// Entry point: command line, the checks before any window, start-up, the
+// frame loop (or stills, capture, bench), shutdown with the exit code.
 #include "app/app.h"
 #include "platform/platform.h"
 
@@ -6,18 +7,26 @@ int main(int argc, char** argv)
 {
     pinMmapThreshold();
     int run = parseCommandLine(argc, argv);
-    if (run < 0) return 2;
-    if (run == 0) return 0;
-    if (startDemo()) {
+    if (run < 0) return ExitUsage;
+    if (run == 0) return ExitOk;
+    int early = prepareRun();
+    if (early >= 0) return early;
+    installStopSignals();
+    int code = ExitOk;
+    int started = startDemo();
+    if (started > 0) {
         if (runOptions.shotCount > 0)
-            renderStills();
+            code = renderStills() > 0 ? ExitFailure : ExitOk;
         else if (runOptions.captureTarget[0])
-            runCapture();
+            code = runCapture() ? ExitOk : ExitFailure;
         else if (runOptions.bench)
-            runBench();
+            code = runBench() ? ExitOk : ExitFailure;
         else
             runMainLoop();
+    } else if (started == 0) {
+        code = ExitFailure;
     }
-    shutdownDemo();   // ends the process with exit code 0
-    return 0;
+    if (stopSignalNumber()) code = 128 + stopSignalNumber();
+    shutdownDemo(code);   // ends the process
+    return code;
 }

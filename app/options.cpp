@@ -176,6 +176,11 @@ static const OptionRow optionTable[] = {
     {"--av-offset", "MS", "picture this many ms later (negative: earlier) than the measured sound latency gives", optionAvOffset},
     {"--resize-to", "WxH", "tests: after loading, resize the window to WxH and wait until the picture follows", optionResizeTo},
     {"--edit", "[DIR]", "author live: heads-up display, hot reload of the data directory and of the sources in DIR", optionEdit},
+    {"--data", "DIR", "the data directory (default: ./data, else data or ../share/kestrel/data beside the program)", parseDataOption},
+    {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)", parseLogOption},
+    {"--verbose", nullptr, "echo the whole log to stderr (default: warnings, errors, start-up phases)", parseVerboseOption},
+    {"--overwrite", nullptr, "capture: replace the frames, soundtrack.wav or .mp4 of an earlier capture", parseOverwriteOption},
+    {"--info", nullptr, "print the data directory and the show's length, then exit", parseInfoOption},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };
@@ -195,7 +200,11 @@ static void printUsage(FILE* out)
     fprintf(out, "Keys: Escape ends the show; Space pauses; Left/Right step a beat (Shift: a bar, Ctrl: a row);\n"
                  "Page Up/Down jump between scenes, Home to the start; R loops the scene, [ and ] set a loop;\n"
                  "F1 shows the heads-up display; F5 (with --edit) rebuilds the soundtrack; TAB flies the camera;\n"
-                 "F11 or Alt+Enter toggles full screen.\n");
+                 "F11 or Alt+Enter toggles full screen.\n"
+                 "Exit codes: 0 the show ended or was ended; 1 it could not do what was asked (no display,\n"
+                 "no data directory, a still, capture or video that could not be written, ffmpeg missing\n"
+                 "or failing); 2 a usage error (also a time at or past the show's end, see --info);\n"
+                 "130/143 after SIGINT/SIGTERM.\n");
 }
 
 static const OptionRow* findOption(const char* name)

@@ -19,7 +19,7 @@ void beginPhases(void)
 void markPhase(const char* name)
 {
     double now = monotonicSeconds();
-    logMessage("Start-up phase %-14s %8.1f ms  (total %8.1f ms, peak RSS %ld MB)\n", name,
+    logNotice("Start-up phase %-14s %8.1f ms  (total %8.1f ms, peak RSS %ld MB)\n", name,
                (now - phaseStart) * 1000.0, (now - phasesBegan) * 1000.0, peakResidentKb() / 1024);
     phaseStart = now;
 }

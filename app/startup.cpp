@@ -24,7 +24,8 @@ static void timedDataHook(void)
 }
 
 // Returns 1 when the show can run, 0 when the window could not be made
-// (GLFW failure, cancelled dialog); nothing after the window runs then.
+// (GLFW failure, no GL context), -1 when the dialog was cancelled; nothing
+// after the window runs then. prepareRun has set the data directory.
 // Each phase's time and the peak memory after it go to the log.
 int startDemo(void)
 {
@@ -32,7 +33,9 @@ int startDemo(void)
     demoConfig = &builtinConfig;
     activeResourceTable = resourceTable;
     setDataDirectory(builtinConfig.dataDir);
-    if (!initWindow()) return 0;
+    int window = initWindow();
+    if (window <= 0) return window;
+    logRunSettings();
     markPhase("window");
     configuredDataHook = demoConfig->dataHook;
     demoConfig->dataHook = timedDataHook;
@@ -57,7 +60,7 @@ int startDemo(void)
 }
 
 // One poll before the first frame, then frame and poll until either says
-// stop; the summary of frames rendered and presented goes to the log.
+// stop or the show's length is reached; the summary of frames rendered and presented goes to the log.
 int runMainLoop(void)
 {
     if (runOptions.edit) {
@@ -68,7 +71,11 @@ int runMainLoop(void)
     while (!stop) {
         // While paused the grain stands still too, so the picture does.
         ShowFrame frame = {frameTime, frameDelta, transport.paused ? 0 : framePresented};
-        if (drawShowFrame(&frame) && !restartShowForLoop()) {
+        int ended = drawShowFrame(&frame);
+        // A start just before the end can step over the scene change that
+        // ends the show: its known length ends it as well.
+        if (!ended && showLength >= 0.0 && frameTime >= showLength) ended = 1;
+        if (ended && !restartShowForLoop()) {
             if (!runOptions.edit) break;
             // An author at the end stays there, paused on the last frame.
             transportSeek(frameTime);
@@ -85,13 +92,13 @@ int runMainLoop(void)
     return 0;
 }
 
-// Releases what start-up made and ends the process with exit code 0.
-void shutdownDemo(void)
+// Releases what start-up made and ends the process with code.
+void shutdownDemo(int code)
 {
     stopMusic();
     setGLDebugPhase("shutdown", -1);
     releaseResources();
     logGLDebugSummary();
     glfwTerminate();
-    exit(0);
+    exit(code);
 }

@@ -7,6 +7,7 @@
 #include "show/show.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
+#include <errno.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
@@ -58,11 +59,14 @@ static int writeBackBuffer(const char* path, int width, int height)
         glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
         for (int y = 0; y < height; y++)
             memcpy(flipped + rowBytes * (size_t)y, pixels + rowBytes * (size_t)(height - 1 - y), rowBytes);
+        errno = 0;
         written = stbi_write_png(path, width, height, 3, flipped, (int)rowBytes);
     }
+    int reason = pixels && flipped ? errno : ENOMEM;
     free(pixels);
     free(flipped);
     if (!written) logMessage("ERROR: could not write still \"%s\"\n", path);
+    if (!written && reason) logMessage("ERROR: still \"%s\": %s\n", path, strerror(reason));
     return written ? 1 : 0;
 }
 
@@ -83,7 +87,7 @@ static void drawStill(float seconds, int previousPresented)
 int renderStills(void)
 {
     int failures = 0;
-    for (int i = 0; i < runOptions.shotCount; i++) {
+    for (int i = 0; i < runOptions.shotCount && !stopSignalNumber(); i++) {
         const ShotRequest* shot = &runOptions.shots[i];
         prevScene = -1;
         drawStill(shot->time, framePresented);

@@ -72,8 +72,10 @@ static int currentSceneStarts(float* starts, int capacity)
     return sceneStarts(syncTracks[TrackScene], syncRowRate, starts, capacity);
 }
 
+// The show's length when the tracks gave it, else the scene track's last key.
 static float showEndTime(void)
 {
+    if (showLength >= 0.0) return (float)showLength;
     const SyncTrack* track = syncTracks[TrackScene];
     if (!track || track->keyCount <= 0 || !(syncRowRate > 0.0f)) return 1.0e6f;
     return (float)(track->keys[track->keyCount - 1].row / ((double)syncRowRate * 1000.0));

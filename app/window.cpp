@@ -45,14 +45,18 @@ static void endForUnfitSize(int width, int height, int contextMade)
     exit(1);
 }
 
-// Returns 1 with the window and context ready; 0 when GLFW failed, the dialog
-// was cancelled (no log line) or no window could be made (logged). Ends the
-// program with exit code 1 for a size it cannot play (endForUnfitSize).
+// Returns 1 with the window and context ready; 0 when GLFW failed or no
+// window could be made (logged); -1 when the dialog was cancelled (no log
+// line). Ends the program with exit code 1 for a size it cannot play
+// (endForUnfitSize).
 int initWindow(void)
 {
     startLog();
     if (!glfwInit()) {
+        const char* reason = nullptr;
+        glfwGetError(&reason);
         logMessage("ERROR: could not start GLFW3\n");
+        if (reason) logMessage("ERROR: GLFW: %s\n", reason);
         return 0;
     }
     DisplayChoice choice = {0, 0, 32, 1};
@@ -60,7 +64,7 @@ int initWindow(void)
     if (monitor) glfwGetVideoMode(monitor);
     choice.width = 1280;
     choice.height = 720;
-    if (!choiceFromOptions(&choice, monitor) && runModeDialog(&choice) == 0) return 0;
+    if (!choiceFromOptions(&choice, monitor) && runModeDialog(&choice) == 0) return -1;
     windowWidth = choice.width;
     windowHeight = choice.height;
     endForUnfitSize(windowWidth, windowHeight, 0);

@@ -10,11 +10,23 @@
 struct GLFWwindow;
 
 // ---- log -----------------------------------------------------------------------
-// Appends a printf-style message to "demo.log" (opened and closed per call) and
-// writes it to stderr. Returns 1, or 0 when the log file could not be opened.
+// Appends a printf-style message to the log file (opened and closed per call).
+// Warnings and errors (logLineIsProblem) also go to stderr, every message with
+// setLogEcho(1). Returns 1, or 0 when the log file could not be opened: the
+// first such failure writes one warning to stderr, later ones stay silent.
 int logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Recreates "demo.log" with the logo (written directly), then logs the title
-// block. A log that cannot be created loses the logo silently.
+// As logMessage, always echoed to stderr (start-up phases, the run's outcome).
+int logNotice(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// 1 when a log text reports a problem: it begins "ERROR", "WARNING", "EEEE",
+// "Can't", ... or holds "could not", "failed", "refused", "damaged", ...
+int logLineIsProblem(const char* text);
+// The log file's name: "demo.log" in the working directory unless set (the
+// text is kept, not copied; set it before the first message). 1 set, 0 empty.
+int setLogFile(const char* path);
+const char* logFilePath(void);
+void setLogEcho(int everything);   // 1: every message also goes to stderr
+// Recreates the log file with the logo (written directly), then logs the title
+// block. A log that cannot be created loses the logo (one warning on stderr).
 void startLog(void);
 
 // ---- files and the data directory ---------------------------------------------------

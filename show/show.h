@@ -39,6 +39,18 @@ extern int prevScene;
 extern const unsigned short randomTable[600];
 
 int dispatchScene(void);     // 1 when the show is over
+
+// Where dispatchScene's end rule first fires, judged from the keys alone: the
+// row of the first key (of either track, row 0 included) at which the scene
+// track goes from 9 straight to 1 (a step, not a slide through 8..2) or holds
+// -1 while "part" is exactly -1.0. Interpolated stretches are judged at their
+// keys only. Returns the row, or -1 when the tracks never end the show
+// (null or empty tracks included).
+struct SyncTrack;
+long showEndRow(const SyncTrack* scene, const SyncTrack* part);
+// showEndRow in seconds at bpm and rowsPerBeat (0 means 120 and 4, as the
+// player reads them); -1 when the show never ends.
+double showLengthSeconds(const SyncTrack* scene, const SyncTrack* part, float bpm, int rowsPerBeat);
 void drawLetterbox(void);
 
 void drawScene1(float var0);
