@@ -415,7 +415,7 @@ static size_t decodeSoundtrack(float** frames)
     *frames = nullptr;
     const char* name = demoConfig ? demoConfig->musicFile : nullptr;
     if (!name) return 0;
-    char path[68];
+    char path[DataPathSize];
     size_t length = strlen(name);
     if (length >= sizeof path || !isStreamFile(name)) {
         logMessage("capture: soundtrack <%s> is not a stream that can be decoded, the sound stays silent\n", name);

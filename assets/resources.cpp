@@ -6,7 +6,7 @@
 #include <GL/glew.h>
 #include <string.h>
 
-enum { SpecBufferSize = 64 };
+enum { SpecBufferSize = DataPathSize };
 
 void freeShaderRow(void* object) { freeShaderProgram((int*)object); }
 void freeMeshRow(void* object) { freeMesh((Mesh*)object); }

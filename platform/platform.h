@@ -61,6 +61,10 @@ int readWholeFile(const char* path, size_t limit, unsigned char** data, size_t* 
 // before the first dataPath, which fixes the prefix for the rest of the run.
 void setDataDirectory(const char* directory);
 const char* dataDirectoryInUse(void);
+// Room for a data file's name with the data directory in front: the data
+// directory may be an installed one deep in the file system, so the buffers
+// hold any path the system can open.
+enum { DataPathSize = 4096 };
 // Puts the data directory in front of text in place. capacity is the size of
 // the buffer; a name that does not fit is refused (logged) and 0 returned.
 int dataPath(char* text, int capacity);

@@ -59,7 +59,7 @@ int startSoundtrack(float startSeconds)
 {
     const char* name = demoConfig ? demoConfig->musicFile : nullptr;
     if (!name) return 0;
-    char path[68];
+    char path[DataPathSize];
     size_t length = strlen(name);
     if (length >= sizeof path) {
         logMessage("music: <%s> does not fit in %d bytes, refused\n", name, (int)sizeof path);

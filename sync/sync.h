@@ -73,7 +73,7 @@ extern SoundStream* currentStream;
 int startMusic(const char* path, float startSeconds);
 int stopMusic(void);
 // Starts the configured soundtrack (demoConfig->musicFile with the data
-// directory in front, in a 68-character buffer) at startSeconds. 1 started;
+// directory in front, in a buffer of DataPathSize bytes) at startSeconds. 1 started;
 // 0 without a soundtrack, when the name does not fit or playback failed (both logged).
 int startSoundtrack(float startSeconds);
 int isStreamFile(const char* path);

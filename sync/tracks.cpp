@@ -15,7 +15,7 @@ SyncTrack* syncTracks[MaxTracks];
 float syncValues[MaxTracks];
 float syncRowRate = 0.0f;
 
-enum { TrackPathSize = 260, SyncBaseSize = 64, KeyFileSize = 9 };
+enum { TrackPathSize = DataPathSize + 64, SyncBaseSize = DataPathSize, KeyFileSize = 9 };
 
 static char* copyText(const char* text)
 {

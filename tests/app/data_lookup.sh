@@ -14,6 +14,15 @@ grep -q "^Data directory: $work/p/share/kestrel/data/$" "$work/install.log" ||
   complain "installed program used $(grep '^Data directory' "$work/install.log")"
 grep -q "Can't find file\|EEEE" "$work/install.log" && complain "installed program misses data files"
 
+# ---- an install deep in the file system: paths longer than any fixed small buffer ----
+deep="$work/an-install-folder-with-a-rather-long-name/and-another-long-level-below-it/prefix"
+cmake --install "$build" --prefix "$deep" >/dev/null || complain "cmake --install into a deep prefix failed"
+(cd / && "$deep/bin/kestrel" --shot "5:$work/deep.png" --mode 64x36 --log "$work/deep.log" 2>/dev/null)
+rc=$?
+[ "$rc" -eq 0 ] && [ -s "$work/deep.png" ] || complain "the deep install exited $rc"
+grep -q "refused\|Can't find file\|EEEE" "$work/deep.log" && complain "the deep install refused data files: $(grep -m1 'refused' "$work/deep.log")"
+cmp -s "$work/a.png" "$work/deep.png" || complain "the deep install drew another still"
+
 # ---- from the repository root: its authored data/ gives way to build/data ----
 (cd "$src" && "$program" --shot "5:$work/b.png" --mode 64x36 --log "$work/root.log" 2>/dev/null)
 rc=$?
