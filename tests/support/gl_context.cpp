@@ -1,12 +1,7 @@
-// Test support: the shared hidden GL window and small process/file helpers.
+// Test support: the shared hidden GL window and reading pixels back.
 #include "support/gl_context.h"
-#include "post/post.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <stdlib.h>
 
 static GLFWwindow* testWindowHandle = nullptr;
 
@@ -50,34 +45,4 @@ std::vector<unsigned char> readPixels(int x, int y, int width, int height)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
     return out;
-}
-
-std::vector<unsigned char> readTargetPixels(int index)
-{
-    bindRenderTarget(index);
-    std::vector<unsigned char> p = readPixels(0, 0, renderTargets[index]->width, renderTargets[index]->height);
-    unbindRenderTarget(index);
-    return p;
-}
-
-int runCommand(const std::string& command)
-{
-    int status = system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string makeTempDir(const std::string& name)
-{
-    std::string dir = "tmp_" + name;
-    runCommand("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
-    return dir;
 }

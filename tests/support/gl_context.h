@@ -1,7 +1,7 @@
 // Test support: a real GL context (Mesa llvmpipe under Xvfb) for GL tests, and
-// helpers to read pixels back and run the built program.
+// reading its pixels back.
 #pragma once
-#include <string>
+#include "support/files.h"
 #include <vector>
 
 // Creates (once per process) a hidden compatibility-profile window of the given
@@ -14,12 +14,3 @@ GLFWwindow* testWindow(void);
 
 // RGBA8 pixels of the bound read framebuffer, bottom row first.
 std::vector<unsigned char> readPixels(int x, int y, int width, int height);
-// All pixels of a post buffer (pool index), read with the buffer bound and
-// the previous binding restored.
-std::vector<unsigned char> readTargetPixels(int index);
-
-// Runs a shell command, returns its exit status (-1 if it did not exit normally).
-int runCommand(const std::string& command);
-std::string readFile(const std::string& path);
-// A fresh empty directory under the test's working directory.
-std::string makeTempDir(const std::string& name);

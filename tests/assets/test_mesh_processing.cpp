@@ -1,50 +1,16 @@
-// Assets: the data-path prefix, loading the built-in table from a small data
-// directory the test writes (log story, slots, links, the bar, the release
-// walk), and the mesh post-processing numbers, with the welding walk checked
-// against the plain pairwise walk.
-#include <gtest/gtest.h>
-#include "support/gl_context.h"
+// Mesh processing for data hooks: scaling every frame, welding normals within
+// a frame (against a pairwise walk), tangents and degenerate triangles.
 #include "assets/assets.h"
-#include "render/render.h"
-#include "sync/sync.h"
-#include "app/app.h"
+#include "support/gl_context.h"
 #include <GL/glew.h>
+#include <gtest/gtest.h>
 #include <math.h>
 #include <string.h>
-#include <unistd.h>
 #include <sys/stat.h>
-#include <chrono>
-#include <fstream>
+#include <unistd.h>
 #include <random>
 #include <string>
 #include <vector>
-
-// ---- helpers -------------------------------------------------------------------
-
-static void writeText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// A 2 × 2 uncompressed 32-bit TGA.
-static void writeTga(const std::string& path) {
-    unsigned char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
-    unsigned char pixels[16];
-    for (int i = 0; i < 16; i++) pixels[i] = (unsigned char)(40 * i);
-    std::ofstream out(path, std::ios::binary);
-    out.write((const char*)header, sizeof(header));
-    out.write((const char*)pixels, sizeof(pixels));
-}
-
-static const char* triangleBof =
-    "BOF1\n3 1\n0 0 0\n0 0 0 -1 0 0\n1 2 0 -1 1 0\n2 0 2 -1 0 1\n0 0 1 2\n";
-static const char* goodVertex =
-    "#version 100\nattribute vec3 vpos;uniform mat4 matM, matP;\n"
-    "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); }";
-static const char* goodFragment =
-    "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0); }";
-static const char* brokenFragment =
-    "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0) +; }";
 
 static int countOf(const std::string& text, const std::string& what) {
     int n = 0;
@@ -65,161 +31,6 @@ struct InDirectory {
     }
     ~InDirectory() { EXPECT_EQ(0, chdir(previous)); }
 };
-
-// ---- dataPath ---------------------------------------------------------------------
-
-TEST(DataPath, PrefixesAndRefuses) {
-    char text[16] = "jug.baf";
-    EXPECT_EQ(1, dataPath(text, sizeof(text)));
-    EXPECT_STREQ(text, "./data/jug.baf");
-
-    // "./data/abc" needs 11 bytes: 11 fits, 10 is refused and left alone.
-    char exact[11 + 4];
-    memset(exact, 'Z', sizeof(exact));
-    strcpy(exact, "abc");
-    EXPECT_EQ(1, dataPath(exact, 11));
-    EXPECT_STREQ(exact, "./data/abc");
-    EXPECT_EQ('Z', exact[11]);
-    char tight[10 + 4];
-    memset(tight, 'Z', sizeof(tight));
-    strcpy(tight, "abc");
-    EXPECT_EQ(0, dataPath(tight, 10));
-    EXPECT_STREQ(tight, "abc");
-    EXPECT_EQ('Z', tight[10]);
-
-    // A buffer whose text has no terminator inside capacity is refused.
-    char full[4] = {'a', 'b', 'c', 'd'};
-    EXPECT_EQ(0, dataPath(full, 4));
-    EXPECT_EQ(0, dataPath(nullptr, 10));
-    EXPECT_EQ(0, dataPath(text, 0));
-}
-
-// ---- loading the built-in table -------------------------------------------------------
-
-static int barCovers(int width, int row, float fraction) {
-    std::vector<unsigned char> line = readPixels(0, row, width, 1);
-    int last = -1;
-    for (int x = 0; x < width; x++) {
-        const unsigned char* p = &line[x * 4];
-        if (p[0] == 255 && p[1] == 238 && p[2] == 170) last = x;
-    }
-    return last + 1 >= (int)(fraction * width) - 1 ? last + 1 : -(last + 1);
-}
-
-TEST(LoadResources, BuiltInTableFromSmallDataDirectory) {
-    if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
-    InDirectory here("resources_builtin");
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, 200, 200);
-    windowWidth = windowHeight = 200;
-    setCameraAspect(200, 200);
-    createDefaultShader();
-    writeText("data/env.vs", goodVertex);
-    writeText("data/env.fs", goodFragment);
-    writeText("data/light.vs", goodVertex);
-    writeText("data/light.fs", goodFragment);
-    writeText("data/nrm_lite.vs", goodVertex);
-    writeText("data/nrm_lite.fs", brokenFragment);
-    writeText("data/bill.bof", triangleBof);
-    writeText("data/log.bof", triangleBof);
-    writeTga("data/jug_light.tga");
-
-    activeResourceTable = resourceTable;
-    demoConfig = &builtinConfig;
-    loadResources();
-    EXPECT_EQ(barCovers(200, 66, 1.0f), 200);   // the last bar spans the width
-
-    std::string log = readFile("demo.log");
-    EXPECT_EQ(86, countOf(log, "loading <"));
-    size_t first = log.find("loading <");
-    EXPECT_EQ(log.compare(first, 24, "loading <env.vs|env.fs>\n"), 0);
-    EXPECT_NE(log.find("loading <post.vs|drunk.fs>\n"), std::string::npos);
-    size_t last = log.rfind("loading <");
-    size_t complete = log.find("loading complete!\n");
-    size_t processed = log.find("data processing complete!\n");
-    size_t separator = log.find(" --------------------------------------------------\n");
-    ASSERT_NE(complete, std::string::npos);
-    ASSERT_NE(processed, std::string::npos);
-    ASSERT_NE(separator, std::string::npos);
-    EXPECT_LT(last, complete);
-    EXPECT_LT(complete, processed);
-    EXPECT_LT(processed, separator);
-    EXPECT_NE(log.find("file <./data/jug.baf> not found"), std::string::npos);
-
-    // A mesh without a texture part: slot 0 stays empty, row 34 fills slot 1.
-    EXPECT_EQ(billMesh.vertexCount, 3u);
-    EXPECT_EQ(billMesh.textures[0], -1);
-    EXPECT_GT(billMesh.textures[1], 0);
-    EXPECT_TRUE(glIsTexture((GLuint)billMesh.textures[1]));
-    EXPECT_GT(progLight, 0);
-    EXPECT_EQ(billMesh.program, progLight);
-    // A failed shader row hands its meshes program 0; the hook halved the log.
-    EXPECT_EQ(progNrmLite, 0);
-    EXPECT_EQ(logMesh.program, 0);
-    EXPECT_EQ(logMesh.vertices[1].x, 1.0f);
-    EXPECT_EQ(logMesh.vertices[2].z, 0.5f);   // stored −z of −1, halved
-    // A missing mesh keeps its zero-filled record but gets its link; later
-    // texture rows still land in its slots, missing ones leave them alone.
-    EXPECT_EQ(jugMeshes[0].vertexCount, 0u);
-    EXPECT_GT(progEnv, 0);
-    EXPECT_EQ(jugMeshes[0].program, progEnv);
-    EXPECT_EQ(jugMeshes[0].textures[1], 0);
-    EXPECT_GT(jugMeshes[0].textures[2], 0);
-    EXPECT_NE(jugMeshes[0].textures[2], billMesh.textures[1]);   // each row loads anew
-    EXPECT_EQ(progCar, -1);                                       // missing shader files
-
-    // Release: every row freed; slot textures of a mesh go too.
-    int billLight = billMesh.textures[1], light = progLight;
-    releaseResources();
-    EXPECT_EQ(billMesh.vertexCount, 0u);
-    EXPECT_EQ(billMesh.vertices, nullptr);
-    EXPECT_EQ(billMesh.textures[1], -1);
-    EXPECT_FALSE(glIsTexture((GLuint)billLight));
-    EXPECT_FALSE(glIsProgram((GLuint)light));
-    releaseResources();   // a second walk finds nothing to free
-}
-
-static int hookRuns;
-static void countingHook(void) { hookRuns++; }
-
-// Rows whose files are all missing (or whose names do not fit) only log; the
-// bar still reaches the full width and the hook still runs.
-TEST(LoadResources, MissingFilesOnlyLog) {
-    if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
-    InDirectory here("resources_missing");
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, 200, 200);
-    static int program = 5, texture = 7;
-    static Mesh mesh;
-    static ResourceEntry table[] = {
-        {&program, "none.vs|none.fs", nullptr, ShaderRow, nullptr},
-        {&mesh, "none.bof|none.jpg", &program, MeshRow, nullptr},
-        {&texture, "none.tga", nullptr, TextureRow, nullptr},
-        {&texture, "a_name_far_too_long_for_the_spec_buffers_of_the_loader_xxxxxxxxxxxx.jpg",
-         nullptr, TextureRow, nullptr},
-        {nullptr, nullptr, nullptr, 0, nullptr},
-    };
-    DemoConfig config = builtinConfig;
-    config.dataHook = countingHook;
-    demoConfig = &config;
-    activeResourceTable = table;
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    hookRuns = 0;
-    loadResources();
-    activeResourceTable = resourceTable;
-    demoConfig = &builtinConfig;
-    EXPECT_EQ(barCovers(200, 66, 1.0f), 200);
-    EXPECT_EQ(hookRuns, 1);
-    EXPECT_EQ(program, -1);
-    EXPECT_EQ(mesh.program, -1);
-    EXPECT_EQ(mesh.vertexCount, 0u);
-    EXPECT_EQ(texture, 7);
-    std::string log = readFile("demo.log");
-    EXPECT_EQ(4, countOf(log, "loading <"));
-    EXPECT_NE(log.find("does not fit"), std::string::npos);
-    EXPECT_NE(log.find("data processing complete!\n"), std::string::npos);
-}
 
 // ---- mesh processing -----------------------------------------------------------------
 

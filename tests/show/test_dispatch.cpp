@@ -1,6 +1,7 @@
 // The timeline: which scene routine runs with which arguments, both end
-// rules, and the letterbox bars on real pixels at several window sizes.
-#include "show/show.h"
+// rules, one show frame (clock, grading sources, flare), and the letterbox
+// bars on real pixels at several window sizes.
+#include "show/show_local.h"
 #include "app/app.h"
 #include "post/post.h"
 #include "render/render.h"
@@ -8,6 +9,7 @@
 #include "support/gl_context.h"
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <math.h>
 #include <vector>
 
 // What the recording routines saw: the last call of each scene.
@@ -205,6 +207,53 @@ TEST_F(Dispatch, EachSceneGetsItsArguments)
     EXPECT_FLOAT_EQ(calls[9].part, 1.5f);
     EXPECT_FLOAT_EQ(calls[9].var1, 0.2f);
     EXPECT_EQ(totalCalls(), 10);
+}
+
+// One show frame sets the show clock, hands the post chain this frame's
+// sources (the flare dimmed in scene 7 only, the grain moving on after a
+// present) and dispatches with the scene track's values. With no
+// configuration the tracks keep what they hold.
+TEST_F(Dispatch, ShowFrameSetsTheClockAndTheGradingSources)
+{
+    prepareFrame();
+    GradingSources saved = gradingSources;
+    const int slots[4] = {progLomofi, texGrain, texLeak, texDirt};
+    demoConfig = nullptr;
+    progLomofi = 41;
+    texGrain = 42;
+    texLeak = 43;
+    texDirt = 44;
+    const float scenes[4] = {7.0f, 7.9f, 6.999f, 8.0f};
+    const float flare[4] = {0.25f, 0.25f, 1.0f, 1.0f};
+    for (int i = 0; i < 4; i++) {
+        syncValues[TrackScene] = scenes[i];
+        syncValues[TrackPart] = 0.5f;
+        syncValues[TrackVar0] = 1.5f;
+        ShowFrame frame = {20.0f + i, 0.04f, i % 2};
+        EXPECT_EQ(drawShowFrame(&frame), 0);
+        EXPECT_EQ(frameTime, 20.0f + i);
+        EXPECT_EQ(frameDelta, 0.04f);
+        EXPECT_EQ(framePresented, i % 2);
+        EXPECT_EQ(gradingSources.program, 41);
+        EXPECT_EQ(gradingSources.grain, 42);
+        EXPECT_EQ(gradingSources.leak, 43);
+        EXPECT_EQ(gradingSources.dirt, 44);
+        EXPECT_EQ(gradingSources.flareAmount, flare[i]) << "scene " << scenes[i];
+        EXPECT_EQ(flareAmount(scenes[i]), flare[i]);
+        EXPECT_EQ(gradingSources.grainMovesOn, i % 2);
+    }
+    EXPECT_EQ(calls[7].count, 2);
+    EXPECT_FLOAT_EQ(calls[7].time, 21.0f);
+    EXPECT_FLOAT_EQ(calls[7].var0, 1.5f);
+    EXPECT_EQ(calls[6].count, 1);
+    EXPECT_EQ(calls[8].count, 1);
+    EXPECT_EQ(flareAmount(NAN), 1.0f);
+    EXPECT_EQ(flareAmount(1e30f), 1.0f);
+    progLomofi = slots[0];
+    texGrain = slots[1];
+    texLeak = slots[2];
+    texDirt = slots[3];
+    gradingSources = saved;
 }
 
 // The letterbox at real window sizes, read back from the window.

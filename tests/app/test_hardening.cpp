@@ -3,6 +3,7 @@
 // on desktops that report it) without GL errors and with its aspect kept and
 // restored, and the GL error accounting counts and names a real error.
 #include "app/app.h"
+#include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
 #include "sync/sync.h"

@@ -1,8 +1,9 @@
 // Sync player: key search and interpolation, the row clock and its rounding,
 // configuration defaults, shared tracks, and damaged or missing track files.
 #include "sync/sync.h"
-#include "app/app.h"
-#include "support/gl_context.h"
+#include "show/config.h"
+#include "platform/platform.h"
+#include "support/files.h"
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -59,6 +60,15 @@ std::string enterDataDir(const char* name)
     EXPECT_EQ(chdir(dir.c_str()), 0);
     mkdir("data", 0755);
     return dir;
+}
+
+// The show's clock and track names (show/config.h, header only) in a record of
+// this floor, as the show's configuration carries them.
+DemoConfig showConfig(void)
+{
+    DemoConfig config = {"./data/", nullptr, nullptr, nullptr, {}, ShowBpm, ShowRowsPerBeat};
+    for (int i = 0; i < ShowTrackCount; i++) config.trackNames[i] = showTrackNames[i];
+    return config;
 }
 
 }  // namespace
@@ -135,7 +145,7 @@ TEST(SyncPlayer, BuiltinRowClockAndSharedTracks)
     // scene: a step to 2 on row 52; part: linear 0 -> 1 over rows 0..4.
     writeBytes("data/sync_scene.track", trackBytes(2, {{0, 1.0f, 0}, {52, 2.0f, 0}}));
     writeBytes("data/sync_part.track", trackBytes(2, {{0, 0.0f, 1}, {4, 1.0f, 1}}));
-    DemoConfig config = builtinConfig;
+    DemoConfig config = showConfig();
     config.trackNames[6] = "scene";   // shares the track of index 0
     demoConfig = &config;
     initSync();
@@ -162,13 +172,13 @@ TEST(SyncPlayer, BuiltinRowClockAndSharedTracks)
     frameTime = 0.2f;   // row 1.7333 on the linear part track
     updateSync();
     EXPECT_NEAR(syncValues[TrackPart], rowForTime(0.2f) / 4.0f, 1e-6);
-    demoConfig = &builtinConfig;
+    demoConfig = nullptr;
 }
 
 TEST(SyncPlayer, DefaultsAndEmptyConfiguration)
 {
     enterDataDir("sync_defaults");
-    DemoConfig config = builtinConfig;
+    DemoConfig config = showConfig();
     config.bpm = 0.0f;
     config.rowsPerBeat = 0;
     for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
@@ -183,7 +193,7 @@ TEST(SyncPlayer, DefaultsAndEmptyConfiguration)
     frameTime = 10.0f;
     updateSync();
     for (int i = 0; i < MaxTracks; i++) EXPECT_EQ(syncValues[i], 0.0f);
-    demoConfig = &builtinConfig;
+    demoConfig = nullptr;
 }
 
 TEST(SyncFiles, DamagedAndMissingFiles)
@@ -243,7 +253,7 @@ TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
     EXPECT_EQ(trackPath(nullptr, "x"), nullptr);
 
     enterDataDir("sync_longname");
-    DemoConfig config = builtinConfig;
+    DemoConfig config = showConfig();
     std::string longName(400, 'x');
     for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
     config.trackNames[0] = longName.c_str();
@@ -251,7 +261,7 @@ TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
     initSync();
     ASSERT_TRUE(syncTracks[0]);
     EXPECT_EQ(syncTracks[0]->keyCount, 0);   // created, but no file could be named
-    demoConfig = &builtinConfig;
+    demoConfig = nullptr;
 }
 
 // The device fails when the data directory leaves no room for "sync" in its
@@ -259,8 +269,9 @@ TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
 static void deviceFailureChild(void)
 {
     static const char* longDir = "./a-data-directory-whose-name-is-far-too-long-for-the-sync-buffer/";
-    builtinConfig.dataDir = longDir;
-    demoConfig = &builtinConfig;
+    static DemoConfig config = showConfig();
+    setDataDirectory(longDir);
+    demoConfig = &config;
     initSync();
     int ok = syncDevice == nullptr;
     for (int i = 0; i < MaxTracks; i++) ok = ok && syncTracks[i] == nullptr;

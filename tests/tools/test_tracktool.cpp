@@ -1,10 +1,10 @@
-// Tests of the track tool: the timeline parser (positions, key order, the end
-// rules, rejected input with its line number), the .track bytes, the round
-// trip timeline -> track files -> the engine's reader, which must agree with
-// `tracktool at` at every chosen time, and track files back to a timeline.
-#include "tools/tracktool/timeline.cpp"
+// The track tool: tracks it builds agree with `tracktool at` through the
+// engine's reader, its dump, its refusals, timeline text written back, and
+// the show's own timeline (scenes in order on bars, the end).
 #include "sync/sync.h"
-#include "support/gl_context.h"
+#include "show/show.h"
+#include "sync/timeline_text.h"
+#include "support/files.h"
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
@@ -27,130 +27,6 @@ static int parse(const std::string& text, std::string* error = nullptr)
 }
 
 static int trackIndex(const char* name) { return timelineTrackIndex(name); }
-
-TEST(Timeline, PositionsKeysAndTheEndAfterSceneNine)
-{
-    std::string text =
-        "# comment line\n"
-        "tempo 130\nrows-per-beat 4\nbeats-per-bar 4\n"
-        "scene 1 at 0 music intro\n"
-        "var0 0 0 linear      # trailing comment\n"
-        "var0 1:2:3 2.5 smooth\n"
-        "var0 r40 3 ramp\n"
-        "var0 last 3.9 step\n"
-        "post2 1s 1 step\n"
-        "cue 2 smash\n"
-        "scene 9 at 4 music finale\n"
-        "var1\t0\t-1e-3\tstep\n"
-        "music 1:2 outro\n"
-        "end at 6\n";
-    std::string error;
-    ASSERT_TRUE(parse(text, &error)) << error;
-    const TimelineTrack& var0 = parsed.tracks[trackIndex("var0")];
-    ASSERT_EQ(var0.keyCount, 4);
-    EXPECT_EQ(var0.keys[1].row, 16 + 8 + 3);
-    EXPECT_EQ(var0.keys[1].type, KeySmooth);
-    EXPECT_EQ(var0.keys[2].row, 40);
-    EXPECT_EQ(var0.keys[3].row, 63);    // last row before scene 9 at bar 4
-    EXPECT_FLOAT_EQ(var0.keys[3].value, 3.9f);
-    EXPECT_EQ(parsed.tracks[trackIndex("post2")].keys[0].row, 9);   // 1 s = 8.67 rows
-    EXPECT_EQ(parsed.tracks[trackIndex("var1")].keys[0].row, 64);
-    const TimelineTrack& scene = parsed.tracks[0];
-    ASSERT_EQ(scene.keyCount, 3);
-    EXPECT_EQ(scene.keys[0].row, 0);
-    EXPECT_EQ(scene.keys[1].row, 64);
-    EXPECT_EQ(scene.keys[2].row, 96);
-    EXPECT_EQ(scene.keys[2].value, 1.0f);      // 9 -> 1 ends the show
-    EXPECT_EQ(parsed.tracks[trackIndex("part")].keyCount, 0);
-    EXPECT_EQ(parsed.endRow, 96);
-    ASSERT_EQ(parsed.sectionCount, 3);
-    EXPECT_STREQ(parsed.sections[2].style, "outro");
-    EXPECT_EQ(parsed.sections[2].row, 64 + 24);
-    ASSERT_EQ(parsed.cueCount, 1);
-    EXPECT_EQ(parsed.cues[0].row, 32);
-}
-
-TEST(Timeline, EndAfterAnotherSceneUsesMinusOne)
-{
-    ASSERT_TRUE(parse("scene 3 at 0 music rise\npart 0 2 step\nend at 2\n"));
-    const TimelineTrack& scene = parsed.tracks[0];
-    const TimelineTrack& part = parsed.tracks[1];
-    ASSERT_EQ(scene.keyCount, 2);
-    EXPECT_EQ(scene.keys[1].value, -1.0f);
-    ASSERT_EQ(part.keyCount, 2);
-    EXPECT_EQ(part.keys[1].row, 32);
-    EXPECT_EQ(part.keys[1].value, -1.0f);
-}
-
-TEST(Timeline, KeysWrittenOutOfOrderAreSorted)
-{
-    ASSERT_TRUE(parse("scene 1 at 0 music intro\nvar1 3 3 step\nvar1 1 1 step\nvar1 2 2 step\n"
-                      "end at 4\n"));
-    const TimelineTrack& t = parsed.tracks[trackIndex("var1")];
-    ASSERT_EQ(t.keyCount, 3);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(t.keys[i].row, 16 * (i + 1));
-}
-
-// Each damaged timeline is refused with the number of the offending line.
-TEST(Timeline, DamagedTimelinesAreRejectedWithTheirLine)
-{
-    struct Case {
-        const char* text;
-        int line;
-        const char* words;
-    };
-    const Case cases[] = {
-        {"scene 1 at 0 music intro\nvar0 0 1 lin\nend at 1\n", 2, "key type"},
-        {"scene 1 at 0 music intro\nvar0 0:4 1 step\nend at 1\n", 2, "beat 4"},
-        {"scene 1 at 0 music intro\nvar0 0:0:4 1 step\nend at 1\n", 2, "row 4"},
-        {"scene 1 at 0 music intro\nvar0 0 1 step\n\nvar0 0:0:0 2 step\nend at 1\n", 4, "two keys"},
-        {"var0 0 1 step\nscene 1 at 0 music intro\nend at 1\n", 1, "before the first scene"},
-        {"scene 1 at 0 music intro\nvar2 0 1 step\nend at 1\n", 2, "unknown word"},
-        {"scene 1 at 0 music intro\nvar0 0 nan step\nend at 1\n", 2, "not a number"},
-        {"scene 1 at 0 music intro\nvar0 0 1e40 step\nend at 1\n", 2, "not a number"},
-        {"scene 1 at 0 music intro\nvar0 0 1\nend at 1\n", 2, "expected"},
-        {"scene 1 at 0 music polka\nend at 1\n", 1, "music style"},
-        {"scene 1 at 0 music intro\ncue 0 bang\nend at 1\n", 2, "unknown cue"},
-        {"scene 1 at 4 music intro\nscene 2 at 2 music night\nend at 9\n", 2, "not after"},
-        {"scene 10 at 0 music intro\nend at 1\n", 1, "not 1 to 9"},
-        {"scene 1 at 0 music intro\n", 2, "no end"},
-        {"# nothing\n", 2, "no scene"},
-        {"scene 1 at 0 music intro\nend at 1\nvar0 0 1 step\n", 3, "after the end"},
-        {"scene 1 at 0 music intro\nend at 0\n", 2, "not after"},
-        {"scene 1 at 0 music intro\nscene 1 at -1 music intro\nend at 1\n", 2, "bad position"},
-        {"scene 1 at 0 music intro\nvar0 1:x 1 step\nend at 1\n", 2, "bad position"},
-        {"scene 1 at 0 music intro\nend at 1\ntempo 120\n", 3, "before the first scene"},
-        {"tempo fast\nscene 1 at 0 music intro\nend at 1\n", 1, "tempo"},
-        {"scene 1 at 0 music intro\nmusic 0 night\nend at 1\n", 2, "two music sections"},
-        {"scene 1 at 0 music intro\ncue 2 hit\nend at 1\n", 2, "after the end"},
-        {"scene 1 at 0 music intro\nvar0 99999999999 1 step\nend at 1\n", 2, "too far"},
-    };
-    for (const Case& c : cases) {
-        std::string error;
-        EXPECT_FALSE(parse(c.text, &error)) << c.text;
-        std::string where = "t.txt:" + std::to_string(c.line) + ":";
-        EXPECT_EQ(error.rfind(where, 0), 0u) << c.text << " gave: " << error;
-        EXPECT_NE(error.find(c.words), std::string::npos) << c.text << " gave: " << error;
-    }
-    std::string longLine(2000, 'x');
-    std::string error;
-    EXPECT_FALSE(parse("scene 1 at 0 music intro\n" + longLine + "\nend at 1\n", &error));
-    EXPECT_EQ(error.rfind("t.txt:2:", 0), 0u) << error;
-}
-
-TEST(Timeline, TrackBytesAreLittleEndianNineBytesAKey)
-{
-    ASSERT_TRUE(parse("scene 1 at 0 music intro\nvar0 r3 -2.5 ramp\nvar0 r300 1 linear\n"
-                      "end at 40\n"));
-    static unsigned char bytes[4 + 9 * MaxTimelineKeys];
-    int size = encodeTrack(&parsed.tracks[trackIndex("var0")], bytes);
-    ASSERT_EQ(size, 4 + 2 * 9);
-    const unsigned char expected[] = {2, 0, 0, 0, 3, 0, 0, 0, 0x00, 0x00, 0x20, 0xC0, 3,
-                                      0x2C, 0x01, 0, 0, 0x00, 0x00, 0x80, 0x3F, 1};
-    for (int i = 0; i < size; i++) EXPECT_EQ(bytes[i], expected[i]) << "byte " << i;
-}
-
-// ---- the built tool against the engine's reader ----------------------------------
 
 // The content tools are not built in every configuration (sanitizer builds
 // reuse a Release build's data); the tests that run them skip there.
@@ -212,7 +88,7 @@ TEST(Tracktool, BuiltTracksEvaluateAsTracktoolAtSays)
         }
     }
     for (int i = 0; i < TimelineTrackCount; i++) free(tracks[i].keys);
-    demoConfig = &builtinConfig;
+    demoConfig = nullptr;
 }
 
 // dump prints what the engine reads; the timeline's keys come back exactly.

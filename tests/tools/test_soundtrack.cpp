@@ -3,7 +3,7 @@
 // beat grid, no silent bar, sound from the first milliseconds, identical bytes
 // on a second render; and the Zxx test module as the module player sees it.
 #include "sync/sync.h"
-#include "support/gl_context.h"
+#include "support/files.h"
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 #include <math.h>

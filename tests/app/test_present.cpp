@@ -1,23 +1,17 @@
-// The application frame: the present rule and its counters, the weighted
-// average read back from real pixels, the clock across the tick wrap, the
-// poll step, window resizes and the camera aspect, the log's head, and the
-// command line.
+// Presenting frames: the present rule and its counters, the weighted average
+// read back from real pixels, the poll step, window resizes and the camera aspect.
 #include "app/app.h"
 #include "platform/platform.h"
 #include "render/render.h"
+#include "sync/sync.h"
 #include "support/gl_context.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <math.h>
-#include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <string>
 #include <vector>
-
-namespace {
 
 void enterOwnDirectory()
 {
@@ -198,39 +192,6 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     ASSERT_EQ(testGLContext(64, 48), 1);
 }
 
-TEST(Clock, ElapsedTimeSurvivesTheTickCounterWrap)
-{
-    EXPECT_FLOAT_EQ(ticksToSeconds(0x00000010u, 0xFFFFFFF0u), 0.032f);
-    EXPECT_FLOAT_EQ(ticksToSeconds(1500u, 0u), 1.5f);
-    EXPECT_FLOAT_EQ(ticksToSeconds(0xFFFFFFFFu, 0xFFFFFFFFu), 0.0f);
-}
-
-// glibc marks a chunk that has a mapping of its own with bit 1 (IS_MMAPPED) of
-// the size word just before the block.
-static bool mappedOnItsOwn(void* block) { return (((const size_t*)block)[-1] & 2u) != 0; }
-
-// Once pinned, a block that the heap cannot hold is mapped on its own even
-// after a larger mapped block was freed; glibc's default would have raised its
-// threshold to that block's size and grown the heap for the next one instead.
-TEST(Memory, LargeBlocksDoNotGrowTheHeapAfterALargerOneWasFreed)
-{
-    if (!allocationCountingAvailable()) GTEST_SKIP() << "the sanitizer keeps its own allocator";
-    ASSERT_EQ(pinMmapThreshold(), 1);
-    // volatile: the compiler may not drop a malloc and free it can see through
-    void* volatile big = malloc(24u << 20);
-    ASSERT_NE(big, nullptr);
-    EXPECT_TRUE(mappedOnItsOwn(big));
-    free(big);
-    // More than all free heap space together, and below the 24 MiB the
-    // default would have raised its threshold to.
-    size_t heapFree = mallinfo2().fordblks;
-    if (heapFree > (16u << 20)) GTEST_SKIP() << "the heap holds " << heapFree << " free bytes";
-    void* volatile block = malloc(heapFree + (4u << 20));
-    ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(mappedOnItsOwn(block)) << "the heap grew for it";
-    free(block);
-}
-
 TEST_F(FrameTest, PollTakesTheFixedClockAndTheCloseFlag)
 {
     useFixedClock = 1;
@@ -277,116 +238,3 @@ TEST_F(FrameTest, ResizeSetsViewportAndAspectAndAZeroSizeKeepsIt)
     EXPECT_EQ(camera.aspect, 3.0f);
     onWindowSize(mainWindow, 64, 48);
 }
-
-TEST(Log, FreshLogHoldsTheLogoThenTheTitleBlock)
-{
-    enterOwnDirectory();
-    FILE* old = fopen("demo.log", "w");
-    ASSERT_TRUE(old);
-    fputs("left over from an earlier run\n", old);
-    fclose(old);
-    startLog();
-    std::string text = readFile("demo.log");
-    std::vector<std::string> lines;
-    size_t at = 0;
-    for (size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-        lines.push_back(text.substr(at, end - at));
-    ASSERT_EQ(lines.size(), 11u) << text;
-    for (int i = 0; i < 5; i++) EXPECT_GE(lines[i].size(), 20u) << "logo line " << i;
-    EXPECT_EQ(lines[5], "");
-    EXPECT_EQ(lines[6], "                KESTREL Engine V.0.1");
-    EXPECT_EQ(lines[7], std::string(52, '-'));
-    EXPECT_EQ(lines[8].size(), 52u);
-    EXPECT_EQ(lines[8].rfind("by the Kestrel developers", 0), 0u);
-    EXPECT_EQ(lines[8].substr(40), "Warning:WIP!");
-    EXPECT_EQ(lines[9], std::string(52, '-'));
-    EXPECT_EQ(lines[10], "");
-
-    EXPECT_EQ(logMessage("value %d\n", 7), 1);
-    EXPECT_EQ(readFile("demo.log"), text + "value 7\n");   // on disk when the call returns
-}
-
-TEST(Log, AnUnopenableLogStillReachesStderr)
-{
-    enterOwnDirectory();
-    std::string dir = makeTempDir("nolog");
-    char cwd[4096];
-    ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    ASSERT_EQ(mkdir("demo.log", 0755), 0);   // a directory: no file can be opened there
-    testing::internal::CaptureStderr();
-    int result = logMessage("lost %s\n", "line");
-    startLog();
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(chdir(cwd), 0);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(err.rfind("ERROR: could not open GL_LOG_FILE demo.log file for appending\nlost line\n", 0), 0u) << err;
-    EXPECT_NE(err.find("KESTREL Engine V.0.1"), std::string::npos);
-}
-
-// Runs parseCommandLine on the words; returns its result and fills err/out.
-int parse(std::vector<const char*> words, std::string* err = nullptr, std::string* out = nullptr)
-{
-    words.insert(words.begin(), "kestrel");
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    int result = parseCommandLine((int)words.size(), const_cast<char**>(words.data()));
-    std::string o = testing::internal::GetCapturedStdout();
-    std::string e = testing::internal::GetCapturedStderr();
-    if (err) *err = e;
-    if (out) *out = o;
-    return result;
-}
-
-TEST(CommandLine, ModeAndFullscreen)
-{
-    EXPECT_EQ(parse({}), 1);
-    EXPECT_EQ(runOptions.width, 0);   // no mode: the dialog asks
-    EXPECT_EQ(parse({"--mode", "640x360"}), 1);
-    EXPECT_EQ(runOptions.width, 640);
-    EXPECT_EQ(runOptions.height, 360);
-    EXPECT_EQ(runOptions.fullscreen, 0);
-    EXPECT_EQ(parse({"--fullscreen", "--mode", "1920x1080"}), 1);
-    EXPECT_EQ(runOptions.fullscreen, 1);
-    EXPECT_EQ(runOptions.width, 1920);
-    EXPECT_EQ(parse({"--mode", "800x600"}), 1);
-    EXPECT_EQ(runOptions.fullscreen, 0);   // nothing carries over from an earlier parse
-}
-
-TEST(CommandLine, BadInputGetsAMessageTheUsageAndMinusOne)
-{
-    const std::vector<std::vector<const char*>> bad = {
-        {"--mode"}, {"--mode", "640"}, {"--mode", "640x"}, {"--mode", "x360"}, {"--mode", "0x360"},
-        {"--mode", "640x0"}, {"--mode", "-640x360"}, {"--mode", "640x360x2"}, {"--mode", "640X360"},
-        {"--mode", "99999x360"}, {"--mode", "640x 360"}, {"--mode", "99999999999999999999x1"},
-        {"--bogus"}, {"640x360"}, {"-h"}, {"--fullscreen=1"},
-    };
-    for (const auto& words : bad) {
-        std::string err, out;
-        EXPECT_EQ(parse(words, &err, &out), -1) << words[0] << " " << (words.size() > 1 ? words[1] : "");
-        EXPECT_EQ(err.rfind("kestrel: ", 0), 0u) << err;
-        EXPECT_NE(err.find("usage: kestrel"), std::string::npos);
-        EXPECT_NE(err.find("--mode WxH"), std::string::npos);
-        EXPECT_EQ(out, "");
-    }
-    std::string err;
-    parse({"--bogus"}, &err);
-    EXPECT_NE(err.find("unknown option '--bogus'"), std::string::npos) << err;
-    parse({"--mode", "big"}, &err);
-    EXPECT_NE(err.find("--mode"), std::string::npos);
-    EXPECT_NE(err.find("'big'"), std::string::npos) << err;
-}
-
-TEST(CommandLine, HelpAndVersionEndTheProgramWithZero)
-{
-    std::string err, out;
-    EXPECT_EQ(parse({"--help"}, &err, &out), 0);
-    EXPECT_NE(out.find("usage: kestrel"), std::string::npos);
-    EXPECT_NE(out.find("--fullscreen"), std::string::npos);
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(parse({"--version"}, &err, &out), 0);
-    EXPECT_EQ(out.rfind("kestrel ", 0), 0u);
-    EXPECT_EQ(parse({"--help", "--bogus"}, &err, &out), -1);   // a bad option wins
-}
-
-}  // namespace

@@ -1,0 +1,64 @@
+// Clocks, memory and allocation counting: elapsed time across the tick wrap,
+// large blocks mapped on their own once pinned, and the bench's allocation counter.
+#include "platform/platform.h"
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <stdlib.h>
+
+TEST(Clock, ElapsedTimeSurvivesTheTickCounterWrap)
+{
+    EXPECT_FLOAT_EQ(ticksToSeconds(0x00000010u, 0xFFFFFFF0u), 0.032f);
+    EXPECT_FLOAT_EQ(ticksToSeconds(1500u, 0u), 1.5f);
+    EXPECT_FLOAT_EQ(ticksToSeconds(0xFFFFFFFFu, 0xFFFFFFFFu), 0.0f);
+}
+
+// glibc marks a chunk that has a mapping of its own with bit 1 (IS_MMAPPED) of
+// the size word just before the block.
+static bool mappedOnItsOwn(void* block) { return (((const size_t*)block)[-1] & 2u) != 0; }
+
+// Once pinned, a block that the heap cannot hold is mapped on its own even
+// after a larger mapped block was freed; glibc's default would have raised its
+// threshold to that block's size and grown the heap for the next one instead.
+TEST(Memory, LargeBlocksDoNotGrowTheHeapAfterALargerOneWasFreed)
+{
+    if (!allocationCountingAvailable()) GTEST_SKIP() << "the sanitizer keeps its own allocator";
+    ASSERT_EQ(pinMmapThreshold(), 1);
+    // volatile: the compiler may not drop a malloc and free it can see through
+    void* volatile big = malloc(24u << 20);
+    ASSERT_NE(big, nullptr);
+    EXPECT_TRUE(mappedOnItsOwn(big));
+    free(big);
+    // More than all free heap space together, and below the 24 MiB the
+    // default would have raised its threshold to.
+    size_t heapFree = mallinfo2().fordblks;
+    if (heapFree > (16u << 20)) GTEST_SKIP() << "the heap holds " << heapFree << " free bytes";
+    void* volatile block = malloc(heapFree + (4u << 20));
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(mappedOnItsOwn(block)) << "the heap grew for it";
+    free(block);
+}
+
+// Counting is what the bench's "no allocation per frame" figure rests on: a
+// malloc, a new and a realloc made here are seen, nothing is counted while off.
+TEST(AllocationCounting, CountsOwnCallsOnlyWhileOn)
+{
+    if (!allocationCountingAvailable()) GTEST_SKIP() << "sanitizer build: its allocator is not replaced";
+    setAllocationCounting(1);
+    void* volatile block = malloc(64);
+    void* volatile grown = realloc(block, 4096);
+    int* volatile object = new int(7);
+    setAllocationCounting(0);
+    EXPECT_GE(allocationsCounted(), 3);
+    EXPECT_GE(mainThreadAllocationsCounted(), 3);
+    EXPECT_GE(engineAllocationsCounted(), 3);
+    long before = allocationsCounted();
+    void* volatile after = malloc(64);
+    EXPECT_EQ(allocationsCounted(), before);
+    free(after);
+    free(grown);
+    delete object;
+
+    setAllocationCounting(1);
+    EXPECT_EQ(allocationsCounted(), 0);   // turning it on starts from zero
+    setAllocationCounting(0);
+}

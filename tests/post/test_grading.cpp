@@ -1,0 +1,146 @@
+// The final grading pass: what gradingSources hands it (program, textures,
+// flare, grain), the camera view, the presets and the neutral fallback.
+#include "post/fixture.h"
+#include "assets/assets.h"
+
+// A grading program that uses every uniform and sampler, so their uploaded
+// values can be read back from GL after the draw.
+static int probeProgram(void)
+{
+    static int program = 0;
+    if (program) return program;
+    const char* vs = "attribute vec3 PosAttribute;attribute vec2 TexAttribute;varying vec2 uv;"
+                     "void main(){gl_Position = vec4(PosAttribute, 1.0);uv = TexAttribute;}";
+    const char* fs = "precision mediump float;uniform sampler2D tex0;uniform sampler2D tex1;"
+                     "uniform sampler2D tex2;uniform sampler2D tex3;uniform sampler2D tex4;"
+                     "uniform float offset;uniform float flareAmt;uniform vec4 luminosity;"
+                     "uniform vec4 contrast;uniform vec4 gamma;uniform vec2 camView;varying vec2 uv;"
+                     "void main(){vec4 t = texture2D(tex0,uv)+texture2D(tex1,uv)+texture2D(tex2,uv)"
+                     "+texture2D(tex3,uv)+texture2D(tex4,uv);"
+                     "gl_FragColor = vec4(offset, flareAmt, camView.x + camView.y,"
+                     " dot(luminosity + contrast + gamma, vec4(1.0))) + t * 0.001;}";
+    program = bindPostAttributes(createShaderProgram(vs, fs, 1));
+    return program;
+}
+
+static std::vector<float> uniformValue(const char* name, int count)
+{
+    std::vector<float> v(4, -99.0f);
+    glGetUniformfv((GLuint)gradingSources.program, glGetUniformLocation((GLuint)gradingSources.program, name), v.data());
+    v.resize(count);
+    return v;
+}
+
+static int textureOfSampler(const char* name)
+{
+    GLint unit = -1, bound = -1;
+    glGetUniformiv((GLuint)gradingSources.program, glGetUniformLocation((GLuint)gradingSources.program, name), &unit);
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glActiveTexture(GL_TEXTURE0);
+    return bound;
+}
+
+class Grading : public ::testing::Test {
+protected:
+    GradingSources saved;
+    void SetUp() override
+    {
+        ASSERT_TRUE(usePost(128, 72));
+        saved = gradingSources;
+        gradingSources.program = probeProgram();
+        ASSERT_GT(gradingSources.program, 0);
+        camera = Camera();
+        gradingSources.grainMovesOn = 0;
+        gradingSources.flareAmount = 1.0f;
+    }
+    void TearDown() override { gradingSources = saved; }
+    void frame(int preset)
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)target(extraTarget)->framebuffer);
+        glViewport(0, 0, 128, 72);
+        beginSceneTarget();
+        postProcessFrame(preset);
+    }
+};
+
+// The show decides the flare (show/test_dispatch.cpp); the pass uploads it as given.
+TEST_F(Grading, FlareAmountIsTheOneHandedOver)
+{
+    const float flare[3] = {0.25f, 1.0f, 0.6f};
+    for (float amount : flare) {
+        gradingSources.flareAmount = amount;
+        frame(1);
+        EXPECT_EQ(uniformValue("flareAmt", 1)[0], amount);
+    }
+}
+
+TEST_F(Grading, CameraViewFromPositionAndAngles)
+{
+    frame(1);
+    EXPECT_EQ(uniformValue("camView", 2), std::vector<float>({0.0f, 0.0f}));
+    camera.x = 32.0f;
+    camera.y = -64.0f;
+    camera.yaw = 0.1f;
+    camera.pitch = -0.2f;
+    frame(1);
+    std::vector<float> v = uniformValue("camView", 2);
+    EXPECT_FLOAT_EQ(v[0], 1.05f);
+    EXPECT_FLOAT_EQ(v[1], -2.175f);
+}
+
+TEST_F(Grading, PresetsAndTheNeutralFallback)
+{
+    frame(3);
+    EXPECT_EQ(uniformValue("luminosity", 4), std::vector<float>({0.05f, -0.2f, 0.13f, 0.0f}));
+    EXPECT_EQ(uniformValue("contrast", 4), std::vector<float>({0.95f, 1.2f, 1.0f, 1.0f}));
+    EXPECT_EQ(uniformValue("gamma", 4), std::vector<float>({0.9f, 0.9f, 1.2f, 1.0f}));
+    const int outside[3] = {5, -1, 1000};
+    for (int preset : outside) {
+        frame(preset);
+        EXPECT_EQ(uniformValue("luminosity", 4), std::vector<float>({0.0f, 0.0f, 0.0f, 0.0f}));
+        EXPECT_EQ(uniformValue("contrast", 4), std::vector<float>({1.0f, 1.0f, 1.0f, 1.0f}));
+        EXPECT_EQ(uniformValue("gamma", 4), std::vector<float>({1.0f, 1.0f, 1.0f, 1.0f}));
+    }
+}
+
+TEST_F(Grading, GrainOffsetChangesOnlyAfterAPresentedFrame)
+{
+    srand(1234);
+    int first = rand(), second = rand();
+    srand(1234);
+    gradingSources.grainMovesOn = 1;
+    frame(1);
+    float drawn = (float)(first & 255) * 0.00390625f;
+    EXPECT_EQ(grainOffset, drawn);
+    EXPECT_EQ(uniformValue("offset", 1)[0], drawn);
+    gradingSources.grainMovesOn = 0;
+    frame(1);
+    frame(2);
+    EXPECT_EQ(uniformValue("offset", 1)[0], drawn);
+    EXPECT_EQ(rand(), second) << "unpresented frames draw no random numbers";
+}
+
+TEST_F(Grading, FiveTexturesAndTheTargetBeforeTheScene)
+{
+    int made[3];
+    for (int i = 0; i < 3; i++) made[i] = patternTexture(8, 8);
+    gradingSources.grain = made[0];
+    gradingSources.leak = made[1];
+    gradingSources.dirt = made[2];
+    frame(1);
+    GLint fb = -1, vp[4];
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fb);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(fb, target(extraTarget)->framebuffer);
+    EXPECT_EQ(vp[2], 128);
+    EXPECT_EQ(textureOfSampler("tex0"), target(sceneTarget)->colorTexture);
+    EXPECT_EQ(textureOfSampler("tex1"), made[0]);
+    EXPECT_EQ(textureOfSampler("tex2"), made[1]);
+    EXPECT_EQ(textureOfSampler("tex3"), made[2]);
+    EXPECT_EQ(textureOfSampler("tex4"), target(smallTarget)->colorTexture);
+    // The probe writes offset and flare into red and green: the draw replaced the target.
+    std::vector<unsigned char> out = readTargetPixels(extraTarget);
+    EXPECT_NEAR(out[1], 255, 1);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}

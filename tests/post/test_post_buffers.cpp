@@ -1,0 +1,133 @@
+// The pool of post buffers: start-up sizes, nested bindings, the scene buffer's
+// begin, incomplete buffers and the pool's limit.
+#include "post/fixture.h"
+
+TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
+{
+    ASSERT_TRUE(usePost(1280, 720));
+    struct { int index, w, h, depth; } rows1280[] = {
+        {sceneTarget, 1280, 720, 1}, {fullTarget, 1280, 720, 1}, {halfTarget, 640, 360, 1},
+        {smallTarget, 80, 45, 1}, {extraTarget, 1280, 720, 1}, {blurTargetA, 1280, 720, 0},
+        {blurTargetB, 1280, 720, 0}, {levelSource[0], 320, 180, 0}, {levelTemp[1], 160, 90, 0},
+        {levelBlurred[2], 80, 45, 0}, {levelSource[3], 40, 22, 0}, {levelBlurred[3], 40, 22, 0},
+    };
+    for (auto& r : rows1280) {
+        ASSERT_GE(r.index, 0);
+        EXPECT_EQ(target(r.index)->width, r.w);
+        EXPECT_EQ(target(r.index)->height, r.h);
+        EXPECT_EQ(target(r.index)->depthBuffer != -1, r.depth == 1);
+        EXPECT_EQ(target(r.index)->format, (unsigned)GL_RGBA);
+    }
+    // Start-up order: scene, full, half, small, extra, A, B, then per level source, temp, blurred.
+    EXPECT_EQ(fullTarget, sceneTarget + 1);
+    EXPECT_EQ(blurTargetB, sceneTarget + 6);
+    EXPECT_EQ(levelTemp[0], sceneTarget + 8);
+    EXPECT_EQ(levelBlurred[3], sceneTarget + 18);
+    EXPECT_FLOAT_EQ(factorPix, 2.0f);
+    EXPECT_FLOAT_EQ(smallDivisor, 16.0f);
+    EXPECT_FLOAT_EQ(extraDivisor, 1.0f);
+    for (int level = 0; level < 4; level++) {
+        EXPECT_GT(blurHorizontal[level], 0);
+        EXPECT_GT(blurVertical[level], 0);
+        EXPECT_EQ(glGetAttribLocation((GLuint)blurHorizontal[level], "PosAttribute"), 0);
+        EXPECT_EQ(glGetAttribLocation((GLuint)blurVertical[level], "TexAttribute"), 1);
+    }
+    EXPECT_EQ(glGetAttribLocation((GLuint)combineProgram, "TexAttribute"), 1);
+    EXPECT_EQ(glGetAttribLocation((GLuint)downsampleProgram, "PosAttribute"), 0);
+
+    ASSERT_TRUE(usePost(1366, 768));
+    EXPECT_EQ(target(halfTarget)->width, 683);
+    EXPECT_EQ(target(halfTarget)->height, 384);
+    EXPECT_EQ(target(smallTarget)->width, 85);
+    EXPECT_EQ(target(smallTarget)->height, 48);
+    EXPECT_EQ(target(levelSource[0])->width, 341);
+    EXPECT_EQ(target(levelSource[0])->height, 192);
+}
+
+TEST(PostBuffers, BindingsNestAndRestore)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)target(extraTarget)->framebuffer);
+    glViewport(3, 4, 50, 40);
+    bindRenderTarget(halfTarget);
+    bindRenderTarget(smallTarget);
+    GLint fb = -1, vp[4];
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fb);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(fb, target(smallTarget)->framebuffer);
+    EXPECT_EQ(vp[2], 8);
+    EXPECT_EQ(vp[3], 4);
+    unbindRenderTarget(smallTarget);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fb);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(fb, target(halfTarget)->framebuffer);
+    EXPECT_EQ(vp[0], 0);
+    EXPECT_EQ(vp[2], 64);
+    EXPECT_EQ(vp[3], 36);
+    unbindRenderTarget(halfTarget);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fb);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(fb, target(extraTarget)->framebuffer);
+    EXPECT_EQ(vp[0], 3);
+    EXPECT_EQ(vp[1], 4);
+    EXPECT_EQ(vp[2], 50);
+    EXPECT_EQ(vp[3], 40);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    bindRenderTarget(-1);   // no buffer: nothing happens
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fb);
+    EXPECT_EQ(fb, 0);
+}
+
+TEST(PostBuffers, BeginSceneTargetKeepsColourAndClearsDepth)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    bindRenderTarget(sceneTarget);
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClearDepth(0.25);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+    unbindRenderTarget(sceneTarget);
+    beginSceneTarget();
+    std::vector<unsigned char> colour = readPixels(60, 30, 1, 1);
+    float depth = 0.0f;
+    glReadPixels(60, 30, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    unbindRenderTarget(sceneTarget);
+    EXPECT_EQ(colour[0], 0);
+    EXPECT_EQ(colour[1], 255);
+    EXPECT_FLOAT_EQ(depth, 1.0f);
+}
+
+TEST(PostBuffers, IncompleteBufferIsLoggedWithItsStatus)
+{
+    ASSERT_TRUE(testGLContext(64, 64));
+    size_t mark = readFile("demo.log").size();
+    RenderTarget broken = {};
+    EXPECT_EQ(createRenderTarget(&broken, 0, 0, 1), 0);
+    std::string log = readFile("demo.log").substr(mark);
+    EXPECT_NE(log.find("incomplete (status 0x"), std::string::npos) << log;
+    GLint fb = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fb);
+    EXPECT_EQ(fb, 0);
+}
+
+TEST(PostBuffers, SixtyFifthBufferIsRefused)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    std::vector<int> taken;
+    for (;;) {
+        int index = allocRenderTarget(4, 4, 0);
+        if (index < 0) break;
+        taken.push_back(index);
+        ASSERT_LT(taken.size(), 65u);
+    }
+    EXPECT_EQ(renderTargets[MaxRenderTargets - 1] != nullptr, true);
+    size_t mark = readFile("demo.log").size();
+    EXPECT_EQ(allocRenderTarget(4, 4, 0), -1);
+    EXPECT_EQ(readFile("demo.log").substr(mark), "out of post buffer!");
+    for (int index : taken) {
+        free(renderTargets[index]);
+        renderTargets[index] = nullptr;
+    }
+}
+
+// ---- blurTarget on pictures ------------------------------------------------------

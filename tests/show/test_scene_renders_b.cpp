@@ -1,0 +1,255 @@
+// Scenes 5 to 9 with the show's own data: the uniforms they queue, small
+// renders, and the show run to its end (timeline and program).
+#include "show/show_local.h"
+#include "support/gl_context.h"
+#include "support/show_data.h"
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+static const int RecordWidth = 96, RecordHeight = 54;
+
+static void setTracks(float part, float var0, float var1, float post1, float post2)
+{
+    syncValues[TrackPart] = part;
+    syncValues[TrackVar0] = var0;
+    syncValues[TrackVar1] = var1;
+    syncValues[TrackPost1] = post1;
+    syncValues[TrackPost2] = post2;
+}
+
+// The show's data, loaded once (support); false (and the test fails) when the
+// data was not generated.
+static bool showData(void)
+{
+    static int state = -1;
+    if (state >= 0) return state == 1;
+    state = loadShowData(RecordWidth, RecordHeight);
+    tweakMode = -1;
+    framePresented = 0;
+    return state == 1;
+}
+
+static float uniformValue(int program, const char* name)
+{
+    float value = NAN;
+    int location = glGetUniformLocation((GLuint)program, name);
+    if (location >= 0) glGetUniformfv((GLuint)program, location, &value);
+    return value;
+}
+
+TEST(SceneUniformsB, ProgramsReceiveWhatScenesFiveToNineQueue)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    for (int program : {progCar, progTrail, progGreet, progShroom, progScroll, progBokeh, progColorCorrect})
+        ASSERT_GT(program, 0);
+    setTracks(0, 0, 0, 0, 0);
+
+    drawScene5(1.0f, 2, 0.5f, 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "con"), 1.7f);
+    drawScene6(2.5f, 1.0f, 3.0f);
+    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "gamma"), 1.66f);
+
+    drawScene7(2.0f, 0.25f, 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 0.75f);
+    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "lum"), -0.08f);
+    frameTime = 12.5f;
+    drawScene7(2.0f, -1.0f, 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(progTrail, "time"), 12.5f);
+    GLint location = glGetUniformLocation((GLuint)progScroll, "offset");
+    ASSERT_GE(location, 0);
+    float offset[2] = {1, 1};
+    glGetUniformfv((GLuint)progScroll, location, offset);
+    EXPECT_FLOAT_EQ(offset[0], -6.0f);
+    EXPECT_EQ(offset[1], 0.0f);
+
+    drawScene8(3.0f, 5.5f);
+    EXPECT_EQ(uniformValue(progGreet, "grt"), 0.0f);   // jug 0 is drawn last
+
+    setTracks(1.5f, 3.0f, 0.5f, 1.0f, 1.5f);
+    drawScene9(1.5f, 3.0f, 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(progShroom, "light"), 0.3883483f);
+    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "highlight"), 1.0f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+struct ShotB {
+    const char* name;
+    int scene;
+    float time, part, var0, var1, post1, post2;
+};
+
+static void drawShotB(const ShotB& s)
+{
+    setTracks(s.part, s.var0, s.var1, s.post1, s.post2);
+    frameTime = s.time;
+    switch (s.scene) {
+    case 5: drawScene5(s.time, (int)s.part, s.var0, s.var1); break;
+    case 6: drawScene6(s.part, s.var0, s.var1); break;
+    case 7: drawScene7(s.time, s.part, s.var0); break;
+    case 8: drawScene8(s.var0, s.var1); break;
+    default: drawScene9(s.part, s.var0, s.var1); break;
+    }
+}
+
+// Renders a shot twice (the second frame no longer shows the scene buffer's
+// leftovers) into the default framebuffer and reads it back.
+static std::vector<unsigned char> renderShot(const ShotB& s)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, RecordWidth, RecordHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawShotB(s);
+    drawShotB(s);
+    glFinish();
+    return readPixels(0, 0, RecordWidth, RecordHeight);
+}
+
+// Frames along each scene's course as the show's tracks drive it.
+static const ShotB shotsB[] = {
+    {"press, key 0", 5, 81.5f, 0, 0.02f, 0, 0, 0},
+    {"press, key 1", 5, 92.0f, 0, 1.0f, 0, 0, 0},
+    {"kaleidoscope of 4", 5, 88.0f, 4, 0.6f, 0, 0, 0},
+    {"kaleidoscope of 6, rolls", 5, 96.0f, 6, 1.33f, 0.68f, 0, 0},
+    {"rolls tumbling, key 2", 5, 103.0f, 6, 1.97f, 1.95f, 0, 0},
+    {"gun assembling", 6, 106.0f, 0.47f, 0.57f, 2.8f, 0, 0},
+    {"gun fires", 6, 110.0f, 1.0f, 1.94f, 7.2f, 0, 0},
+    {"bullet flying", 6, 111.8f, 2.56f, 2.1f, 3.9f, 0, 0},
+    {"blood, key 3", 6, 117.0f, 3.0f, 3.9f, 3.2f, 0, 0},
+    {"bullet in the lines", 7, 120.0f, 0, 0.67f, 0, 0, 0},
+    {"bullet from behind", 7, 125.5f, 0.48f, 2.65f, 0, 0, 0},
+    {"hot rod, key 4", 7, 130.0f, 1.0f, 4.2f, 0, 0, 0},
+    {"first jug breaking", 8, 133.5f, 0, 0.3f, 0.62f, 0, 0},
+    {"jugs, key 5", 8, 145.0f, 0, 5.5f, 7.0f, 0, 0},
+    {"last jug, key 25", 8, 161.0f, 0, 25.7f, 15.4f, 0, 0},
+    {"nuke jug", 9, 163.0f, -1.0f, 0.03f, 1.0f, 0.35f, 1.0f},
+    {"mushroom grows", 9, 172.0f, 0.0f, 2.6f, 0.24f, 0.35f, 1.0f},
+    {"the cap rises", 9, 178.0f, 1.0f, 4.0f, 0.88f, 0.35f, 1.0f},
+    {"darkening under the blur", 9, 181.5f, 1.5f, 4.6f, 1.0f, 0.35f, 1.0f},
+};
+
+TEST(SceneRendersB, EveryScenePaintsADistinctPictureWithoutGLErrors)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    while (glGetError() != GL_NO_ERROR) {}
+    const int pixels = RecordWidth * RecordHeight;
+    std::vector<unsigned char> previous;
+    for (const ShotB& s : shotsB) {
+        std::vector<unsigned char> image = renderShot(s);
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << s.name;
+        double sum = 0.0;
+        int dark = 0, white = 0;
+        for (int i = 0; i < pixels; i++) {
+            const unsigned char* p = &image[(size_t)i * 4];
+            int luma = (p[0] * 3 + p[1] * 6 + p[2]) / 10;
+            sum += luma;
+            if (luma < 6) dark++;
+            if (p[0] > 250 && p[1] > 250 && p[2] > 250) white++;
+        }
+        double mean = sum / pixels;
+        EXPECT_GT(mean, 8.0) << s.name << ": blank";
+        EXPECT_LT(mean, 235.0) << s.name << ": saturated";
+        EXPECT_LT(dark, pixels * 9 / 10) << s.name << ": mostly black";
+        EXPECT_LT(white, pixels / 3) << s.name << ": mostly white";
+        if (!previous.empty()) {
+            double change = 0.0;
+            for (size_t i = 0; i < image.size(); i++) change += abs((int)image[i] - (int)previous[i]);
+            // Scene 6's hazy backdrop changes little between its shots: a low bar
+            // that still catches a routine that left the previous frame standing.
+            EXPECT_GT(change / (double)image.size(), 0.5) << s.name << ": same as the frame before";
+        }
+        previous = image;
+    }
+}
+
+TEST(SceneRendersB, RodPicturesAgreePastPartOneAndTheEndIsBlack)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    ShotB one = {"rod at part 1", 7, 2.0f, 1.0f, 4.5f, 0, 0, 0};
+    ShotB three = one;
+    three.part = 3.0f;
+    ShotB half = one;
+    half.part = 0.5f;
+    std::vector<unsigned char> a = renderShot(one);
+    std::vector<unsigned char> b = renderShot(three);
+    std::vector<unsigned char> c = renderShot(half);
+    EXPECT_TRUE(a == b) << "part 1 and part 3 differ";
+    EXPECT_FALSE(a == c) << "the rod does not change with part";
+
+    // part 2: darkened to black before the blur, so the frame stays dark.
+    ShotB end = {"the end", 9, 184.5f, 2.0f, 4.99f, 1.0f, 0.35f, 1.0f};
+    std::vector<unsigned char> image = renderShot(end);
+    double sum = 0.0;
+    for (size_t i = 0; i < image.size(); i += 4) sum += (image[i] + image[i + 1] + image[i + 2]) / 3.0;
+    EXPECT_LT(sum / (RecordWidth * RecordHeight), 40.0);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// ---- the whole show ------------------------------------------------------------------
+
+// Drives the timeline on a fixed clock from 0 until it says the show is over:
+// every scene runs in order and the end comes on the scene track after scene 9.
+TEST(ShowToTheEnd, TimelineRunsEveryScenesInOrderAndEnds)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    initSync();
+    ASSERT_NE(syncTracks[TrackScene], nullptr);
+    prevScene = -1;
+    std::vector<int> order;
+    float endTime = -1.0f;
+    for (int frame = 0; frame < 2000; frame++) {
+        frameTime = frame * 0.5f;
+        updateSync();
+        if (dispatchScene()) {
+            endTime = frameTime;
+            break;
+        }
+        if (order.empty() || order.back() != prevScene) order.push_back(prevScene);
+    }
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_GT(endTime, 180.0f);
+    EXPECT_LT(endTime, 190.0f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// The row where the scene track steps from 9 to 1 (the end of the show), or
+// -1 when the track file has no such step.
+static int endRow(const char* path)
+{
+    SyncTrack track;
+    memset(&track, 0, sizeof track);
+    if (readTrackFile(path, &track) != 0) return -1;
+    int row = -1;
+    for (int i = 1; i < track.keyCount; i++)
+        if (track.keys[i - 1].value == 9.0f && track.keys[i].value == 1.0f) row = track.keys[i].row;
+    free(track.keys);
+    return row;
+}
+
+// The program itself, started three seconds before the end the scene track
+// gives, finishes by itself with code 0.
+TEST(ShowToTheEnd, ProgramEndsByItselfWithCodeZero)
+{
+    int row = endRow(KESTREL_BINARY_DIR "/data/sync_scene.track");
+    ASSERT_GT(row, 0) << "the scene track never steps from 9 to 1";
+    float rowsPerSecond = builtinConfig.bpm * (float)builtinConfig.rowsPerBeat / 60.0f;
+    ASSERT_GT(rowsPerSecond, 0.0f);
+    float start = (float)row / rowsPerSecond - 3.0f;
+    if (start < 0.0f) start = 0.0f;
+    std::string dir = "/tmp/kestrel_show_end_" + std::to_string((long)getpid());
+    std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && cd '" + dir +
+                          "' && ln -sf '" KESTREL_BINARY_DIR "/data' data && timeout 150 '" +
+                          std::string(KESTREL_BINARY_DIR) + "/kestrel' --mode 160x90 --start " +
+                          std::to_string(start) + " >out.txt 2>&1";
+    EXPECT_EQ(runCommand(command), 0) << readFile(dir + "/out.txt");
+    runCommand("rm -rf '" + dir + "'");
+}

@@ -1,0 +1,162 @@
+// Every generated mesh drawn through the engine with its texture from three
+// sides (pictures kept in the test's directory for looking at).
+#include "tools/gen/mesh_util.cpp"
+#include "assets/assets.h"
+#include "platform/platform.h"
+#include "render/render.h"
+#include "support/gl_context.h"
+#include "support/render_state.h"
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <map>
+#include <set>
+#include <stdlib.h>
+#include <string>
+#include <sys/stat.h>
+
+static const std::string binaryDir = KESTREL_BINARY_DIR;
+static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
+
+static const char* meshNames[] = {"jug.baf", "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
+                                  "log.bof", "still.bof", "fire.bof", "botlz.bof", "bill.bof", "press.baf", "press_bill.baf",
+                                  "roll.bof", "kaleido.bof", "gun.baf", "m47.bof", "blood.baf", "shot.bof", "bullet.bof",
+                                  "rod.baf", "trail.bof", "shroom.baf", "shroom_top.baf"};
+static const char* textureNames[] = {
+    "skybox.jpg", "skybox2.jpg", "bgRed2.jpg", "bgRed.tga", "jug_env.jpg", "label.jpg", "label_nuke.jpg", "jug_light.tga",
+    "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg", "log_nrm.jpg", "still.jpg", "envNight.jpg", "lightnight.tga", "fire.jpg",
+    "jugNight.jpg", "botlz.tga", "grain.jpg", "leak.tga", "dirt.jpg", "bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg",
+    "press.jpg", "press_lite.tga", "press_env.jpg", "bills0.jpg", "bills1.jpg", "roll.jpg", "wrap.jpg", "shot.tga", "chrome.jpg",
+    "rod.jpg", "rubber.tga", "paint.jpg", "smoke.jpg", "smoke_n.jpg", "greet.jpg"};
+
+// ---- helpers -------------------------------------------------------------------------
+
+static int parseFile(const std::string& path, Mesh* m) {
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    if (readWholeFile(path.c_str(), NoFileLimit, &data, &size) != 1) return 0;
+    memset(m, 0, sizeof *m);
+    int ok = parseMeshText((const char*)data, size, m, path.c_str());
+    free(data);
+    return ok;
+}
+static void release(Mesh* m) {
+    free(m->vertices);
+    free(m->indices);
+    memset(m, 0, sizeof *m);
+}
+static int parseWritten(const GMesh& g, Mesh* m) {
+    std::string path = makeTempDir("content_writer") + "/m.baf";
+    if (!writeMesh(path, g)) return 0;
+    return parseFile(path, m);
+}
+
+// The generated data set, made once per test program in a fresh directory.
+static std::string dataDir;
+static const std::string& data() {
+    if (dataDir.empty()) {
+        dataDir = makeTempDir("generated_render_data");
+        EXPECT_EQ(0, runCommand(generator + " " + dataDir + " > " + dataDir + "/../generated_render_gen.log"));
+    }
+    return dataDir;
+}
+
+static long fileSize(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (long)st.st_size : -1;
+}
+
+// ---- the helpers and the writer ---------------------------------------------------------
+
+// ---- through the engine ---------------------------------------------------------------
+
+// The engine's GL state on an off-screen buffer of the given size, with the
+// camera aspect of a window of that size.
+static int offscreen(int width, int height) {
+    if (!useOffscreen(width, height)) return 0;
+    setCameraAspect(width, height);
+    return 1;
+}
+
+static void writePpm(const std::string& path, const std::vector<unsigned char>& rgba, int w, int h) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    fprintf(f, "P6\n%d %d\n255\n", w, h);
+    for (int y = h - 1; y >= 0; y--)
+        for (int x = 0; x < w; x++) fwrite(&rgba[4 * ((size_t)y * w + x)], 1, 3, f);
+    fclose(f);
+}
+
+// Every mesh loads with loadMesh and its texture with loadTexture, and draws
+// with the default program into a good part of the picture from the front, the
+// side and above. A sheet of the views per mesh lands in content_views/.
+TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
+    const int size = 128;
+    if (!offscreen(size, size)) GTEST_SKIP() << "no GL context";
+    if (defaultProgram <= 0) createDefaultShader();
+    ASSERT_GT(defaultProgram, 0);
+    std::string views = makeTempDir("content_views");
+    struct Item { const char* mesh; const char* texture; };
+    const Item items[] = {{"jug_intact.bof", "label.jpg"}, {"jug.baf", "label.jpg"}, {"jug_broked.baf", "greet.jpg"},
+                          {"splash.baf", "splash_nrm.jpg"}, {"log.bof", "log_col.jpg"}, {"still.bof", "still.jpg"},
+                          {"fire.bof", "fire.jpg"}, {"botlz.bof", "botlz.tga"}, {"bill.bof", "bill_bo.jpg"},
+                          {"press.baf", "press.jpg"}, {"press_bill.baf", "bills0.jpg"}, {"roll.bof", "roll.jpg"},
+                          {"gun.baf", "roll.jpg"}, {"m47.bof", "wrap.jpg"}, {"blood.baf", "splash_nrm.jpg"},
+                          {"shot.bof", "shot.tga"}, {"bullet.bof", "chrome.jpg"}, {"rod.baf", "rod.jpg"},
+                          {"trail.bof", "chrome.jpg"}, {"shroom.baf", "smoke.jpg"}, {"shroom_top.baf", "smoke.jpg"},
+                          {"skybox.bof", "skybox.jpg"}, {"speedLines.bof", "bgRed2.jpg"}, {"kaleido.bof", "press.jpg"}};
+    for (const Item& item : items) {
+        Mesh m;
+        memset(&m, 0, sizeof m);
+        ASSERT_TRUE(loadMesh(&m, (data() + "/" + item.mesh).c_str())) << item.mesh;
+        int tex = loadTexture(nullptr, (data() + "/" + item.texture).c_str());
+        ASSERT_GT(tex, 0) << item.texture;
+        m.textures[0] = tex;
+        if (m.frameCount > 1) blendMeshFrames(&m, (m.frameCount - 1) * 0.5f);
+        // bounds in the authored frame (z back to the file's sign)
+        V3 lo = v3(1e30f, 1e30f, 1e30f), hi = v3(-1e30f, -1e30f, -1e30f);
+        for (uint32_t i = 0; i < m.vertexCount; i++) {
+            const MeshVertex& v = m.vertices[(size_t)(m.frameCount > 1 ? m.frameCount : 0) * m.vertexCount + i];
+            lo = v3(fminf(lo.x, v.x), fminf(lo.y, v.y), fminf(lo.z, -v.z));
+            hi = v3(fmaxf(hi.x, v.x), fmaxf(hi.y, v.y), fmaxf(hi.z, -v.z));
+        }
+        V3 c = (lo + hi) * 0.5f;
+        float r = len(hi - lo) * 0.5f;
+        int inside = strcmp(item.mesh, "skybox.bof") == 0 || strcmp(item.mesh, "speedLines.bof") == 0 ||
+                     strcmp(item.mesh, "kaleido.bof") == 0;
+        std::vector<unsigned char> sheet((size_t)size * 3 * size * 4, 0);
+        const float yaws[3] = {180, 120, 180}, pitches[3] = {-20, -15, -60};
+        for (int view = 0; view < 3; view++) {
+            float yaw = yaws[view], pitch = pitches[view];
+            float dist = inside ? 0.0f : r / tanf(25.0f * 3.14159f / 180.0f);
+            V3 fwd = v3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
+                        cosf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180));
+            V3 eye = inside ? v3(0, 0, 0) : c - fwd * dist;
+            if (strcmp(item.mesh, "kaleido.bof") == 0) { yaw = 0; pitch = 0; }
+            setCamera(eye.x, eye.y, eye.z, yaw, pitch, 0, inside ? 1.0f : dist * 0.05f, inside ? 2000.0f : dist * 3, 60);
+            if (inside) glDisable(GL_CULL_FACE);
+            glClearColor(0.1f, 0.1f, 0.3f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            m.x = m.y = m.z = 0;
+            m.yaw = m.pitch = m.roll = 0;
+            m.dirty = 1;
+            drawMesh(&m);
+            glEnable(GL_CULL_FACE);
+            std::vector<unsigned char> px = readPixels(0, 0, size, size);
+            int covered = 0;
+            for (int i = 0; i < size * size; i++)
+                covered += abs(px[4 * i] - 26) + abs(px[4 * i + 1] - 26) + abs(px[4 * i + 2] - 77) > 12;
+            // thin things seen edge-on (a bill, the flash planes) cover little
+            EXPECT_GT(covered, size * size / 100) << item.mesh << " view " << view;
+            for (int y = 0; y < size; y++)
+                memcpy(&sheet[4 * ((size_t)y * size * 3 + view * size)], &px[4 * (size_t)y * size], (size_t)size * 4);
+        }
+        EXPECT_EQ((GLenum)GL_NO_ERROR, glGetError()) << item.mesh;
+        writePpm(views + "/" + item.mesh + ".ppm", sheet, size * 3, size);
+        glDeleteTextures(1, (GLuint*)&tex);
+        m.textures[0] = -1;
+        freeMesh(&m);
+    }
+}
