@@ -1,6 +1,8 @@
 // The content generator's mesh helpers and writer: the round trip through the
 // engine's parser, refusals, outward winding, closed shard walls, refinement.
 #include "tools/gen/mesh_util.cpp"
+// render.h below declares the uniform kind Vec3, which hides the generator's
+// struct Vec3 from there on: the tests name the struct as `struct Vec3`.
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -72,13 +74,13 @@ static long fileSize(const std::string& path) {
 
 TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV) {
     GMesh g;
-    addVert(&g, v3(1.25f, -2.5f, 3.0f), 0.25f, 0.75f);
-    addVert(&g, v3(-100.004f, 0.0f, 7.126f), 1.0f, 0.0f);
-    addVert(&g, v3(0.5f, 1.0f, -0.001f), 0.12345f, 0.5f);
+    addVert(&g, vec3(1.25f, -2.5f, 3.0f), 0.25f, 0.75f);
+    addVert(&g, vec3(-100.004f, 0.0f, 7.126f), 1.0f, 0.0f);
+    addVert(&g, vec3(0.5f, 1.0f, -0.001f), 0.12345f, 0.5f);
     addTri(&g, 0, 1, 2);
     g.frames.push_back(g.verts);
     std::vector<GVert> second = g.verts;
-    second[0].p = v3(9, 8, 7);
+    second[0].p = vec3(9, 8, 7);
     g.frames.push_back(second);
     Mesh m;
     ASSERT_TRUE(parseWritten(g, &m));
@@ -102,8 +104,8 @@ TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV) {
 TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
     std::string dir = makeTempDir("content_refuse");
     GMesh bad;
-    addVert(&bad, v3(0, 0, 0), 0, 0);
-    addVert(&bad, v3(1, 0, 0), 0, 0);
+    addVert(&bad, vec3(0, 0, 0), 0, 0);
+    addVert(&bad, vec3(1, 0, 0), 0, 0);
     addTri(&bad, 0, 1, 2);                            // index beyond the vertices
     EXPECT_EQ(0, writeMesh(dir + "/a.bof", bad));
     GMesh uneven = bad;
@@ -116,9 +118,9 @@ TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
     huge.tris = {0, 1, 2};
     EXPECT_EQ(0, writeMesh(dir + "/c.bof", huge));
     GMesh fine;
-    addVert(&fine, v3(0, 0, 0), 0, 0);
-    addVert(&fine, v3(1, 0, 0), 0, 0);
-    addVert(&fine, v3(0, 1, 0), 0, 0);
+    addVert(&fine, vec3(0, 0, 0), 0, 0);
+    addVert(&fine, vec3(1, 0, 0), 0, 0);
+    addVert(&fine, vec3(0, 1, 0), 0, 0);
     addTri(&fine, 0, 1, 2);
     EXPECT_EQ(0, writeMesh(dir + "/missing/d.bof", fine));
     EXPECT_EQ(1, writeMesh(dir + "/e.bof", fine));
@@ -127,18 +129,18 @@ TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
 // Normals the engine derives must point out of closed shapes built by the helpers.
 TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward) {
     std::vector<ProfilePt> prof = {{1, -10, 1}, {8, -9, 0.8f}, {10, 0, 0.5f}, {6, 9, 0.2f}, {1, 10, 0}};
-    GMesh shapes[5] = {lathe(prof, 16), tube({v3(0, 0, 0), v3(5, 0, 0), v3(10, 0, 0)}, {2, 3, 2}, 8, 1),
-                       box(v3(-1, -2, -3), v3(4, 5, 6)), ellipsoid(v3(0, 0, 0), v3(3, 2, 5), 10, 6),
+    GMesh shapes[5] = {lathe(prof, 16), tube({vec3(0, 0, 0), vec3(5, 0, 0), vec3(10, 0, 0)}, {2, 3, 2}, 8, 1),
+                       box(vec3(-1, -2, -3), vec3(4, 5, 6)), ellipsoid(vec3(0, 0, 0), vec3(3, 2, 5), 10, 6),
                        extrude({0, 0, 10, 0, 10, 10, 5, 4, 0, 10}, -2, 2, 0.5f)};
     // convex shapes (and one shallow notch): outward normals lean away from a centre
-    V3 centres[5] = {v3(0, 0, 0), v3(5, 0, 0), v3(1.5f, 1.5f, 1.5f), v3(0, 0, 0), v3(5, 2, 0)};
+    struct Vec3 centres[5] = {vec3(0, 0, 0), vec3(5, 0, 0), vec3(1.5f, 1.5f, 1.5f), vec3(0, 0, 0), vec3(5, 2, 0)};
     for (int s = 0; s < 5; s++) {
         Mesh m;
         ASSERT_TRUE(parseWritten(shapes[s], &m)) << s;
         int out = 0, total = 0;
         for (uint32_t i = 0; i < m.vertexCount; i++) {
             const MeshVertex& v = m.vertices[i];
-            V3 p = v3(v.x, v.y, -v.z), n = v3(v.nx, v.ny, -v.nz);   // back to the file's frame
+            struct Vec3 p = vec3(v.x, v.y, -v.z), n = vec3(v.nx, v.ny, -v.nz);   // back to the file's frame
             if (len(p - centres[s]) < 1.5f) continue;
             out += dot(n, p - centres[s]) > 0;
             total++;
@@ -168,7 +170,7 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
     // closed by position: over every pair of positions as many triangle edges
     // run one way as the other, all within one piece
     auto key = [&](uint32_t v) {
-        V3 p = thick.verts[v].p;
+        struct Vec3 p = thick.verts[v].p;
         return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100));
     };
     std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
@@ -205,7 +207,7 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     smoothBreaks(&after, pieceOf, 4, 0.6f);
     ASSERT_EQ(before.verts.size(), after.verts.size());
     ASSERT_TRUE(before.tris == after.tris);
-    auto key = [](V3 p) { return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100)); };
+    auto key = [](struct Vec3 p) { return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100)); };
     std::map<std::tuple<long, long, long>, std::set<int>> pieces;
     std::map<std::tuple<long, long, long>, std::vector<size_t>> copies;
     for (size_t i = 0; i < before.verts.size(); i++) {
@@ -215,7 +217,7 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     int moved = 0;
     for (auto& c : copies) {
         for (size_t i : c.second) EXPECT_EQ(key(after.verts[i].p), key(after.verts[c.second[0]].p));
-        V3 d = after.verts[c.second[0]].p - before.verts[c.second[0]].p;
+        struct Vec3 d = after.verts[c.second[0]].p - before.verts[c.second[0]].p;
         if (pieces[c.first].size() != 2) {
             EXPECT_LT(len(d), 0.001f);
         }
@@ -241,8 +243,8 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     EXPECT_LT(crackLength(after), crackLength(before) * 0.92f);
     for (size_t t = 0; t < before.tris.size(); t += 3) {
         const uint32_t* i = &before.tris[t];
-        V3 n0 = cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
-        V3 n1 = cross(after.verts[i[1]].p - after.verts[i[0]].p, after.verts[i[2]].p - after.verts[i[0]].p);
+        struct Vec3 n0 = cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
+        struct Vec3 n1 = cross(after.verts[i[1]].p - after.verts[i[0]].p, after.verts[i[2]].p - after.verts[i[0]].p);
         EXPECT_GT(dot(n0, n1), 0.0f) << "triangle " << t / 3 << " turned over";
     }
 }
@@ -250,10 +252,10 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
 // Refining a closed box leaves no edge longer than asked and opens no crack
 // (every edge position pair is run as often one way as the other).
 TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks) {
-    GMesh b = refine(box(v3(0, 0, 0), v3(100, 10, 37)), 12.0f);
+    GMesh b = refine(box(vec3(0, 0, 0), vec3(100, 10, 37)), 12.0f);
     std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
     auto key = [&](uint32_t v) {
-        V3 p = b.verts[v].p;
+        struct Vec3 p = b.verts[v].p;
         return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100));
     };
     float longest = 0, area = 0;
