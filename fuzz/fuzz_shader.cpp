@@ -1,7 +1,7 @@
 // libFuzzer target: the shader-file reading steps (size limit, unscrambling,
 // the #version test) on arbitrary bytes, as a file read into the loader's
 // zero-filled buffer would give them; no GL is involved.
-#include "assets/assets.h"
+#include "assets/assets_local.h"
 #include <stdlib.h>
 #include <string.h>
 
