@@ -245,16 +245,18 @@ TEST(SyncFiles, DamagedAndMissingFiles)
 TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
 {
     EXPECT_STREQ(trackPath("./data/sync", "scene"), "./data/sync_scene.track");
-    std::string fits(260 - 1 - strlen("b_.track"), 'n');
+    // The buffer holds a data directory of any openable length plus the name.
+    const size_t size = DataPathSize + 64;
+    std::string fits(size - 1 - strlen("b_.track"), 'n');
     const char* p = trackPath("b", fits.c_str());
     ASSERT_TRUE(p);
-    EXPECT_EQ(strlen(p), 259u);
+    EXPECT_EQ(strlen(p), size - 1);
     EXPECT_EQ(trackPath("b", (fits + "n").c_str()), nullptr);
     EXPECT_EQ(trackPath(nullptr, "x"), nullptr);
 
     enterDataDir("sync_longname");
     DemoConfig config = showConfig();
-    std::string longName(400, 'x');
+    std::string longName(DataPathSize + 100, 'x');
     for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
     config.trackNames[0] = longName.c_str();
     demoConfig = &config;
@@ -265,12 +267,12 @@ TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
 }
 
 // The device fails when the data directory leaves no room for "sync" in its
-// 64-byte buffer. Run in a fresh process: the data directory is read once.
+// buffer. Run in a fresh process: the data directory is read once.
 static void deviceFailureChild(void)
 {
-    static const char* longDir = "./a-data-directory-whose-name-is-far-too-long-for-the-sync-buffer/";
+    static std::string longDir = "./" + std::string(DataPathSize, 'd') + "/";
     static DemoConfig config = showConfig();
-    setDataDirectory(longDir);
+    setDataDirectory(longDir.c_str());
     demoConfig = &config;
     initSync();
     int ok = syncDevice == nullptr;

@@ -116,13 +116,13 @@ TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
         m.textures[0] = tex;
         if (m.frameCount > 1) blendMeshFrames(&m, (m.frameCount - 1) * 0.5f);
         // bounds in the authored frame (z back to the file's sign)
-        V3 lo = v3(1e30f, 1e30f, 1e30f), hi = v3(-1e30f, -1e30f, -1e30f);
+        struct Vec3 lo = vec3(1e30f, 1e30f, 1e30f), hi = vec3(-1e30f, -1e30f, -1e30f);
         for (uint32_t i = 0; i < m.vertexCount; i++) {
             const MeshVertex& v = m.vertices[(size_t)(m.frameCount > 1 ? m.frameCount : 0) * m.vertexCount + i];
-            lo = v3(fminf(lo.x, v.x), fminf(lo.y, v.y), fminf(lo.z, -v.z));
-            hi = v3(fmaxf(hi.x, v.x), fmaxf(hi.y, v.y), fmaxf(hi.z, -v.z));
+            lo = vec3(fminf(lo.x, v.x), fminf(lo.y, v.y), fminf(lo.z, -v.z));
+            hi = vec3(fmaxf(hi.x, v.x), fmaxf(hi.y, v.y), fmaxf(hi.z, -v.z));
         }
-        V3 c = (lo + hi) * 0.5f;
+        struct Vec3 c = (lo + hi) * 0.5f;
         float r = len(hi - lo) * 0.5f;
         int inside = strcmp(item.mesh, "skybox.bof") == 0 || strcmp(item.mesh, "speedLines.bof") == 0 ||
                      strcmp(item.mesh, "kaleido.bof") == 0;
@@ -131,9 +131,9 @@ TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
         for (int view = 0; view < 3; view++) {
             float yaw = yaws[view], pitch = pitches[view];
             float dist = inside ? 0.0f : r / tanf(25.0f * 3.14159f / 180.0f);
-            V3 fwd = v3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
+            struct Vec3 fwd = vec3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
                         cosf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180));
-            V3 eye = inside ? v3(0, 0, 0) : c - fwd * dist;
+            struct Vec3 eye = inside ? vec3(0, 0, 0) : c - fwd * dist;
             if (strcmp(item.mesh, "kaleido.bof") == 0) { yaw = 0; pitch = 0; }
             setCamera(eye.x, eye.y, eye.z, yaw, pitch, 0, inside ? 1.0f : dist * 0.05f, inside ? 2000.0f : dist * 3, 60);
             if (inside) glDisable(GL_CULL_FACE);
