@@ -161,10 +161,11 @@ TEST(LoadResources, MissingFilesOnlyLog) {
         {&program, "none.vs|none.fs", nullptr, ShaderRow, nullptr},
         {&mesh, "none.bof|none.jpg", &program, MeshRow, nullptr},
         {&texture, "none.tga", nullptr, TextureRow, nullptr},
-        {&texture, "a_name_far_too_long_for_the_spec_buffers_of_the_loader_xxxxxxxxxxxx.jpg",
-         nullptr, TextureRow, nullptr},
+        {&texture, nullptr, nullptr, TextureRow, nullptr},   // a name too long for any path buffer, below
         {nullptr, nullptr, nullptr, 0, nullptr},
     };
+    static std::string tooLong = std::string(DataPathSize, 'x') + ".jpg";
+    table[3].spec = tooLong.c_str();
     DemoConfig config = builtinConfig;
     config.dataHook = countingHook;
     demoConfig = &config;

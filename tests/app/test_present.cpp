@@ -182,6 +182,7 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     ASSERT_EQ(fw, 96);
     ASSERT_EQ(fh, 40);
     glfwSwapBuffers(mainWindow);   // llvmpipe takes a new window size at the next swap
+    setAccumulationSize(96, 40);   // what the loop does once the new size has settled
     drawFrame(blue, red, 96, 40);
     presentFrame();   // the old size's sum is dropped: this frame starts afresh
     EXPECT_EQ(presentState.accumFrames, 1);
@@ -190,6 +191,7 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     expectPixel(px, 96, 2, 2, 0, 0, 255, "resized left");
     expectPixel(px, 96, 93, 37, 255, 0, 0, "resized right corner");
     ASSERT_EQ(testGLContext(64, 48), 1);
+    setAccumulationSize(64, 48);
 }
 
 TEST_F(FrameTest, PollTakesTheFixedClockAndTheCloseFlag)
