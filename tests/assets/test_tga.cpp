@@ -32,13 +32,13 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
     fclose(file);
 }
 
-static void writeText(const std::string& path, const std::string& text)
+[[maybe_unused]] static void writeText(const std::string& path, const std::string& text)
 {
     writeBytes(path, Bytes(text.begin(), text.end()));
 }
 
-static size_t logSize() { return readFile("demo.log").size(); }
-static std::string logSince(size_t from) { return readFile("demo.log").substr(from); }
+[[maybe_unused]] static size_t logSize() { return readFile("demo.log").size(); }
+[[maybe_unused]] static std::string logSince(size_t from) { return readFile("demo.log").substr(from); }
 
 static Bytes tgaFile(int type, int width, int height, int depth, int descriptor, const Bytes& body,
                      int mapType = 0, int mapFirst = 0, int mapLength = 0, int mapBits = 0)

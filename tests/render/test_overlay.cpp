@@ -1,9 +1,13 @@
 // Overlay quads (loading bar, colours, textures, culling, restored state) and a
 // lit, textured sphere under overlays in every blend mode, read back.
 #include "render/fixture.h"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
+#pragma GCC diagnostic pop
 
 TEST(Overlay, LoadingBarAndColours) {
     if (!glReady(200, 200)) GTEST_SKIP() << "no display";

@@ -4,9 +4,13 @@
 #include "show/show_local.h"
 #include <math.h>
 #include <string>
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
 
 static std::string dataFile(const char* name) { return std::string(KESTREL_SOURCE_DIR) + "/data/" + name; }
 

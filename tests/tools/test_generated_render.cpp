@@ -20,11 +20,11 @@
 static const std::string binaryDir = KESTREL_BINARY_DIR;
 static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
-static const char* meshNames[] = {"jug.baf", "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
+[[maybe_unused]] static const char* meshNames[] = {"jug.baf", "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
                                   "log.bof", "still.bof", "fire.bof", "botlz.bof", "bill.bof", "press.baf", "press_bill.baf",
                                   "roll.bof", "kaleido.bof", "gun.baf", "m47.bof", "blood.baf", "shot.bof", "bullet.bof",
                                   "rod.baf", "trail.bof", "shroom.baf", "shroom_top.baf"};
-static const char* textureNames[] = {
+[[maybe_unused]] static const char* textureNames[] = {
     "skybox.jpg", "skybox2.jpg", "bgRed2.jpg", "bgRed.tga", "jug_env.jpg", "label.jpg", "label_nuke.jpg", "jug_light.tga",
     "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg", "log_nrm.jpg", "still.jpg", "envNight.jpg", "lightnight.tga", "fire.jpg",
     "jugNight.jpg", "botlz.tga", "grain.jpg", "leak.tga", "dirt.jpg", "bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg",
@@ -33,7 +33,7 @@ static const char* textureNames[] = {
 
 // ---- helpers -------------------------------------------------------------------------
 
-static int parseFile(const std::string& path, Mesh* m) {
+[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m) {
     unsigned char* data = nullptr;
     size_t size = 0;
     if (readWholeFile(path.c_str(), NoFileLimit, &data, &size) != 1) return 0;
@@ -42,12 +42,12 @@ static int parseFile(const std::string& path, Mesh* m) {
     free(data);
     return ok;
 }
-static void release(Mesh* m) {
+[[maybe_unused]] static void release(Mesh* m) {
     free(m->vertices);
     free(m->indices);
     memset(m, 0, sizeof *m);
 }
-static int parseWritten(const GMesh& g, Mesh* m) {
+[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m) {
     std::string path = makeTempDir("content_writer") + "/m.baf";
     if (!writeMesh(path, g)) return 0;
     return parseFile(path, m);
@@ -55,7 +55,7 @@ static int parseWritten(const GMesh& g, Mesh* m) {
 
 // The generated data set, made once per test program in a fresh directory.
 static std::string dataDir;
-static const std::string& data() {
+[[maybe_unused]] static const std::string& data() {
     if (dataDir.empty()) {
         dataDir = makeTempDir("generated_render_data");
         EXPECT_EQ(0, runCommand(generator + " " + dataDir + " > " + dataDir + "/../generated_render_gen.log"));
@@ -63,7 +63,7 @@ static const std::string& data() {
     return dataDir;
 }
 
-static long fileSize(const std::string& path) {
+[[maybe_unused]] static long fileSize(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (long)st.st_size : -1;
 }
