@@ -251,7 +251,9 @@ void hudMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void hudCameraKey(const char* line);
 void hudNoteFrame(void);     // once per loop frame: track history, frame time
 void drawHud(void);          // into the bound framebuffer; nothing while hidden
-void shutdownHud(void);
+void shutdownHud(void);      // logs the display's mean cost per frame, then releases it
+// The display's mean GL time per frame it was drawn in, and that frame count.
+double hudMillisecondsPerFrame(long* frames);
 // "mm:ss.mmm" and "bar:beat:row" (counted from 0) of a show time.
 void formatShowTime(float seconds, char* out, int size);
 void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* out, int size);

@@ -244,9 +244,22 @@ static void addFrameToSum(float weight)
 // drawing from client memory, so buffers, program and the generic attribute
 // arrays (attribute 0 would stand in for the vertex array) are put aside for
 // it and back afterwards.
+static double hudSeconds;   // GL time of the display, summed for the log at the end
+static long hudFrames;
+
+double hudMillisecondsPerFrame(long* frames)
+{
+    if (frames) *frames = hudFrames;
+    return hudFrames > 0 ? hudSeconds * 1000.0 / (double)hudFrames : 0.0;
+}
+
 static void drawHudOverFrame(void)
 {
     if (!hudVisible()) return;
+    // Timed to the end of its GL work (the frame's own work is finished
+    // first), so the log can say what the display costs.
+    glFinish();
+    double began = monotonicSeconds();
     SavedGLState saved;
     saveGLState(&saved);
     enum { Attributes = 8 };
@@ -265,6 +278,9 @@ static void drawHudOverFrame(void)
     for (int i = 0; i < Attributes; i++)
         if (enabled[i]) glEnableVertexAttribArray((GLuint)i);
     restoreGLState(&saved);
+    glFinish();
+    hudSeconds += monotonicSeconds() - began;
+    hudFrames++;
 }
 
 // Counts the frame: weight 1 / accumFrames, added to accumWeight. Returns the weight.
