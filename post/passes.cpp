@@ -49,38 +49,6 @@ void blurPass(int src, int dst, int temp, int level)
     unbindRenderTarget(dst);
 }
 
-// Downsamples src into the pyramid, blurs each level and sums the levels into
-// dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
-void pyramidBlur(int src, int dst, float strength)
-{
-    bindRenderTarget(levelSource[0]);
-    drawFullQuad(colorTextureOf(src), Opaque, downsampleProgram);
-    unbindRenderTarget(levelSource[0]);
-    blurPass(levelSource[0], levelBlurred[0], levelTemp[0], 0);
-    for (int level = 1; level < PyramidLevels; level++) {
-        bindRenderTarget(levelSource[level]);
-        drawFullQuad(colorTextureOf(levelSource[level - 1]), Opaque, 0);
-        unbindRenderTarget(levelSource[level]);
-        blurPass(levelSource[level], levelBlurred[level], levelTemp[level], level);
-    }
-    float coeff[4] = {strength * 0.5f, strength * 0.3f, strength * 0.23f, strength * 0.18f};
-    queueUniformEntry("coeff", Vec4, 0.0f, 0.0f, coeff);
-    bindRenderTarget(dst);
-    combineTargets(levelBlurred[0], levelBlurred[1], levelBlurred[2], levelBlurred[3]);
-    unbindRenderTarget(dst);
-}
-
-// Number of chained pyramid passes for an amount above 0 (ranges closed at
-// the top, at most five).
-static int passesFor(float amount)
-{
-    if (amount <= 1.0f) return 1;
-    if (amount <= 2.0f) return 2;
-    if (amount <= 3.0f) return 3;
-    if (amount <= 4.0f) return 4;
-    return 5;
-}
-
 // Blurs the four pyramid levels of one pass: from src through the downsample,
 // or (fromLevel0) straight from levelSource[0], which already holds a level-0
 // sized picture, the result of the pass before.
@@ -108,6 +76,25 @@ static void combineLevels(int dst, float strength)
     bindRenderTarget(dst);
     combineTargets(levelBlurred[0], levelBlurred[1], levelBlurred[2], levelBlurred[3]);
     unbindRenderTarget(dst);
+}
+
+// Downsamples src into the pyramid, blurs each level and sums the levels into
+// dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
+void pyramidBlur(int src, int dst, float strength)
+{
+    blurLevels(src, 0);
+    combineLevels(dst, strength);
+}
+
+// Number of chained pyramid passes for an amount above 0 (ranges closed at
+// the top, at most five).
+static int passesFor(float amount)
+{
+    if (amount <= 1.0f) return 1;
+    if (amount <= 2.0f) return 2;
+    if (amount <= 3.0f) return 3;
+    if (amount <= 4.0f) return 4;
+    return 5;
 }
 
 // Blurs src into dst by amount pyramid passes, fading between the last two
