@@ -164,7 +164,10 @@ void drawScene5(float time, int part, float var0, float var1)
         drawKaleidoscope(part);
     }
     int none = 0;
-    drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tintColour(syncValues[TrackPost1]), AlphaBlend, -1);
+    // The tint at alpha 0 (post1 0, the whole scene as the timeline stands)
+    // would leave every pixel as it is: not drawn.
+    uint32_t tint = tintColour(syncValues[TrackPost1]);
+    if ((tint & 0xFFu) != 0) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tint, AlphaBlend, -1);
     glClear(GL_DEPTH_BUFFER_BIT);
     if (var1 > 0.0f && part > 0) drawRolls(time, var1);
     drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x203020FFu, Additive, -1);
