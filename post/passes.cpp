@@ -49,13 +49,16 @@ void blurPass(int src, int dst, int temp, int level)
     unbindRenderTarget(dst);
 }
 
-// Downsamples src into the pyramid, blurs each level and sums the levels into
-// dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
-void pyramidBlur(int src, int dst, float strength)
+// Blurs the four pyramid levels of one pass: from src through the downsample,
+// or (fromLevel0) straight from levelSource[0], which already holds a level-0
+// sized picture, the result of the pass before.
+static void blurLevels(int src, int fromLevel0)
 {
-    bindRenderTarget(levelSource[0]);
-    drawFullQuad(colorTextureOf(src), Opaque, downsampleProgram);
-    unbindRenderTarget(levelSource[0]);
+    if (!fromLevel0) {
+        bindRenderTarget(levelSource[0]);
+        drawFullQuad(colorTextureOf(src), Opaque, downsampleProgram);
+        unbindRenderTarget(levelSource[0]);
+    }
     blurPass(levelSource[0], levelBlurred[0], levelTemp[0], 0);
     for (int level = 1; level < PyramidLevels; level++) {
         bindRenderTarget(levelSource[level]);
@@ -63,11 +66,24 @@ void pyramidBlur(int src, int dst, float strength)
         unbindRenderTarget(levelSource[level]);
         blurPass(levelSource[level], levelBlurred[level], levelTemp[level], level);
     }
+}
+
+// The weighted sum of the blurred levels drawn into dst at dst's own size.
+static void combineLevels(int dst, float strength)
+{
     float coeff[4] = {strength * 0.5f, strength * 0.3f, strength * 0.23f, strength * 0.18f};
     queueUniformEntry("coeff", Vec4, 0.0f, 0.0f, coeff);
     bindRenderTarget(dst);
     combineTargets(levelBlurred[0], levelBlurred[1], levelBlurred[2], levelBlurred[3]);
     unbindRenderTarget(dst);
+}
+
+// Downsamples src into the pyramid, blurs each level and sums the levels into
+// dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
+void pyramidBlur(int src, int dst, float strength)
+{
+    blurLevels(src, 0);
+    combineLevels(dst, strength);
 }
 
 // Number of chained pyramid passes for an amount above 0 (ranges closed at
@@ -84,8 +100,14 @@ static int passesFor(float amount)
 // Blurs src into dst by amount pyramid passes, fading between the last two
 // results by amount's fractional part. amount <= 0 (or NaN) copies src.
 // At a whole amount the fade weight is exactly 0: the last pass could not
-// change dst, so it is not run (a third of the final grade's blur work) and
-// A keeps its earlier contents. dst is the same picture either way.
+// change dst, so it is not run (a third of the final grade's blur work).
+// A pass's result is only ever read smoothly (by the next pass's downsample
+// or by dst), so it is summed at the size it is read at: a pass feeding the
+// next one straight into levelSource[0], the base result straight into dst,
+// the faded-in result into levelTemp[0] (level-0 size), then stretched over
+// dst. The full-size sums of earlier versions cost four reads per window
+// pixel each; the picture moves by under 1/255 on average. blurTargetA and
+// blurTargetB are no longer written.
 void blurTarget(int src, int dst, float strength, float amount)
 {
     if (!(amount > 0.0f)) {
@@ -95,22 +117,24 @@ void blurTarget(int src, int dst, float strength, float amount)
         return;
     }
     float fraction = isfinite(amount) ? fmodf(amount, 1.0f) : 0.0f;
-    // The chain alternates A and B so that the last pass always lands in A
-    // and the one before it in B.
     int passes = passesFor(amount);
     int lastPass = fraction > 0.0f ? 1 : 2;
-    int from = src;
+    if (amount <= 1.0f) {
+        bindRenderTarget(dst);
+        drawFullQuad(colorTextureOf(src), Opaque, 0);
+        unbindRenderTarget(dst);
+    }
     for (int pass = passes; pass >= lastPass; pass--) {
-        int to = (pass - 1) % 2 == 0 ? blurTargetA : blurTargetB;
-        pyramidBlur(from, to, strength);
-        from = to;
+        blurLevels(src, pass != passes);
+        if (pass == 2) combineLevels(dst, strength);
+        if (pass > 1 && pass > lastPass) combineLevels(levelSource[0], strength);
+        if (pass == 1) combineLevels(levelTemp[0], strength);
     }
-    bindRenderTarget(dst);
-    drawFullQuad(colorTextureOf(amount > 1.0f ? blurTargetB : src), Opaque, 0);
     if (fraction > 0.0f) {
+        bindRenderTarget(dst);
         overlayAlpha = fraction;
-        drawFullQuad(colorTextureOf(blurTargetA), AlphaBlend, 0);
+        drawFullQuad(colorTextureOf(levelTemp[0]), AlphaBlend, 0);
         overlayAlpha = -1.0f;
+        unbindRenderTarget(dst);
     }
-    unbindRenderTarget(dst);
 }

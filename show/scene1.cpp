@@ -36,8 +36,11 @@ void drawScene1(float var0)
     poseScrub(&splashMesh, t);
     drawAdditiveSplash();
 
+    // Multiplied by white (post2 1, the scene after its fade-in) every pixel
+    // stays as it is: not drawn.
     int none = 0;
-    drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, fadeColour(syncValues[TrackPost2]), Multiply, -1);
+    uint32_t fade = fadeColour(syncValues[TrackPost2]);
+    if (fade != 0xFFFFFFFFu) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, fade, Multiply, -1);
     unbindRenderTarget(sceneTarget);
 
     bokehBlurAndMix();

@@ -66,8 +66,36 @@ void placeRoll(Mesh* mesh, int j, float var1, float time)
     placeMesh(mesh, r * u, r * w, 0.0f, yaw, pitch, roll);
 }
 
+// Triangles at the front of the wedge, in its index order, that reach into
+// the first share of its depth ramp: 1 + the last one with a corner that
+// near. Copies turned about the view axis by 1/N of a turn each show only
+// the sector where they are nearest, the first 1/N of their ramp; the rest
+// of every copy was drawn only to fail the depth test there. Any triangle
+// order gives a correct count (at worst all of them).
+static uint32_t trianglesWithin(const Mesh* mesh, float share)
+{
+    const MeshVertex* v = mesh->vertices;
+    if (!v || !mesh->indices || mesh->triangleCount == 0) return mesh->triangleCount;
+    float nearest = v[0].z, farthest = v[0].z;
+    for (uint32_t i = 1; i < mesh->vertexCount; i++) {
+        if (v[i].z < nearest) nearest = v[i].z;
+        if (v[i].z > farthest) farthest = v[i].z;
+    }
+    float limit = nearest + (farthest - nearest) * share;
+    uint32_t count = 0;
+    for (uint32_t t = 0; t < mesh->triangleCount; t++) {
+        const uint16_t* corner = mesh->indices + 3 * (size_t)t;
+        float z = fminf(v[corner[0]].z, fminf(v[corner[1]].z, v[corner[2]].z));
+        if (!(z > limit)) count = t + 1;
+    }
+    return count;
+}
+
 // The frame in fullTarget repeated around the view axis: the wedge sits at
-// the eye with the camera's angles, one draw per copy.
+// the eye with the camera's angles, one draw per copy. Each copy draws only
+// the front of its ramp (a quarter of its sector to spare, which the depth
+// test sorts out as before): the same picture for about one full-screen
+// draw instead of one per copy.
 static void drawKaleidoscope(int part)
 {
     float rolls[MaxKaleidoCopies];
@@ -77,6 +105,8 @@ static void drawKaleidoscope(int part)
     kaleidoMesh.y = activeCamera->y;
     kaleidoMesh.z = activeCamera->z;
     kaleidoMesh.dirty = 1;
+    uint32_t allTriangles = kaleidoMesh.triangleCount;
+    if (count > 1) kaleidoMesh.triangleCount = trianglesWithin(&kaleidoMesh, 1.25f / (float)count);
     for (int i = 0; i < count; i++) {
         kaleidoMesh.yaw = activeCamera->yaw;
         kaleidoMesh.pitch = activeCamera->pitch;
@@ -84,6 +114,7 @@ static void drawKaleidoscope(int part)
         kaleidoMesh.dirty = 1;
         drawMesh(&kaleidoMesh);
     }
+    kaleidoMesh.triangleCount = allTriangles;
 }
 
 static void drawRolls(float time, float var1)
@@ -120,7 +151,10 @@ void drawScene5(float time, int part, float var0, float var1)
         drawKaleidoscope(part);
     }
     int none = 0;
-    drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tintColour(syncValues[TrackPost1]), AlphaBlend, -1);
+    // The tint at alpha 0 (post1 0, the whole scene as the timeline stands)
+    // would leave every pixel as it is: not drawn.
+    uint32_t tint = tintColour(syncValues[TrackPost1]);
+    if ((tint & 0xFFu) != 0) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tint, AlphaBlend, -1);
     glClear(GL_DEPTH_BUFFER_BIT);
     if (var1 > 0.0f && part > 0) drawRolls(time, var1);
     drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x203020FFu, Additive, -1);

@@ -80,6 +80,47 @@ static void drawCentre(float part, float var1)
     blurTarget(fullTarget, halfTarget, syncValues[TrackPost1], syncValues[TrackPost2]);
 }
 
+// The picture, its glow and the flash summed in one pass: the same sum the
+// blender made of a copy and two additive layers (each clamped at white,
+// which clamping the total once equals), for one pass over the frame
+// instead of three. Built on first use (and again for a new GL context);
+// 0 or below when it fails to build, then the layers are drawn one by one.
+static const char glowSumVertexText[] =
+    "attribute vec3 PosAttribute;\nattribute vec2 TexAttribute;\nvarying vec2 uv;\n"
+    "void main()\n{\n    gl_Position = vec4(PosAttribute, 1.0);\n    uv = TexAttribute;\n}\n";
+static const char glowSumFragmentText[] =
+    "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
+    "uniform sampler2D tex0;\nuniform sampler2D tex1;\nuniform vec4 vcol;\nvarying vec2 uv;\n"
+    "void main()\n{\n    gl_FragColor = min(texture2D(tex0, uv) + texture2D(tex1, uv) + vcol, 1.0);\n}\n";
+
+static int glowSumProgram(void)
+{
+    static int program = 0;
+    static int tried = 0;
+    if (program > 0 && !glIsProgram((GLuint)program)) tried = 0;
+    if (!tried) {
+        tried = 1;
+        program = bindPostAttributes(createShaderProgram(glowSumVertexText, glowSumFragmentText, 1));
+    }
+    return program;
+}
+
+// The scene picture (fullTarget) into the bound sceneTarget with the cloud's
+// glow (halfTarget, from part 0 on) and the flash added. A black flash adds
+// nothing and is not drawn.
+static void drawPictureWithGlow(float part, uint32_t flash)
+{
+    int program = part >= 0.0f ? glowSumProgram() : 0;
+    if (program > 0) {
+        const int textures[2] = {renderTargets[fullTarget]->colorTexture, renderTargets[halfTarget]->colorTexture};
+        drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 2, flash, Opaque, program);
+        return;
+    }
+    fullQuad(renderTargets[fullTarget]->colorTexture, 0xFFFFFFFFu, Opaque, -1);
+    if (part >= 0.0f) fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFFFFu, Additive, -1);
+    if (flash != 0) fullQuad(0, flash, Additive, -1);
+}
+
 // From part 1 on: the bokeh-blurred scene replaces the picture (fully from 1.125).
 static void bokehOver(float part)
 {
@@ -115,9 +156,7 @@ void drawScene9(float part, float var0, float var1)
     drawCentre(part, var1);
 
     beginSceneTarget();
-    fullQuad(renderTargets[fullTarget]->colorTexture, 0xFFFFFFFFu, Opaque, -1);
-    if (part >= 0.0f) fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFFFFu, Additive, -1);
-    fullQuad(0, flashColour(glow), Additive, -1);
+    drawPictureWithGlow(part, flashColour(glow));
     if (part > 1.0f) {
         fullQuad(0, darkenColour(part), Multiply, -1);
         bokehOver(part);

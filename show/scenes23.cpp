@@ -2,6 +2,7 @@
 // fire, a hundred bottles that lie on the ground (scene 2) or rise and tumble
 // under var1 (scene 3), then colour correction, distortion and bokeh passes.
 #include "show/show_local.h"
+#include <GL/glew.h>
 #include <stdlib.h>
 
 static const CameraKey stillKeys[5] = {
@@ -47,30 +48,35 @@ static void drawFire(float time)
     drawFireShell();
 }
 
-// Colour correction and the post2 distortion, each through fullTarget and back.
+// Colour correction of the frame in fullTarget into sceneTarget, then the
+// post2 distortion alpha-blended over it from a copy. At post2 <= 0 the
+// distortion is fully transparent and is not drawn: one pass instead of the
+// four (correct, copy, distort, copy) of the round trip through fullTarget
+// that this replaces, with the same picture.
 static void gradeAndDistort(void)
 {
     queueUniform("gamma", 1.0f);
     queueUniform("con", 0.8f);
     queueUniform("lum", 0.0f);
-    copyTarget(fullTarget, sceneTarget, progColorCorrect);
-    copyTarget(sceneTarget, fullTarget, 0);
+    copyTarget(sceneTarget, fullTarget, progColorCorrect);
+    float strength = syncValues[TrackPost2];
+    if (strength <= 0.0f) return;
 
-    int sceneTexture = renderTargets[sceneTarget]->colorTexture;
+    copyTarget(fullTarget, sceneTarget, 0);
     int fullTexture = renderTargets[fullTarget]->colorTexture;
-    bindRenderTarget(fullTarget);
-    queueUniform("time", syncValues[TrackPost2]);
-    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, progDrunk);
-    unbindRenderTarget(fullTarget);
-
     bindRenderTarget(sceneTarget);
-    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, -1);
+    queueUniform("time", strength);
+    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, progDrunk);
     unbindRenderTarget(sceneTarget);
 }
 
 void drawScenes2And3(int mode, float time, float var0, float var1)
 {
-    beginSceneTarget();
+    // Drawn into fullTarget: the colour correction then writes sceneTarget
+    // in one pass. The sky covers every pixel, so nothing of an earlier
+    // frame shows through either buffer.
+    bindRenderTarget(fullTarget);
+    glClear(GL_DEPTH_BUFFER_BIT);
     driveCamera(stillKeys, 5, var0);
     drawSkybox(1);
 
@@ -91,7 +97,7 @@ void drawScenes2And3(int mode, float time, float var0, float var1)
     srand((unsigned)seed);
 
     drawFire(time);
-    unbindRenderTarget(sceneTarget);
+    unbindRenderTarget(fullTarget);
 
     gradeAndDistort();
     bokehBlurAndMix();

@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -252,4 +253,41 @@ TEST(ShowToTheEnd, ProgramEndsByItselfWithCodeZero)
                           std::to_string(start) + " >out.txt 2>&1";
     EXPECT_EQ(runCommand(command), 0) << readFile(dir + "/out.txt");
     runCommand("rm -rf '" + dir + "'");
+}
+
+// Scene 9 adds the cloud's glow and the flash to its picture in one pass. The
+// scene buffer must hold what the blender makes of the three layers drawn one
+// by one (copy, glow added from part 0 on, flash added), redrawn here from
+// the same buffers into a spare one.
+TEST(SceneRendersB, CloudFrameIsThePictureWithGlowAndFlashAdded)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    const ShotB shots[] = {
+        {"nuke jug, flash", 9, 163.0f, -1.0f, 0.03f, 0.02f, 0.35f, 2.0f},
+        {"mushroom, flash", 9, 172.0f, 0.0f, 2.6f, 0.02f, 0.8f, 2.0f},
+        {"cap, no flash", 9, 178.0f, 1.0f, 4.0f, 1.0f, 0.25f, 2.0f},
+    };
+    for (const ShotB& s : shots) {
+        renderShot(s);
+        std::vector<unsigned char> summed = readTargetPixels(sceneTarget);
+        const int picture[1] = {renderTargets[fullTarget]->colorTexture};
+        const int glow[1] = {renderTargets[halfTarget]->colorTexture};
+        const int none[1] = {0};
+        bindRenderTarget(extraTarget);
+        drawOverlayQuad(picture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, -1);
+        if (s.part >= 0.0f) drawOverlayQuad(glow, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Additive, -1);
+        drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, flashColour(shroomGlow(s.var1)), Additive, -1);
+        unbindRenderTarget(extraTarget);
+        std::vector<unsigned char> layered = readTargetPixels(extraTarget);
+        ASSERT_EQ(summed.size(), layered.size());
+        int worst = 0;
+        double mean = 0.0;
+        for (size_t i = 0; i < summed.size(); i++) {
+            worst = std::max(worst, abs((int)summed[i] - (int)layered[i]));
+            mean += layered[i];
+        }
+        EXPECT_LE(worst, 1) << s.name;
+        EXPECT_GT(mean / (double)summed.size(), 20.0) << s.name << ": blank";
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
