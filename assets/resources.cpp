@@ -1,12 +1,19 @@
 // The resource walker: loads a table's rows in order (shader pairs, meshes,
-// textures) with a progress step after each row, and the release walk at
-// shutdown. The table itself belongs to the show.
+// textures) with a progress step after each row, files read and decoded by
+// worker threads ahead of the GL work, and the release walk at shutdown. The
+// table itself belongs to the show.
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include <GL/glew.h>
+#include <condition_variable>
+#include <mutex>
+#include <pthread.h>
+#include <stdlib.h>
 #include <string.h>
 
 enum { SpecBufferSize = 64 };
+
+int resourceLoadWorkers = 1;
 
 void freeShaderRow(void* object) { freeShaderProgram((int*)object); }
 void freeMeshRow(void* object) { freeMesh((Mesh*)object); }
@@ -56,12 +63,198 @@ static void loadRow(const ResourceEntry* row) {
     else if (row->kind == MeshRow) loadTexturedMesh((Mesh*)row->object, first, second);
 }
 
+// ---- reading ahead on worker threads --------------------------------------------------
+// Workers take rows in table order and do everything of a row that needs no
+// GL: the data paths, reading and decoding its texture, reading and parsing
+// its mesh, with every message they log captured. The main thread takes the
+// rows in table order too: it writes a row's "loading" line, replays what was
+// captured for the texture part, uploads the texture, replays the mesh part,
+// uploads the mesh: the log reads as if the row were loaded at once. Shader
+// rows (GL from the first step) stay on the main thread. While the row it
+// needs is not read yet the main thread reads the next unclaimed row itself.
+
+// Decoded data waiting for the main thread may reach this many bytes before
+// workers stop taking new rows (a hostile table must not fill memory ahead).
+static const size_t maxPendingBytes = (size_t)96 << 20;
+
+struct RowRead {
+    int pathsFit;              // 0: a name did not fit (logged), nothing read
+    int hasTexture, textureDecoded, meshRead;
+    char first[SpecBufferSize], second[SpecBufferSize];
+    Image image;
+    Mesh parsed;
+    LogCapture textureLog;     // the paths and the texture part
+    LogCapture meshLog;        // the mesh part
+    size_t bytes;              // decoded bytes held
+};
+
+// One table load shared by its threads; every field below lock is guarded by it.
+struct TableLoad {
+    const ResourceEntry* table;
+    RowRead* reads;
+    int count;
+    std::mutex lock;
+    std::condition_variable changed;
+    int nextRow;               // first row no thread has taken
+    unsigned char* done;       // per row: 1 when its read is finished
+    size_t pendingBytes;       // decoded bytes of finished rows not yet uploaded
+};
+
+// Reads the GL-free part of a row into read (any thread).
+static void readRow(const ResourceEntry* row, RowRead* read)
+{
+    const char* bar = strchr(row->spec, '|');
+    size_t firstLength = bar ? (size_t)(bar - row->spec) : strlen(row->spec);
+    beginLogCapture(&read->textureLog);
+    read->pathsFit = specPath(read->first, row->spec, firstLength) &&
+                     (!bar || specPath(read->second, bar + 1, strlen(bar + 1)));
+    if (read->pathsFit && row->kind == TextureRow && !bar) {
+        read->hasTexture = 1;
+        read->textureDecoded = decodeTextureFile(read->first, &read->image);
+    } else if (read->pathsFit && row->kind == MeshRow) {
+        if (bar) {
+            read->hasTexture = 1;
+            read->textureDecoded = decodeTextureFile(read->second, &read->image);
+        }
+        beginLogCapture(&read->meshLog);
+        read->meshRead = readMeshFile(read->first, &read->parsed);
+    }
+    endLogCapture();
+    if (read->textureDecoded) read->bytes += (size_t)read->image.width * read->image.height * 4;
+    if (read->meshRead)
+        read->bytes += ((size_t)read->parsed.frameCount + 1) * read->parsed.vertexCount * sizeof(MeshVertex);
+}
+
+// The GL part of a row read ahead, with its captured messages in their places
+// (main thread).
+static void finishRow(const ResourceEntry* row, RowRead* read)
+{
+    replayLogCapture(&read->textureLog);
+    int texture = -1;
+    if (read->textureDecoded) {
+        int* slot = row->kind == TextureRow ? (int*)row->object : nullptr;
+        texture = uploadTexture(&read->image, row->kind == TextureRow ? read->first : read->second, slot);
+    }
+    replayLogCapture(&read->meshLog);
+    if (row->kind != MeshRow || !read->pathsFit) return;
+    Mesh* loaded = read->meshRead ? uploadMesh((Mesh*)row->object, &read->parsed, read->first) : nullptr;
+    if (loaded && read->hasTexture) {
+        loaded->textures[0] = texture;
+    } else if (!loaded && texture > 0) {
+        GLuint name = (GLuint)texture;
+        glDeleteTextures(1, &name);
+    }
+}
+
+// Takes the next row for reading, or returns -1 when none is left or (for a
+// worker, not the main thread) decoded data is piling up. Called with lock held.
+static int takeRow(TableLoad* load, int mainThread)
+{
+    while (load->nextRow < load->count &&
+           (load->table[load->nextRow].kind == ShaderRow || !load->table[load->nextRow].spec)) {
+        load->done[load->nextRow] = 1;
+        load->nextRow++;
+    }
+    if (load->nextRow >= load->count) return -1;
+    if (!mainThread && load->pendingBytes > maxPendingBytes) return -1;
+    return load->nextRow++;
+}
+
+// Reads a taken row outside the lock and marks it done.
+static void readTakenRow(TableLoad* load, int index, std::unique_lock<std::mutex>& held)
+{
+    held.unlock();
+    readRow(&load->table[index], &load->reads[index]);
+    held.lock();
+    load->done[index] = 1;
+    load->pendingBytes += load->reads[index].bytes;
+    load->changed.notify_all();
+}
+
+static void* runWorker(void* argument)
+{
+    TableLoad* load = (TableLoad*)argument;
+    std::unique_lock<std::mutex> held(load->lock);
+    while (load->nextRow < load->count) {
+        int index = takeRow(load, 0);
+        if (index < 0) {
+            load->changed.wait(held);
+            continue;
+        }
+        readTakenRow(load, index, held);
+    }
+    return nullptr;
+}
+
+// Waits until row index is read, reading other rows meanwhile (main thread).
+static void waitForRow(TableLoad* load, int index)
+{
+    std::unique_lock<std::mutex> held(load->lock);
+    while (!load->done[index]) {
+        int other = takeRow(load, 1);
+        if (other >= 0) readTakenRow(load, other, held);
+        else load->changed.wait(held);
+    }
+}
+
+static void uploaded(TableLoad* load, int index)
+{
+    std::lock_guard<std::mutex> held(load->lock);
+    load->pendingBytes -= load->reads[index].bytes;
+    load->changed.notify_all();
+}
+
+// Loads the rows with up to two workers reading ahead (a worker that cannot be
+// started leaves its share to the main thread). Returns 0 (nothing loaded)
+// when memory for the bookkeeping could not be had.
+static int loadRowsAhead(ResourceEntry* table, int count, int workers, ResourceProgress progress)
+{
+    TableLoad load;
+    load.table = table;
+    load.count = count;
+    load.nextRow = 0;
+    load.pendingBytes = 0;
+    load.reads = (RowRead*)calloc((size_t)count, sizeof(RowRead));
+    load.done = (unsigned char*)calloc((size_t)count, 1);
+    if (!load.reads || !load.done) {
+        free(load.reads);
+        free(load.done);
+        return 0;
+    }
+    dataPath(nullptr, 0);   // fixes the data prefix here, before any worker reads it
+    pthread_t threads[2];
+    int started = 0;
+    if (workers > 2) workers = 2;
+    while (started < workers && pthread_create(&threads[started], nullptr, runWorker, &load) == 0) started++;
+    for (int i = 0; i < count; i++) {
+        const ResourceEntry* row = &table[i];
+        logMessage("loading <%s>\n", row->spec ? row->spec : "");
+        if (row->kind == ShaderRow) {
+            if (row->spec) loadRow(row);
+        } else if (row->spec) {
+            waitForRow(&load, i);
+            finishRow(row, &load.reads[i]);
+            uploaded(&load, i);
+        }
+        if (row->link && row->kind == MeshRow) ((Mesh*)row->object)->program = *row->link;
+        if (progress) progress((float)(i + 1) / (float)count);
+    }
+    for (int t = 0; t < started; t++) pthread_join(threads[t], nullptr);
+    free(load.reads);
+    free(load.done);
+    return 1;
+}
+
 // Loads every row in order (failures are logged by the loaders; progress is
 // called after every row regardless, with the share of rows done).
 void loadResourceTable(ResourceEntry* table, ResourceProgress progress) {
     if (!table) return;
     int count = 0;
     while (table[count].object) count++;
+    if (resourceLoadWorkers > 0 && count > 0 && loadRowsAhead(table, count, resourceLoadWorkers, progress)) {
+        logMessage("loading complete!\n");
+        return;
+    }
     for (int i = 0; i < count; i++) {
         const ResourceEntry* row = &table[i];
         logMessage("loading <%s>\n", row->spec ? row->spec : "");
