@@ -86,11 +86,11 @@ int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);        
 // The two halves of loadTexture. decodeTextureFile reads and decodes a JPEG
 // or TGA file (by the letter after the last '.') without GL, on any thread:
 // 1 with image filled, 0 (logged as loadTexture logs it) on failure.
-// uploadTexture (GL thread) makes the texture of image and frees its pixels:
-// the name, or -1 (logged) when the GL refuses its size; slot (may be null)
-// is written only on success.
+// uploadTexture (GL thread) makes the texture of image (the pixels stay the
+// caller's): the name, or -1 (logged) when the GL refuses its size; slot (may
+// be null) is written only on success.
 int decodeTextureFile(const char* path, Image* image);
-int uploadTexture(Image* image, const char* path, int* slot);
+int uploadTexture(const Image* image, const char* path, int* slot);
 
 // ---- shader programs -----------------------------------------------------------
 extern int defaultProgram;

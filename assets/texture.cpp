@@ -179,11 +179,9 @@ static int uploadImage(const Image* image, const char* path)
     return (int)name;
 }
 
-int uploadTexture(Image* image, const char* path, int* slot)
+int uploadTexture(const Image* image, const char* path, int* slot)
 {
     int name = uploadImage(image, path);
-    free(image->pixels);
-    image->pixels = nullptr;
     if (name >= 0 && slot)
         *slot = name;
     return name;
@@ -232,7 +230,9 @@ int loadJpegTexture(const char* path, int* slot)
     Image image = {0, 0, nullptr};
     if (!decodeJpegFile(path, &image))
         return -1;
-    return uploadTexture(&image, path, slot);
+    int name = uploadTexture(&image, path, slot);
+    free(image.pixels);
+    return name;
 }
 
 int loadTgaTexture(const char* path, int* slot)
@@ -240,7 +240,9 @@ int loadTgaTexture(const char* path, int* slot)
     Image image = {0, 0, nullptr};
     if (!decodeTgaTextureFile(path, &image))
         return -1;
-    return uploadTexture(&image, path, slot);
+    int name = uploadTexture(&image, path, slot);
+    free(image.pixels);
+    return name;
 }
 
 // The reader is chosen by the letter after the last '.': t or T reads TGA,
@@ -258,7 +260,9 @@ int loadTexture(int* slot, const char* path)
     Image image = {0, 0, nullptr};
     if (!decodeTextureFile(path, &image))
         return -1;
-    return uploadTexture(&image, path, slot);
+    int name = uploadTexture(&image, path, slot);
+    free(image.pixels);
+    return name;
 }
 
 void freeTexture(int* slot)

@@ -121,7 +121,6 @@ void replayLogCapture(LogCapture* capture)
         at += strlen(text) + 2;
     }
     if (capture->dropped) logMessage("WARNING: %d log lines of a loader were dropped\n", capture->dropped);
-    freeLogCapture(capture);
 }
 
 void freeLogCapture(LogCapture* capture)

@@ -31,8 +31,8 @@ void startLog(void);
 // Capturing: between beginLogCapture and endLogCapture every logMessage,
 // logNotice and logStderr of the calling thread (only that thread) is kept
 // in capture, in order, instead of being written. replayLogCapture writes
-// the kept messages as they would have been written (log, echo, stderr) and
-// frees the capture. A capture holds at most LogCaptureLimit bytes; messages
+// the kept messages as they would have been written (log, echo, stderr); it
+// may be called again (the same messages again) until freeLogCapture. A capture holds at most LogCaptureLimit bytes; messages
 // past it are dropped and replaying then says how many. A zero-filled
 // LogCapture is empty.
 enum : size_t { LogCaptureLimit = (size_t)1 << 20 };
