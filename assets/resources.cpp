@@ -13,13 +13,13 @@
 
 enum { SpecBufferSize = 64 };
 
-int resourceLoadWorkers = 1;
-
 void freeShaderRow(void* object) { freeShaderProgram((int*)object); }
 void freeMeshRow(void* object) { freeMesh((Mesh*)object); }
 void freeTextureRow(void* object) { freeTexture((int*)object); }
 
+// ---- state: the table in use and how it is loaded ------------------------------------
 ResourceEntry* activeResourceTable = nullptr;
+int resourceLoadWorkers = 1;   // threads reading ahead of the main thread
 
 // Copies count bytes of source into a spec buffer and prefixes the data
 // directory. Returns 1, or 0 (logged) when the name does not fit.
@@ -441,6 +441,15 @@ static int loadRowsAhead(ResourceEntry* table, int count, int workers, ResourceP
         if (progress) progress((float)(i + 1) / (float)count);
     }
     for (int t = 0; t < started; t++) pthread_join(threads[t], nullptr);
+    // Results kept for a later row that never took them (its other name did not fit).
+    for (int i = 0; i < count; i++) {
+        RowRead* read = &load.reads[i];
+        if (read->imageKept) free(read->image.pixels);
+        free(read->shared.vertices);
+        free(read->shared.indices);
+        freeLogCapture(&read->textureLog);
+        freeLogCapture(&read->meshLog);
+    }
     free(load.reads);
     free(load.done);
     return 1;
