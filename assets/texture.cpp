@@ -225,24 +225,28 @@ static int decodeTgaTextureFile(const char* path, Image* image)
     return 1;
 }
 
+// Makes the texture of a decoded image (decoded 0: none, -1 returned) and
+// frees its pixels. Returns the name, or -1 (logged) when the GL refuses it.
+static int uploadDecoded(int decoded, Image* image, const char* path, int* slot)
+{
+    if (!decoded)
+        return -1;
+    int name = uploadTexture(image, path, slot);
+    free(image->pixels);
+    image->pixels = nullptr;
+    return name;
+}
+
 int loadJpegTexture(const char* path, int* slot)
 {
     Image image = {0, 0, nullptr};
-    if (!decodeJpegFile(path, &image))
-        return -1;
-    int name = uploadTexture(&image, path, slot);
-    free(image.pixels);
-    return name;
+    return uploadDecoded(decodeJpegFile(path, &image), &image, path, slot);
 }
 
 int loadTgaTexture(const char* path, int* slot)
 {
     Image image = {0, 0, nullptr};
-    if (!decodeTgaTextureFile(path, &image))
-        return -1;
-    int name = uploadTexture(&image, path, slot);
-    free(image.pixels);
-    return name;
+    return uploadDecoded(decodeTgaTextureFile(path, &image), &image, path, slot);
 }
 
 // The reader is chosen by the letter after the last '.': t or T reads TGA,
@@ -258,11 +262,7 @@ int decodeTextureFile(const char* path, Image* image)
 int loadTexture(int* slot, const char* path)
 {
     Image image = {0, 0, nullptr};
-    if (!decodeTextureFile(path, &image))
-        return -1;
-    int name = uploadTexture(&image, path, slot);
-    free(image.pixels);
-    return name;
+    return uploadDecoded(decodeTextureFile(path, &image), &image, path, slot);
 }
 
 void freeTexture(int* slot)
