@@ -7,6 +7,7 @@
 #include "show/show.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
+#include <stdlib.h>
 
 // The bar of a row is shown by the next presentFrame (that one decides whether to swap).
 static void drawLoadingScreen(float progress)
@@ -18,8 +19,17 @@ static void drawLoadingScreen(float progress)
     drawLetterbox();
 }
 
+// KESTREL_LOAD_WORKERS (0, 1 or 2) overrides how many threads read files ahead
+// of the GL work; other values are ignored.
+static void chooseLoadWorkers(void)
+{
+    const char* text = getenv("KESTREL_LOAD_WORKERS");
+    if (text && text[0] >= '0' && text[0] <= '2' && !text[1]) resourceLoadWorkers = text[0] - '0';
+}
+
 void loadResources(void)
 {
+    chooseLoadWorkers();
     loadResourceTable(activeResourceTable, drawLoadingScreen);
     if (demoConfig && demoConfig->dataHook) demoConfig->dataHook();
     logMessage("data processing complete!\n");

@@ -49,6 +49,14 @@ void initMeshAttributes(Mesh* mesh);
 // attribute table. Returns 1, or 0 for a rejected file with out untouched; name
 // labels the log line (null logs nothing).
 int parseMeshText(const char* text, size_t size, Mesh* out, const char* name);
+// The two halves of loadMesh. readMeshFile reads and parses a mesh file into
+// parsed (zero-filled first) without GL, on any thread: 1, or 0 (logged as
+// loadMesh logs it; nothing allocated) on failure. uploadMesh (GL thread)
+// takes parsed's geometry into mesh (or a new record when mesh is null) and
+// makes its buffers, as loadMesh does: returns the record, or null (logged;
+// parsed's arrays freed) when memory failed. parsed is left empty either way.
+int readMeshFile(const char* path, Mesh* parsed);
+Mesh* uploadMesh(Mesh* mesh, Mesh* parsed, const char* path);
 
 // Mesh post-processing, for a data hook.
 void scaleMesh(Mesh* mesh, float factor);
@@ -75,6 +83,14 @@ struct Image {
 int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name); // 1/0
 int decodeTgaFile(const char* path, Image* out);                                           // 1/0
 int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                     // 1/0
+// The two halves of loadTexture. decodeTextureFile reads and decodes a JPEG
+// or TGA file (by the letter after the last '.') without GL, on any thread:
+// 1 with image filled, 0 (logged as loadTexture logs it) on failure.
+// uploadTexture (GL thread) makes the texture of image (the pixels stay the
+// caller's): the name, or -1 (logged) when the GL refuses its size; slot (may
+// be null) is written only on success.
+int decodeTextureFile(const char* path, Image* image);
+int uploadTexture(const Image* image, const char* path, int* slot);
 
 // ---- shader programs -----------------------------------------------------------
 extern int defaultProgram;
@@ -110,7 +126,11 @@ typedef void (*ResourceProgress)(float share);
 // Loads every row of table (ended by a null object) in order, logging
 // "loading <spec>" before each, then "loading complete!". A row that fails is
 // logged by its loader and the walk goes on.
+// Workers (0 to 2; default 1) read and decode files ahead of the row being
+// loaded; the log is the same as with 0, which walks the rows one by one on
+// the calling thread. GL work is done on the calling thread only.
 void loadResourceTable(ResourceEntry* table, ResourceProgress progress);
+extern int resourceLoadWorkers;
 // Frees every row of activeResourceTable through its free operation, last row first.
 void releaseResources(void);
 

@@ -251,6 +251,29 @@ static int readTriangles(MeshReader* r, uint16_t* indices, uint32_t triangles, u
     return 1;
 }
 
+// What a parse sets in a record: counts, arrays (taken over), cleared
+// placement, empty texture slots, frame 0 and the attribute table's entries;
+// everything else in out stays.
+static void takeParsedGeometry(Mesh* out, const Mesh* parsed)
+{
+    out->vertexCount = parsed->vertexCount;
+    out->triangleCount = parsed->triangleCount;
+    out->frameCount = parsed->frameCount;
+    out->vertices = parsed->vertices;
+    out->indices = parsed->indices;
+    out->x = out->y = out->z = 0.0f;
+    out->yaw = out->pitch = out->roll = 0.0f;
+    for (int i = 0; i < 5; i++)
+        out->textures[i] = -1;
+    out->uploadedFrame = 0;
+    out->attribCount = parsed->attribCount;
+    for (int i = 0; i < parsed->attribCount; i++) {
+        out->attribLocations[i] = parsed->attribLocations[i];
+        out->attribSizes[i] = parsed->attribSizes[i];
+        out->attribOffsets[i] = parsed->attribOffsets[i];
+    }
+}
+
 int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
 {
     if (!text || !out)
@@ -300,19 +323,70 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
         free(indices);
         return 0;
     }
-    out->vertexCount = vertexCount;
-    out->triangleCount = triangleCount;
-    out->frameCount = frameCount;
-    out->vertices = vertices;
-    out->indices = indices;
-    out->x = out->y = out->z = 0.0f;
-    out->yaw = out->pitch = out->roll = 0.0f;
+    Mesh fresh;
+    memset(&fresh, 0, sizeof fresh);
+    fresh.vertexCount = vertexCount;
+    fresh.triangleCount = triangleCount;
+    fresh.frameCount = frameCount;
+    fresh.vertices = vertices;
+    fresh.indices = indices;
     for (int i = 0; i < 5; i++)
-        out->textures[i] = -1;
-    out->uploadedFrame = 0;
-    computeMeshNormals(out);
-    initMeshAttributes(out);
+        fresh.textures[i] = -1;
+    computeMeshNormals(&fresh);
+    initMeshAttributes(&fresh);
+    takeParsedGeometry(out, &fresh);
     return 1;
+}
+
+int readMeshFile(const char* path, Mesh* parsed)
+{
+    memset(parsed, 0, sizeof *parsed);
+    unsigned char* text = nullptr;
+    size_t size = 0;
+    int read = readWholeFile(path, MeshFileLimit, &text, &size);
+    if (read == 0) {
+        logMessage("EEEEEEEEEEEK!!!     file <%s> not found!!", path ? path : "");
+        return 0;
+    }
+    if (read < 0) {
+        logMessage("ERROR: could not read mesh file <%s>\n", path);
+        return 0;
+    }
+    int ok = parseMeshText((const char*)text, size, parsed, path);
+    free(text);
+    return ok;
+}
+
+Mesh* uploadMesh(Mesh* mesh, Mesh* parsed, const char* path)
+{
+    Mesh record;
+    if (mesh)
+        record = *mesh;
+    else
+        memset(&record, 0, sizeof record);
+    takeParsedGeometry(&record, parsed);
+    parsed->vertices = nullptr;
+    parsed->indices = nullptr;
+    Mesh* target = mesh ? mesh : (Mesh*)calloc(1, sizeof(Mesh));
+    if (!target) {
+        logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", path);
+        free(record.vertices);
+        free(record.indices);
+        return nullptr;
+    }
+    glGenBuffers(1, &record.vertexBuffer);
+    glGenBuffers(1, &record.indexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)record.vertexCount * sizeof(MeshVertex),
+                 record.vertices, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)record.triangleCount * 6, record.indices,
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    record.program = defaultProgram;
+    *target = record;
+    return target;
 }
 
 // Returns the record (mesh, or a new zero-filled one when mesh is null), or
@@ -320,46 +394,10 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
 // record is untouched and nothing was allocated.
 Mesh* loadMesh(Mesh* mesh, const char* path)
 {
-    unsigned char* text = nullptr;
-    size_t size = 0;
-    int read = readWholeFile(path, MeshFileLimit, &text, &size);
-    if (read == 0) {
-        logMessage("EEEEEEEEEEEK!!!     file <%s> not found!!", path ? path : "");
-        return nullptr;
-    }
-    if (read < 0) {
-        logMessage("ERROR: could not read mesh file <%s>\n", path);
-        return nullptr;
-    }
     Mesh parsed;
-    if (mesh)
-        parsed = *mesh;
-    else
-        memset(&parsed, 0, sizeof parsed);
-    int ok = parseMeshText((const char*)text, size, &parsed, path);
-    free(text);
-    if (!ok)
+    if (!readMeshFile(path, &parsed))
         return nullptr;
-    Mesh* target = mesh ? mesh : (Mesh*)calloc(1, sizeof(Mesh));
-    if (!target) {
-        logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", path);
-        free(parsed.vertices);
-        free(parsed.indices);
-        return nullptr;
-    }
-    glGenBuffers(1, &parsed.vertexBuffer);
-    glGenBuffers(1, &parsed.indexBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, parsed.vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)parsed.vertexCount * sizeof(MeshVertex),
-                 parsed.vertices, GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, parsed.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)parsed.triangleCount * 6, parsed.indices,
-                 GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    parsed.program = defaultProgram;
-    *target = parsed;
-    return target;
+    return uploadMesh(mesh, &parsed, path);
 }
 
 // Area-weighted vertex normals of every frame from the stored positions; a

@@ -179,66 +179,90 @@ static int uploadImage(const Image* image, const char* path)
     return (int)name;
 }
 
-static int finishLoad(Image* image, const char* path, int* slot)
+int uploadTexture(const Image* image, const char* path, int* slot)
 {
     int name = uploadImage(image, path);
-    free(image->pixels);
-    image->pixels = nullptr;
     if (name >= 0 && slot)
         *slot = name;
     return name;
 }
 
-// Returns the texture name, or -1 (logged) for a missing or undecodable file;
-// the slot is written only on success.
-int loadJpegTexture(const char* path, int* slot)
+// Reads and decodes a JPEG file. Returns 1 with image filled, or 0 (logged)
+// for a missing, refused or undecodable file.
+static int decodeJpegFile(const char* path, Image* image)
 {
     unsigned char* data = nullptr;
     size_t size = 0;
     int read = readWholeFile(path, TextureFileLimit, &data, &size);
     if (read == 0) {
         logMessage("Can't find file <%s>\n", path);
-        return -1;
+        return 0;
     }
     if (read < 0) {
         logMessage("ERROR: could not read file <%s>\n", path);
-        return -1;
+        return 0;
     }
-    Image image = {0, 0, nullptr};
-    int decoded = decodeJpegMemory(data, size, &image, path);
+    int decoded = decodeJpegMemory(data, size, image, path);
     free(data);
-    if (!decoded)
-        return -1;
-    return finishLoad(&image, path, slot);
+    return decoded;
 }
 
-// Returns the texture name, or -1 (logged) for a missing or refused file or
-// one the TGA reader rejects (its own report is on stderr); the slot is
-// written only on success.
-int loadTgaTexture(const char* path, int* slot)
+// Checks and decodes a TGA file. Returns 1 with image filled, or 0 (logged;
+// the TGA reader's own report is on stderr) for a missing, refused or
+// rejected file.
+static int decodeTgaTextureFile(const char* path, Image* image)
 {
     int check = checkDataFile(path, TextureFileLimit);
     if (check == 0) {
         logMessage("Can't find file <%s>\n", path);
-        return -1;
+        return 0;
     }
-    if (check < 0) return -1;
-    Image image = {0, 0, nullptr};
-    if (!decodeTgaFile(path, &image)) {
+    if (check < 0) return 0;
+    if (!decodeTgaFile(path, image)) {
         logMessage("ERROR: TGA file <%s> cannot be decoded\n", path);
-        return -1;
+        return 0;
     }
-    return finishLoad(&image, path, slot);
+    return 1;
 }
 
-// Chooses the loader by the letter after the last '.': t or T reads TGA,
+// Makes the texture of a decoded image (decoded 0: none, -1 returned) and
+// frees its pixels. Returns the name, or -1 (logged) when the GL refuses it.
+static int uploadDecoded(int decoded, Image* image, const char* path, int* slot)
+{
+    if (!decoded)
+        return -1;
+    int name = uploadTexture(image, path, slot);
+    free(image->pixels);
+    image->pixels = nullptr;
+    return name;
+}
+
+int loadJpegTexture(const char* path, int* slot)
+{
+    Image image = {0, 0, nullptr};
+    return uploadDecoded(decodeJpegFile(path, &image), &image, path, slot);
+}
+
+int loadTgaTexture(const char* path, int* slot)
+{
+    Image image = {0, 0, nullptr};
+    return uploadDecoded(decodeTgaTextureFile(path, &image), &image, path, slot);
+}
+
+// The reader is chosen by the letter after the last '.': t or T reads TGA,
 // anything else (and a name without '.') JPEG.
-int loadTexture(int* slot, const char* path)
+int decodeTextureFile(const char* path, Image* image)
 {
     const char* dot = path ? strrchr(path, '.') : nullptr;
     if (dot && (dot[1] == 't' || dot[1] == 'T'))
-        return loadTgaTexture(path, slot);
-    return loadJpegTexture(path, slot);
+        return decodeTgaTextureFile(path, image);
+    return decodeJpegFile(path, image);
+}
+
+int loadTexture(int* slot, const char* path)
+{
+    Image image = {0, 0, nullptr};
+    return uploadDecoded(decodeTextureFile(path, &image), &image, path, slot);
 }
 
 void freeTexture(int* slot)

@@ -32,7 +32,7 @@ const char* tgaStatusText(int code)
 
 static void report(const char* unit, int site, int code)
 {
-    fprintf(stderr, "Libtga:%s:%d: %s\n", unit, site, tgaStatusText(code));
+    logStderr("Libtga:%s:%d: %s\n", unit, site, tgaStatusText(code));
 }
 
 // Sets the handle's status and reports it at a site of the reading unit.

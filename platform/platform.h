@@ -28,6 +28,26 @@ void setLogEcho(int everything);   // 1: every message also goes to stderr
 // Recreates the log file with the logo (written directly), then logs the title
 // block. A log that cannot be created loses the logo (one warning on stderr).
 void startLog(void);
+// Capturing: between beginLogCapture and endLogCapture every logMessage,
+// logNotice and logStderr of the calling thread (only that thread) is kept
+// in capture, in order, instead of being written. replayLogCapture writes
+// the kept messages as they would have been written (log, echo, stderr); it
+// may be called again (the same messages again) until freeLogCapture. A capture holds at most LogCaptureLimit bytes; messages
+// past it are dropped and replaying then says how many. A zero-filled
+// LogCapture is empty.
+enum : size_t { LogCaptureLimit = (size_t)1 << 20 };
+struct LogCapture {
+    char* text;        // records: a kind byte, the text, a zero
+    size_t used, capacity;
+    int dropped;       // messages that did not fit
+};
+void beginLogCapture(LogCapture* capture);
+void endLogCapture(void);
+void replayLogCapture(LogCapture* capture);
+void freeLogCapture(LogCapture* capture);   // drops what it holds
+// Writes a message to stderr only (not the log), or into the thread's capture.
+// Returns 1 written or kept, 0 failed.
+int logStderr(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- files and the data directory ---------------------------------------------------
 // A data file is read only when it is a regular file no larger than the limit
