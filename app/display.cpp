@@ -67,7 +67,7 @@ int refuseUnfitFrameSize(int width, int height, int contextMade)
         refused = contextRefuses(width, height, text, (int)sizeof text);
     }
     if (!refused) return 0;
-    logMessage("window: %s; the show does not start\n", text);
+    logMessage("ERROR: window: %s; the show does not start\n", text);
     return 1;
 }
 

@@ -11,8 +11,8 @@ struct ResourceEntry;
 // ---- the show's content ----------------------------------------------------------
 extern DemoConfig builtinConfig;        // data directory, soundtrack, data hook, tracks, tempo
 extern ResourceEntry resourceTable[];   // every shader pair, mesh and texture, in load order
-// The data hook: adapts the loaded meshes to the scenes and hands the grading
-// program and textures to the post chain.
+// The data hook: adapts the loaded meshes to the scenes (units, welded
+// normals, tangents, the splash meshes' environment texture).
 void prepareShowData(void);
 // The data hook's processing for one mesh whose geometry was loaded again.
 struct Mesh;
