@@ -11,7 +11,7 @@ struct GLFWwindow;
 // ---- the loop's clock ---------------------------------------------------------
 // pollFrame sets the show clock (sync.h: frameTime, frameDelta,
 // framePresented) from the tick count against startTick.
-extern uint32_t startTick;     // tick count at time zero of the show
+extern uint32_t startTick;   // tick count at time zero of the show
 
 // Offline clock: while useFixedClock is 1, pollFrame takes frameTime from
 // fixedClockTime instead of the tick counter (stills, capture, bench).
@@ -25,34 +25,34 @@ struct ShotRequest {
     char path[256];
 };
 struct RunOptions {
-    int width, height;       // --mode WxH; 0 × 0 means "ask with the dialog"
-    int fullscreen;          // --fullscreen
-    float startTime;         // --start SEC
-    int shotCount;           // --shot SEC:FILE.png (repeatable)
+    int width, height;   // --mode WxH; 0 × 0 means "ask with the dialog"
+    int fullscreen;      // --fullscreen
+    float startTime;     // --start SEC
+    int shotCount;       // --shot SEC:FILE.png (repeatable)
     ShotRequest shots[MaxShots];
-    int glDebug;             // --gl-debug
-    char captureTarget[256]; // --capture DIR or FILE.mp4; empty: no capture
-    int captureFps;          // --fps N; 0 until given
-    float captureFrom;       // --from SEC
-    float captureTo;         // --to SEC; 0 means "until the show ends"
-    int captureSubframes;    // --subframes K; 0 until given (then 1)
-    int bench;               // --bench
-    float benchSeconds;      // --seconds N; 0 means "until the show ends"
-    int benchRuns;           // --runs N; 0 until given (then 1)
-    int resizeWidth, resizeHeight;  // --resize-to WxH (tests); 0: none
-    int mute;                // --mute
-    char audioDevice[128];   // --audio-device NAME; empty: the default device
-    int listAudioDevices;    // --list-audio-devices
-    int vsyncOff;            // --vsync off
-    int loop;                // --loop
-    float avOffsetMs;        // --av-offset MS
-    int edit;                // --edit [DIR]
-    char editSources[256];   // DIR of --edit, or ""
-    char dataDir[1024];      // --data DIR; empty: look for it
-    char logFile[1024];      // --log FILE; empty: demo.log
-    int verbose;             // --verbose: the whole log also on stderr
-    int overwrite;           // --overwrite: a capture may replace an earlier one
-    int info;                // --info: print the data directory and the show's length
+    int glDebug;                     // --gl-debug
+    char captureTarget[256];         // --capture DIR or FILE.mp4; empty: no capture
+    int captureFps;                  // --fps N; 0 until given
+    float captureFrom;               // --from SEC
+    float captureTo;                 // --to SEC; 0 means "until the show ends"
+    int captureSubframes;            // --subframes K; 0 until given (then 1)
+    int bench;                       // --bench
+    float benchSeconds;              // --seconds N; 0 means "until the show ends"
+    int benchRuns;                   // --runs N; 0 until given (then 1)
+    int resizeWidth, resizeHeight;   // --resize-to WxH (tests); 0: none
+    int mute;                        // --mute
+    char audioDevice[128];           // --audio-device NAME; empty: the default device
+    int listAudioDevices;            // --list-audio-devices
+    int vsyncOff;                    // --vsync off
+    int loop;                        // --loop
+    float avOffsetMs;                // --av-offset MS
+    int edit;                        // --edit [DIR]
+    char editSources[256];           // DIR of --edit, or ""
+    char dataDir[1024];              // --data DIR; empty: look for it
+    char logFile[1024];              // --log FILE; empty: demo.log
+    int verbose;                     // --verbose: the whole log also on stderr
+    int overwrite;                   // --overwrite: a capture may replace an earlier one
+    int info;                        // --info: print the data directory and the show's length
 };
 extern RunOptions runOptions;
 
@@ -101,14 +101,14 @@ int renderStills(void);
 
 // ---- capture and bench ---------------------------------------------------------
 // Option handlers for the table of the command line: 1 stored, 0 malformed.
-int parseCaptureOption(const char* value);      // --capture DIR|FILE.mp4
-int parseFpsOption(const char* value);          // --fps N, 1..240
-int parseFromOption(const char* value);         // --from SEC
-int parseToOption(const char* value);           // --to SEC
-int parseSubframesOption(const char* value);    // --subframes K, 1..64
-int parseBenchOption(const char* value);        // --bench
-int parseSecondsOption(const char* value);      // --seconds N
-int parseRunsOption(const char* value);         // --runs N, 1..100
+int parseCaptureOption(const char* value);     // --capture DIR|FILE.mp4
+int parseFpsOption(const char* value);         // --fps N, 1..240
+int parseFromOption(const char* value);        // --from SEC
+int parseToOption(const char* value);          // --to SEC
+int parseSubframesOption(const char* value);   // --subframes K, 1..64
+int parseBenchOption(const char* value);       // --bench
+int parseSecondsOption(const char* value);     // --seconds N
+int parseRunsOption(const char* value);        // --runs N, 1..100
 // After parsing: null when the offline options fit together, else the
 // complaint (e.g. "--fps needs --capture"). Also gives capture and bench a
 // 1280 x 720 window when no --mode was given.
@@ -137,8 +137,8 @@ void countLoopFrame(int presented);
 void logRunSummary(void);
 
 // ---- start-up, loop, shutdown ------------------------------------------------
-int startDemo(void);        // 1 on success, 0 when the window could not be made, -1 dialog cancelled
-int pollFrame(void);        // one poll step; non-zero means stop
+int startDemo(void);   // 1 on success, 0 when the window could not be made, -1 dialog cancelled
+int pollFrame(void);   // one poll step; non-zero means stop
 // Sets the show clock to seconds now (the next poll reads from there).
 void restartShowClock(float seconds);
 // With --loop: music and clock back to 0 at the show's end (logged), returns
@@ -147,8 +147,8 @@ int restartShowForLoop(void);
 // How far the picture runs behind the wall clock: the sound's output latency
 // plus --av-offset. The music's cursor runs this much ahead of the show time.
 float pictureDelaySeconds(void);
-int presentFrame(void);     // accumulate the frame just drawn; 1 if it swapped
-int runMainLoop(void);      // poll, then draw + poll until either says stop
+int presentFrame(void);   // accumulate the frame just drawn; 1 if it swapped
+int runMainLoop(void);    // poll, then draw + poll until either says stop
 // Loads the active resource table with the loading screen, then runs the
 // configuration's data hook.
 void loadResources(void);
@@ -159,11 +159,11 @@ void loadResources(void);
 // renderers (stills, capture) can average sub-frames and read the result back
 // from the back buffer before any swap.
 struct PresentState {
-    int accumFrames;           // frames added since the last present
-    float accumWeight;         // sum of their weights (1, 1/2, 1/3, ...)
-    float rateClock;           // seconds in the current 1/24 s measuring window
-    int rateFrames;            // frames counted in that window
-    float framesPerPresent;    // smoothed frames per 1/24 s; -1 not yet measured
+    int accumFrames;          // frames added since the last present
+    float accumWeight;        // sum of their weights (1, 1/2, 1/3, ...)
+    float rateClock;          // seconds in the current 1/24 s measuring window
+    int rateFrames;           // frames counted in that window
+    float framesPerPresent;   // smoothed frames per 1/24 s; -1 not yet measured
 };
 extern PresentState presentState;
 // Adds the back buffer's picture into the float sum with weight
@@ -177,7 +177,7 @@ void releaseResources(void);
 void shutdownDemo(int code);   // releases everything and ends the process with code
 
 // ---- window ------------------------------------------------------------------
-int initWindow(void);       // 1 on success, 0 on failure, -1 dialog cancelled (start-up stops)
+int initWindow(void);   // 1 on success, 0 on failure, -1 dialog cancelled (start-up stops)
 void onWindowSize(GLFWwindow* window, int width, int height);
 
 // ---- following the window -----------------------------------------------------------
@@ -189,7 +189,9 @@ uint64_t accumulationBytes(int width, int height);
 // Post buffers + accumulation for W x H; 0 for a size that is not positive.
 uint64_t frameSizeBytes(int width, int height);
 int frameSizeFitsBudget(int width, int height);   // 1 when positive and within FrameBudgetBytes
-struct FrameSizeLimits { int viewportWidth, viewportHeight, textureSize, renderbufferSize; };
+struct FrameSizeLimits {
+    int viewportWidth, viewportHeight, textureSize, renderbufferSize;
+};
 // The name of the first GL limit W x H exceeds, or null when it fits.
 const char* frameSizeLimitProblem(int width, int height, const FrameSizeLimits* limits);
 // Logs why W x H cannot be played (budget; with contextMade also the GL
@@ -220,15 +222,15 @@ void setAccumulationSize(int width, int height);
 // ---- transport (windowed runs) ------------------------------------------------------
 struct Transport {
     int paused;
-    float pausedAt;            // the show time while paused (and of the latest move)
-    int looping;               // 1 while [loopFrom, loopTo) repeats
-    float loopFrom, loopTo;    // R sets both; [ and ] set one each
+    float pausedAt;           // the show time while paused (and of the latest move)
+    int looping;              // 1 while [loopFrom, loopTo) repeats
+    float loopFrom, loopTo;   // R sets both; [ and ] set one each
 };
 extern Transport transport;
 // The show time at tick now: held while paused; a loop's end jumps back to its start.
 float transportClock(uint32_t now);
-void transportSeek(float time);    // clock and music to time, clamped into the show
-void transportPause(int on);       // 1 holds picture time and music; 0 plays on from there
+void transportSeek(float time);   // clock and music to time, clamped into the show
+void transportPause(int on);      // 1 holds picture time and music; 0 plays on from there
 // Space, Left/Right (Shift: bar, Ctrl: row), Page Up/Down, Home, R, [ and ].
 // Returns 1 when the key was a transport key.
 int transportKey(int key, int mods);
@@ -249,9 +251,9 @@ void showHud(int on);
 // The message line (the latest reload or error) and the recorded camera key.
 void hudMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void hudCameraKey(const char* line);
-void hudNoteFrame(void);     // once per loop frame: track history, frame time
-void drawHud(void);          // into the bound framebuffer; nothing while hidden
-void shutdownHud(void);      // logs the display's mean cost per frame, then releases it
+void hudNoteFrame(void);   // once per loop frame: track history, frame time
+void drawHud(void);        // into the bound framebuffer; nothing while hidden
+void shutdownHud(void);    // logs the display's mean cost per frame, then releases it
 // The display's mean GL time per frame it was drawn in, and that frame count.
 double hudMillisecondsPerFrame(long* frames);
 // "mm:ss.mmm" and "bar:beat:row" (counted from 0) of a show time.
@@ -263,8 +265,8 @@ void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* o
 // sources. Returns 1 when watching.
 int startLiveEdit(const char* sources);
 int liveEditing(void);
-void pollLiveEdit(void);        // once a frame: applies what changed and settled
-int startSoundtrackBuild(void); // F5; 1 started
+void pollLiveEdit(void);          // once a frame: applies what changed and settled
+int startSoundtrackBuild(void);   // F5; 1 started
 void stopLiveEdit(void);
 
 // ---- keyboard and tweak camera -----------------------------------------------

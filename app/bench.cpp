@@ -18,9 +18,9 @@
 enum { BenchRate = 30, SceneSlots = 11, MaxBenchFrames = BenchRate * 3600 * 4 };
 
 struct BenchSample {
-    int slot;       // scene 1..9, 0 for frames outside any scene
-    float ms;       // wall time to the end of the frame's GL work
-    float cpuMs;    // CPU time of all threads of the process (GL driver included)
+    int slot;      // scene 1..9, 0 for frames outside any scene
+    float ms;      // wall time to the end of the frame's GL work
+    float cpuMs;   // CPU time of all threads of the process (GL driver included)
 };
 
 struct BenchTotals {
@@ -117,8 +117,8 @@ static void printReport(const BenchSample* samples, const BenchTotals* totals, d
 {
     float* scratch = (float*)malloc((size_t)(totals->frames > 0 ? totals->frames : 1) * sizeof(float));
     if (!scratch) return;
-    printf("bench: %dx%d, %ld frames at 1/%d s steps from %.3f s\n", windowWidth, windowHeight,
-           totals->frames, BenchRate, start);
+    printf("bench: %dx%d, %ld frames at 1/%d s steps from %.3f s\n", windowWidth, windowHeight, totals->frames,
+           BenchRate, start);
     printf("%-6s %7s %10s %9s %9s %8s %11s\n", "scene", "frames", "median ms", "p95 ms", "mean ms", "fps",
            "cpu ms mean");
     for (int slot = 1; slot < SceneSlots - 1; slot++) {
@@ -156,8 +156,8 @@ static int firstFrameMarked;   // --runs: start-up ends once, in the first run
 static int benchOnce(void)
 {
     double start = runOptions.startTime;
-    long limit = runOptions.benchSeconds > 0.0f ? (long)ceil(runOptions.benchSeconds * BenchRate - 1e-6)
-                                               : (long)MaxBenchFrames;
+    long limit =
+        runOptions.benchSeconds > 0.0f ? (long)ceil(runOptions.benchSeconds * BenchRate - 1e-6) : (long)MaxBenchFrames;
     if (limit > MaxBenchFrames) limit = MaxBenchFrames;
     if (showLength >= 0.0) {   // the show's end stops the bench whatever --seconds says
         long toEnd = start < showLength ? (long)ceil((showLength - start) * BenchRate - 1e-6) : 0;

@@ -95,10 +95,7 @@ const char* checkOfflineOptions(void)
     return nullptr;
 }
 
-int isOfflineRun(void)
-{
-    return runOptions.shotCount > 0 || runOptions.captureTarget[0] || runOptions.bench;
-}
+int isOfflineRun(void) { return runOptions.shotCount > 0 || runOptions.captureTarget[0] || runOptions.bench; }
 
 // ---- output --------------------------------------------------------------------
 
@@ -113,9 +110,9 @@ static int endsWithMp4(const char* path)
 // Where the frames go: PNG files in a directory, or raw RGB into ffmpeg.
 struct CaptureOutput {
     int toVideo;
-    char videoPath[300];     // the picture alone, before the sound is muxed in
+    char videoPath[300];   // the picture alone, before the sound is muxed in
     char wavPath[300];
-    FILE* pipe;              // ffmpeg's standard input
+    FILE* pipe;   // ffmpeg's standard input
     pid_t encoder;
     unsigned char* pixels;   // one frame, top row first
     unsigned char* row;      // scratch row for turning GL's bottom-up rows over
@@ -172,10 +169,31 @@ static int startEncoder(CaptureOutput* out, int fps)
     char size[32], rate[16];
     snprintf(size, sizeof size, "%dx%d", out->width, out->height);
     snprintf(rate, sizeof rate, "%d", fps);
-    const char* args[] = {"ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "rgb24",
-                          "-s", size, "-r", rate, "-i", "-", "-an", "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2",
-                          "-c:v", "libx264", "-pix_fmt",
-                          "yuv420p", "-f", "mp4", out->videoPath, nullptr};
+    const char* args[] = {"ffmpeg",
+                          "-y",
+                          "-loglevel",
+                          "error",
+                          "-f",
+                          "rawvideo",
+                          "-pix_fmt",
+                          "rgb24",
+                          "-s",
+                          size,
+                          "-r",
+                          rate,
+                          "-i",
+                          "-",
+                          "-an",
+                          "-vf",
+                          "pad=ceil(iw/2)*2:ceil(ih/2)*2",
+                          "-c:v",
+                          "libx264",
+                          "-pix_fmt",
+                          "yuv420p",
+                          "-f",
+                          "mp4",
+                          out->videoPath,
+                          nullptr};
     out->encoder = spawnProgram((char* const*)args, &out->pipe);
     if (out->encoder <= 0 || !out->pipe) {
         int reason = errno;
@@ -190,9 +208,9 @@ static int startEncoder(CaptureOutput* out, int fps)
 // encoded as AAC, both starting at zero. 1 done, 0 (logged).
 static int muxSound(const CaptureOutput* out, const char* target)
 {
-    const char* args[] = {"ffmpeg", "-y", "-loglevel", "error", "-i", out->videoPath, "-i", out->wavPath,
-                          "-map", "0:v:0", "-map", "1:a:0", "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-                          "-f", "mp4", target, nullptr};
+    const char* args[] = {"ffmpeg", "-y",    "-loglevel", "error", "-i",   out->videoPath, "-i",   out->wavPath,
+                          "-map",   "0:v:0", "-map",      "1:a:0", "-c:v", "copy",         "-c:a", "aac",
+                          "-b:a",   "192k",  "-f",        "mp4",   target, nullptr};
     pid_t pid = spawnProgram((char* const*)args, nullptr);
     if (pid <= 0 || !waitProgram(pid)) {
         logMessage("ERROR: capture could not mux the soundtrack into %s\n", target);
@@ -269,13 +287,17 @@ int checkCaptureTarget(char* message, size_t capacity)
     int sound = 0;
     for (struct dirent* entry; (entry = readdir(dir)) != nullptr;) {
         if (!isCaptureFile(entry->d_name, 1)) continue;
-        if (strcmp(entry->d_name, "soundtrack.wav") == 0) sound = 1;
-        else frames++;
+        if (strcmp(entry->d_name, "soundtrack.wav") == 0)
+            sound = 1;
+        else
+            frames++;
     }
     closedir(dir);
     if (frames == 0 && !sound) return 1;
-    snprintf(message, capacity, "%s already holds an earlier capture (%ld frame_*.png files%s); "
-             "add --overwrite to replace it", target, frames, sound ? ", soundtrack.wav" : "");
+    snprintf(message, capacity,
+             "%s already holds an earlier capture (%ld frame_*.png files%s); "
+             "add --overwrite to replace it",
+             target, frames, sound ? ", soundtrack.wav" : "");
     return 0;
 }
 
@@ -376,13 +398,13 @@ static int writeWav(const char* path, const float* music, size_t musicFrames, ui
     memcpy(head, "RIFF", 4);
     putLe(head + 4, (uint32_t)(36 + dataBytes), 4);
     memcpy(head + 8, "WAVEfmt ", 8);
-    putLe(head + 16, 16, 4);                // format chunk size
-    putLe(head + 20, 1, 2);                 // PCM
-    putLe(head + 22, 2, 2);                 // channels
+    putLe(head + 16, 16, 4);   // format chunk size
+    putLe(head + 20, 1, 2);    // PCM
+    putLe(head + 22, 2, 2);    // channels
     putLe(head + 24, WavRate, 4);
-    putLe(head + 28, WavRate * 4, 4);       // bytes per second
-    putLe(head + 32, 4, 2);                 // bytes per frame
-    putLe(head + 34, 16, 2);                // bits per sample
+    putLe(head + 28, WavRate * 4, 4);   // bytes per second
+    putLe(head + 32, 4, 2);             // bytes per frame
+    putLe(head + 34, 16, 2);            // bits per sample
     memcpy(head + 36, "data", 4);
     putLe(head + 40, (uint32_t)dataBytes, 4);
     int ok = fwrite(head, 1, sizeof head, file) == sizeof head;
@@ -557,8 +579,8 @@ int runCapture(void)
         if (empty && !failed) logMessage("capture: no frame was captured, %s was not made\n", target);
     }
     if (stopSignalNumber())
-        logMessage("capture: interrupted by signal %d after %ld frames; %s holds those frames%s\n",
-                   stopSignalNumber(), frames, target, out.toVideo ? " with their sound" : " and their soundtrack.wav");
+        logMessage("capture: interrupted by signal %d after %ld frames; %s holds those frames%s\n", stopSignalNumber(),
+                   frames, target, out.toVideo ? " with their sound" : " and their soundtrack.wav");
     free(out.pixels);
     free(out.row);
     signal(SIGPIPE, previousPipeHandler);

@@ -48,9 +48,9 @@ static int contextRefuses(int width, int height, char* text, int capacity)
     FrameSizeLimits limits = contextLimits();
     const char* limit = frameSizeLimitProblem(width, height, &limits);
     if (!limit) return 0;
-    snprintf(text, (size_t)capacity, "%d x %d is beyond this GL's limits (%s: viewport %d x %d, texture %d, renderbuffer %d)",
-             width, height, limit, limits.viewportWidth, limits.viewportHeight, limits.textureSize,
-             limits.renderbufferSize);
+    snprintf(text, (size_t)capacity,
+             "%d x %d is beyond this GL's limits (%s: viewport %d x %d, texture %d, renderbuffer %d)", width, height,
+             limit, limits.viewportWidth, limits.viewportHeight, limits.textureSize, limits.renderbufferSize);
     return 1;
 }
 
@@ -98,8 +98,8 @@ static void followFrameSize(int width, int height)
     windowWatch.madeHeight = height;
     char text[256];
     if (!frameSizeFitsBudget(width, height) || contextRefuses(width, height, text, (int)sizeof text)) {
-        logMessage("window: %d x %d is refused (budget or GL limits); the post buffers stay %d x %d\n", width,
-                   height, postWidth, postHeight);
+        logMessage("window: %d x %d is refused (budget or GL limits); the post buffers stay %d x %d\n", width, height,
+                   postWidth, postHeight);
         return;
     }
     int complete = resizePostProcessing(width, height);

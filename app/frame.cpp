@@ -22,19 +22,17 @@ static GLuint accumTexture, accumFramebuffer, frameTexture, blitProgram;
 static GLint blitScaleLocation = -1;
 static int accumWidth, accumHeight;
 static int wantedWidth, wantedHeight;   // the size to follow; 0 until the first frame
-static int accumReady = -1;   // -1 not tried, 0 unavailable (logged once), 1 ready
-static int sumHoldsFrames;    // 1 once a frame was added since the last resolve
+static int accumReady = -1;             // -1 not tried, 0 unavailable (logged once), 1 ready
+static int sumHoldsFrames;              // 1 once a frame was added since the last resolve
 
-static const char* blitVertexSource =
-    "#version 110\n"
-    "varying vec2 uv;\n"
-    "void main() { uv = gl_MultiTexCoord0.xy; gl_Position = gl_Vertex; }\n";
-static const char* blitFragmentSource =
-    "#version 110\n"
-    "uniform sampler2D image;\n"
-    "uniform float scale;\n"
-    "varying vec2 uv;\n"
-    "void main() { gl_FragColor = texture2D(image, uv) * scale; }\n";
+static const char* blitVertexSource = "#version 110\n"
+                                      "varying vec2 uv;\n"
+                                      "void main() { uv = gl_MultiTexCoord0.xy; gl_Position = gl_Vertex; }\n";
+static const char* blitFragmentSource = "#version 110\n"
+                                        "uniform sampler2D image;\n"
+                                        "uniform float scale;\n"
+                                        "varying vec2 uv;\n"
+                                        "void main() { gl_FragColor = texture2D(image, uv) * scale; }\n";
 
 // Returns the linked program, or 0 (logged) when the driver refuses it.
 static GLuint buildBlitProgram(void)
@@ -163,7 +161,10 @@ static void saveGLState(SavedGLState* s)
 
 static void setEnabled(GLenum cap, GLboolean on)
 {
-    if (on) glEnable(cap); else glDisable(cap);
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
 }
 
 static void restoreGLState(const SavedGLState* s)
@@ -174,8 +175,8 @@ static void restoreGLState(const SavedGLState* s)
     glBindTexture(GL_TEXTURE_2D, (GLuint)s->texture);
     glActiveTexture((GLenum)s->activeTexture);
     glViewport(s->viewport[0], s->viewport[1], s->viewport[2], s->viewport[3]);
-    glBlendFuncSeparate((GLenum)s->blendSrcRgb, (GLenum)s->blendDstRgb,
-                        (GLenum)s->blendSrcAlpha, (GLenum)s->blendDstAlpha);
+    glBlendFuncSeparate((GLenum)s->blendSrcRgb, (GLenum)s->blendDstRgb, (GLenum)s->blendSrcAlpha,
+                        (GLenum)s->blendDstAlpha);
     glBindBuffer(GL_ARRAY_BUFFER, (GLuint)s->arrayBuffer);
     glBlendColor(s->blendColor[0], s->blendColor[1], s->blendColor[2], s->blendColor[3]);
     glClearColor(s->clearColor[0], s->clearColor[1], s->clearColor[2], s->clearColor[3]);
@@ -196,10 +197,14 @@ static void drawTexturedViewport(float scale)
     glDisable(GL_CULL_FACE);
     glDisable(GL_SCISSOR_TEST);
     glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(0.0f, 0.0f); glVertex2f(-1.0f, -1.0f);
-    glTexCoord2f(1.0f, 0.0f); glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(0.0f, 1.0f); glVertex2f(-1.0f, 1.0f);
-    glTexCoord2f(1.0f, 1.0f); glVertex2f(1.0f, 1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-1.0f, -1.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(1.0f, -1.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-1.0f, 1.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(1.0f, 1.0f);
     glEnd();
 }
 
@@ -304,8 +309,8 @@ int resolveFrame(void)
     PresentState* s = &presentState;
     int width, height;
     int drawn = 0;
-    if (sumHoldsFrames && s->accumWeight > 0.0f && windowFramebufferSize(&width, &height) &&
-        accumReady == 1 && width == accumWidth && height == accumHeight) {
+    if (sumHoldsFrames && s->accumWeight > 0.0f && windowFramebufferSize(&width, &height) && accumReady == 1 &&
+        width == accumWidth && height == accumHeight) {
         SavedGLState saved;
         saveGLState(&saved);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -368,10 +373,7 @@ int presentFrame(void)
 
 // The picture runs this much behind the wall clock: the sound's output
 // latency (0 while nothing is heard) plus --av-offset.
-float pictureDelaySeconds(void)
-{
-    return soundOutputLatency() + runOptions.avOffsetMs / 1000.0f;
-}
+float pictureDelaySeconds(void) { return soundOutputLatency() + runOptions.avOffsetMs / 1000.0f; }
 
 void restartShowClock(float seconds)
 {
@@ -397,8 +399,7 @@ int pollFrame(void)
     setGLDebugPhase("present", -1);
     framePresented = presentFrame();
     checkGLErrors();
-    if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS)
-        glfwSetWindowShouldClose(mainWindow, 1);
+    if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) glfwSetWindowShouldClose(mainWindow, 1);
     followWindow();
     frameTime = useFixedClock ? fixedClockTime : transportClock(tickCount());
     frameDelta = frameTime - previousFrameTime;

@@ -16,11 +16,11 @@
 // ---- state: the display ---------------------------------------------------------------
 enum { HudTracks = 6, HudHistory = 120 };
 static int hudShown;
-static int hudReady;                    // 1 once ImGui is set up on the main window
+static int hudReady;   // 1 once ImGui is set up on the main window
 static ImGuiContext* hudContext;
 static float trackHistory[HudTracks][HudHistory];
 static int historyAt;
-static float frameMs;                   // smoothed time between two loop frames
+static float frameMs;   // smoothed time between two loop frames
 static double lastFrameAt = -1.0;
 static char hudMessage[512];
 static char hudCameraLine[192];
@@ -36,10 +36,7 @@ void hudMessagef(const char* format, ...)
     va_end(args);
 }
 
-void hudCameraKey(const char* line)
-{
-    snprintf(hudCameraLine, sizeof hudCameraLine, "%s", line ? line : "");
-}
+void hudCameraKey(const char* line) { snprintf(hudCameraLine, sizeof hudCameraLine, "%s", line ? line : ""); }
 
 void formatShowTime(float seconds, char* out, int size)
 {
@@ -143,9 +140,9 @@ void drawHud(void)
     ImGui::NewFrame();
     ImGui::SetNextWindowPos(ImVec2(8, 8));
     ImGui::SetNextWindowBgAlpha(0.55f);
-    ImGui::Begin("##hud", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize |
-                                       ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_NoFocusOnAppearing |
-                                       ImGuiWindowFlags_NoNav);
+    ImGui::Begin("##hud", nullptr,
+                 ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoInputs |
+                     ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav);
     hudContents();
     ImGui::End();
     ImGui::Render();

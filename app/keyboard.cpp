@@ -12,26 +12,22 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char controlsMessage[] =
-    "Entering tweak cam mode. Controls:\n\tQWEASD = move\n\tUIOJKL = turn\n"
-    "\tCTRL\\SHIFT = speed\n\tENTER = record\n\tTAB = toggle tweak mode\n";
+static const char controlsMessage[] = "Entering tweak cam mode. Controls:\n\tQWEASD = move\n\tUIOJKL = turn\n"
+                                      "\tCTRL\\SHIFT = speed\n\tENTER = record\n\tTAB = toggle tweak mode\n";
 
 // What a tweak key does to the live camera.
 enum KeyAction { MoveRight, MoveUp, MoveForward, TurnPitch, TurnYaw, TurnRoll, ScaleFar, ScaleNear };
 struct TweakKey {
     int key;
     int action;
-    float sign;       // +1 or -1 along the axis
+    float sign;   // +1 or -1 along the axis
 };
 static const TweakKey tweakKeys[] = {
-    {GLFW_KEY_D, MoveRight, 1.0f},   {GLFW_KEY_A, MoveRight, -1.0f},
-    {GLFW_KEY_E, MoveUp, 1.0f},      {GLFW_KEY_Q, MoveUp, -1.0f},
-    {GLFW_KEY_W, MoveForward, 1.0f}, {GLFW_KEY_S, MoveForward, -1.0f},
-    {GLFW_KEY_I, TurnPitch, 1.0f},   {GLFW_KEY_K, TurnPitch, -1.0f},
-    {GLFW_KEY_J, TurnYaw, 1.0f},     {GLFW_KEY_L, TurnYaw, -1.0f},
-    {GLFW_KEY_O, TurnRoll, 1.0f},    {GLFW_KEY_U, TurnRoll, -1.0f},
-    {GLFW_KEY_EQUAL, ScaleFar, 1.0f},
-    {GLFW_KEY_MINUS, ScaleNear, 1.0f},
+    {GLFW_KEY_D, MoveRight, 1.0f},    {GLFW_KEY_A, MoveRight, -1.0f},    {GLFW_KEY_E, MoveUp, 1.0f},
+    {GLFW_KEY_Q, MoveUp, -1.0f},      {GLFW_KEY_W, MoveForward, 1.0f},   {GLFW_KEY_S, MoveForward, -1.0f},
+    {GLFW_KEY_I, TurnPitch, 1.0f},    {GLFW_KEY_K, TurnPitch, -1.0f},    {GLFW_KEY_J, TurnYaw, 1.0f},
+    {GLFW_KEY_L, TurnYaw, -1.0f},     {GLFW_KEY_O, TurnRoll, 1.0f},      {GLFW_KEY_U, TurnRoll, -1.0f},
+    {GLFW_KEY_EQUAL, ScaleFar, 1.0f}, {GLFW_KEY_MINUS, ScaleNear, 1.0f},
 };
 
 // Camera rotation R = Rz(roll)·Rx(−pitch)·Ry(−yaw), the product the view uses;
@@ -41,15 +37,24 @@ static void cameraRotation(const Camera* cam, float* r)
     float rx[16], ry[16], rz[16], rxy[16];
     float c = (float)cos((double)-cam->pitch), s = (float)sin((double)-cam->pitch);
     matIdentity(rx);
-    rx[5] = c; rx[6] = s; rx[9] = -s; rx[10] = c;
+    rx[5] = c;
+    rx[6] = s;
+    rx[9] = -s;
+    rx[10] = c;
     c = (float)cos((double)-cam->yaw);
     s = (float)sin((double)-cam->yaw);
     matIdentity(ry);
-    ry[0] = c; ry[2] = -s; ry[8] = s; ry[10] = c;
+    ry[0] = c;
+    ry[2] = -s;
+    ry[8] = s;
+    ry[10] = c;
     c = (float)cos((double)cam->roll);
     s = (float)sin((double)cam->roll);
     matIdentity(rz);
-    rz[0] = c; rz[1] = s; rz[4] = -s; rz[5] = c;
+    rz[0] = c;
+    rz[1] = s;
+    rz[4] = -s;
+    rz[5] = c;
     matMultiply(rxy, rx, ry);
     matMultiply(r, rz, rxy);
 }
@@ -124,23 +129,27 @@ static int appendFloat(char* out, int size, int at, float value)
 }
 
 // Radians back to the degrees of a key table: the inverse of DEG2RAD.
-static float toDegrees(float radians)
-{
-    return (float)((double)radians * 180.0 / (double)3.1416f);
-}
+static float toDegrees(float radians) { return (float)((double)radians * 180.0 / (double)3.1416f); }
 
 int formatCameraKey(const Camera* cam, int scene, float time, char* out, int size)
 {
     if (!out || size <= 0) return 0;
     out[0] = '\0';
     if (!cam || !isfinite(time)) return 0;
-    const float values[9] = {cam->x, cam->y, cam->z, toDegrees(cam->yaw), toDegrees(cam->pitch),
-                             toDegrees(cam->roll), cam->near, cam->far, cam->fov};
+    const float values[9] = {
+        cam->x,    cam->y,   cam->z,  toDegrees(cam->yaw), toDegrees(cam->pitch), toDegrees(cam->roll),
+        cam->near, cam->far, cam->fov};
     int at = 0;
     for (int i = 0; i < 9 && at >= 0; i++) {
-        if (at + 2 >= size) { at = -1; break; }
-        if (i > 0) { out[at++] = ','; out[at++] = ' '; }
-        else out[at++] = '{';
+        if (at + 2 >= size) {
+            at = -1;
+            break;
+        }
+        if (i > 0) {
+            out[at++] = ',';
+            out[at++] = ' ';
+        } else
+            out[at++] = '{';
         at = appendFloat(out, size, at, values[i]);
     }
     if (at >= 0) {

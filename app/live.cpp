@@ -26,11 +26,11 @@ enum { MaxEventsPerFrame = 16, PathSize = 1024, MaxRetries = 20 };
 static const double settleSeconds = 0.05;   // quiet time after the last write before a reload
 static int liveOn;
 static int dataFolder = -1, sourceFolder = -1;
-static char dataDir[PathSize];                // the data directory in use, without the trailing '/'
-static char sourceDir[PathSize];              // --edit DIR, or ""
-static char copiedName[WatchNameSize];        // a source copied into the data directory just now
+static char dataDir[PathSize];           // the data directory in use, without the trailing '/'
+static char sourceDir[PathSize];         // --edit DIR, or ""
+static char copiedName[WatchNameSize];   // a source copied into the data directory just now
 static double copiedAt = -1.0;
-static pid_t soundtrackBuild = -1;            // the running F5 build, or -1
+static pid_t soundtrackBuild = -1;   // the running F5 build, or -1
 static char soundtrackTemp[PathSize + 2 * WatchNameSize];
 // Files caught half-written are tried again, each at most MaxRetries times in a row.
 struct RetryCount {
@@ -38,7 +38,7 @@ struct RetryCount {
     int count;
 };
 static RetryCount retryCounts[MaxEventsPerFrame];
-static double changeWrittenAt;                // when the file being applied was last written
+static double changeWrittenAt;   // when the file being applied was last written
 
 int liveEditing(void) { return liveOn; }
 

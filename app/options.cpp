@@ -128,10 +128,7 @@ static int optionFullscreen(const char*)
 }
 
 // --start SEC: seconds from 0 to one day, decimals allowed.
-static int optionStart(const char* value)
-{
-    return parseFloatRange(value, 0.0f, 86400.0f, &runOptions.startTime);
-}
+static int optionStart(const char* value) { return parseFloatRange(value, 0.0f, 86400.0f, &runOptions.startTime); }
 
 static int optionGlDebug(const char*)
 {
@@ -156,30 +153,45 @@ static int optionVersion(const char*) { return 1; }
 
 static const OptionRow optionTable[] = {
     {"--mode", "WxH", "skip the dialog and play at this size in a window (e.g. 1280x720)", optionMode},
-    {"--fullscreen", nullptr, "full screen on the primary monitor (at --mode's size, else the desktop's)", optionFullscreen},
+    {"--fullscreen", nullptr, "full screen on the primary monitor (at --mode's size, else the desktop's)",
+     optionFullscreen},
     {"--start", "SEC", "begin the show SEC seconds in (the clock and the music start there)", optionStart},
-    {"--shot", "SEC:FILE.png", "after loading, write the frame at SEC seconds to FILE.png and exit (repeatable)", parseShotOption},
-    {"--capture", "DIR|FILE.mp4", "render offline into DIR/frame_00000.png ... + soundtrack.wav, or an .mp4 (ffmpeg)", parseCaptureOption},
+    {"--shot", "SEC:FILE.png", "after loading, write the frame at SEC seconds to FILE.png and exit (repeatable)",
+     parseShotOption},
+    {"--capture", "DIR|FILE.mp4", "render offline into DIR/frame_00000.png ... + soundtrack.wav, or an .mp4 (ffmpeg)",
+     parseCaptureOption},
     {"--fps", "N", "capture: frames per second (the clock advances exactly 1/N per frame)", parseFpsOption},
     {"--from", "SEC", "capture: first frame's time (default 0)", parseFromOption},
     {"--to", "SEC", "capture: end of the captured interval (default: the show's end)", parseToOption},
-    {"--subframes", "K", "capture: each frame the average of K sub-frames over its interval (default 1)", parseSubframesOption},
-    {"--bench", nullptr, "render at fixed 1/30 s steps as fast as possible, print per-scene frame times, exit", parseBenchOption},
+    {"--subframes", "K", "capture: each frame the average of K sub-frames over its interval (default 1)",
+     parseSubframesOption},
+    {"--bench", nullptr, "render at fixed 1/30 s steps as fast as possible, print per-scene frame times, exit",
+     parseBenchOption},
     {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
-    {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each", parseRunsOption},
+    {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each",
+     parseRunsOption},
     {"--gl-debug", nullptr, "count GL errors and log each with its source; the total at the end", optionGlDebug},
     {"--mute", nullptr, "no sound output (no device is opened); the show's clock runs as usual", optionMute},
-    {"--audio-device", "NAME", "play through this output device (--list-audio-devices); unknown: the default", optionAudioDevice},
+    {"--audio-device", "NAME", "play through this output device (--list-audio-devices); unknown: the default",
+     optionAudioDevice},
     {"--list-audio-devices", nullptr, "print the names of the sound output devices and exit", optionListAudioDevices},
-    {"--vsync", "on|off", "wait for the display's refresh at each present (default on; off for timing runs)", optionVsync},
+    {"--vsync", "on|off", "wait for the display's refresh at each present (default on; off for timing runs)",
+     optionVsync},
     {"--loop", nullptr, "start the show again from 0 (clock and music) each time it ends", optionLoop},
-    {"--av-offset", "MS", "picture this many ms later (negative: earlier) than the measured sound latency gives", optionAvOffset},
-    {"--resize-to", "WxH", "tests: after loading, resize the window to WxH and wait until the picture follows", optionResizeTo},
-    {"--edit", "[DIR]", "author live: heads-up display, hot reload of the data directory and of the sources in DIR", optionEdit},
-    {"--data", "DIR", "the data directory (default: ./data, else data or ../share/kestrel/data beside the program)", parseDataOption},
-    {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)", parseLogOption},
-    {"--verbose", nullptr, "echo the whole log to stderr (default: warnings, errors, start-up phases)", parseVerboseOption},
-    {"--overwrite", nullptr, "capture: replace the frames, soundtrack.wav or .mp4 of an earlier capture", parseOverwriteOption},
+    {"--av-offset", "MS", "picture this many ms later (negative: earlier) than the measured sound latency gives",
+     optionAvOffset},
+    {"--resize-to", "WxH", "tests: after loading, resize the window to WxH and wait until the picture follows",
+     optionResizeTo},
+    {"--edit", "[DIR]", "author live: heads-up display, hot reload of the data directory and of the sources in DIR",
+     optionEdit},
+    {"--data", "DIR", "the data directory (default: ./data, else data or ../share/kestrel/data beside the program)",
+     parseDataOption},
+    {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)",
+     parseLogOption},
+    {"--verbose", nullptr, "echo the whole log to stderr (default: warnings, errors, start-up phases)",
+     parseVerboseOption},
+    {"--overwrite", nullptr, "capture: replace the frames, soundtrack.wav or .mp4 of an earlier capture",
+     parseOverwriteOption},
     {"--info", nullptr, "print the data directory and the show's length, then exit", parseInfoOption},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
@@ -245,7 +257,8 @@ int parseCommandLine(int argc, char** argv)
     }
     const char* problem = helpWanted || versionWanted ? nullptr : checkOfflineOptions();
     if (problem) return badOption("%s%s", problem, "");
-    if (runOptions.edit && isOfflineRun()) return badOption("%s%s", "--edit goes with a windowed run, not --shot, --capture or --bench", "");
+    if (runOptions.edit && isOfflineRun())
+        return badOption("%s%s", "--edit goes with a windowed run, not --shot, --capture or --bench", "");
     if (helpWanted) {
         printUsage(stdout);
         return 0;

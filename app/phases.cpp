@@ -11,16 +11,13 @@ static double phaseStart, phasesBegan;
 static double loopStart = -1.0;
 static long loopFrames, loopPresents;
 
-void beginPhases(void)
-{
-    phasesBegan = phaseStart = monotonicSeconds();
-}
+void beginPhases(void) { phasesBegan = phaseStart = monotonicSeconds(); }
 
 void markPhase(const char* name)
 {
     double now = monotonicSeconds();
-    logNotice("Start-up phase %-14s %8.1f ms  (total %8.1f ms, peak RSS %ld MB)\n", name,
-               (now - phaseStart) * 1000.0, (now - phasesBegan) * 1000.0, peakResidentKb() / 1024);
+    logNotice("Start-up phase %-14s %8.1f ms  (total %8.1f ms, peak RSS %ld MB)\n", name, (now - phaseStart) * 1000.0,
+              (now - phasesBegan) * 1000.0, peakResidentKb() / 1024);
     phaseStart = now;
 }
 
@@ -43,6 +40,6 @@ void logRunSummary(void)
     if (!(seconds > 0.0)) seconds = 1e-9;
     logMessage("Summary: %ld frames rendered in %.2f s (%.1f per second), %ld presented (%.1f per second), "
                "peak RSS %ld MB\n",
-               loopFrames, seconds, (double)loopFrames / seconds, loopPresents,
-               (double)loopPresents / seconds, peakResidentKb() / 1024);
+               loopFrames, seconds, (double)loopFrames / seconds, loopPresents, (double)loopPresents / seconds,
+               peakResidentKb() / 1024);
 }

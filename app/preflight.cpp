@@ -123,8 +123,8 @@ static double readShowLength(const char* directory)
         const char* path = name ? trackPath(base, name) : nullptr;
         if (!path || readTrackFile(path, &tracks[i]) != 0) missing = 1;
     }
-    double length = missing ? -1.0
-                            : showLengthSeconds(&tracks[0], &tracks[1], builtinConfig.bpm, builtinConfig.rowsPerBeat);
+    double length =
+        missing ? -1.0 : showLengthSeconds(&tracks[0], &tracks[1], builtinConfig.bpm, builtinConfig.rowsPerBeat);
     free(tracks[0].keys);
     free(tracks[1].keys);
     return length;
@@ -149,8 +149,10 @@ int prepareRun(void)
     showLength = readShowLength(dataDirectoryText);
     if (runOptions.info) {
         printf("data directory: %s\n", dataDirectoryText);
-        if (showLength >= 0.0) printf("show length: %.3f s\n", showLength);
-        else printf("show length: unknown (the scene and part tracks are missing or never end the show)\n");
+        if (showLength >= 0.0)
+            printf("show length: %.3f s\n", showLength);
+        else
+            printf("show length: unknown (the scene and part tracks are missing or never end the show)\n");
         return ExitOk;
     }
     RunOptions* o = &runOptions;
@@ -169,8 +171,10 @@ int prepareRun(void)
 void logRunSettings(void)
 {
     logMessage("Data directory: %s\n", dataDirectoryText);
-    if (showLength >= 0.0) logMessage("Show length: %.3f s\n", showLength);
-    else logMessage("Show length: unknown\n");
+    if (showLength >= 0.0)
+        logMessage("Show length: %.3f s\n", showLength);
+    else
+        logMessage("Show length: unknown\n");
 }
 
 // Copies a non-empty value that fits into field. 1 stored, 0 malformed.

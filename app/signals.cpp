@@ -7,10 +7,7 @@
 
 static volatile sig_atomic_t stopSignal;
 
-static void onStopSignal(int number)
-{
-    stopSignal = number;
-}
+static void onStopSignal(int number) { stopSignal = number; }
 
 // No SA_RESTART: a waitpid or write under way returns EINTR and its loop
 // decides; the capture's waits retry, so ffmpeg is always waited for.
@@ -26,7 +23,4 @@ int installStopSignals(void)
     return ok;
 }
 
-int stopSignalNumber(void)
-{
-    return stopSignal;
-}
+int stopSignalNumber(void) { return stopSignal; }

@@ -113,8 +113,8 @@ void transportPause(int on)
 
 float transportClock(uint32_t now)
 {
-    float time = transport.paused ? transport.pausedAt
-                                  : showClockSeconds(ticksToSeconds(now, startTick), pictureDelaySeconds());
+    float time =
+        transport.paused ? transport.pausedAt : showClockSeconds(ticksToSeconds(now, startTick), pictureDelaySeconds());
     if (transport.looping && transport.loopTo > transport.loopFrom && time >= transport.loopTo) {
         transportSeek(transport.loopFrom);
         time = transport.loopFrom;
@@ -146,8 +146,10 @@ static void toggleSceneLoop(void)
 static void setMark(int which)
 {
     float t = currentTime();
-    if (which == 0) transport.loopFrom = t;
-    else transport.loopTo = t;
+    if (which == 0)
+        transport.loopFrom = t;
+    else
+        transport.loopTo = t;
     transport.looping = transport.loopTo > transport.loopFrom;
 }
 

@@ -8,24 +8,24 @@
 #include <stdio.h>
 
 // ---- meshes ------------------------------------------------------------------
-struct MeshVertex {            // 15 floats, 60 bytes, no gaps
-    float x, y, z;             // vpos (0)
-    float u, v;                // vUV  (1)
-    float nx, ny, nz;          // vnrm (2)
-    float tx, ty, tz;          // vtan (3)
-    float r, g, b, a;          // vcol (4)
+struct MeshVertex {     // 15 floats, 60 bytes, no gaps
+    float x, y, z;      // vpos (0)
+    float u, v;         // vUV  (1)
+    float nx, ny, nz;   // vnrm (2)
+    float tx, ty, tz;   // vtan (3)
+    float r, g, b, a;   // vcol (4)
 };
 static_assert(sizeof(MeshVertex) == 60, "MeshVertex must be 15 packed floats");
 
 struct Mesh {
-    uint32_t vertexCount;      // vertices in one frame
-    uint32_t triangleCount;    // shared by all frames
-    uint32_t frameCount;       // 1 for "BOF1"
-    MeshVertex* vertices;      // (frameCount + 1) × vertexCount; last slot = blend frame
-    uint16_t* indices;         // 3 × triangleCount
+    uint32_t vertexCount;     // vertices in one frame
+    uint32_t triangleCount;   // shared by all frames
+    uint32_t frameCount;      // 1 for "BOF1"
+    MeshVertex* vertices;     // (frameCount + 1) × vertexCount; last slot = blend frame
+    uint16_t* indices;        // 3 × triangleCount
     float x, y, z;
-    float yaw, pitch, roll;    // radians
-    int textures[5];           // -1 = empty slot
+    float yaw, pitch, roll;   // radians
+    int textures[5];          // -1 = empty slot
     int uploadedFrame;
     float scratch[16], rotation[16], model[16];
     int dirty;
@@ -80,9 +80,9 @@ struct Image {
     int width, height;
     unsigned char* pixels;
 };
-int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name); // 1/0
-int decodeTgaFile(const char* path, Image* out);                                           // 1/0
-int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                     // 1/0
+int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name);   // 1/0
+int decodeTgaFile(const char* path, Image* out);                                              // 1/0
+int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                      // 1/0
 // The two halves of loadTexture. decodeTextureFile reads and decodes a JPEG
 // or TGA file (by the letter after the last '.') without GL, on any thread:
 // 1 with image filled, 0 (logged as loadTexture logs it) on failure.
@@ -109,11 +109,11 @@ typedef int (*ResourceLoad)(void* object, const char* path);
 typedef void (*ResourceFree)(void* object);
 enum ResourceKind { ShaderRow, MeshRow, TextureRow };
 struct ResourceEntry {
-    void* object;              // slot: int program, Mesh record or int texture; null ends the table
-    const char* spec;          // "file" or "file|file", relative to the data directory
-    int* link;                 // mesh rows: slot of the shader row giving the program
-    int kind;                  // ResourceKind: loadShaderPair, loadMesh or loadTexture
-    ResourceFree free;         // called with object by releaseResources
+    void* object;        // slot: int program, Mesh record or int texture; null ends the table
+    const char* spec;    // "file" or "file|file", relative to the data directory
+    int* link;           // mesh rows: slot of the shader row giving the program
+    int kind;            // ResourceKind: loadShaderPair, loadMesh or loadTexture
+    ResourceFree free;   // called with object by releaseResources
 };
 extern ResourceEntry* activeResourceTable;   // the table releaseResources walks; set by start-up
 

@@ -6,40 +6,48 @@
 // ---- TGA reader --------------------------------------------------------------------
 // Raw access to Truevision TGA files; decodeTgaFile builds on it. Problems are
 // reported on stderr as "Libtga:<unit>:<site>: <status text>".
-enum TgaStatus { TgaSuccess, TgaError, TgaOutOfMemory, TgaOpenFailed, TgaSeekFailed,
-    TgaReadFailed, TgaWriteFailed, TgaUnknownFormat };
+enum TgaStatus {
+    TgaSuccess,
+    TgaError,
+    TgaOutOfMemory,
+    TgaOpenFailed,
+    TgaSeekFailed,
+    TgaReadFailed,
+    TgaWriteFailed,
+    TgaUnknownFormat
+};
 enum TgaFlags : uint32_t { TgaImageId = 1, TgaImageData = 4, TgaColorMapRead = 8, TgaRedBlueSwap = 32 };
 struct TgaFile {
     FILE* file;
-    int32_t offset;            // current offset in the file
-    int status;                // TgaStatus of the last step
+    int32_t offset;   // current offset in the file
+    int status;       // TgaStatus of the last step
     uint8_t idLength, colorMapType, imageType;
     uint16_t mapFirst, mapLength;
     uint8_t mapEntrySize;
     uint16_t xOrigin, yOrigin, width, height;
     uint8_t depth, alphaBits, horizontalOrder, verticalOrder;
-    long fileSize;             // bytes in the file, for plausibility checks
-    int rleRaw, rleRun;        // run-length packet state, carried across scanlines
+    long fileSize;        // bytes in the file, for plausibility checks
+    int rleRaw, rleRun;   // run-length packet state, carried across scanlines
     uint8_t rlePixel[4];
 };
 struct TgaData {
-    uint8_t* imageId;          // owned by the caller after the read (free())
+    uint8_t* imageId;   // owned by the caller after the read (free())
     uint8_t* colorMap;
     uint8_t* pixels;
-    uint32_t flags;            // TgaFlags: requests in, results out
+    uint32_t flags;   // TgaFlags: requests in, results out
 };
 TgaFile* openTga(const char* path);
 TgaFile* openTgaMemory(const unsigned char* data, size_t size);
-void closeTga(TgaFile* tga);                 // closes the file and releases the handle
+void closeTga(TgaFile* tga);   // closes the file and releases the handle
 void readTgaImage(TgaFile* tga, TgaData* data);
-int readTgaHeader(TgaFile* tga);             // TgaStatus
+int readTgaHeader(TgaFile* tga);   // TgaStatus
 int readTgaImageId(TgaFile* tga, TgaData* data);
-int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags);           // 1/0
+int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags);   // 1/0
 size_t readTgaScanlines(TgaFile* tga, uint8_t* buffer, size_t count, uint32_t flags);
-int readTgaRleLine(TgaFile* tga, uint8_t* buffer);                          // 0 ok, 1 failed
+int readTgaRleLine(TgaFile* tga, uint8_t* buffer);   // 0 ok, 1 failed
 void swapTgaRedBlue(uint8_t* bytes, size_t length, size_t step);
 const char* tgaStatusText(int code);
-int tgaBytesPerPixel(int bits);              // 15 and 16 bits take 2 bytes
+int tgaBytesPerPixel(int bits);   // 15 and 16 bits take 2 bytes
 
 // ---- shader file text ----------------------------------------------------------
 // The file-reading steps without GL (shader files are untrusted input):
@@ -51,4 +59,3 @@ int tgaBytesPerPixel(int bits);              // 15 and 16 bits take 2 bytes
 enum { ShaderSourceCapacity = 16384 };
 const char* shaderFileText(char* buffer, size_t count);
 int shaderSourceParts(const char* text, const char* parts[2]);
-

@@ -17,25 +17,20 @@ struct MeshReader {
     const char* start;
     const char* at;
     const char* end;
-    const char* name;          // for the log; null logs nothing
-    const char* token;         // the token just read
+    const char* name;    // for the log; null logs nothing
+    const char* token;   // the token just read
     size_t length;
 };
 
-static inline int isSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+static inline int isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Moves to the next whitespace-separated token; returns 0 at the end of the text.
 static inline int nextToken(MeshReader* r)
 {
     const char* at = r->at;
-    while (at < r->end && isSpace(*at))
-        at++;
+    while (at < r->end && isSpace(*at)) at++;
     const char* begin = at;
-    while (at < r->end && !isSpace(*at))
-        at++;
+    while (at < r->end && !isSpace(*at)) at++;
     r->at = at;
     r->token = begin;
     r->length = (size_t)(at - begin);
@@ -45,11 +40,9 @@ static inline int nextToken(MeshReader* r)
 // Logs why the file is rejected, with the line where reading stopped.
 __attribute__((format(printf, 2, 3))) static int reject(MeshReader* r, const char* format, ...)
 {
-    if (!r->name)
-        return 0;
+    if (!r->name) return 0;
     int line = 1;
-    for (const char* p = r->start; p < r->at; p++)
-        line += *p == '\n';
+    for (const char* p = r->start; p < r->at; p++) line += *p == '\n';
     char reason[160];
     va_list args;
     va_start(args, format);
@@ -61,30 +54,24 @@ __attribute__((format(printf, 2, 3))) static int reject(MeshReader* r, const cha
 
 static int rejectToken(MeshReader* r, const char* what)
 {
-    if (r->length == 0)
-        return reject(r, "the file ends where %s should be", what);
+    if (r->length == 0) return reject(r, "the file ends where %s should be", what);
     return reject(r, "%s expected, found <%.*s>", what, (int)(r->length > 24 ? 24 : r->length), r->token);
 }
 
 // Reads an unsigned 32-bit decimal ("%u" without the wrap-around of a sign).
 static int readUnsigned(MeshReader* r, uint32_t* value, const char* what)
 {
-    if (!nextToken(r))
-        return rejectToken(r, what);
+    if (!nextToken(r)) return rejectToken(r, what);
     const char* p = r->token;
     const char* end = p + r->length;
-    if (*p == '+')
-        p++;
-    if (p == end)
-        return rejectToken(r, what);
+    if (*p == '+') p++;
+    if (p == end) return rejectToken(r, what);
     uint64_t v = 0;
     for (; p < end; p++) {
-        if (*p < '0' || *p > '9' || v > 0xffffffffull)
-            return rejectToken(r, what);
+        if (*p < '0' || *p > '9' || v > 0xffffffffull) return rejectToken(r, what);
         v = v * 10 + (uint64_t)(*p - '0');
     }
-    if (v > 0xffffffffull)
-        return rejectToken(r, what);
+    if (v > 0xffffffffull) return rejectToken(r, what);
     *value = (uint32_t)v;
     return 1;
 }
@@ -92,22 +79,18 @@ static int readUnsigned(MeshReader* r, uint32_t* value, const char* what)
 // Reads an integer whose value is not used (vertex and triangle numbers).
 static int skipInteger(MeshReader* r, const char* what)
 {
-    if (!nextToken(r))
-        return rejectToken(r, what);
+    if (!nextToken(r)) return rejectToken(r, what);
     const char* p = r->token;
     const char* end = p + r->length;
-    if (*p == '+' || *p == '-')
-        p++;
-    if (p == end)
-        return rejectToken(r, what);
+    if (*p == '+' || *p == '-') p++;
+    if (p == end) return rejectToken(r, what);
     for (; p < end; p++)
-        if (*p < '0' || *p > '9')
-            return rejectToken(r, what);
+        if (*p < '0' || *p > '9') return rejectToken(r, what);
     return 1;
 }
 
 static const double powersOfTen[23] = {
-    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
 };
 
@@ -120,8 +103,7 @@ static const double powersOfTen[23] = {
 static int readPlainDecimal(const char* p, const char* end, float* value)
 {
     int negative = 0;
-    if (p < end && (*p == '-' || *p == '+'))
-        negative = *p++ == '-';
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     uint64_t mantissa = 0;
     int significant = 0, exponent = 0, digits = 0;
     for (; p < end && *p >= '0' && *p <= '9'; p++, digits++) {
@@ -134,30 +116,23 @@ static int readPlainDecimal(const char* p, const char* end, float* value)
             significant += mantissa != 0;
         }
     }
-    if (digits == 0 || significant > 19)
-        return 0;
+    if (digits == 0 || significant > 19) return 0;
     if (p < end && (*p == 'e' || *p == 'E')) {
         p++;
         int negativeExponent = 0, written = 0;
-        if (p < end && (*p == '-' || *p == '+'))
-            negativeExponent = *p++ == '-';
+        if (p < end && (*p == '-' || *p == '+')) negativeExponent = *p++ == '-';
         int e = 0;
-        for (; p < end && *p >= '0' && *p <= '9' && e < 1000; p++, written++)
-            e = e * 10 + (*p - '0');
-        if (!written)
-            return 0;
+        for (; p < end && *p >= '0' && *p <= '9' && e < 1000; p++, written++) e = e * 10 + (*p - '0');
+        if (!written) return 0;
         exponent += negativeExponent ? -e : e;
     }
-    if (p != end || mantissa > (1ull << 53) || exponent < -22 || exponent > 22)
-        return 0;
+    if (p != end || mantissa > (1ull << 53) || exponent < -22 || exponent > 22) return 0;
     double exact = (double)mantissa;
     exact = exponent < 0 ? exact / powersOfTen[-exponent] : exact * powersOfTen[exponent];
-    if (exact != 0.0 && exact < 1.1754943508222875e-38)
-        return 0; // float subnormals round differently
+    if (exact != 0.0 && exact < 1.1754943508222875e-38) return 0;   // float subnormals round differently
     uint64_t bits;
     memcpy(&bits, &exact, sizeof bits);
-    if ((bits & ((1ull << 29) - 1)) == (1ull << 28))
-        return 0; // halfway between two floats
+    if ((bits & ((1ull << 29) - 1)) == (1ull << 28)) return 0;   // halfway between two floats
     *value = negative ? -(float)exact : (float)exact;
     return 1;
 }
@@ -166,27 +141,22 @@ static int readPlainDecimal(const char* p, const char* end, float* value)
 // the whole token must be the number and its value finite.
 static int readFloat(MeshReader* r, float* value, const char* what)
 {
-    if (!nextToken(r))
-        return rejectToken(r, what);
+    if (!nextToken(r)) return rejectToken(r, what);
     const char* end = r->token + r->length;
     float v = 0.0f;
-    if (readPlainDecimal(r->token, end, value))
-        return 1;
+    if (readPlainDecimal(r->token, end, value)) return 1;
     std::from_chars_result result = std::from_chars(r->token, end, v);
     if (result.ec != std::errc() || result.ptr != end) {
         // Rare forms from_chars leaves out: a leading '+', hexadecimal, underflow.
         char copy[128];
-        if (r->length >= sizeof copy)
-            return rejectToken(r, what);
+        if (r->length >= sizeof copy) return rejectToken(r, what);
         memcpy(copy, r->token, r->length);
         copy[r->length] = 0;
         char* stop = nullptr;
         v = strtof(copy, &stop);
-        if (stop != copy + r->length)
-            return rejectToken(r, what);
+        if (stop != copy + r->length) return rejectToken(r, what);
     }
-    if (!isfinite(v))
-        return rejectToken(r, what);
+    if (!isfinite(v)) return rejectToken(r, what);
     *value = v;
     return 1;
 }
@@ -196,19 +166,16 @@ static int readFloat(MeshReader* r, float* value, const char* what)
 // bytes), so a forged header cannot demand memory the file does not back.
 static int checkCounts(MeshReader* r, uint32_t vertices, uint32_t triangles, uint32_t frames)
 {
-    if (vertices > maxMeshVertices)
-        return reject(r, "%u vertices, more than %u", vertices, maxMeshVertices);
+    if (vertices > maxMeshVertices) return reject(r, "%u vertices, more than %u", vertices, maxMeshVertices);
     // Without vertices no triangle is possible, and the frame count would be
     // bounded by nothing in the file.
-    if (vertices == 0)
-        return reject(r, "no vertices");
-    if (frames == 0)
-        return reject(r, "no frames");
+    if (vertices == 0) return reject(r, "no vertices");
+    if (frames == 0) return reject(r, "no frames");
     uint64_t tokens = (uint64_t)vertices * frames * 6 + (uint64_t)triangles * 4;
     uint64_t remaining = (uint64_t)(r->end - r->at);
     if (tokens > 0 && tokens * 2 - 1 > remaining)
-        return reject(r, "%u vertices x %u frames and %u triangles do not fit in the file",
-                      vertices, frames, triangles);
+        return reject(r, "%u vertices x %u frames and %u triangles do not fit in the file", vertices, frames,
+                      triangles);
     uint64_t vertexBytes = ((uint64_t)frames + 1) * vertices * sizeof(MeshVertex);
     if (vertexBytes > (uint64_t)SIZE_MAX / 2 || (uint64_t)triangles * 6 > (uint64_t)SIZE_MAX / 2)
         return reject(r, "counts too large");
@@ -220,9 +187,8 @@ static int readVertices(MeshReader* r, MeshVertex* vertices, uint32_t count)
     for (uint32_t i = 0; i < count; i++) {
         MeshVertex* v = vertices + i;
         float x, y, z, u, w;
-        if (!skipInteger(r, "a vertex number") || !readFloat(r, &x, "a vertex x") ||
-            !readFloat(r, &y, "a vertex y") || !readFloat(r, &z, "a vertex z") ||
-            !readFloat(r, &u, "a vertex u") || !readFloat(r, &w, "a vertex v"))
+        if (!skipInteger(r, "a vertex number") || !readFloat(r, &x, "a vertex x") || !readFloat(r, &y, "a vertex y") ||
+            !readFloat(r, &z, "a vertex z") || !readFloat(r, &u, "a vertex u") || !readFloat(r, &w, "a vertex v"))
             return 0;
         v->x = x;
         v->y = y;
@@ -236,15 +202,12 @@ static int readVertices(MeshReader* r, MeshVertex* vertices, uint32_t count)
 static int readTriangles(MeshReader* r, uint16_t* indices, uint32_t triangles, uint32_t vertices)
 {
     for (uint32_t t = 0; t < triangles; t++) {
-        if (!skipInteger(r, "a triangle number"))
-            return 0;
+        if (!skipInteger(r, "a triangle number")) return 0;
         for (int k = 0; k < 3; k++) {
             uint32_t index = 0;
-            if (!readUnsigned(r, &index, "a vertex index"))
-                return 0;
+            if (!readUnsigned(r, &index, "a vertex index")) return 0;
             if (index >= vertices)
-                return reject(r, "vertex index %u of triangle %u not below the vertex count %u",
-                              index, t, vertices);
+                return reject(r, "vertex index %u of triangle %u not below the vertex count %u", index, t, vertices);
             indices[3 * t + k] = (uint16_t)index;
         }
     }
@@ -263,8 +226,7 @@ static void takeParsedGeometry(Mesh* out, const Mesh* parsed)
     out->indices = parsed->indices;
     out->x = out->y = out->z = 0.0f;
     out->yaw = out->pitch = out->roll = 0.0f;
-    for (int i = 0; i < 5; i++)
-        out->textures[i] = -1;
+    for (int i = 0; i < 5; i++) out->textures[i] = -1;
     out->uploadedFrame = 0;
     out->attribCount = parsed->attribCount;
     for (int i = 0; i < parsed->attribCount; i++) {
@@ -276,8 +238,7 @@ static void takeParsedGeometry(Mesh* out, const Mesh* parsed)
 
 int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
 {
-    if (!text || !out)
-        return 0;
+    if (!text || !out) return 0;
     MeshReader r = {text, text, text + size, name, text, 0};
     nextToken(&r);
     int animated = r.length == 4 && memcmp(r.token, "BAF1", 4) == 0;
@@ -288,8 +249,7 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
         if (name) {
             char word[12];
             size_t n = r.length > 11 ? 11 : r.length;
-            for (size_t i = 0; i < n; i++)
-                word[i] = r.token[i] >= 0x20 && r.token[i] < 0x7f ? r.token[i] : '?';
+            for (size_t i = 0; i < n; i++) word[i] = r.token[i] >= 0x20 && r.token[i] < 0x7f ? r.token[i] : '?';
             word[n] = 0;
             logMessage("EEEEEK!!    file <%s> is of invalid TYPE %s", name, word);
         }
@@ -302,17 +262,14 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
         return 0;
     float position[3];
     for (int i = 0; i < 3; i++)
-        if (!readFloat(&r, &position[i], "a header position"))
-            return 0;
-    if (!checkCounts(&r, vertexCount, triangleCount, frameCount))
-        return 0;
+        if (!readFloat(&r, &position[i], "a header position")) return 0;
+    if (!checkCounts(&r, vertexCount, triangleCount, frameCount)) return 0;
 
     size_t vertexSlots = ((size_t)frameCount + 1) * vertexCount;
     MeshVertex* vertices = (MeshVertex*)calloc(vertexSlots ? vertexSlots : 1, sizeof(MeshVertex));
     uint16_t* indices = (uint16_t*)malloc(triangleCount ? (size_t)triangleCount * 6 : 1);
     if (!vertices || !indices) {
-        if (name)
-            logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", name);
+        if (name) logMessage("EEEEEEEEEEEK!!!     not nuff mem for <%s>!!", name);
         free(vertices);
         free(indices);
         return 0;
@@ -330,8 +287,7 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
     fresh.frameCount = frameCount;
     fresh.vertices = vertices;
     fresh.indices = indices;
-    for (int i = 0; i < 5; i++)
-        fresh.textures[i] = -1;
+    for (int i = 0; i < 5; i++) fresh.textures[i] = -1;
     computeMeshNormals(&fresh);
     initMeshAttributes(&fresh);
     takeParsedGeometry(out, &fresh);
@@ -377,12 +333,10 @@ Mesh* uploadMesh(Mesh* mesh, Mesh* parsed, const char* path)
     glGenBuffers(1, &record.vertexBuffer);
     glGenBuffers(1, &record.indexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)record.vertexCount * sizeof(MeshVertex),
-                 record.vertices, GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)record.vertexCount * sizeof(MeshVertex), record.vertices, GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)record.triangleCount * 6, record.indices,
-                 GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)record.triangleCount * 6, record.indices, GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     record.program = defaultProgram;
     *target = record;
@@ -395,8 +349,7 @@ Mesh* uploadMesh(Mesh* mesh, Mesh* parsed, const char* path)
 Mesh* loadMesh(Mesh* mesh, const char* path)
 {
     Mesh parsed;
-    if (!readMeshFile(path, &parsed))
-        return nullptr;
+    if (!readMeshFile(path, &parsed)) return nullptr;
     return uploadMesh(mesh, &parsed, path);
 }
 
@@ -405,18 +358,15 @@ Mesh* loadMesh(Mesh* mesh, const char* path)
 // Indices at or above vertexCount are skipped.
 void computeMeshNormals(Mesh* mesh)
 {
-    if (!mesh || !mesh->vertices)
-        return;
+    if (!mesh || !mesh->vertices) return;
     uint32_t count = mesh->vertexCount;
     size_t total = (size_t)mesh->frameCount * count;
-    for (size_t i = 0; i < total; i++)
-        mesh->vertices[i].nx = mesh->vertices[i].ny = mesh->vertices[i].nz = 0.0f;
+    for (size_t i = 0; i < total; i++) mesh->vertices[i].nx = mesh->vertices[i].ny = mesh->vertices[i].nz = 0.0f;
     for (uint32_t f = 0; f < mesh->frameCount; f++) {
         MeshVertex* frame = mesh->vertices + (size_t)f * count;
         for (uint32_t t = 0; t < mesh->triangleCount; t++) {
             const uint16_t* tri = mesh->indices + 3 * (size_t)t;
-            if (tri[0] >= count || tri[1] >= count || tri[2] >= count)
-                continue;
+            if (tri[0] >= count || tri[1] >= count || tri[2] >= count) continue;
             MeshVertex* a = frame + tri[0];
             MeshVertex* b = frame + tri[1];
             MeshVertex* c = frame + tri[2];
@@ -452,8 +402,7 @@ static const int meshAttributes[5][3] = {
 
 void initMeshAttributes(Mesh* mesh)
 {
-    if (!mesh)
-        return;
+    if (!mesh) return;
     mesh->attribCount = 0;
     for (const int* entry : meshAttributes) {
         mesh->attribLocations[mesh->attribCount] = entry[0];
@@ -467,19 +416,16 @@ void initMeshAttributes(Mesh* mesh)
 // or the shutdown walk own them), the program only when it is the mesh's own.
 void freeMesh(Mesh* mesh)
 {
-    if (!mesh)
-        return;
-    if (mesh->vertexBuffer || mesh->indexBuffer)
-        glDeleteBuffers(2, &mesh->vertexBuffer);
-    mesh->vertexBuffer = mesh->indexBuffer = 0; // a second call must not delete reused names
+    if (!mesh) return;
+    if (mesh->vertexBuffer || mesh->indexBuffer) glDeleteBuffers(2, &mesh->vertexBuffer);
+    mesh->vertexBuffer = mesh->indexBuffer = 0;   // a second call must not delete reused names
     free(mesh->vertices);
     free(mesh->indices);
     mesh->vertices = nullptr;
     mesh->indices = nullptr;
     mesh->vertexCount = 0;
     mesh->triangleCount = 0;
-    for (int i = 0; i < 5; i++)
-        mesh->textures[i] = -1;
+    for (int i = 0; i < 5; i++) mesh->textures[i] = -1;
     // Programs are shared by several meshes and their shader row: the first
     // release deletes it, and deleting a name that is no longer a program is
     // a GL error (GL_INVALID_VALUE), not a no-op.

@@ -23,10 +23,10 @@ int resourceLoadWorkers = 1;   // threads reading ahead of the main thread
 
 // Copies count bytes of source into a spec buffer and prefixes the data
 // directory. Returns 1, or 0 (logged) when the name does not fit.
-static int specPath(char* buffer, const char* source, size_t count) {
+static int specPath(char* buffer, const char* source, size_t count)
+{
     if (count >= SpecBufferSize) {
-        logMessage("data path: <%.*s> does not fit in %d bytes, refused\n", (int)count, source,
-                   SpecBufferSize);
+        logMessage("data path: <%.*s> does not fit in %d bytes, refused\n", (int)count, source, SpecBufferSize);
         return 0;
     }
     memcpy(buffer, source, count);
@@ -37,7 +37,8 @@ static int specPath(char* buffer, const char* source, size_t count) {
 // A mesh with a texture part: the texture first (without a slot), then the
 // mesh, then the texture into slot 0. When the mesh fails the texture has
 // nowhere to go and is deleted again.
-static void loadTexturedMesh(Mesh* mesh, const char* meshPath, const char* texturePath) {
+static void loadTexturedMesh(Mesh* mesh, const char* meshPath, const char* texturePath)
+{
     int texture = loadTexture(nullptr, texturePath);
     Mesh* loaded = loadMesh(mesh, meshPath);
     if (loaded) {
@@ -48,19 +49,24 @@ static void loadTexturedMesh(Mesh* mesh, const char* meshPath, const char* textu
     }
 }
 
-static void loadRow(const ResourceEntry* row) {
+static void loadRow(const ResourceEntry* row)
+{
     char first[SpecBufferSize], second[SpecBufferSize];
     const char* bar = strchr(row->spec, '|');
     size_t firstLength = bar ? (size_t)(bar - row->spec) : strlen(row->spec);
     if (!specPath(first, row->spec, firstLength)) return;
     if (!bar) {
-        if (row->kind == MeshRow) loadMesh((Mesh*)row->object, first);
-        else if (row->kind == TextureRow) loadTexture((int*)row->object, first);
+        if (row->kind == MeshRow)
+            loadMesh((Mesh*)row->object, first);
+        else if (row->kind == TextureRow)
+            loadTexture((int*)row->object, first);
         return;
     }
     if (!specPath(second, bar + 1, strlen(bar + 1))) return;
-    if (row->kind == ShaderRow) *(int*)row->object = createShaderProgram(first, second, 0);
-    else if (row->kind == MeshRow) loadTexturedMesh((Mesh*)row->object, first, second);
+    if (row->kind == ShaderRow)
+        *(int*)row->object = createShaderProgram(first, second, 0);
+    else if (row->kind == MeshRow)
+        loadTexturedMesh((Mesh*)row->object, first, second);
 }
 
 // ---- reading ahead on worker threads --------------------------------------------------
@@ -84,7 +90,7 @@ static const size_t maxPendingBytes = (size_t)96 << 20;
 static const size_t maxSharedBytes = (size_t)64 << 20;
 
 struct RowRead {
-    int pathsFit;              // 0: a name did not fit (logged), nothing read
+    int pathsFit;   // 0: a name did not fit (logged), nothing read
     int hasTexture, textureDecoded, meshRead;
     int textureSource, meshSource;   // earlier row read for that part, or -1
     int textureUsers, meshUsers;     // later rows still to take this row's part
@@ -94,10 +100,10 @@ struct RowRead {
     Mesh shared;               // a copy of parsed kept for later rows
     int imageKept, meshKept;   // the part's result and messages stay for later rows
     size_t sharedImageBytes, sharedMeshBytes;
-    LogCapture pathLog;        // the data paths
-    LogCapture textureLog;     // the texture part
-    LogCapture meshLog;        // the mesh part
-    size_t bytes;              // decoded bytes held
+    LogCapture pathLog;      // the data paths
+    LogCapture textureLog;   // the texture part
+    LogCapture meshLog;      // the mesh part
+    size_t bytes;            // decoded bytes held
 };
 
 // One table load shared by its threads; every field below lock is guarded by it.
@@ -105,12 +111,12 @@ struct TableLoad {
     const ResourceEntry* table;
     RowRead* reads;
     int count;
-    size_t sharedBytes;        // main thread only: results kept for later rows
+    size_t sharedBytes;   // main thread only: results kept for later rows
     std::mutex lock;
     std::condition_variable changed;
-    int nextRow;               // first row no thread has taken
-    unsigned char* done;       // per row: 1 when its read is finished
-    size_t pendingBytes;       // decoded bytes of finished rows not yet uploaded
+    int nextRow;           // first row no thread has taken
+    unsigned char* done;   // per row: 1 when its read is finished
+    size_t pendingBytes;   // decoded bytes of finished rows not yet uploaded
 };
 
 // The file part of a spec: part 0 before '|', part 1 after it (null when none).
@@ -177,8 +183,8 @@ static void readRow(const ResourceEntry* row, RowRead* read)
     const char* bar = strchr(row->spec, '|');
     size_t firstLength = bar ? (size_t)(bar - row->spec) : strlen(row->spec);
     beginLogCapture(&read->pathLog);
-    read->pathsFit = specPath(read->first, row->spec, firstLength) &&
-                     (!bar || specPath(read->second, bar + 1, strlen(bar + 1)));
+    read->pathsFit =
+        specPath(read->first, row->spec, firstLength) && (!bar || specPath(read->second, bar + 1, strlen(bar + 1)));
     read->hasTexture = read->pathsFit && (row->kind == TextureRow ? !bar : row->kind == MeshRow && bar);
     if (read->hasTexture && read->textureSource < 0) {
         beginLogCapture(&read->textureLog);
@@ -391,8 +397,10 @@ static void waitForRow(TableLoad* load, int index)
     std::unique_lock<std::mutex> held(load->lock);
     while (!load->done[index]) {
         int other = takeRow(load, 1);
-        if (other >= 0) readTakenRow(load, other, held);
-        else load->changed.wait(held);
+        if (other >= 0)
+            readTakenRow(load, other, held);
+        else
+            load->changed.wait(held);
     }
 }
 
@@ -457,7 +465,8 @@ static int loadRowsAhead(ResourceEntry* table, int count, int workers, ResourceP
 
 // Loads every row in order (failures are logged by the loaders; progress is
 // called after every row regardless, with the share of rows done).
-void loadResourceTable(ResourceEntry* table, ResourceProgress progress) {
+void loadResourceTable(ResourceEntry* table, ResourceProgress progress)
+{
     if (!table) return;
     int count = 0;
     while (table[count].object) count++;
@@ -480,7 +489,8 @@ void loadResourceTable(ResourceEntry* table, ResourceProgress progress) {
 // to 3 of an earlier mesh is freed before freeMesh empties that mesh's slots,
 // so those textures are deleted too. Rows never loaded are zero-filled and
 // the free operations leave them alone.
-void releaseResources(void) {
+void releaseResources(void)
+{
     ResourceEntry* table = activeResourceTable;
     if (!table) return;
     int count = 0;
@@ -501,7 +511,8 @@ void releaseResources(void) {
 // ---- reloading while the show plays --------------------------------------------------
 
 // 1 when file is one of the spec's parts ("a|b" or "a"); *part gets 0 or 1.
-static int specNames(const char* spec, const char* file, int* part) {
+static int specNames(const char* spec, const char* file, int* part)
+{
     if (!spec || !file) return 0;
     const char* bar = strchr(spec, '|');
     size_t firstLength = bar ? (size_t)(bar - spec) : strlen(spec);
@@ -520,7 +531,8 @@ static int specNames(const char* spec, const char* file, int* part) {
 // Every holder of an old GL name in the table's rows gets the new one: the
 // slots of shader and texture rows, and each mesh's program and texture slots
 // (a data hook may have copied a texture into another mesh's slot).
-static void replaceName(ResourceEntry* table, int kind, int oldName, int newName) {
+static void replaceName(ResourceEntry* table, int kind, int oldName, int newName)
+{
     for (ResourceEntry* row = table; row->object; row++) {
         if (row->kind == MeshRow) {
             Mesh* mesh = (Mesh*)row->object;
@@ -535,7 +547,8 @@ static void replaceName(ResourceEntry* table, int kind, int oldName, int newName
 
 // A new program from the row's pair; it replaces the old one only when both
 // stages compiled and it linked. Returns 1 replaced, 0 kept the old one.
-static int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row) {
+static int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row)
+{
     char vertex[SpecBufferSize], fragment[SpecBufferSize];
     const char* bar = strchr(row->spec, '|');
     if (!bar || !specPath(vertex, row->spec, (size_t)(bar - row->spec)) ||
@@ -557,7 +570,8 @@ static int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row) {
 
 // Returns 1 when the texture file gave a new texture that took over every
 // place of old (deleted then), 0 when it failed (old stays).
-static int reloadTextureName(ResourceEntry* table, int old, const char* file) {
+static int reloadTextureName(ResourceEntry* table, int old, const char* file)
+{
     char path[SpecBufferSize];
     if (!specPath(path, file, strlen(file))) return 0;
     int texture = loadTexture(nullptr, path);
@@ -570,13 +584,15 @@ static int reloadTextureName(ResourceEntry* table, int old, const char* file) {
     return 1;
 }
 
-static void addMesh(ReloadResult* result, Mesh* mesh) {
+static void addMesh(ReloadResult* result, Mesh* mesh)
+{
     for (int i = 0; i < result->meshCount; i++)
         if (result->meshes[i] == mesh) return;
     if (result->meshCount < MaxReloadedMeshes) result->meshes[result->meshCount++] = mesh;
 }
 
-int reloadResourceFile(ResourceEntry* table, const char* file, ReloadResult* result) {
+int reloadResourceFile(ResourceEntry* table, const char* file, ReloadResult* result)
+{
     ReloadResult local;
     if (!result) result = &local;
     memset(result, 0, sizeof *result);
@@ -599,8 +615,10 @@ int reloadResourceFile(ResourceEntry* table, const char* file, ReloadResult* res
             done = specPath(path, file, strlen(file)) && reloadMeshGeometry(mesh, path);
             if (done) addMesh(result, mesh);
         }
-        if (done) result->replaced++;
-        else result->failed++;
+        if (done)
+            result->replaced++;
+        else
+            result->failed++;
     }
     return rows;
 }

@@ -15,9 +15,15 @@ static char fragmentBuffer[SourceBufferSize];
 static const unsigned char scrambleKey = 0xC6;
 
 static const char* defaultVertexSource =
-    "#version 100\nprecision mediump float;\nattribute vec3 vpos;\t//could use 'location()' in GL4 to set which attrib each var is\nattribute vec4 vcol;\t//else it's defined at shader-compile time\nattribute vec3 vnrm;attribute vec2 vUV;varying vec4 col;varying vec3 nrm;varying vec2 uv;uniform mat4 matM,matP,matN;//model,proj,normals\nvoid main() {\tcol = vcol;\tgl_Position = matP* matM* vec4(vpos,1.0);\tnrm = (matN* vec4(vnrm,1.0)).xyz;\tuv = vUV;}";
+    "#version 100\nprecision mediump float;\nattribute vec3 vpos;\t//could use 'location()' in GL4 to set which attrib "
+    "each var is\nattribute vec4 vcol;\t//else it's defined at shader-compile time\nattribute vec3 vnrm;attribute vec2 "
+    "vUV;varying vec4 col;varying vec3 nrm;varying vec2 uv;uniform mat4 matM,matP,matN;//model,proj,normals\nvoid "
+    "main() {\tcol = vcol;\tgl_Position = matP* matM* vec4(vpos,1.0);\tnrm = (matN* vec4(vnrm,1.0)).xyz;\tuv = vUV;}";
 static const char* defaultFragmentSource =
-    "#version 100\nprecision mediump float;\nvarying vec4 col;varying vec3 nrm;varying vec2 uv;vec4 frag_colour;\nuniform sampler2D tex0;\nvoid main() {\tvec4 texcol = texture2D(tex0,uv);\tfrag_colour = col*0.0 + vec4((nrm+vec3(1.0,1.0,1.0))*0.5,1.0);\n\tgl_FragColor = mix(frag_colour,texcol,texcol.a);//\tfrag_colour*= texture(tex0,uv.xy);\n}";
+    "#version 100\nprecision mediump float;\nvarying vec4 col;varying vec3 nrm;varying vec2 uv;vec4 "
+    "frag_colour;\nuniform sampler2D tex0;\nvoid main() {\tvec4 texcol = texture2D(tex0,uv);\tfrag_colour = col*0.0 + "
+    "vec4((nrm+vec3(1.0,1.0,1.0))*0.5,1.0);\n\tgl_FragColor = mix(frag_colour,texcol,texcol.a);//\tfrag_colour*= "
+    "texture(tex0,uv.xy);\n}";
 
 const char* glslTypeName(unsigned int type)
 {
@@ -104,15 +110,14 @@ static const char* readShaderFile(FILE* file, const char* path, char* buffer)
     size_t count = fread(buffer, 1, SourceBufferSize, file);
     fclose(file);
     const char* text = shaderFileText(buffer, count);
-    if (!text)
-        logMessage("ERROR: shader file <%s> is too large (16384 bytes or more)\n", path);
+    if (!text) logMessage("ERROR: shader file <%s> is too large (16384 bytes or more)\n", path);
     return text;
 }
 
 // Opens both files (vertex first), reads and unscrambles them. Returns 1, or
 // 0 after one log line naming the first file that failed.
-static int readShaderFiles(const char* vertexPath, const char* fragmentPath,
-                           const char** vertexText, const char** fragmentText)
+static int readShaderFiles(const char* vertexPath, const char* fragmentPath, const char** vertexText,
+                           const char** fragmentText)
 {
     int status = 0;
     FILE* vf = openDataFile(vertexPath, ShaderFileLimit, &status);

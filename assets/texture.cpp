@@ -23,7 +23,7 @@ static const long maxJpegWorkMemory = 1L << 30;
 struct JpegError {
     jpeg_error_mgr manager;
     jmp_buf jump;
-    const char* name;          // for the log; null logs nothing
+    const char* name;   // for the log; null logs nothing
 };
 
 static void onJpegError(j_common_ptr info)
@@ -31,8 +31,7 @@ static void onJpegError(j_common_ptr info)
     JpegError* error = (JpegError*)info->err;
     char text[JMSG_LENGTH_MAX];
     info->err->format_message(info, text);
-    if (error->name)
-        logMessage("ERROR: JPEG file <%s> cannot be decoded: %s\n", error->name, text);
+    if (error->name) logMessage("ERROR: JPEG file <%s> cannot be decoded: %s\n", error->name, text);
     longjmp(error->jump, 1);
 }
 
@@ -42,25 +41,21 @@ static void onJpegMessage(j_common_ptr info)
     JpegError* error = (JpegError*)info->err;
     char text[JMSG_LENGTH_MAX];
     info->err->format_message(info, text);
-    if (error->name)
-        logMessage("JPEG file <%s>: %s\n", error->name, text);
+    if (error->name) logMessage("JPEG file <%s>: %s\n", error->name, text);
 }
 
 static void onJpegProgress(j_common_ptr info)
 {
     j_decompress_ptr decoder = (j_decompress_ptr)info;
-    if (decoder->input_scan_number <= maxJpegScans)
-        return;
+    if (decoder->input_scan_number <= maxJpegScans) return;
     JpegError* error = (JpegError*)info->err;
-    if (error->name)
-        logMessage("ERROR: JPEG file <%s> has more than %d scans\n", error->name, maxJpegScans);
+    if (error->name) logMessage("ERROR: JPEG file <%s> has more than %d scans\n", error->name, maxJpegScans);
     longjmp(error->jump, 1);
 }
 
 // Expands one decoded scanline of 1, 3 or 4 (CMYK) components to RGBA.
 // Adobe writers store CMYK inverted (each sample is 255 minus the ink).
-static void expandScanline(const JSAMPLE* in, int width, int components, int inverted,
-                           unsigned char* out)
+static void expandScanline(const JSAMPLE* in, int width, int components, int inverted, unsigned char* out)
 {
     for (int x = 0; x < width; x++, in += components, out += 4) {
         if (components == 4) {
@@ -84,8 +79,7 @@ static void expandScanline(const JSAMPLE* in, int width, int components, int inv
 int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name)
 {
     if (!data || !size || !out) {
-        if (name)
-            logMessage("ERROR: JPEG file <%s> cannot be decoded: no data\n", name);
+        if (name) logMessage("ERROR: JPEG file <%s> cannot be decoded: no data\n", name);
         return 0;
     }
     jpeg_decompress_struct decoder;
@@ -110,8 +104,8 @@ int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const c
     if (decoder.image_width > maxJpegSide || decoder.image_height > maxJpegSide ||
         (uint64_t)decoder.image_width * decoder.image_height > MaxImagePixels) {
         if (name)
-            logMessage("ERROR: JPEG file <%s> is too large (%u x %u)\n", name,
-                       decoder.image_width, decoder.image_height);
+            logMessage("ERROR: JPEG file <%s> is too large (%u x %u)\n", name, decoder.image_width,
+                       decoder.image_height);
         jpeg_destroy_decompress(&decoder);
         return 0;
     }
@@ -119,17 +113,15 @@ int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const c
     int width = (int)decoder.output_width, height = (int)decoder.output_height;
     int components = decoder.output_components;
     if (components != 1 && components != 3 && components != 4) {
-        if (name)
-            logMessage("ERROR: JPEG file <%s> has %d colour components\n", name, components);
+        if (name) logMessage("ERROR: JPEG file <%s> has %d colour components\n", name, components);
         jpeg_destroy_decompress(&decoder);
         return 0;
     }
-    JSAMPARRAY row = (*decoder.mem->alloc_sarray)((j_common_ptr)&decoder, JPOOL_IMAGE,
-                                                  (JDIMENSION)width * components, 1);
+    JSAMPARRAY row =
+        (*decoder.mem->alloc_sarray)((j_common_ptr)&decoder, JPOOL_IMAGE, (JDIMENSION)width * components, 1);
     image = (unsigned char*)malloc((size_t)width * height * 4);
     if (!image) {
-        if (name)
-            logMessage("ERROR: no memory to decode JPEG file <%s>\n", name);
+        if (name) logMessage("ERROR: no memory to decode JPEG file <%s>\n", name);
         jpeg_destroy_decompress(&decoder);
         return 0;
     }
@@ -173,8 +165,7 @@ static int uploadImage(const Image* image, const char* path)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, image->pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels);
     glGenerateMipmap(GL_TEXTURE_2D);
     return (int)name;
 }
@@ -182,8 +173,7 @@ static int uploadImage(const Image* image, const char* path)
 int uploadTexture(const Image* image, const char* path, int* slot)
 {
     int name = uploadImage(image, path);
-    if (name >= 0 && slot)
-        *slot = name;
+    if (name >= 0 && slot) *slot = name;
     return name;
 }
 
@@ -229,8 +219,7 @@ static int decodeTgaTextureFile(const char* path, Image* image)
 // frees its pixels. Returns the name, or -1 (logged) when the GL refuses it.
 static int uploadDecoded(int decoded, Image* image, const char* path, int* slot)
 {
-    if (!decoded)
-        return -1;
+    if (!decoded) return -1;
     int name = uploadTexture(image, path, slot);
     free(image->pixels);
     image->pixels = nullptr;
@@ -254,8 +243,7 @@ int loadTgaTexture(const char* path, int* slot)
 int decodeTextureFile(const char* path, Image* image)
 {
     const char* dot = path ? strrchr(path, '.') : nullptr;
-    if (dot && (dot[1] == 't' || dot[1] == 'T'))
-        return decodeTgaTextureFile(path, image);
+    if (dot && (dot[1] == 't' || dot[1] == 'T')) return decodeTgaTextureFile(path, image);
     return decodeJpegFile(path, image);
 }
 
@@ -267,8 +255,7 @@ int loadTexture(int* slot, const char* path)
 
 void freeTexture(int* slot)
 {
-    if (!slot || *slot <= 0)
-        return;
+    if (!slot || *slot <= 0) return;
     GLuint name = (GLuint)*slot;
     glDeleteTextures(1, &name);
 }

@@ -16,8 +16,8 @@ static const char* unitOpen = "common/libtga-1.0.1/src/tga";
 static const char* unitRead = "common/libtga-1.0.1/src/tgaread";
 
 static const char* statusTexts[] = {
-    "Success", "Error", "Out of memory", "Failed to open file",
-    "Seek failed", "Read failed", "Write failed", "Unknown sub-format",
+    "Success",     "Error",       "Out of memory", "Failed to open file",
+    "Seek failed", "Read failed", "Write failed",  "Unknown sub-format",
 };
 
 static const int headerSize = 18;
@@ -25,8 +25,7 @@ static const int maxTgaSide = 16384;
 
 const char* tgaStatusText(int code)
 {
-    if (code < 0 || code >= (int)(sizeof(statusTexts) / sizeof(statusTexts[0])))
-        return "Error";
+    if (code < 0 || code >= (int)(sizeof(statusTexts) / sizeof(statusTexts[0]))) return "Error";
     return statusTexts[code];
 }
 
@@ -42,10 +41,7 @@ static void fail(TgaFile* tga, int site, int code)
     report(unitRead, site, code);
 }
 
-int tgaBytesPerPixel(int bits)
-{
-    return (bits + 7) / 8;
-}
+int tgaBytesPerPixel(int bits) { return (bits + 7) / 8; }
 
 static void refreshOffset(TgaFile* tga)
 {
@@ -55,10 +51,8 @@ static void refreshOffset(TgaFile* tga)
 
 static int seekTo(TgaFile* tga, long offset)
 {
-    if (tga->offset == offset)
-        return 1;
-    if (fseek(tga->file, offset, SEEK_SET) != 0)
-        return 0;
+    if (tga->offset == offset) return 1;
+    if (fseek(tga->file, offset, SEEK_SET) != 0) return 0;
     refreshOffset(tga);
     return tga->offset == offset;
 }
@@ -69,8 +63,7 @@ static TgaFile* adoptStream(FILE* file)
     TgaFile* tga = (TgaFile*)calloc(1, sizeof(TgaFile));
     if (!tga) {
         report(unitOpen, 36, TgaOutOfMemory);
-        if (file)
-            fclose(file);
+        if (file) fclose(file);
         return nullptr;
     }
     tga->offset = 0;
@@ -82,10 +75,8 @@ static TgaFile* adoptStream(FILE* file)
         return nullptr;
     }
     tga->fileSize = -1;
-    if (fseek(file, 0, SEEK_END) == 0)
-        tga->fileSize = ftell(file);
-    if (fseek(file, 0, SEEK_SET) != 0)
-        tga->offset = -1;
+    if (fseek(file, 0, SEEK_END) == 0) tga->fileSize = ftell(file);
+    if (fseek(file, 0, SEEK_SET) != 0) tga->offset = -1;
     tga->status = TgaSuccess;
     return tga;
 }
@@ -109,17 +100,12 @@ TgaFile* openTgaMemory(const unsigned char* data, size_t size)
 
 void closeTga(TgaFile* tga)
 {
-    if (!tga)
-        return;
-    if (tga->file)
-        fclose(tga->file);
+    if (!tga) return;
+    if (tga->file) fclose(tga->file);
     free(tga);
 }
 
-static uint16_t le16(const uint8_t* bytes)
-{
-    return (uint16_t)(bytes[0] | (bytes[1] << 8));
-}
+static uint16_t le16(const uint8_t* bytes) { return (uint16_t)(bytes[0] | (bytes[1] << 8)); }
 
 // Which pixel depths each image type may carry (run-length types share them).
 static int depthAllowed(int imageType, int depth)
@@ -135,8 +121,7 @@ static int depthAllowed(int imageType, int depth)
 // Returns TgaSuccess, or the failing status (reported).
 int readTgaHeader(TgaFile* tga)
 {
-    if (!tga)
-        return TgaError;
+    if (!tga) return TgaError;
     tga->rleRaw = tga->rleRun = 0;
     if (fseek(tga->file, 0, SEEK_SET) != 0 || (refreshOffset(tga), tga->offset != 0)) {
         fail(tga, 95, TgaSeekFailed);
@@ -171,8 +156,7 @@ int readTgaHeader(TgaFile* tga)
     }
     int mapped = (type & 7) == 1;
     // A colour-mapped image needs its map; a map is only read for such images.
-    if (tga->colorMapType > 1 || (tga->colorMapType != 0 && tga->depth != 8) ||
-        (mapped && tga->colorMapType != 1)) {
+    if (tga->colorMapType > 1 || (tga->colorMapType != 0 && tga->depth != 8) || (mapped && tga->colorMapType != 1)) {
         fail(tga, 129, TgaUnknownFormat);
         return tga->status;
     }
@@ -188,8 +172,7 @@ int readTgaHeader(TgaFile* tga)
 // allocated only when the id was read.
 int readTgaImageId(TgaFile* tga, TgaData* data)
 {
-    if (!tga || !data || tga->idLength == 0)
-        return TgaError;
+    if (!tga || !data || tga->idLength == 0) return TgaError;
     if (!seekTo(tga, headerSize)) {
         fail(tga, 160, TgaSeekFailed);
         return tga->status;
@@ -215,10 +198,7 @@ int readTgaImageId(TgaFile* tga, TgaData* data)
 // The bytes the header's map fields describe. They stand between the image id
 // and the pixels even when the map type says "no map" (some writers leave the
 // fields filled in), so the pixels are found past them either way.
-static long colorMapBytes(const TgaFile* tga)
-{
-    return (long)tga->mapLength * tgaBytesPerPixel(tga->mapEntrySize);
-}
+static long colorMapBytes(const TgaFile* tga) { return (long)tga->mapLength * tgaBytesPerPixel(tga->mapEntrySize); }
 
 // Returns 1 with data->colorMap holding mapLength entries of the file's entry
 // size (8: grey, 15/16/24/32: colour), or 0 (status set) when the file has no
@@ -226,8 +206,7 @@ static long colorMapBytes(const TgaFile* tga)
 // its entries.
 int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags)
 {
-    if (!tga || !data)
-        return 0;
+    if (!tga || !data) return 0;
     int entry = tga->mapEntrySize;
     long size = colorMapBytes(tga);
     if (tga->colorMapType != 1 || size == 0 ||
@@ -251,8 +230,7 @@ int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags)
         return 0;
     }
     tga->offset += (int32_t)size;
-    if ((entry == 24 || entry == 32) && (flags & TgaRedBlueSwap))
-        swapTgaRedBlue(map, (size_t)size, (size_t)entry / 8);
+    if ((entry == 24 || entry == 32) && (flags & TgaRedBlueSwap)) swapTgaRedBlue(map, (size_t)size, (size_t)entry / 8);
     free(data->colorMap);
     data->colorMap = map;
     tga->status = TgaSuccess;
@@ -263,8 +241,7 @@ int readTgaColorMap(TgaFile* tga, TgaData* data, uint32_t flags)
 static inline int nextByte(TgaFile* tga)
 {
     int c = getc_unlocked(tga->file);
-    if (c != EOF)
-        tga->offset++;
+    if (c != EOF) tga->offset++;
     return c;
 }
 
@@ -274,25 +251,21 @@ static inline int nextByte(TgaFile* tga)
 // packet that runs past the image is clipped. Returns 0, or 1 when the file ends.
 int readTgaRleLine(TgaFile* tga, uint8_t* buffer)
 {
-    if (!tga || !buffer)
-        return 1;
+    if (!tga || !buffer) return 1;
     int step = tgaBytesPerPixel(tga->depth);
-    if (step < 1 || step > 4)
-        return 1;
+    if (step < 1 || step > 4) return 1;
     for (int pixel = 0; pixel < tga->width; pixel++) {
         uint8_t* out = buffer + (size_t)pixel * step;
         if (tga->rleRaw == 0 && tga->rleRun == 0) {
             int header = nextByte(tga);
-            if (header < 0)
-                return 1;
+            if (header < 0) return 1;
             if (header < 128) {
                 tga->rleRaw = header + 1;
             } else {
                 tga->rleRun = header - 127;
                 for (int i = 0; i < step; i++) {
                     int c = nextByte(tga);
-                    if (c < 0)
-                        return 1;
+                    if (c < 0) return 1;
                     tga->rlePixel[i] = (uint8_t)c;
                 }
             }
@@ -300,8 +273,7 @@ int readTgaRleLine(TgaFile* tga, uint8_t* buffer)
         if (tga->rleRaw > 0) {
             for (int i = 0; i < step; i++) {
                 int c = nextByte(tga);
-                if (c < 0)
-                    return 1;
+                if (c < 0) return 1;
                 out[i] = (uint8_t)c;
             }
             tga->rleRaw--;
@@ -314,17 +286,13 @@ int readTgaRleLine(TgaFile* tga, uint8_t* buffer)
     return 0;
 }
 
-static long pixelDataOffset(const TgaFile* tga)
-{
-    return headerSize + tga->idLength + colorMapBytes(tga);
-}
+static long pixelDataOffset(const TgaFile* tga) { return headerSize + tga->idLength + colorMapBytes(tga); }
 
 // Reads count scanlines into buffer (count × width × bytes per pixel bytes).
 // Returns the number read; fewer than count is a failure (reported).
 size_t readTgaScanlines(TgaFile* tga, uint8_t* buffer, size_t count, uint32_t flags)
 {
-    if (!tga || !buffer)
-        return 0;
+    if (!tga || !buffer) return 0;
     long start = pixelDataOffset(tga);
     if (tga->offset != start) {
         tga->rleRaw = tga->rleRun = 0;
@@ -337,8 +305,7 @@ size_t readTgaScanlines(TgaFile* tga, uint8_t* buffer, size_t count, uint32_t fl
     size_t lineSize = (size_t)step * tga->width;
     size_t done = 0;
     if (tga->imageType >= 9 && tga->imageType <= 11) {
-        while (done < count && readTgaRleLine(tga, buffer + done * lineSize) == 0)
-            done++;
+        while (done < count && readTgaRleLine(tga, buffer + done * lineSize) == 0) done++;
         tga->imageType -= 8;
     } else if (lineSize > 0) {
         done = fread(buffer, lineSize, count, tga->file);
@@ -358,8 +325,7 @@ size_t readTgaScanlines(TgaFile* tga, uint8_t* buffer, size_t count, uint32_t fl
 
 void swapTgaRedBlue(uint8_t* bytes, size_t length, size_t step)
 {
-    if (!bytes || step < 3)
-        return;
+    if (!bytes || step < 3) return;
     for (size_t q = 0; q + 2 < length; q += step) {
         uint8_t keep = bytes[q];
         bytes[q] = bytes[q + 2];
@@ -375,11 +341,9 @@ static int pixelsFitFile(const TgaFile* tga)
     int step = tgaBytesPerPixel(tga->depth);
     uint64_t pixels = (uint64_t)tga->width * tga->height;
     long start = pixelDataOffset(tga);
-    if (tga->fileSize < start)
-        return pixels == 0;
+    if (tga->fileSize < start) return pixels == 0;
     uint64_t remaining = (uint64_t)(tga->fileSize - start);
-    if (tga->imageType >= 9)
-        return pixels <= (remaining / (uint64_t)(1 + step) + 1) * 128;
+    if (tga->imageType >= 9) return pixels <= (remaining / (uint64_t)(1 + step) + 1) * 128;
     return pixels * (uint64_t)step <= remaining;
 }
 
@@ -387,16 +351,14 @@ static int pixelsFitFile(const TgaFile* tga)
 // cleared; the handle's status tells the last outcome.
 void readTgaImage(TgaFile* tga, TgaData* data)
 {
-    if (!tga || !data)
-        return;
+    if (!tga || !data) return;
     if (readTgaHeader(tga) != TgaSuccess) {
         data->flags &= ~(uint32_t)(TgaImageId | TgaImageData);
         report(unitRead, 46, tga->status);
         return;
     }
     if ((data->flags & TgaImageId) && tga->idLength != 0) {
-        if (readTgaImageId(tga, data) != TgaSuccess)
-            data->flags &= ~(uint32_t)TgaImageId;
+        if (readTgaImageId(tga, data) != TgaSuccess) data->flags &= ~(uint32_t)TgaImageId;
     } else {
         data->flags &= ~(uint32_t)TgaImageId;
     }
@@ -434,10 +396,7 @@ void readTgaImage(TgaFile* tga, TgaData* data)
 
 // ---- conversion to RGBA ---------------------------------------------------------
 
-static uint8_t expand5(int value)
-{
-    return (uint8_t)((value << 3) | (value >> 2));
-}
+static uint8_t expand5(int value) { return (uint8_t)((value << 3) | (value >> 2)); }
 
 // 15/16-bit little-endian A1R5G5B5; the top bit is alpha only when the file
 // declares an alpha bit (many writers leave it 0 on opaque images).
@@ -456,11 +415,24 @@ static void convert16(const uint8_t* in, uint8_t* out, int hasAlpha)
 static void convertColor(const uint8_t* in, int bits, int hasAlpha, uint8_t* out)
 {
     switch (bits) {
-    case 8: out[0] = out[1] = out[2] = in[0]; out[3] = 255; break;
+    case 8:
+        out[0] = out[1] = out[2] = in[0];
+        out[3] = 255;
+        break;
     case 15: convert16(in, out, 0); break;
     case 16: convert16(in, out, hasAlpha); break;
-    case 24: out[0] = in[0]; out[1] = in[1]; out[2] = in[2]; out[3] = 255; break;
-    default: out[0] = in[0]; out[1] = in[1]; out[2] = in[2]; out[3] = in[3]; break;
+    case 24:
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        out[3] = 255;
+        break;
+    default:
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        out[3] = in[3];
+        break;
     }
 }
 
@@ -478,13 +450,11 @@ static void convertPixel(const TgaFile* tga, const TgaData* data, const uint8_t*
         convertColor(color, tga->mapEntrySize, hasAlpha, out);
         break;
     }
-    case 3: // grey, or grey and an alpha byte
+    case 3:   // grey, or grey and an alpha byte
         out[0] = out[1] = out[2] = in[0];
         out[3] = tga->depth == 16 ? in[1] : 255;
         break;
-    default:
-        convertColor(in, tga->depth, hasAlpha, out);
-        break;
+    default: convertColor(in, tga->depth, hasAlpha, out); break;
     }
 }
 
@@ -495,8 +465,7 @@ static int convertImage(const TgaFile* tga, const TgaData* data, Image* out)
     int width = tga->width, height = tga->height;
     int step = tgaBytesPerPixel(tga->depth);
     unsigned char* rgba = (unsigned char*)malloc((size_t)width * height * 4);
-    if (!rgba)
-        return 0;
+    if (!rgba) return 0;
     for (int row = 0; row < height; row++) {
         int target = tga->verticalOrder ? height - 1 - row : row;
         const uint8_t* in = data->pixels + (size_t)row * width * step;
@@ -523,18 +492,15 @@ static int decodeTga(TgaFile* tga, Image* out)
         report(unitRead, 46, tga->status);
         return 0;
     }
-    if (tga->width > maxTgaSide || tga->height > maxTgaSide ||
-        (long long)tga->width * tga->height > MaxImagePixels) {
+    if (tga->width > maxTgaSide || tga->height > maxTgaSide || (long long)tga->width * tga->height > MaxImagePixels) {
         fail(tga, 72, TgaOutOfMemory);
         return 0;
     }
     TgaData data = {nullptr, nullptr, nullptr, TgaImageData | TgaRedBlueSwap};
     readTgaImage(tga, &data);
-    int ok = (data.flags & TgaImageData) && tga->status == TgaSuccess &&
-             tga->width > 0 && tga->height > 0 &&
+    int ok = (data.flags & TgaImageData) && tga->status == TgaSuccess && tga->width > 0 && tga->height > 0 &&
              (tga->imageType != 1 || (data.flags & TgaColorMapRead));
-    if (ok)
-        ok = convertImage(tga, &data, out);
+    if (ok) ok = convertImage(tga, &data, out);
     free(data.imageId);
     free(data.colorMap);
     free(data.pixels);
@@ -546,8 +512,7 @@ static int decodeTga(TgaFile* tga, Image* out)
 int decodeTgaFile(const char* path, Image* out)
 {
     TgaFile* tga = openTga(path);
-    if (!tga)
-        return 0;
+    if (!tga) return 0;
     int ok = decodeTga(tga, out);
     closeTga(tga);
     return ok;
@@ -557,8 +522,7 @@ int decodeTgaFile(const char* path, Image* out)
 int decodeTgaMemory(const unsigned char* data, size_t size, Image* out)
 {
     TgaFile* tga = openTgaMemory(data, size);
-    if (!tga)
-        return 0;
+    if (!tga) return 0;
     int ok = decodeTga(tga, out);
     closeTga(tga);
     return ok;

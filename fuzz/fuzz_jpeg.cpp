@@ -13,10 +13,7 @@ struct HeaderError {
     jmp_buf jump;
 };
 
-static void onError(j_common_ptr info)
-{
-    longjmp(((HeaderError*)info->err)->jump, 1);
-}
+static void onError(j_common_ptr info) { longjmp(((HeaderError*)info->err)->jump, 1); }
 
 static void onMessage(j_common_ptr) {}
 
@@ -42,16 +39,13 @@ static int smallImage(const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!size || !smallImage(data, size))
-        return 0;
+    if (!size || !smallImage(data, size)) return 0;
     Image image = {0, 0, nullptr};
     if (decodeJpegMemory(data, size, &image, nullptr)) {
         unsigned sum = 0;
         size_t bytes = (size_t)image.width * image.height * 4;
-        for (size_t i = 0; i < bytes; i += 61)
-            sum += image.pixels[i];
-        if (image.width <= 0 || image.height <= 0 || sum == 0xffffffffu)
-            abort();
+        for (size_t i = 0; i < bytes; i += 61) sum += image.pixels[i];
+        if (image.width <= 0 || image.height <= 0 || sum == 0xffffffffu) abort();
         free(image.pixels);
     }
     return 0;

@@ -9,10 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Touch every converted byte so a short allocation shows up.
         unsigned sum = 0;
         size_t bytes = (size_t)image.width * image.height * 4;
-        for (size_t i = 0; i < bytes; i++)
-            sum += image.pixels[i];
-        if (image.width <= 0 || image.height <= 0 || sum == 0xffffffffu)
-            abort();
+        for (size_t i = 0; i < bytes; i++) sum += image.pixels[i];
+        if (image.width <= 0 || image.height <= 0 || sum == 0xffffffffu) abort();
         free(image.pixels);
     }
     return 0;

@@ -24,7 +24,7 @@
 static std::atomic<int> countingOn{0};
 static std::atomic<long> allCount{0};
 static __thread int countingThread;   // 1 on the thread that turned counting on
-static long ownCount;                  // written by that thread only
+static long ownCount;                 // written by that thread only
 static std::atomic<long> engineCount{0};
 
 int allocationCountingAvailable(void) { return KESTREL_COUNT_ALLOCATIONS; }
@@ -126,7 +126,10 @@ void* operator new[](size_t size)
 }
 
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return newBlock(size, __builtin_return_address(0)); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return newBlock(size, __builtin_return_address(0)); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept
+{
+    return newBlock(size, __builtin_return_address(0));
+}
 void operator delete(void* pointer) noexcept { free(pointer); }
 void operator delete[](void* pointer) noexcept { free(pointer); }
 void operator delete(void* pointer, size_t) noexcept { free(pointer); }

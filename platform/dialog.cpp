@@ -14,8 +14,8 @@
 
 enum { BannerWidth = 279, BannerHeight = 93, DialogWidth = 279, DialogHeight = 185 };
 
-int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out,
-                  int capacity, int wantWidth, int wantHeight, int* selected)
+int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out, int capacity, int wantWidth,
+                  int wantHeight, int* selected)
 {
     int count = 0;
     if (selected) *selected = -1;
@@ -32,8 +32,7 @@ int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out,
     return count;
 }
 
-void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count,
-                     int selected, int fullscreenChecked)
+void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count, int selected, int fullscreenChecked)
 {
     if (selected < 0 || selected >= count) {
         choice->width = 1280;
@@ -46,8 +45,7 @@ void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count,
     choice->windowed = fullscreenChecked ? 0 : 1;
 }
 
-int preselectMode(const DisplayMode* modes, int count, int selected,
-                  int desktopWidth, int desktopHeight)
+int preselectMode(const DisplayMode* modes, int count, int selected, int desktopWidth, int desktopHeight)
 {
     if (selected >= 0 && selected < count) return selected;
     int found = -1;
@@ -60,21 +58,23 @@ int dialogKeyPress(DialogInput* input, int key)
 {
     switch (key) {
     case DialogKeyUp:
-        if (input->count <= 0) input->selected = -1;
-        else if (input->selected < 0 || input->selected >= input->count) input->selected = input->count - 1;
-        else if (input->selected > 0) input->selected--;
+        if (input->count <= 0)
+            input->selected = -1;
+        else if (input->selected < 0 || input->selected >= input->count)
+            input->selected = input->count - 1;
+        else if (input->selected > 0)
+            input->selected--;
         return -2;
     case DialogKeyDown:
-        if (input->count <= 0) input->selected = -1;
-        else if (input->selected < 0 || input->selected >= input->count) input->selected = 0;
-        else if (input->selected < input->count - 1) input->selected++;
+        if (input->count <= 0)
+            input->selected = -1;
+        else if (input->selected < 0 || input->selected >= input->count)
+            input->selected = 0;
+        else if (input->selected < input->count - 1)
+            input->selected++;
         return -2;
-    case DialogKeyTab:
-        input->focus = (input->focus + 1) % DialogControls;
-        return -2;
-    case DialogKeyBackTab:
-        input->focus = (input->focus + DialogControls - 1) % DialogControls;
-        return -2;
+    case DialogKeyTab: input->focus = (input->focus + 1) % DialogControls; return -2;
+    case DialogKeyBackTab: input->focus = (input->focus + DialogControls - 1) % DialogControls; return -2;
     case DialogKeySpace:
         if (input->focus == ControlRun) return 1;
         if (input->focus == ControlCancel) return 0;
@@ -97,7 +97,9 @@ static const unsigned char glyphR[7] = {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11
 static const unsigned char glyphL[7] = {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F};
 static const unsigned char* const nameGlyphs[7] = {glyphK, glyphE, glyphS, glyphT, glyphR, glyphE, glyphL};
 
-struct Point { float x, y; };
+struct Point {
+    float x, y;
+};
 // A hovering kestrel seen from below: wings spread, tail fanned.
 static const Point birdOutline[] = {
     {55, 28}, {59, 32}, {60, 40}, {98, 33}, {88, 42}, {62, 52}, {61, 62}, {66, 76},
@@ -143,13 +145,36 @@ static void paintBanner(unsigned char* rgb)
             float t = (float)y / (BannerHeight - 1);
             float r = 38 + 190 * t, g = 24 + 92 * t * t, b = 64 - 20 * t;
             float dx = x - 200.0f, dy = y - 80.0f, sun = sqrtf(dx * dx + dy * dy);
-            if (sun < 20) { r = 255; g = 196; b = 110; }
-            else if (sun < 40) { float k = (40 - sun) / 20; r += (255 - r) * k * 0.4f; g += (170 - g) * k * 0.3f; }
+            if (sun < 20) {
+                r = 255;
+                g = 196;
+                b = 110;
+            } else if (sun < 40) {
+                float k = (40 - sun) / 20;
+                r += (255 - r) * k * 0.4f;
+                g += (170 - g) * k * 0.3f;
+            }
             float hill = 80 + 5 * sinf(x / 17.0f) + 3 * sinf(x / 5.3f + 1.0f);
-            if (y > hill) { r = 28; g = 18; b = 26; }
-            if (insidePolygon(birdOutline, birdCount, x + 0.5f, y + 0.5f)) { r = 24; g = 14; b = 20; }
-            if (glyphPixel(x - 2, y - 2, textX, textY, textScale)) { r = 40; g = 20; b = 30; }
-            if (glyphPixel(x, y, textX, textY, textScale)) { r = 250; g = 236; b = 200; }
+            if (y > hill) {
+                r = 28;
+                g = 18;
+                b = 26;
+            }
+            if (insidePolygon(birdOutline, birdCount, x + 0.5f, y + 0.5f)) {
+                r = 24;
+                g = 14;
+                b = 20;
+            }
+            if (glyphPixel(x - 2, y - 2, textX, textY, textScale)) {
+                r = 40;
+                g = 20;
+                b = 30;
+            }
+            if (glyphPixel(x, y, textX, textY, textScale)) {
+                r = 250;
+                g = 236;
+                b = 200;
+            }
             setPixel(p, r, g, b);
         }
     }
@@ -188,7 +213,7 @@ struct DialogState {
     DisplayMode modes[MaxDisplayModes];
     char labels[MaxDisplayModes][24];
     DialogInput input;
-    int keys[KeyQueueSize];    // DialogKey presses since the last frame
+    int keys[KeyQueueSize];   // DialogKey presses since the last frame
     int keyCount;
     unsigned int bannerTexture;
 };
@@ -224,7 +249,8 @@ static void onDialogKey(GLFWwindow* window, int key, int scancode, int action, i
     case GLFW_KEY_DOWN: k = DialogKeyDown; break;
     case GLFW_KEY_TAB: k = (mods & GLFW_MOD_SHIFT) ? DialogKeyBackTab : DialogKeyTab; break;
     case GLFW_KEY_SPACE: k = DialogKeySpace; break;
-    case GLFW_KEY_ENTER: case GLFW_KEY_KP_ENTER: k = DialogKeyEnter; break;
+    case GLFW_KEY_ENTER:
+    case GLFW_KEY_KP_ENTER: k = DialogKeyEnter; break;
     case GLFW_KEY_ESCAPE: k = DialogKeyEscape; break;
     default: return;
     }
@@ -249,8 +275,9 @@ static int dialogFrame(DialogState* s)
     ImGui::SetNextWindowPos(ImVec2(0, 0));
     ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
-    ImGui::Begin("##modes", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
-                 ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
+    ImGui::Begin("##modes", nullptr,
+                 ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_NoBringToFrontOnFocus);
     ImGui::PopStyleVar();
     ImGui::Image((ImTextureID)(intptr_t)s->bannerTexture, ImVec2(BannerWidth, BannerHeight));
     ImGui::Dummy(ImVec2(0, 2));
@@ -354,8 +381,7 @@ int runModeDialog(DisplayChoice* choice)
     s->bannerTexture = makeBannerTexture();
 
     int result = dialogLoop(window, s);
-    if (result == 1)
-        applyModeChoice(choice, s->modes, s->input.count, s->input.selected, s->input.fullscreenChecked);
+    if (result == 1) applyModeChoice(choice, s->modes, s->input.count, s->input.selected, s->input.fullscreenChecked);
 
     glDeleteTextures(1, &s->bannerTexture);
     ImGui_ImplOpenGL2_Shutdown();

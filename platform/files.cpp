@@ -30,8 +30,8 @@ const char* dataFileRefusal(unsigned mode, uint64_t size, uint64_t limit)
 // Logs the refusal of one file with what it is and the limit that applied.
 static void logRefusal(const char* path, const char* reason, uint64_t size, uint64_t limit)
 {
-    logMessage("data file <%s> refused: %s (%llu bytes; regular files up to %llu bytes are read)\n", path,
-               reason, (unsigned long long)size, (unsigned long long)limit);
+    logMessage("data file <%s> refused: %s (%llu bytes; regular files up to %llu bytes are read)\n", path, reason,
+               (unsigned long long)size, (unsigned long long)limit);
 }
 
 int checkDataFile(const char* path, size_t limit)
@@ -109,15 +109,9 @@ int readWholeFile(const char* path, size_t limit, unsigned char** data, size_t* 
     return 1;
 }
 
-void setDataDirectory(const char* directory)
-{
-    dataDirectory = directory ? directory : "";
-}
+void setDataDirectory(const char* directory) { dataDirectory = directory ? directory : ""; }
 
-const char* dataDirectoryInUse(void)
-{
-    return dataPrefix ? dataPrefix : dataDirectory;
-}
+const char* dataDirectoryInUse(void) { return dataPrefix ? dataPrefix : dataDirectory; }
 
 // Returns 1, or 0 (logged, text untouched) when prefix and name do not fit.
 int dataPath(char* text, int capacity)
@@ -129,8 +123,7 @@ int dataPath(char* text, int capacity)
     if (!text || capacity <= 0) return 0;
     size_t length = strnlen(text, (size_t)capacity);
     if (length >= (size_t)capacity || dataPrefixLength + length + 1 > (size_t)capacity) {
-        logMessage("data path: <%s%.*s> does not fit in %d bytes, refused\n", dataPrefix, (int)length, text,
-                   capacity);
+        logMessage("data path: <%s%.*s> does not fit in %d bytes, refused\n", dataPrefix, (int)length, text, capacity);
         return 0;
     }
     memmove(text + dataPrefixLength, text, length + 1);

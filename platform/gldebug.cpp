@@ -6,8 +6,8 @@
 #include <GL/glew.h>
 #include <stdio.h>
 
-static int debugOn;              // --gl-debug asked for and started
-static int callbackInstalled;    // 1: errors arrive through the callback
+static int debugOn;             // --gl-debug asked for and started
+static int callbackInstalled;   // 1: errors arrive through the callback
 static long errorCount;
 static const char* phaseName = "start-up";
 static int phaseNumber = -1;
@@ -41,24 +41,26 @@ static const char* errorText(GLenum error)
 // Writes the phase ("scene 4", "loading") into text.
 static void phaseText(char* text, size_t size)
 {
-    if (phaseNumber >= 0) snprintf(text, size, "%s %d", phaseName, phaseNumber);
-    else snprintf(text, size, "%s", phaseName);
+    if (phaseNumber >= 0)
+        snprintf(text, size, "%s %d", phaseName, phaseNumber);
+    else
+        snprintf(text, size, "%s", phaseName);
 }
 
 // Errors (and undefined behaviour) of GL calls are counted and logged; the
 // driver's other chatter (performance hints) is not, and neither are the
 // shader compiler's messages: a source that does not compile is no GL error
 // (glGetError stays clean) and the program's compile check logs it already.
-static void GLAPIENTRY onDebugMessage(GLenum source, GLenum type, GLuint id, GLenum, GLsizei,
-                                      const GLchar* message, const void*)
+static void GLAPIENTRY onDebugMessage(GLenum source, GLenum type, GLuint id, GLenum, GLsizei, const GLchar* message,
+                                      const void*)
 {
     if (type != GL_DEBUG_TYPE_ERROR && type != GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR) return;
     if (source == GL_DEBUG_SOURCE_SHADER_COMPILER) return;
     errorCount++;
     char phase[64];
     phaseText(phase, sizeof phase);
-    logMessage("GL error %ld (%s, id 0x%x, during %s): %s\n", errorCount, sourceText(source),
-               id, phase, message ? message : "");
+    logMessage("GL error %ld (%s, id 0x%x, during %s): %s\n", errorCount, sourceText(source), id, phase,
+               message ? message : "");
 }
 
 void startGLDebug(void)
@@ -78,9 +80,8 @@ void startGLDebug(void)
         glDebugMessageControlARB(GL_DONT_CARE, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, GL_TRUE);
         callbackInstalled = 1;
     }
-    logMessage("GL debug: errors are %s\n", callbackInstalled
-               ? "reported by the debug-output callback"
-               : "read with glGetError after every pass");
+    logMessage("GL debug: errors are %s\n",
+               callbackInstalled ? "reported by the debug-output callback" : "read with glGetError after every pass");
 }
 
 void setGLDebugPhase(const char* name, int number)
@@ -103,10 +104,7 @@ int checkGLErrors(void)
     return callbackInstalled ? 0 : found;
 }
 
-long glErrorCount(void)
-{
-    return errorCount;
-}
+long glErrorCount(void) { return errorCount; }
 
 void logGLDebugSummary(void)
 {

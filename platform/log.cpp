@@ -13,17 +13,17 @@
 // The file settings are set on the main thread before any worker starts; a
 // worker only ever writes into its own capture.
 static const char* logFileName = "demo.log";
-static int echoEverything;     // --verbose
-static int logWarned;          // the one warning about a log that cannot be written
+static int echoEverything;                       // --verbose
+static int logWarned;                            // the one warning about a log that cannot be written
 static thread_local LogCapture* threadCapture;   // null: messages go straight out
 
 // A line is a problem (echoed to stderr) when it begins with one of these ...
-static const char* const problemStarts[] = {"ERROR", "WARNING", "EEEE", "Can't", "can't", "GL error",
-                                            "Wrong ", "Rocket failed", "out of "};
+static const char* const problemStarts[] = {"ERROR",    "WARNING", "EEEE",          "Can't",  "can't",
+                                            "GL error", "Wrong ",  "Rocket failed", "out of "};
 // ... or holds one of these anywhere.
-static const char* const problemWords[] = {"could not", "cannot", "can't", "failed", "FAILED", "damaged",
-                                           "refused", "no memory", "out of memory", "does not fit",
-                                           "too long", "no track file", "silent"};
+static const char* const problemWords[] = {"could not", "cannot",        "can't",     "failed",        "FAILED",
+                                           "damaged",   "refused",       "no memory", "out of memory", "does not fit",
+                                           "too long",  "no track file", "silent"};
 
 int logLineIsProblem(const char* text)
 {
@@ -42,15 +42,9 @@ int setLogFile(const char* path)
     return 1;
 }
 
-const char* logFilePath(void)
-{
-    return logFileName;
-}
+const char* logFilePath(void) { return logFileName; }
 
-void setLogEcho(int everything)
-{
-    echoEverything = everything ? 1 : 0;
-}
+void setLogEcho(int everything) { echoEverything = everything ? 1 : 0; }
 
 // errorNumber is errno of the failed open.
 static void warnLogUnwritable(int errorNumber)
@@ -99,15 +93,9 @@ static int captureRecord(LogCapture* capture, int kind, const char* format, va_l
     return 1;
 }
 
-void beginLogCapture(LogCapture* capture)
-{
-    threadCapture = capture;
-}
+void beginLogCapture(LogCapture* capture) { threadCapture = capture; }
 
-void endLogCapture(void)
-{
-    threadCapture = nullptr;
-}
+void endLogCapture(void) { threadCapture = nullptr; }
 
 void replayLogCapture(LogCapture* capture)
 {
@@ -115,9 +103,12 @@ void replayLogCapture(LogCapture* capture)
     for (size_t at = 0; at < capture->used;) {
         int kind = capture->text[at];
         const char* text = capture->text + at + 1;
-        if (kind == CapturedNotice) logNotice("%s", text);
-        else if (kind == CapturedStderr) fputs(text, stderr);
-        else logMessage("%s", text);
+        if (kind == CapturedNotice)
+            logNotice("%s", text);
+        else if (kind == CapturedStderr)
+            fputs(text, stderr);
+        else
+            logMessage("%s", text);
         at += strlen(text) + 2;
     }
     if (capture->dropped) logMessage("WARNING: %d log lines of a loader were dropped\n", capture->dropped);
@@ -194,10 +185,8 @@ int logNotice(const char* format, ...)
 // The log's head: a five-line logo of the engine's name and an empty line,
 // written straight into a fresh file, then the title block through logMessage.
 static const char* logoLines[5] = {
-    "##  ## ###### ###### ######  #####  ###### ##\n",
-    "## ##  ##     ##       ##    ##  ## ##     ##\n",
-    "####   ####   ######   ##    #####  ####   ##\n",
-    "## ##  ##         ##   ##    ##  ## ##     ##\n",
+    "##  ## ###### ###### ######  #####  ###### ##\n",     "## ##  ##     ##       ##    ##  ## ##     ##\n",
+    "####   ####   ######   ##    #####  ####   ##\n",     "## ##  ##         ##   ##    ##  ## ##     ##\n",
     "##  ## ###### ######   ##    ##  ## ###### ######\n",
 };
 

@@ -37,9 +37,9 @@ void startLog(void);
 // LogCapture is empty.
 enum : size_t { LogCaptureLimit = (size_t)1 << 20 };
 struct LogCapture {
-    char* text;        // records: a kind byte, the text, a zero
+    char* text;   // records: a kind byte, the text, a zero
     size_t used, capacity;
-    int dropped;       // messages that did not fit
+    int dropped;   // messages that did not fit
 };
 void beginLogCapture(LogCapture* capture);
 void endLogCapture(void);
@@ -111,8 +111,8 @@ float showClockSeconds(float wallSeconds, float delaySeconds);
 // libraries and under sanitizers, which keep their own allocator).
 enum { LargeBlockBytes = 128 * 1024 };
 int pinMmapThreshold(void);
-long peakResidentKb(void);       // VmHWM of this process, 0 when unknown
-long residentKb(void);           // VmRSS of this process, 0 when unknown
+long peakResidentKb(void);   // VmHWM of this process, 0 when unknown
+long residentKb(void);       // VmRSS of this process, 0 when unknown
 
 // ---- heap allocation counting (bench) ------------------------------------------------
 // malloc, calloc, realloc, the aligned allocators and operator new are
@@ -121,13 +121,13 @@ long residentKb(void);           // VmRSS of this process, 0 when unknown
 // Sanitizer builds keep their own allocator: available() is 0 there.
 int allocationCountingAvailable(void);
 void setAllocationCounting(int on);
-long allocationsCounted(void);            // all threads
-long mainThreadAllocationsCounted(void);  // the thread that turned counting on
-long engineAllocationsCounted(void);      // called from this program's own code
+long allocationsCounted(void);             // all threads
+long mainThreadAllocationsCounted(void);   // the thread that turned counting on
+long engineAllocationsCounted(void);       // called from this program's own code
 
 // ---- window and GL context -------------------------------------------------------------
 extern GLFWwindow* mainWindow;
-extern int fullscreen;         // 1 when the window was made on the monitor
+extern int fullscreen;   // 1 when the window was made on the monitor
 // Makes the window (on the primary monitor when onMonitor), its context
 // current, sticky keys, GLEW. Returns 1, or 0 (logged, GLFW terminated).
 int openMainWindow(int width, int height, int onMonitor, int debugContext);
@@ -136,7 +136,7 @@ int openMainWindow(int width, int height, int onMonitor, int debugContext);
 int setWindowFullscreen(int on);
 // The window's framebuffer size; returns 1 when both are positive.
 int windowFramebufferSize(int* width, int* height);
-void logGLInfo(void);          // renderer, version and limits into the log
+void logGLInfo(void);   // renderer, version and limits into the log
 
 // ---- GL error accounting (--gl-debug) ------------------------------------------
 // startGLDebug (window creation, with --gl-debug) installs the KHR_debug
@@ -145,19 +145,19 @@ void logGLInfo(void);          // renderer, version and limits into the log
 // logged with its GL source and the phase set last ("loading", "scene 4").
 void startGLDebug(void);
 void setGLDebugPhase(const char* name, int number);   // name is kept, not copied; number -1: none
-int checkGLErrors(void);        // errors found by glGetError and not reported by the callback
-long glErrorCount(void);        // errors counted since startGLDebug
-void logGLDebugSummary(void);   // "GL debug: N GL errors"; nothing without --gl-debug
+int checkGLErrors(void);                              // errors found by glGetError and not reported by the callback
+long glErrorCount(void);                              // errors counted since startGLDebug
+void logGLDebugSummary(void);                         // "GL debug: N GL errors"; nothing without --gl-debug
 
 // ---- watching files (hot reload) -------------------------------------------------------
 enum { MaxWatchedFolders = 4, WatchNameSize = 128 };
 struct WatchEvent {
-    int folder;                  // the index watchFolder returned
-    char name[WatchNameSize];    // file name inside it
-    double changedAt;            // monotonic seconds of its latest write
+    int folder;                 // the index watchFolder returned
+    char name[WatchNameSize];   // file name inside it
+    double changedAt;           // monotonic seconds of its latest write
 };
-int watchStart(void);                  // 1 ready; 0 (logged) when inotify is not available
-int watchFolder(const char* path);     // the folder's index, or -1 (logged)
+int watchStart(void);                // 1 ready; 0 (logged) when inotify is not available
+int watchFolder(const char* path);   // the folder's index, or -1 (logged)
 // Files written and closed (or moved in) whose latest change lies at least
 // settleSeconds before now (monotonic seconds); each is handed out once.
 // Never blocks. Returns the count written to events.
@@ -173,42 +173,51 @@ struct DisplayChoice {
     int windowed;       // 1 window, 0 full screen
 };
 enum { MaxDisplayModes = 4096 };
-struct DisplayMode { int width, height; };
+struct DisplayMode {
+    int width, height;
+};
 // One entry the monitor reports: size and colour bits.
-struct VideoModeInfo { int width, height, redBits, greenBits, blueBits; };
+struct VideoModeInfo {
+    int width, height, redBits, greenBits, blueBits;
+};
 
 // Builds the dialog's list from the monitor's modes: keeps 8+8+8-bit modes in
 // the given order, skips a mode whose size equals the entry listed just before,
 // stops at capacity. Returns the count; *selected is the last entry equal to
 // wantWidth × wantHeight, or -1 when none is.
-int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out,
-                  int capacity, int wantWidth, int wantHeight, int* selected);
+int buildModeList(const VideoModeInfo* modes, int modeCount, DisplayMode* out, int capacity, int wantWidth,
+                  int wantHeight, int* selected);
 
 // What "Run" makes of the dialog's state: the selected entry's size, full
 // screen when the box is checked; with no entry selected (or an index outside
 // the list) 1280 × 720 in a window.
-void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count,
-                     int selected, int fullscreenChecked);
+void applyModeChoice(DisplayChoice* choice, const DisplayMode* modes, int count, int selected, int fullscreenChecked);
 
 // The entry the dialog opens on: selected when it lies in the list (the
 // wanted 1280 × 720), else the last entry of the desktop's size (the
 // monitor's current mode), else -1 (nothing; Run then plays 1280 × 720).
-int preselectMode(const DisplayMode* modes, int count, int selected,
-                  int desktopWidth, int desktopHeight);
+int preselectMode(const DisplayMode* modes, int count, int selected, int desktopWidth, int desktopHeight);
 
 // The dialog's keyboard. Up and Down step through the resolutions (Down from
 // none takes the first, Up the last; both stop at the ends); Tab and Shift+Tab
 // move the focus round resolution, check box, Run and Cancel; Space presses a
 // focused button and otherwise toggles the check box; Enter is Run and Escape
 // Cancel wherever the focus is.
-enum DialogKey { DialogKeyUp, DialogKeyDown, DialogKeyTab, DialogKeyBackTab, DialogKeySpace,
-                 DialogKeyEnter, DialogKeyEscape };
+enum DialogKey {
+    DialogKeyUp,
+    DialogKeyDown,
+    DialogKeyTab,
+    DialogKeyBackTab,
+    DialogKeySpace,
+    DialogKeyEnter,
+    DialogKeyEscape
+};
 enum DialogControl { ControlResolution, ControlFullscreen, ControlRun, ControlCancel, DialogControls };
 struct DialogInput {
-    int count;              // entries in the list
-    int selected;           // -1: none
-    int fullscreenChecked;  // 0 or 1
-    int focus;              // a DialogControl
+    int count;               // entries in the list
+    int selected;            // -1: none
+    int fullscreenChecked;   // 0 or 1
+    int focus;               // a DialogControl
 };
 // Applies one key press or repeat. Returns 1 Run, 0 Cancel, -2 still open
 // (also for a key outside DialogKey).
@@ -237,23 +246,23 @@ struct SoundStream;
 struct SoundModule;
 typedef void (*SoundZxxCallback)(SoundModule* module, unsigned char parameter);
 
-SoundStream* soundStreamOpen(const char* path);          // null on failure
-int soundStreamPlay(SoundStream* stream, uint32_t startMs); // 1 started
-int soundStreamClose(SoundStream* stream);               // 1 released
+SoundStream* soundStreamOpen(const char* path);               // null on failure
+int soundStreamPlay(SoundStream* stream, uint32_t startMs);   // 1 started
+int soundStreamClose(SoundStream* stream);                    // 1 released
 // 1: the output plays silence and nothing moves on (pause); 0: plays on
 // from the same sample. Returns 1.
 int soundHold(int held);
-SoundModule* soundModuleLoad(const char* path);          // null on failure
+SoundModule* soundModuleLoad(const char* path);   // null on failure
 int soundModuleSetZxxCallback(SoundModule* module, SoundZxxCallback callback);
 int soundModulePlay(SoundModule* module, uint32_t startMs);
 int soundModuleFree(SoundModule* module);
-int soundModuleTime(SoundModule* module);      // play time in ms
+int soundModuleTime(SoundModule* module);   // play time in ms
 int soundModuleOrder(SoundModule* module);
 int soundModulePattern(SoundModule* module);
 int soundModuleRow(SoundModule* module);
-int soundStreamTime(SoundStream* stream);      // play position in ms
-int soundStreamLength(SoundStream* stream);    // decoded length in ms
-int soundLiveObjects(void);                    // streams and modules not yet released
+int soundStreamTime(SoundStream* stream);     // play position in ms
+int soundStreamLength(SoundStream* stream);   // decoded length in ms
+int soundLiveObjects(void);                   // streams and modules not yet released
 // Decodes a stream file (".mp3", ".ogg") whole into interleaved stereo floats
 // at 44100 Hz, the samples playback mixes. Returns the frame count with
 // *frames malloc'ed (the caller frees it); 0 and null on failure.

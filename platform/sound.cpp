@@ -31,14 +31,14 @@
 
 enum {
     OutputRate = 44100,
-    SubRead = 64,                             // module frames rendered per step
-    MaxStreamSeconds = 10 * 60,               // longest stream decoded into memory (212 MB of floats)
+    SubRead = 64,                 // module frames rendered per step
+    MaxStreamSeconds = 10 * 60,   // longest stream decoded into memory (212 MB of floats)
 };
 
 struct SoundStream {
-    float* frames;          // interleaved stereo at OutputRate, frameCount long
+    float* frames;   // interleaved stereo at OutputRate, frameCount long
     size_t frameCount;
-    size_t cursor;          // next frame to play
+    size_t cursor;   // next frame to play
     // Frames decoded so far. An MP3 already at the output format is decoded by
     // a thread of its own while it plays; every other stream is whole at open.
     std::atomic<size_t> decoded;
@@ -50,9 +50,9 @@ struct SoundStream {
 struct SoundModule {
     openmpt_module* mod;
     SoundZxxCallback zxx;
-    int lastOrder, lastRow; // the row whose "Z" effects were reported last
+    int lastOrder, lastRow;   // the row whose "Z" effects were reported last
     int finished;
-    double duration;        // seconds, played once
+    double duration;   // seconds, played once
 };
 
 static SDL_AudioDeviceID outputDevice;
@@ -89,13 +89,13 @@ static void scanRow(SoundModule* m)
     int pattern = openmpt_module_get_current_pattern(m->mod);
     int channels = openmpt_module_get_num_channels(m->mod);
     for (int c = 0; c < channels; c++) {
-        const char* effect = openmpt_module_format_pattern_row_channel_command(
-            m->mod, pattern, row, c, OPENMPT_MODULE_COMMAND_EFFECT);
+        const char* effect =
+            openmpt_module_format_pattern_row_channel_command(m->mod, pattern, row, c, OPENMPT_MODULE_COMMAND_EFFECT);
         int isZ = effect && effect[0] == 'Z' && effect[1] == 0;
         openmpt_free_string(effect);
         if (!isZ) continue;
-        unsigned char parameter = openmpt_module_get_pattern_row_channel_command(
-            m->mod, pattern, row, c, OPENMPT_MODULE_COMMAND_PARAMETER);
+        unsigned char parameter =
+            openmpt_module_get_pattern_row_channel_command(m->mod, pattern, row, c, OPENMPT_MODULE_COMMAND_PARAMETER);
         m->zxx(m, parameter);
     }
 }
@@ -111,8 +111,10 @@ static void mixModule(SoundModule* m, float* out, size_t frames)
         size_t got = openmpt_module_read_interleaved_float_stereo(m->mod, OutputRate, step, moduleScratch);
         for (size_t i = 0; i < got * 2; i++) out[done * 2 + i] += moduleScratch[i];
         done += got;
-        if (got < step || openmpt_module_get_position_seconds(m->mod) >= m->duration) m->finished = 1;
-        else scanRow(m);
+        if (got < step || openmpt_module_get_position_seconds(m->mod) >= m->duration)
+            m->finished = 1;
+        else
+            scanRow(m);
     }
 }
 
@@ -139,7 +141,7 @@ static void outputCallback(void*, Uint8* bytes, int length)
 // The output asked for (soundSetOutput) and the format SDL gave.
 static char wantedDevice[128];
 static int muted;
-static int outputSilent;              // 1 on SDL's dummy driver: nothing is heard
+static int outputSilent;   // 1 on SDL's dummy driver: nothing is heard
 static int obtainedSamples, obtainedRate;
 
 void soundSetOutput(const char* deviceName, int mute)
@@ -250,13 +252,22 @@ void soundShutdown(void)
 
 int soundLiveObjects(void) { return liveObjects; }
 
-static void lockOutput(void) { if (outputReady) SDL_LockAudioDevice(outputDevice); }
-static void unlockOutput(void) { if (outputReady) SDL_UnlockAudioDevice(outputDevice); }
+static void lockOutput(void)
+{
+    if (outputReady) SDL_LockAudioDevice(outputDevice);
+}
+static void unlockOutput(void)
+{
+    if (outputReady) SDL_UnlockAudioDevice(outputDevice);
+}
 
 // ---- streams -----------------------------------------------------------------
 
 // Growing float buffer for decoded audio; 0 when the limit is passed.
-struct Pcm { float* data; size_t count, capacity, limit; };
+struct Pcm {
+    float* data;
+    size_t count, capacity, limit;
+};
 
 static int pcmAppend(Pcm* pcm, const float* samples, size_t n)
 {
@@ -286,8 +297,7 @@ static int decodeMp3(const char* path, Pcm* pcm, int* channels, int* rate)
     const long* rates;
     size_t rateCount;
     mpg123_rates(&rates, &rateCount);
-    for (size_t i = 0; i < rateCount; i++)
-        mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    for (size_t i = 0; i < rateCount; i++) mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
     int ok = mpg123_open(h, path) == MPG123_OK;
     long fileRate = 0;
     int enc = 0;
@@ -302,8 +312,8 @@ static int decodeMp3(const char* path, Pcm* pcm, int* channels, int* rate)
         if (r == MPG123_NEW_FORMAT) {   // a change of format mid-stream is refused
             long newRate = 0;
             int newChannels = 0;
-            ok = mpg123_getformat(h, &newRate, &newChannels, &enc) == MPG123_OK &&
-                 newRate == fileRate && newChannels == *channels && enc == MPG123_ENC_FLOAT_32;
+            ok = mpg123_getformat(h, &newRate, &newChannels, &enc) == MPG123_OK && newRate == fileRate &&
+                 newChannels == *channels && enc == MPG123_ENC_FLOAT_32;
         } else if (r != MPG123_OK) {
             ok = 0;
         }
@@ -547,8 +557,8 @@ SoundModule* soundModuleLoad(const char* path)
         free(data);
         return nullptr;
     }
-    openmpt_module* mod = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr,
-        openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        data, size, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
     free(data);
     if (!mod) return nullptr;
     SoundModule* m = (SoundModule*)calloc(1, sizeof(SoundModule));

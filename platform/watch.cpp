@@ -11,9 +11,9 @@
 // ---- state: the watcher ---------------------------------------------------------------
 enum { MaxPendingFiles = 64 };
 struct PendingFile {
-    int folder;                  // index in watchedFolders
+    int folder;   // index in watchedFolders
     char name[WatchNameSize];
-    double lastEvent;            // monotonic seconds of the latest event for it
+    double lastEvent;   // monotonic seconds of the latest event for it
 };
 static int inotifyFd = -1;
 static int watchDescriptors[MaxWatchedFolders];

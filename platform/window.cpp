@@ -49,8 +49,7 @@ int setWindowFullscreen(int on)
         glfwGetWindowSize(mainWindow, &windowedWidth, &windowedHeight);
         glfwSetWindowMonitor(mainWindow, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
     } else {
-        glfwSetWindowMonitor(mainWindow, nullptr, windowedX, windowedY, windowedWidth, windowedHeight,
-                             GLFW_DONT_CARE);
+        glfwSetWindowMonitor(mainWindow, nullptr, windowedX, windowedY, windowedWidth, windowedHeight, GLFW_DONT_CARE);
     }
     fullscreen = on;
     return 1;

@@ -89,11 +89,17 @@ static void appendText(ShaderText* text, const char* format, ...)
     va_start(args, format);
     int need = vsnprintf(NULL, 0, format, args);
     va_end(args);
-    if (need < 0) { text->failed = 1; return; }
+    if (need < 0) {
+        text->failed = 1;
+        return;
+    }
     if (text->length + (size_t)need + 1 > text->capacity) {
         size_t capacity = (text->capacity + (size_t)need + 1) * 2;
         char* grown = (char*)realloc(text->data, capacity);
-        if (!grown) { text->failed = 1; return; }
+        if (!grown) {
+            text->failed = 1;
+            return;
+        }
         text->data = grown;
         text->capacity = capacity;
     }

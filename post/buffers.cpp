@@ -78,8 +78,7 @@ int createRenderTarget(RenderTarget* target, int width, int height, int withDept
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (status != GL_FRAMEBUFFER_COMPLETE) {
-        logMessage("ERROR: post buffer %d x %d is incomplete (status 0x%04x)\n",
-                   width, height, (unsigned)status);
+        logMessage("ERROR: post buffer %d x %d is incomplete (status 0x%04x)\n", width, height, (unsigned)status);
         return 0;
     }
     return 1;
@@ -133,8 +132,7 @@ void unbindRenderTarget(int index)
     RenderTarget* target = targetAt(index);
     if (!target) return;
     glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)target->savedFramebuffer);
-    glViewport(target->savedViewport[0], target->savedViewport[1],
-               target->savedViewport[2], target->savedViewport[3]);
+    glViewport(target->savedViewport[0], target->savedViewport[1], target->savedViewport[2], target->savedViewport[3]);
 }
 
 // Binds the scene buffer and clears only its depth: colour a scene does not
@@ -153,7 +151,7 @@ enum { PostBufferCount = 7 + 3 * PyramidLevels };
 
 static int* postBufferSlot(int which)
 {
-    static int* const fixedSlots[7] = {&sceneTarget, &fullTarget, &halfTarget, &smallTarget,
+    static int* const fixedSlots[7] = {&sceneTarget, &fullTarget,  &halfTarget, &smallTarget,
                                        &extraTarget, &blurTargetA, &blurTargetB};
     if (which < 7) return fixedSlots[which];
     int level = (which - 7) / 3, kind = (which - 7) % 3;

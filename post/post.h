@@ -17,8 +17,8 @@ extern int blurTargetA, blurTargetB;
 extern int levelSource[PyramidLevels], levelBlurred[PyramidLevels], levelTemp[PyramidLevels];
 extern float factorPix, smallDivisor, extraDivisor;
 
-int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);  // 1 complete
-int allocRenderTarget(int width, int height, int withDepth);   // pool index or -1
+int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);   // 1 complete
+int allocRenderTarget(int width, int height, int withDepth);                          // pool index or -1
 void bindRenderTarget(int index);
 void unbindRenderTarget(int index);
 void beginSceneTarget(void);
@@ -40,7 +40,7 @@ void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* le
 // ---- blur shader generator -------------------------------------------------------
 extern int blurHorizontal[PyramidLevels], blurVertical[PyramidLevels];
 extern int combineProgram, downsampleProgram;
-float* gaussianWeights(float k, int* radius);       // 2·radius + 1 floats; caller frees
+float* gaussianWeights(float k, int* radius);   // 2·radius + 1 floats; caller frees
 int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
 void buildPostShaders(int width, int height);
 void rebuildBlurShaders(int width, int height);   // the eight blur programs only

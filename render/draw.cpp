@@ -17,15 +17,15 @@ static char texCubeUniformNames[5][SamplerNameSize];
 
 // Refuses (logged) what does not fit: never more than the queue holds, never a
 // name longer than its buffer.
-int queueUniformEntry(const char* name, int kind, float value, float auxValue, const float* vector) {
+int queueUniformEntry(const char* name, int kind, float value, float auxValue, const float* vector)
+{
     if (!name) {
         logMessage("uniform queue: refused an entry without a name\n");
         return 0;
     }
     size_t length = strlen(name);
     if (length >= UniformNameSize) {
-        logMessage("uniform queue: refused <%.40s...>, names hold at most %d characters\n",
-                   name, UniformNameSize - 1);
+        logMessage("uniform queue: refused <%.40s...>, names hold at most %d characters\n", name, UniformNameSize - 1);
         return 0;
     }
     if (uniformCount < 0 || uniformCount >= MaxQueuedUniforms) {
@@ -42,16 +42,16 @@ int queueUniformEntry(const char* name, int kind, float value, float auxValue, c
     return 1;
 }
 
-int queueUniform(const char* name, float value) {
-    return queueUniformEntry(name, Float, value, 0.0f, nullptr);
-}
+int queueUniform(const char* name, float value) { return queueUniformEntry(name, Float, value, 0.0f, nullptr); }
 
-static void uploadMatrix(int program, const char* name, const float* m) {
+static void uploadMatrix(int program, const char* name, const float* m)
+{
     int location = glGetUniformLocation(program, name);
     if (location >= 0) glUniformMatrix4fv(location, 1, GL_FALSE, m);
 }
 
-static void uploadMatrices(Mesh* mesh) {
+static void uploadMatrices(Mesh* mesh)
+{
     float product[16];
     Camera* cam = activeCamera;
     if (cam) {
@@ -71,7 +71,8 @@ static void uploadMatrices(Mesh* mesh) {
 }
 
 // Slots 4 down to 0, so the unit left active is the lowest one bound.
-static void bindTextureSlots(Mesh* mesh) {
+static void bindTextureSlots(Mesh* mesh)
+{
     for (int i = 4; i >= 0; i--) {
         if (mesh->textures[i] == -1) continue;
         if (!texUniformNames[i][0]) {
@@ -94,14 +95,16 @@ static void bindTextureSlots(Mesh* mesh) {
     }
 }
 
-static int textureUnitLimit(void) {
+static int textureUnitLimit(void)
+{
     static GLint limit = 0;
     if (!limit) glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &limit);
     return limit > 0 ? limit : 8;
 }
 
 // A vector entry without its floats is skipped rather than read through null.
-static void uploadQueuedUniforms(int program) {
+static void uploadQueuedUniforms(int program)
+{
     int unit = FirstQueuedUnit;
     for (int i = 0; i < uniformCount && i < MaxQueuedUniforms; i++) {
         const UniformEntry* e = &uniformQueue[i];
@@ -109,9 +112,15 @@ static void uploadQueuedUniforms(int program) {
         const float* v = e->vector;
         switch (e->kind) {
         case Float: glUniform1f(location, e->value); break;
-        case Vec2: if (v) glUniform2f(location, v[0], v[1]); break;
-        case Vec3: if (v) glUniform3f(location, v[0], v[1], v[2]); break;
-        case Vec4: if (v) glUniform4f(location, v[0], v[1], v[2], v[3]); break;
+        case Vec2:
+            if (v) glUniform2f(location, v[0], v[1]);
+            break;
+        case Vec3:
+            if (v) glUniform3f(location, v[0], v[1], v[2]);
+            break;
+        case Vec4:
+            if (v) glUniform4f(location, v[0], v[1], v[2], v[3]);
+            break;
         case AuxFloat: glUniform1f(location, e->auxValue); break;
         case Texture:
             if (unit >= textureUnitLimit()) break;
@@ -127,7 +136,8 @@ static void uploadQueuedUniforms(int program) {
 
 // A mesh without a usable program (0, or −1 from a failed load) is drawn with
 // no program rather than feeding its uniforms to whichever program was current.
-void bindMeshShader(Mesh* mesh) {
+void bindMeshShader(Mesh* mesh)
+{
     if (!mesh) {
         uniformCount = 0;
         return;
@@ -148,7 +158,8 @@ void bindMeshShader(Mesh* mesh) {
     uniformCount = 0;
 }
 
-void bindMeshBuffers(Mesh* mesh) {
+void bindMeshBuffers(Mesh* mesh)
+{
     if (!mesh) return;
     glBindBuffer(GL_ARRAY_BUFFER, mesh->vertexBuffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh->indexBuffer);
@@ -156,15 +167,15 @@ void bindMeshBuffers(Mesh* mesh) {
     int count = mesh->attribCount < 16 ? mesh->attribCount : 16;
     for (int i = 0; i < count; i++) {
         glEnableVertexAttribArray((GLuint)mesh->attribLocations[i]);
-        glVertexAttribPointer((GLuint)mesh->attribLocations[i], mesh->attribSizes[i], GL_FLOAT,
-                              GL_FALSE, sizeof(MeshVertex),
-                              (const void*)(intptr_t)mesh->attribOffsets[i]);
+        glVertexAttribPointer((GLuint)mesh->attribLocations[i], mesh->attribSizes[i], GL_FLOAT, GL_FALSE,
+                              sizeof(MeshVertex), (const void*)(intptr_t)mesh->attribOffsets[i]);
     }
 }
 
 // Positions outside [0, frameCount) wrap into range; a mesh without frames or
 // vertices is left alone.
-void blendMeshFrames(Mesh* mesh, float t) {
+void blendMeshFrames(Mesh* mesh, float t)
+{
     if (!mesh || !mesh->vertices || mesh->frameCount == 0 || mesh->vertexCount == 0) return;
     float frames = (float)mesh->frameCount;
     if (!isfinite(t)) t = 0.0f;
@@ -181,20 +192,23 @@ void blendMeshFrames(Mesh* mesh, float t) {
     float* out = (float*)(mesh->vertices + (size_t)mesh->frameCount * n);
     for (size_t i = 0; i < n; i++) {
         for (int k = 0; k < 11; k++) out[k] = a[k] + (b[k] - a[k]) * fraction;
-        a += 15; b += 15; out += 15;
+        a += 15;
+        b += 15;
+        out += 15;
     }
     mesh->uploadedFrame = (int)mesh->frameCount;
     if (!mesh->vertexBuffer) return;
     glBindBuffer(GL_ARRAY_BUFFER, mesh->vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(n * sizeof(MeshVertex)),
-                 mesh->vertices + (size_t)mesh->frameCount * n, GL_DYNAMIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(n * sizeof(MeshVertex)), mesh->vertices + (size_t)mesh->frameCount * n,
+                 GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 // Draws only what has its buffers and a program: an unloaded (zero-filled)
 // mesh, or one whose shader failed, binds its shader, which empties the
 // uniform queue, and draws nothing.
-void drawMesh(Mesh* mesh) {
+void drawMesh(Mesh* mesh)
+{
     if (!mesh) return;
     bindMeshShader(mesh);
     bindMeshBuffers(mesh);
@@ -205,7 +219,8 @@ void drawMesh(Mesh* mesh) {
 
 // The mesh's own record stays as it is: the program and textures of this
 // draw are put in for the draw and the mesh's own put back right after.
-void drawMeshWith(Mesh* mesh, int program, const int* textures) {
+void drawMeshWith(Mesh* mesh, int program, const int* textures)
+{
     if (!mesh) return;
     int ownProgram = mesh->program;
     int ownTextures[5];
@@ -217,17 +232,21 @@ void drawMeshWith(Mesh* mesh, int program, const int* textures) {
     memcpy(mesh->textures, ownTextures, sizeof ownTextures);
 }
 
-struct BlendState { GLenum source, destination; GLboolean depthWrites; };
+struct BlendState {
+    GLenum source, destination;
+    GLboolean depthWrites;
+};
 static const BlendState blendStates[5] = {
-    {GL_ONE, GL_ZERO, GL_TRUE},                        // Opaque
-    {GL_ONE, GL_ONE, GL_FALSE},                        // Additive
-    {GL_SRC_ALPHA, GL_ONE, GL_FALSE},                  // AlphaAdditive
-    {GL_DST_COLOR, GL_ZERO, GL_FALSE},                 // Multiply
-    {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FALSE},  // AlphaBlend
+    {GL_ONE, GL_ZERO, GL_TRUE},                         // Opaque
+    {GL_ONE, GL_ONE, GL_FALSE},                         // Additive
+    {GL_SRC_ALPHA, GL_ONE, GL_FALSE},                   // AlphaAdditive
+    {GL_DST_COLOR, GL_ZERO, GL_FALSE},                  // Multiply
+    {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FALSE},   // AlphaBlend
 };
 
 // GL calls only on a change; an unknown mode is remembered but sets nothing.
-void setBlendMode(int mode) {
+void setBlendMode(int mode)
+{
     if (mode == currentBlendMode) return;
     currentBlendMode = mode;
     if (mode < 0 || mode > 4) return;

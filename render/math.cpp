@@ -3,12 +3,14 @@
 #include "render/render.h"
 #include <math.h>
 
-void matIdentity(float* m) {
+void matIdentity(float* m)
+{
     for (int i = 0; i < 16; i++) m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
 // out = a·b: b is applied first. out must not alias a or b.
-void matMultiply(float* out, const float* a, const float* b) {
+void matMultiply(float* out, const float* a, const float* b)
+{
     for (int c = 0; c < 4; c++) {
         for (int r = 0; r < 4; r++) {
             float sum = 0.0f;
@@ -22,7 +24,8 @@ void matMultiply(float* out, const float* a, const float* b) {
 // (height / width) and the clip distances. An aspect of zero or not finite
 // would make the vertical scale meaningless: the projection is then left as it
 // was (callers refuse such aspects before they get here).
-void matPerspective(Camera* cam) {
+void matPerspective(Camera* cam)
+{
     if (!(cam->aspect != 0.0f) || !isfinite(cam->aspect)) return;
     float half = cam->fov * 3.1416f / 360.0f;
     float t = (float)tan((double)half);

@@ -28,7 +28,8 @@ static Mesh overlayMesh;
 static int overlayReady;
 static float overlayColour[4];   // the "vcol" entry points here until the bind
 
-static void initOverlay(void) {
+static void initOverlay(void)
+{
     Mesh* q = &overlayMesh;
     for (int i = 0; i < 5; i++) q->textures[i] = -1;
     q->vertexCount = 4;
@@ -57,7 +58,8 @@ static void initOverlay(void) {
 
 // Slots beyond textureCount (clamped to 0..5) are emptied; hasTex needs a
 // texture name above 0 among the given ones.
-static float setOverlayTextures(const int* textures, int textureCount) {
+static float setOverlayTextures(const int* textures, int textureCount)
+{
     if (!textures || textureCount < 0) textureCount = 0;
     if (textureCount > 5) textureCount = 5;
     float hasTex = 0.0f;
@@ -68,7 +70,8 @@ static float setOverlayTextures(const int* textures, int textureCount) {
     return hasTex;
 }
 
-static void setOverlayPlacement(float cx, float cy, float width, float height) {
+static void setOverlayPlacement(float cx, float cy, float width, float height)
+{
     float scale[16];
     matIdentity(scale);
     scale[0] = width;
@@ -84,8 +87,9 @@ static void setOverlayPlacement(float cx, float cy, float width, float height) {
 
 // Centre and size in viewport fractions, colour 0xRRGGBBAA. A failed default
 // shader (program 0 or less) draws nothing; the queue is still emptied.
-void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height,
-                     int textureCount, uint32_t colour, int blendMode, int program) {
+void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height, int textureCount,
+                     uint32_t colour, int blendMode, int program)
+{
     if (!overlayReady) initOverlay();
     float hasTex = setOverlayTextures(textures, textureCount);
     overlayMesh.program = program > 0 ? program : overlayProgram;

@@ -6,7 +6,7 @@
 struct Mesh;
 
 // Degrees to radians with the single-precision constant used everywhere.
-#define DEG2RAD(a) ((a) * 3.1416f / 180.0f)
+#define DEG2RAD(a) ((a)*3.1416f / 180.0f)
 
 // ---- matrices ----------------------------------------------------------------
 void matIdentity(float* m);
@@ -15,16 +15,16 @@ void matMultiply(float* out, const float* a, const float* b);   // out = a·b, n
 // ---- camera ------------------------------------------------------------------
 struct Camera {
     float x, y, z;
-    float yaw, pitch, roll;    // radians
-    float fov;                 // horizontal, degrees
+    float yaw, pitch, roll;   // radians
+    float fov;                // horizontal, degrees
     float near, far;
-    float aspect;              // height / width
+    float aspect;   // height / width
     float projection[16], view[16], rotation[16];
     int dirty;
 };
 struct CameraKey {
     float x, y, z;
-    float yaw, pitch, roll;    // degrees
+    float yaw, pitch, roll;   // degrees
     float near, far;
     float fov;
 };
@@ -37,8 +37,7 @@ extern int windowWidth, windowHeight;
 void matPerspective(Camera* cam);
 void updateViewMatrix(void);
 void updateModelMatrix(Mesh* mesh);
-void setCamera(float x, float y, float z, float yaw, float pitch, float roll,
-               float near, float far, float fov);
+void setCamera(float x, float y, float z, float yaw, float pitch, float roll, float near, float far, float fov);
 void lerpCamera(const CameraKey* from, const CameraKey* to, float t);
 // Sets the camera's aspect from a window size; a zero or non-finite quotient
 // keeps the previous aspect.
@@ -69,9 +68,9 @@ extern int currentBlendMode;
 void setBlendMode(int mode);
 
 // ---- overlay quads -------------------------------------------------------------
-extern float overlayAlpha;     // -1: use the colour's alpha
+extern float overlayAlpha;   // -1: use the colour's alpha
 extern int overlayProgram;
 // Centre and size in viewport fractions, colour 0xRRGGBBAA, up to five textures,
 // program <= 0 selects the default overlay shader.
-void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height,
-                     int textureCount, uint32_t colour, int blendMode, int program);
+void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height, int textureCount,
+                     uint32_t colour, int blendMode, int program);

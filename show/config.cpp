@@ -8,9 +8,8 @@ DemoConfig builtinConfig = {
     nullptr,
     "barnstomp.mp3",
     prepareShowData,
-    {showTrackNames[0], showTrackNames[1], showTrackNames[2], showTrackNames[3], showTrackNames[4],
-     showTrackNames[5], nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nullptr},
+    {showTrackNames[0], showTrackNames[1], showTrackNames[2], showTrackNames[3], showTrackNames[4], showTrackNames[5],
+     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     ShowBpm,
     ShowRowsPerBeat,
 };

@@ -5,19 +5,14 @@
 // What the hook does to one mesh, in this order: scale, weld normals, tangents.
 struct MeshProcessing {
     Mesh* mesh;
-    float scale;        // 0: keep the size
-    float weld;         // distance within which normals are welded; 0: none
-    int tangents;       // 1: per-vertex tangents
+    float scale;    // 0: keep the size
+    float weld;     // distance within which normals are welded; 0: none
+    int tangents;   // 1: per-vertex tangents
 };
 static const MeshProcessing meshProcessing[] = {
-    {&skyMeshes[0], 10.0f, 0.0f, 0},
-    {&skyMeshes[1], 10.0f, 0.0f, 0},
-    {&splashMesh, 0.0f, 0.0f, 1},
-    {&bloodMesh, 0.0f, 0.0f, 1},
-    {&logMesh, 0.5f, 0.0f, 1},
-    {&rodMeshes[2], 0.075f, 0.0f, 0},
-    {&shroomMeshes[0], 0.0f, 0.01f, 1},
-    {&shroomMeshes[1], 0.0f, 0.0f, 1},
+    {&skyMeshes[0], 10.0f, 0.0f, 0},    {&skyMeshes[1], 10.0f, 0.0f, 0},   {&splashMesh, 0.0f, 0.0f, 1},
+    {&bloodMesh, 0.0f, 0.0f, 1},        {&logMesh, 0.5f, 0.0f, 1},         {&rodMeshes[2], 0.075f, 0.0f, 0},
+    {&shroomMeshes[0], 0.0f, 0.01f, 1}, {&shroomMeshes[1], 0.0f, 0.0f, 1},
 };
 
 static void applyProcessing(const MeshProcessing* p)

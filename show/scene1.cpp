@@ -16,7 +16,7 @@ void drawScene1(float var0)
 {
     Mesh* jug = &jugMeshes[0];
     Mesh* intact = &jugMeshes[3];
-    float t = 1.0f - var0;              // 1 = burst (last frame), 0 = whole
+    float t = 1.0f - var0;   // 1 = burst (last frame), 0 = whole
     if (!(t > 0.0f)) t = 0.0f;
     if (t > 1.0f) t = 1.0f;
 

@@ -16,10 +16,7 @@ static const CameraKey pressKeys[3] = {
     {267.0f, 119.0f, -80.0f, 76.0f, -18.0f, 0.0f, 5.0f, 1000.0f, 65.0f},
 };
 
-float loopPhase(float time)
-{
-    return (float)fmod((double)(time * 4.0f), 1.0);
-}
+float loopPhase(float time) { return (float)fmod((double)(time * 4.0f), 1.0); }
 
 int kaleidoRolls(int part, float cameraRoll, float* rolls, int capacity)
 {

@@ -63,8 +63,7 @@ void drawScene6(float part, float var0, float var1)
     beginSceneTarget();
     driveCamera(gunKeys, 5, var0);
     drawSkybox(0);
-    drawOverlayQuad(&texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u,
-                    AlphaBlend, -1);
+    drawOverlayQuad(&texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend, -1);
     drawGun(part, var1);
     if (part > 2.0f) drawBulletAndBlood(part);
     unbindRenderTarget(sceneTarget);

@@ -19,8 +19,7 @@ void placeBottle(Mesh* mesh, int i, float rise)
     float X = (float)((randomTable[k] % 1024) * 2 - 1024);
     float Y = (float)((randomTable[k + 1] % 1024) + 238);
     float Z = (float)((randomTable[k + 2] % 1024) * 2 - 1024);
-    placeMesh(mesh, X, Y * rise - 100.0f, Z,
-              Z + 100.0f * rise, (X + 200.0f) * rise, (Y + 400.0f) * rise);
+    placeMesh(mesh, X, Y * rise - 100.0f, Z, Z + 100.0f * rise, (X + 200.0f) * rise, (Y + 400.0f) * rise);
 }
 
 // The fire is one shell drawn twice, the second a little larger and fainter;

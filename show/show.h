@@ -38,7 +38,7 @@ int drawShowFrame(const ShowFrame* frame);
 extern int prevScene;
 extern const unsigned short randomTable[600];
 
-int dispatchScene(void);     // 1 when the show is over
+int dispatchScene(void);   // 1 when the show is over
 
 // Where dispatchScene's end rule first fires, judged from the keys alone: the
 // row of the first key (of either track, row 0 included) at which the scene
@@ -75,4 +75,3 @@ struct SceneRoutines {
     void (*scene9)(float part, float var0, float var1);
 };
 extern SceneRoutines sceneRoutines;
-

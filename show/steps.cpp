@@ -17,8 +17,8 @@ void placeMesh(Mesh* mesh, float x, float y, float z, float yaw, float pitch, fl
 
 void cameraSegment(float driver, int keyCount, int* n, float* f)
 {
-    int last = keyCount - 2;            // first key of the last segment
-    if (!(driver >= 0.0f)) {            // below the path, or NaN
+    int last = keyCount - 2;   // first key of the last segment
+    if (!(driver >= 0.0f)) {   // below the path, or NaN
         *n = 0;
         *f = 0.0f;
         return;
@@ -43,7 +43,7 @@ void driveCamera(const CameraKey* keys, int keyCount, float driver)
 uint32_t trackByte(float value)
 {
     double scaled = (double)value * 255.0;
-    if (!(scaled > 0.0)) return 0;      // negative or NaN
+    if (!(scaled > 0.0)) return 0;   // negative or NaN
     if (scaled >= 255.0) return 255;
     return (uint32_t)scaled;
 }
@@ -95,7 +95,7 @@ void poseAnimation(Mesh* mesh, float position)
 {
     if (mesh->frameCount == 0 || mesh->vertexCount == 0) return;
     float last = (float)(mesh->frameCount - 1);
-    if (!(position > 0.0f)) position = 0.0f;     // NaN too
+    if (!(position > 0.0f)) position = 0.0f;   // NaN too
     if (position > last) position = last;
     blendMeshFrames(mesh, position);
 }

@@ -14,15 +14,17 @@ static int truncToInt(float value)
 }
 
 SceneRoutines sceneRoutines = {
-    drawScene1, drawScenes2And3, drawScene4, drawScene5,
-    drawScene6, drawScene7, drawScene8, drawScene9,
+    drawScene1, drawScenes2And3, drawScene4, drawScene5, drawScene6, drawScene7, drawScene8, drawScene9,
 };
 
 static void runScene1(float, float, float var0, float) { sceneRoutines.scene1(var0); }
 static void runScene2(float time, float, float var0, float var1) { sceneRoutines.scenes2And3(0, time, var0, var1); }
 static void runScene3(float time, float, float var0, float var1) { sceneRoutines.scenes2And3(1, time, var0, var1); }
 static void runScene4(float, float, float var0, float) { sceneRoutines.scene4(var0); }
-static void runScene5(float time, float part, float var0, float var1) { sceneRoutines.scene5(time, truncToInt(part), var0, var1); }
+static void runScene5(float time, float part, float var0, float var1)
+{
+    sceneRoutines.scene5(time, truncToInt(part), var0, var1);
+}
 static void runScene6(float, float part, float var0, float var1) { sceneRoutines.scene6(part, var0, var1); }
 static void runScene7(float time, float part, float var0, float) { sceneRoutines.scene7(time, part, var0); }
 static void runScene8(float, float, float var0, float var1) { sceneRoutines.scene8(var0, var1); }
@@ -31,8 +33,7 @@ static void runScene9(float, float part, float var0, float var1) { sceneRoutines
 // Scene number n runs sceneTable[n - 1]; arguments are (time, part, var0, var1).
 typedef void (*SceneRoutine)(float time, float part, float var0, float var1);
 static const SceneRoutine sceneTable[9] = {
-    runScene1, runScene2, runScene3, runScene4, runScene5,
-    runScene6, runScene7, runScene8, runScene9,
+    runScene1, runScene2, runScene3, runScene4, runScene5, runScene6, runScene7, runScene8, runScene9,
 };
 
 // Returns 1 when the show is over: the scene number went from 9 straight to 1

@@ -21,8 +21,8 @@ static ZxxEvent lastZxx;
 
 static uint32_t startMilliseconds(float seconds)
 {
-    if (!(seconds > 0.0f)) return 0;            // also NaN
-    if (seconds >= 4.0e6f) return 4000000000u;  // far past any soundtrack's end
+    if (!(seconds > 0.0f)) return 0;             // also NaN
+    if (seconds >= 4.0e6f) return 4000000000u;   // far past any soundtrack's end
     return (uint32_t)lroundf(seconds * 1000.0f);
 }
 

@@ -7,9 +7,9 @@
 // ---- configuration -------------------------------------------------------------
 enum { MaxTracks = 16 };
 struct DemoConfig {
-    const char* dataDir;                 // "./data/"
+    const char* dataDir;   // "./data/"
     void* reserved;
-    const char* musicFile;               // relative to dataDir; null = no music
+    const char* musicFile;   // relative to dataDir; null = no music
     void (*dataHook)(void);
     const char* trackNames[MaxTracks];   // ends at the first null
     float bpm;                           // 0 means 120
@@ -20,20 +20,32 @@ struct DemoConfig {
 extern DemoConfig* demoConfig;
 
 // ---- the show clock, set by the loop -------------------------------------------------
-extern float frameTime;        // seconds since the show's time zero
-extern float frameDelta;       // frameTime minus the previous one; -1 before the first poll
-extern int framePresented;     // whether the previous poll presented a frame
+extern float frameTime;      // seconds since the show's time zero
+extern float frameDelta;     // frameTime minus the previous one; -1 before the first poll
+extern int framePresented;   // whether the previous poll presented a frame
 
 // ---- sync tracks ---------------------------------------------------------------
 enum { TrackScene = 0, TrackPart = 1, TrackVar0 = 2, TrackVar1 = 3, TrackPost1 = 4, TrackPost2 = 5 };
-struct SyncKey { int row; float value; int type; };   // type: 0 step, 1 linear, 2 smooth, 3 ramp
-struct SyncTrack { char* name; SyncKey* keys; int keyCount; };
-struct SyncDevice { char* basePath; SyncTrack** tracks; int trackCount; };
+struct SyncKey {
+    int row;
+    float value;
+    int type;
+};   // type: 0 step, 1 linear, 2 smooth, 3 ramp
+struct SyncTrack {
+    char* name;
+    SyncKey* keys;
+    int keyCount;
+};
+struct SyncDevice {
+    char* basePath;
+    SyncTrack** tracks;
+    int trackCount;
+};
 
 extern SyncDevice* syncDevice;
 extern SyncTrack* syncTracks[MaxTracks];
 extern float syncValues[MaxTracks];
-extern float syncRowRate;              // rows per millisecond
+extern float syncRowRate;   // rows per millisecond
 
 void initSync(void);
 void updateSync(void);
@@ -64,7 +76,9 @@ int reloadTrackFile(const char* path, const char* trackName);
 // ---- music ---------------------------------------------------------------------
 struct SoundStream;
 struct SoundModule;
-struct ZxxEvent { int parameter, time, order, pattern, row; };
+struct ZxxEvent {
+    int parameter, time, order, pattern, row;
+};
 extern int soundReady;
 extern SoundModule* currentSong;
 extern SoundStream* currentStream;

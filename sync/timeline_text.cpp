@@ -37,10 +37,7 @@ static int wordIndex(const char* const* words, int count, const char* name)
 int musicStyleIndex(const char* name) { return wordIndex(musicStyleNames, MusicStyleCount, name); }
 int cueIndex(const char* name) { return wordIndex(cueNames, CueCount, name); }
 
-int timelineTrackIndex(const char* name)
-{
-    return wordIndex(timelineTrackNames, TimelineTrackCount, name);
-}
+int timelineTrackIndex(const char* name) { return wordIndex(timelineTrackNames, TimelineTrackCount, name); }
 
 const char* keyTypeName(int type)
 {
@@ -53,9 +50,9 @@ struct ParseState {
     Timeline* timeline;
     const char* name;
     int line;
-    int blockRow;       // row of the current scene block, -1 before the first
-    int lastScene;      // number of the latest scene block
-    int blockCount;     // scene blocks so far
+    int blockRow;                          // row of the current scene block, -1 before the first
+    int lastScene;                         // number of the latest scene block
+    int blockCount;                        // scene blocks so far
     int blockRows[MaxMusicSections + 1];   // start row of each block, then the end
     char* error;
     int errorSize;
@@ -108,8 +105,7 @@ static int parsePosition(ParseState* s, const char* text, int* row)
         return 1;
     }
     if (text[0] == 'r') {
-        if (!parseInt(text + 1, &total) || total < 0)
-            return fail(s, "bad row position '%s' (rN with N >= 0)", text);
+        if (!parseInt(text + 1, &total) || total < 0) return fail(s, "bad row position '%s' (rN with N >= 0)", text);
     } else if (n > 1 && text[n - 1] == 's') {
         char number[64];
         if (n - 1 >= sizeof number) return fail(s, "bad time position '%s'", text);
@@ -139,11 +135,9 @@ static int parsePosition(ParseState* s, const char* text, int* row)
             if (count == 3) return fail(s, "bad position '%s' (at most BAR:BEAT:ROW)", text);
         }
         if (parts[1] >= t->beatsPerBar)
-            return fail(s, "beat %ld in '%s' is past the bar (beats 0 to %d)", parts[1], text,
-                        t->beatsPerBar - 1);
+            return fail(s, "beat %ld in '%s' is past the bar (beats 0 to %d)", parts[1], text, t->beatsPerBar - 1);
         if (parts[2] >= t->rowsPerBeat)
-            return fail(s, "row %ld in '%s' is past the beat (rows 0 to %d)", parts[2], text,
-                        t->rowsPerBeat - 1);
+            return fail(s, "row %ld in '%s' is past the beat (rows 0 to %d)", parts[2], text, t->rowsPerBeat - 1);
         if (parts[0] > 100000) return fail(s, "bar %ld in '%s' is too far", parts[0], text);
         total = (parts[0] * t->beatsPerBar + parts[1]) * t->rowsPerBeat + parts[2];
     }
@@ -156,8 +150,7 @@ static int addKey(ParseState* s, int track, int row, float value, int type)
 {
     TimelineTrack* t = &s->timeline->tracks[track];
     if (t->keyCount >= MaxTimelineKeys)
-        return fail(s, "too many keys in track %s (at most %d)", timelineTrackNames[track],
-                    MaxTimelineKeys);
+        return fail(s, "too many keys in track %s (at most %d)", timelineTrackNames[track], MaxTimelineKeys);
     TimelineKey* k = &t->keys[t->keyCount++];
     k->row = row;
     k->value = value;
@@ -176,8 +169,7 @@ static int copyWord(ParseState* s, char* out, const char* word, const char* what
 static int addSection(ParseState* s, int row, const char* style)
 {
     Timeline* t = s->timeline;
-    if (t->sectionCount >= MaxMusicSections)
-        return fail(s, "too many music sections (at most %d)", MaxMusicSections);
+    if (t->sectionCount >= MaxMusicSections) return fail(s, "too many music sections (at most %d)", MaxMusicSections);
     MusicSection* m = &t->sections[t->sectionCount];
     if (musicStyleIndex(style) < 0) return fail(s, "unknown music style '%s'", style);
     if (!copyWord(s, m->style, style, "music")) return 0;
@@ -204,8 +196,10 @@ static int parseSetting(ParseState* s, char** tok, int count)
     long v = 0;
     if (!parseInt(tok[1], &v) || v < 1 || v > 32)
         return fail(s, "'%s' needs a whole number from 1 to 32, not '%s'", tok[0], tok[1]);
-    if (strcmp(tok[0], "rows-per-beat") == 0) t->rowsPerBeat = (int)v;
-    else t->beatsPerBar = (int)v;
+    if (strcmp(tok[0], "rows-per-beat") == 0)
+        t->rowsPerBeat = (int)v;
+    else
+        t->beatsPerBar = (int)v;
     return 1;
 }
 
@@ -216,14 +210,12 @@ static int parseScene(ParseState* s, char** tok, int count)
     int row = 0;
     if (count != 6 || strcmp(tok[2], "at") != 0 || strcmp(tok[4], "music") != 0)
         return fail(s, "expected 'scene N at POS music STYLE'");
-    if (!parseInt(tok[1], &scene) || scene < 1 || scene > 9)
-        return fail(s, "scene number '%s' is not 1 to 9", tok[1]);
+    if (!parseInt(tok[1], &scene) || scene < 1 || scene > 9) return fail(s, "scene number '%s' is not 1 to 9", tok[1]);
     if (s->timeline->endRow >= 0) return fail(s, "scene after the end of the show");
     if (!parsePosition(s, tok[3], &row)) return 0;
     if (row == LastRow) return fail(s, "a scene starts at an absolute position, not 'last'");
     if (row <= s->blockRow && s->blockRow >= 0)
-        return fail(s, "scene starts at row %d, not after the previous scene (row %d)", row,
-                    s->blockRow);
+        return fail(s, "scene starts at row %d, not after the previous scene (row %d)", row, s->blockRow);
     if (s->blockCount >= MaxMusicSections) return fail(s, "too many scenes");
     s->blockRows[s->blockCount++] = row;
     s->blockRow = row;
@@ -243,8 +235,7 @@ static int parseEnd(ParseState* s, char** tok, int count)
     if (!parsePosition(s, tok[2], &row)) return 0;
     if (row == LastRow) return fail(s, "the end is an absolute position, not 'last'");
     if (row <= s->blockRow)
-        return fail(s, "the end (row %d) is not after the last scene's start (row %d)", row,
-                    s->blockRow);
+        return fail(s, "the end (row %d) is not after the last scene's start (row %d)", row, s->blockRow);
     s->timeline->endRow = row;
     if (s->lastScene == 9) return addKey(s, 0, row, 1.0f, KeyStep);
     if (!addKey(s, 0, row, -1.0f, KeyStep)) return 0;
@@ -277,9 +268,7 @@ static int parseMark(ParseState* s, char** tok, int count)
 static int parseKey(ParseState* s, char** tok, int count)
 {
     int track = timelineTrackIndex(tok[0]);
-    if (track < 0)
-        return fail(s, "unknown word '%s' (a track name, scene, music, cue, end or a setting)",
-                    tok[0]);
+    if (track < 0) return fail(s, "unknown word '%s' (a track name, scene, music, cue, end or a setting)", tok[0]);
     if (track == 0) return fail(s, "scene keys come from 'scene N at POS' lines");
     if (count != 4) return fail(s, "expected '%s POS VALUE TYPE'", tok[0]);
     if (s->blockRow < 0) return fail(s, "key before the first scene");
@@ -291,8 +280,7 @@ static int parseKey(ParseState* s, char** tok, int count)
     int type = -1;
     for (int i = 0; i < 4; i++)
         if (strcmp(tok[3], keyTypeNames[i]) == 0) type = i;
-    if (type < 0)
-        return fail(s, "unknown key type '%s' (step, linear, smooth or ramp)", tok[3]);
+    if (type < 0) return fail(s, "unknown key type '%s' (step, linear, smooth or ramp)", tok[3]);
     if (row == LastRow) return addKey(s, track, -s->blockCount, value, type);
     return addKey(s, track, s->blockRow + row, value, type);
 }
@@ -308,13 +296,11 @@ static int parseLine(ParseState* s, char* text)
         tok[count++] = p;
     }
     if (count == 0) return 1;
-    if (strcmp(tok[0], "tempo") == 0 || strcmp(tok[0], "rows-per-beat") == 0 ||
-        strcmp(tok[0], "beats-per-bar") == 0)
+    if (strcmp(tok[0], "tempo") == 0 || strcmp(tok[0], "rows-per-beat") == 0 || strcmp(tok[0], "beats-per-bar") == 0)
         return parseSetting(s, tok, count);
     if (strcmp(tok[0], "scene") == 0) return parseScene(s, tok, count);
     if (strcmp(tok[0], "end") == 0) return parseEnd(s, tok, count);
-    if (strcmp(tok[0], "music") == 0 || strcmp(tok[0], "cue") == 0)
-        return parseMark(s, tok, count);
+    if (strcmp(tok[0], "music") == 0 || strcmp(tok[0], "cue") == 0) return parseMark(s, tok, count);
     return parseKey(s, tok, count);
 }
 
@@ -347,9 +333,8 @@ static int sortTrack(ParseState* s, int track)
         const TimelineKey* a = &t->keys[i - 1];
         const TimelineKey* b = &t->keys[i];
         s->line = a->line > b->line ? a->line : b->line;
-        return fail(s, "track %s has two keys on row %d (lines %d and %d)",
-                    timelineTrackNames[track], b->row, a->line < b->line ? a->line : b->line,
-                    s->line);
+        return fail(s, "track %s has two keys on row %d (lines %d and %d)", timelineTrackNames[track], b->row,
+                    a->line < b->line ? a->line : b->line, s->line);
     }
     return 1;
 }
@@ -383,8 +368,7 @@ static int sortSections(ParseState* s)
     return 1;
 }
 
-int parseTimeline(const char* text, const char* name, Timeline* timeline, char* error,
-                  int errorSize)
+int parseTimeline(const char* text, const char* name, Timeline* timeline, char* error, int errorSize)
 {
     memset(timeline, 0, sizeof *timeline);
     timeline->bpm = 130.0f;

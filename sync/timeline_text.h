@@ -4,8 +4,8 @@
 #pragma once
 
 enum {
-    TimelineTrackCount = 6,     // scene, part, var0, var1, post1, post2
-    MaxTimelineKeys = 2048,     // per track
+    TimelineTrackCount = 6,   // scene, part, var0, var1, post1, post2
+    MaxTimelineKeys = 2048,   // per track
     MaxMusicSections = 64,
     MaxMusicCues = 256,
     MaxTimelineWord = 32,
@@ -17,7 +17,7 @@ struct TimelineKey {
     int row;
     float value;
     int type;
-    int line;       // source line, for messages
+    int line;   // source line, for messages
 };
 
 struct TimelineTrack {
@@ -29,7 +29,7 @@ struct TimelineTrack {
 // the end of the show).
 struct MusicSection {
     int row;
-    int scene;                  // the scene block it belongs to
+    int scene;   // the scene block it belongs to
     char style[MaxTimelineWord];
     int line;
 };
@@ -50,7 +50,7 @@ struct Timeline {
     int sectionCount;
     MusicCue cues[MaxMusicCues];
     int cueCount;
-    int endRow;                 // row of the end key; -1 while the show has no end
+    int endRow;   // row of the end key; -1 while the show has no end
 };
 
 extern const char* const timelineTrackNames[TimelineTrackCount];
@@ -59,7 +59,7 @@ extern const char* const timelineTrackNames[TimelineTrackCount];
 enum { MusicStyleCount = 10, CueCount = 4 };
 extern const char* const musicStyleNames[MusicStyleCount];
 extern const char* const cueNames[CueCount];
-int musicStyleIndex(const char* name);     // -1 when unknown
+int musicStyleIndex(const char* name);   // -1 when unknown
 int cueIndex(const char* name);
 
 // Index of a track name in timelineTrackNames, or -1.
@@ -68,8 +68,7 @@ const char* keyTypeName(int type);
 
 // Parses the timeline text. Returns 1 on success; 0 with a message
 // "NAME:LINE: what is wrong" in error (name is the label used in messages).
-int parseTimeline(const char* text, const char* name, Timeline* timeline,
-                  char* error, int errorSize);
+int parseTimeline(const char* text, const char* name, Timeline* timeline, char* error, int errorSize);
 
 // Reads and parses a timeline file (at most 1 MiB). Returns 1, or 0 with a message.
 int loadTimeline(const char* path, Timeline* timeline, char* error, int errorSize);

@@ -101,8 +101,8 @@ SyncTrack* getTrack(const char* name)
     int index = findTrack(syncDevice, name);
     if (index >= 0) return syncDevice->tracks[index];
     SyncTrack* track = (SyncTrack*)calloc(1, sizeof(SyncTrack));
-    SyncTrack** grown = (SyncTrack**)realloc(syncDevice->tracks,
-        sizeof(SyncTrack*) * (size_t)(syncDevice->trackCount + 1));
+    SyncTrack** grown =
+        (SyncTrack**)realloc(syncDevice->tracks, sizeof(SyncTrack*) * (size_t)(syncDevice->trackCount + 1));
     if (grown) syncDevice->tracks = grown;
     if (track) track->name = copyText(name);
     if (!track || !track->name || !grown) {
@@ -113,8 +113,7 @@ SyncTrack* getTrack(const char* name)
     }
     syncDevice->tracks[syncDevice->trackCount++] = track;
     const char* path = trackPath(syncDevice->basePath, name);
-    if (path && readTrackFile(path, track) != 0)
-        logMessage("sync: no track file <%s>, the track stays empty\n", path);
+    if (path && readTrackFile(path, track) != 0) logMessage("sync: no track file <%s>, the track stays empty\n", path);
     return track;
 }
 
@@ -164,8 +163,10 @@ int readTrackFile(const char* path, SyncTrack* track)
     track->keyCount = 0;
     unsigned char head[4];
     int32_t count = 0;
-    if (fread(head, 1, 4, file) == 4) count = readInt32(head);
-    else logMessage("sync: <%s> is damaged, it has no key count\n", path);
+    if (fread(head, 1, 4, file) == 4)
+        count = readInt32(head);
+    else
+        logMessage("sync: <%s> is damaged, it has no key count\n", path);
     long keep = keysInFile(file, count);
     if (keep > 0) track->keys = (SyncKey*)malloc(sizeof(SyncKey) * (size_t)keep);
     if (keep > 0 && !track->keys) keep = 0;
@@ -179,8 +180,7 @@ int readTrackFile(const char* path, SyncTrack* track)
         key->type = (signed char)raw[8];
     }
     track->keyCount = (int)got;
-    if (got != count)
-        logMessage("sync: <%s> is damaged, %ld of %d keys kept\n", path, got, (int)count);
+    if (got != count) logMessage("sync: <%s> is damaged, %ld of %d keys kept\n", path, got, (int)count);
     fclose(file);
     return 0;
 }
@@ -192,9 +192,12 @@ int findKey(const SyncTrack* track, int row)
     if (hi <= 0) return -1;
     while (lo < hi) {
         int mid = (lo + hi) / 2;
-        if (track->keys[mid].row < row) lo = mid + 1;
-        else if (track->keys[mid].row > row) hi = mid;
-        else return mid;
+        if (track->keys[mid].row < row)
+            lo = mid + 1;
+        else if (track->keys[mid].row > row)
+            hi = mid;
+        else
+            return mid;
     }
     return -lo - 1;
 }

@@ -41,10 +41,22 @@ TEST(CommandLine, ModeAndFullscreen)
 TEST(CommandLine, BadInputGetsAMessageTheUsageAndMinusOne)
 {
     const std::vector<std::vector<const char*>> bad = {
-        {"--mode"}, {"--mode", "640"}, {"--mode", "640x"}, {"--mode", "x360"}, {"--mode", "0x360"},
-        {"--mode", "640x0"}, {"--mode", "-640x360"}, {"--mode", "640x360x2"}, {"--mode", "640X360"},
-        {"--mode", "99999x360"}, {"--mode", "640x 360"}, {"--mode", "99999999999999999999x1"},
-        {"--bogus"}, {"640x360"}, {"-h"}, {"--fullscreen=1"},
+        {"--mode"},
+        {"--mode", "640"},
+        {"--mode", "640x"},
+        {"--mode", "x360"},
+        {"--mode", "0x360"},
+        {"--mode", "640x0"},
+        {"--mode", "-640x360"},
+        {"--mode", "640x360x2"},
+        {"--mode", "640X360"},
+        {"--mode", "99999x360"},
+        {"--mode", "640x 360"},
+        {"--mode", "99999999999999999999x1"},
+        {"--bogus"},
+        {"640x360"},
+        {"-h"},
+        {"--fullscreen=1"},
     };
     for (const auto& words : bad) {
         std::string err, out;
@@ -91,7 +103,8 @@ static int parseQuiet(std::vector<const char*> words)
 
 TEST(CaptureOptions, AcceptedValuesLandInRunOptions)
 {
-    ASSERT_EQ(parseQuiet({"--capture", "out.mp4", "--fps", "30", "--from", "1.5", "--to", "20", "--subframes", "4"}), 1);
+    ASSERT_EQ(parseQuiet({"--capture", "out.mp4", "--fps", "30", "--from", "1.5", "--to", "20", "--subframes", "4"}),
+              1);
     EXPECT_STREQ(runOptions.captureTarget, "out.mp4");
     EXPECT_EQ(runOptions.captureFps, 30);
     EXPECT_FLOAT_EQ(runOptions.captureFrom, 1.5f);
@@ -104,7 +117,7 @@ TEST(CaptureOptions, AcceptedValuesLandInRunOptions)
     ASSERT_EQ(parseQuiet({"--mode", "320x180", "--bench", "--seconds", "2.5", "--start", "60"}), 1);
     EXPECT_EQ(runOptions.bench, 1);
     EXPECT_FLOAT_EQ(runOptions.benchSeconds, 2.5f);
-    EXPECT_EQ(runOptions.width, 320);    // an explicit --mode is kept
+    EXPECT_EQ(runOptions.width, 320);   // an explicit --mode is kept
     EXPECT_TRUE(isOfflineRun());
 
     ASSERT_EQ(parseQuiet({"--mode", "320x180"}), 1);
@@ -115,8 +128,8 @@ TEST(CaptureOptions, AcceptedValuesLandInRunOptions)
 TEST(CaptureOptions, RefusedCombinationsAndValues)
 {
     const std::vector<std::vector<const char*>> bad = {
-        {"--fps", "10"},                                          // without --capture
-        {"--capture", "d"},                                       // without --fps
+        {"--fps", "10"},      // without --capture
+        {"--capture", "d"},   // without --fps
         {"--capture", "d", "--fps", "0"},
         {"--capture", "d", "--fps", "241"},
         {"--capture", "d", "--fps", "10x"},
@@ -127,7 +140,7 @@ TEST(CaptureOptions, RefusedCombinationsAndValues)
         {"--capture", "d", "--fps", "10", "--start", "2"},
         {"--capture", "d", "--fps", "10", "--bench"},
         {"--bench", "--shot", "1:a.png"},
-        {"--seconds", "3"},                                       // without --bench
+        {"--seconds", "3"},   // without --bench
         {"--bench", "--seconds", "0"},
         {"--capture", ""},
     };

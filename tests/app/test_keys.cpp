@@ -13,9 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static const char controls[] =
-    "Entering tweak cam mode. Controls:\n\tQWEASD = move\n\tUIOJKL = turn\n"
-    "\tCTRL\\SHIFT = speed\n\tENTER = record\n\tTAB = toggle tweak mode\n";
+static const char controls[] = "Entering tweak cam mode. Controls:\n\tQWEASD = move\n\tUIOJKL = turn\n"
+                               "\tCTRL\\SHIFT = speed\n\tENTER = record\n\tTAB = toggle tweak mode\n";
 static const char exiting[] = "Exiting tweak cam mode.\n";
 
 // What the log gained since the mark.
@@ -67,10 +66,10 @@ TEST(TweakCamera, DirectionsFollowTheCameraAngles)
     press(GLFW_KEY_W);
     EXPECT_NEAR(camera.x, -1.0f, 1e-4);
     EXPECT_NEAR(camera.z, 0.0f, 1e-4);
-    press(GLFW_KEY_D);      // right turned with it
+    press(GLFW_KEY_D);   // right turned with it
     EXPECT_NEAR(camera.x, -1.0f, 1e-4);
     EXPECT_NEAR(camera.z, 1.0f, 1e-4);
-    press(GLFW_KEY_E);      // up unaffected by yaw
+    press(GLFW_KEY_E);   // up unaffected by yaw
     EXPECT_NEAR(camera.y, 1.0f, 1e-4);
     press(GLFW_KEY_Q);
     press(GLFW_KEY_S);
@@ -90,7 +89,7 @@ TEST(TweakCamera, TabThreeTimesTogglesWithMessagesAndKeepsTheTweakedView)
     EXPECT_EQ(tweakMode, 1);
     EXPECT_FLOAT_EQ(tweakCamera.x, 5.0f);
 
-    press(GLFW_KEY_D);      // the author moves to x = 6
+    press(GLFW_KEY_D);   // the author moves to x = 6
     mark = logMark();
     press(GLFW_KEY_TAB);
     EXPECT_EQ(logSince(mark), exiting);
@@ -182,13 +181,18 @@ static std::string keyLine(const Camera& cam, int scene = 4, float time = 61.25f
     return line;
 }
 
-static Camera cameraAt(float x, float y, float z, float yaw, float pitch, float roll,
-                       float near, float far, float fov)
+static Camera cameraAt(float x, float y, float z, float yaw, float pitch, float roll, float near, float far, float fov)
 {
     Camera cam = Camera();
-    cam.x = x; cam.y = y; cam.z = z;
-    cam.yaw = yaw; cam.pitch = pitch; cam.roll = roll;
-    cam.near = near; cam.far = far; cam.fov = fov;
+    cam.x = x;
+    cam.y = y;
+    cam.z = z;
+    cam.yaw = yaw;
+    cam.pitch = pitch;
+    cam.roll = roll;
+    cam.near = near;
+    cam.far = far;
+    cam.fov = fov;
     return cam;
 }
 
@@ -220,8 +224,10 @@ TEST(CameraKeyLine, ReadsBackAsTheSameCameraThroughDeg2Rad)
         Camera cam = cameraAt(-238.866f, 68.8677f, 794.605f, a, -a / 3, a / 7, 0.25f, 15000.0f, 53.0f);
         std::string line = keyLine(cam);
         float v[9];
-        ASSERT_EQ(sscanf(line.c_str(), "{%ff, %ff, %ff, %ff, %ff, %ff, %ff, %ff, %ff}", &v[0], &v[1], &v[2],
-                         &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]), 9) << line;
+        ASSERT_EQ(sscanf(line.c_str(), "{%ff, %ff, %ff, %ff, %ff, %ff, %ff, %ff, %ff}", &v[0], &v[1], &v[2], &v[3],
+                         &v[4], &v[5], &v[6], &v[7], &v[8]),
+                  9)
+            << line;
         EXPECT_EQ(v[0], cam.x) << line;
         EXPECT_EQ(v[1], cam.y) << line;
         EXPECT_EQ(v[2], cam.z) << line;
@@ -273,7 +279,8 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
     frameTime = 61.25f;
     setCamera(12.5f, 3.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f);
     camera.dirty = 0;
-    const std::string first = "{12.5f, 3.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f},  // scene 4 at 61.250 s\n";
+    const std::string first =
+        "{12.5f, 3.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f},  // scene 4 at 61.250 s\n";
 
     // Outside tweak mode: the scene's camera; a repeat or a release adds nothing.
     size_t mark = logMark();
@@ -292,7 +299,8 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
     frameTime = 70.0f;
     mark = logMark();
     press(GLFW_KEY_KP_ENTER);
-    const std::string second = "{12.5f, 4.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f},  // scene 5 at 70.000 s\n";
+    const std::string second =
+        "{12.5f, 4.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f},  // scene 5 at 70.000 s\n";
     EXPECT_EQ(logSince(mark), second);
     EXPECT_EQ(readFile("camera_keys.txt"), first + second);
     EXPECT_EQ(tweakMode, 1);

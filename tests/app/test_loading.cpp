@@ -17,13 +17,15 @@
 
 // ---- helpers -------------------------------------------------------------------
 
-static void writeText(const std::string& path, const std::string& text) {
+static void writeText(const std::string& path, const std::string& text)
+{
     std::ofstream out(path, std::ios::binary);
     out << text;
 }
 
 // A 2 × 2 uncompressed 32-bit TGA.
-static void writeTga(const std::string& path) {
+static void writeTga(const std::string& path)
+{
     unsigned char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
     unsigned char pixels[16];
     for (int i = 0; i < 16; i++) pixels[i] = (unsigned char)(40 * i);
@@ -32,17 +34,15 @@ static void writeTga(const std::string& path) {
     out.write((const char*)pixels, sizeof(pixels));
 }
 
-static const char* triangleBof =
-    "BOF1\n3 1\n0 0 0\n0 0 0 -1 0 0\n1 2 0 -1 1 0\n2 0 2 -1 0 1\n0 0 1 2\n";
-static const char* goodVertex =
-    "#version 100\nattribute vec3 vpos;uniform mat4 matM, matP;\n"
-    "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); }";
-static const char* goodFragment =
-    "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0); }";
+static const char* triangleBof = "BOF1\n3 1\n0 0 0\n0 0 0 -1 0 0\n1 2 0 -1 1 0\n2 0 2 -1 0 1\n0 0 1 2\n";
+static const char* goodVertex = "#version 100\nattribute vec3 vpos;uniform mat4 matM, matP;\n"
+                                "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); }";
+static const char* goodFragment = "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0); }";
 static const char* brokenFragment =
     "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0) +; }";
 
-static int countOf(const std::string& text, const std::string& what) {
+static int countOf(const std::string& text, const std::string& what)
+{
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
     return n;
@@ -53,7 +53,8 @@ static int countOf(const std::string& text, const std::string& what) {
 struct InDirectory {
     char previous[4096];
     std::string dir;
-    explicit InDirectory(const char* name) {
+    explicit InDirectory(const char* name)
+    {
         if (!getcwd(previous, sizeof(previous))) previous[0] = 0;
         dir = makeTempDir(name);
         EXPECT_EQ(0, chdir(dir.c_str()));
@@ -62,7 +63,8 @@ struct InDirectory {
     ~InDirectory() { EXPECT_EQ(0, chdir(previous)); }
 };
 
-static int barCovers(int width, int row, float fraction) {
+static int barCovers(int width, int row, float fraction)
+{
     std::vector<unsigned char> line = readPixels(0, row, width, 1);
     int last = -1;
     for (int x = 0; x < width; x++) {
@@ -72,7 +74,8 @@ static int barCovers(int width, int row, float fraction) {
     return last + 1 >= (int)(fraction * width) - 1 ? last + 1 : -(last + 1);
 }
 
-TEST(LoadResources, BuiltInTableFromSmallDataDirectory) {
+TEST(LoadResources, BuiltInTableFromSmallDataDirectory)
+{
     if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
     InDirectory here("resources_builtin");
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -132,7 +135,7 @@ TEST(LoadResources, BuiltInTableFromSmallDataDirectory) {
     EXPECT_EQ(jugMeshes[0].textures[1], 0);
     EXPECT_GT(jugMeshes[0].textures[2], 0);
     EXPECT_NE(jugMeshes[0].textures[2], billMesh.textures[1]);   // each row loads anew
-    EXPECT_EQ(progCar, -1);                                       // missing shader files
+    EXPECT_EQ(progCar, -1);                                      // missing shader files
 
     // Release: every row freed; slot textures of a mesh go too.
     int billLight = billMesh.textures[1], light = progLight;
@@ -150,7 +153,8 @@ static void countingHook(void) { hookRuns++; }
 
 // Rows whose files are all missing (or whose names do not fit) only log; the
 // bar still reaches the full width and the hook still runs.
-TEST(LoadResources, MissingFilesOnlyLog) {
+TEST(LoadResources, MissingFilesOnlyLog)
+{
     if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
     InDirectory here("resources_missing");
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -45,8 +45,8 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
     }
-    static void expectPixel(const std::vector<unsigned char>& px, int width, int x, int y,
-                            double r, double g, double b, const char* what)
+    static void expectPixel(const std::vector<unsigned char>& px, int width, int x, int y, double r, double g, double b,
+                            const char* what)
     {
         const unsigned char* p = &px[4 * ((size_t)y * width + x)];
         EXPECT_NEAR(p[0], r, 1.01) << what << " at " << x << "," << y;

@@ -56,7 +56,7 @@ TEST(ShowEndRow, MinusOneWithPartExactlyMinusOne)
     partKeys[2].row = 120;
     EXPECT_EQ(200, showEndRow(&scene, &part));   // part was -1 first: the scene's key ends it
     partKeys[2].value = -0.999f;
-    EXPECT_EQ(-1, showEndRow(&scene, &part));    // not exactly -1
+    EXPECT_EQ(-1, showEndRow(&scene, &part));   // not exactly -1
 }
 
 TEST(ShowEndRow, TheEarlierOfTheTwoRulesWins)
@@ -88,12 +88,19 @@ TEST(ShowEndRow, EmptyOrMissingTracksNeverEnd)
 TEST(LogLineIsProblem, WarningsAndErrorsAreProblems)
 {
     const char* problems[] = {
-        "ERROR: could not start GLFW3\n", "WARNING: something\n", "EEEEEEEEEEEK!!!     file <a> not found!!\n",
-        "EEEEEK!!    file <a> is of invalid TYPE x\n", "Can't find file <data/x.obj>\n",
-        "can't open shader file <x>\n", "GL error 3 (glGetError, during scene 4): x\n", "Rocket failed!\n",
+        "ERROR: could not start GLFW3\n",
+        "WARNING: something\n",
+        "EEEEEEEEEEEK!!!     file <a> not found!!\n",
+        "EEEEEK!!    file <a> is of invalid TYPE x\n",
+        "Can't find file <data/x.obj>\n",
+        "can't open shader file <x>\n",
+        "GL error 3 (glGetError, during scene 4): x\n",
+        "Rocket failed!\n",
         "sync: no track file <data/sync_scene.track>, the track stays empty\n",
-        "sync: <x> is damaged, 3 of 4 keys kept\n", "data path: <x> does not fit in 64 bytes, refused\n",
-        "music: <x> could not be played, the show runs silent\n", "Capture FAILED: 0 frames\n",
+        "sync: <x> is damaged, 3 of 4 keys kept\n",
+        "data path: <x> does not fit in 64 bytes, refused\n",
+        "music: <x> could not be played, the show runs silent\n",
+        "Capture FAILED: 0 frames\n",
         "out of post buffer!\n",
     };
     for (const char* line : problems) EXPECT_TRUE(logLineIsProblem(line)) << line;
@@ -102,9 +109,15 @@ TEST(LogLineIsProblem, WarningsAndErrorsAreProblems)
 TEST(LogLineIsProblem, OrdinaryLinesAreNot)
 {
     const char* ordinary[] = {
-        "loading <data/x.obj>\n", "by the Kestrel developers               Warning:WIP!\n",
-        "Start-up phase window 100 ms\n", "Summary: 10 frames rendered\n", "GL debug: 0 GL errors\n",
-        "Still at 5.000 s written to a.png\n", "data processing complete!\n", "Show length: 184.615 s\n", "",
+        "loading <data/x.obj>\n",
+        "by the Kestrel developers               Warning:WIP!\n",
+        "Start-up phase window 100 ms\n",
+        "Summary: 10 frames rendered\n",
+        "GL debug: 0 GL errors\n",
+        "Still at 5.000 s written to a.png\n",
+        "data processing complete!\n",
+        "Show length: 184.615 s\n",
+        "",
     };
     for (const char* line : ordinary) EXPECT_FALSE(logLineIsProblem(line)) << line;
     EXPECT_FALSE(logLineIsProblem(nullptr));

@@ -37,8 +37,7 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
 
@@ -64,16 +63,14 @@ static std::string gdkPixbufTests()
             runCommand("rm -rf " + dir + " && mkdir -p " + dir + " && cd " + dir +
                        " && apt-get download -q gdk-pixbuf-tests >/dev/null 2>&1"
                        " && dpkg-deb -x gdk-pixbuf-tests_*.deb x && rm -f gdk-pixbuf-tests_*.deb");
-        if (runCommand("test -d " + tests + "/test-images/reftests/tga") == 0)
-            root = tests;
+        if (runCommand("test -d " + tests + "/test-images/reftests/tga") == 0) root = tests;
     }
     return root;
 }
 
-#define REQUIRE_GDK_FILES(var)                                                                   \
-    std::string var = gdkPixbufTests();                                                          \
-    if (var.empty())                                                                             \
-        GTEST_SKIP() << "gdk-pixbuf-tests could not be fetched (apt-get download + dpkg-deb -x)"
+#define REQUIRE_GDK_FILES(var)                                                                                         \
+    std::string var = gdkPixbufTests();                                                                                \
+    if (var.empty()) GTEST_SKIP() << "gdk-pixbuf-tests could not be fetched (apt-get download + dpkg-deb -x)"
 
 // Compares a bottom-up RGBA image with a top-down reference PNG; returns the
 // largest channel difference (alpha 0 pixels compare their alpha only).
@@ -109,9 +106,8 @@ TEST(GdkPixbufFiles, EveryReferenceTgaDecodesToItsPng)
         line[strcspn(line, "\n")] = 0;
         names.push_back(line);
     }
-    if (list)
-        pclose(list);
-    ASSERT_EQ(names.size(), 47u); // 44 of every kind and orientation, 3 damaged ones
+    if (list) pclose(list);
+    ASSERT_EQ(names.size(), 47u);   // 44 of every kind and orientation, 3 damaged ones
     for (const std::string& name : names) {
         Image image = {0, 0, nullptr};
         ASSERT_EQ(decodeTgaFile(name.c_str(), &image), 1) << name;
@@ -126,8 +122,8 @@ TEST(GdkPixbufFiles, HostileFilesFailCleanly)
     REQUIRE_GDK_FILES(root);
     std::string images = root + "/test-images";
     testing::internal::CaptureStderr();
-    for (const char* name : {"fail/colormap-image-without-colormap.tga", "fail/empty-file.tga",
-                             "fail/overflow.tga", "fail/androstanRezeptor.tga", "fail/DoS.tga"}) {
+    for (const char* name : {"fail/colormap-image-without-colormap.tga", "fail/empty-file.tga", "fail/overflow.tga",
+                             "fail/androstanRezeptor.tga", "fail/DoS.tga"}) {
         Image image = {0, 0, nullptr};
         EXPECT_EQ(decodeTgaFile((images + "/" + name).c_str(), &image), 0) << name;
         EXPECT_EQ(image.pixels, nullptr);
@@ -135,18 +131,16 @@ TEST(GdkPixbufFiles, HostileFilesFailCleanly)
     // Randomly damaged files: any outcome but a crash or a bad access.
     for (const char* name : {"randomly-modified/valid.1.tga", "randomly-modified/valid.2.tga"}) {
         Image image = {0, 0, nullptr};
-        if (decodeTgaFile((images + "/" + name).c_str(), &image))
-            free(image.pixels);
+        if (decodeTgaFile((images + "/" + name).c_str(), &image)) free(image.pixels);
     }
-    for (const char* name : {"fail/CVE-2017-2862.jpg", "randomly-modified/valid.1.jpeg",
-                             "randomly-modified/valid.2.jpeg", "randomly-modified/bug775697.jpg",
-                             "../premature-end.jpg", "../issue70.jpg", "../bug775218.jpg"}) {
+    for (const char* name :
+         {"fail/CVE-2017-2862.jpg", "randomly-modified/valid.1.jpeg", "randomly-modified/valid.2.jpeg",
+          "randomly-modified/bug775697.jpg", "../premature-end.jpg", "../issue70.jpg", "../bug775218.jpg"}) {
         unsigned char* data = nullptr;
         size_t size = 0;
         ASSERT_EQ(readWholeFile((images + "/" + name).c_str(), NoFileLimit, &data, &size), 1) << name;
         Image image = {0, 0, nullptr};
-        if (decodeJpegMemory(data, size, &image, nullptr))
-            free(image.pixels);
+        if (decodeJpegMemory(data, size, &image, nullptr)) free(image.pixels);
         free(data);
     }
     testing::internal::GetCapturedStderr();

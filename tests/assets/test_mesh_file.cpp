@@ -28,8 +28,7 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
 
@@ -55,23 +54,28 @@ TEST(MeshParse, StaticFileRecordsAndNormals)
     memset(&mesh, 0, sizeof mesh);
     mesh.dirty = 5;
     ASSERT_TRUE(parse("BOF1 4 1\n5.0 6.0 7.0\n0 0 0 0 0 0\n1 1 0 0 1 0\n2 0 1 0 0 1\n"
-                      "7 1.0 2.0 3.0 0.25 0.75\n9 0 1 2\n", &mesh));
+                      "7 1.0 2.0 3.0 0.25 0.75\n9 0 1 2\n",
+                      &mesh));
     EXPECT_EQ(mesh.vertexCount, 4u);
     EXPECT_EQ(mesh.triangleCount, 1u);
     EXPECT_EQ(mesh.frameCount, 1u);
-    EXPECT_GE(malloc_usable_size(mesh.vertices), 8 * sizeof(MeshVertex)); // two frame slots
+    EXPECT_GE(malloc_usable_size(mesh.vertices), 8 * sizeof(MeshVertex));   // two frame slots
     const MeshVertex& v = mesh.vertices[3];
-    EXPECT_EQ(v.x, 1.0f); EXPECT_EQ(v.y, 2.0f); EXPECT_EQ(v.z, -3.0f);
-    EXPECT_EQ(v.u, 0.25f); EXPECT_EQ(v.v, 0.25f);
-    EXPECT_EQ(v.nx, 0.0f); EXPECT_EQ(v.ny, 0.0f); EXPECT_EQ(v.nz, 0.0f); // unused: zero normal
+    EXPECT_EQ(v.x, 1.0f);
+    EXPECT_EQ(v.y, 2.0f);
+    EXPECT_EQ(v.z, -3.0f);
+    EXPECT_EQ(v.u, 0.25f);
+    EXPECT_EQ(v.v, 0.25f);
+    EXPECT_EQ(v.nx, 0.0f);
+    EXPECT_EQ(v.ny, 0.0f);
+    EXPECT_EQ(v.nz, 0.0f);   // unused: zero normal
     for (int i = 0; i < 3; i++) {
-        EXPECT_EQ(mesh.vertices[i].nz, -1.0f) << i; // e2 x e1 of a counter-clockwise triangle
+        EXPECT_EQ(mesh.vertices[i].nz, -1.0f) << i;   // e2 x e1 of a counter-clockwise triangle
         EXPECT_EQ(mesh.vertices[i].nx, 0.0f);
         EXPECT_EQ(mesh.indices[i], i);
     }
     EXPECT_EQ(mesh.x + mesh.y + mesh.z + mesh.yaw + mesh.pitch + mesh.roll, 0.0f);
-    for (int t : mesh.textures)
-        EXPECT_EQ(t, -1);
+    for (int t : mesh.textures) EXPECT_EQ(t, -1);
     EXPECT_EQ(mesh.uploadedFrame, 0);
     EXPECT_EQ(mesh.dirty, 5);
     const int locations[] = {0, 1, 2, 3, 4}, sizes[] = {3, 2, 3, 3, 4}, offsets[] = {0, 12, 20, 32, 44};
@@ -89,9 +93,9 @@ static std::string animatedMesh(int vertices, int frames)
     std::string text = "BAF1 " + std::to_string(vertices) + " 2 " + std::to_string(frames) + " 0 0 0\n";
     for (int f = 0; f < frames; f++)
         for (int i = 0; i < vertices; i++)
-            text += std::to_string(i) + " " + std::to_string(f * 1000 + i) + " " +
-                    std::to_string(f) + " " + std::to_string(i % 2) + " 0.5 0.5\n";
-    return text + "0 0 1 2\n1 0 0 1\n"; // the second triangle is degenerate
+            text += std::to_string(i) + " " + std::to_string(f * 1000 + i) + " " + std::to_string(f) + " " +
+                    std::to_string(i % 2) + " 0.5 0.5\n";
+    return text + "0 0 1 2\n1 0 0 1\n";   // the second triangle is degenerate
 }
 
 TEST(MeshParse, AnimatedFramesKeepTheirOwnVertices)
@@ -120,7 +124,8 @@ TEST(MeshParse, AcceptsScanfFloatFormsAndIgnoresTrailingText)
     Mesh mesh;
     memset(&mesh, 0, sizeof mesh);
     ASSERT_TRUE(parse("BOF1\t3\r\n1 +1 -2 3\n0 +1.5 .5 5. 1e-2 -0\n+1 0x1p3 1e-50 2E1 0 0\n"
-                      "-2 0 0 0 0 0\n0 0 1 2\ntrailing words are not read", &mesh));
+                      "-2 0 0 0 0 0\n0 0 1 2\ntrailing words are not read",
+                      &mesh));
     EXPECT_EQ(mesh.vertices[0].x, 1.5f);
     EXPECT_EQ(mesh.vertices[0].y, 0.5f);
     EXPECT_EQ(mesh.vertices[0].z, -5.0f);
@@ -143,14 +148,13 @@ TEST(MeshParse, FloatsRoundExactlyAsStrtof)
         snprintf(text, sizeof text, formats[i % 6], value);
         texts.push_back(text);
     }
-    texts.push_back("16777217");           // exactly halfway between two floats
-    texts.push_back("0.5000000298023224"); // just above halfway, halfway as a double
+    texts.push_back("16777217");             // exactly halfway between two floats
+    texts.push_back("0.5000000298023224");   // just above halfway, halfway as a double
     texts.push_back("-0.5000000298023224");
     texts.push_back("0.100000001490116119384765625");
     texts.push_back("3.4028234663852886e38");
     std::string mesh = "BOF1 " + std::to_string(texts.size()) + " 0 0 0 0\n";
-    for (size_t i = 0; i < texts.size(); i++)
-        mesh += "0 " + texts[i] + " 0 0 0 0\n";
+    for (size_t i = 0; i < texts.size(); i++) mesh += "0 " + texts[i] + " 0 0 0 0\n";
     Mesh parsed;
     memset(&parsed, 0, sizeof parsed);
     ASSERT_TRUE(parse(mesh, &parsed));
@@ -165,8 +169,7 @@ TEST(MeshParse, LargestIndexableMeshIsAccepted)
 {
     std::string text = "BOF1 65536 1 0 0 0\n";
     text.reserve(65536 * 14);
-    for (int i = 0; i < 65536; i++)
-        text += std::to_string(i) + " 1 2 3 0 0\n";
+    for (int i = 0; i < 65536; i++) text += std::to_string(i) + " 1 2 3 0 0\n";
     text += "0 0 1 65535\n";
     Mesh mesh;
     memset(&mesh, 0, sizeof mesh);
@@ -183,7 +186,10 @@ TEST(MeshParse, RejectsDamagedFilesAndLeavesTheRecordAlone)
     memset(&probe, 0, sizeof probe);
     ASSERT_TRUE(parse(good, &probe));
     freeMesh(&probe);
-    struct Case { const char* text; const char* logged; };
+    struct Case {
+        const char* text;
+        const char* logged;
+    };
     const Case cases[] = {
         {"bof1 3 1 0 0 0", "invalid TYPE bof1"},
         {"BOF2 3 1 0 0 0", "invalid TYPE BOF2"},
@@ -222,8 +228,7 @@ TEST(MeshParse, RejectsDamagedFilesAndLeavesTheRecordAlone)
 
 TEST(MeshLoad, UploadsFrameZeroAndReleases)
 {
-    if (!testGLContext(64, 64))
-        GTEST_SKIP() << "no display for a GL context";
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
     std::string dir = makeTempDir("mesh_load");
     writeText(dir + "/tri.bof", "BOF1 3 1 9 9 9\n0 0 0 0 0 0\n1 1 0 0 0 0\n2 0 1 0 0 0\n0 0 1 2\n");
     writeText(dir + "/anim.baf", animatedMesh(100, 4));

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-static int countOf(const std::string& text, const std::string& what) {
+static int countOf(const std::string& text, const std::string& what)
+{
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
     return n;
@@ -23,7 +24,8 @@ static int countOf(const std::string& text, const std::string& what) {
 struct InDirectory {
     char previous[4096];
     std::string dir;
-    explicit InDirectory(const char* name) {
+    explicit InDirectory(const char* name)
+    {
         if (!getcwd(previous, sizeof(previous))) previous[0] = 0;
         dir = makeTempDir(name);
         EXPECT_EQ(0, chdir(dir.c_str()));
@@ -40,7 +42,8 @@ struct MemoryMesh {
     std::vector<uint16_t> indices;
 };
 
-static void makeMemoryMesh(MemoryMesh* m, uint32_t vertexCount, uint32_t frameCount) {
+static void makeMemoryMesh(MemoryMesh* m, uint32_t vertexCount, uint32_t frameCount)
+{
     memset(&m->mesh, 0, sizeof(Mesh));
     m->vertices.assign((size_t)(frameCount + 1) * vertexCount, MeshVertex{});
     m->mesh.vertexCount = vertexCount;
@@ -48,18 +51,22 @@ static void makeMemoryMesh(MemoryMesh* m, uint32_t vertexCount, uint32_t frameCo
     m->mesh.vertices = m->vertices.data();
 }
 
-static void setTriangles(MemoryMesh* m, std::vector<uint16_t> indices) {
+static void setTriangles(MemoryMesh* m, std::vector<uint16_t> indices)
+{
     m->indices = std::move(indices);
     m->mesh.indices = m->indices.data();
     m->mesh.triangleCount = (uint32_t)m->indices.size() / 3;
 }
 
-TEST(MeshProcessing, ScaleEveryFrameAndReload) {
+TEST(MeshProcessing, ScaleEveryFrameAndReload)
+{
     if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
     MemoryMesh m;
     makeMemoryMesh(&m, 2, 3);
     for (int i = 0; i < 6; i++) {
-        m.vertices[i].x = 1; m.vertices[i].y = 2; m.vertices[i].z = -3;
+        m.vertices[i].x = 1;
+        m.vertices[i].y = 2;
+        m.vertices[i].z = -3;
         m.vertices[i].nx = 1;
     }
     glGenBuffers(1, &m.mesh.vertexBuffer);
@@ -85,18 +92,25 @@ TEST(MeshProcessing, ScaleEveryFrameAndReload) {
     scaleMesh(nullptr, 2.0f);
 }
 
-TEST(MeshProcessing, WeldMergesWithinAFrameOnly) {
+TEST(MeshProcessing, WeldMergesWithinAFrameOnly)
+{
     MemoryMesh m;
     makeMemoryMesh(&m, 3, 2);
     // Frame 0: two vertices at one place, one far away. Frame 1: a lone vertex
     // at the same place as frame 0's pair.
     MeshVertex* v = m.vertices.data();
-    v[0].x = 1; v[0].nx = 1;
-    v[1].x = 1; v[1].ny = 1;
-    v[2].x = 5; v[2].nz = 1;
-    v[3].x = 1; v[3].nz = 1;
-    v[4].x = 9; v[4].nx = 1;
-    v[5].x = 1.02f; v[5].ny = 1;
+    v[0].x = 1;
+    v[0].nx = 1;
+    v[1].x = 1;
+    v[1].ny = 1;
+    v[2].x = 5;
+    v[2].nz = 1;
+    v[3].x = 1;
+    v[3].nz = 1;
+    v[4].x = 9;
+    v[4].nx = 1;
+    v[5].x = 1.02f;
+    v[5].ny = 1;
     weldNormals(&m.mesh, 0.01f);
     for (int i = 0; i < 2; i++) {
         EXPECT_EQ(v[i].nx, 0.70710677f);
@@ -113,7 +127,8 @@ TEST(MeshProcessing, WeldMergesWithinAFrameOnly) {
 }
 
 // The plain pairwise walk that defines the result.
-static void referenceWeld(Mesh* mesh, float distance) {
+static void referenceWeld(Mesh* mesh, float distance)
+{
     float limit = distance * distance;
     for (uint32_t f = 0; f < mesh->frameCount; f++) {
         MeshVertex* frame = mesh->vertices + (size_t)f * mesh->vertexCount;
@@ -123,13 +138,19 @@ static void referenceWeld(Mesh* mesh, float distance) {
                 float dx = frame[a].x - frame[b].x, dy = frame[a].y - frame[b].y, dz = frame[a].z - frame[b].z;
                 if (dx * dx + dy * dy + dz * dz < limit) {
                     MeshVertex& A = frame[a];
-                    A.nx += frame[b].nx; A.ny += frame[b].ny; A.nz += frame[b].nz;
+                    A.nx += frame[b].nx;
+                    A.ny += frame[b].ny;
+                    A.nz += frame[b].nz;
                     float sq = A.nx * A.nx + A.ny * A.ny + A.nz * A.nz;
                     if (sq != 0.0f) {
                         float inv = (float)(1.0 / sqrt((double)sq));
-                        A.nx *= inv; A.ny *= inv; A.nz *= inv;
+                        A.nx *= inv;
+                        A.ny *= inv;
+                        A.nz *= inv;
                     }
-                    frame[b].nx = A.nx; frame[b].ny = A.ny; frame[b].nz = A.nz;
+                    frame[b].nx = A.nx;
+                    frame[b].ny = A.ny;
+                    frame[b].nz = A.nz;
                 }
             }
     }
@@ -137,7 +158,8 @@ static void referenceWeld(Mesh* mesh, float distance) {
 
 // Clusters of vertices around lattice points, spread so that some pairs sit
 // just inside and some just outside the distance, chains included.
-static void makeWeldCase(MemoryMesh* m, uint32_t count, uint32_t frames, unsigned seed) {
+static void makeWeldCase(MemoryMesh* m, uint32_t count, uint32_t frames, unsigned seed)
+{
     makeMemoryMesh(m, count, frames);
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> cell(0, (int)(count / 6));
@@ -148,11 +170,14 @@ static void makeWeldCase(MemoryMesh* m, uint32_t count, uint32_t frames, unsigne
         v.x = (float)(c % 7) * 0.013f + jitter(rng);
         v.y = (float)((c / 7) % 7) * 0.013f + jitter(rng);
         v.z = (float)(c / 49) * 0.5f + ((i % 3) ? 0.0f : jitter(rng));
-        v.nx = unit(rng); v.ny = unit(rng); v.nz = unit(rng);
+        v.nx = unit(rng);
+        v.ny = unit(rng);
+        v.nz = unit(rng);
     }
 }
 
-TEST(MeshProcessing, WeldMatchesThePairwiseWalk) {
+TEST(MeshProcessing, WeldMatchesThePairwiseWalk)
+{
     for (unsigned seed = 1; seed <= 3; seed++) {
         MemoryMesh fast, slow, original;
         makeWeldCase(&fast, 1500, 2, seed);
@@ -172,21 +197,27 @@ TEST(MeshProcessing, WeldMatchesThePairwiseWalk) {
 // A closed surface as a mesh file gives it: a UV sphere whose seam and poles
 // repeat positions, so welding has real work, plus a copy moved by less than
 // the distance. Prints what both walks cost (a measurement, not a check).
-static void makeSeamSphere(MemoryMesh* m, int rings, int segments) {
+static void makeSeamSphere(MemoryMesh* m, int rings, int segments)
+{
     uint32_t count = (uint32_t)((rings + 1) * (segments + 1));
     makeMemoryMesh(m, count, 1);
     for (int r = 0; r <= rings; r++)
         for (int s = 0; s <= segments; s++) {
             MeshVertex& v = m->vertices[(size_t)r * (segments + 1) + s];
             float theta = 3.14159265f * r / rings, phi = 6.2831853f * (s % segments) / segments;
-            v.x = sinf(theta) * cosf(phi); v.y = cosf(theta); v.z = sinf(theta) * sinf(phi);
-            v.nx = v.x + 0.1f * (s == segments); v.ny = v.y; v.nz = v.z;
+            v.x = sinf(theta) * cosf(phi);
+            v.y = cosf(theta);
+            v.z = sinf(theta) * sinf(phi);
+            v.nx = v.x + 0.1f * (s == segments);
+            v.ny = v.y;
+            v.nz = v.z;
         }
 }
 
-TEST(MeshProcessing, WeldOnASeamSphere) {
+TEST(MeshProcessing, WeldOnASeamSphere)
+{
     MemoryMesh fast, slow;
-    makeSeamSphere(&fast, 60, 80);     // 4941 vertices
+    makeSeamSphere(&fast, 60, 80);   // 4941 vertices
     makeSeamSphere(&slow, 60, 80);
     auto t0 = std::chrono::steady_clock::now();
     weldNormals(&fast.mesh, 0.01f);
@@ -204,14 +235,16 @@ TEST(MeshProcessing, WeldOnASeamSphere) {
            std::chrono::duration<double, std::milli>(t2 - t1).count());
 }
 
-TEST(MeshProcessing, TangentCases) {
+TEST(MeshProcessing, TangentCases)
+{
     InDirectory here("resources_tangents");
     // Right angle at P0: B = P0, weight 1; v grows toward P2 only.
     MemoryMesh m;
     makeMemoryMesh(&m, 3, 1);
     MeshVertex* v = m.vertices.data();
     v[1].x = 1;
-    v[2].y = 1; v[2].v = 1;
+    v[2].y = 1;
+    v[2].v = 1;
     for (int i = 0; i < 3; i++) v[i].nz = 1;
     setTriangles(&m, {0, 1, 2});
     computeMeshTangents(&m.mesh);
@@ -226,10 +259,15 @@ TEST(MeshProcessing, TangentCases) {
     // The corner nearest a right angle here is P1 (an obtuse P0, acute P2).
     makeMemoryMesh(&m, 3, 1);
     v = m.vertices.data();
-    v[0].x = 0; v[0].y = 0;
-    v[1].x = 2; v[1].y = 0;
-    v[2].x = 2; v[2].y = 2;
-    v[0].nx = 1; v[1].ny = 1; v[2].nz = 1;
+    v[0].x = 0;
+    v[0].y = 0;
+    v[1].x = 2;
+    v[1].y = 0;
+    v[2].x = 2;
+    v[2].y = 2;
+    v[0].nx = 1;
+    v[1].ny = 1;
+    v[2].nz = 1;
     for (int i = 0; i < 3; i++) v[i].v = 0.5f;
     setTriangles(&m, {0, 1, 2});
     computeMeshTangents(&m.mesh);
@@ -244,7 +282,8 @@ TEST(MeshProcessing, TangentCases) {
     makeMemoryMesh(&m, 4, 1);
     v = m.vertices.data();
     v[1].x = 1;
-    v[2].y = 1; v[2].v = 1;
+    v[2].y = 1;
+    v[2].v = 1;
     setTriangles(&m, {0, 1, 2, 0, 1, 40});
     computeMeshTangents(&m.mesh);
     EXPECT_EQ(v[3].tx, 0.0f);
@@ -255,13 +294,16 @@ TEST(MeshProcessing, TangentCases) {
 }
 
 // A flat corner weighs nothing: a triangle with a 180° corner adds nothing.
-TEST(MeshProcessing, DegenerateTriangleWeighsNothing) {
+TEST(MeshProcessing, DegenerateTriangleWeighsNothing)
+{
     InDirectory here("resources_degenerate");
     MemoryMesh m;
     makeMemoryMesh(&m, 3, 1);
     MeshVertex* v = m.vertices.data();
-    v[1].x = 1; v[2].x = 2;
-    v[1].v = 1; v[2].v = 2;
+    v[1].x = 1;
+    v[2].x = 2;
+    v[1].v = 1;
+    v[2].v = 2;
     setTriangles(&m, {0, 1, 2});
     computeMeshTangents(&m.mesh);
     for (int i = 0; i < 3; i++) EXPECT_EQ(v[i].tx, 0.0f);

@@ -13,12 +13,10 @@
 
 namespace {
 
-const char* plainVertex =
-    "#version 100\nattribute vec3 vpos; attribute vec4 vcol; varying vec4 c;\n"
-    "void main() { c = vcol; gl_Position = vec4(vpos, 1.0); }\n";
-const char* plainFragment =
-    "#version 100\nprecision mediump float; varying vec4 c;\n"
-    "void main() { gl_FragColor = c; }\n";
+const char* plainVertex = "#version 100\nattribute vec3 vpos; attribute vec4 vcol; varying vec4 c;\n"
+                          "void main() { c = vcol; gl_Position = vec4(vpos, 1.0); }\n";
+const char* plainFragment = "#version 100\nprecision mediump float; varying vec4 c;\n"
+                            "void main() { gl_FragColor = c; }\n";
 
 class ShaderTest : public ::testing::Test {
 protected:
@@ -32,7 +30,11 @@ protected:
         if (!testGLContext(64, 64)) GTEST_SKIP() << "no display";
         clearLog();
     }
-    static void clearLog() { FILE* f = fopen("demo.log", "w"); if (f) fclose(f); }
+    static void clearLog()
+    {
+        FILE* f = fopen("demo.log", "w");
+        if (f) fclose(f);
+    }
     static std::string log() { return readFile("demo.log"); }
     static void writeFile(const std::string& path, const std::string& bytes)
     {
@@ -192,10 +194,10 @@ void GLAPIENTRY getProgramivFailing(GLuint program, GLenum name, GLint* value)
 
 TEST_F(ShaderTest, LinkReportListsAttributesAndUniformsInDescendingOrder)
 {
-    const char* vertex =
-        "#version 100\nattribute vec3 vpos; attribute vec4 vcol; attribute vec2 vUV;\n"
-        "uniform mat4 bones[3]; uniform float gain; varying vec4 c;\n"
-        "void main() { c = vcol * gain + vec4(vUV, 0.0, 0.0); gl_Position = bones[0] * bones[1] * bones[2] * vec4(vpos, 1.0); }\n";
+    const char* vertex = "#version 100\nattribute vec3 vpos; attribute vec4 vcol; attribute vec2 vUV;\n"
+                         "uniform mat4 bones[3]; uniform float gain; varying vec4 c;\n"
+                         "void main() { c = vcol * gain + vec4(vUV, 0.0, 0.0); gl_Position = bones[0] * bones[1] * "
+                         "bones[2] * vec4(vpos, 1.0); }\n";
     const char* fragment = "#version 100\nprecision mediump float; varying vec4 c; uniform vec4 tint;\n"
                            "void main() { gl_FragColor = c * tint; }\n";
     int program = createShaderProgram(vertex, fragment, 1);
@@ -248,7 +250,8 @@ TEST_F(ShaderTest, RealLinkFailureReturnsTheNameAfterItsReport)
     ASSERT_GT(program, 0);
     std::string text = log();
     EXPECT_EQ(text.rfind("Shader Program info log for shader program #" + std::to_string(program) + ":\n", 0), 0u);
-    EXPECT_NE(text.find("GL_LINK_STATUS: 0\nGL_ATTACHED_SHADERS: 2\nGL_ACTIVE_ATTRIBUTES: "), std::string::npos) << text;
+    EXPECT_NE(text.find("GL_LINK_STATUS: 0\nGL_ATTACHED_SHADERS: 2\nGL_ACTIVE_ATTRIBUTES: "), std::string::npos)
+        << text;
     EXPECT_NE(text.find("GL_ACTIVE_UNIFORMS = "), std::string::npos);
     freeShaderProgram(&program);
 }
@@ -294,4 +297,4 @@ TEST(ShaderNames, GlslTypeNamesOfTheReport)
     EXPECT_STREQ(glslTypeName(0), "other");
 }
 
-}  // namespace
+}   // namespace

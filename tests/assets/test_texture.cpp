@@ -28,8 +28,7 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
 
@@ -41,16 +40,29 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 [[maybe_unused]] static size_t logSize() { return readFile("demo.log").size(); }
 [[maybe_unused]] static std::string logSince(size_t from) { return readFile("demo.log").substr(from); }
 
-static Bytes tgaFile(int type, int width, int height, int depth, int descriptor, const Bytes& body,
-                     int mapType = 0, int mapFirst = 0, int mapLength = 0, int mapBits = 0)
+static Bytes tgaFile(int type, int width, int height, int depth, int descriptor, const Bytes& body, int mapType = 0,
+                     int mapFirst = 0, int mapLength = 0, int mapBits = 0)
 {
-    Bytes b = {0, (uint8_t)mapType, (uint8_t)type, (uint8_t)mapFirst, (uint8_t)(mapFirst >> 8),
-               (uint8_t)mapLength, (uint8_t)(mapLength >> 8), (uint8_t)mapBits, 0, 0, 0, 0,
-               (uint8_t)width, (uint8_t)(width >> 8), (uint8_t)height, (uint8_t)(height >> 8),
-               (uint8_t)depth, (uint8_t)descriptor};
+    Bytes b = {0,
+               (uint8_t)mapType,
+               (uint8_t)type,
+               (uint8_t)mapFirst,
+               (uint8_t)(mapFirst >> 8),
+               (uint8_t)mapLength,
+               (uint8_t)(mapLength >> 8),
+               (uint8_t)mapBits,
+               0,
+               0,
+               0,
+               0,
+               (uint8_t)width,
+               (uint8_t)(width >> 8),
+               (uint8_t)height,
+               (uint8_t)(height >> 8),
+               (uint8_t)depth,
+               (uint8_t)descriptor};
     b.resize(18 + body.size());
-    if (!body.empty())
-        memcpy(&b[18], body.data(), body.size());
+    if (!body.empty()) memcpy(&b[18], body.data(), body.size());
     return b;
 }
 
@@ -92,8 +104,7 @@ static Bytes textureBytes(int name, int width, int height)
 
 TEST(Texture, TgaUploadsRgbaBottomRowFirst)
 {
-    if (!testGLContext(64, 64))
-        GTEST_SKIP() << "no display for a GL context";
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
     std::string dir = makeTempDir("tex_tga");
     writeBytes(dir + "/rgb.tga", tgaFile(2, 1, 2, 24, 0x20, {1, 2, 3, 4, 5, 6}));
     writeBytes(dir + "/rgba.tga", tgaFile(2, 1, 1, 32, 8, {10, 20, 30, 40}));
@@ -126,8 +137,7 @@ TEST(Texture, TgaUploadsRgbaBottomRowFirst)
 
 TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
 {
-    if (!testGLContext(64, 64))
-        GTEST_SKIP() << "no display for a GL context";
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
     std::string dir = makeTempDir("tex_jpeg");
     // Grey 2 x 2: top row 10 60, bottom row 200 250; uploaded top row last.
     writeBytes(dir + "/grey.jpg", encodeJpeg(2, 2, 1, {10, 60, 200, 250}));
@@ -146,8 +156,7 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
 
     // CMYK as Adobe writers store it (inverted: 255 is no ink) becomes RGB.
     Bytes cmyk;
-    for (int i = 0; i < 64; i++)
-        cmyk.insert(cmyk.end(), {200, 100, 255, 128});
+    for (int i = 0; i < 64; i++) cmyk.insert(cmyk.end(), {200, 100, 255, 128});
     Bytes cmykFile = encodeJpeg(8, 8, 4, cmyk);
     Image image = {0, 0, nullptr};
     ASSERT_EQ(decodeJpegMemory(cmykFile.data(), cmykFile.size(), &image, "cmyk.jpg"), 1);
@@ -161,12 +170,13 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
     const int width = 1600, height = 1600;
     Bytes noise((size_t)width * height * 3);
     srand(7);
-    for (size_t i = 0; i < noise.size(); i++)
-        noise[i] = (uint8_t)rand();
+    for (size_t i = 0; i < noise.size(); i++) noise[i] = (uint8_t)rand();
     for (int y = height - 16; y < height; y++)
         for (int x = 0; x < width; x++) {
             uint8_t* p = &noise[((size_t)y * width + x) * 3];
-            p[0] = 220; p[1] = 30; p[2] = 30;
+            p[0] = 220;
+            p[1] = 30;
+            p[2] = 30;
         }
     Bytes big = encodeJpeg(width, height, 3, noise);
     ASSERT_GT(big.size(), 3u << 20);
@@ -179,7 +189,8 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
     Bytes forged = encodeJpeg(2, 2, 1, {1, 2, 3, 4});
     for (size_t i = 0; i + 8 < forged.size(); i++)
         if (forged[i] == 0xff && forged[i + 1] == 0xc0) {
-            forged[i + 5] = 0x4e; forged[i + 6] = 0x20; // 20000 rows
+            forged[i + 5] = 0x4e;
+            forged[i + 6] = 0x20;   // 20000 rows
             break;
         }
     writeBytes(dir + "/forged.jpg", forged);
@@ -201,19 +212,16 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
 
 TEST(Texture, LoaderChosenByTheLetterAfterTheLastDot)
 {
-    if (!testGLContext(64, 64))
-        GTEST_SKIP() << "no display for a GL context";
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
     std::string dir = makeTempDir("tex_pick");
     Bytes tga = tgaFile(3, 1, 1, 8, 0, {50});
     Bytes jpeg = encodeJpeg(1, 1, 1, {50});
-    for (const char* n : {"a.TGA", "b.tga", "c.x.Targa", "e.png"})
-        writeBytes(dir + "/" + n, tga);
-    for (const char* n : {"f.jpeg", "g.JPG", "h.png", "i.tga.jpg"})
-        writeBytes(dir + "/" + n, jpeg);
+    for (const char* n : {"a.TGA", "b.tga", "c.x.Targa", "e.png"}) writeBytes(dir + "/" + n, tga);
+    for (const char* n : {"f.jpeg", "g.JPG", "h.png", "i.tga.jpg"}) writeBytes(dir + "/" + n, jpeg);
     testing::internal::CaptureStderr();
     for (const char* n : {"a.TGA", "b.tga", "c.x.Targa", "f.jpeg", "g.JPG", "h.png", "i.tga.jpg"})
         EXPECT_GT(loadTexture(nullptr, (dir + "/" + n).c_str()), 0) << n;
-    EXPECT_EQ(loadTexture(nullptr, (dir + "/e.png").c_str()), -1); // TGA bytes read as JPEG
+    EXPECT_EQ(loadTexture(nullptr, (dir + "/e.png").c_str()), -1);   // TGA bytes read as JPEG
     testing::internal::GetCapturedStderr();
 }
 

@@ -27,8 +27,7 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
 
@@ -40,16 +39,29 @@ static void writeBytes(const std::string& path, const Bytes& bytes)
 [[maybe_unused]] static size_t logSize() { return readFile("demo.log").size(); }
 [[maybe_unused]] static std::string logSince(size_t from) { return readFile("demo.log").substr(from); }
 
-static Bytes tgaFile(int type, int width, int height, int depth, int descriptor, const Bytes& body,
-                     int mapType = 0, int mapFirst = 0, int mapLength = 0, int mapBits = 0)
+static Bytes tgaFile(int type, int width, int height, int depth, int descriptor, const Bytes& body, int mapType = 0,
+                     int mapFirst = 0, int mapLength = 0, int mapBits = 0)
 {
-    Bytes b = {0, (uint8_t)mapType, (uint8_t)type, (uint8_t)mapFirst, (uint8_t)(mapFirst >> 8),
-               (uint8_t)mapLength, (uint8_t)(mapLength >> 8), (uint8_t)mapBits, 0, 0, 0, 0,
-               (uint8_t)width, (uint8_t)(width >> 8), (uint8_t)height, (uint8_t)(height >> 8),
-               (uint8_t)depth, (uint8_t)descriptor};
+    Bytes b = {0,
+               (uint8_t)mapType,
+               (uint8_t)type,
+               (uint8_t)mapFirst,
+               (uint8_t)(mapFirst >> 8),
+               (uint8_t)mapLength,
+               (uint8_t)(mapLength >> 8),
+               (uint8_t)mapBits,
+               0,
+               0,
+               0,
+               0,
+               (uint8_t)width,
+               (uint8_t)(width >> 8),
+               (uint8_t)height,
+               (uint8_t)(height >> 8),
+               (uint8_t)depth,
+               (uint8_t)descriptor};
     b.resize(18 + body.size());
-    if (!body.empty())
-        memcpy(&b[18], body.data(), body.size());
+    if (!body.empty()) memcpy(&b[18], body.data(), body.size());
     return b;
 }
 
@@ -61,8 +73,7 @@ static int readTga(const Bytes& file, TgaFile** handle, TgaData* data, std::stri
     *handle = openTgaMemory(file.data(), file.size());
     readTgaImage(*handle, data);
     std::string text = testing::internal::GetCapturedStderr();
-    if (report)
-        *report = text;
+    if (report) *report = text;
     return *handle ? (*handle)->status : -1;
 }
 
@@ -91,12 +102,10 @@ TEST(TgaReader, TrueColourSwapRunsAndTypeAfterDecoding)
 
     // 127 = a raw packet of 128 pixels.
     Bytes body = {127};
-    for (int i = 0; i < 128; i++)
-        body.push_back((uint8_t)i);
+    for (int i = 0; i < 128; i++) body.push_back((uint8_t)i);
     ASSERT_EQ(readTga(tgaFile(11, 128, 1, 8, 0, body), &tga, &data), TgaSuccess);
     EXPECT_EQ(tga->imageType, 3);
-    for (int i = 0; i < 128; i++)
-        ASSERT_EQ(data.pixels[i], i);
+    for (int i = 0; i < 128; i++) ASSERT_EQ(data.pixels[i], i);
     release(tga, &data);
 
     // A run across the scanline end continues on the next line; one running
@@ -114,7 +123,11 @@ TEST(TgaReader, TrueColourSwapRunsAndTypeAfterDecoding)
 
 TEST(TgaReader, RejectsBadHeadersAndShortFilesWithReports)
 {
-    struct Case { Bytes file; int status; const char* report; };
+    struct Case {
+        Bytes file;
+        int status;
+        const char* report;
+    };
     const std::string unit = "Libtga:common/libtga-1.0.1/src/tgaread:";
     Bytes pixels16(2 * 2 * 2, 0);
     const Case cases[] = {
@@ -123,7 +136,7 @@ TEST(TgaReader, RejectsBadHeadersAndShortFilesWithReports)
         {tgaFile(2, 2, 2, 8, 0, pixels16), TgaUnknownFormat, "141: Unknown sub-format\n"},
         {tgaFile(3, 2, 2, 24, 0, Bytes(12, 0)), TgaUnknownFormat, "141: Unknown sub-format\n"},
         {tgaFile(32, 2, 2, 24, 0, Bytes(12, 0)), TgaUnknownFormat, "117: Unknown sub-format\n"},
-        {tgaFile(1, 2, 2, 8, 0, Bytes(4, 0)), TgaUnknownFormat, "129: Unknown sub-format\n"}, // no map
+        {tgaFile(1, 2, 2, 8, 0, Bytes(4, 0)), TgaUnknownFormat, "129: Unknown sub-format\n"},   // no map
         {Bytes(10, 0), TgaReadFailed, "109: Read failed\n"},
         {Bytes(), TgaReadFailed, "109: Read failed\n"},
         {tgaFile(2, 2, 2, 24, 0, Bytes(11, 0)), TgaReadFailed, "70: Read failed\n"},
@@ -149,12 +162,11 @@ TEST(TgaReader, RejectsBadHeadersAndShortFilesWithReports)
     }
     testing::internal::CaptureStderr();
     EXPECT_EQ(openTga("no/such/file.tga"), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Libtga:common/libtga-1.0.1/src/tga:44: Failed to open file\n");
-    const char* texts[] = {"Success", "Error", "Out of memory", "Failed to open file", "Seek failed",
-                           "Read failed", "Write failed", "Unknown sub-format", "Error"};
-    for (int code = 0; code < 9; code++)
-        EXPECT_STREQ(tgaStatusText(code), texts[code]);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Libtga:common/libtga-1.0.1/src/tga:44: Failed to open file\n");
+    const char* texts[] = {"Success",     "Error",       "Out of memory", "Failed to open file",
+                           "Seek failed", "Read failed", "Write failed",  "Unknown sub-format",
+                           "Error"};
+    for (int code = 0; code < 9; code++) EXPECT_STREQ(tgaStatusText(code), texts[code]);
     EXPECT_STREQ(tgaStatusText(-1), "Error");
 }
 
@@ -164,8 +176,7 @@ static Bytes decode(const Bytes& file, int* width = nullptr, int* height = nullp
     testing::internal::CaptureStderr();
     int ok = decodeTgaMemory(file.data(), file.size(), &image);
     testing::internal::GetCapturedStderr();
-    if (!ok)
-        return Bytes();
+    if (!ok) return Bytes();
     Bytes out(image.pixels, image.pixels + (size_t)image.width * image.height * 4);
     if (width) *width = image.width;
     if (height) *height = image.height;
@@ -195,8 +206,7 @@ TEST(TgaDecode, ConvertsEveryCommonKindToBottomUpRgba)
     EXPECT_EQ(decode(tgaFile(3, 0, 1, 8, 0, {})), Bytes());
     // A short run-length file may not claim more than 16384 pixels a side.
     Bytes runs;
-    for (int i = 0; i < 160; i++)
-        runs.insert(runs.end(), {255, 9});
+    for (int i = 0; i < 160; i++) runs.insert(runs.end(), {255, 9});
     EXPECT_EQ(decode(tgaFile(11, 16384, 1, 8, 0, runs)).size(), 16384u * 4);
     EXPECT_EQ(decode(tgaFile(11, 16385, 1, 8, 0, runs)), Bytes());
 }
@@ -224,8 +234,7 @@ TEST(TgaDecode, GreyColourMapsGiveGreyPixels)
 TEST(TgaDecode, MapBytesAreSkippedEvenWithoutAMap)
 {
     // Map type 0 but two 24-bit entries described: six bytes before the pixels.
-    EXPECT_EQ(decode(tgaFile(2, 1, 1, 24, 0, {9, 9, 9, 9, 9, 9, 1, 2, 3}, 0, 0, 2, 24)),
-              (Bytes{3, 2, 1, 255}));
+    EXPECT_EQ(decode(tgaFile(2, 1, 1, 24, 0, {9, 9, 9, 9, 9, 9, 1, 2, 3}, 0, 0, 2, 24)), (Bytes{3, 2, 1, 255}));
     // Three 15-bit entries (two bytes each) before grey pixels.
     EXPECT_EQ(decode(tgaFile(3, 2, 1, 8, 0, {1, 1, 1, 1, 1, 1, 40, 80}, 0, 0, 3, 15)),
               (Bytes{40, 40, 40, 255, 80, 80, 80, 255}));

@@ -10,8 +10,7 @@ namespace {
 
 VideoModeInfo mode(int w, int h, int bits = 8) { return VideoModeInfo{w, h, bits, bits, bits}; }
 
-std::vector<DisplayMode> listOf(const std::vector<VideoModeInfo>& modes, int* selected,
-                                int capacity = MaxDisplayModes)
+std::vector<DisplayMode> listOf(const std::vector<VideoModeInfo>& modes, int* selected, int capacity = MaxDisplayModes)
 {
     std::vector<DisplayMode> out(capacity > 0 ? capacity : 1);
     int n = buildModeList(modes.data(), (int)modes.size(), out.data(), capacity, 1280, 720, selected);
@@ -23,8 +22,8 @@ TEST(ModeList, KeepsOnly888ModesAndListsARunOfOneSizeOnce)
 {
     int selected = 99;
     std::vector<VideoModeInfo> modes = {
-        mode(640, 480, 5), mode(640, 480), mode(640, 480), mode(800, 600),
-        VideoModeInfo{800, 600, 8, 8, 10}, mode(800, 600), mode(640, 480), mode(1024, 768, 6),
+        mode(640, 480, 5), mode(640, 480), mode(640, 480),     mode(800, 600), VideoModeInfo{800, 600, 8, 8, 10},
+        mode(800, 600),    mode(640, 480), mode(1024, 768, 6),
     };
     std::vector<DisplayMode> list = listOf(modes, &selected);
     ASSERT_EQ(list.size(), 3u);
@@ -32,7 +31,7 @@ TEST(ModeList, KeepsOnly888ModesAndListsARunOfOneSizeOnce)
     EXPECT_EQ(list[1].width, 800);   // 800 × 600 twice in a row (a 10-bit mode between) once
     EXPECT_EQ(list[2].width, 640);   // the same size after others comes again
     EXPECT_EQ(list[2].height, 480);
-    EXPECT_EQ(selected, -1);         // no 1280 × 720: nothing selected
+    EXPECT_EQ(selected, -1);   // no 1280 × 720: nothing selected
 }
 
 TEST(ModeList, PreselectsTheLast1280x720Entry)
@@ -136,9 +135,9 @@ TEST(DialogKeys, UpAndDownStepThroughTheResolutionsAndStopAtTheEnds)
     EXPECT_EQ(dialogKeyPress(&in, DialogKeyDown), -2);
     EXPECT_EQ(in.selected, 2);
     dialogKeyPress(&in, DialogKeyDown);
-    EXPECT_EQ(in.selected, 2);           // the last entry stays
+    EXPECT_EQ(in.selected, 2);   // the last entry stays
     for (int i = 0; i < 4; i++) dialogKeyPress(&in, DialogKeyUp);
-    EXPECT_EQ(in.selected, 0);           // the first entry stays
+    EXPECT_EQ(in.selected, 0);   // the first entry stays
     EXPECT_EQ(in.fullscreenChecked, 0);
     EXPECT_EQ(in.focus, ControlResolution);
 
@@ -149,7 +148,7 @@ TEST(DialogKeys, UpAndDownStepThroughTheResolutionsAndStopAtTheEnds)
     in = inputOf(3, -1);
     dialogKeyPress(&in, DialogKeyUp);
     EXPECT_EQ(in.selected, 2);
-    in = inputOf(3, 7);                  // out of range counts as nothing
+    in = inputOf(3, 7);   // out of range counts as nothing
     dialogKeyPress(&in, DialogKeyDown);
     EXPECT_EQ(in.selected, 0);
     // An empty list keeps nothing selected; arrows work whatever has the focus.
@@ -208,4 +207,4 @@ TEST(DialogKeys, EnterRunsAndEscapeCancelsWhateverHasTheFocus)
     EXPECT_EQ(in.focus, ControlResolution);
 }
 
-}  // namespace
+}   // namespace

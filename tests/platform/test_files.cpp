@@ -55,7 +55,8 @@ TEST(ReadWholeFile, LimitZeroTerminatorAndFailures)
     free(data);
 }
 
-TEST(DataPath, PrefixesAndRefuses) {
+TEST(DataPath, PrefixesAndRefuses)
+{
     char text[16] = "jug.baf";
     EXPECT_EQ(1, dataPath(text, sizeof(text)));
     EXPECT_STREQ(text, "./data/jug.baf");

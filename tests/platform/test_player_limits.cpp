@@ -21,11 +21,14 @@ struct Scratch {
         char name[] = "/tmp/kestrel_limits_XXXXXX";
         dir = mkdtemp(name) ? name : "";
     }
-    ~Scratch() { if (!dir.empty()) system(("rm -rf '" + dir + "'").c_str()); }
+    ~Scratch()
+    {
+        if (!dir.empty()) system(("rm -rf '" + dir + "'").c_str());
+    }
     std::string path(const char* name) const { return dir + "/" + name; }
 };
 
-}  // namespace
+}   // namespace
 
 TEST(DataFileCheck, OnlyRegularFilesWithinTheLimitAreRead)
 {

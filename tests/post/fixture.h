@@ -22,29 +22,44 @@ struct PostState {
 
 inline void savePost(PostState* s)
 {
-    *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA, blurTargetB,
-          {}, {}, {}, {}, {}, combineProgram, downsampleProgram};
+    *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA,    blurTargetB,
+          {},          {},         {},         {},          {},          combineProgram, downsampleProgram};
     for (int i = 0; i < 4; i++) {
-        s->source[i] = levelSource[i]; s->blurred[i] = levelBlurred[i]; s->temp[i] = levelTemp[i];
-        s->horizontal[i] = blurHorizontal[i]; s->vertical[i] = blurVertical[i];
+        s->source[i] = levelSource[i];
+        s->blurred[i] = levelBlurred[i];
+        s->temp[i] = levelTemp[i];
+        s->horizontal[i] = blurHorizontal[i];
+        s->vertical[i] = blurVertical[i];
     }
 }
 
 inline void restorePost(const PostState* s)
 {
-    sceneTarget = s->scene; fullTarget = s->full; halfTarget = s->half; smallTarget = s->small;
-    extraTarget = s->extra; blurTargetA = s->a; blurTargetB = s->b;
-    combineProgram = s->combine; downsampleProgram = s->downsample;
+    sceneTarget = s->scene;
+    fullTarget = s->full;
+    halfTarget = s->half;
+    smallTarget = s->small;
+    extraTarget = s->extra;
+    blurTargetA = s->a;
+    blurTargetB = s->b;
+    combineProgram = s->combine;
+    downsampleProgram = s->downsample;
     for (int i = 0; i < 4; i++) {
-        levelSource[i] = s->source[i]; levelBlurred[i] = s->blurred[i]; levelTemp[i] = s->temp[i];
-        blurHorizontal[i] = s->horizontal[i]; blurVertical[i] = s->vertical[i];
+        levelSource[i] = s->source[i];
+        levelBlurred[i] = s->blurred[i];
+        levelTemp[i] = s->temp[i];
+        blurHorizontal[i] = s->horizontal[i];
+        blurVertical[i] = s->vertical[i];
     }
 }
 
 // Post-processing initialised for a window of width x height, once per size.
 inline int usePost(int width, int height)
 {
-    static struct { int w, h; PostState state; } made[3];
+    static struct {
+        int w, h;
+        PostState state;
+    } made[3];
     static int count;
     if (!testGLContext(64, 64)) return 0;
     engineGLState();
@@ -67,10 +82,8 @@ inline int usePost(int width, int height)
 
 inline const RenderTarget* target(int index) { return renderTargets[index]; }
 
-
 // Largest channel difference; colourOnly skips alpha.
-inline int maxDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
-                         int colourOnly = 0)
+inline int maxDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int colourOnly = 0)
 {
     if (a.size() != b.size()) return 256;
     int worst = 0;

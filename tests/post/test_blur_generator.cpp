@@ -62,9 +62,8 @@ TEST(BlurGenerator, HorizontalTextOfLevelZeroAt1280x720)
 {
     const char* x[6] = {"-0.012693", "-0.006814", "-0.001328", "0.004023", "0.009711", "0.015625"};
     const char* s[6] = {"0.002615", "0.112923", "0.539616", "0.321841", "0.022844", "0.000161"};
-    std::string expected =
-        "#version 100\nprecision highp float;\nuniform sampler2D tex0;\nvarying vec2 TexCoord0;\n"
-        "void main()\n{\nvec3 sum = vec3(0.0,0.0,0.0);\nvec2 texcoord;\n";
+    std::string expected = "#version 100\nprecision highp float;\nuniform sampler2D tex0;\nvarying vec2 TexCoord0;\n"
+                           "void main()\n{\nvec3 sum = vec3(0.0,0.0,0.0);\nvec2 texcoord;\n";
     for (int j = 0; j < 6; j++) {
         expected += std::string("texcoord = TexCoord0 + vec2(") + x[j] + ", 0.000000);\n";
         expected += std::string("sum += texture2D(tex0, texcoord).rgb*") + s[j] + ";\n";
@@ -142,13 +141,16 @@ TEST(BlurGenerator, DecimalPointWhateverTheLocale)
     const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "nl_NL.UTF-8"};
     const char* chosen = nullptr;
     for (const char* name : names)
-        if (setlocale(LC_NUMERIC, name)) { chosen = name; break; }
+        if (setlocale(LC_NUMERIC, name)) {
+            chosen = name;
+            break;
+        }
     if (!chosen) {
         // Build a German locale of our own when none is installed.
         std::string dir = makeTempDir("locale");
         char absolute[4096];
-        if (realpath(dir.c_str(), absolute) &&
-            runCommand("localedef -i de_DE -f UTF-8 '" + std::string(absolute) + "/de_DE.UTF-8' >/dev/null 2>&1") == 0) {
+        if (realpath(dir.c_str(), absolute) && runCommand("localedef -i de_DE -f UTF-8 '" + std::string(absolute) +
+                                                          "/de_DE.UTF-8' >/dev/null 2>&1") == 0) {
             setenv("LOCPATH", absolute, 1);
             if (setlocale(LC_NUMERIC, "de_DE.UTF-8")) chosen = "de_DE.UTF-8 (built)";
         }

@@ -94,7 +94,10 @@ TEST_F(BlurImages, WholeAmountsShowOnePassFewer)
 // reference: the full-size results copied down, the next pass faded in.
 TEST_F(BlurImages, SmallerTargetsMatchTheFullSizeResultScaledDown)
 {
-    struct Case { int dst; float strength, amount; };
+    struct Case {
+        int dst;
+        float strength, amount;
+    };
     const Case cases[] = {{smallTarget, 1.0f, 3.0f}, {halfTarget, 0.25f, 2.0f}, {halfTarget, 0.8f, 1.5f}};
     for (const Case& c : cases) {
         blurTarget(fullTarget, c.dst, c.strength, c.amount);

@@ -26,7 +26,8 @@ static int probeProgram(void)
 static std::vector<float> uniformValue(const char* name, int count)
 {
     std::vector<float> v(4, -99.0f);
-    glGetUniformfv((GLuint)gradingSources.program, glGetUniformLocation((GLuint)gradingSources.program, name), v.data());
+    glGetUniformfv((GLuint)gradingSources.program, glGetUniformLocation((GLuint)gradingSources.program, name),
+                   v.data());
     v.resize(count);
     return v;
 }

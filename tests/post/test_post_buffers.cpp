@@ -5,11 +5,13 @@
 TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
 {
     ASSERT_TRUE(usePost(1280, 720));
-    struct { int index, w, h, depth; } rows1280[] = {
-        {sceneTarget, 1280, 720, 1}, {fullTarget, 1280, 720, 1}, {halfTarget, 640, 360, 1},
-        {smallTarget, 80, 45, 1}, {extraTarget, 1280, 720, 1}, {blurTargetA, 1280, 720, 0},
-        {blurTargetB, 1280, 720, 0}, {levelSource[0], 320, 180, 0}, {levelTemp[1], 160, 90, 0},
-        {levelBlurred[2], 80, 45, 0}, {levelSource[3], 40, 22, 0}, {levelBlurred[3], 40, 22, 0},
+    struct {
+        int index, w, h, depth;
+    } rows1280[] = {
+        {sceneTarget, 1280, 720, 1},  {fullTarget, 1280, 720, 1},    {halfTarget, 640, 360, 1},
+        {smallTarget, 80, 45, 1},     {extraTarget, 1280, 720, 1},   {blurTargetA, 1280, 720, 0},
+        {blurTargetB, 1280, 720, 0},  {levelSource[0], 320, 180, 0}, {levelTemp[1], 160, 90, 0},
+        {levelBlurred[2], 80, 45, 0}, {levelSource[3], 40, 22, 0},   {levelBlurred[3], 40, 22, 0},
     };
     for (auto& r : rows1280) {
         ASSERT_GE(r.index, 0);

@@ -13,7 +13,8 @@
 
 // ---- helpers -------------------------------------------------------------------
 
-inline void resetCamera(void) {
+inline void resetCamera(void)
+{
     tweakMode = -1;
     activeCamera = &camera;
     camera.aspect = 1.0f;
@@ -23,7 +24,8 @@ inline void resetCamera(void) {
 // The engine's GL state on an off-screen buffer of the asked size (support).
 inline int glReady(int width, int height) { return useOffscreen(width, height); }
 
-inline void fillAttributes(Mesh* m) {
+inline void fillAttributes(Mesh* m)
+{
     static const int sizes[5] = {3, 2, 3, 3, 4}, offsets[5] = {0, 12, 20, 32, 44};
     m->attribCount = 5;
     for (int i = 0; i < 5; i++) {
@@ -33,7 +35,8 @@ inline void fillAttributes(Mesh* m) {
     }
 }
 
-inline void uploadMesh(Mesh* m) {
+inline void uploadMesh(Mesh* m)
+{
     glGenBuffers(1, &m->vertexBuffer);
     glGenBuffers(1, &m->indexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, m->vertexBuffer);
@@ -52,7 +55,8 @@ struct TestMesh {
     std::vector<uint16_t> indices;
 };
 
-inline void makeSquare(TestMesh* t, float half, int program) {
+inline void makeSquare(TestMesh* t, float half, int program)
+{
     memset(&t->mesh, 0, sizeof(Mesh));
     const float corners[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
     t->vertices.assign(8, MeshVertex{});
@@ -77,19 +81,19 @@ inline void makeSquare(TestMesh* t, float half, int program) {
     uploadMesh(&t->mesh);
 }
 
-inline void freeTestMesh(TestMesh* t) {
+inline void freeTestMesh(TestMesh* t)
+{
     glDeleteBuffers(1, &t->mesh.vertexBuffer);
     glDeleteBuffers(1, &t->mesh.indexBuffer);
 }
 
-inline const char* flatVertex =
-    "#version 100\nattribute vec3 vpos;uniform mat4 matM, matP;\n"
-    "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); }";
-inline const char* flatFragment =
-    "#version 100\nprecision mediump float;uniform vec4 colour;\n"
-    "void main(){ gl_FragColor = colour; }";
+inline const char* flatVertex = "#version 100\nattribute vec3 vpos;uniform mat4 matM, matP;\n"
+                                "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); }";
+inline const char* flatFragment = "#version 100\nprecision mediump float;uniform vec4 colour;\n"
+                                  "void main(){ gl_FragColor = colour; }";
 
-inline int flatProgram(void) {
+inline int flatProgram(void)
+{
     static int program = 0;
     if (!program) program = createShaderProgram(flatVertex, flatFragment, 1);
     return program;
@@ -97,7 +101,8 @@ inline int flatProgram(void) {
 
 inline std::vector<unsigned char> pixelAt(int x, int y) { return readPixels(x, y, 1, 1); }
 
-inline void expectColour(int x, int y, int r, int g, int b, int tolerance = 2) {
+inline void expectColour(int x, int y, int r, int g, int b, int tolerance = 2)
+{
     std::vector<unsigned char> p = pixelAt(x, y);
     EXPECT_NEAR(p[0], r, tolerance) << "at " << x << "," << y;
     EXPECT_NEAR(p[1], g, tolerance) << "at " << x << "," << y;
@@ -106,24 +111,28 @@ inline void expectColour(int x, int y, int r, int g, int b, int tolerance = 2) {
 
 // ---- matrices and camera (no GL) ------------------------------------------------
 
-inline void uniformFloats(int program, const char* name, float* out) {
+inline void uniformFloats(int program, const char* name, float* out)
+{
     glGetUniformfv(program, glGetUniformLocation(program, name), out);
 }
 
-inline int uniformInt(int program, const char* name) {
+inline int uniformInt(int program, const char* name)
+{
     int v = -1;
     glGetUniformiv(program, glGetUniformLocation(program, name), &v);
     return v;
 }
 
-inline int boundTexture(int unit, GLenum query) {
+inline int boundTexture(int unit, GLenum query)
+{
     glActiveTexture(GL_TEXTURE0 + unit);
     int name = 0;
     glGetIntegerv(query, &name);
     return name;
 }
 
-inline void expectBlendState(GLenum source, GLenum destination, GLboolean depth) {
+inline void expectBlendState(GLenum source, GLenum destination, GLboolean depth)
+{
     int s = 0, d = 0;
     GLboolean mask = 0;
     glGetIntegerv(GL_BLEND_SRC_RGB, &s);

@@ -2,7 +2,8 @@
 // and tweak mode, the uniform queue's limits and frame blending.
 #include "render/fixture.h"
 
-TEST(Camera, ProjectionNumbers) {
+TEST(Camera, ProjectionNumbers)
+{
     Camera c{};
     c.fov = 90.0f;
     c.aspect = 0.5625f;
@@ -28,7 +29,8 @@ TEST(Camera, ProjectionNumbers) {
     EXPECT_EQ(0, memcmp(before, c.projection, sizeof(before)));
 }
 
-TEST(Camera, AspectGuard) {
+TEST(Camera, AspectGuard)
+{
     camera.aspect = 0.5f;
     camera.dirty = 0;
     setCameraAspect(0, 0);
@@ -42,7 +44,8 @@ TEST(Camera, AspectGuard) {
     EXPECT_EQ(camera.dirty, 1);
 }
 
-TEST(Camera, ViewTranslationAndEyeDepth) {
+TEST(Camera, ViewTranslationAndEyeDepth)
+{
     resetCamera();
     setCamera(0, 0, 5, 0, 0, 0, 0.1f, 100.0f, 70.0f);
     updateViewMatrix();
@@ -75,13 +78,18 @@ TEST(Camera, ViewTranslationAndEyeDepth) {
 }
 
 // The view of a pose is the inverse of a mesh placed with the same pose.
-TEST(Camera, ViewInvertsPlacement) {
+TEST(Camera, ViewInvertsPlacement)
+{
     resetCamera();
     setCamera(1.5f, -2.0f, 7.0f, 30.0f, -20.0f, 45.0f, 0.1f, 100.0f, 70.0f);
     updateViewMatrix();
     Mesh m{};
-    m.x = 1.5f; m.y = -2.0f; m.z = 7.0f;
-    m.yaw = DEG2RAD(30.0f); m.pitch = DEG2RAD(-20.0f); m.roll = DEG2RAD(45.0f);
+    m.x = 1.5f;
+    m.y = -2.0f;
+    m.z = 7.0f;
+    m.yaw = DEG2RAD(30.0f);
+    m.pitch = DEG2RAD(-20.0f);
+    m.roll = DEG2RAD(45.0f);
     m.dirty = 1;
     updateModelMatrix(&m);
     float product[16], normal[16];
@@ -96,14 +104,15 @@ TEST(Camera, ViewInvertsPlacement) {
     t[12] = 3.0f;
     matIdentity(s);
     s[0] = 2.0f;
-    matMultiply(out, t, s);     // scale first, then move
+    matMultiply(out, t, s);   // scale first, then move
     EXPECT_EQ(out[0], 2.0f);
     EXPECT_EQ(out[12], 3.0f);
-    matMultiply(out, s, t);     // move first, then scale the move too
+    matMultiply(out, s, t);   // move first, then scale the move too
     EXPECT_EQ(out[12], 6.0f);
 }
 
-TEST(Camera, LerpAndTweakMode) {
+TEST(Camera, LerpAndTweakMode)
+{
     resetCamera();
     CameraKey a = {1, 2, 3, 10, 20, 30, 0.5f, 200, 60};
     CameraKey b = {-4, 5, 9, 90, -45, 0, 1.5f, 400, 80};
@@ -142,7 +151,8 @@ TEST(Camera, LerpAndTweakMode) {
 
 // ---- uniform queue ----------------------------------------------------------------
 
-TEST(UniformQueue, RefusesWhatDoesNotFit) {
+TEST(UniformQueue, RefusesWhatDoesNotFit)
+{
     uniformCount = 0;
     char name[40];
     for (int i = 0; i < MaxQueuedUniforms; i++) {
@@ -179,7 +189,8 @@ struct FourFrames {
 };
 
 // Frame f, vertex i: float k holds 100·f + 10·i + k.
-static void makeFourFrames(FourFrames* m) {
+static void makeFourFrames(FourFrames* m)
+{
     memset(m, 0, sizeof(*m));
     m->mesh.vertexCount = 2;
     m->mesh.frameCount = 4;
@@ -190,11 +201,10 @@ static void makeFourFrames(FourFrames* m) {
                 ((float*)&m->vertices[f * 2 + i])[k] = f < 4 ? 100.0f * f + 10.0f * i + k : -1.0f;
 }
 
-static float blended(const FourFrames* m, int i, int k) {
-    return ((const float*)&m->vertices[4 * 2 + i])[k];
-}
+static float blended(const FourFrames* m, int i, int k) { return ((const float*)&m->vertices[4 * 2 + i])[k]; }
 
-TEST(BlendFrames, PositionsAndWrap) {
+TEST(BlendFrames, PositionsAndWrap)
+{
     FourFrames m;
     makeFourFrames(&m);
     blendMeshFrames(&m.mesh, 2.25f);
@@ -204,14 +214,14 @@ TEST(BlendFrames, PositionsAndWrap) {
     EXPECT_EQ(blended(&m, 1, 14), -1.0f);
     EXPECT_EQ(m.mesh.uploadedFrame, 4);
 
-    blendMeshFrames(&m.mesh, 3.5f);          // frame 3 toward frame 0
+    blendMeshFrames(&m.mesh, 3.5f);   // frame 3 toward frame 0
     EXPECT_FLOAT_EQ(blended(&m, 0, 0), 300 + 0.5f * (0 - 300));
     blendMeshFrames(&m.mesh, 0.0f);
     for (int k = 0; k < 11; k++) EXPECT_EQ(blended(&m, 1, k), 10.0f + k);
 
-    blendMeshFrames(&m.mesh, 5.25f);         // wraps to 1.25
+    blendMeshFrames(&m.mesh, 5.25f);   // wraps to 1.25
     EXPECT_FLOAT_EQ(blended(&m, 0, 2), 100 + 2 + 0.25f * 100);
-    blendMeshFrames(&m.mesh, -0.75f);        // wraps to 3.25
+    blendMeshFrames(&m.mesh, -0.75f);   // wraps to 3.25
     EXPECT_FLOAT_EQ(blended(&m, 0, 1), 300 + 1 + 0.25f * (1 - 301));
     blendMeshFrames(&m.mesh, NAN);
     EXPECT_EQ(blended(&m, 0, 3), 3.0f);
@@ -232,7 +242,8 @@ TEST(BlendFrames, PositionsAndWrap) {
     blendMeshFrames(nullptr, 1.0f);
 }
 
-TEST(BlendFrames, UploadsTheBlendSlot) {
+TEST(BlendFrames, UploadsTheBlendSlot)
+{
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
     FourFrames m;
     makeFourFrames(&m);

@@ -12,7 +12,8 @@ static const char* probeFragment =
     "void main(){ gl_FragColor = texture2D(tex0, vec2(0.5)) + texture2D(tex2, vec2(0.5))"
     " + texture2D(extra, vec2(0.5)) + textureCube(texcube1, vec3(1.0)); }";
 
-TEST(BindMeshShader, SlotsQueueAndMatrices) {
+TEST(BindMeshShader, SlotsQueueAndMatrices)
+{
     if (!glReady(64, 48)) GTEST_SKIP() << "no display";
     int program = createShaderProgram(probeVertex, probeFragment, 1);
     ASSERT_GT(program, 0);
@@ -20,7 +21,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices) {
     makeSquare(&t, 1.0f, program);
     t.mesh.textures[0] = 7;
     t.mesh.textures[2] = 9;
-    t.mesh.textures[1] = 11;    // only texcube1 exists for slot 1
+    t.mesh.textures[1] = 11;   // only texcube1 exists for slot 1
     resetCamera();
     setCamera(0, 0, -3, 0, 0, 0, 0.1f, 100.0f, 90.0f);
     t.mesh.z = 4.0f;
@@ -28,7 +29,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices) {
 
     float v2[2] = {5, 6}, v3[3] = {7, 8, 9}, v4[4] = {1, 2, 3, 4};
     queueUniform("a", 1.0f);
-    queueUniform("a", 2.0f);    // the later one wins
+    queueUniform("a", 2.0f);   // the later one wins
     queueUniform("b", 3.0f);
     queueUniformEntry("v2", Vec2, 0, 0, v2);
     queueUniformEntry("v3", Vec3, 0, 0, v3);
@@ -42,7 +43,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices) {
 
     int active = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-    EXPECT_EQ(active, (int)GL_TEXTURE0 + 5);     // the queued texture came last
+    EXPECT_EQ(active, (int)GL_TEXTURE0 + 5);   // the queued texture came last
     EXPECT_EQ(boundTexture(2, GL_TEXTURE_BINDING_2D), 9);
     EXPECT_EQ(boundTexture(0, GL_TEXTURE_BINDING_2D), 7);
     EXPECT_EQ(boundTexture(1, GL_TEXTURE_BINDING_CUBE_MAP), 11);
@@ -65,7 +66,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices) {
     EXPECT_EQ(f[0], 64.0f);
     EXPECT_EQ(f[1], 48.0f);
     uniformFloats(program, "matM", f);
-    EXPECT_EQ(f[14], -7.0f);                     // 4 ahead of a camera at −3
+    EXPECT_EQ(f[14], -7.0f);   // 4 ahead of a camera at −3
     uniformFloats(program, "matP", f);
     EXPECT_EQ(f[11], -1.0f);
 
@@ -86,7 +87,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices) {
     EXPECT_EQ(0, memcmp(f, t.mesh.rotation, sizeof(f)));
     uniformFloats(program, "matP", f);
     EXPECT_EQ(f[0], 1.0f / (float)tan(90.0 * 3.1416f / 360.0f));
-    EXPECT_EQ(camera.dirty, 1);                  // no camera, no rebuild
+    EXPECT_EQ(camera.dirty, 1);   // no camera, no rebuild
 
     // A program without any of the conventional uniforms binds cleanly.
     t.mesh.program = flatProgram();
@@ -99,11 +100,11 @@ TEST(BindMeshShader, SlotsQueueAndMatrices) {
     glDeleteProgram(program);
 }
 
-TEST(BindMeshShader, LowestSlotStaysActive) {
+TEST(BindMeshShader, LowestSlotStaysActive)
+{
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
-    static const char* fs =
-        "#version 100\nprecision mediump float;uniform sampler2D tex0, tex2;\n"
-        "void main(){ gl_FragColor = texture2D(tex0, vec2(0.5)) + texture2D(tex2, vec2(0.5)); }";
+    static const char* fs = "#version 100\nprecision mediump float;uniform sampler2D tex0, tex2;\n"
+                            "void main(){ gl_FragColor = texture2D(tex0, vec2(0.5)) + texture2D(tex2, vec2(0.5)); }";
     int program = createShaderProgram(flatVertex, fs, 1);
     ASSERT_GT(program, 0);
     TestMesh t;
@@ -124,10 +125,13 @@ TEST(BindMeshShader, LowestSlotStaysActive) {
 
 // The cache is observed by changing GL state behind its back: a call that
 // made GL calls would overwrite it.
-TEST(BlendMode, CallsGLOnlyOnChange) {
+TEST(BlendMode, CallsGLOnlyOnChange)
+{
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
-    const GLenum table[5][3] = {{GL_ONE, GL_ZERO, GL_TRUE}, {GL_ONE, GL_ONE, GL_FALSE},
-                                {GL_SRC_ALPHA, GL_ONE, GL_FALSE}, {GL_DST_COLOR, GL_ZERO, GL_FALSE},
+    const GLenum table[5][3] = {{GL_ONE, GL_ZERO, GL_TRUE},
+                                {GL_ONE, GL_ONE, GL_FALSE},
+                                {GL_SRC_ALPHA, GL_ONE, GL_FALSE},
+                                {GL_DST_COLOR, GL_ZERO, GL_FALSE},
                                 {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FALSE}};
     for (int mode = 4; mode >= 0; mode--) {
         setBlendMode(mode);
@@ -138,7 +142,7 @@ TEST(BlendMode, CallsGLOnlyOnChange) {
     glDepthMask(GL_FALSE);
     setBlendMode(Opaque);   // same mode: no GL call
     expectBlendState(GL_ONE_MINUS_DST_COLOR, GL_SRC_COLOR, GL_FALSE);
-    setBlendMode(7);        // unknown: remembered, no GL call
+    setBlendMode(7);   // unknown: remembered, no GL call
     EXPECT_EQ(currentBlendMode, 7);
     expectBlendState(GL_ONE_MINUS_DST_COLOR, GL_SRC_COLOR, GL_FALSE);
     setBlendMode(Opaque);
@@ -147,10 +151,16 @@ TEST(BlendMode, CallsGLOnlyOnChange) {
 
 // ---- where things land ---------------------------------------------------------------
 
-static void drawFlat(TestMesh* t, float x, float y, float z, float r, float g, float b) {
+static void drawFlat(TestMesh* t, float x, float y, float z, float r, float g, float b)
+{
     static float colour[4];
-    colour[0] = r; colour[1] = g; colour[2] = b; colour[3] = 1;
-    t->mesh.x = x; t->mesh.y = y; t->mesh.z = z;
+    colour[0] = r;
+    colour[1] = g;
+    colour[2] = b;
+    colour[3] = 1;
+    t->mesh.x = x;
+    t->mesh.y = y;
+    t->mesh.z = z;
     t->mesh.dirty = 1;
     queueUniformEntry("colour", Vec4, 0, 0, colour);
     drawMesh(&t->mesh);
@@ -158,7 +168,8 @@ static void drawFlat(TestMesh* t, float x, float y, float z, float r, float g, f
 
 // fov 90 and aspect 0.5 (128 × 64): at 5 units a point 2.5 to the side sits
 // half-way to the edge, and 1.25 up sits half-way to the top.
-TEST(Placement, ObjectsLandWhereTheConventionsSay) {
+TEST(Placement, ObjectsLandWhereTheConventionsSay)
+{
     if (!glReady(128, 64)) GTEST_SKIP() << "no display";
     int program = flatProgram();
     ASSERT_GT(program, 0);
@@ -169,10 +180,10 @@ TEST(Placement, ObjectsLandWhereTheConventionsSay) {
     setCamera(0, 0, 0, 0, 0, 0, 0.1f, 100.0f, 90.0f);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawFlat(&t, 0, 0, 5, 1, 0, 0);         // straight ahead
-    drawFlat(&t, 2.5f, 0, 5, 0, 1, 0);      // right
-    drawFlat(&t, 0, 1.25f, 5, 0, 0, 1);     // up
-    drawFlat(&t, 0, 0, -5, 1, 1, 1);        // behind: not seen
+    drawFlat(&t, 0, 0, 5, 1, 0, 0);       // straight ahead
+    drawFlat(&t, 2.5f, 0, 5, 0, 1, 0);    // right
+    drawFlat(&t, 0, 1.25f, 5, 0, 0, 1);   // up
+    drawFlat(&t, 0, 0, -5, 1, 1, 1);      // behind: not seen
     expectColour(64, 32, 255, 0, 0);
     expectColour(96, 32, 0, 255, 0);
     expectColour(64, 48, 0, 0, 255);
@@ -205,7 +216,8 @@ TEST(Placement, ObjectsLandWhereTheConventionsSay) {
 
 // ---- drawing with another look ---------------------------------------------------------
 
-static GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b) {
+static GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b)
+{
     const unsigned char pixel[4] = {r, g, b, 255};
     GLuint t = 0;
     glGenTextures(1, &t);
@@ -219,11 +231,11 @@ static GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b) {
 
 // drawMeshWith draws with the program and slots it is given (null: the mesh's
 // own slots) for that draw only: the record keeps its program and textures.
-TEST(DrawMeshWith, AnotherProgramAndTexturesForOneDraw) {
+TEST(DrawMeshWith, AnotherProgramAndTexturesForOneDraw)
+{
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
-    const char* textured =
-        "#version 100\nprecision mediump float;uniform sampler2D tex0;\n"
-        "void main(){ gl_FragColor = texture2D(tex0, vec2(0.5)); }";
+    const char* textured = "#version 100\nprecision mediump float;uniform sampler2D tex0;\n"
+                           "void main(){ gl_FragColor = texture2D(tex0, vec2(0.5)); }";
     int texProgram = createShaderProgram(flatVertex, textured, 1);
     ASSERT_GT(texProgram, 0);
     GLuint red = solidTexture(255, 0, 0), green = solidTexture(0, 255, 0);
@@ -251,9 +263,9 @@ TEST(DrawMeshWith, AnotherProgramAndTexturesForOneDraw) {
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     queueUniformEntry("colour", Vec4, 0, 0, blue);
-    drawMesh(&t.mesh);                            // the record's own program again
+    drawMesh(&t.mesh);   // the record's own program again
     expectColour(32, 32, 0, 0, 255);
-    drawMeshWith(nullptr, texProgram, look);      // nothing to draw
+    drawMeshWith(nullptr, texProgram, look);   // nothing to draw
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 
     freeTestMesh(&t);

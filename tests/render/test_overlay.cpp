@@ -9,7 +9,8 @@
 #include <stb_image_write.h>
 #pragma GCC diagnostic pop
 
-TEST(Overlay, LoadingBarAndColours) {
+TEST(Overlay, LoadingBarAndColours)
+{
     if (!glReady(200, 200)) GTEST_SKIP() << "no display";
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -40,7 +41,8 @@ TEST(Overlay, LoadingBarAndColours) {
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
 }
 
-TEST(Overlay, TexturesCullingAndRestoredState) {
+TEST(Overlay, TexturesCullingAndRestoredState)
+{
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
     GLuint tex = 0;
     glGenTextures(1, &tex);
@@ -86,13 +88,13 @@ static const char* litVertex =
     "#version 100\nattribute vec3 vpos; attribute vec2 vUV; attribute vec3 vnrm;\n"
     "uniform mat4 matM, matP, matN; varying vec2 uv; varying vec3 n;\n"
     "void main(){ gl_Position = matP * matM * vec4(vpos, 1.0); uv = vUV; n = (matN * vec4(vnrm, 0.0)).xyz; }";
-static const char* litFragment =
-    "#version 100\nprecision mediump float; uniform sampler2D tex0; uniform vec3 light;\n"
-    "varying vec2 uv; varying vec3 n;\n"
-    "void main(){ float d = max(dot(normalize(n), light), 0.0);"
-    " gl_FragColor = vec4(texture2D(tex0, uv).rgb * (0.15 + 0.85 * d), 1.0); }";
+static const char* litFragment = "#version 100\nprecision mediump float; uniform sampler2D tex0; uniform vec3 light;\n"
+                                 "varying vec2 uv; varying vec3 n;\n"
+                                 "void main(){ float d = max(dot(normalize(n), light), 0.0);"
+                                 " gl_FragColor = vec4(texture2D(tex0, uv).rgb * (0.15 + 0.85 * d), 1.0); }";
 
-static void makeSphere(TestMesh* t, int rings, int segments, float radius, int program) {
+static void makeSphere(TestMesh* t, int rings, int segments, float radius, int program)
+{
     memset(&t->mesh, 0, sizeof(Mesh));
     t->vertices.clear();
     t->indices.clear();
@@ -104,7 +106,9 @@ static void makeSphere(TestMesh* t, int rings, int segments, float radius, int p
             v.nx = sinf(theta) * cosf(phi);
             v.ny = cosf(theta);
             v.nz = sinf(theta) * sinf(phi);
-            v.x = v.nx * radius; v.y = v.ny * radius; v.z = v.nz * radius;
+            v.x = v.nx * radius;
+            v.y = v.ny * radius;
+            v.z = v.nz * radius;
             v.u = (float)s / segments;
             v.v = (float)r / rings;
             t->vertices.push_back(v);
@@ -113,7 +117,8 @@ static void makeSphere(TestMesh* t, int rings, int segments, float radius, int p
     for (int r = 0; r < rings; r++)
         for (int s = 0; s < segments; s++) {
             uint16_t a = (uint16_t)(r * (segments + 1) + s), b = (uint16_t)(a + segments + 1);
-            uint16_t quad[6] = {a, b, (uint16_t)(a + 1), b, (uint16_t)(b + 1), (uint16_t)(a + 1)};   // clockwise seen from outside
+            uint16_t quad[6] = {
+                a, b, (uint16_t)(a + 1), b, (uint16_t)(b + 1), (uint16_t)(a + 1)};   // clockwise seen from outside
             t->indices.insert(t->indices.end(), quad, quad + 6);
         }
     t->mesh.vertexCount = (uint32_t)t->vertices.size();
@@ -127,13 +132,17 @@ static void makeSphere(TestMesh* t, int rings, int segments, float radius, int p
     uploadMesh(&t->mesh);
 }
 
-static GLuint checkerTexture(void) {
+static GLuint checkerTexture(void)
+{
     unsigned char pixels[8 * 8 * 4];
     for (int y = 0; y < 8; y++)
         for (int x = 0; x < 8; x++) {
             unsigned char* p = pixels + (y * 8 + x) * 4;
             int on = (x + y) & 1;
-            p[0] = on ? 240 : 40; p[1] = on ? 200 : 60; p[2] = on ? 80 : 160; p[3] = 255;
+            p[0] = on ? 240 : 40;
+            p[1] = on ? 200 : 60;
+            p[2] = on ? 80 : 160;
+            p[3] = 255;
         }
     GLuint tex = 0;
     glGenTextures(1, &tex);
@@ -144,7 +153,8 @@ static GLuint checkerTexture(void) {
     return tex;
 }
 
-static int blendExpected(int mode, int s, int d, float a) {
+static int blendExpected(int mode, int s, int d, float a)
+{
     float S = s / 255.0f, D = d / 255.0f, out = 0;
     switch (mode) {
     case Opaque: out = S; break;
@@ -157,7 +167,8 @@ static int blendExpected(int mode, int s, int d, float a) {
     return (int)lrintf(out * 255.0f);
 }
 
-TEST(RenderCheck, LitSphereAndOverlayBlendModes) {
+TEST(RenderCheck, LitSphereAndOverlayBlendModes)
+{
     const int W = 320, H = 180;
     if (!glReady(W, H)) GTEST_SKIP() << "no display";
     int program = createShaderProgram(litVertex, litFragment, 1);

@@ -20,29 +20,59 @@ struct SceneCall {
 };
 static SceneCall calls[10];
 
-static void record1(float var0) { calls[1].count++; calls[1].var0 = var0; }
+static void record1(float var0)
+{
+    calls[1].count++;
+    calls[1].var0 = var0;
+}
 static void record23(int mode, float time, float var0, float var1)
 {
     SceneCall* c = &calls[mode == 0 ? 2 : 3];
-    c->count++; c->mode = mode; c->time = time; c->var0 = var0; c->var1 = var1;
+    c->count++;
+    c->mode = mode;
+    c->time = time;
+    c->var0 = var0;
+    c->var1 = var1;
 }
-static void record4(float var0) { calls[4].count++; calls[4].var0 = var0; }
+static void record4(float var0)
+{
+    calls[4].count++;
+    calls[4].var0 = var0;
+}
 static void record5(float time, int part, float var0, float var1)
 {
-    calls[5].count++; calls[5].time = time; calls[5].partInt = part; calls[5].var0 = var0; calls[5].var1 = var1;
+    calls[5].count++;
+    calls[5].time = time;
+    calls[5].partInt = part;
+    calls[5].var0 = var0;
+    calls[5].var1 = var1;
 }
 static void record6(float part, float var0, float var1)
 {
-    calls[6].count++; calls[6].part = part; calls[6].var0 = var0; calls[6].var1 = var1;
+    calls[6].count++;
+    calls[6].part = part;
+    calls[6].var0 = var0;
+    calls[6].var1 = var1;
 }
 static void record7(float time, float part, float var0)
 {
-    calls[7].count++; calls[7].time = time; calls[7].part = part; calls[7].var0 = var0;
+    calls[7].count++;
+    calls[7].time = time;
+    calls[7].part = part;
+    calls[7].var0 = var0;
 }
-static void record8(float var0, float var1) { calls[8].count++; calls[8].var0 = var0; calls[8].var1 = var1; }
+static void record8(float var0, float var1)
+{
+    calls[8].count++;
+    calls[8].var0 = var0;
+    calls[8].var1 = var1;
+}
 static void record9(float part, float var0, float var1)
 {
-    calls[9].count++; calls[9].part = part; calls[9].var0 = var0; calls[9].var1 = var1;
+    calls[9].count++;
+    calls[9].part = part;
+    calls[9].var0 = var0;
+    calls[9].var1 = var1;
 }
 
 static int totalCalls(void)
@@ -151,8 +181,8 @@ TEST_F(Dispatch, SceneNumbersTruncateTowardZero)
     EXPECT_EQ(calls[9].count, 1);
     EXPECT_EQ(runFrame(10.0f), 0);
     EXPECT_EQ(prevScene, 10);
-    EXPECT_EQ(runFrame(-1.5f, 0.0f), 0);   // -1 without the end marker
-    EXPECT_EQ(runFrame(-2.0f, -1.0f), 0);  // -2 never ends the show
+    EXPECT_EQ(runFrame(-1.5f, 0.0f), 0);    // -1 without the end marker
+    EXPECT_EQ(runFrame(-2.0f, -1.0f), 0);   // -2 never ends the show
     EXPECT_EQ(runFrame(-7.0f), 0);
     EXPECT_EQ(totalCalls(), 2);
 }

@@ -55,16 +55,17 @@ static void writePng(const char* path, const std::vector<unsigned char>& rgba, i
 {
     std::vector<unsigned char> flipped(rgba.size());
     size_t row = (size_t)width * 4;
-    for (int y = 0; y < height; y++)
-        memcpy(&flipped[row * y], &rgba[row * (height - 1 - y)], row);
+    for (int y = 0; y < height; y++) memcpy(&flipped[row * y], &rgba[row * (height - 1 - y)], row);
     stbi_write_png(path, width, height, 4, flipped.data(), (int)row);
 }
 
 TEST(PostChain, ShowShadersCompileWithTheirAttributes)
 {
     ASSERT_TRUE(testGLContext(64, 64));
-    const char* pairs[4][2] = {{"post.vs", "fastbokeh.fs"}, {"post_uv.vs", "color_correct.fs"},
-                               {"post_uv.vs", "lomofi.fs"}, {"post.vs", "drunk.fs"}};
+    const char* pairs[4][2] = {{"post.vs", "fastbokeh.fs"},
+                               {"post_uv.vs", "color_correct.fs"},
+                               {"post_uv.vs", "lomofi.fs"},
+                               {"post.vs", "drunk.fs"}};
     for (auto& pair : pairs) {
         int program = bindPostAttributes(loadShaderPair(dataFile(pair[0]).c_str(), dataFile(pair[1]).c_str()));
         ASSERT_GT(program, 0) << pair[1];

@@ -18,10 +18,9 @@ TEST(RandomTable, FirstEntriesFollowTheGeneratorAndTheRestIsFixed)
         ASSERT_EQ(randomTable[i], (s >> 16) & 0x7FFF) << "entry " << i;
     }
     const unsigned short fixed[48] = {
-        81, 16376, 24096, 20348, 11872, 30076, 16059, 26999, 28493, 16223, 3930, 28673,
-        26804, 18775, 14123, 11940, 29899, 3669, 26796, 25588, 5537, 3767, 20240, 18792,
-        11688, 14015, 10980, 19816, 8562, 2372, 8690, 13223, 18104, 25255, 18022, 4019,
-        17568, 26633, 6447, 19915, 18751, 30395, 2984, 15856, 14429, 10230, 17528, 21822};
+        81,    16376, 24096, 20348, 11872, 30076, 16059, 26999, 28493, 16223, 3930,  28673, 26804, 18775, 14123, 11940,
+        29899, 3669,  26796, 25588, 5537,  3767,  20240, 18792, 11688, 14015, 10980, 19816, 8562,  2372,  8690,  13223,
+        18104, 25255, 18022, 4019,  17568, 26633, 6447,  19915, 18751, 30395, 2984,  15856, 14429, 10230, 17528, 21822};
     for (int i = 0; i < 48; i++) EXPECT_EQ(randomTable[300 + i], fixed[i]) << "entry " << 300 + i;
     EXPECT_EQ(randomTable[598], 31912);
     EXPECT_EQ(randomTable[599], 22196);
@@ -32,12 +31,15 @@ TEST(RandomTable, FirstEntriesFollowTheGeneratorAndTheRestIsFixed)
 
 TEST(SceneSteps, CameraSegmentsClampOutsideTheKeys)
 {
-    struct Case { float driver; int keys; int n; float f; } cases[] = {
-        {0.0f, 5, 0, 0.0f},      {0.5f, 5, 0, 0.5f},   {1.0f, 5, 1, 0.0f},
-        {3.5f, 5, 3, 0.5f},      {4.0f, 5, 3, 1.0f},   {7.25f, 5, 3, 1.0f},
-        {-0.5f, 5, 0, 0.0f},     {-3.0f, 5, 0, 0.0f},  {NAN, 5, 0, 0.0f},
-        {INFINITY, 7, 5, 1.0f},  {6.0f, 7, 5, 1.0f},   {2.5f, 7, 2, 0.5f},
-        {0.0001f, 7, 0, 0.0001f},
+    struct Case {
+        float driver;
+        int keys;
+        int n;
+        float f;
+    } cases[] = {
+        {0.0f, 5, 0, 0.0f},  {0.5f, 5, 0, 0.5f},  {1.0f, 5, 1, 0.0f},       {3.5f, 5, 3, 0.5f}, {4.0f, 5, 3, 1.0f},
+        {7.25f, 5, 3, 1.0f}, {-0.5f, 5, 0, 0.0f}, {-3.0f, 5, 0, 0.0f},      {NAN, 5, 0, 0.0f},  {INFINITY, 7, 5, 1.0f},
+        {6.0f, 7, 5, 1.0f},  {2.5f, 7, 2, 0.5f},  {0.0001f, 7, 0, 0.0001f},
     };
     for (const Case& c : cases) {
         int n = -9;
@@ -160,9 +162,9 @@ TEST(PressArithmetic, LoopPhaseAndKaleidoscopeCopies)
     EXPECT_EQ(kaleidoRolls(0, 0.5f, rolls, 64), 0);
     EXPECT_EQ(kaleidoRolls(-3, 0.5f, rolls, 64), 0);
     ASSERT_EQ(kaleidoRolls(1, 0.25f, rolls, 64), 1);
-    EXPECT_EQ(rolls[0], 0.25f);                       // the camera's own roll
+    EXPECT_EQ(rolls[0], 0.25f);   // the camera's own roll
     ASSERT_EQ(kaleidoRolls(6, 0.25f, rolls, 64), 6);
-    for (int k = 0; k < 6; k++)                       // offsets 5, 4, ... 0 sixths
+    for (int k = 0; k < 6; k++)   // offsets 5, 4, ... 0 sixths
         EXPECT_FLOAT_EQ(rolls[k], (float)(0.25 + (5 - k) * (double)6.2832f / 6.0)) << k;
     EXPECT_EQ(rolls[5], 0.25f);
     // A runaway track is held to a bounded number of draws.
@@ -172,7 +174,7 @@ TEST(PressArithmetic, LoopPhaseAndKaleidoscopeCopies)
     EXPECT_EQ(tintColour(1.0f), 0x224411FFu);
     EXPECT_EQ(tintColour(0.0f), 0x22441100u);
     EXPECT_EQ(tintColour(0.5f), 0x2244117Fu);
-    EXPECT_EQ(tintColour(3.0f), 0x224411FFu);         // clamped, never into blue
+    EXPECT_EQ(tintColour(3.0f), 0x224411FFu);   // clamped, never into blue
     EXPECT_EQ(tintColour(-1.0f), 0x22441100u);
 }
 
@@ -180,7 +182,7 @@ TEST(PressArithmetic, RollRadiiSpreadAndTumble)
 {
     EXPECT_NEAR(rollRadius(0, 0.8f), 42.7778f, 1e-4f);
     EXPECT_NEAR(rollRadius(1, 0.8f), 30.2778f, 1e-4f);
-    EXPECT_EQ(rollRadius(2, 0.8f), 14.999998f);       // 1.3 in single precision
+    EXPECT_EQ(rollRadius(2, 0.8f), 14.999998f);   // 1.3 in single precision
     // Each roll is widest (65) where its H is 0.
     EXPECT_FLOAT_EQ(rollRadius(2, 0.0f), 65.0f);
     EXPECT_FLOAT_EQ(rollRadius(0, (float)(1.0 / 3.0 / 1.25)), 65.0f);
@@ -234,10 +236,13 @@ TEST(RodArithmetic, WobbleStartsAtRestAndStaysSmall)
 
 TEST(GreetingArithmetic, JugStatesByVar1)
 {
-    struct Case { float var1; int breaking; float t; } cases[] = {
-        {3.5f, 3, 0.5f}, {0.0f, 0, 0.0f}, {-0.5f, 0, 0.0f}, {-1.0f, -1, 0.0f},
-        {-7.0f, -1, 0.0f}, {16.0f, 16, 0.0f}, {15.999f, 15, 0.999f}, {1e30f, 17, 0.0f},
-        {NAN, 0, 0.0f},
+    struct Case {
+        float var1;
+        int breaking;
+        float t;
+    } cases[] = {
+        {3.5f, 3, 0.5f},   {0.0f, 0, 0.0f},       {-0.5f, 0, 0.0f},  {-1.0f, -1, 0.0f}, {-7.0f, -1, 0.0f},
+        {16.0f, 16, 0.0f}, {15.999f, 15, 0.999f}, {1e30f, 17, 0.0f}, {NAN, 0, 0.0f},
     };
     for (const Case& c : cases)
         for (int i = 0; i < 16; i++) {
@@ -268,7 +273,7 @@ TEST(CloudArithmetic, GlowFlashAndDarkening)
     EXPECT_NEAR(shroomGlow(0.1f), 1.107128f, 1e-5f);
     EXPECT_EQ(shroomGlow(1.0f), 0.0f);
     EXPECT_EQ(shroomGlow(0.0f), 3.0f);
-    EXPECT_EQ(shroomGlow(-1.0f), 3.0f);               // below 0 counts as 0
+    EXPECT_EQ(shroomGlow(-1.0f), 3.0f);   // below 0 counts as 0
     EXPECT_EQ(shroomGlow(NAN), 3.0f);
 
     EXPECT_EQ(flashColour(shroomGlow(0.5f)), 0x31313131u);   // byte 49
@@ -281,7 +286,7 @@ TEST(CloudArithmetic, GlowFlashAndDarkening)
     EXPECT_EQ(darkenColour(1.5f), 0x7F7F7F7Fu);
     EXPECT_EQ(darkenColour(2.0f), 0u);
     EXPECT_EQ(darkenColour(1.0f), 0xFFFFFFFFu);
-    EXPECT_EQ(darkenColour(2.5f), 0u);                // past the end: stays black
+    EXPECT_EQ(darkenColour(2.5f), 0u);   // past the end: stays black
     EXPECT_EQ(darkenColour(0.5f), 0xFFFFFFFFu);
 }
 

@@ -80,7 +80,12 @@ TEST(SceneRecords, SceneOneScrubsTheJugAndSplashAndPicksTheJug)
     jugMeshes[0].program = 0;
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
 
-    struct Case { float var0; float jugX; float splashX; bool intact; } cases[] = {
+    struct Case {
+        float var0;
+        float jugX;
+        float splashX;
+        bool intact;
+    } cases[] = {
         {0.0f, 4.0f, 8.0f, false},   // t = 1: last frames
         {0.5f, 2.0f, 4.0f, false},   // halfway back
         {1.0f, 0.0f, 0.0f, true},    // t = 0: frame 0, the intact jug
@@ -121,11 +126,11 @@ TEST(SceneRecords, SceneOneCameraFollowsItsKeysAndClamps)
     expectCamera(-160.0f, 45.0f, 473.0f, 40.0f);
     drawScene1(3.999f);
     expectCamera(-12.7085f, -135.098f, 377.368f, 30.0f);
-    drawScene1(4.0f);                            // past the keys: the last key
+    drawScene1(4.0f);   // past the keys: the last key
     expectCamera(-12.7085f, -135.378f, 377.377f, 30.0f);
     drawScene1(9.0f);
     expectCamera(-12.7085f, -135.378f, 377.377f, 30.0f);
-    drawScene1(-2.0f);                           // before the keys: the first key
+    drawScene1(-2.0f);   // before the keys: the first key
     expectCamera(-33.0f, 70.0f, 773.0f, 40.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -138,9 +143,13 @@ TEST(SceneRecords, BottlesByModeAndRiseAndTheCameraAtThreeAndAHalf)
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
     Mesh expected;
     memset(&expected, 0, sizeof expected);
-    struct Case { int mode; float var1; float rise; } cases[] = {
-        {0, 1.0f, 0.0f}, {0, 0.5f, 0.0f}, {1, 0.0f, 0.0f},
-        {1, 1.0f, 1.0f}, {1, 0.25f, 0.25f}, {1, 2.0f, 1.0f}, {1, -1.0f, 0.0f},
+    struct Case {
+        int mode;
+        float var1;
+        float rise;
+    } cases[] = {
+        {0, 1.0f, 0.0f},   {0, 0.5f, 0.0f}, {1, 0.0f, 0.0f},  {1, 1.0f, 1.0f},
+        {1, 0.25f, 0.25f}, {1, 2.0f, 1.0f}, {1, -1.0f, 0.0f},
     };
     for (const Case& c : cases) {
         drawScenes2And3(c.mode, 3.0f, 1.0f, c.var1);
@@ -213,7 +222,7 @@ TEST(SceneRecords, SceneFourSpreadsBillsByVar1AndPart)
     EXPECT_EQ(billMesh.x, 0.0f);
     EXPECT_EQ(billMesh.y, 0.0f);
     EXPECT_EQ(billMesh.z, 0.0f);
-    EXPECT_EQ(billMesh.textures[0], 500);     // instance 99 takes the first design
+    EXPECT_EQ(billMesh.textures[0], 500);   // instance 99 takes the first design
     EXPECT_NEAR(camera.x, (-238.866f + -323.351f) * 0.5f, 1e-3f);
 
     // var1 1: the last jug frame and the full spread.
@@ -229,8 +238,7 @@ TEST(SceneRecords, SceneFourSpreadsBillsByVar1AndPart)
     // part 2.5 drives the camera whatever var0 says, and adds 0.5 to s.
     setTracks(2.5f, 0.0f, 0.0f, 0.0f, 0.0f);
     drawScene4(5.5f);
-    expectCamera((-323.351f + -97.0304f) * 0.5f, (19.4898f + 1.94922f) * 0.5f,
-                 (494.815f + 229.176f) * 0.5f, 40.0f);
+    expectCamera((-323.351f + -97.0304f) * 0.5f, (19.4898f + 1.94922f) * 0.5f, (494.815f + 229.176f) * 0.5f, 40.0f);
     EXPECT_NEAR(camera.near, 100.0f, 1e-4f);
     EXPECT_FLOAT_EQ(blendedX(&jugMeshes[0]), 2.0f);
     placeBill(&expected, 99, billSpread(0.5f));

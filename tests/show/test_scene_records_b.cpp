@@ -80,8 +80,8 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     EXPECT_NEAR(press.pose(), 2.0f, 1e-4f);
     EXPECT_NEAR(bills.pose(), 1.0f, 1e-4f);
     EXPECT_EQ(pressMesh.x, 0.0f);
-    EXPECT_EQ(kaleidoMesh.x, 999.0f);                 // no kaleidoscope
-    EXPECT_EQ(rollMesh.x, 999.0f);                    // no rolls without copies
+    EXPECT_EQ(kaleidoMesh.x, 999.0f);   // no kaleidoscope
+    EXPECT_EQ(rollMesh.x, 999.0f);      // no rolls without copies
     EXPECT_NEAR(camera.x, 440.0f, 1e-3f);
 
     // part 1: one copy at the camera, with the camera's angles and the frame.
@@ -107,7 +107,7 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     EXPECT_NEAR(camera.z, -100.0f, 1e-4f);
     EXPECT_NEAR(camera.fov, 50.0f, 1e-4f);
     EXPECT_NEAR(camera.roll, rad(48.0f), 1e-5f);
-    EXPECT_EQ(kaleidoMesh.roll, 0.0f);                // copy 0 last, at the path's roll
+    EXPECT_EQ(kaleidoMesh.roll, 0.0f);   // copy 0 last, at the path's roll
 
     // The camera drivers clamp outside the three keys.
     drawScene5(0.0f, 0, 7.0f, 0.0f);
@@ -136,7 +136,7 @@ TEST(SceneRecordsB, GunChoiceShotAndBullet)
     EXPECT_FLOAT_EQ(gunMesh.pitch, rad(0.5f));
     EXPECT_EQ(m47Mesh.x, 999.0f);
     EXPECT_EQ(bullet->x, 999.0f);
-    drawScene6(-2.0f, 0.0f, 0.0f);                    // negative part: the last frame
+    drawScene6(-2.0f, 0.0f, 0.0f);   // negative part: the last frame
     EXPECT_FLOAT_EQ(gun.pose(), 4.0f);
 
     // part 1 exactly: the static gun; no flash at var1 5, a flash at 5.01.
@@ -165,7 +165,7 @@ TEST(SceneRecordsB, GunChoiceShotAndBullet)
     EXPECT_EQ(bullet->z, 375.0f);
     EXPECT_FLOAT_EQ(blood.pose(), 4.0f);
     EXPECT_NEAR(camera.x, (120.0f + 89.6574f) * 0.5f, 1e-3f);
-    drawScene6(3.0f, 9.0f, 3.0f);                     // past the keys: key 4
+    drawScene6(3.0f, 9.0f, 3.0f);   // past the keys: key 4
     EXPECT_NEAR(camera.x, 89.6574f, 1e-3f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     *bullet = savedBullet;
@@ -243,10 +243,10 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
     expectAt(&splashMesh, 12, 0.0f);
     EXPECT_FLOAT_EQ(greeting.pose(), 2.0f);
     EXPECT_FLOAT_EQ(splash.pose(), 4.0f);
-    expectAt(&jugMeshes[2], 15, 0.0f);                // the last broken one drawn: jug 0
+    expectAt(&jugMeshes[2], 15, 0.0f);   // the last broken one drawn: jug 0
     EXPECT_FLOAT_EQ(broken.pose(), (float)(randomTable[302 + 3 * 15] % 3));
-    expectAt(intact, 11, 0.0f);                       // the last whole one: jug 4
-    expectAt(&logMesh, 15, -187.0f);                  // jug 0 last of all
+    expectAt(intact, 11, 0.0f);        // the last whole one: jug 4
+    expectAt(&logMesh, 15, -187.0f);   // jug 0 last of all
     // Whole jugs are drawn with the greeting's label and program for the draw
     // only: the intact jug's record keeps its own.
     EXPECT_EQ(memcmp(intact->textures, before.textures, sizeof before.textures), 0);
@@ -308,7 +308,7 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     EXPECT_EQ(shroomMeshes[0].x, 999.0f);
     expectAt(&jugMeshes[2], 15, 100.0f);
     EXPECT_EQ(logMesh.y, -87.0f);
-    EXPECT_EQ(logMesh.x, 0.0f);                       // the centre log drawn last
+    EXPECT_EQ(logMesh.x, 0.0f);   // the centre log drawn last
     drawScene9(-3.0f, 0.0f, 1.0f);
     EXPECT_EQ(nuke.pose(), 0.0f);
 
@@ -319,7 +319,7 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     EXPECT_EQ(shroomMeshes[1].x, 999.0f);
     drawScene9(1.5f, 1.0f, 1.0f);
     EXPECT_FLOAT_EQ(top.pose(), 4.0f);
-    drawScene9(0.5f, 1.0f, -2.0f);                    // below 0: the first frame
+    drawScene9(0.5f, 1.0f, -2.0f);   // below 0: the first frame
     EXPECT_EQ(stem.pose(), 0.0f);
 
     // The scene's red clear does not leak into later clears.
@@ -351,10 +351,10 @@ TEST(SceneRecordsB, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
     drawScene9(0.5f, 1.0f, 0.5f);
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene5(1.0f, 2, 0.5f, 0.5f);                  // rolls drawn
+    drawScene5(1.0f, 2, 0.5f, 0.5f);   // rolls drawn
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene5(1.0f, 2, 0.5f, 0.0f);                  // no rolls: no draw at all
+    drawScene5(1.0f, 2, 0.5f, 0.0f);   // no rolls: no draw at all
     EXPECT_EQ(rand(), drawn);
 }
 

@@ -20,14 +20,19 @@ static const int RecordWidth = 96, RecordHeight = 54;
 TEST(SceneShaders, PairsLinkAndKeepTheirInputs)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
-    struct Pair { const char* vs; const char* fs; const char* inputs[8]; } pairs[] = {
+    struct Pair {
+        const char* vs;
+        const char* fs;
+        const char* inputs[8];
+    } pairs[] = {
         {"env.vs", "env.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
         {"splash.vs", "splash.fs", {"tex0", "tex1", "matM", "matP", "matN"}},
         {"nrm_lite.vs", "nrm_lite.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
         {"light.vs", "light.fs", {"tex0", "tex1", "matM", "matP", "matN"}},
         {"light.vs", "bills.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
         {"still.vs", "still.fs", {"tex0", "tex1", "tex2", "matM", "matP", "matN"}},
-        {"env_scale.vs", "firehighlight.fs",
+        {"env_scale.vs",
+         "firehighlight.fs",
          {"tex0", "iGlobalTime", "factorTex", "factorBlend", "scale", "alphafactor", "matP"}},
     };
     for (const Pair& pair : pairs) {
@@ -48,7 +53,6 @@ TEST(SceneShaders, PairsLinkAndKeepTheirInputs)
 }
 
 // ---- the show's own data: uniforms that reach the programs, small renders ----------
-
 
 static void setTracks(float part, float var0, float var1, float post1, float post2)
 {
@@ -90,13 +94,13 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     EXPECT_FLOAT_EQ(uniformValue(progFire, "iGlobalTime"), 12.5f);
     EXPECT_FLOAT_EQ(uniformValue(progFire, "factorTex"), 1.0f);
     EXPECT_FLOAT_EQ(uniformValue(progFire, "factorBlend"), 0.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "scale"), 1.05f);      // the second shell last
+    EXPECT_FLOAT_EQ(uniformValue(progFire, "scale"), 1.05f);   // the second shell last
     EXPECT_FLOAT_EQ(uniformValue(progFire, "alphafactor"), 0.4f);
     EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "con"), 0.8f);
-    EXPECT_FLOAT_EQ(uniformValue(progDrunk, "time"), 0.3f);       // post2, not the clock
+    EXPECT_FLOAT_EQ(uniformValue(progDrunk, "time"), 0.3f);   // post2, not the clock
     EXPECT_FLOAT_EQ(uniformValue(progBokeh, "highlight"), 0.3f);
     EXPECT_FLOAT_EQ(uniformValue(progBokeh, "intensity"), 20.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);      // narrow window
+    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);   // narrow window
 
     // The bokeh radius doubles on windows wider than 1024 pixels.
     int savedWidth = windowWidth;
@@ -112,7 +116,7 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
 
 struct Shot {
     const char* name;
-    int scene;       // 1 to 4
+    int scene;   // 1 to 4
     float part, var0, var1, post1, post2;
 };
 

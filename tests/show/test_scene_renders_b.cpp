@@ -249,8 +249,8 @@ TEST(ShowToTheEnd, ProgramEndsByItselfWithCodeZero)
     std::string dir = "/tmp/kestrel_show_end_" + std::to_string((long)getpid());
     std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && cd '" + dir +
                           "' && ln -sf '" KESTREL_BINARY_DIR "/data' data && timeout 150 '" +
-                          std::string(KESTREL_BINARY_DIR) + "/kestrel' --mode 160x90 --start " +
-                          std::to_string(start) + " >out.txt 2>&1";
+                          std::string(KESTREL_BINARY_DIR) + "/kestrel' --mode 160x90 --start " + std::to_string(start) +
+                          " >out.txt 2>&1";
     EXPECT_EQ(runCommand(command), 0) << readFile(dir + "/out.txt");
     runCommand("rm -rf '" + dir + "'");
 }

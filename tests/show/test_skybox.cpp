@@ -3,7 +3,8 @@
 #include "render/fixture.h"
 #include "show/show_local.h"
 
-TEST(Skybox, CentredOnTheEyeAndGuarded) {
+TEST(Skybox, CentredOnTheEyeAndGuarded)
+{
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
     resetCamera();
     setCamera(3, 4, 5, 0, 0, 0, 0.1f, 100.0f, 90.0f);

@@ -13,10 +13,10 @@
 #include <stb/stb_image.h>
 
 struct StillDifference {
-    double meanAbs;        // mean |a - b| over every channel, in 1/255 units
-    double withinShare;    // share of pixels whose channels all differ by <= 8
-    int maxAbs;            // largest single channel difference
-    long differing;        // pixels with any difference
+    double meanAbs;       // mean |a - b| over every channel, in 1/255 units
+    double withinShare;   // share of pixels whose channels all differ by <= 8
+    int maxAbs;           // largest single channel difference
+    long differing;       // pixels with any difference
 };
 
 static StillDifference compareStills(const unsigned char* a, const unsigned char* b, long pixels)
@@ -62,8 +62,8 @@ int main(int argc, char** argv)
     stbi_image_free(a);
     stbi_image_free(b);
     int close = d.meanAbs <= 1.0 && d.withinShare >= 0.999;
-    printf("differing pixels %ld, largest difference %d, mean %.3f/255, within 8/255 %.4f%%\n", d.differing,
-           d.maxAbs, d.meanAbs, d.withinShare * 100.0);
+    printf("differing pixels %ld, largest difference %d, mean %.3f/255, within 8/255 %.4f%%\n", d.differing, d.maxAbs,
+           d.meanAbs, d.withinShare * 100.0);
     if (d.differing == 0) return 0;
     return exact ? 1 : (close ? 0 : 1);
 }

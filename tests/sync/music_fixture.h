@@ -120,7 +120,10 @@ inline std::vector<float> readCapture(const char* path)
     return samples;
 }
 
-struct Loud { long first, last; double rms; };
+struct Loud {
+    long first, last;
+    double rms;
+};
 
 // The first and last stereo frame above the threshold, and the RMS between them.
 inline Loud loudPart(const std::vector<float>& s, float threshold)
@@ -141,7 +144,9 @@ inline Loud loudPart(const std::vector<float>& s, float threshold)
 
 // ---- a tracker module written here: S3M with "Z" effects only ----------------
 
-struct ZCell { int pattern, row, channel, param; };
+struct ZCell {
+    int pattern, row, channel, param;
+};
 
 inline void put16(std::vector<unsigned char>& v, size_t at, int x)
 {
@@ -164,8 +169,8 @@ inline std::vector<unsigned char> makeS3m(const std::vector<ZCell>& cells, int p
     put16(f, 0x28, 0x1320);
     put16(f, 0x2A, 2);
     memcpy(&f[0x2C], "SCRM", 4);
-    f[0x30] = 64;       // global volume
-    f[0x31] = 1;        // speed: one tick per row
+    f[0x30] = 64;   // global volume
+    f[0x31] = 1;    // speed: one tick per row
     f[0x32] = (unsigned char)tempo;
     f[0x33] = 0xB0;
     for (int c = 0; c < 32; c++) f[0x40 + c] = c == 0 ? 0 : c == 1 ? 8 : 255;
@@ -193,20 +198,21 @@ inline std::vector<unsigned char> makeS3m(const std::vector<ZCell>& cells, int p
 
 // Twelve Z effects over two orders; two share row 8 (channel order decides).
 inline const std::vector<ZCell> zCells = {
-    {0, 0, 0, 0x10}, {0, 3, 1, 0x11}, {0, 8, 0, 0x12}, {0, 8, 1, 0x13}, {0, 20, 1, 0x14},
-    {0, 63, 0, 0x15}, {1, 0, 1, 0x16}, {1, 1, 0, 0x17}, {1, 30, 0, 0x18}, {1, 40, 1, 0x19},
-    {1, 50, 0, 0x1A}, {1, 60, 1, 0x1B},
+    {0, 0, 0, 0x10}, {0, 3, 1, 0x11}, {0, 8, 0, 0x12},  {0, 8, 1, 0x13},  {0, 20, 1, 0x14}, {0, 63, 0, 0x15},
+    {1, 0, 1, 0x16}, {1, 1, 0, 0x17}, {1, 30, 0, 0x18}, {1, 40, 1, 0x19}, {1, 50, 0, 0x1A}, {1, 60, 1, 0x1B},
 };
-const int zTempo = 250;                                  // 2.5 / 250 s = 10 ms per row
+const int zTempo = 250;   // 2.5 / 250 s = 10 ms per row
 const double zRowMs = 10.0;
 
-struct SeenZ { int parameter, order, pattern, row, time; };
+struct SeenZ {
+    int parameter, order, pattern, row, time;
+};
 inline std::vector<SeenZ> seenZ;
 
 inline void recordZ(SoundModule* module, unsigned char parameter)
 {
-    seenZ.push_back({parameter, soundModuleOrder(module), soundModulePattern(module),
-                     soundModuleRow(module), soundModuleTime(module)});
+    seenZ.push_back({parameter, soundModuleOrder(module), soundModulePattern(module), soundModuleRow(module),
+                     soundModuleTime(module)});
 }
 
 inline bool waitForModuleTime(SoundModule* module, int ms)

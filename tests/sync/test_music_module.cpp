@@ -17,7 +17,7 @@ TEST(Music, ModuleDeliversFirstTenZxxEventsInOrder)
         const ZxxEvent* e = zxxEventAt(i);
         ASSERT_TRUE(e);
         EXPECT_EQ(e->parameter, zCells[i].param) << i;
-        EXPECT_EQ(e->order, zCells[i].pattern) << i;     // order i plays pattern i
+        EXPECT_EQ(e->order, zCells[i].pattern) << i;   // order i plays pattern i
         EXPECT_EQ(e->pattern, zCells[i].pattern) << i;
         EXPECT_EQ(e->row, zCells[i].row) << i;
         double rowMs = (zCells[i].pattern * 64 + zCells[i].row) * zRowMs;
@@ -25,7 +25,7 @@ TEST(Music, ModuleDeliversFirstTenZxxEventsInOrder)
     }
     EXPECT_EQ(zxxEventAt(10), nullptr);
     ZxxEvent extra = {1, 2, 3, 4, 5};
-    EXPECT_EQ(pushZxxEvent(&extra), 0);                  // the ring keeps the first ten
+    EXPECT_EQ(pushZxxEvent(&extra), 0);   // the ring keeps the first ten
     EXPECT_EQ(zxxEventCount(), 10);
 }
 
@@ -40,8 +40,8 @@ TEST(Music, ModuleLayerReportsEveryZRowAndSeeks)
     ASSERT_EQ(soundModuleSetZxxCallback(m, recordZ), 1);
     ASSERT_EQ(soundModulePlay(m, 0), 1);
     EXPECT_TRUE(waitForModuleTime(m, 1250));
-    EXPECT_EQ(soundModuleFree(m), 1);                    // stops the callback before returning
-    ASSERT_EQ(seenZ.size(), zCells.size());              // the 11th and 12th reach the layer
+    EXPECT_EQ(soundModuleFree(m), 1);         // stops the callback before returning
+    ASSERT_EQ(seenZ.size(), zCells.size());   // the 11th and 12th reach the layer
     for (size_t i = 0; i < zCells.size(); i++) {
         EXPECT_EQ(seenZ[i].parameter, zCells[i].param) << i;
         EXPECT_EQ(seenZ[i].order, zCells[i].pattern) << i;

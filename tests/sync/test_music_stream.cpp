@@ -9,12 +9,12 @@ TEST(Music, StreamFileByExactExtension)
     EXPECT_EQ(isStreamFile("SONG.MP3"), 1);
     EXPECT_EQ(isStreamFile("a.b/tune.ogg"), 1);
     EXPECT_EQ(isStreamFile("x.OGG"), 1);
-    EXPECT_EQ(isStreamFile("song.Mp3"), 0);        // mixed case goes to the module loader
+    EXPECT_EQ(isStreamFile("song.Mp3"), 0);   // mixed case goes to the module loader
     EXPECT_EQ(isStreamFile("song.mp3.xm"), 0);
     EXPECT_EQ(isStreamFile("song.mp"), 0);
     EXPECT_EQ(isStreamFile("song.mp3 "), 0);
     EXPECT_EQ(isStreamFile("mp3"), 0);
-    EXPECT_EQ(isStreamFile(".mp3"), 1);            // no dot-less fallback needed: whole path
+    EXPECT_EQ(isStreamFile(".mp3"), 1);   // no dot-less fallback needed: whole path
     EXPECT_EQ(isStreamFile(""), 0);
     EXPECT_EQ(isStreamFile(nullptr), 0);
 }
@@ -32,14 +32,14 @@ TEST(Music, MissingOrBrokenSoundtrackLeavesShowSilent)
     EXPECT_EQ(startMusic("broken.mp3", 0.0f), 0);
     writeFile("broken.it", std::vector<unsigned char>(300, 0x00));
     EXPECT_EQ(startMusic("broken.it", 0.0f), 0);
-    writeSineMp3("mixed.Mp3", Rate / 10, 0.5f);      // a real MP3, but loaded as a module
+    writeSineMp3("mixed.Mp3", Rate / 10, 0.5f);   // a real MP3, but loaded as a module
     EXPECT_EQ(startMusic("mixed.Mp3", 0.0f), 0);
     EXPECT_EQ(startMusic(nullptr, 0.0f), 0);
 
     EXPECT_EQ(currentStream, nullptr);
     EXPECT_EQ(currentSong, nullptr);
     EXPECT_EQ(soundLiveObjects(), 0);
-    EXPECT_EQ(stopMusic(), 1);                      // shutdown: nothing to release
+    EXPECT_EQ(stopMusic(), 1);   // shutdown: nothing to release
     EXPECT_EQ(soundLiveObjects(), 0);
 }
 
@@ -64,7 +64,7 @@ TEST(Music, Mp3StreamPlaysWholeAndFromOffset)
     EXPECT_NEAR(whole.rms, 0.5 / sqrt(2.0), 0.03);
 
     resetOutput(capture);
-    ASSERT_EQ(startMusic("sine.mp3", 0.75f), 1);         // --start: seek into the stream
+    ASSERT_EQ(startMusic("sine.mp3", 0.75f), 1);   // --start: seek into the stream
     EXPECT_TRUE(waitForStreamEnd(capture));
     stopMusic();
     soundShutdown();
@@ -73,7 +73,7 @@ TEST(Music, Mp3StreamPlaysWholeAndFromOffset)
     EXPECT_NEAR(tail.last - tail.first + 1, Rate / 4, 40);
 
     resetOutput(capture);
-    ASSERT_EQ(startMusic("sine.mp3", 5.0f), 1);          // past the end: silence, still started
+    ASSERT_EQ(startMusic("sine.mp3", 5.0f), 1);   // past the end: silence, still started
     EXPECT_TRUE(waitForStreamEnd(capture));
     stopMusic();
     soundShutdown();
@@ -97,8 +97,9 @@ TEST(Music, OtherStreamFormatsAreConverted)
     EXPECT_NEAR(l.last - l.first + 1, Rate, 60);
     EXPECT_EQ(mono[2 * (l.first + 100)], mono[2 * (l.first + 100) + 1]);   // one channel on both sides
 
-    int made = runCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 "
-                          "-ac 2 -c:a libvorbis sine.ogg");
+    int made =
+        runCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 "
+                   "-ac 2 -c:a libvorbis sine.ogg");
     if (made != 0) GTEST_SKIP() << "ffmpeg could not write an Ogg Vorbis file";
     resetOutput(capture);
     ASSERT_EQ(startMusic("sine.ogg", 0.0f), 1);
@@ -125,8 +126,8 @@ TEST(Music, NoDeviceFallsBackToSilentOutputThatAdvances)
         position = soundStreamTime(currentStream);
     }
     uint32_t elapsed = tickCount() - started;
-    EXPECT_GT(position, 200);                   // it moves without a device...
-    EXPECT_LE(position, (int)elapsed + 100);    // ...paced by the clock, never ahead of it
+    EXPECT_GT(position, 200);                  // it moves without a device...
+    EXPECT_LE(position, (int)elapsed + 100);   // ...paced by the clock, never ahead of it
     stopMusic();
     soundShutdown();
     soundReady = 0;
@@ -149,10 +150,10 @@ TEST(Music, SoundtrackNameMustFitItsBuffer)
     EXPECT_TRUE(currentStream);
     config.musicFile = tooLong.c_str();
     SoundStream* playing = currentStream;
-    EXPECT_EQ(startSoundtrack(0.0f), 0);        // refused before anything is opened
-    EXPECT_EQ(currentStream, playing);          // so what plays goes on
+    EXPECT_EQ(startSoundtrack(0.0f), 0);   // refused before anything is opened
+    EXPECT_EQ(currentStream, playing);     // so what plays goes on
     EXPECT_EQ(stopMusic(), 1);
-    config.musicFile = nullptr;                 // no soundtrack: the show runs on the clock
+    config.musicFile = nullptr;   // no soundtrack: the show runs on the clock
     EXPECT_EQ(startSoundtrack(0.0f), 0);
     EXPECT_EQ(currentStream, nullptr);
     EXPECT_EQ(soundLiveObjects(), 0);

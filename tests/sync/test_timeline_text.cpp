@@ -21,20 +21,19 @@ static int trackIndex(const char* name) { return timelineTrackIndex(name); }
 
 TEST(Timeline, PositionsKeysAndTheEndAfterSceneNine)
 {
-    std::string text =
-        "# comment line\n"
-        "tempo 130\nrows-per-beat 4\nbeats-per-bar 4\n"
-        "scene 1 at 0 music intro\n"
-        "var0 0 0 linear      # trailing comment\n"
-        "var0 1:2:3 2.5 smooth\n"
-        "var0 r40 3 ramp\n"
-        "var0 last 3.9 step\n"
-        "post2 1s 1 step\n"
-        "cue 2 smash\n"
-        "scene 9 at 4 music finale\n"
-        "var1\t0\t-1e-3\tstep\n"
-        "music 1:2 outro\n"
-        "end at 6\n";
+    std::string text = "# comment line\n"
+                       "tempo 130\nrows-per-beat 4\nbeats-per-bar 4\n"
+                       "scene 1 at 0 music intro\n"
+                       "var0 0 0 linear      # trailing comment\n"
+                       "var0 1:2:3 2.5 smooth\n"
+                       "var0 r40 3 ramp\n"
+                       "var0 last 3.9 step\n"
+                       "post2 1s 1 step\n"
+                       "cue 2 smash\n"
+                       "scene 9 at 4 music finale\n"
+                       "var1\t0\t-1e-3\tstep\n"
+                       "music 1:2 outro\n"
+                       "end at 6\n";
     std::string error;
     ASSERT_TRUE(parse(text, &error)) << error;
     const TimelineTrack& var0 = parsed.tracks[trackIndex("var0")];
@@ -42,7 +41,7 @@ TEST(Timeline, PositionsKeysAndTheEndAfterSceneNine)
     EXPECT_EQ(var0.keys[1].row, 16 + 8 + 3);
     EXPECT_EQ(var0.keys[1].type, KeySmooth);
     EXPECT_EQ(var0.keys[2].row, 40);
-    EXPECT_EQ(var0.keys[3].row, 63);    // last row before scene 9 at bar 4
+    EXPECT_EQ(var0.keys[3].row, 63);   // last row before scene 9 at bar 4
     EXPECT_FLOAT_EQ(var0.keys[3].value, 3.9f);
     EXPECT_EQ(parsed.tracks[trackIndex("post2")].keys[0].row, 9);   // 1 s = 8.67 rows
     EXPECT_EQ(parsed.tracks[trackIndex("var1")].keys[0].row, 64);
@@ -51,7 +50,7 @@ TEST(Timeline, PositionsKeysAndTheEndAfterSceneNine)
     EXPECT_EQ(scene.keys[0].row, 0);
     EXPECT_EQ(scene.keys[1].row, 64);
     EXPECT_EQ(scene.keys[2].row, 96);
-    EXPECT_EQ(scene.keys[2].value, 1.0f);      // 9 -> 1 ends the show
+    EXPECT_EQ(scene.keys[2].value, 1.0f);   // 9 -> 1 ends the show
     EXPECT_EQ(parsed.tracks[trackIndex("part")].keyCount, 0);
     EXPECT_EQ(parsed.endRow, 96);
     ASSERT_EQ(parsed.sectionCount, 3);
@@ -136,7 +135,7 @@ TEST(Timeline, TrackBytesAreLittleEndianNineBytesAKey)
     static unsigned char bytes[4 + 9 * MaxTimelineKeys];
     int size = encodeTrack(&parsed.tracks[trackIndex("var0")], bytes);
     ASSERT_EQ(size, 4 + 2 * 9);
-    const unsigned char expected[] = {2, 0, 0, 0, 3, 0, 0, 0, 0x00, 0x00, 0x20, 0xC0, 3,
-                                      0x2C, 0x01, 0, 0, 0x00, 0x00, 0x80, 0x3F, 1};
+    const unsigned char expected[] = {2,    0, 0,    0,    3, 0, 0,    0,    0x00, 0x00, 0x20,
+                                      0xC0, 3, 0x2C, 0x01, 0, 0, 0x00, 0x00, 0x80, 0x3F, 1};
     for (int i = 0; i < size; i++) EXPECT_EQ(bytes[i], expected[i]) << "byte " << i;
 }

@@ -16,7 +16,11 @@
 
 namespace {
 
-struct RawKey { int row; float value; signed char type; };
+struct RawKey {
+    int row;
+    float value;
+    signed char type;
+};
 
 std::vector<unsigned char> trackBytes(int count, const std::vector<RawKey>& keys)
 {
@@ -71,7 +75,7 @@ DemoConfig showConfig(void)
     return config;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(SyncKeys, FindKeyReturnsIndexOrInsertionPoint)
 {
@@ -80,9 +84,9 @@ TEST(SyncKeys, FindKeyReturnsIndexOrInsertionPoint)
     EXPECT_EQ(findKey(&t, 0), 0);
     EXPECT_EQ(findKey(&t, 4), 1);
     EXPECT_EQ(findKey(&t, 10), 2);
-    EXPECT_EQ(findKey(&t, -3), -1);    // before key 0
-    EXPECT_EQ(findKey(&t, 5), -3);     // between keys 1 and 2
-    EXPECT_EQ(findKey(&t, 11), -4);    // after the last
+    EXPECT_EQ(findKey(&t, -3), -1);   // before key 0
+    EXPECT_EQ(findKey(&t, 5), -3);    // between keys 1 and 2
+    EXPECT_EQ(findKey(&t, 11), -4);   // after the last
     SyncTrack empty = {nullptr, nullptr, 0};
     EXPECT_EQ(findKey(&empty, 3), -1);
     EXPECT_EQ(findKey(nullptr, 3), -1);
@@ -112,12 +116,12 @@ TEST(SyncKeys, RowsOnAroundAndOutsideKeys)
     EXPECT_EQ(trackValue(&t, -100.0), 10.0f);   // before the first key, whatever its type
     EXPECT_EQ(trackValue(&t, 1.99), 10.0f);
     EXPECT_EQ(trackValue(&t, 2.0), 10.0f);
-    EXPECT_EQ(trackValue(&t, 5.999), 10.0f);    // step holds up to, not including, the next key
-    EXPECT_EQ(trackValue(&t, 6.0), 20.0f);      // exactly on a key
+    EXPECT_EQ(trackValue(&t, 5.999), 10.0f);   // step holds up to, not including, the next key
+    EXPECT_EQ(trackValue(&t, 6.0), 20.0f);     // exactly on a key
     EXPECT_FLOAT_EQ(trackValue(&t, 7.0), 30.0f);
-    EXPECT_EQ(trackValue(&t, 8.0), 40.0f);      // the last key
+    EXPECT_EQ(trackValue(&t, 8.0), 40.0f);   // the last key
     EXPECT_EQ(trackValue(&t, 1e9), 40.0f);
-    EXPECT_EQ(trackValue(&t, 1e300), 40.0f);    // beyond any int row
+    EXPECT_EQ(trackValue(&t, 1e300), 40.0f);   // beyond any int row
     EXPECT_EQ(trackValue(&t, -1e300), 10.0f);
 
     std::vector<SyncKey> one = {{5, 3.5f, 1}};
@@ -156,13 +160,13 @@ TEST(SyncPlayer, BuiltinRowClockAndSharedTracks)
     EXPECT_EQ(getTrack("part"), syncTracks[1]);
     EXPECT_EQ(findTrack(syncDevice, "Part"), -1);   // case matters
     EXPECT_EQ(findTrack(syncDevice, "var1"), 3);
-    EXPECT_EQ(syncTracks[2]->keyCount, 0);          // no file: empty track
+    EXPECT_EQ(syncTracks[2]->keyCount, 0);   // no file: empty track
 
     EXPECT_EQ(syncRowRate, 0.0086666662f);
     EXPECT_EQ(rowForTime(6.0f), 51.999996f);
     frameTime = 6.0f;
     updateSync();
-    EXPECT_EQ(syncValues[TrackScene], 1.0f);        // row 52's key is not reached yet
+    EXPECT_EQ(syncValues[TrackScene], 1.0f);   // row 52's key is not reached yet
     EXPECT_EQ(syncValues[6], 1.0f);
     EXPECT_EQ(syncValues[TrackPart], 1.0f);
     EXPECT_EQ(syncValues[TrackVar0], 0.0f);
@@ -209,20 +213,20 @@ TEST(SyncFiles, DamagedAndMissingFiles)
     ASSERT_EQ(t.keyCount, 3);
     EXPECT_EQ(t.keys[1].row, 4);
     EXPECT_EQ(t.keys[1].value, 2.0f);
-    EXPECT_EQ(t.keys[1].type, -1);                  // sign-extended type byte
+    EXPECT_EQ(t.keys[1].type, -1);   // sign-extended type byte
 
     std::vector<unsigned char> extra = trackBytes(2, three);   // a third key past the count
     writeBytes("extra.track", extra);
     EXPECT_EQ(readTrackFile("extra.track", &t), 0);
     EXPECT_EQ(t.keyCount, 2);
 
-    writeBytes("short.track", trackBytes(1000000, three));    // fewer keys than claimed
+    writeBytes("short.track", trackBytes(1000000, three));   // fewer keys than claimed
     EXPECT_EQ(readTrackFile("short.track", &t), 0);
     EXPECT_EQ(t.keyCount, 3);
     EXPECT_EQ(t.keys[2].value, 3.0f);
 
     std::vector<unsigned char> cut = trackBytes(3, three);
-    cut.resize(cut.size() - 4);                               // cut inside the last key
+    cut.resize(cut.size() - 4);   // cut inside the last key
     writeBytes("cut.track", cut);
     EXPECT_EQ(readTrackFile("cut.track", &t), 0);
     EXPECT_EQ(t.keyCount, 2);
@@ -234,7 +238,7 @@ TEST(SyncFiles, DamagedAndMissingFiles)
         EXPECT_EQ(t.keyCount, 0) << count;
         EXPECT_EQ(trackValue(&t, 1.0), 0.0f);
     }
-    writeBytes("tiny.track", {1, 0});                         // cut inside the count
+    writeBytes("tiny.track", {1, 0});   // cut inside the count
     EXPECT_EQ(readTrackFile("tiny.track", &t), 0);
     EXPECT_EQ(t.keyCount, 0);
     EXPECT_EQ(readTrackFile(nullptr, &t), 1);

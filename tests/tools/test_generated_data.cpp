@@ -23,20 +23,24 @@
 static const std::string binaryDir = KESTREL_BINARY_DIR;
 static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
-[[maybe_unused]] static const char* meshNames[] = {"jug.baf", "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
-                                  "log.bof", "still.bof", "fire.bof", "botlz.bof", "bill.bof", "press.baf", "press_bill.baf",
-                                  "roll.bof", "kaleido.bof", "gun.baf", "m47.bof", "blood.baf", "shot.bof", "bullet.bof",
-                                  "rod.baf", "trail.bof", "shroom.baf", "shroom_top.baf"};
+[[maybe_unused]] static const char* meshNames[] = {
+    "jug.baf",        "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
+    "log.bof",        "still.bof",      "fire.bof",       "botlz.bof",  "bill.bof",       "press.baf",
+    "press_bill.baf", "roll.bof",       "kaleido.bof",    "gun.baf",    "m47.bof",        "blood.baf",
+    "shot.bof",       "bullet.bof",     "rod.baf",        "trail.bof",  "shroom.baf",     "shroom_top.baf"};
 [[maybe_unused]] static const char* textureNames[] = {
-    "skybox.jpg", "skybox2.jpg", "bgRed2.jpg", "bgRed.tga", "jug_env.jpg", "label.jpg", "label_nuke.jpg", "jug_light.tga",
-    "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg", "log_nrm.jpg", "still.jpg", "envNight.jpg", "lightnight.tga", "fire.jpg",
-    "jugNight.jpg", "botlz.tga", "grain.jpg", "leak.tga", "dirt.jpg", "bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg",
-    "press.jpg", "press_lite.tga", "press_env.jpg", "bills0.jpg", "bills1.jpg", "roll.jpg", "wrap.jpg", "shot.tga", "chrome.jpg",
-    "rod.jpg", "rubber.tga", "paint.jpg", "smoke.jpg", "smoke_n.jpg", "greet.jpg"};
+    "skybox.jpg",     "skybox2.jpg",   "bgRed2.jpg",     "bgRed.tga",      "jug_env.jpg",  "label.jpg",
+    "label_nuke.jpg", "jug_light.tga", "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg",  "log_nrm.jpg",
+    "still.jpg",      "envNight.jpg",  "lightnight.tga", "fire.jpg",       "jugNight.jpg", "botlz.tga",
+    "grain.jpg",      "leak.tga",      "dirt.jpg",       "bill_po.jpg",    "bill_bl.jpg",  "bill_bo.jpg",
+    "bill_da.jpg",    "press.jpg",     "press_lite.tga", "press_env.jpg",  "bills0.jpg",   "bills1.jpg",
+    "roll.jpg",       "wrap.jpg",      "shot.tga",       "chrome.jpg",     "rod.jpg",      "rubber.tga",
+    "paint.jpg",      "smoke.jpg",     "smoke_n.jpg",    "greet.jpg"};
 
 // ---- helpers -------------------------------------------------------------------------
 
-[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m) {
+[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m)
+{
     unsigned char* data = nullptr;
     size_t size = 0;
     if (readWholeFile(path.c_str(), NoFileLimit, &data, &size) != 1) return 0;
@@ -45,12 +49,14 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
     free(data);
     return ok;
 }
-[[maybe_unused]] static void release(Mesh* m) {
+[[maybe_unused]] static void release(Mesh* m)
+{
     free(m->vertices);
     free(m->indices);
     memset(m, 0, sizeof *m);
 }
-[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m) {
+[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m)
+{
     std::string path = makeTempDir("content_writer") + "/m.baf";
     if (!writeMesh(path, g)) return 0;
     return parseFile(path, m);
@@ -58,7 +64,8 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
 // The generated data set, made once per test program in a fresh directory.
 static std::string dataDir;
-[[maybe_unused]] static const std::string& data() {
+[[maybe_unused]] static const std::string& data()
+{
     if (dataDir.empty()) {
         dataDir = makeTempDir("generated_data");
         EXPECT_EQ(0, runCommand(generator + " " + dataDir + " > " + dataDir + "/../generated_gen.log"));
@@ -66,14 +73,16 @@ static std::string dataDir;
     return dataDir;
 }
 
-[[maybe_unused]] static long fileSize(const std::string& path) {
+[[maybe_unused]] static long fileSize(const std::string& path)
+{
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (long)st.st_size : -1;
 }
 
 // ---- the helpers and the writer ---------------------------------------------------------
 
-TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets) {
+TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets)
+{
     for (const char* name : meshNames) {
         Mesh m;
         ASSERT_TRUE(parseFile(data() + "/" + name, &m)) << name;
@@ -96,7 +105,8 @@ TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets) {
 
 // The meshes whose tangents the show computes: no vertex may end with a zero
 // normal or a tangent that is not of unit length ("Wrong binormal!").
-TEST(GeneratedMeshes, NormalsAndTangentsWhereTheShowComputesThem) {
+TEST(GeneratedMeshes, NormalsAndTangentsWhereTheShowComputesThem)
+{
     const char* names[] = {"splash.baf", "blood.baf", "log.bof", "shroom.baf", "shroom_top.baf"};
     for (const char* name : names) {
         Mesh m;
@@ -117,7 +127,8 @@ TEST(GeneratedMeshes, NormalsAndTangentsWhereTheShowComputesThem) {
     }
 }
 
-static float frameDistance(const Mesh& m, uint32_t a, uint32_t b) {
+static float frameDistance(const Mesh& m, uint32_t a, uint32_t b)
+{
     float worst = 0;
     for (uint32_t i = 0; i < m.vertexCount; i++) {
         const MeshVertex &p = m.vertices[(size_t)a * m.vertexCount + i], &q = m.vertices[(size_t)b * m.vertexCount + i];
@@ -126,14 +137,16 @@ static float frameDistance(const Mesh& m, uint32_t a, uint32_t b) {
     return worst;
 }
 
-TEST(GeneratedMeshes, AnimationsMoveAndTheLoopsClose) {
-    const char* animated[] = {"jug.baf", "jug_broked.baf", "splash.baf", "press.baf", "press_bill.baf", "gun.baf", "blood.baf",
-                              "rod.baf", "shroom.baf", "shroom_top.baf"};
+TEST(GeneratedMeshes, AnimationsMoveAndTheLoopsClose)
+{
+    const char* animated[] = {"jug.baf", "jug_broked.baf", "splash.baf", "press.baf",  "press_bill.baf",
+                              "gun.baf", "blood.baf",      "rod.baf",    "shroom.baf", "shroom_top.baf"};
     for (const char* name : animated) {
         Mesh m;
         ASSERT_TRUE(parseFile(data() + "/" + name, &m)) << name;
         EXPECT_GE(m.frameCount, 4u) << name;
-        for (uint32_t f = 1; f < m.frameCount; f++) EXPECT_GT(frameDistance(m, f - 1, f), 0.5f) << name << " frame " << f;
+        for (uint32_t f = 1; f < m.frameCount; f++)
+            EXPECT_GT(frameDistance(m, f - 1, f), 0.5f) << name << " frame " << f;
         if (strncmp(name, "press", 5) == 0) {
             // the scene wraps from the last frame to the first: every visible
             // point of the last frame has a point of the first frame on it
@@ -148,17 +161,20 @@ TEST(GeneratedMeshes, AnimationsMoveAndTheLoopsClose) {
                 for (int dx = -1; dx <= 1; dx++)
                     for (int dy = -1; dy <= 1; dy++)
                         for (int dz = -1; dz <= 1; dz++)
-                            first.insert(std::make_tuple((int)floorf(v.x * 20) + dx, (int)floorf(v.y * 20) + dy, (int)floorf(v.z * 20) + dz));
+                            first.insert(std::make_tuple((int)floorf(v.x * 20) + dx, (int)floorf(v.y * 20) + dy,
+                                                         (int)floorf(v.z * 20) + dz));
             }
             int unmatched = 0, visible = 0;
             for (uint32_t i = 0; i < m.vertexCount; i++) {
                 const MeshVertex& v = m.vertices[(size_t)(m.frameCount - 1) * m.vertexCount + i];
                 if (hidden(v)) continue;
                 visible++;
-                unmatched += first.count(std::make_tuple((int)floorf(v.x * 20), (int)floorf(v.y * 20), (int)floorf(v.z * 20))) == 0;
+                unmatched += first.count(std::make_tuple((int)floorf(v.x * 20), (int)floorf(v.y * 20),
+                                                         (int)floorf(v.z * 20))) == 0;
             }
             EXPECT_GT(visible, (int)m.vertexCount / 3) << name;
-            EXPECT_EQ(0, unmatched) << name << ": " << unmatched << " of " << visible << " visible points jump at the wrap";
+            EXPECT_EQ(0, unmatched) << name << ": " << unmatched << " of " << visible
+                                    << " visible points jump at the wrap";
         }
         release(&m);
     }
@@ -175,7 +191,8 @@ TEST(GeneratedMeshes, AnimationsMoveAndTheLoopsClose) {
     release(&whole);
 }
 
-static struct Vec3 boundsSize(const Mesh& m, struct Vec3* lo) {
+static struct Vec3 boundsSize(const Mesh& m, struct Vec3* lo)
+{
     struct Vec3 a = vec3(1e30f, 1e30f, 1e30f), b = vec3(-1e30f, -1e30f, -1e30f);
     for (uint32_t i = 0; i < m.vertexCount; i++) {
         const MeshVertex& v = m.vertices[i];
@@ -188,7 +205,8 @@ static struct Vec3 boundsSize(const Mesh& m, struct Vec3* lo) {
 
 // Share of vertices (away from the axis) whose engine normal leans away from
 // an axis through point o along unit direction d, in the file's frame.
-static float outwardShare(const Mesh& m, struct Vec3 o, struct Vec3 d) {
+static float outwardShare(const Mesh& m, struct Vec3 o, struct Vec3 d)
+{
     int out = 0, total = 0;
     for (uint32_t i = 0; i < m.vertexCount; i++) {
         const MeshVertex& v = m.vertices[i];
@@ -204,11 +222,17 @@ static float outwardShare(const Mesh& m, struct Vec3 o, struct Vec3 d) {
 
 // Round models face outward (counter-clockwise seen from outside in the file,
 // clockwise on screen once the loader flips z).
-TEST(GeneratedMeshes, RoundModelsFaceOutward) {
-    struct Axis { const char* name; struct Vec3 o, d; float share; };
-    const Axis axes[] = {{"jug_intact.bof", vec3(0, 0, 0), vec3(0, 1, 0), 0.85f}, {"bullet.bof", vec3(0, 0, 0), vec3(0, 0, 1), 0.9f},
-                         {"log.bof", vec3(0, 0, 0), vec3(1, 0, 0), 0.8f}, {"botlz.bof", vec3(0, 14, 0), vec3(1, 0, 0), 0.75f},
-                         {"roll.bof", vec3(0, 0, 0), vec3(1, 0, 0), 0.75f}, {"shroom.baf", vec3(0, 0, 0), vec3(0, 1, 0), 0.75f}};
+TEST(GeneratedMeshes, RoundModelsFaceOutward)
+{
+    struct Axis {
+        const char* name;
+        struct Vec3 o, d;
+        float share;
+    };
+    const Axis axes[] = {
+        {"jug_intact.bof", vec3(0, 0, 0), vec3(0, 1, 0), 0.85f}, {"bullet.bof", vec3(0, 0, 0), vec3(0, 0, 1), 0.9f},
+        {"log.bof", vec3(0, 0, 0), vec3(1, 0, 0), 0.8f},         {"botlz.bof", vec3(0, 14, 0), vec3(1, 0, 0), 0.75f},
+        {"roll.bof", vec3(0, 0, 0), vec3(1, 0, 0), 0.75f},       {"shroom.baf", vec3(0, 0, 0), vec3(0, 1, 0), 0.75f}};
     for (const Axis& a : axes) {
         Mesh m;
         ASSERT_TRUE(parseFile(data() + "/" + a.name, &m)) << a.name;
@@ -218,17 +242,28 @@ TEST(GeneratedMeshes, RoundModelsFaceOutward) {
 }
 
 // Sizes and places that the scenes' cameras and placements rely on.
-TEST(GeneratedMeshes, ScaleAndPlacementForTheCameras) {
-    struct Want { const char* name; float sx, sy, sz, tolerance; };
-    const Want wants[] = {{"jug_intact.bof", 0, 287, 0, 15}, {"skybox.bof", 100, 100, 100, 2}, {"bill.bof", 40, 17, 0, 1.5f},
-                          {"bullet.bof", 44, 44, 150, 3}, {"botlz.bof", 80, 28, 28, 3}, {"log.bof", 640, 0, 0, 10}};
+TEST(GeneratedMeshes, ScaleAndPlacementForTheCameras)
+{
+    struct Want {
+        const char* name;
+        float sx, sy, sz, tolerance;
+    };
+    const Want wants[] = {{"jug_intact.bof", 0, 287, 0, 15}, {"skybox.bof", 100, 100, 100, 2},
+                          {"bill.bof", 40, 17, 0, 1.5f},     {"bullet.bof", 44, 44, 150, 3},
+                          {"botlz.bof", 80, 28, 28, 3},      {"log.bof", 640, 0, 0, 10}};
     for (const Want& w : wants) {
         Mesh m;
         ASSERT_TRUE(parseFile(data() + "/" + w.name, &m)) << w.name;
         struct Vec3 lo, s = boundsSize(m, &lo);
-        if (w.sx > 0) { EXPECT_NEAR(w.sx, s.x, w.tolerance) << w.name; }
-        if (w.sy > 0) { EXPECT_NEAR(w.sy, s.y, w.tolerance) << w.name; }
-        if (w.sz > 0) { EXPECT_NEAR(w.sz, s.z, w.tolerance) << w.name; }
+        if (w.sx > 0) {
+            EXPECT_NEAR(w.sx, s.x, w.tolerance) << w.name;
+        }
+        if (w.sy > 0) {
+            EXPECT_NEAR(w.sy, s.y, w.tolerance) << w.name;
+        }
+        if (w.sz > 0) {
+            EXPECT_NEAR(w.sz, s.z, w.tolerance) << w.name;
+        }
         release(&m);
     }
     // the jug's base meets the log's top once the log is halved and set at y = -180
@@ -254,7 +289,7 @@ TEST(GeneratedMeshes, ScaleAndPlacementForTheCameras) {
     float facing = 0;
     for (uint32_t i = 0; i < k.vertexCount; i++) {
         EXPECT_GT(-k.vertices[i].z, 5.0f);
-        facing += k.vertices[i].nz;      // toward the eye at the origin: +z in GL terms
+        facing += k.vertices[i].nz;   // toward the eye at the origin: +z in GL terms
     }
     EXPECT_GT(facing, 0.5f * k.vertexCount);
     for (Mesh* m : {&jug, &log, &gun, &shot, &k}) release(m);
@@ -262,7 +297,8 @@ TEST(GeneratedMeshes, ScaleAndPlacementForTheCameras) {
 
 // Triangles drawn in the heaviest frame of each scene, from the draw lists of
 // the scenes (instances × mesh triangles), against the 60000 budget.
-TEST(GeneratedMeshes, TrianglesDrawnPerFrameStayWithinBudget) {
+TEST(GeneratedMeshes, TrianglesDrawnPerFrameStayWithinBudget)
+{
     std::map<std::string, int> tris;
     for (const char* name : meshNames) {
         Mesh m;
@@ -273,10 +309,13 @@ TEST(GeneratedMeshes, TrianglesDrawnPerFrameStayWithinBudget) {
     int scene1 = tris["skybox.bof"] + tris["log.bof"] + tris["jug.baf"] + tris["splash.baf"];
     int scene2 = tris["skybox.bof"] + tris["still.bof"] + 100 * tris["botlz.bof"] + 2 * tris["fire.bof"];
     int scene4 = tris["skybox.bof"] + tris["log.bof"] + tris["jug.baf"] + 100 * tris["bill.bof"];
-    int scene5 = tris["skybox.bof"] + tris["press.baf"] + tris["press_bill.baf"] + 8 * tris["kaleido.bof"] + 3 * tris["roll.bof"];
-    int scene6 = tris["skybox.bof"] + tris["gun.baf"] + tris["m47.bof"] + tris["shot.bof"] + tris["blood.baf"] + tris["bullet.bof"];
+    int scene5 = tris["skybox.bof"] + tris["press.baf"] + tris["press_bill.baf"] + 8 * tris["kaleido.bof"] +
+                 3 * tris["roll.bof"];
+    int scene6 = tris["skybox.bof"] + tris["gun.baf"] + tris["m47.bof"] + tris["shot.bof"] + tris["blood.baf"] +
+                 tris["bullet.bof"];
     int scene7 = tris["speedLines.bof"] + tris["rod.baf"] + tris["trail.bof"];
-    int scene8 = tris["skybox.bof"] + 16 * tris["log.bof"] + 15 * tris["jug_broked.baf"] + tris["jug.baf"] + tris["splash.baf"];
+    int scene8 =
+        tris["skybox.bof"] + 16 * tris["log.bof"] + 15 * tris["jug_broked.baf"] + tris["jug.baf"] + tris["splash.baf"];
     // scene 9 draws the nuke jug while part < 0 and a mushroom after
     int scene9 = tris["skybox.bof"] + 17 * tris["log.bof"] + 16 * tris["jug_broked.baf"] +
                  std::max(tris["jug.baf"], std::max(tris["shroom.baf"], tris["shroom_top.baf"]));
@@ -285,7 +324,8 @@ TEST(GeneratedMeshes, TrianglesDrawnPerFrameStayWithinBudget) {
 
 static int powerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
-TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha) {
+TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha)
+{
     for (const char* name : textureNames) {
         std::string path = data() + "/" + name;
         Image im = {0, 0, nullptr};
@@ -296,7 +336,7 @@ TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha) {
             unsigned char* bytes = nullptr;
             size_t size = 0;
             ASSERT_EQ(1, readWholeFile(path.c_str(), NoFileLimit, &bytes, &size)) << name;
-            EXPECT_LT(size, 3u << 20) << name;            // the loader reads at most 3 MiB
+            EXPECT_LT(size, 3u << 20) << name;   // the loader reads at most 3 MiB
             ASSERT_TRUE(decodeJpegMemory(bytes, size, &im, name)) << name;
             free(bytes);
         }
@@ -330,7 +370,8 @@ TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha) {
 }
 
 // greet.jpg: the wrap in the top half, sixteen different labels of 256 × 128 below.
-TEST(GeneratedTextures, SixteenDistinctGreetingLabels) {
+TEST(GeneratedTextures, SixteenDistinctGreetingLabels)
+{
     unsigned char* bytes = nullptr;
     size_t size = 0;
     ASSERT_EQ(1, readWholeFile((data() + "/greet.jpg").c_str(), NoFileLimit, &bytes, &size));
@@ -361,7 +402,8 @@ TEST(GeneratedTextures, SixteenDistinctGreetingLabels) {
     free(im.pixels);
 }
 
-TEST(GeneratedData, DeterministicAndSmall) {
+TEST(GeneratedData, DeterministicAndSmall)
+{
     std::string again = makeTempDir("content_again");
     ASSERT_EQ(0, runCommand(generator + " " + again + " > /dev/null"));
     long total = 0;
@@ -374,5 +416,5 @@ TEST(GeneratedData, DeterministicAndSmall) {
         EXPECT_TRUE(a == b) << name << " differs between two runs";
         total += fileSize(data() + "/" + name);
     }
-    EXPECT_LT(total, 16L << 20);      // leaves room in the 20 MB for the shaders, tracks and music
+    EXPECT_LT(total, 16L << 20);   // leaves room in the 20 MB for the shaders, tracks and music
 }

@@ -20,20 +20,24 @@
 static const std::string binaryDir = KESTREL_BINARY_DIR;
 static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
-[[maybe_unused]] static const char* meshNames[] = {"jug.baf", "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
-                                  "log.bof", "still.bof", "fire.bof", "botlz.bof", "bill.bof", "press.baf", "press_bill.baf",
-                                  "roll.bof", "kaleido.bof", "gun.baf", "m47.bof", "blood.baf", "shot.bof", "bullet.bof",
-                                  "rod.baf", "trail.bof", "shroom.baf", "shroom_top.baf"};
+[[maybe_unused]] static const char* meshNames[] = {
+    "jug.baf",        "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
+    "log.bof",        "still.bof",      "fire.bof",       "botlz.bof",  "bill.bof",       "press.baf",
+    "press_bill.baf", "roll.bof",       "kaleido.bof",    "gun.baf",    "m47.bof",        "blood.baf",
+    "shot.bof",       "bullet.bof",     "rod.baf",        "trail.bof",  "shroom.baf",     "shroom_top.baf"};
 [[maybe_unused]] static const char* textureNames[] = {
-    "skybox.jpg", "skybox2.jpg", "bgRed2.jpg", "bgRed.tga", "jug_env.jpg", "label.jpg", "label_nuke.jpg", "jug_light.tga",
-    "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg", "log_nrm.jpg", "still.jpg", "envNight.jpg", "lightnight.tga", "fire.jpg",
-    "jugNight.jpg", "botlz.tga", "grain.jpg", "leak.tga", "dirt.jpg", "bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg",
-    "press.jpg", "press_lite.tga", "press_env.jpg", "bills0.jpg", "bills1.jpg", "roll.jpg", "wrap.jpg", "shot.tga", "chrome.jpg",
-    "rod.jpg", "rubber.tga", "paint.jpg", "smoke.jpg", "smoke_n.jpg", "greet.jpg"};
+    "skybox.jpg",     "skybox2.jpg",   "bgRed2.jpg",     "bgRed.tga",      "jug_env.jpg",  "label.jpg",
+    "label_nuke.jpg", "jug_light.tga", "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg",  "log_nrm.jpg",
+    "still.jpg",      "envNight.jpg",  "lightnight.tga", "fire.jpg",       "jugNight.jpg", "botlz.tga",
+    "grain.jpg",      "leak.tga",      "dirt.jpg",       "bill_po.jpg",    "bill_bl.jpg",  "bill_bo.jpg",
+    "bill_da.jpg",    "press.jpg",     "press_lite.tga", "press_env.jpg",  "bills0.jpg",   "bills1.jpg",
+    "roll.jpg",       "wrap.jpg",      "shot.tga",       "chrome.jpg",     "rod.jpg",      "rubber.tga",
+    "paint.jpg",      "smoke.jpg",     "smoke_n.jpg",    "greet.jpg"};
 
 // ---- helpers -------------------------------------------------------------------------
 
-[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m) {
+[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m)
+{
     unsigned char* data = nullptr;
     size_t size = 0;
     if (readWholeFile(path.c_str(), NoFileLimit, &data, &size) != 1) return 0;
@@ -42,12 +46,14 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
     free(data);
     return ok;
 }
-[[maybe_unused]] static void release(Mesh* m) {
+[[maybe_unused]] static void release(Mesh* m)
+{
     free(m->vertices);
     free(m->indices);
     memset(m, 0, sizeof *m);
 }
-[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m) {
+[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m)
+{
     std::string path = makeTempDir("content_writer") + "/m.baf";
     if (!writeMesh(path, g)) return 0;
     return parseFile(path, m);
@@ -55,7 +61,8 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
 // The generated data set, made once per test program in a fresh directory.
 static std::string dataDir;
-[[maybe_unused]] static const std::string& data() {
+[[maybe_unused]] static const std::string& data()
+{
     if (dataDir.empty()) {
         dataDir = makeTempDir("generated_render_data");
         EXPECT_EQ(0, runCommand(generator + " " + dataDir + " > " + dataDir + "/../generated_render_gen.log"));
@@ -63,7 +70,8 @@ static std::string dataDir;
     return dataDir;
 }
 
-[[maybe_unused]] static long fileSize(const std::string& path) {
+[[maybe_unused]] static long fileSize(const std::string& path)
+{
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (long)st.st_size : -1;
 }
@@ -74,13 +82,15 @@ static std::string dataDir;
 
 // The engine's GL state on an off-screen buffer of the given size, with the
 // camera aspect of a window of that size.
-static int offscreen(int width, int height) {
+static int offscreen(int width, int height)
+{
     if (!useOffscreen(width, height)) return 0;
     setCameraAspect(width, height);
     return 1;
 }
 
-static void writePpm(const std::string& path, const std::vector<unsigned char>& rgba, int w, int h) {
+static void writePpm(const std::string& path, const std::vector<unsigned char>& rgba, int w, int h)
+{
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return;
     fprintf(f, "P6\n%d %d\n255\n", w, h);
@@ -92,21 +102,26 @@ static void writePpm(const std::string& path, const std::vector<unsigned char>& 
 // Every mesh loads with loadMesh and its texture with loadTexture, and draws
 // with the default program into a good part of the picture from the front, the
 // side and above. A sheet of the views per mesh lands in content_views/.
-TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
+TEST(EngineRender, EveryMeshDrawsFromThreeSides)
+{
     const int size = 128;
     if (!offscreen(size, size)) GTEST_SKIP() << "no GL context";
     if (defaultProgram <= 0) createDefaultShader();
     ASSERT_GT(defaultProgram, 0);
     std::string views = makeTempDir("content_views");
-    struct Item { const char* mesh; const char* texture; };
-    const Item items[] = {{"jug_intact.bof", "label.jpg"}, {"jug.baf", "label.jpg"}, {"jug_broked.baf", "greet.jpg"},
-                          {"splash.baf", "splash_nrm.jpg"}, {"log.bof", "log_col.jpg"}, {"still.bof", "still.jpg"},
-                          {"fire.bof", "fire.jpg"}, {"botlz.bof", "botlz.tga"}, {"bill.bof", "bill_bo.jpg"},
-                          {"press.baf", "press.jpg"}, {"press_bill.baf", "bills0.jpg"}, {"roll.bof", "roll.jpg"},
-                          {"gun.baf", "roll.jpg"}, {"m47.bof", "wrap.jpg"}, {"blood.baf", "splash_nrm.jpg"},
-                          {"shot.bof", "shot.tga"}, {"bullet.bof", "chrome.jpg"}, {"rod.baf", "rod.jpg"},
-                          {"trail.bof", "chrome.jpg"}, {"shroom.baf", "smoke.jpg"}, {"shroom_top.baf", "smoke.jpg"},
-                          {"skybox.bof", "skybox.jpg"}, {"speedLines.bof", "bgRed2.jpg"}, {"kaleido.bof", "press.jpg"}};
+    struct Item {
+        const char* mesh;
+        const char* texture;
+    };
+    const Item items[] = {
+        {"jug_intact.bof", "label.jpg"},  {"jug.baf", "label.jpg"},         {"jug_broked.baf", "greet.jpg"},
+        {"splash.baf", "splash_nrm.jpg"}, {"log.bof", "log_col.jpg"},       {"still.bof", "still.jpg"},
+        {"fire.bof", "fire.jpg"},         {"botlz.bof", "botlz.tga"},       {"bill.bof", "bill_bo.jpg"},
+        {"press.baf", "press.jpg"},       {"press_bill.baf", "bills0.jpg"}, {"roll.bof", "roll.jpg"},
+        {"gun.baf", "roll.jpg"},          {"m47.bof", "wrap.jpg"},          {"blood.baf", "splash_nrm.jpg"},
+        {"shot.bof", "shot.tga"},         {"bullet.bof", "chrome.jpg"},     {"rod.baf", "rod.jpg"},
+        {"trail.bof", "chrome.jpg"},      {"shroom.baf", "smoke.jpg"},      {"shroom_top.baf", "smoke.jpg"},
+        {"skybox.bof", "skybox.jpg"},     {"speedLines.bof", "bgRed2.jpg"}, {"kaleido.bof", "press.jpg"}};
     for (const Item& item : items) {
         Mesh m;
         memset(&m, 0, sizeof m);
@@ -131,11 +146,16 @@ TEST(EngineRender, EveryMeshDrawsFromThreeSides) {
         for (int view = 0; view < 3; view++) {
             float yaw = yaws[view], pitch = pitches[view];
             float dist = inside ? 0.0f : r / tanf(25.0f * 3.14159f / 180.0f);
-            struct Vec3 fwd = vec3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
-                        cosf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180));
+            struct Vec3 fwd =
+                vec3(-sinf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180), sinf(pitch * 3.14159f / 180),
+                     cosf(yaw * 3.14159f / 180) * cosf(pitch * 3.14159f / 180));
             struct Vec3 eye = inside ? vec3(0, 0, 0) : c - fwd * dist;
-            if (strcmp(item.mesh, "kaleido.bof") == 0) { yaw = 0; pitch = 0; }
-            setCamera(eye.x, eye.y, eye.z, yaw, pitch, 0, inside ? 1.0f : dist * 0.05f, inside ? 2000.0f : dist * 3, 60);
+            if (strcmp(item.mesh, "kaleido.bof") == 0) {
+                yaw = 0;
+                pitch = 0;
+            }
+            setCamera(eye.x, eye.y, eye.z, yaw, pitch, 0, inside ? 1.0f : dist * 0.05f, inside ? 2000.0f : dist * 3,
+                      60);
             if (inside) glDisable(GL_CULL_FACE);
             glClearColor(0.1f, 0.1f, 0.3f, 1.0f);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -22,20 +22,24 @@
 static const std::string binaryDir = KESTREL_BINARY_DIR;
 static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
-[[maybe_unused]] static const char* meshNames[] = {"jug.baf", "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
-                                  "log.bof", "still.bof", "fire.bof", "botlz.bof", "bill.bof", "press.baf", "press_bill.baf",
-                                  "roll.bof", "kaleido.bof", "gun.baf", "m47.bof", "blood.baf", "shot.bof", "bullet.bof",
-                                  "rod.baf", "trail.bof", "shroom.baf", "shroom_top.baf"};
+[[maybe_unused]] static const char* meshNames[] = {
+    "jug.baf",        "jug_intact.bof", "jug_broked.baf", "skybox.bof", "speedLines.bof", "splash.baf",
+    "log.bof",        "still.bof",      "fire.bof",       "botlz.bof",  "bill.bof",       "press.baf",
+    "press_bill.baf", "roll.bof",       "kaleido.bof",    "gun.baf",    "m47.bof",        "blood.baf",
+    "shot.bof",       "bullet.bof",     "rod.baf",        "trail.bof",  "shroom.baf",     "shroom_top.baf"};
 [[maybe_unused]] static const char* textureNames[] = {
-    "skybox.jpg", "skybox2.jpg", "bgRed2.jpg", "bgRed.tga", "jug_env.jpg", "label.jpg", "label_nuke.jpg", "jug_light.tga",
-    "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg", "log_nrm.jpg", "still.jpg", "envNight.jpg", "lightnight.tga", "fire.jpg",
-    "jugNight.jpg", "botlz.tga", "grain.jpg", "leak.tga", "dirt.jpg", "bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg",
-    "press.jpg", "press_lite.tga", "press_env.jpg", "bills0.jpg", "bills1.jpg", "roll.jpg", "wrap.jpg", "shot.tga", "chrome.jpg",
-    "rod.jpg", "rubber.tga", "paint.jpg", "smoke.jpg", "smoke_n.jpg", "greet.jpg"};
+    "skybox.jpg",     "skybox2.jpg",   "bgRed2.jpg",     "bgRed.tga",      "jug_env.jpg",  "label.jpg",
+    "label_nuke.jpg", "jug_light.tga", "jug_light2.tga", "splash_nrm.jpg", "log_col.jpg",  "log_nrm.jpg",
+    "still.jpg",      "envNight.jpg",  "lightnight.tga", "fire.jpg",       "jugNight.jpg", "botlz.tga",
+    "grain.jpg",      "leak.tga",      "dirt.jpg",       "bill_po.jpg",    "bill_bl.jpg",  "bill_bo.jpg",
+    "bill_da.jpg",    "press.jpg",     "press_lite.tga", "press_env.jpg",  "bills0.jpg",   "bills1.jpg",
+    "roll.jpg",       "wrap.jpg",      "shot.tga",       "chrome.jpg",     "rod.jpg",      "rubber.tga",
+    "paint.jpg",      "smoke.jpg",     "smoke_n.jpg",    "greet.jpg"};
 
 // ---- helpers -------------------------------------------------------------------------
 
-[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m) {
+[[maybe_unused]] static int parseFile(const std::string& path, Mesh* m)
+{
     unsigned char* data = nullptr;
     size_t size = 0;
     if (readWholeFile(path.c_str(), NoFileLimit, &data, &size) != 1) return 0;
@@ -44,12 +48,14 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
     free(data);
     return ok;
 }
-[[maybe_unused]] static void release(Mesh* m) {
+[[maybe_unused]] static void release(Mesh* m)
+{
     free(m->vertices);
     free(m->indices);
     memset(m, 0, sizeof *m);
 }
-[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m) {
+[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m)
+{
     std::string path = makeTempDir("content_writer") + "/m.baf";
     if (!writeMesh(path, g)) return 0;
     return parseFile(path, m);
@@ -57,7 +63,8 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
 
 // The generated data set, made once per test program in a fresh directory.
 static std::string dataDir;
-[[maybe_unused]] static const std::string& data() {
+[[maybe_unused]] static const std::string& data()
+{
     if (dataDir.empty()) {
         dataDir = makeTempDir("generator_data");
         EXPECT_EQ(0, runCommand(generator + " " + dataDir + " > " + dataDir + "/../generator_gen.log"));
@@ -65,14 +72,16 @@ static std::string dataDir;
     return dataDir;
 }
 
-[[maybe_unused]] static long fileSize(const std::string& path) {
+[[maybe_unused]] static long fileSize(const std::string& path)
+{
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (long)st.st_size : -1;
 }
 
 // ---- the helpers and the writer ---------------------------------------------------------
 
-TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV) {
+TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV)
+{
     GMesh g;
     addVert(&g, vec3(1.25f, -2.5f, 3.0f), 0.25f, 0.75f);
     addVert(&g, vec3(-100.004f, 0.0f, 7.126f), 1.0f, 0.0f);
@@ -94,19 +103,20 @@ TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV) {
     EXPECT_FLOAT_EQ(0.25f, m.vertices[0].v);
     EXPECT_NEAR(-100.0f, m.vertices[1].x, 1e-4);
     EXPECT_NEAR(-7.13f, m.vertices[1].z, 1e-4);
-    EXPECT_NEAR(0.1235f, m.vertices[2].u, 1e-6);      // four decimals for texture coordinates
-    EXPECT_FLOAT_EQ(0.0f, m.vertices[2].z);           // -0.001 rounds to 0, written without a sign
-    EXPECT_FLOAT_EQ(9.0f, m.vertices[3].x);           // frame 1 follows frame 0
+    EXPECT_NEAR(0.1235f, m.vertices[2].u, 1e-6);   // four decimals for texture coordinates
+    EXPECT_FLOAT_EQ(0.0f, m.vertices[2].z);        // -0.001 rounds to 0, written without a sign
+    EXPECT_FLOAT_EQ(9.0f, m.vertices[3].x);        // frame 1 follows frame 0
     EXPECT_FLOAT_EQ(-7.0f, m.vertices[3].z);
     release(&m);
 }
 
-TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
+TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad)
+{
     std::string dir = makeTempDir("content_refuse");
     GMesh bad;
     addVert(&bad, vec3(0, 0, 0), 0, 0);
     addVert(&bad, vec3(1, 0, 0), 0, 0);
-    addTri(&bad, 0, 1, 2);                            // index beyond the vertices
+    addTri(&bad, 0, 1, 2);   // index beyond the vertices
     EXPECT_EQ(0, writeMesh(dir + "/a.bof", bad));
     GMesh uneven = bad;
     uneven.tris = {0, 1, 0};
@@ -127,7 +137,8 @@ TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad) {
 }
 
 // Normals the engine derives must point out of closed shapes built by the helpers.
-TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward) {
+TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward)
+{
     std::vector<ProfilePt> prof = {{1, -10, 1}, {8, -9, 0.8f}, {10, 0, 0.5f}, {6, 9, 0.2f}, {1, 10, 0}};
     GMesh shapes[5] = {lathe(prof, 16), tube({vec3(0, 0, 0), vec3(5, 0, 0), vec3(10, 0, 0)}, {2, 3, 2}, 8, 1),
                        box(vec3(-1, -2, -3), vec3(4, 5, 6)), ellipsoid(vec3(0, 0, 0), vec3(3, 2, 5), 10, 6),
@@ -153,7 +164,8 @@ TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward) {
 
 // Every shard of a thickened, shattered shell is closed: each directed edge of
 // a piece meets its reverse exactly once, so no crack shows a hole.
-TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
+TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle)
+{
     std::vector<ProfilePt> prof = {{1, -20, 1}, {15, -20, 0.9f}, {20, 0, 0.5f}, {12, 20, 0.1f}, {1, 21, 0}};
     GMesh shell = lathe(prof, 18);
     Rng r = makeRng(5);
@@ -163,8 +175,9 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
     ASSERT_EQ(split.verts.size(), pieceOf.size());
     std::set<int> used(pieceOf.begin(), pieceOf.end());
     EXPECT_GT(used.size(), 3u);
-    for (size_t t = 0; t < split.tris.size(); t += 3)          // a triangle lies in one piece
-        EXPECT_TRUE(pieceOf[split.tris[t]] == pieceOf[split.tris[t + 1]] && pieceOf[split.tris[t]] == pieceOf[split.tris[t + 2]]);
+    for (size_t t = 0; t < split.tris.size(); t += 3)   // a triangle lies in one piece
+        EXPECT_TRUE(pieceOf[split.tris[t]] == pieceOf[split.tris[t + 1]] &&
+                    pieceOf[split.tris[t]] == pieceOf[split.tris[t + 2]]);
     GMesh thick = thicken(split, 2.0f, pieceOf, &pieceThick, 0.5f, 0.5f);
     ASSERT_EQ(thick.verts.size(), pieceThick.size());
     // closed by position: over every pair of positions as many triangle edges
@@ -191,13 +204,15 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle) {
 // Straightened cracks: copies of one position move together (no gap opens),
 // corners of three pieces and the triangles' facing stay, and the cracks,
 // which followed the lathe grid in steps, get shorter.
-TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
+TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter)
+{
     std::vector<ProfilePt> prof = {{1, -40, 1}, {30, -40, 0.9f}, {40, 0, 0.5f}, {25, 40, 0.1f}, {1, 42, 0}};
     std::vector<ProfilePt> fine;
     for (size_t i = 0; i + 1 < prof.size(); i++)
         for (int k = 0; k < 6; k++) {
             float t = k / 6.0f;
-            fine.push_back(ProfilePt{mixf(prof[i].r, prof[i + 1].r, t), mixf(prof[i].y, prof[i + 1].y, t), mixf(prof[i].v, prof[i + 1].v, t)});
+            fine.push_back(ProfilePt{mixf(prof[i].r, prof[i + 1].r, t), mixf(prof[i].y, prof[i + 1].y, t),
+                                     mixf(prof[i].v, prof[i + 1].v, t)});
         }
     fine.push_back(prof.back());
     Rng r = makeRng(9);
@@ -207,7 +222,9 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     smoothBreaks(&after, pieceOf, 4, 0.6f);
     ASSERT_EQ(before.verts.size(), after.verts.size());
     ASSERT_TRUE(before.tris == after.tris);
-    auto key = [](struct Vec3 p) { return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100)); };
+    auto key = [](struct Vec3 p) {
+        return std::make_tuple(lroundf(p.x * 100), lroundf(p.y * 100), lroundf(p.z * 100));
+    };
     std::map<std::tuple<long, long, long>, std::set<int>> pieces;
     std::map<std::tuple<long, long, long>, std::vector<size_t>> copies;
     for (size_t i = 0; i < before.verts.size(); i++) {
@@ -243,7 +260,8 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
     EXPECT_LT(crackLength(after), crackLength(before) * 0.92f);
     for (size_t t = 0; t < before.tris.size(); t += 3) {
         const uint32_t* i = &before.tris[t];
-        struct Vec3 n0 = cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
+        struct Vec3 n0 =
+            cross(before.verts[i[1]].p - before.verts[i[0]].p, before.verts[i[2]].p - before.verts[i[0]].p);
         struct Vec3 n1 = cross(after.verts[i[1]].p - after.verts[i[0]].p, after.verts[i[2]].p - after.verts[i[0]].p);
         EXPECT_GT(dot(n0, n1), 0.0f) << "triangle " << t / 3 << " turned over";
     }
@@ -251,7 +269,8 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter) {
 
 // Refining a closed box leaves no edge longer than asked and opens no crack
 // (every edge position pair is run as often one way as the other).
-TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks) {
+TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks)
+{
     GMesh b = refine(box(vec3(0, 0, 0), vec3(100, 10, 37)), 12.0f);
     std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
     auto key = [&](uint32_t v) {
@@ -265,10 +284,12 @@ TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks) {
             longest = fmaxf(longest, len(b.verts[p].p - b.verts[q].p));
             edges[{key(p), key(q)}]++;
         }
-        area += len(cross(b.verts[b.tris[t + 1]].p - b.verts[b.tris[t]].p, b.verts[b.tris[t + 2]].p - b.verts[b.tris[t]].p)) * 0.5f;
+        area += len(cross(b.verts[b.tris[t + 1]].p - b.verts[b.tris[t]].p,
+                          b.verts[b.tris[t + 2]].p - b.verts[b.tris[t]].p)) *
+                0.5f;
     }
     EXPECT_LE(longest, 12.0f);
-    EXPECT_NEAR(2 * (100 * 10 + 100 * 37 + 10 * 37), area, 1.0f);    // the surface is still all there
+    EXPECT_NEAR(2 * (100 * 10 + 100 * 37 + 10 * 37), area, 1.0f);   // the surface is still all there
     int open = 0;
     for (auto& e : edges) {
         auto rev = edges.find({e.first.second, e.first.first});

@@ -156,12 +156,12 @@ TEST(Soundtrack, StompsFallOnTheBeatGrid)
 
 TEST(Soundtrack, RendersTheSameBytesAgain)
 {
-    if (access((binaryDir + "/soundtrack").c_str(), X_OK) != 0)
-        GTEST_SKIP() << "built without the content tools";
+    if (access((binaryDir + "/soundtrack").c_str(), X_OK) != 0) GTEST_SKIP() << "built without the content tools";
     std::string dir = makeTempDir("soundtrack_again");
     std::string again = dir + "/again.mp3";
-    ASSERT_EQ(runCommand(binaryDir + "/soundtrack build " KESTREL_SOURCE_DIR "/data/timeline.txt " +
-                         again + " 2> " + dir + "/log.txt"), 0);
+    ASSERT_EQ(runCommand(binaryDir + "/soundtrack build " KESTREL_SOURCE_DIR "/data/timeline.txt " + again + " 2> " +
+                         dir + "/log.txt"),
+              0);
     std::string built = readFile(dataDir + "/barnstomp.mp3");
     ASSERT_GT(built.size(), 100000u);
     EXPECT_TRUE(built == readFile(again)) << "a second render differs";
@@ -173,9 +173,8 @@ TEST(ZxxModule, CarriesZEffectsOnKnownRows)
 {
     std::string bytes = readFile(dataDir + "/zxx_test.xm");
     ASSERT_GT(bytes.size(), 300u);
-    openmpt_module* mod = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr,
-                                                             nullptr, nullptr, nullptr, nullptr,
-                                                             nullptr, nullptr);
+    openmpt_module* mod = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr, nullptr,
+                                                             nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(mod);
     EXPECT_EQ(openmpt_module_get_num_orders(mod), 2);
     EXPECT_EQ(openmpt_module_get_num_patterns(mod), 2);
@@ -183,10 +182,10 @@ TEST(ZxxModule, CarriesZEffectsOnKnownRows)
     for (int pattern = 0; pattern < 2; pattern++) {
         ASSERT_EQ(openmpt_module_get_pattern_num_rows(mod, pattern), 16);
         for (int row = 0; row < 16; row++) {
-            const char* effect = openmpt_module_format_pattern_row_channel_command(
-                mod, pattern, row, 0, OPENMPT_MODULE_COMMAND_EFFECT);
-            int parameter = openmpt_module_get_pattern_row_channel_command(
-                mod, pattern, row, 0, OPENMPT_MODULE_COMMAND_PARAMETER);
+            const char* effect =
+                openmpt_module_format_pattern_row_channel_command(mod, pattern, row, 0, OPENMPT_MODULE_COMMAND_EFFECT);
+            int parameter =
+                openmpt_module_get_pattern_row_channel_command(mod, pattern, row, 0, OPENMPT_MODULE_COMMAND_PARAMETER);
             if (row % 2 == 0) {
                 EXPECT_STREQ(effect, "Z") << pattern << ":" << row;
                 EXPECT_EQ(parameter, 1 + pattern * 8 + row / 2);

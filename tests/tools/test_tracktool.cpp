@@ -30,10 +30,7 @@ static int trackIndex(const char* name) { return timelineTrackIndex(name); }
 
 // The content tools are not built in every configuration (sanitizer builds
 // reuse a Release build's data); the tests that run them skip there.
-static bool haveTracktool(void)
-{
-    return access(tracktool.c_str(), X_OK) == 0;
-}
+static bool haveTracktool(void) { return access(tracktool.c_str(), X_OK) == 0; }
 
 static std::string run(const std::string& command, int* status)
 {
@@ -72,9 +69,9 @@ TEST(Tracktool, BuiltTracksEvaluateAsTracktoolAtSays)
     }
     ASSERT_GT(tracks[0].keyCount, 9);
 
-    const float times[] = {0.0f, 0.05f, 1.0f, 3.3f, 6.0f, 14.7f, 29.53f, 29.54f, 33.0f,
-                           44.3f, 59.0f, 66.47f, 81.3f, 103.4f, 110.77f, 118.0f, 132.9f,
-                           140.5f, 162.46f, 170.0f, 180.3f, 184.6f, 184.7f, 250.0f};
+    const float times[] = {0.0f,   0.05f,  1.0f,    3.3f,   6.0f,   14.7f,  29.53f,  29.54f,
+                           33.0f,  44.3f,  59.0f,   66.47f, 81.3f,  103.4f, 110.77f, 118.0f,
+                           132.9f, 140.5f, 162.46f, 170.0f, 180.3f, 184.6f, 184.7f,  250.0f};
     for (float t : times) {
         char seconds[32];
         snprintf(seconds, sizeof seconds, "%.9g", t);
@@ -83,8 +80,7 @@ TEST(Tracktool, BuiltTracksEvaluateAsTracktoolAtSays)
         float row = rowForTime(t);
         for (int i = 0; i < TimelineTrackCount; i++) {
             float engine = trackValue(&tracks[i], (double)row);
-            EXPECT_EQ(engine, valueAfter(out, timelineTrackNames[i]))
-                << timelineTrackNames[i] << " at " << t << " s";
+            EXPECT_EQ(engine, valueAfter(out, timelineTrackNames[i])) << timelineTrackNames[i] << " at " << t << " s";
         }
     }
     for (int i = 0; i < TimelineTrackCount; i++) free(tracks[i].keys);
@@ -102,8 +98,7 @@ TEST(Tracktool, DumpPrintsTheKeysOfTheTimeline)
     run(tracktool + " build " + showTimeline + " " + dir, &status);
     ASSERT_EQ(status, 0);
     for (int i = 0; i < TimelineTrackCount; i++) {
-        std::string out = run(tracktool + " dump " + dir + "/sync_" + timelineTrackNames[i] +
-                                  ".track", &status);
+        std::string out = run(tracktool + " dump " + dir + "/sync_" + timelineTrackNames[i] + ".track", &status);
         ASSERT_EQ(status, 0) << out;
         std::string expected;
         for (int k = 0; k < parsed.tracks[i].keyCount; k++) {
@@ -136,11 +131,23 @@ TEST(Tracktool, RefusesDamagedInputWithAClearMessage)
         const char* words;
     } files[] = {
         {"short.track", std::string("\x01\x00", 2), "too short"},
-        {"count.track", std::string("\x02\x00\x00\x00" "\x00\x00\x00\x00\x00\x00\x80\x3f\x01", 13), "claims 2 keys"},
+        {"count.track",
+         std::string("\x02\x00\x00\x00"
+                     "\x00\x00\x00\x00\x00\x00\x80\x3f\x01",
+                     13),
+         "claims 2 keys"},
         {"negative.track", std::string("\xff\xff\xff\xff", 4), "claims -1 keys"},
-        {"order.track", std::string("\x02\x00\x00\x00" "\x05\x00\x00\x00\x00\x00\x80\x3f\x01"
-                                    "\x05\x00\x00\x00\x00\x00\x80\x3f\x01", 22), "does not come after"},
-        {"type.track", std::string("\x01\x00\x00\x00" "\x05\x00\x00\x00\x00\x00\x80\x3f\x07", 13), "type 7"},
+        {"order.track",
+         std::string("\x02\x00\x00\x00"
+                     "\x05\x00\x00\x00\x00\x00\x80\x3f\x01"
+                     "\x05\x00\x00\x00\x00\x00\x80\x3f\x01",
+                     22),
+         "does not come after"},
+        {"type.track",
+         std::string("\x01\x00\x00\x00"
+                     "\x05\x00\x00\x00\x00\x00\x80\x3f\x07",
+                     13),
+         "type 7"},
     };
     for (const auto& file : files) {
         std::string path = dir + "/" + file.name;
@@ -169,7 +176,8 @@ TEST(Tracktool, TextWritesATimelineThatBuildsTheSameTracks)
     FILE* f = fopen((dir + "/minus.txt").c_str(), "wb");
     ASSERT_TRUE(f);
     fputs("scene 2 at 1 music night\nvar0 0:1:2 0.1 ramp\npart 0 3 linear\nscene 4 at 3 music press\n"
-          "post2 r5 -7.25 smooth\nend at 5:2\n", f);
+          "post2 r5 -7.25 smooth\nend at 5:2\n",
+          f);
     fclose(f);
     const std::string timelines[2] = {showTimeline, dir + "/minus.txt"};
     for (const std::string& timeline : timelines) {
@@ -192,8 +200,10 @@ TEST(Tracktool, TextWritesATimelineThatBuildsTheSameTracks)
     // A scene value the timeline cannot say is refused.
     FILE* t = fopen((dir + "/second/sync_scene.track").c_str(), "wb");
     ASSERT_TRUE(t);
-    fwrite("\x02\x00\x00\x00" "\x00\x00\x00\x00\x00\x00\x20\x40\x00"
-           "\x10\x00\x00\x00\x00\x00\x80\xbf\x00", 1, 22, t);   // 2.5, then -1
+    fwrite("\x02\x00\x00\x00"
+           "\x00\x00\x00\x00\x00\x00\x20\x40\x00"
+           "\x10\x00\x00\x00\x00\x00\x80\xbf\x00",
+           1, 22, t);   // 2.5, then -1
     fclose(t);
     int status = 0;
     std::string out = run(tracktool + " text " + dir + "/second", &status);

@@ -12,7 +12,8 @@
 // has the reverse winding. The engine mirrors mesh files in z on load, so the
 // front's u runs against x and the back's with it: both sides then read
 // correctly on screen, not mirrored.
-static GMesh billMesh(void) {
+static GMesh billMesh(void)
+{
     GMesh m;
     const int nx = 10, ny = 3;
     for (int side = 0; side < 2; side++) {
@@ -28,8 +29,10 @@ static GMesh billMesh(void) {
             for (int i = 0; i < nx; i++) {
                 uint32_t a = base + j * (nx + 1) + i, b = a + 1, c = a + nx + 2, d = a + nx + 1;
                 // front: counter-clockwise seen from +z (a top-left, d bottom-left)
-                if (side == 0) addQuad(&m, d, c, b, a);
-                else addQuad(&m, a, b, c, d);
+                if (side == 0)
+                    addQuad(&m, d, c, b, a);
+                else
+                    addQuad(&m, a, b, c, d);
             }
     }
     return m;
@@ -39,7 +42,7 @@ struct NoteStyle {
     const char* value;
     const char* words;
     int ink, tint;
-    int portrait;    // 0 possum, 1 banjo, 2 bootlegger, 3 jug
+    int portrait;   // 0 possum, 1 banjo, 2 bootlegger, 3 jug
     const char* name;
 };
 static const NoteStyle notes[4] = {
@@ -50,7 +53,8 @@ static const NoteStyle notes[4] = {
 };
 
 // Fine guilloche rosette: overlapping sine loops.
-static void rosette(GenImage& im, float cx, float cy, float r, Colour4 ink, int petals) {
+static void rosette(GenImage& im, float cx, float cy, float r, Colour4 ink, int petals)
+{
     for (int k = 0; k < 6; k++) {
         float prevx = 0, prevy = 0;
         for (int i = 0; i <= 360; i++) {
@@ -64,7 +68,8 @@ static void rosette(GenImage& im, float cx, float cy, float r, Colour4 ink, int 
     }
 }
 
-static void portrait(GenImage& im, int kind, float cx, float cy, float s, Colour4 ink) {
+static void portrait(GenImage& im, int kind, float cx, float cy, float s, Colour4 ink)
+{
     Colour4 light = mixColour(ink, colour4(1, 1, 1), 0.55f);
     switch (kind) {
     case 0:   // possum: pointed face, round ears, beady eye
@@ -80,16 +85,20 @@ static void portrait(GenImage& im, int kind, float cx, float cy, float s, Colour
         drawLine(im, cx, cy + s * 0.2f, cx, cy - s * 0.85f, s * 0.1f, ink);
         fillCircle(im, cx, cy + s * 0.35f, s * 0.4f, ink, 1.0f);
         fillCircle(im, cx, cy + s * 0.35f, s * 0.32f, light, 1.0f);
-        for (int i = -2; i <= 2; i++) drawLine(im, cx + i * s * 0.03f, cy + s * 0.55f, cx + i * s * 0.02f, cy - s * 0.8f, 0.8f, ink);
+        for (int i = -2; i <= 2; i++)
+            drawLine(im, cx + i * s * 0.03f, cy + s * 0.55f, cx + i * s * 0.02f, cy - s * 0.8f, 0.8f, ink);
         break;
     case 2:   // bootlegger: hat and moustache
         fillCircle(im, cx, cy + s * 0.2f, s * 0.35f, light, 1.5f);
         fillRect(im, cx - s * 0.55f, cy - s * 0.15f, cx + s * 0.55f, cy - s * 0.07f, ink);
         fillRoundRect(im, cx - s * 0.32f, cy - s * 0.6f, cx + s * 0.32f, cy - s * 0.1f, s * 0.08f, ink, 1.0f);
-        fillPolygon(im, {cx - s * 0.25f, cy + s * 0.35f, cx, cy + s * 0.28f, cx + s * 0.25f, cy + s * 0.35f, cx, cy + s * 0.42f}, ink);
+        fillPolygon(
+            im,
+            {cx - s * 0.25f, cy + s * 0.35f, cx, cy + s * 0.28f, cx + s * 0.25f, cy + s * 0.35f, cx, cy + s * 0.42f},
+            ink);
         fillRect(im, cx - s * 0.3f, cy + s * 0.6f, cx + s * 0.3f, cy + s * 0.95f, ink);
         break;
-    default:  // the jug itself
+    default:   // the jug itself
         fillCircle(im, cx, cy + s * 0.3f, s * 0.45f, light, 1.5f);
         fillRect(im, cx - s * 0.12f, cy - s * 0.45f, cx + s * 0.12f, cy - s * 0.05f, light);
         fillRect(im, cx - s * 0.1f, cy - s * 0.6f, cx + s * 0.1f, cy - s * 0.45f, ink);
@@ -100,7 +109,8 @@ static void portrait(GenImage& im, int kind, float cx, float cy, float s, Colour
 }
 
 // One note face into the rectangle (x0, y0) size w × h.
-static void noteFront(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
+static void noteFront(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed)
+{
     Colour4 ink = rgb8(n.ink), paper = rgb8(n.tint);
     for (int y = (int)y0; y < (int)(y0 + h); y++)
         for (int x = (int)x0; x < (int)(x0 + w); x++) {
@@ -148,7 +158,8 @@ static void noteFront(GenImage& im, float x0, float y0, float w, float h, const 
         }
 }
 
-static void noteBack(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed) {
+static void noteBack(GenImage& im, float x0, float y0, float w, float h, const NoteStyle& n, uint32_t seed)
+{
     Colour4 ink = rgb8(0x2a5a34), paper = rgb8(0xd8e2cc);
     fillRect(im, x0, y0, x0 + w, y0 + h, paper);
     for (int y = (int)y0; y < (int)(y0 + h); y++)
@@ -159,7 +170,8 @@ static void noteBack(GenImage& im, float x0, float y0, float w, float h, const N
     strokeRect(im, x0 + h * 0.05f, y0 + h * 0.05f, x0 + w - h * 0.05f, y0 + h * 0.95f, h * 0.04f, ink);
     // the distillery on the back, like a monument
     float cx = x0 + w * 0.5f, cy = y0 + h * 0.55f;
-    fillRoundRect(im, cx - w * 0.22f, cy - h * 0.22f, cx + w * 0.22f, cy + h * 0.28f, h * 0.05f, mixColour(paper, ink, 0.3f), 1.0f);
+    fillRoundRect(im, cx - w * 0.22f, cy - h * 0.22f, cx + w * 0.22f, cy + h * 0.28f, h * 0.05f,
+                  mixColour(paper, ink, 0.3f), 1.0f);
     fillCircle(im, cx, cy, h * 0.17f, ink, 1.0f);
     fillRect(im, cx - h * 0.04f, cy - h * 0.32f, cx + h * 0.04f, cy - h * 0.12f, ink);
     drawLine(im, cx + h * 0.04f, cy - h * 0.25f, cx + w * 0.15f, cy + h * 0.05f, h * 0.03f, ink);
@@ -169,7 +181,8 @@ static void noteBack(GenImage& im, float x0, float y0, float w, float h, const N
 }
 
 // The money roll: 36 long along x, radius 10, with flat rolled ends.
-static GMesh rollMesh(void) {
+static GMesh rollMesh(void)
+{
     std::vector<ProfilePt> p;
     const float L = 18, R = 10;
     p.push_back(ProfilePt{0.8f, -L, 1.0f});
@@ -189,11 +202,11 @@ static GMesh rollMesh(void) {
         for (int j = 0; j <= 24; j++) {
             GVert& v = m.verts[i * row + j];
             float a = 2 * Pi * ((float)j / 24 - 0.5f);
-            if (i < 2 || i >= n - 2) {           // ends: the spiral patch
+            if (i < 2 || i >= n - 2) {   // ends: the spiral patch
                 float rr = (i == 0 || i == n - 1) ? 0.02f : 0.12f;
                 v.u = 0.125f + rr * sinf(a);
                 v.v = 0.875f + rr * cosf(a);
-            } else if (fabsf(v.p.y) < 3.0f) {    // rubber band
+            } else if (fabsf(v.p.y) < 3.0f) {   // rubber band
                 v.u = 0.5f + 0.5f * v.u;
                 v.v = 0.8f + 0.1f * (v.p.y + 3) / 6;
             } else {
@@ -204,7 +217,8 @@ static GMesh rollMesh(void) {
     return m;
 }
 
-static GenImage rollPicture(void) {
+static GenImage rollPicture(void)
+{
     GenImage im = makeGenImage(512, 512, colour4(0.5f, 0.5f, 0.5f));
     // the outer note, turned so its long side runs around the roll
     GenImage note = makeGenImage(512, 256, colour4(1, 1, 1));
@@ -229,7 +243,8 @@ static GenImage rollPicture(void) {
     return im;
 }
 
-void genBills(GenContext* g) {
+void genBills(GenContext* g)
+{
     saveMesh(g, "bill.bof", billMesh());
     static const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     for (int i = 0; i < 4; i++) {

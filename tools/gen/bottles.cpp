@@ -4,10 +4,11 @@
 // opaque on the paper label and the cork.
 #include "gen.h"
 
-static GMesh bottle(void) {
+static GMesh bottle(void)
+{
     // standing profile: base at y = 0, cork top at y = 80
-    const float shape[][2] = {{1, 0}, {12, 0}, {14, 4}, {14, 44}, {12.5f, 51}, {8, 58}, {5.5f, 64}, {5.5f, 72},
-                              {6.6f, 73.5f}, {5.2f, 75.5f}, {5.2f, 79}, {1, 80.3f}};
+    const float shape[][2] = {{1, 0},     {12, 0},    {14, 4},       {14, 44},      {12.5f, 51}, {8, 58},
+                              {5.5f, 64}, {5.5f, 72}, {6.6f, 73.5f}, {5.2f, 75.5f}, {5.2f, 79},  {1, 80.3f}};
     const int n = sizeof(shape) / sizeof(shape[0]);
     std::vector<ProfilePt> p;
     float total = 0, acc = 0;
@@ -23,7 +24,8 @@ static GMesh bottle(void) {
     return m;
 }
 
-static GenImage bottlePicture(void) {
+static GenImage bottlePicture(void)
+{
     const int S = 256;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -32,7 +34,7 @@ static GenImage bottlePicture(void) {
             // amber glass, darker and thicker toward the base
             Colour4 c = mixColour(rgb8(0x8a5a1a), rgb8(0x4a2a0a), v);
             c.a = 0.35f + 0.25f * v;
-            if (v < 0.07f) {                        // cork
+            if (v < 0.07f) {   // cork
                 c = mixColour(rgb8(0x9a7040), rgb8(0xc8a070), fbm2(x * 0.3f, y * 0.3f, 3, 601));
                 c.a = 1.0f;
             }
@@ -54,7 +56,8 @@ static GenImage bottlePicture(void) {
     return im;
 }
 
-void genBottles(GenContext* g) {
+void genBottles(GenContext* g)
+{
     saveMesh(g, "botlz.bof", bottle());
     saveTga(g, "botlz.tga", bottlePicture(), 1);
 }

@@ -20,11 +20,16 @@ inline Vec3 operator*(float s, Vec3 a) { return vec3(a.x * s, a.y * s, a.z * s);
 inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 inline Vec3 cross(Vec3 a, Vec3 b) { return vec3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x); }
 inline float len(Vec3 a) { return sqrtf(dot(a, a)); }
-inline Vec3 norm(Vec3 a) { float l = len(a); return l > 1e-12f ? a * (1.0f / l) : a; }
+inline Vec3 norm(Vec3 a)
+{
+    float l = len(a);
+    return l > 1e-12f ? a * (1.0f / l) : a;
+}
 inline Vec3 lerpVec3(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
 inline float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline float mixf(float a, float b, float t) { return a + (b - a) * t; }
-inline float smooth(float e0, float e1, float x) {
+inline float smooth(float e0, float e1, float x)
+{
     float t = clampf((x - e0) / (e1 - e0), 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
 }
@@ -43,9 +48,9 @@ struct Rng {
 };
 Rng makeRng(uint32_t seed);
 uint32_t nextU32(Rng* r);
-float nextFloat(Rng* r);                 // [0, 1)
+float nextFloat(Rng* r);   // [0, 1)
 float nextRange(Rng* r, float lo, float hi);
-Vec3 nextUnit(Rng* r);                     // uniform on the unit sphere
+Vec3 nextUnit(Rng* r);   // uniform on the unit sphere
 
 // Lattice value noise and fractal sums; every result lies in [0, 1].
 float hash3(int x, int y, int z, uint32_t seed);
@@ -66,14 +71,14 @@ struct GVert {
     float u, v;
 };
 struct GMesh {
-    std::vector<GVert> verts;            // frame 0, or the topology for animations
-    std::vector<uint32_t> tris;          // 3 per triangle, indices into one frame
-    std::vector<std::vector<GVert>> frames;  // empty for a static mesh
+    std::vector<GVert> verts;                 // frame 0, or the topology for animations
+    std::vector<uint32_t> tris;               // 3 per triangle, indices into one frame
+    std::vector<std::vector<GVert>> frames;   // empty for a static mesh
 };
 
 uint32_t addVert(GMesh* m, Vec3 p, float u, float v);
 void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c);
-void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d);  // a b c d counter-clockwise
+void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d);   // a b c d counter-clockwise
 void appendMesh(GMesh* dst, const GMesh& src);
 void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx);
 void translateMesh(GMesh* m, Vec3 t);
@@ -127,8 +132,8 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf);
 void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount);
 // Gives a one-sided shell thickness: an inner copy pushed along -normal by
 // depth with reversed winding, and walls along open and piece boundaries.
-GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut,
-              float wallU, float wallV);
+GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut, float wallU,
+              float wallV);
 
 // Writers. Return 1 on success, 0 on failure (reported on stderr).
 int writeMesh(const std::string& path, const GMesh& m);
@@ -138,10 +143,12 @@ struct Colour4 {
     float r, g, b, a;
 };
 inline Colour4 colour4(float r, float g, float b, float a = 1.0f) { return Colour4{r, g, b, a}; }
-inline Colour4 rgb8(int hex, float a = 1.0f) {
+inline Colour4 rgb8(int hex, float a = 1.0f)
+{
     return Colour4{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, a};
 }
-inline Colour4 mixColour(Colour4 a, Colour4 b, float t) {
+inline Colour4 mixColour(Colour4 a, Colour4 b, float t)
+{
     return Colour4{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 // scaleColour and addColour work on r, g, b and keep the alpha of a.
@@ -156,8 +163,8 @@ struct GenImage {
 };
 GenImage makeGenImage(int w, int h, Colour4 fill);
 inline Colour4& pixelAt(GenImage& im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
-Colour4 sampleWrap(const GenImage& im, float x, float y);      // bilinear, wrapping, pixel units
-void blend(GenImage& im, int x, int y, Colour4 c, float a);     // alpha-over at one pixel
+Colour4 sampleWrap(const GenImage& im, float x, float y);     // bilinear, wrapping, pixel units
+void blend(GenImage& im, int x, int y, Colour4 c, float a);   // alpha-over at one pixel
 void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c);
 void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft);
 void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 c);
@@ -182,7 +189,7 @@ int fontsAvailable(void);
 
 int writeJpeg(const std::string& path, const GenImage& im, int quality);
 int writeTga(const std::string& path, const GenImage& im, int withAlpha);
-int writePng(const std::string& path, const GenImage& im);  // previews only
+int writePng(const std::string& path, const GenImage& im);   // previews only
 
 // ---- the generator's registry ---------------------------------------------------
 // Each model family writes its files into dir; returns 1 on success.
@@ -195,20 +202,20 @@ void saveMesh(GenContext* g, const char* name, const GMesh& m);
 void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality = 88);
 void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha);
 
-float jugVAtY(float y);        // v of the jug picture at height y of the jug side
-void genJug(GenContext* g);        // jug.baf, jug_intact.bof, jug_broked.baf, splash.baf
-void genJugTextures(GenContext* g);   // label.jpg, label_nuke.jpg, greet.jpg
-void genSky(GenContext* g);        // skybox.bof, speedLines.bof, skybox*.jpg, bgRed*.*
-void genTrunk(GenContext* g);      // log.bof, log_col.jpg, log_nrm.jpg
-void genStill(GenContext* g);      // still.bof, fire.bof, still.jpg, fire.jpg
-void genBottles(GenContext* g);    // botlz.bof, botlz.tga
-void genBills(GenContext* g);      // bill.bof, bill_*.jpg, bills0/1.jpg, roll.bof, roll.jpg
-void genPress(GenContext* g);      // press.baf, press_bill.baf, kaleido.bof, press.jpg
-void genGun(GenContext* g);        // gun.baf, m47.bof, shot.bof, blood.baf, wrap.jpg, shot.tga
-void genRod(GenContext* g);        // bullet.bof, rod.baf, trail.bof, rod.jpg, chrome.jpg, rubber.tga, paint.jpg
-void genShroom(GenContext* g);     // shroom.baf, shroom_top.baf, smoke.jpg, smoke_n.jpg
-void genLightTextures(GenContext* g);  // environment and light maps
-void genPostTextures(GenContext* g);   // grain.jpg, leak.tga, dirt.jpg, splash_nrm.jpg
+float jugVAtY(float y);                 // v of the jug picture at height y of the jug side
+void genJug(GenContext* g);             // jug.baf, jug_intact.bof, jug_broked.baf, splash.baf
+void genJugTextures(GenContext* g);     // label.jpg, label_nuke.jpg, greet.jpg
+void genSky(GenContext* g);             // skybox.bof, speedLines.bof, skybox*.jpg, bgRed*.*
+void genTrunk(GenContext* g);           // log.bof, log_col.jpg, log_nrm.jpg
+void genStill(GenContext* g);           // still.bof, fire.bof, still.jpg, fire.jpg
+void genBottles(GenContext* g);         // botlz.bof, botlz.tga
+void genBills(GenContext* g);           // bill.bof, bill_*.jpg, bills0/1.jpg, roll.bof, roll.jpg
+void genPress(GenContext* g);           // press.baf, press_bill.baf, kaleido.bof, press.jpg
+void genGun(GenContext* g);             // gun.baf, m47.bof, shot.bof, blood.baf, wrap.jpg, shot.tga
+void genRod(GenContext* g);             // bullet.bof, rod.baf, trail.bof, rod.jpg, chrome.jpg, rubber.tga, paint.jpg
+void genShroom(GenContext* g);          // shroom.baf, shroom_top.baf, smoke.jpg, smoke_n.jpg
+void genLightTextures(GenContext* g);   // environment and light maps
+void genPostTextures(GenContext* g);    // grain.jpg, leak.tga, dirt.jpg, splash_nrm.jpg
 
 // Preview: renders the written data with a small software rasterizer.
 int runPreview(const std::string& dataDir, const std::string& outDir);

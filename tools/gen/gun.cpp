@@ -10,14 +10,16 @@
 static const float MuzzleZ = 110.0f;
 
 // Polygon in the (z, y) plane extruded across x from -hx to hx.
-static GMesh sideExtrude(const std::vector<float>& zy, float hx, float bevel) {
+static GMesh sideExtrude(const std::vector<float>& zy, float hx, float bevel)
+{
     GMesh m = extrude(zy, -hx, hx, bevel);
     // (x, y, z) of the extrusion -> (z', y, x'): x becomes z, z becomes -x
     rotateMeshY(&m, -Pi / 2);
     return m;
 }
 
-static GMesh pistol(void) {
+static GMesh pistol(void)
+{
     GMesh m;
     // slide with the front sight and the rear sight
     GMesh slide = sideExtrude({-78, -5, MuzzleZ, -5, MuzzleZ, 11, 100, 14, -70, 14, -78, 8}, 9.5f, 1.5f);
@@ -30,7 +32,8 @@ static GMesh pistol(void) {
     mapUV(&rear, 0.02f, 0.02f, 0.1f, 0.1f);
     appendMesh(&m, rear);
     // barrel bushing at the muzzle: a short tube with a dark bore
-    std::vector<ProfilePt> bush = {{2.5f, 0, 1}, {2.5f, 3, 0.9f}, {6.5f, 3, 0.8f}, {6.5f, 6, 0.2f}, {5.5f, 7, 0.1f}, {4.5f, 7, 0}};
+    std::vector<ProfilePt> bush = {{2.5f, 0, 1},    {2.5f, 3, 0.9f}, {6.5f, 3, 0.8f},
+                                   {6.5f, 6, 0.2f}, {5.5f, 7, 0.1f}, {4.5f, 7, 0}};
     GMesh b = lathe(bush, 16);
     mapUV(&b, 0.52f, 0.02f, 0.98f, 0.2f);
     rotateMeshX(&b, Pi / 2);
@@ -73,7 +76,8 @@ static GMesh pistol(void) {
 // The money gun: the pistol's shape in banknote scraps. Frame 0 is assembled,
 // the last frame an exploded view: the scraps hover a little way out from
 // their places, turned, so the gun reads while it comes together.
-static GMesh moneyGun(void) {
+static GMesh moneyGun(void)
+{
     // long extrusion faces cut into scraps of a banknote's size first
     GMesh shape = refine(pistol(), 28.0f);
     // banknote UVs by a side projection (the roll picture's note area)
@@ -115,7 +119,8 @@ static GMesh moneyGun(void) {
 
 // Muzzle flash: four crossed flame planes along +z and a star facing the
 // axis, every face doubled so culling never hides it.
-static GMesh flash(void) {
+static GMesh flash(void)
+{
     GMesh m;
     const float z0 = MuzzleZ + 5, len = 95, w = 26;
     for (int k = 0; k < 4; k++) {
@@ -153,24 +158,32 @@ static const int BloodFrames = 12, BloodHitFrame = 4;
 
 static float bulletZAt(float g) { return 150.0f * g * g + 225.0f; }
 
-static GMesh blood(void) {
+static GMesh blood(void)
+{
     const int drops = 170;
     GMesh big = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 8, 5), small = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 5, 3);
     for (GVert& v : big.verts) v.u += 2.0f;
     for (GVert& v : small.verts) v.u += 2.0f;
     GMesh m;
     Rng r = makeRng(666);
-    struct Drop { Vec3 vel; float size, stretch; size_t first, count; const GMesh* shape; };
+    struct Drop {
+        Vec3 vel;
+        float size, stretch;
+        size_t first, count;
+        const GMesh* shape;
+    };
     std::vector<Drop> d;
     for (int i = 0; i < drops; i++) {
         // a cone of spray onward (+z) with some back spatter, more small drops than big
         float k = nextFloat(&r);
         Vec3 spread = nextUnit(&r);
         Vec3 dir = i % 9 == 0 ? norm(vec3(0, 0, -0.6f) + spread) : norm(vec3(0, 0, 1.3f) + spread * 0.85f);
-        float size = k < 0.15f ? nextRange(&r, 2.2f, 3.6f) : (k < 0.5f ? nextRange(&r, 1.0f, 2.0f) : nextRange(&r, 0.45f, 0.9f));
+        float size =
+            k < 0.15f ? nextRange(&r, 2.2f, 3.6f) : (k < 0.5f ? nextRange(&r, 1.0f, 2.0f) : nextRange(&r, 0.45f, 0.9f));
         float speed = nextRange(&r, 12.0f, 48.0f) * (1.5f - 0.2f * size);
         const GMesh* shape = size > 2.0f ? &big : &small;
-        Drop drop{dir * speed + vec3(0, 10, 0), size, nextRange(&r, 1.5f, 3.5f), m.verts.size(), shape->verts.size(), shape};
+        Drop drop{dir * speed + vec3(0, 10, 0), size, nextRange(&r, 1.5f, 3.5f), m.verts.size(),
+                  shape->verts.size(),          shape};
         d.push_back(drop);
         appendMesh(&m, *shape);
     }
@@ -182,7 +195,8 @@ static GMesh blood(void) {
         float travel = (1 - expf(-3.5f * tau)) / (1 - expf(-3.5f));
         std::vector<GVert> fr = m.verts;
         for (const Drop& dr : d) {
-            Vec3 c = f <= BloodHitFrame ? vec3(0, -1, bulletZAt(g)) : hit + dr.vel * travel + vec3(0, -28 * tau * tau, 0);
+            Vec3 c =
+                f <= BloodHitFrame ? vec3(0, -1, bulletZAt(g)) : hit + dr.vel * travel + vec3(0, -28 * tau * tau, 0);
             Vec3 motion = dr.vel * (3.5f * expf(-3.5f * tau)) + vec3(0, -56 * tau, 0);
             Vec3 dir = norm(motion);
             Vec3 side = norm(cross(dir, fabsf(dir.y) < 0.9f ? vec3(0, 1, 0) : vec3(1, 0, 0)));
@@ -199,7 +213,8 @@ static GMesh blood(void) {
     return m;
 }
 
-static GenImage wrapPicture(void) {
+static GenImage wrapPicture(void)
+{
     const int S = 512;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -209,7 +224,8 @@ static GenImage wrapPicture(void) {
             Colour4 c;
             if (v < 0.5f) {
                 // lighter than real bluing: the gun stands before a dark red backdrop
-                c = u < 0.5f ? mixColour(rgb8(0x2a3342), rgb8(0x4c5a70), n) : mixColour(rgb8(0x3c3c40), rgb8(0x646468), n);
+                c = u < 0.5f ? mixColour(rgb8(0x2a3342), rgb8(0x4c5a70), n)
+                             : mixColour(rgb8(0x3c3c40), rgb8(0x646468), n);
                 float scratch = hash3(x / 2, y / 24, 3, 1102) > 0.97f ? 1.0f : 0.0f;
                 c = mixColour(c, rgb8(0x8a8c90), scratch * 0.5f);
                 if (u < 0.5f && fmodf((float)x, 10.0f) < 2 && v > 0.38f) c = scaleColour(c, 0.5f);   // slide serrations
@@ -228,7 +244,8 @@ static GenImage wrapPicture(void) {
     return im;
 }
 
-static GenImage flashPicture(void) {
+static GenImage flashPicture(void)
+{
     const int S = 256;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -257,7 +274,8 @@ static GenImage flashPicture(void) {
     return im;
 }
 
-void genGun(GenContext* g) {
+void genGun(GenContext* g)
+{
     saveMesh(g, "m47.bof", pistol());
     saveMesh(g, "gun.baf", moneyGun());
     saveMesh(g, "shot.bof", flash());

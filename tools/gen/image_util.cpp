@@ -15,7 +15,8 @@
 #define STBIW_WINDOWS_UTF8
 #include <stb_image_write.h>
 
-GenImage makeGenImage(int w, int h, Colour4 fill) {
+GenImage makeGenImage(int w, int h, Colour4 fill)
+{
     GenImage im;
     im.w = w;
     im.h = h;
@@ -23,7 +24,8 @@ GenImage makeGenImage(int w, int h, Colour4 fill) {
     return im;
 }
 
-Colour4 sampleWrap(const GenImage& im, float x, float y) {
+Colour4 sampleWrap(const GenImage& im, float x, float y)
+{
     int x0 = (int)floorf(x), y0 = (int)floorf(y);
     float fx = x - x0, fy = y - y0;
     auto px = [&](int xx, int yy) {
@@ -34,7 +36,8 @@ Colour4 sampleWrap(const GenImage& im, float x, float y) {
     return mixColour(mixColour(px(x0, y0), px(x0 + 1, y0), fx), mixColour(px(x0, y0 + 1), px(x0 + 1, y0 + 1), fx), fy);
 }
 
-void blend(GenImage& im, int x, int y, Colour4 c, float a) {
+void blend(GenImage& im, int x, int y, Colour4 c, float a)
+{
     if (x < 0 || y < 0 || x >= im.w || y >= im.h || a <= 0) return;
     Colour4& d = pixelAt(im, x, y);
     a = clampf(a * c.a, 0.0f, 1.0f);
@@ -44,7 +47,8 @@ void blend(GenImage& im, int x, int y, Colour4 c, float a) {
     d.a = d.a + (1.0f - d.a) * a;
 }
 
-void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c) {
+void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c)
+{
     for (int y = (int)floorf(y0); y < (int)ceilf(y1); y++)
         for (int x = (int)floorf(x0); x < (int)ceilf(x1); x++) {
             float cx = clampf(fminf(x + 1.0f, x1) - fmaxf((float)x, x0), 0, 1);
@@ -53,7 +57,8 @@ void fillRect(GenImage& im, float x0, float y0, float x1, float y1, Colour4 c) {
         }
 }
 
-void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft) {
+void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft)
+{
     float s = fmaxf(soft, 0.7f);
     for (int y = (int)floorf(cy - r - s); y <= (int)ceilf(cy + r + s); y++)
         for (int x = (int)floorf(cx - r - s); x <= (int)ceilf(cx + r + s); x++) {
@@ -62,7 +67,8 @@ void fillCircle(GenImage& im, float cx, float cy, float r, Colour4 c, float soft
         }
 }
 
-void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 c) {
+void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 c)
+{
     float out = r + width * 0.5f + 1;
     for (int y = (int)floorf(cy - out); y <= (int)ceilf(cy + out); y++)
         for (int x = (int)floorf(cx - out); x <= (int)ceilf(cx + out); x++) {
@@ -71,27 +77,31 @@ void ringCircle(GenImage& im, float cx, float cy, float r, float width, Colour4 
         }
 }
 
-void fillRoundRect(GenImage& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft) {
+void fillRoundRect(GenImage& im, float x0, float y0, float x1, float y1, float rad, Colour4 c, float soft)
+{
     float s = fmaxf(soft, 0.7f);
     for (int y = (int)floorf(y0 - s); y <= (int)ceilf(y1 + s); y++)
         for (int x = (int)floorf(x0 - s); x <= (int)ceilf(x1 + s); x++) {
             float px = x + 0.5f, py = y + 0.5f;
             float qx = fmaxf(fmaxf(x0 + rad - px, px - (x1 - rad)), 0.0f);
             float qy = fmaxf(fmaxf(y0 + rad - py, py - (y1 - rad)), 0.0f);
-            float inner = fminf(fmaxf(fmaxf(x0 + rad - px, px - (x1 - rad)), fmaxf(y0 + rad - py, py - (y1 - rad))), 0.0f);
+            float inner =
+                fminf(fmaxf(fmaxf(x0 + rad - px, px - (x1 - rad)), fmaxf(y0 + rad - py, py - (y1 - rad))), 0.0f);
             float d = sqrtf(qx * qx + qy * qy) + inner - rad;
             blend(im, x, y, c, clampf(-d / s + 0.5f, 0, 1));
         }
 }
 
-void strokeRect(GenImage& im, float x0, float y0, float x1, float y1, float w, Colour4 c) {
+void strokeRect(GenImage& im, float x0, float y0, float x1, float y1, float w, Colour4 c)
+{
     fillRect(im, x0, y0, x1, y0 + w, c);
     fillRect(im, x0, y1 - w, x1, y1, c);
     fillRect(im, x0, y0 + w, x0 + w, y1 - w, c);
     fillRect(im, x1 - w, y0 + w, x1, y1 - w, c);
 }
 
-void drawLine(GenImage& im, float x0, float y0, float x1, float y1, float w, Colour4 c) {
+void drawLine(GenImage& im, float x0, float y0, float x1, float y1, float w, Colour4 c)
+{
     float minx = fminf(x0, x1) - w, maxx = fmaxf(x0, x1) + w, miny = fminf(y0, y1) - w, maxy = fmaxf(y0, y1) + w;
     float dx = x1 - x0, dy = y1 - y0, l2 = dx * dx + dy * dy + 1e-9f;
     for (int y = (int)floorf(miny); y <= (int)ceilf(maxy); y++)
@@ -103,7 +113,8 @@ void drawLine(GenImage& im, float x0, float y0, float x1, float y1, float w, Col
         }
 }
 
-void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c) {
+void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c)
+{
     int n = (int)xy.size() / 2;
     float miny = 1e30f, maxy = -1e30f, minx = 1e30f, maxx = -1e30f;
     for (int i = 0; i < n; i++) {
@@ -121,7 +132,8 @@ void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c) {
                 int inside = 0;
                 for (int i = 0, j = n - 1; i < n; j = i++) {
                     float yi = xy[2 * i + 1], yj = xy[2 * j + 1];
-                    if ((yi > py) != (yj > py) && px < (xy[2 * j] - xy[2 * i]) * (py - yi) / (yj - yi) + xy[2 * i]) inside = !inside;
+                    if ((yi > py) != (yj > py) && px < (xy[2 * j] - xy[2 * i]) * (py - yi) / (yj - yi) + xy[2 * i])
+                        inside = !inside;
                 }
                 hits += inside;
             }
@@ -129,7 +141,8 @@ void fillPolygon(GenImage& im, const std::vector<float>& xy, Colour4 c) {
         }
 }
 
-void blurGenImage(GenImage& im, int radius) {
+void blurGenImage(GenImage& im, int radius)
+{
     if (radius < 1) return;
     GenImage tmp = im;
     float k = 1.0f / (2 * radius + 1);
@@ -143,7 +156,10 @@ void blurGenImage(GenImage& im, int radius) {
                     int sx = pass ? x : ((x + d) % im.w + im.w) % im.w;
                     int sy = pass ? ((y + d) % im.h + im.h) % im.h : y;
                     Colour4 p = src.px[(size_t)sy * im.w + sx];
-                    s.r += p.r; s.g += p.g; s.b += p.b; s.a += p.a;
+                    s.r += p.r;
+                    s.g += p.g;
+                    s.b += p.b;
+                    s.a += p.a;
                 }
                 dst.px[(size_t)y * im.w + x] = Colour4{s.r * k, s.g * k, s.b * k, s.a * k};
             }
@@ -152,11 +168,14 @@ void blurGenImage(GenImage& im, int radius) {
 
 float luminance(Colour4 c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; }
 
-GenImage normalFromHeight(const GenImage& h, float strength) {
+GenImage normalFromHeight(const GenImage& h, float strength)
+{
     GenImage out = makeGenImage(h.w, h.h, colour4(0.5f, 0.5f, 1.0f));
     for (int y = 0; y < h.h; y++)
         for (int x = 0; x < h.w; x++) {
-            auto H = [&](int xx, int yy) { return luminance(h.px[(size_t)(((yy % h.h) + h.h) % h.h) * h.w + ((xx % h.w) + h.w) % h.w]); };
+            auto H = [&](int xx, int yy) {
+                return luminance(h.px[(size_t)(((yy % h.h) + h.h) % h.h) * h.w + ((xx % h.w) + h.w) % h.w]);
+            };
             float dx = (H(x + 1, y) - H(x - 1, y)) * strength;
             float dy = (H(x, y - 1) - H(x, y + 1)) * strength;   // picture y grows downward
             Vec3 n = norm(vec3(-dx, -dy, 1.0f));
@@ -181,7 +200,8 @@ static const char* fontFiles[5] = {
 };
 static int fontsLoaded = 0;
 
-static void loadFonts(void) {
+static void loadFonts(void)
+{
     if (fontsLoaded) return;
     fontsLoaded = 1;
     for (int i = 0; i < 5; i++) {
@@ -191,7 +211,10 @@ static void loadFonts(void) {
         fseek(f, 0, SEEK_END);
         long size = ftell(f);
         fseek(f, 0, SEEK_SET);
-        if (size <= 0 || size > 64 * 1024 * 1024) { fclose(f); continue; }
+        if (size <= 0 || size > 64 * 1024 * 1024) {
+            fclose(f);
+            continue;
+        }
         fonts[i].data.resize(size);
         size_t got = fread(fonts[i].data.data(), 1, size, f);
         fclose(f);
@@ -200,14 +223,17 @@ static void loadFonts(void) {
     }
 }
 
-int fontsAvailable(void) {
+int fontsAvailable(void)
+{
     loadFonts();
     for (int i = 0; i < 5; i++)
         if (!fonts[i].ok) return 0;
     return 1;
 }
 
-float drawText(GenImage& im, const char* text, int font, float cx, float baseline, float size, Colour4 c, float maxWidth, float tracking) {
+float drawText(GenImage& im, const char* text, int font, float cx, float baseline, float size, Colour4 c,
+               float maxWidth, float tracking)
+{
     loadFonts();
     if (font < 0 || font > 4 || !fonts[font].ok) return -1;
     stbtt_fontinfo* fi = &fonts[font].info;
@@ -218,7 +244,8 @@ float drawText(GenImage& im, const char* text, int font, float cx, float baselin
         int adv, lsb;
         stbtt_GetCodepointHMetrics(fi, (unsigned char)text[i], &adv, &lsb);
         width += adv * scale + (i + 1 < n ? tracking : 0);
-        if (i + 1 < n) width += stbtt_GetCodepointKernAdvance(fi, (unsigned char)text[i], (unsigned char)text[i + 1]) * scale;
+        if (i + 1 < n)
+            width += stbtt_GetCodepointKernAdvance(fi, (unsigned char)text[i], (unsigned char)text[i + 1]) * scale;
     }
     float sx = (maxWidth > 0 && width > maxWidth) ? maxWidth / width : 1.0f;
     float pen = cx - width * sx * 0.5f;
@@ -254,12 +281,14 @@ float drawText(GenImage& im, const char* text, int font, float cx, float baselin
 }
 
 // ---- writers ----------------------------------------------------------------------
-static unsigned char toByte(float v) {
+static unsigned char toByte(float v)
+{
     int i = (int)lroundf(clampf(v, 0.0f, 1.0f) * 255.0f);
     return (unsigned char)i;
 }
 
-int writeJpeg(const std::string& path, const GenImage& im, int quality) {
+int writeJpeg(const std::string& path, const GenImage& im, int quality)
+{
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         fprintf(stderr, "gen: cannot write %s\n", path.c_str());
@@ -295,7 +324,8 @@ int writeJpeg(const std::string& path, const GenImage& im, int quality) {
     return ok;
 }
 
-int writeTga(const std::string& path, const GenImage& im, int withAlpha) {
+int writeTga(const std::string& path, const GenImage& im, int withAlpha)
+{
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         fprintf(stderr, "gen: cannot write %s\n", path.c_str());
@@ -303,17 +333,17 @@ int writeTga(const std::string& path, const GenImage& im, int withAlpha) {
     }
     unsigned char hdr[18];
     memset(hdr, 0, sizeof hdr);
-    hdr[2] = 2;                                  // uncompressed true colour
+    hdr[2] = 2;   // uncompressed true colour
     hdr[12] = im.w & 255;
     hdr[13] = im.w >> 8;
     hdr[14] = im.h & 255;
     hdr[15] = im.h >> 8;
     hdr[16] = withAlpha ? 32 : 24;
-    hdr[17] = withAlpha ? 8 : 0;                 // bottom-left origin, alpha bits
+    hdr[17] = withAlpha ? 8 : 0;   // bottom-left origin, alpha bits
     fwrite(hdr, 1, sizeof hdr, f);
     int bpp = withAlpha ? 4 : 3;
     std::vector<unsigned char> row((size_t)im.w * bpp);
-    for (int y = im.h - 1; y >= 0; y--) {       // bottom row first
+    for (int y = im.h - 1; y >= 0; y--) {   // bottom row first
         const Colour4* src = &im.px[(size_t)y * im.w];
         for (int x = 0; x < im.w; x++) {
             row[bpp * x] = toByte(src[x].b);
@@ -328,7 +358,8 @@ int writeTga(const std::string& path, const GenImage& im, int withAlpha) {
     return ok;
 }
 
-int writePng(const std::string& path, const GenImage& im) {
+int writePng(const std::string& path, const GenImage& im)
+{
     std::vector<unsigned char> buf((size_t)im.w * im.h * 4);
     for (size_t i = 0; i < im.px.size(); i++) {
         buf[4 * i] = toByte(im.px[i].r);

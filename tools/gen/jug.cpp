@@ -12,15 +12,15 @@
 // Outer profile, bottom to top: radius and height in authored units. The jug
 // stands about 290 tall, base at y = -136, cork top at y = 150.
 static const float jugShape[][2] = {
-    {1.5f, -136}, {40, -136}, {70, -135.5f}, {80, -134}, {86, -130}, {89, -124}, {94, -108},
-    {100, -86}, {104, -62}, {106, -36}, {106, -12}, {104, 10}, {99, 30}, {91, 46},
-    {80, 60}, {66, 72}, {52, 82}, {40, 90}, {32, 97}, {27, 104}, {25, 111}, {25, 117},
-    {27, 121}, {29, 125}, {29, 130}, {26, 133}, {21, 134}, {20, 138}, {21, 144},
-    {20, 148}, {16, 150}, {1.5f, 150.5f},
+    {1.5f, -136}, {40, -136}, {70, -135.5f}, {80, -134}, {86, -130}, {89, -124}, {94, -108}, {100, -86},
+    {104, -62},   {106, -36}, {106, -12},    {104, 10},  {99, 30},   {91, 46},   {80, 60},   {66, 72},
+    {52, 82},     {40, 90},   {32, 97},      {27, 104},  {25, 111},  {25, 117},  {27, 121},  {29, 125},
+    {29, 130},    {26, 133},  {21, 134},     {20, 138},  {21, 144},  {20, 148},  {16, 150},  {1.5f, 150.5f},
 };
 static const int jugShapeCount = sizeof(jugShape) / sizeof(jugShape[0]);
 
-static std::vector<ProfilePt> jugProfile(void) {
+static std::vector<ProfilePt> jugProfile(void)
+{
     std::vector<ProfilePt> p;
     float total = 0;
     for (int i = 1; i < jugShapeCount; i++)
@@ -37,7 +37,8 @@ static std::vector<ProfilePt> jugProfile(void) {
 }
 
 // v of the outer surface at height y (on the side of the jug, not the base).
-float jugVAtY(float y) {
+float jugVAtY(float y)
+{
     std::vector<ProfilePt> p = jugProfile();
     for (int i = 3; i + 1 < (int)p.size(); i++)
         if (y >= p[i].y && y <= p[i + 1].y) return mixf(p[i].v, p[i + 1].v, (y - p[i].y) / (p[i + 1].y - p[i].y));
@@ -46,7 +47,8 @@ float jugVAtY(float y) {
 
 // The intact jug: lathe body plus a loop handle on the +x side, neck to shoulder.
 // segs around; coarse keeps every other profile point (the field's broken jugs).
-static GMesh jugIntact(int segs, int coarse) {
+static GMesh jugIntact(int segs, int coarse)
+{
     std::vector<ProfilePt> prof = jugProfile();
     if (coarse) {
         std::vector<ProfilePt> keep;
@@ -77,7 +79,9 @@ struct Piece {
     int stays;
 };
 
-static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& pieceOf, int count, uint32_t seed, size_t outer) {
+static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& pieceOf, int count, uint32_t seed,
+                                    size_t outer)
+{
     std::vector<Piece> pcs(count);
     std::vector<int> n(count, 0);
     std::vector<Vec3> normals = vertexNormals(m.verts, m.tris);
@@ -97,7 +101,8 @@ static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& piec
         out = norm(out + nextUnit(&r) * 0.35f);
         p.velocity = out * nextRange(&r, 260, 520);
         p.axis = nextUnit(&r);
-        p.spin = nextRange(&r, 1.5f, 5.0f) * (nextFloat(&r) < 0.5f ? -1.0f : 1.0f);   // at most ~0.6 rad a frame: blends keep their size
+        p.spin = nextRange(&r, 1.5f, 5.0f) *
+                 (nextFloat(&r) < 0.5f ? -1.0f : 1.0f);   // at most ~0.6 rad a frame: blends keep their size
         p.stays = p.centre.y < -95;
     }
     return pcs;
@@ -105,7 +110,9 @@ static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& piec
 
 // Pose of one burst frame at progress tau in [0, 1]: each shard flies out on its
 // own line with drag and a little gravity and tumbles about its own axis.
-static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs, float tau) {
+static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs,
+                                     float tau)
+{
     std::vector<GVert> out = m.verts;
     float travel = (1.0f - expf(-2.2f * tau)) / (1.0f - expf(-2.2f));
     for (size_t i = 0; i < out.size(); i++) {
@@ -121,7 +128,9 @@ static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pie
 
 // Resting pose: shards lie on the trunk below the jug (its top at y = -142 when
 // the trunk sits 187 below the jug), the lowest ring of the jug stays standing.
-static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs, uint32_t seed) {
+static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs,
+                                    uint32_t seed)
+{
     std::vector<GVert> out = m.verts;
     Rng r = makeRng(seed);
     int count = (int)pcs.size();
@@ -161,11 +170,15 @@ static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& piec
 
 // Liquid droplets: stretched ellipsoids flying out of the jug. Frame 0 keeps
 // them small and hidden inside the jug; later frames spread them with the shards.
-static GMesh splash(void) {
+static GMesh splash(void)
+{
     const int drops = 56, segs = 8, rings = 5, frameCount = 10;
     GMesh unit = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), segs, rings);
     GMesh m;
-    struct Drop { Vec3 start, vel; float size; };
+    struct Drop {
+        Vec3 start, vel;
+        float size;
+    };
     std::vector<Drop> d;
     Rng r = makeRng(4242);
     for (int i = 0; i < drops; i++) {
@@ -201,7 +214,8 @@ static GMesh splash(void) {
 // Shards of a jug: the shattered surface given a glaze-thin wall, with raw
 // clay on the broken edges (a patch of the picture's base ring).
 static GMesh shards(const GMesh& intact, int pieceCount, uint32_t seed, std::vector<int>* pieceThick,
-                    std::vector<Piece>* pcs) {
+                    std::vector<Piece>* pcs)
+{
     Rng r = makeRng(seed);
     std::vector<int> pieceOf;
     GMesh split = shatter(intact, pieceCount, &r, &pieceOf);
@@ -211,7 +225,8 @@ static GMesh shards(const GMesh& intact, int pieceCount, uint32_t seed, std::vec
     return thick;
 }
 
-void genJug(GenContext* g) {
+void genJug(GenContext* g)
+{
     GMesh intact = jugIntact(40, 0);
     saveMesh(g, "jug_intact.bof", intact);
 

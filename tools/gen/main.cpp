@@ -18,25 +18,30 @@ static const Family families[] = {
     {"post", genPostTextures},
 };
 
-void saveMesh(GenContext* g, const char* name, const GMesh& m) {
+void saveMesh(GenContext* g, const char* name, const GMesh& m)
+{
     if (!writeMesh(g->dir + "/" + name, m)) g->failures++;
     g->trianglesWritten += (long)(m.tris.size() / 3);
     printf("  %-16s %6zu vertices %6zu triangles %3zu frames\n", name, m.verts.size(), m.tris.size() / 3,
            m.frames.empty() ? (size_t)1 : m.frames.size());
 }
-void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality) {
+void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality)
+{
     if (!writeJpeg(g->dir + "/" + name, im, quality)) g->failures++;
     printf("  %-16s %4d x %4d\n", name, im.w, im.h);
 }
-void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha) {
+void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha)
+{
     if (!writeTga(g->dir + "/" + name, im, withAlpha)) g->failures++;
     printf("  %-16s %4d x %4d %s\n", name, im.w, im.h, withAlpha ? "RGBA" : "RGB");
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc >= 4 && strcmp(argv[1], "--preview") == 0) return runPreview(argv[2], argv[3]) ? 0 : 1;
     if (argc < 2) {
-        fprintf(stderr, "usage: kestrel_gen <data dir> [family ...]\n       kestrel_gen --preview <data dir> <png dir>\n");
+        fprintf(stderr,
+                "usage: kestrel_gen <data dir> [family ...]\n       kestrel_gen --preview <data dir> <png dir>\n");
         return 2;
     }
     if (!fontsAvailable()) {

@@ -10,26 +10,31 @@
 #include <stdio.h>
 #include <string.h>
 
-Vec3 rotX(Vec3 p, float a) {
+Vec3 rotX(Vec3 p, float a)
+{
     float c = cosf(a), s = sinf(a);
     return vec3(p.x, c * p.y - s * p.z, s * p.y + c * p.z);
 }
-Vec3 rotY(Vec3 p, float a) {
+Vec3 rotY(Vec3 p, float a)
+{
     float c = cosf(a), s = sinf(a);
     return vec3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
 }
-Vec3 rotZ(Vec3 p, float a) {
+Vec3 rotZ(Vec3 p, float a)
+{
     float c = cosf(a), s = sinf(a);
     return vec3(c * p.x - s * p.y, s * p.x + c * p.y, p.z);
 }
-Vec3 rotAxis(Vec3 p, Vec3 k, float a) {
+Vec3 rotAxis(Vec3 p, Vec3 k, float a)
+{
     float c = cosf(a), s = sinf(a);
     return p * c + cross(k, p) * s + k * (dot(k, p) * (1.0f - c));
 }
 
 // ---- randomness and noise --------------------------------------------------------
 Rng makeRng(uint32_t seed) { return Rng{seed * 2654435761u + 0x9e3779b9u}; }
-uint32_t nextU32(Rng* r) {
+uint32_t nextU32(Rng* r)
+{
     uint32_t x = r->state;
     x ^= x << 13;
     x ^= x >> 17;
@@ -39,13 +44,15 @@ uint32_t nextU32(Rng* r) {
 }
 float nextFloat(Rng* r) { return (nextU32(r) >> 8) * (1.0f / 16777216.0f); }
 float nextRange(Rng* r, float lo, float hi) { return lo + (hi - lo) * nextFloat(r); }
-Vec3 nextUnit(Rng* r) {
+Vec3 nextUnit(Rng* r)
+{
     float z = nextRange(r, -1.0f, 1.0f), a = nextRange(r, 0.0f, 2.0f * Pi);
     float s = sqrtf(1.0f - z * z);
     return vec3(s * cosf(a), s * sinf(a), z);
 }
 
-float hash3(int x, int y, int z, uint32_t seed) {
+float hash3(int x, int y, int z, uint32_t seed)
+{
     uint32_t h = seed * 0x27d4eb2du ^ (uint32_t)x * 0x85ebca6bu ^ (uint32_t)y * 0xc2b2ae35u ^ (uint32_t)z * 0x165667b1u;
     h ^= h >> 15;
     h *= 0x2c1b3c6du;
@@ -55,7 +62,8 @@ float hash3(int x, int y, int z, uint32_t seed) {
     return (h >> 8) * (1.0f / 16777216.0f);
 }
 static float fade(float t) { return t * t * (3.0f - 2.0f * t); }
-float noise3(float x, float y, float z, uint32_t seed) {
+float noise3(float x, float y, float z, uint32_t seed)
+{
     int ix = (int)floorf(x), iy = (int)floorf(y), iz = (int)floorf(z);
     float fx = fade(x - ix), fy = fade(y - iy), fz = fade(z - iz);
     float r[2];
@@ -66,7 +74,8 @@ float noise3(float x, float y, float z, uint32_t seed) {
     }
     return mixf(r[0], r[1], fz);
 }
-float noise2(float x, float y, uint32_t seed) {
+float noise2(float x, float y, uint32_t seed)
+{
     int ix = (int)floorf(x), iy = (int)floorf(y);
     float fx = fade(x - ix), fy = fade(y - iy);
     float a = mixf(hash3(ix, iy, 0, seed), hash3(ix + 1, iy, 0, seed), fx);
@@ -74,7 +83,8 @@ float noise2(float x, float y, uint32_t seed) {
     return mixf(a, b, fy);
 }
 static int wrapi(int v, int p) { return p > 0 ? ((v % p) + p) % p : v; }
-float noise2Tiled(float x, float y, int px, int py, uint32_t seed) {
+float noise2Tiled(float x, float y, int px, int py, uint32_t seed)
+{
     int ix = (int)floorf(x), iy = (int)floorf(y);
     float fx = fade(x - ix), fy = fade(y - iy);
     int x0 = wrapi(ix, px), x1 = wrapi(ix + 1, px), y0 = wrapi(iy, py), y1 = wrapi(iy + 1, py);
@@ -82,7 +92,8 @@ float noise2Tiled(float x, float y, int px, int py, uint32_t seed) {
     float b = mixf(hash3(x0, y1, 0, seed), hash3(x1, y1, 0, seed), fx);
     return mixf(a, b, fy);
 }
-float fbm2(float x, float y, int octaves, uint32_t seed) {
+float fbm2(float x, float y, int octaves, uint32_t seed)
+{
     float sum = 0, amp = 0.5f, total = 0;
     for (int i = 0; i < octaves; i++) {
         sum += amp * noise2(x, y, seed + i * 101);
@@ -93,7 +104,8 @@ float fbm2(float x, float y, int octaves, uint32_t seed) {
     }
     return sum / total;
 }
-float fbm3(float x, float y, float z, int octaves, uint32_t seed) {
+float fbm3(float x, float y, float z, int octaves, uint32_t seed)
+{
     float sum = 0, amp = 0.5f, total = 0;
     for (int i = 0; i < octaves; i++) {
         sum += amp * noise3(x, y, z, seed + i * 101);
@@ -105,7 +117,8 @@ float fbm3(float x, float y, float z, int octaves, uint32_t seed) {
     }
     return sum / total;
 }
-float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed) {
+float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed)
+{
     float sum = 0, amp = 0.5f, total = 0;
     for (int i = 0; i < octaves; i++) {
         sum += amp * noise2Tiled(x, y, px, py, seed + i * 101);
@@ -120,58 +133,71 @@ float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed) {
 }
 
 // ---- mesh building -------------------------------------------------------------
-uint32_t addVert(GMesh* m, Vec3 p, float u, float v) {
+uint32_t addVert(GMesh* m, Vec3 p, float u, float v)
+{
     m->verts.push_back(GVert{p, u, v});
     return (uint32_t)m->verts.size() - 1;
 }
-void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c) {
+void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c)
+{
     m->tris.push_back(a);
     m->tris.push_back(b);
     m->tris.push_back(c);
 }
-void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d)
+{
     addTri(m, a, b, c);
     addTri(m, a, c, d);
 }
-void appendMesh(GMesh* dst, const GMesh& src) {
+void appendMesh(GMesh* dst, const GMesh& src)
+{
     uint32_t base = (uint32_t)dst->verts.size();
     dst->verts.insert(dst->verts.end(), src.verts.begin(), src.verts.end());
     for (uint32_t i : src.tris) dst->tris.push_back(base + i);
 }
-void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx) {
+void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx)
+{
     for (GVert& v : m->verts) v.p = fn(v.p, ctx);
 }
-void translateMesh(GMesh* m, Vec3 t) {
+void translateMesh(GMesh* m, Vec3 t)
+{
     for (GVert& v : m->verts) v.p = v.p + t;
 }
-void scaleMeshXYZ(GMesh* m, Vec3 s) {
+void scaleMeshXYZ(GMesh* m, Vec3 s)
+{
     for (GVert& v : m->verts) v.p = vec3(v.p.x * s.x, v.p.y * s.y, v.p.z * s.z);
     if (((s.x < 0) ^ (s.y < 0) ^ (s.z < 0)) != 0) flipWinding(m);
 }
-void rotateMeshY(GMesh* m, float a) {
+void rotateMeshY(GMesh* m, float a)
+{
     for (GVert& v : m->verts) v.p = rotY(v.p, a);
 }
-void rotateMeshX(GMesh* m, float a) {
+void rotateMeshX(GMesh* m, float a)
+{
     for (GVert& v : m->verts) v.p = rotX(v.p, a);
 }
-void rotateMeshZ(GMesh* m, float a) {
+void rotateMeshZ(GMesh* m, float a)
+{
     for (GVert& v : m->verts) v.p = rotZ(v.p, a);
 }
-void flipWinding(GMesh* m) {
+void flipWinding(GMesh* m)
+{
     for (size_t i = 0; i + 2 < m->tris.size(); i += 3) {
         uint32_t t = m->tris[i + 1];
         m->tris[i + 1] = m->tris[i + 2];
         m->tris[i + 2] = t;
     }
 }
-void mapUV(GMesh* m, float u0, float v0, float u1, float v1) {
+void mapUV(GMesh* m, float u0, float v0, float u1, float v1)
+{
     for (GVert& v : m->verts) {
         v.u = u0 + (u1 - u0) * v.u;
         v.v = v0 + (v1 - v0) * v.v;
     }
 }
 
-GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1) {
+GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1)
+{
     GMesh m;
     int n = (int)prof.size();
     for (int i = 0; i < n; i++) {
@@ -191,7 +217,8 @@ GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1) {
     return m;
 }
 
-GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds) {
+GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds)
+{
     GMesh m;
     int n = (int)path.size();
     if (n < 2) return m;
@@ -201,7 +228,7 @@ GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int 
     float acc = 0;
     for (int i = 0; i < n; i++) {
         Vec3 t = i == 0 ? t0 : (i == n - 1 ? norm(path[i] - path[i - 1]) : norm(path[i + 1] - path[i - 1]));
-        side = norm(side - t * dot(side, t));     // parallel transport of the frame
+        side = norm(side - t * dot(side, t));   // parallel transport of the frame
         Vec3 up = cross(side, t);
         if (i > 0) acc += len(path[i] - path[i - 1]);
         for (int j = 0; j <= segs; j++) {
@@ -228,33 +255,38 @@ GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int 
                 addVert(&m, g.p, g.u, g.v);
             }
             for (int j = 0; j < segs; j++) {
-                if (e) addTri(&m, centre, first + j + 1, first + j);
-                else addTri(&m, centre, first + j, first + j + 1);
+                if (e)
+                    addTri(&m, centre, first + j + 1, first + j);
+                else
+                    addTri(&m, centre, first + j, first + j + 1);
             }
         }
     }
     return m;
 }
 
-static void boxFace(GMesh* m, Vec3 o, Vec3 du, Vec3 dv) {
+static void boxFace(GMesh* m, Vec3 o, Vec3 du, Vec3 dv)
+{
     uint32_t a = addVert(m, o, 0, 1), b = addVert(m, o + du, 1, 1);
     uint32_t c = addVert(m, o + du + dv, 1, 0), d = addVert(m, o + dv, 0, 0);
     addQuad(m, a, b, c, d);
 }
-GMesh box(Vec3 lo, Vec3 hi) {
+GMesh box(Vec3 lo, Vec3 hi)
+{
     GMesh m;
     Vec3 s = hi - lo;
-    boxFace(&m, vec3(lo.x, lo.y, hi.z), vec3(s.x, 0, 0), vec3(0, s.y, 0));      // +z
-    boxFace(&m, vec3(hi.x, lo.y, lo.z), vec3(-s.x, 0, 0), vec3(0, s.y, 0));     // -z
-    boxFace(&m, vec3(hi.x, lo.y, hi.z), vec3(0, 0, -s.z), vec3(0, s.y, 0));     // +x
-    boxFace(&m, vec3(lo.x, lo.y, lo.z), vec3(0, 0, s.z), vec3(0, s.y, 0));      // -x
-    boxFace(&m, vec3(lo.x, hi.y, hi.z), vec3(s.x, 0, 0), vec3(0, 0, -s.z));     // +y
-    boxFace(&m, vec3(lo.x, lo.y, lo.z), vec3(s.x, 0, 0), vec3(0, 0, s.z));      // -y
+    boxFace(&m, vec3(lo.x, lo.y, hi.z), vec3(s.x, 0, 0), vec3(0, s.y, 0));    // +z
+    boxFace(&m, vec3(hi.x, lo.y, lo.z), vec3(-s.x, 0, 0), vec3(0, s.y, 0));   // -z
+    boxFace(&m, vec3(hi.x, lo.y, hi.z), vec3(0, 0, -s.z), vec3(0, s.y, 0));   // +x
+    boxFace(&m, vec3(lo.x, lo.y, lo.z), vec3(0, 0, s.z), vec3(0, s.y, 0));    // -x
+    boxFace(&m, vec3(lo.x, hi.y, hi.z), vec3(s.x, 0, 0), vec3(0, 0, -s.z));   // +y
+    boxFace(&m, vec3(lo.x, lo.y, lo.z), vec3(s.x, 0, 0), vec3(0, 0, s.z));    // -y
     return m;
 }
 
 // Signed area of a closed polygon (positive when counter-clockwise).
-static float polyArea(const std::vector<float>& xy) {
+static float polyArea(const std::vector<float>& xy)
+{
     float a = 0;
     size_t n = xy.size() / 2;
     for (size_t i = 0; i < n; i++) {
@@ -263,15 +295,17 @@ static float polyArea(const std::vector<float>& xy) {
     }
     return a * 0.5f;
 }
-static int pointInTri(float px, float py, const float* a, const float* b, const float* c) {
+static int pointInTri(float px, float py, const float* a, const float* b, const float* c)
+{
     float d1 = (px - b[0]) * (a[1] - b[1]) - (a[0] - b[0]) * (py - b[1]);
     float d2 = (px - c[0]) * (b[1] - c[1]) - (b[0] - c[0]) * (py - c[1]);
     float d3 = (px - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (py - a[1]);
-    int neg = d1 < 0 || d2 < 0 || d3 < 0, pos = d1 > 0 || d2 > 0 || d3 > 0;
+    int neg = d1 < 0 || d2 < 0 || d3<0, pos = d1> 0 || d2 > 0 || d3 > 0;
     return !(neg && pos);
 }
 // Ear clipping of a simple counter-clockwise polygon; returns index triples.
-static std::vector<int> triangulate(const std::vector<float>& xy) {
+static std::vector<int> triangulate(const std::vector<float>& xy)
+{
     std::vector<int> idx, out;
     int n = (int)xy.size() / 2;
     for (int i = 0; i < n; i++) idx.push_back(i);
@@ -316,7 +350,8 @@ static std::vector<int> triangulate(const std::vector<float>& xy) {
     return out;
 }
 // Polygon moved inward by d along the vertex bisectors (mitred).
-static std::vector<float> inset(const std::vector<float>& xy, float d) {
+static std::vector<float> inset(const std::vector<float>& xy, float d)
+{
     std::vector<float> out(xy.size());
     int n = (int)xy.size() / 2;
     for (int i = 0; i < n; i++) {
@@ -336,7 +371,8 @@ static std::vector<float> inset(const std::vector<float>& xy, float d) {
     }
     return out;
 }
-GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel) {
+GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
+{
     GMesh m;
     std::vector<float> poly = polyIn;
     int n = (int)poly.size() / 2;
@@ -357,10 +393,16 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
     float sx = 1.0f / fmaxf(maxx - minx, 1e-6f), sy = 1.0f / fmaxf(maxy - miny, 1e-6f);
     std::vector<float> in = bevel > 0 ? inset(poly, bevel) : poly;
     // rings: back cap outline, back wall start, front wall end, front cap outline
-    struct Ring { const std::vector<float>* xy; float z; };
+    struct Ring {
+        const std::vector<float>* xy;
+        float z;
+    };
     Ring rings[4] = {{&in, z0}, {&poly, z0 + bevel}, {&poly, z1 - bevel}, {&in, z1}};
     int ringCount = bevel > 0 ? 4 : 2;
-    if (bevel <= 0) { rings[0] = Ring{&poly, z0}; rings[1] = Ring{&poly, z1}; }
+    if (bevel <= 0) {
+        rings[0] = Ring{&poly, z0};
+        rings[1] = Ring{&poly, z1};
+    }
     float perim = 0;
     std::vector<float> along(n + 1, 0);
     for (int i = 0; i < n; i++) {
@@ -391,14 +433,17 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
         for (int i = 0; i < n; i++)
             addVert(&m, vec3(in[2 * i], in[2 * i + 1], z), (in[2 * i] - minx) * sx, 1.0f - (in[2 * i + 1] - miny) * sy);
         for (size_t t = 0; t + 2 < tri.size(); t += 3) {
-            if (e) addTri(&m, base + tri[t], base + tri[t + 1], base + tri[t + 2]);
-            else addTri(&m, base + tri[t], base + tri[t + 2], base + tri[t + 1]);
+            if (e)
+                addTri(&m, base + tri[t], base + tri[t + 1], base + tri[t + 2]);
+            else
+                addTri(&m, base + tri[t], base + tri[t + 2], base + tri[t + 1]);
         }
     }
     return m;
 }
 
-GMesh bevelBox(Vec3 lo, Vec3 hi, float b) {
+GMesh bevelBox(Vec3 lo, Vec3 hi, float b)
+{
     // a bevel may take at most a third of the thinnest side
     b = fminf(b, fminf(fminf(hi.x - lo.x, hi.y - lo.y), hi.z - lo.z) / 3.0f);
     std::vector<float> xy = {lo.x + b, lo.y, hi.x - b, lo.y, hi.x, lo.y + b, hi.x, hi.y - b,
@@ -406,7 +451,8 @@ GMesh bevelBox(Vec3 lo, Vec3 hi, float b) {
     return extrude(xy, lo.z, hi.z, b);
 }
 
-GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings) {
+GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings)
+{
     GMesh m;
     uint32_t bottom = addVert(&m, c + vec3(0, -r.y, 0), 0.5f, 1.0f);
     for (int i = 1; i < rings; i++) {
@@ -430,7 +476,8 @@ GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings) {
     return m;
 }
 
-GMesh torus(float R, float r, int segs, int sides, float a0, float a1) {
+GMesh torus(float R, float r, int segs, int sides, float a0, float a1)
+{
     GMesh m;
     for (int i = 0; i <= segs; i++) {
         float a = a0 + (a1 - a0) * i / segs;
@@ -450,7 +497,8 @@ GMesh torus(float R, float r, int segs, int sides, float a0, float a1) {
     return m;
 }
 
-std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris) {
+std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris)
+{
     std::vector<Vec3> n(verts.size(), vec3(0, 0, 0));
     for (size_t i = 0; i + 2 < tris.size(); i += 3) {
         Vec3 p0 = verts[tris[i]].p, p1 = verts[tris[i + 1]].p, p2 = verts[tris[i + 2]].p;
@@ -461,7 +509,8 @@ std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vect
     return n;
 }
 
-GMesh refine(const GMesh& m, float maxEdge) {
+GMesh refine(const GMesh& m, float maxEdge)
+{
     GMesh cur = m;
     for (int pass = 0; pass < 8; pass++) {
         GMesh next;
@@ -482,12 +531,15 @@ GMesh refine(const GMesh& m, float maxEdge) {
             uint32_t v[3] = {cur.tris[t], cur.tris[t + 1], cur.tris[t + 2]};
             int f[3] = {isLong(v[0], v[1]), isLong(v[1], v[2]), isLong(v[2], v[0])};
             int n = f[0] + f[1] + f[2];
-            if (n == 0) { addTri(&next, v[0], v[1], v[2]); continue; }
+            if (n == 0) {
+                addTri(&next, v[0], v[1], v[2]);
+                continue;
+            }
             split = 1;
             // turn the corners so the pattern starts at edge 0
             int r = 0;
             if (n == 1) r = f[0] ? 0 : (f[1] ? 1 : 2);
-            if (n == 2) r = !f[2] ? 0 : (!f[0] ? 1 : 2);      // the unsplit edge becomes edge 2
+            if (n == 2) r = !f[2] ? 0 : (!f[0] ? 1 : 2);   // the unsplit edge becomes edge 2
             uint32_t a = v[r], b = v[(r + 1) % 3], c = v[(r + 2) % 3];
             if (n == 1) {
                 uint32_t ab = mid(a, b);
@@ -512,12 +564,14 @@ GMesh refine(const GMesh& m, float maxEdge) {
     return cur;
 }
 
-GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
+GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf)
+{
     size_t triCount = m.tris.size() / 3;
     std::vector<Vec3> seeds;
     for (int i = 0; i < count; i++) {
         size_t t = nextU32(rng) % triCount;
-        seeds.push_back((m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) * (1.0f / 3));
+        seeds.push_back((m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) *
+                        (1.0f / 3));
     }
     GMesh out;
     std::map<uint64_t, uint32_t> remap;
@@ -525,12 +579,17 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
     for (size_t t = 0; t < triCount; t++) {
         Vec3 c = (m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) * (1.0f / 3);
         // a little noise bends the straight Voronoi borders into cracks
-        c = c + vec3(noise3(c.x * 0.05f, c.y * 0.05f, c.z * 0.05f, 7) - 0.5f, noise3(c.y * 0.05f, c.z * 0.05f, c.x * 0.05f, 8) - 0.5f, 0) * 30.0f;
+        c = c + vec3(noise3(c.x * 0.05f, c.y * 0.05f, c.z * 0.05f, 7) - 0.5f,
+                     noise3(c.y * 0.05f, c.z * 0.05f, c.x * 0.05f, 8) - 0.5f, 0) *
+                    30.0f;
         int best = 0;
         float bd = 1e30f;
         for (int s = 0; s < count; s++) {
             float d = dot(c - seeds[s], c - seeds[s]);
-            if (d < bd) { bd = d; best = s; }
+            if (d < bd) {
+                bd = d;
+                best = s;
+            }
         }
         for (int k = 0; k < 3; k++) {
             uint32_t vi = m.tris[3 * t + k];
@@ -552,7 +611,8 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf) {
 
 // Positions are grouped with a 0.01 grid (the files' precision), which also
 // joins the duplicated seam column of a lathe.
-void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount) {
+void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount)
+{
     if (pieceOf.size() != m->verts.size()) return;
     const std::vector<GVert> original = m->verts;
     std::map<std::tuple<long, long, long>, int> groupOf;
@@ -585,7 +645,7 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
     }
     for (const auto& e : edgePieces) {
         const std::vector<int>& ps = e.second;
-        if (ps.size() < 2) fixed[e.first.first] = fixed[e.first.second] = 1;    // open border
+        if (ps.size() < 2) fixed[e.first.first] = fixed[e.first.second] = 1;   // open border
         int mixed = 0;
         for (int p : ps) mixed |= p != ps[0];
         if (!mixed) continue;
@@ -647,7 +707,10 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
             for (int k = 0; k < 3; k++) {
                 int g = group[i[k]];
                 float d = len(at(g) - start[g]);
-                if (moves[g] && level[g] > 0 && d > far) { far = d; worst = g; }
+                if (moves[g] && level[g] > 0 && d > far) {
+                    far = d;
+                    worst = g;
+                }
             }
             if (worst < 0) continue;
             level[worst]--;
@@ -657,16 +720,21 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
     }
     for (size_t i = 0; i < m->verts.size(); i++) {
         int g = group[i];
-        if (!moves[g] || level[g] == 0) m->verts[i] = original[i];
-        else m->verts[i].p = at(g);
+        if (!moves[g] || level[g] == 0)
+            m->verts[i] = original[i];
+        else
+            m->verts[i].p = at(g);
     }
 }
 
 // Normals of a shattered mesh with pieces welded back by position, so the inner
 // shell follows the smooth outer surface across cracks.
-static std::vector<Vec3> weldedNormals(const GMesh& m) {
+static std::vector<Vec3> weldedNormals(const GMesh& m)
+{
     std::map<std::tuple<int, int, int>, Vec3> acc;
-    auto key = [](Vec3 p) { return std::make_tuple((int)lroundf(p.x * 20), (int)lroundf(p.y * 20), (int)lroundf(p.z * 20)); };
+    auto key = [](Vec3 p) {
+        return std::make_tuple((int)lroundf(p.x * 20), (int)lroundf(p.y * 20), (int)lroundf(p.z * 20));
+    };
     for (size_t i = 0; i + 2 < m.tris.size(); i += 3) {
         Vec3 p0 = m.verts[m.tris[i]].p, p1 = m.verts[m.tris[i + 1]].p, p2 = m.verts[m.tris[i + 2]].p;
         Vec3 f = cross(p1 - p0, p2 - p0);
@@ -680,7 +748,9 @@ static std::vector<Vec3> weldedNormals(const GMesh& m) {
     return n;
 }
 
-GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut, float wallU, float wallV) {
+GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut, float wallU,
+              float wallV)
+{
     GMesh out = m;
     *pieceOut = pieceIn;
     std::vector<Vec3> n = weldedNormals(m);
@@ -690,12 +760,14 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
         addVert(&out, g.p - n[i] * depth, wallU, wallV);
         pieceOut->push_back(pieceIn[i]);
     }
-    for (size_t i = 0; i + 2 < m.tris.size(); i += 3) addTri(&out, vc + m.tris[i], vc + m.tris[i + 2], vc + m.tris[i + 1]);
+    for (size_t i = 0; i + 2 < m.tris.size(); i += 3)
+        addTri(&out, vc + m.tris[i], vc + m.tris[i + 2], vc + m.tris[i + 1]);
     // boundary edges: no triangle of the same piece runs the reverse way over
     // the same two positions (so a lathe's seam is not a crack)
     auto posKey = [&](uint32_t v) {
         Vec3 p = m.verts[v].p;
-        return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100), pieceIn[v]);
+        return std::make_tuple((long)lroundf(p.x * 100), (long)lroundf(p.y * 100), (long)lroundf(p.z * 100),
+                               pieceIn[v]);
     };
     std::map<std::pair<std::tuple<long, long, long, int>, std::tuple<long, long, long, int>>, int> edges;
     for (size_t i = 0; i + 2 < m.tris.size(); i += 3)
@@ -718,7 +790,8 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
             uint32_t a = m.tris[i + k], b = m.tris[i + (k + 1) % 3];
             if (edges.count({posKey(b), posKey(a)})) continue;
             uint32_t wa = wallVert(wallOuter, a, m.verts[a].p, 0.0f), wb = wallVert(wallOuter, b, m.verts[b].p, 0.0f);
-            uint32_t wai = wallVert(wallInner, a, out.verts[vc + a].p, 0.01f), wbi = wallVert(wallInner, b, out.verts[vc + b].p, 0.01f);
+            uint32_t wai = wallVert(wallInner, a, out.verts[vc + a].p, 0.01f),
+                     wbi = wallVert(wallInner, b, out.verts[vc + b].p, 0.01f);
             addQuad(&out, wb, wa, wai, wbi);
         }
     return out;
@@ -727,11 +800,15 @@ GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std:
 // ---- writer -----------------------------------------------------------------------
 // Fixed-point text without trailing zeros: identical bytes on every build and
 // about half the size of a plain "%f".
-static char* putNumber(char* p, float value, int decimals) {
+static char* putNumber(char* p, float value, int decimals)
+{
     static const long scales[] = {1, 10, 100, 1000, 10000, 100000};
     long scale = scales[decimals];
     long q = lroundf(value * scale);
-    if (q < 0) { *p++ = '-'; q = -q; }
+    if (q < 0) {
+        *p++ = '-';
+        q = -q;
+    }
     long ip = q / scale, fp = q % scale;
     p += sprintf(p, "%ld", ip);
     if (fp) {
@@ -746,7 +823,8 @@ static char* putNumber(char* p, float value, int decimals) {
     return p;
 }
 
-int writeMesh(const std::string& path, const GMesh& m) {
+int writeMesh(const std::string& path, const GMesh& m)
+{
     size_t vc = m.verts.size(), tc = m.tris.size() / 3;
     size_t fc = m.frames.empty() ? 1 : m.frames.size();
     if (vc == 0 || vc > 65535 || tc == 0) {
@@ -766,8 +844,8 @@ int writeMesh(const std::string& path, const GMesh& m) {
     for (size_t fr = 0; fr < fc; fr++) {
         const std::vector<GVert>& vs = m.frames.empty() ? m.verts : m.frames[fr];
         for (const GVert& v : vs)
-            if (!std::isfinite(v.p.x) || !std::isfinite(v.p.y) || !std::isfinite(v.p.z) ||
-                !std::isfinite(v.u) || !std::isfinite(v.v)) {
+            if (!std::isfinite(v.p.x) || !std::isfinite(v.p.y) || !std::isfinite(v.p.z) || !std::isfinite(v.u) ||
+                !std::isfinite(v.v)) {
                 fprintf(stderr, "gen: %s has a vertex that is not a finite number (frame %zu)\n", path.c_str(), fr);
                 return 0;
             }
@@ -777,22 +855,30 @@ int writeMesh(const std::string& path, const GMesh& m) {
         fprintf(stderr, "gen: cannot write %s\n", path.c_str());
         return 0;
     }
-    if (m.frames.empty()) fprintf(f, "BOF1\n%zu %zu\n0 0 0\n", vc, tc);
-    else fprintf(f, "BAF1\n%zu %zu %zu\n0 0 0\n", vc, tc, fc);
+    if (m.frames.empty())
+        fprintf(f, "BOF1\n%zu %zu\n0 0 0\n", vc, tc);
+    else
+        fprintf(f, "BAF1\n%zu %zu %zu\n0 0 0\n", vc, tc, fc);
     char line[160];
     for (size_t fr = 0; fr < fc; fr++) {
         const std::vector<GVert>& vs = m.frames.empty() ? m.verts : m.frames[fr];
         for (size_t i = 0; i < vc; i++) {
             char* p = line + sprintf(line, "%zu ", i);
-            p = putNumber(p, vs[i].p.x, 2); *p++ = ' ';
-            p = putNumber(p, vs[i].p.y, 2); *p++ = ' ';
-            p = putNumber(p, vs[i].p.z, 2); *p++ = ' ';
-            p = putNumber(p, vs[i].u, 4); *p++ = ' ';
-            p = putNumber(p, vs[i].v, 4); *p++ = '\n';
+            p = putNumber(p, vs[i].p.x, 2);
+            *p++ = ' ';
+            p = putNumber(p, vs[i].p.y, 2);
+            *p++ = ' ';
+            p = putNumber(p, vs[i].p.z, 2);
+            *p++ = ' ';
+            p = putNumber(p, vs[i].u, 4);
+            *p++ = ' ';
+            p = putNumber(p, vs[i].v, 4);
+            *p++ = '\n';
             fwrite(line, 1, p - line, f);
         }
     }
-    for (size_t t = 0; t < tc; t++) fprintf(f, "%zu %u %u %u\n", t, m.tris[3 * t], m.tris[3 * t + 1], m.tris[3 * t + 2]);
+    for (size_t t = 0; t < tc; t++)
+        fprintf(f, "%zu %u %u %u\n", t, m.tris[3 * t], m.tris[3 * t + 1], m.tris[3 * t + 2]);
     int ok = ferror(f) == 0;
     if (fclose(f) != 0) ok = 0;
     if (!ok) fprintf(stderr, "gen: error while writing %s\n", path.c_str());

@@ -10,9 +10,10 @@ static const int LoopFrames = 9;
 static const float NipY = 48.0f, TableY = 47.0f, TableEnd = 175.0f, SheetGap = 80.0f, SheetLen = 68.0f;
 
 // Cylinder along z (front cap toward +z), 2-fold ridges when ridged.
-static GMesh roller(float r, float halfLen, int segs, int ridged, float u0, float v0, float u1, float v1) {
-    std::vector<ProfilePt> p = {{0.5f, -halfLen, 1}, {r * 0.8f, -halfLen, 1}, {r, -halfLen + 1, 0.9f},
-                                {r, halfLen - 1, 0.1f}, {r * 0.8f, halfLen, 0}, {0.5f, halfLen, 0}};
+static GMesh roller(float r, float halfLen, int segs, int ridged, float u0, float v0, float u1, float v1)
+{
+    std::vector<ProfilePt> p = {{0.5f, -halfLen, 1},    {r * 0.8f, -halfLen, 1}, {r, -halfLen + 1, 0.9f},
+                                {r, halfLen - 1, 0.1f}, {r * 0.8f, halfLen, 0},  {0.5f, halfLen, 0}};
     GMesh m = lathe(p, segs);
     for (GVert& v : m.verts) v.u = 0.5f;   // plain round metal: turning shows in the shape only
     if (ridged)
@@ -27,11 +28,12 @@ static GMesh roller(float r, float halfLen, int segs, int ridged, float u0, floa
             }
         }
     mapUV(&m, u0, v0, u1, v1);
-    rotateMeshX(&m, Pi / 2);       // lathe axis y -> z
+    rotateMeshX(&m, Pi / 2);   // lathe axis y -> z
     return m;
 }
 
-static GMesh flywheel(float R) {
+static GMesh flywheel(float R)
+{
     GMesh m = torus(R, 5.0f, 36, 8, 0, 2 * Pi);
     for (GVert& v : m.verts) v.u = 0.5f;
     mapUV(&m, 0.0f, 0.5f, 0.5f, 1.0f);
@@ -45,13 +47,15 @@ static GMesh flywheel(float R) {
     for (GVert& v : hub.verts) v.u = 0.5f;
     mapUV(&hub, 0.0f, 0.5f, 0.5f, 1.0f);
     appendMesh(&m, hub);
-    rotateMeshX(&m, Pi / 2);       // wheel plane x-y, axle along z
+    rotateMeshX(&m, Pi / 2);   // wheel plane x-y, axle along z
     return m;
 }
 
 // One side frame of the press, an arched casting in the x-y plane at depth z.
-static GMesh sideFrame(float z) {
-    std::vector<float> xy = {-95, -100, 95, -100, 95, -70, 60, -60, 45, 20, 40, 110, 20, 130, -20, 130, -40, 110, -45, 20, -60, -60, -95, -70};
+static GMesh sideFrame(float z)
+{
+    std::vector<float> xy = {-95, -100, 95,  -100, 95,  -70, 60,  -60, 45,  20,  40,  110,
+                             20,  130,  -20, 130,  -40, 110, -45, 20,  -60, -60, -95, -70};
     GMesh m = extrude(xy, z - 5, z + 5, 1.5f);
     mapUV(&m, 0.02f, 0.02f, 0.48f, 0.48f);
     return m;
@@ -60,10 +64,11 @@ static GMesh sideFrame(float z) {
 struct Part {
     GMesh mesh;
     Vec3 centre;
-    float turns;    // rotation about z per loop, radians
+    float turns;   // rotation about z per loop, radians
 };
 
-static std::vector<Part> pressParts(void) {
+static std::vector<Part> pressParts(void)
+{
     std::vector<Part> parts;
     GMesh staticBody;
     appendMesh(&staticBody, sideFrame(-58));
@@ -112,7 +117,8 @@ static std::vector<Part> pressParts(void) {
     return parts;
 }
 
-static GMesh pressMesh(void) {
+static GMesh pressMesh(void)
+{
     std::vector<Part> parts = pressParts();
     GMesh all;
     std::vector<size_t> starts;
@@ -135,7 +141,8 @@ static GMesh pressMesh(void) {
 
 // Path of the sheets: up out of the press interior to the nip, along the
 // delivery table, over its end and down into the money crate.
-static Vec3 sheetPath(float s) {
+static Vec3 sheetPath(float s)
+{
     if (s < 0) return vec3(0, NipY + s, 0);
     if (s <= TableEnd) return vec3(s, TableY + 0.5f, 0);
     float d = s - TableEnd;
@@ -147,14 +154,14 @@ static Vec3 sheetPath(float s) {
     return vec3(TableEnd + R, TableY + 0.5f - R - (d - arc), 0);
 }
 
-static GMesh sheetsMesh(void) {
+static GMesh sheetsMesh(void)
+{
     const int sheets = 4, rows = 14, cols = 4;
     GMesh m;
     for (int k = 0; k < sheets; k++) {
         uint32_t base = (uint32_t)m.verts.size();
         for (int r = 0; r <= rows; r++)
-            for (int c = 0; c <= cols; c++)
-                addVert(&m, vec3(0, 0, 0), (float)c / cols, (float)r / rows);
+            for (int c = 0; c <= cols; c++) addVert(&m, vec3(0, 0, 0), (float)c / cols, (float)r / rows);
         for (int r = 0; r < rows; r++)
             for (int c = 0; c < cols; c++) {
                 uint32_t a = base + r * (cols + 1) + c, b = a + 1, d = a + cols + 1, e = d + 1;
@@ -189,7 +196,8 @@ static GMesh sheetsMesh(void) {
 // angle, so copies turned about the axis each show the first sector of the
 // picture in front of the later ones. (u, v) is the screen position for a
 // 65-degree horizontal field of view and a 16:9 picture.
-static GMesh kaleido(void) {
+static GMesh kaleido(void)
+{
     GMesh m;
     const int segs = 72, rings = 6;
     const float tanHalf = tanf(32.5f * Pi / 180.0f), rhoMax = 1.45f;
@@ -217,7 +225,8 @@ static GMesh kaleido(void) {
     return m;
 }
 
-static GenImage pressPicture(void) {
+static GenImage pressPicture(void)
+{
     const int S = 512;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -226,15 +235,17 @@ static GenImage pressPicture(void) {
             Colour4 c;
             float n = fbm2(x * 0.04f, y * 0.04f, 4, 1001);
             if (u < 0.5f && v < 0.5f) {
-                c = mixColour(rgb8(0x1a3a2a), rgb8(0x2a5a40), n);          // green enamel
+                c = mixColour(rgb8(0x1a3a2a), rgb8(0x2a5a40), n);   // green enamel
                 float wear = smooth(0.7f, 0.85f, fbm2(x * 0.08f, y * 0.08f, 3, 1002));
                 c = mixColour(c, rgb8(0x3a3a3a), wear * 0.7f);
-                float lx = fminf(fmodf((float)x, 64.0f), 64 - fmodf((float)x, 64.0f)), ly = fminf(fmodf((float)y, 64.0f), 64 - fmodf((float)y, 64.0f));
+                float lx = fminf(fmodf((float)x, 64.0f), 64 - fmodf((float)x, 64.0f)),
+                      ly = fminf(fmodf((float)y, 64.0f), 64 - fmodf((float)y, 64.0f));
                 if (fabsf(fminf(lx, ly) - 5) < 1.0f) c = rgb8(0xd0a040);   // gold lining
             } else if (v < 0.5f) {
-                c = mixColour(rgb8(0x8a8c90), rgb8(0xc8ccd0), 0.5f + 0.5f * sinf(y * 0.7f) * 0.3f + n * 0.3f);   // turned steel
+                c = mixColour(rgb8(0x8a8c90), rgb8(0xc8ccd0),
+                              0.5f + 0.5f * sinf(y * 0.7f) * 0.3f + n * 0.3f);   // turned steel
             } else if (u < 0.5f) {
-                c = mixColour(rgb8(0x8a6a20), rgb8(0xe0b850), n);          // brass
+                c = mixColour(rgb8(0x8a6a20), rgb8(0xe0b850), n);   // brass
             } else if (v < 0.7f) {
                 // wood of the tables: planks
                 float plank = fmodf((float)y, 24.0f);
@@ -259,7 +270,8 @@ static GenImage pressPicture(void) {
     return im;
 }
 
-void genPress(GenContext* g) {
+void genPress(GenContext* g)
+{
     saveMesh(g, "press.baf", pressMesh());
     saveMesh(g, "press_bill.baf", sheetsMesh());
     saveMesh(g, "kaleido.bof", kaleido());

@@ -18,7 +18,8 @@ struct PMesh {
     std::vector<uint32_t> idx;
 };
 
-static int readMeshFile(const std::string& path, PMesh* m) {
+static int readMeshFile(const std::string& path, PMesh* m)
+{
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) return 0;
     char type[12] = {0};
@@ -27,58 +28,82 @@ static int readMeshFile(const std::string& path, PMesh* m) {
     int ok = fscanf(f, "%11s %u %u", type, &vc, &tc) == 3;
     if (ok && strcmp(type, "BAF1") == 0) ok = fscanf(f, "%u", &fc) == 1;
     ok = ok && fscanf(f, "%f %f %f", &x, &y, &z) == 3 && vc > 0 && vc <= 65535 && fc > 0 && fc < 1000;
-    if (!ok) { fclose(f); return 0; }
-    m->vc = vc; m->tc = tc; m->fc = fc;
+    if (!ok) {
+        fclose(f);
+        return 0;
+    }
+    m->vc = vc;
+    m->tc = tc;
+    m->fc = fc;
     m->pos.resize((size_t)vc * fc * 3);
     m->uv.resize((size_t)vc * fc * 2);
     for (size_t i = 0; i < (size_t)vc * fc && ok; i++) {
         unsigned n;
         float a, b, c, u, v;
         ok = fscanf(f, "%u %f %f %f %f %f", &n, &a, &b, &c, &u, &v) == 6;
-        m->pos[3 * i] = a; m->pos[3 * i + 1] = b; m->pos[3 * i + 2] = -c;
-        m->uv[2 * i] = u; m->uv[2 * i + 1] = 1.0f - v;
+        m->pos[3 * i] = a;
+        m->pos[3 * i + 1] = b;
+        m->pos[3 * i + 2] = -c;
+        m->uv[2 * i] = u;
+        m->uv[2 * i + 1] = 1.0f - v;
     }
     m->idx.resize((size_t)tc * 3);
     for (size_t t = 0; t < tc && ok; t++) {
         int n;
         unsigned a, b, c;
         ok = fscanf(f, "%d %u %u %u", &n, &a, &b, &c) == 4 && a < vc && b < vc && c < vc;
-        m->idx[3 * t] = a; m->idx[3 * t + 1] = b; m->idx[3 * t + 2] = c;
+        m->idx[3 * t] = a;
+        m->idx[3 * t + 1] = b;
+        m->idx[3 * t + 2] = c;
     }
     fclose(f);
     if (!ok) return 0;
     m->nrm.assign(m->pos.size(), 0.0f);
     for (int fr = 0; fr < (int)fc; fr++)
         for (size_t t = 0; t < tc; t++) {
-            size_t i0 = (size_t)fr * vc + m->idx[3 * t], i1 = (size_t)fr * vc + m->idx[3 * t + 1], i2 = (size_t)fr * vc + m->idx[3 * t + 2];
+            size_t i0 = (size_t)fr * vc + m->idx[3 * t], i1 = (size_t)fr * vc + m->idx[3 * t + 1],
+                   i2 = (size_t)fr * vc + m->idx[3 * t + 2];
             Vec3 p0 = vec3(m->pos[3 * i0], m->pos[3 * i0 + 1], m->pos[3 * i0 + 2]);
             Vec3 e1 = vec3(m->pos[3 * i1], m->pos[3 * i1 + 1], m->pos[3 * i1 + 2]) - p0;
             Vec3 e2 = vec3(m->pos[3 * i2], m->pos[3 * i2 + 1], m->pos[3 * i2 + 2]) - p0;
             Vec3 nn = cross(e2, e1);
-            for (size_t k : {i0, i1, i2}) { m->nrm[3 * k] += nn.x; m->nrm[3 * k + 1] += nn.y; m->nrm[3 * k + 2] += nn.z; }
+            for (size_t k : {i0, i1, i2}) {
+                m->nrm[3 * k] += nn.x;
+                m->nrm[3 * k + 1] += nn.y;
+                m->nrm[3 * k + 2] += nn.z;
+            }
         }
     for (size_t i = 0; i < m->nrm.size(); i += 3) {
         Vec3 nn = norm(vec3(m->nrm[i], m->nrm[i + 1], m->nrm[i + 2]));
-        m->nrm[i] = nn.x; m->nrm[i + 1] = nn.y; m->nrm[i + 2] = nn.z;
+        m->nrm[i] = nn.x;
+        m->nrm[i + 1] = nn.y;
+        m->nrm[i + 2] = nn.z;
     }
     return 1;
 }
 
-static int readTexture(const std::string& path, GenImage* im) {
+static int readTexture(const std::string& path, GenImage* im)
+{
     int w, h, n;
     unsigned char* d = stbi_load(path.c_str(), &w, &h, &n, 4);
     if (!d) return 0;
     *im = makeGenImage(w, h, colour4(0, 0, 0, 1));
-    for (int i = 0; i < w * h; i++) im->px[i] = colour4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
+    for (int i = 0; i < w * h; i++)
+        im->px[i] = colour4(d[4 * i] / 255.0f, d[4 * i + 1] / 255.0f, d[4 * i + 2] / 255.0f, d[4 * i + 3] / 255.0f);
     stbi_image_free(d);
     return 1;
 }
 
 // ---- matrices, the engine's conventions ---------------------------------------------
 typedef float Mat4[16];
-static void mat4Identity(float* m) { memset(m, 0, 64); m[0] = m[5] = m[10] = m[15] = 1; }
+static void mat4Identity(float* m)
+{
+    memset(m, 0, 64);
+    m[0] = m[5] = m[10] = m[15] = 1;
+}
 // o = a b, column-major like the engine's matrices.
-static void mat4Multiply(float* o, const float* a, const float* b) {
+static void mat4Multiply(float* o, const float* a, const float* b)
+{
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++) {
             float s = 0;
@@ -86,32 +111,73 @@ static void mat4Multiply(float* o, const float* a, const float* b) {
             o[4 * c + r] = s;
         }
 }
-static void mat4RotX(float* m, float a) { mat4Identity(m); m[5] = cosf(a); m[6] = sinf(a); m[9] = -sinf(a); m[10] = cosf(a); }
-static void mat4RotY(float* m, float a) { mat4Identity(m); m[0] = cosf(a); m[2] = -sinf(a); m[8] = sinf(a); m[10] = cosf(a); }
-static void mat4RotZ(float* m, float a) { mat4Identity(m); m[0] = cosf(a); m[1] = sinf(a); m[4] = -sinf(a); m[5] = cosf(a); }
+static void mat4RotX(float* m, float a)
+{
+    mat4Identity(m);
+    m[5] = cosf(a);
+    m[6] = sinf(a);
+    m[9] = -sinf(a);
+    m[10] = cosf(a);
+}
+static void mat4RotY(float* m, float a)
+{
+    mat4Identity(m);
+    m[0] = cosf(a);
+    m[2] = -sinf(a);
+    m[8] = sinf(a);
+    m[10] = cosf(a);
+}
+static void mat4RotZ(float* m, float a)
+{
+    mat4Identity(m);
+    m[0] = cosf(a);
+    m[1] = sinf(a);
+    m[4] = -sinf(a);
+    m[5] = cosf(a);
+}
 static const float RadPerDegree = 3.1416f / 180.0f;
 
-struct Cam { float x, y, z, yaw, pitch, roll, nearp, farp, fov; };
-struct Target { int w, h; GenImage color; std::vector<float> depth; Mat4 view, proj; Cam cam; };
+struct Cam {
+    float x, y, z, yaw, pitch, roll, nearp, farp, fov;
+};
+struct Target {
+    int w, h;
+    GenImage color;
+    std::vector<float> depth;
+    Mat4 view, proj;
+    Cam cam;
+};
 
-static void setCam(Target* t, Cam c) {
+static void setCam(Target* t, Cam c)
+{
     t->cam = c;
     Mat4 T, Rx, Ry, Rz, a, rot;
-    mat4Identity(T); T[12] = -c.x; T[13] = -c.y; T[14] = c.z;
-    mat4RotX(Rx, -c.pitch * RadPerDegree); mat4RotY(Ry, -c.yaw * RadPerDegree); mat4RotZ(Rz, c.roll * RadPerDegree);
-    mat4Multiply(a, Rx, Ry); mat4Multiply(rot, Rz, a); mat4Multiply(t->view, rot, T);
+    mat4Identity(T);
+    T[12] = -c.x;
+    T[13] = -c.y;
+    T[14] = c.z;
+    mat4RotX(Rx, -c.pitch * RadPerDegree);
+    mat4RotY(Ry, -c.yaw * RadPerDegree);
+    mat4RotZ(Rz, c.roll * RadPerDegree);
+    mat4Multiply(a, Rx, Ry);
+    mat4Multiply(rot, Rz, a);
+    mat4Multiply(t->view, rot, T);
     float aspect = (float)t->h / t->w, tn = tanf(c.fov * 3.1416f / 360.0f);
     mat4Identity(t->proj);
-    t->proj[0] = 1 / tn; t->proj[5] = 1 / (aspect * tn);
-    t->proj[10] = (c.farp + c.nearp) / (c.nearp - c.farp); t->proj[14] = 2 * c.farp * c.nearp / (c.nearp - c.farp);
-    t->proj[11] = -1; t->proj[15] = 0;
+    t->proj[0] = 1 / tn;
+    t->proj[5] = 1 / (aspect * tn);
+    t->proj[10] = (c.farp + c.nearp) / (c.nearp - c.farp);
+    t->proj[14] = 2 * c.farp * c.nearp / (c.nearp - c.farp);
+    t->proj[11] = -1;
+    t->proj[15] = 0;
 }
 
 enum Shade { Lit, Flat, Add };
 struct Draw {
     const PMesh* mesh;
-    float frame;                       // blended like blendMeshFrames
-    Vec3 pos; float yaw, pitch, roll;    // authored placement, degrees
+    float frame;   // blended like blendMeshFrames
+    Vec3 pos;
+    float yaw, pitch, roll;   // authored placement, degrees
     float scale;
     const GenImage* tex;
     int shade, cull;
@@ -119,9 +185,12 @@ struct Draw {
 };
 
 // A vertex after projection: clip-space position, texture coordinate, light.
-struct ClipVert { float x, y, z, w, u, v, light; };
+struct ClipVert {
+    float x, y, z, w, u, v, light;
+};
 
-static void rasterTri(Target* t, const ClipVert* v, const Draw& d) {
+static void rasterTri(Target* t, const ClipVert* v, const Draw& d)
+{
     float sx[3], sy[3], sz[3], iw[3];
     for (int k = 0; k < 3; k++) {
         iw[k] = 1.0f / v[k].w;
@@ -133,8 +202,10 @@ static void rasterTri(Target* t, const ClipVert* v, const Draw& d) {
     if (fabsf(area) < 1e-9f) return;
     // screen y grows downward: a clockwise front face has positive area here
     if (d.cull && area < 0) return;
-    int x0 = (int)fmaxf(0, floorf(fminf(sx[0], fminf(sx[1], sx[2])))), x1 = (int)fminf(t->w - 1, ceilf(fmaxf(sx[0], fmaxf(sx[1], sx[2]))));
-    int y0 = (int)fmaxf(0, floorf(fminf(sy[0], fminf(sy[1], sy[2])))), y1 = (int)fminf(t->h - 1, ceilf(fmaxf(sy[0], fmaxf(sy[1], sy[2]))));
+    int x0 = (int)fmaxf(0, floorf(fminf(sx[0], fminf(sx[1], sx[2])))),
+        x1 = (int)fminf(t->w - 1, ceilf(fmaxf(sx[0], fmaxf(sx[1], sx[2]))));
+    int y0 = (int)fmaxf(0, floorf(fminf(sy[0], fminf(sy[1], sy[2])))),
+        y1 = (int)fminf(t->h - 1, ceilf(fmaxf(sy[0], fmaxf(sy[1], sy[2]))));
     for (int y = y0; y <= y1; y++)
         for (int x = x0; x <= x1; x++) {
             float px = x + 0.5f, py = y + 0.5f;
@@ -157,22 +228,35 @@ static void rasterTri(Target* t, const ClipVert* v, const Draw& d) {
                 c = colour4(c.r * s.r, c.g * s.g, c.b * s.b, s.a);
             }
             Colour4& o = pixelAt(t->color, x, y);
-            if (d.shade == Add) { o = colour4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a); continue; }
+            if (d.shade == Add) {
+                o = colour4(o.r + c.r * c.a, o.g + c.g * c.a, o.b + c.b * c.a);
+                continue;
+            }
             if (d.shade == Lit) c = scaleColour(c, light);
             o = colour4(c.r, c.g, c.b);
             dz = z;
         }
 }
 
-static void drawMesh(Target* t, const Draw& d) {
+static void drawMesh(Target* t, const Draw& d)
+{
     const PMesh& m = *d.mesh;
     Mat4 T, Rx, Ry, Rz, a, rot, model, mv, S;
-    mat4Identity(T); T[12] = d.pos.x; T[13] = d.pos.y; T[14] = -d.pos.z;
-    mat4RotX(Rx, d.pitch * RadPerDegree); mat4RotY(Ry, d.yaw * RadPerDegree); mat4RotZ(Rz, -d.roll * RadPerDegree);
-    mat4Multiply(a, Ry, Rx); mat4Multiply(rot, a, Rz);
-    mat4Identity(S); S[0] = S[5] = S[10] = d.scale;
-    Mat4 rs; mat4Multiply(rs, rot, S);
-    mat4Multiply(model, T, rs); mat4Multiply(mv, t->view, model);
+    mat4Identity(T);
+    T[12] = d.pos.x;
+    T[13] = d.pos.y;
+    T[14] = -d.pos.z;
+    mat4RotX(Rx, d.pitch * RadPerDegree);
+    mat4RotY(Ry, d.yaw * RadPerDegree);
+    mat4RotZ(Rz, -d.roll * RadPerDegree);
+    mat4Multiply(a, Ry, Rx);
+    mat4Multiply(rot, a, Rz);
+    mat4Identity(S);
+    S[0] = S[5] = S[10] = d.scale;
+    Mat4 rs;
+    mat4Multiply(rs, rot, S);
+    mat4Multiply(model, T, rs);
+    mat4Multiply(mv, t->view, model);
     int f0 = (int)d.frame, f1 = f0 + 1 < m.fc ? f0 + 1 : 0;
     float fr = d.frame - f0;
     std::vector<ClipVert> cv(m.vc);
@@ -186,12 +270,19 @@ static void drawMesh(Target* t, const Draw& d) {
         }
         float e[4], c[4];
         for (int r = 0; r < 4; r++) e[r] = mv[r] * p[0] + mv[4 + r] * p[1] + mv[8 + r] * p[2] + mv[12 + r];
-        for (int r = 0; r < 4; r++) c[r] = t->proj[r] * e[0] + t->proj[4 + r] * e[1] + t->proj[8 + r] * e[2] + t->proj[12 + r] * e[3];
-        Vec3 wn = norm(vec3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
-                            rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
+        for (int r = 0; r < 4; r++)
+            c[r] = t->proj[r] * e[0] + t->proj[4 + r] * e[1] + t->proj[8 + r] * e[2] + t->proj[12 + r] * e[3];
+        Vec3 wn =
+            norm(vec3(rot[0] * n[0] + rot[4] * n[1] + rot[8] * n[2], rot[1] * n[0] + rot[5] * n[1] + rot[9] * n[2],
+                      rot[2] * n[0] + rot[6] * n[1] + rot[10] * n[2]));
         float l = 0.3f + 0.8f * fmaxf(0.0f, dot(wn, lightDir));
-        cv[i] = ClipVert{c[0], c[1], c[2], c[3], m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
-                         m.uv[2 * a0 + 1] + (m.uv[2 * a1 + 1] - m.uv[2 * a0 + 1]) * fr, l};
+        cv[i] = ClipVert{c[0],
+                         c[1],
+                         c[2],
+                         c[3],
+                         m.uv[2 * a0] + (m.uv[2 * a1] - m.uv[2 * a0]) * fr,
+                         m.uv[2 * a0 + 1] + (m.uv[2 * a1 + 1] - m.uv[2 * a0 + 1]) * fr,
+                         l};
     }
     for (int tri = 0; tri < m.tc; tri++) {
         ClipVert in[3] = {cv[m.idx[3 * tri]], cv[m.idx[3 * tri + 1]], cv[m.idx[3 * tri + 2]]};
@@ -205,8 +296,13 @@ static void drawMesh(Target* t, const Draw& d) {
             if (da >= 0) poly[n++] = A;
             if ((da >= 0) != (db >= 0) && n < 4) {
                 float s = da / (da - db);
-                poly[n++] = ClipVert{A.x + (B.x - A.x) * s, A.y + (B.y - A.y) * s, A.z + (B.z - A.z) * s, A.w + (B.w - A.w) * s,
-                                     A.u + (B.u - A.u) * s, A.v + (B.v - A.v) * s, A.light + (B.light - A.light) * s};
+                poly[n++] = ClipVert{A.x + (B.x - A.x) * s,
+                                     A.y + (B.y - A.y) * s,
+                                     A.z + (B.z - A.z) * s,
+                                     A.w + (B.w - A.w) * s,
+                                     A.u + (B.u - A.u) * s,
+                                     A.v + (B.v - A.v) * s,
+                                     A.light + (B.light - A.light) * s};
             }
         }
         for (int k = 1; k + 1 < n; k++) {
@@ -217,9 +313,11 @@ static void drawMesh(Target* t, const Draw& d) {
     }
 }
 
-static Target makeTarget(int w, int h) {
+static Target makeTarget(int w, int h)
+{
     Target t;
-    t.w = w; t.h = h;
+    t.w = w;
+    t.h = h;
     t.color = makeGenImage(w, h, colour4(0.1f, 0.1f, 0.12f));
     t.depth.assign((size_t)w * h, 1.0f);
     return t;
@@ -232,26 +330,38 @@ struct Library {
     std::vector<std::pair<std::string, PMesh>> meshes;
     std::vector<std::pair<std::string, GenImage>> textures;
 };
-static const PMesh* mesh(Library* l, const char* name) {
-    for (auto& m : l->meshes) if (m.first == name) return &m.second;
+static const PMesh* mesh(Library* l, const char* name)
+{
+    for (auto& m : l->meshes)
+        if (m.first == name) return &m.second;
     PMesh pm;
-    if (!readMeshFile(l->dir + "/" + name, &pm)) { fprintf(stderr, "preview: cannot read %s\n", name); return nullptr; }
+    if (!readMeshFile(l->dir + "/" + name, &pm)) {
+        fprintf(stderr, "preview: cannot read %s\n", name);
+        return nullptr;
+    }
     l->meshes.push_back({name, pm});
     return &l->meshes.back().second;
 }
-static const GenImage* tex(Library* l, const char* name) {
-    for (auto& m : l->textures) if (m.first == name) return &m.second;
+static const GenImage* tex(Library* l, const char* name)
+{
+    for (auto& m : l->textures)
+        if (m.first == name) return &m.second;
     GenImage im;
-    if (!readTexture(l->dir + "/" + name, &im)) { fprintf(stderr, "preview: cannot read %s\n", name); return nullptr; }
+    if (!readTexture(l->dir + "/" + name, &im)) {
+        fprintf(stderr, "preview: cannot read %s\n", name);
+        return nullptr;
+    }
     l->textures.push_back({name, im});
     return &l->textures.back().second;
 }
 
 // A draw of mesh m with picture t at pos, unturned, full size, tinted white.
-static Draw makeDraw(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit) {
+static Draw makeDraw(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit)
+{
     return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, colour4(1, 1, 1)};
 }
-static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale) {
+static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale)
+{
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
     Draw d = makeDraw(m, tex(l, texName), vec3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
@@ -261,22 +371,29 @@ static void sky(Target* t, Library* l, const char* meshName, const char* texName
     clearDepth(t);
 }
 
-static int randomTable(int i) {
-    static const int tail[] = {81, 16376, 24096, 20348, 11872, 30076, 16059, 26999, 28493, 16223, 3930, 28673, 26804, 18775, 14123, 11940,
-                               29899, 3669, 26796, 25588, 5537, 3767, 20240, 18792, 11688, 14015, 10980, 19816, 8562, 2372, 8690, 13223,
-                               18104, 25255, 18022, 4019, 17568, 26633, 6447, 19915, 18751, 30395, 2984, 15856, 14429, 10230, 17528, 21822};
+static int randomTable(int i)
+{
+    static const int tail[] = {81,    16376, 24096, 20348, 11872, 30076, 16059, 26999, 28493, 16223, 3930,  28673,
+                               26804, 18775, 14123, 11940, 29899, 3669,  26796, 25588, 5537,  3767,  20240, 18792,
+                               11688, 14015, 10980, 19816, 8562,  2372,  8690,  13223, 18104, 25255, 18022, 4019,
+                               17568, 26633, 6447,  19915, 18751, 30395, 2984,  15856, 14429, 10230, 17528, 21822};
     if (i >= 300) return tail[(i - 300) % 48];
     uint32_t s = 0, out = 0;
-    for (int k = 0; k <= i; k++) { s = s * 214013u + 2531011u; out = (s >> 16) & 0x7fff; }
+    for (int k = 0; k <= i; k++) {
+        s = s * 214013u + 2531011u;
+        out = (s >> 16) & 0x7fff;
+    }
     return (int)out;
 }
 
-static int save(Target* t, const std::string& dir, const char* name) {
+static int save(Target* t, const std::string& dir, const char* name)
+{
     return writePng(dir + "/" + name + ".png", t->color);
 }
 
 // One mesh alone from three sides, framed by its bounds.
-static void turntable(Library* l, const std::string& out, const char* meshName, const char* texName, float frame) {
+static void turntable(Library* l, const std::string& out, const char* meshName, const char* texName, float frame)
+{
     const PMesh* m = mesh(l, meshName);
     if (!m) return;
     Vec3 lo = vec3(1e30f, 1e30f, 1e30f), hi = vec3(-1e30f, -1e30f, -1e30f);
@@ -296,7 +413,8 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
         Target s = makeTarget(240, 240);
         float yaw = view == 0 ? 180 : (view == 1 ? 120 : 0), pitch = view == 2 ? -35 : -12;
         float dist = r / tanf(20 * RadPerDegree) * 1.05f;
-        Vec3 fwd = vec3(-sinf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree), sinf(pitch * RadPerDegree), cosf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree));
+        Vec3 fwd = vec3(-sinf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree), sinf(pitch * RadPerDegree),
+                        cosf(yaw * RadPerDegree) * cosf(pitch * RadPerDegree));
         Vec3 eye = c - fwd * dist;
         setCam(&s, Cam{eye.x, eye.y, eye.z, yaw, pitch, 0, dist * 0.05f, dist * 3, 42});
         drawMesh(&s, makeDraw(m, tx, vec3(0, 0, 0), frame));
@@ -307,9 +425,12 @@ static void turntable(Library* l, const std::string& out, const char* meshName, 
     writePng(out + "/mesh_" + meshName + "_" + std::to_string((int)frame) + ".png", sheet);
 }
 
-static void scene1(Library* l, const std::string& out) {
-    Cam keys[5] = {{-33, 70, 773, 174, -3, 0, 100, 1000, 40}, {-160, 45, 473, 194, -3, 0, 100, 1000, 40},
-                   {-8, -29, 322, 188, 4, 0, 100, 1000, 40}, {-12.7085f, 144.4179f, 368.805f, 176.811f, 2.72956f, 0, 100, 1000, 30},
+static void scene1(Library* l, const std::string& out)
+{
+    Cam keys[5] = {{-33, 70, 773, 174, -3, 0, 100, 1000, 40},
+                   {-160, 45, 473, 194, -3, 0, 100, 1000, 40},
+                   {-8, -29, 322, 188, 4, 0, 100, 1000, 40},
+                   {-12.7085f, 144.4179f, 368.805f, 176.811f, 2.72956f, 0, 100, 1000, 30},
                    {-12.7085f, -135.378f, 377.377f, 176.811f, 2.72956f, 0, 100, 1000, 30}};
     for (int k = 0; k < 5; k++) {
         for (int burst = 0; burst < 2; burst++) {
@@ -334,8 +455,10 @@ static void scene1(Library* l, const std::string& out) {
     }
 }
 
-static void scene2(Library* l, const std::string& out) {
-    Cam keys[3] = {{-742, 156, -520, -74, -6, 0, 10, 15000, 53}, {-353, 109, -671, -60, -18, 0, 10, 15000, 53},
+static void scene2(Library* l, const std::string& out)
+{
+    Cam keys[3] = {{-742, 156, -520, -74, -6, 0, 10, 15000, 53},
+                   {-353, 109, -671, -60, -18, 0, 10, 15000, 53},
                    {-1468.07f, 250.568f, -401.837f, -79.983f, 21.9915f, 0, 10, 15000, 75}};
     for (int k = 0; k < 3; k++)
         for (int rise = 0; rise < 2; rise++) {
@@ -348,9 +471,12 @@ static void scene2(Library* l, const std::string& out) {
             const PMesh* b = mesh(l, "botlz.bof");
             float B = rise ? 0.6f : 0.0f;
             for (int i = 0; b && i < 100; i++) {
-                int X = (randomTable(3 * i) % 1024) * 2 - 1024, Y = randomTable(3 * i + 1) % 1024 + 238, Z = (randomTable(3 * i + 2) % 1024) * 2 - 1024;
+                int X = (randomTable(3 * i) % 1024) * 2 - 1024, Y = randomTable(3 * i + 1) % 1024 + 238,
+                    Z = (randomTable(3 * i + 2) % 1024) * 2 - 1024;
                 Draw d = makeDraw(b, tex(l, "botlz.tga"), vec3((float)X, Y * B - 100, (float)Z));
-                d.yaw = Z + 100 * B; d.pitch = (X + 200) * B; d.roll = (Y + 400) * B;
+                d.yaw = Z + 100 * B;
+                d.pitch = (X + 200) * B;
+                d.roll = (Y + 400) * B;
                 drawMesh(&t, d);
             }
             const PMesh* fire = mesh(l, "fire.bof");
@@ -363,7 +489,8 @@ static void scene2(Library* l, const std::string& out) {
         }
 }
 
-static void scene4(Library* l, const std::string& out) {
+static void scene4(Library* l, const std::string& out)
+{
     Cam key = {-323.351f, 19.4898f, 494.815f, 174, -3, 0, 100, 1000, 40};
     Target t = makeTarget(480, 270);
     setCam(&t, key);
@@ -374,18 +501,24 @@ static void scene4(Library* l, const std::string& out) {
     const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     double m = pow(0.8 - 0.1, 0.7);
     for (int i = 0; bill && i < 100; i++) {
-        int A = randomTable(3 * i) % 1024 - 512, Bv = randomTable(3 * i + 1) % 1024 - 512, Cv = randomTable(3 * i + 2) % 1024 - 512;
+        int A = randomTable(3 * i) % 1024 - 512, Bv = randomTable(3 * i + 1) % 1024 - 512,
+            Cv = randomTable(3 * i + 2) % 1024 - 512;
         float a = A / 512.0f, P = Bv * fabsf(a) * 0.5f, Q = Cv * fabsf(a);
         Draw d = makeDraw(bill, tex(l, names[(99 - i) % 4]), vec3((float)(A * m), (float)(P * m), (float)(Q * m)));
-        d.yaw = P; d.pitch = (float)(A + 200 * m); d.roll = (float)(Q - 400 * m);
+        d.yaw = P;
+        d.pitch = (float)(A + 200 * m);
+        d.roll = (float)(Q - 400 * m);
         d.cull = 1;
         drawMesh(&t, d);
     }
     save(&t, out, "scene4");
 }
 
-static void scene5(Library* l, const std::string& out) {
-    Cam keys[3] = {{440, 188, -341, 44, -17, 0, 5, 1000, 60}, {423, 83, -325, 44, -4, 0, 5, 1000, 65}, {267, 119, -80, 76, -18, 0, 5, 1000, 65}};
+static void scene5(Library* l, const std::string& out)
+{
+    Cam keys[3] = {{440, 188, -341, 44, -17, 0, 5, 1000, 60},
+                   {423, 83, -325, 44, -4, 0, 5, 1000, 65},
+                   {267, 119, -80, 76, -18, 0, 5, 1000, 65}};
     for (int k = 0; k < 3; k++) {
         Target t = makeTarget(480, 270);
         setCam(&t, keys[k]);
@@ -411,7 +544,9 @@ static void scene5(Library* l, const std::string& out) {
         pic = src.color;
         for (int j = 5; j >= 0; j--) {
             Draw d = makeDraw(kal, &pic, vec3(c.x, c.y, c.z), 0, Flat);
-            d.yaw = c.yaw; d.pitch = c.pitch; d.roll = c.roll + j * 360.0f / 6;
+            d.yaw = c.yaw;
+            d.pitch = c.pitch;
+            d.roll = c.roll + j * 360.0f / 6;
             drawMesh(&t, d);
         }
         // the roll mesh in front of the roll camera
@@ -420,23 +555,30 @@ static void scene5(Library* l, const std::string& out) {
         const PMesh* roll = mesh(l, "roll.bof");
         for (int j = 0; roll && j < 3; j++) {
             Draw d = makeDraw(roll, tex(l, "roll.jpg"), vec3(-40.0f + 40 * j, 10.0f * j - 10, 0));
-            d.yaw = 30.0f + 50 * j; d.pitch = 20.0f * j; d.roll = 10;
+            d.yaw = 30.0f + 50 * j;
+            d.pitch = 20.0f * j;
+            d.roll = 10;
             drawMesh(&t, d);
         }
         save(&t, out, "scene5_kaleido");
     }
 }
 
-static void scene6(Library* l, const std::string& out) {
-    Cam keys[5] = {{300, 30, -200, 45, -4, 0, 0.9f, 1000, 52}, {200, 30, 155, 90, -8, 10, 0.9f, 1000, 52}, {180, 15, 350, 135, -4, 5, 0.9f, 1000, 52},
-                   {120, 15, 300, 115, -4, 5, 0.9f, 1000, 52}, {89.6574f, 9.00249f, 347.623f, 143.648f, -4, 5, 0.9f, 1000, 52}};
+static void scene6(Library* l, const std::string& out)
+{
+    Cam keys[5] = {{300, 30, -200, 45, -4, 0, 0.9f, 1000, 52},
+                   {200, 30, 155, 90, -8, 10, 0.9f, 1000, 52},
+                   {180, 15, 350, 135, -4, 5, 0.9f, 1000, 52},
+                   {120, 15, 300, 115, -4, 5, 0.9f, 1000, 52},
+                   {89.6574f, 9.00249f, 347.623f, 143.648f, -4, 5, 0.9f, 1000, 52}};
     for (int k = 0; k < 5; k++) {
         Target t = makeTarget(480, 270);
         setCam(&t, keys[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
         const PMesh* gun = mesh(l, k < 2 ? "gun.baf" : "m47.bof");
         if (gun) {
-            Draw d = makeDraw(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9), k == 1 ? (gun->fc - 1) * 0.5f : 0);
+            Draw d = makeDraw(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9),
+                              k == 1 ? (gun->fc - 1) * 0.5f : 0);
             d.pitch = k < 2 ? 0 : 1;
             drawMesh(&t, d);
         }
@@ -461,10 +603,14 @@ static void scene6(Library* l, const std::string& out) {
     }
 }
 
-static void scene7(Library* l, const std::string& out) {
-    Cam keys[6] = {{108.853f, 28.1834f, -80.8538f, 61.3522f, -4, 0, 0.9f, 1000, 52}, {250, 25, 64, 90, -4, 0, 0.9f, 1000, 52},
-                   {150, 25, -200, 45, -4, 0, 0.9f, 1000, 52}, {0, 25, -1000, 15, -4, 0, 0.9f, 1000, 52},
-                   {79.2703f, 9.09932f, 333.298f, 149.377f, -4, 5, 0.9f, 1000, 52}, {301.191f, 36.2153f, 8.56508f, 103.541f, -4, 0, 0.9f, 1000, 52}};
+static void scene7(Library* l, const std::string& out)
+{
+    Cam keys[6] = {{108.853f, 28.1834f, -80.8538f, 61.3522f, -4, 0, 0.9f, 1000, 52},
+                   {250, 25, 64, 90, -4, 0, 0.9f, 1000, 52},
+                   {150, 25, -200, 45, -4, 0, 0.9f, 1000, 52},
+                   {0, 25, -1000, 15, -4, 0, 0.9f, 1000, 52},
+                   {79.2703f, 9.09932f, 333.298f, 149.377f, -4, 5, 0.9f, 1000, 52},
+                   {301.191f, 36.2153f, 8.56508f, 103.541f, -4, 0, 0.9f, 1000, 52}};
     for (int k = 0; k < 6; k++) {
         Target t = makeTarget(480, 270);
         setCam(&t, keys[k]);
@@ -482,11 +628,16 @@ static void scene7(Library* l, const std::string& out) {
     }
 }
 
-static void scene8(Library* l, const std::string& out, int nine) {
-    Cam keys8[4] = {{492.895f, -91.7066f, 226.231f, 200.929f, 14.1887f, 0, 100, 15000, 70}, {100.873f, -98.0349f, 181.647f, 149.363f, 12.4698f, 0, 100, 15000, 70},
-                    {329.54f, -1.01997f, 1159.02f, 197.272f, 2.72956f, 0, 100, 15000, 40}, {-57.4997f, 36.6894f, 765.475f, 1231.68f, 1.5836f, 0, 100, 15000, 70}};
-    Cam keys9[4] = {{115, 299, 641, 167, -16, 0, 20, 10000, 53}, {-24, 1115, 172, 188, -77, 0, 20, 10000, 53},
-                    {1261, 25.871f, 1077.61f, 139.498f, 13.7937f, 0, 20, 10000, 75}, {-48.5887f, 86.8813f, 549.302f, 184.188f, 1.76165f, 0, 20, 10000, 30}};
+static void scene8(Library* l, const std::string& out, int nine)
+{
+    Cam keys8[4] = {{492.895f, -91.7066f, 226.231f, 200.929f, 14.1887f, 0, 100, 15000, 70},
+                    {100.873f, -98.0349f, 181.647f, 149.363f, 12.4698f, 0, 100, 15000, 70},
+                    {329.54f, -1.01997f, 1159.02f, 197.272f, 2.72956f, 0, 100, 15000, 40},
+                    {-57.4997f, 36.6894f, 765.475f, 1231.68f, 1.5836f, 0, 100, 15000, 70}};
+    Cam keys9[4] = {{115, 299, 641, 167, -16, 0, 20, 10000, 53},
+                    {-24, 1115, 172, 188, -77, 0, 20, 10000, 53},
+                    {1261, 25.871f, 1077.61f, 139.498f, 13.7937f, 0, 20, 10000, 75},
+                    {-48.5887f, 86.8813f, 549.302f, 184.188f, 1.76165f, 0, 20, 10000, 30}};
     for (int k = 0; k < 4; k++) {
         Target t = makeTarget(480, 270);
         setCam(&t, nine ? keys9[k] : keys8[k]);
@@ -497,18 +648,28 @@ static void scene8(Library* l, const std::string& out, int nine) {
         const GenImage* greet = tex(l, "greet.jpg");
         // greet.jpg holds 4 × 4 cells; the preview shows cell 0 for every jug
         GenImage cell = makeGenImage(256, 256, colour4(1, 1, 1));
-        if (greet) for (int y = 0; y < 256; y++) for (int x = 0; x < 256; x++) pixelAt(cell, x, y) = greet->px[(size_t)y * greet->w + x];
+        if (greet)
+            for (int y = 0; y < 256; y++)
+                for (int x = 0; x < 256; x++) pixelAt(cell, x, y) = greet->px[(size_t)y * greet->w + x];
         float lift = nine ? 100.0f : 0.0f;
         for (int j = 0; j < 16; j++) {
             int A = randomTable(300 + 3 * j), B = randomTable(301 + 3 * j), C = randomTable(302 + 3 * j);
             float X = 2.0f * (A % 1024) - 1024, Z = 2.0f * (B % 1024) - 1024;
-            if (trunk) { Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (trunk) {
+                Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(X, -187 + lift, Z));
+                d.scale = 0.5f;
+                drawMesh(&t, d);
+            }
             int isBroken = nine || j < 8;
             const PMesh* jm = isBroken ? broken : whole;
             if (jm) drawMesh(&t, makeDraw(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
         }
         if (nine) {
-            if (trunk) { Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(0, -87, 0)); d.scale = 0.5f; drawMesh(&t, d); }
+            if (trunk) {
+                Draw d = makeDraw(trunk, tex(l, "log_col.jpg"), vec3(0, -87, 0));
+                d.scale = 0.5f;
+                drawMesh(&t, d);
+            }
             const PMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
             if (sh) drawMesh(&t, makeDraw(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
         }
@@ -516,16 +677,23 @@ static void scene8(Library* l, const std::string& out, int nine) {
     }
 }
 
-int runPreview(const std::string& dataDir, const std::string& outDir) {
+int runPreview(const std::string& dataDir, const std::string& outDir)
+{
     Library l;
     l.dir = dataDir;
-    struct One { const char* mesh; const char* tex; };
-    const One ones[] = {{"jug_intact.bof", "label.jpg"}, {"jug.baf", "label.jpg"}, {"jug_broked.baf", "label.jpg"}, {"splash.baf", "splash_nrm.jpg"},
-                        {"log.bof", "log_col.jpg"}, {"still.bof", "still.jpg"}, {"fire.bof", "fire.jpg"}, {"botlz.bof", "botlz.tga"},
-                        {"bill.bof", "bill_po.jpg"}, {"press.baf", "press.jpg"}, {"press_bill.baf", "bills0.jpg"}, {"roll.bof", "roll.jpg"},
-                        {"kaleido.bof", nullptr}, {"gun.baf", "roll.jpg"}, {"m47.bof", "wrap.jpg"}, {"blood.baf", "splash_nrm.jpg"},
-                        {"shot.bof", "shot.tga"}, {"bullet.bof", "chrome.jpg"}, {"rod.baf", "rod.jpg"}, {"trail.bof", "chrome.jpg"},
-                        {"shroom.baf", "smoke.jpg"}, {"shroom_top.baf", "smoke.jpg"}, {"speedLines.bof", "bgRed2.jpg"}, {"skybox.bof", "skybox.jpg"}};
+    struct One {
+        const char* mesh;
+        const char* tex;
+    };
+    const One ones[] = {
+        {"jug_intact.bof", "label.jpg"},  {"jug.baf", "label.jpg"},         {"jug_broked.baf", "label.jpg"},
+        {"splash.baf", "splash_nrm.jpg"}, {"log.bof", "log_col.jpg"},       {"still.bof", "still.jpg"},
+        {"fire.bof", "fire.jpg"},         {"botlz.bof", "botlz.tga"},       {"bill.bof", "bill_po.jpg"},
+        {"press.baf", "press.jpg"},       {"press_bill.baf", "bills0.jpg"}, {"roll.bof", "roll.jpg"},
+        {"kaleido.bof", nullptr},         {"gun.baf", "roll.jpg"},          {"m47.bof", "wrap.jpg"},
+        {"blood.baf", "splash_nrm.jpg"},  {"shot.bof", "shot.tga"},         {"bullet.bof", "chrome.jpg"},
+        {"rod.baf", "rod.jpg"},           {"trail.bof", "chrome.jpg"},      {"shroom.baf", "smoke.jpg"},
+        {"shroom_top.baf", "smoke.jpg"},  {"speedLines.bof", "bgRed2.jpg"}, {"skybox.bof", "skybox.jpg"}};
     for (const One& o : ones) {
         const PMesh* m = mesh(&l, o.mesh);
         if (!m) continue;

@@ -10,7 +10,8 @@
 static const float BulletHalf = 75.0f;
 
 // Bullet radius along z (boat tail, body, cannelure, ogive nose).
-static float bulletRadius(float z) {
+static float bulletRadius(float z)
+{
     float t = (z + BulletHalf) / (2 * BulletHalf);
     if (t < 0.0f || t > 1.0f) return 0.0f;
     if (t < 0.08f) return 17.0f + 5.0f * t / 0.08f;
@@ -19,7 +20,8 @@ static float bulletRadius(float z) {
     return 22.0f * sqrtf(fmaxf(0.0f, 1.0f - s * s * 0.98f)) + 0.6f;
 }
 
-static GMesh bullet(void) {
+static GMesh bullet(void)
+{
     std::vector<ProfilePt> p;
     p.push_back(ProfilePt{0.8f, -BulletHalf, 1.0f});
     const int n = 40;
@@ -34,7 +36,8 @@ static GMesh bullet(void) {
 
 // A lofted body section: superellipse of half width w, half height h around
 // (0, yc) at z, n points, starting at the bottom, counter-clockwise seen from +z.
-static void section(std::vector<Vec3>* out, float z, float w, float h, float yc, int n) {
+static void section(std::vector<Vec3>* out, float z, float w, float h, float yc, int n)
+{
     for (int i = 0; i < n; i++) {
         float a = -Pi / 2 + 2 * Pi * i / n;
         float c = cosf(a), s = sinf(a);
@@ -44,10 +47,14 @@ static void section(std::vector<Vec3>* out, float z, float w, float h, float yc,
 }
 
 // Body: sections from the tail to the nose, closed at both ends.
-static GMesh body(void) {
-    struct BodySection { float z, w, h, yc; };
-    const BodySection secs[] = {{-72, 16, 10, 2}, {-68, 24, 18, 6}, {-40, 25, 20, 8}, {-22, 24, 22, 10}, {-12, 20, 14, 4},
-                                {0, 15, 10, 0}, {30, 14, 9, 0}, {52, 13, 9, -1}, {58, 11, 7, -1}};
+static GMesh body(void)
+{
+    struct BodySection {
+        float z, w, h, yc;
+    };
+    const BodySection secs[] = {{-72, 16, 10, 2},  {-68, 24, 18, 6}, {-40, 25, 20, 8},
+                                {-22, 24, 22, 10}, {-12, 20, 14, 4}, {0, 15, 10, 0},
+                                {30, 14, 9, 0},    {52, 13, 9, -1},  {58, 11, 7, -1}};
     const int count = sizeof(secs) / sizeof(secs[0]), n = 24;
     GMesh m;
     for (int k = 0; k < count; k++) {
@@ -69,36 +76,47 @@ static GMesh body(void) {
         uint32_t c = addVert(&m, centre, e ? 0.75f : 0.7f, 0.25f);   // chrome grille / dark tail
         for (int i = 0; i < n; i++) {
             uint32_t a = k * (n + 1) + i, b = a + 1;
-            if (e) addTri(&m, c, a, b);
-            else addTri(&m, c, b, a);
+            if (e)
+                addTri(&m, c, a, b);
+            else
+                addTri(&m, c, b, a);
         }
     }
     return m;
 }
 
-static GMesh wheel(Vec3 at, float r, float width) {
-    std::vector<ProfilePt> p = {{0.6f, -width, 1.0f}, {r * 0.55f, -width, 0.9f}, {r * 0.85f, -width * 1.05f, 0.75f},
-                                {r, -width * 0.7f, 0.6f}, {r, width * 0.7f, 0.4f}, {r * 0.85f, width * 1.05f, 0.25f},
+static GMesh wheel(Vec3 at, float r, float width)
+{
+    std::vector<ProfilePt> p = {{0.6f, -width, 1.0f},     {r * 0.55f, -width, 0.9f}, {r * 0.85f, -width * 1.05f, 0.75f},
+                                {r, -width * 0.7f, 0.6f}, {r, width * 0.7f, 0.4f},   {r * 0.85f, width * 1.05f, 0.25f},
                                 {r * 0.55f, width, 0.1f}, {0.6f, width, 0.0f}};
     GMesh t = lathe(p, 24);
     for (GVert& v : t.verts) {
         float rr = sqrtf(v.p.x * v.p.x + v.p.z * v.p.z);
-        if (rr < r * 0.6f) { v.u = 0.6f + 0.3f * v.u; v.v = 0.1f + 0.3f * v.v; }      // chrome hub
-        else { v.u = 0.02f + 0.46f * v.u; v.v = 0.52f + 0.46f * v.v; }              // tyre
+        if (rr < r * 0.6f) {
+            v.u = 0.6f + 0.3f * v.u;
+            v.v = 0.1f + 0.3f * v.v;
+        }   // chrome hub
+        else {
+            v.u = 0.02f + 0.46f * v.u;
+            v.v = 0.52f + 0.46f * v.v;
+        }   // tyre
     }
-    rotateMeshZ(&t, Pi / 2);    // axle along x
+    rotateMeshZ(&t, Pi / 2);   // axle along x
     translateMesh(&t, at);
     return t;
 }
 
-static GMesh pipe(const std::vector<Vec3>& path, float r, float u0, float v0, float u1, float v1) {
+static GMesh pipe(const std::vector<Vec3>& path, float r, float u0, float v0, float u1, float v1)
+{
     std::vector<float> rad(path.size(), r);
     GMesh t = tube(path, rad, 8, 1);
     mapUV(&t, u0, v0, u1, v1);
     return t;
 }
 
-static GMesh hotRod(void) {
+static GMesh hotRod(void)
+{
     GMesh m = body();
     // engine block and blower on the hood, exhaust headers out both sides
     GMesh block = bevelBox(vec3(-11, 8, 8), vec3(11, 22, 40), 2);
@@ -113,7 +131,8 @@ static GMesh hotRod(void) {
     for (int s = -1; s <= 1; s += 2)
         for (int k = 0; k < 4; k++) {
             float z = 12 + k * 8;
-            std::vector<Vec3> path = {vec3(s * 10.0f, 14, z), vec3(s * 18.0f, 12, z), vec3(s * 24.0f, 6, z - 2), vec3(s * 27.0f, -2, z - 10)};
+            std::vector<Vec3> path = {vec3(s * 10.0f, 14, z), vec3(s * 18.0f, 12, z), vec3(s * 24.0f, 6, z - 2),
+                                      vec3(s * 27.0f, -2, z - 10)};
             appendMesh(&m, pipe(path, 1.6f, 0.55f, 0.05f, 0.95f, 0.45f));
         }
     // roll bar and windscreen frame behind the engine
@@ -130,7 +149,8 @@ static GMesh hotRod(void) {
 }
 
 // Frames: 0 the car, the last the bullet; parts sink onto the skin in turn.
-static GMesh rodMesh(void) {
+static GMesh rodMesh(void)
+{
     GMesh car = hotRod();
     const int frames = 8;
     std::vector<Vec3> target(car.verts.size());
@@ -157,7 +177,8 @@ static GMesh rodMesh(void) {
 }
 
 // A widening cone behind the object, open at both ends.
-static GMesh trail(void) {
+static GMesh trail(void)
+{
     std::vector<ProfilePt> p;
     const int n = 24;
     for (int i = 0; i <= n; i++) {
@@ -173,7 +194,8 @@ static GMesh trail(void) {
     return m;
 }
 
-static GenImage rodPicture(void) {
+static GenImage rodPicture(void)
+{
     const int S = 512;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -204,7 +226,8 @@ static GenImage rodPicture(void) {
     return im;
 }
 
-static GenImage rubberPicture(void) {
+static GenImage rubberPicture(void)
+{
     GenImage im = makeGenImage(256, 256, colour4(0, 0, 0));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -218,7 +241,8 @@ static GenImage rubberPicture(void) {
     return im;
 }
 
-static GenImage paintPicture(void) {
+static GenImage paintPicture(void)
+{
     GenImage im = makeGenImage(256, 256, colour4(0, 0, 0));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -231,7 +255,8 @@ static GenImage paintPicture(void) {
     return im;
 }
 
-void genRod(GenContext* g) {
+void genRod(GenContext* g)
+{
     saveMesh(g, "bullet.bof", bullet());
     saveMesh(g, "rod.baf", rodMesh());
     saveMesh(g, "trail.bof", trail());

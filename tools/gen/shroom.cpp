@@ -15,16 +15,19 @@ struct CloudShape {
 };
 
 // Cloud shape at growth g: 0 the fireball, 1 the end of the first mesh, 2 the end.
-static CloudShape shapeAt(float g) {
+static CloudShape shapeAt(float g)
+{
     if (g <= 1.0f) {
         float e = sqrtf(g);
-        return CloudShape{mixf(80, 220, e), mixf(55, 60, g), mixf(GroundY + 75, 560, g), mixf(20, 190, e), mixf(75, 120, e)};
+        return CloudShape{mixf(80, 220, e), mixf(55, 60, g), mixf(GroundY + 75, 560, g), mixf(20, 190, e),
+                          mixf(75, 120, e)};
     }
     float h = g - 1.0f;
     return CloudShape{mixf(220, 520, h), mixf(60, 80, h), mixf(560, 1220, h), mixf(190, 420, h), mixf(120, 230, h)};
 }
 
-static void appendArc(std::vector<Vec3>* pts, float cr, float cy, float rad, float a0, float a1, int n) {
+static void appendArc(std::vector<Vec3>* pts, float cr, float cy, float rad, float a0, float a1, int n)
+{
     for (int i = 0; i <= n; i++) {
         float a = a0 + (a1 - a0) * i / n;
         pts->push_back(vec3(cr + rad * cosf(a), cy + rad * sinf(a), 0));
@@ -32,7 +35,8 @@ static void appendArc(std::vector<Vec3>* pts, float cr, float cy, float rad, flo
 }
 
 // (r, y) polyline from the skirt's rim to the top of the dome, resampled by arc length.
-static std::vector<ProfilePt> cloudProfile(const CloudShape& s) {
+static std::vector<ProfilePt> cloudProfile(const CloudShape& s)
+{
     std::vector<Vec3> pts;   // x = r, y = y
     pts.push_back(vec3(s.skirtR, GroundY, 0));
     float capBottom = s.capY - s.capRoll;
@@ -66,7 +70,8 @@ static std::vector<ProfilePt> cloudProfile(const CloudShape& s) {
 }
 
 // One frame: the lathe of the profile with billows rolling up and outward.
-static std::vector<GVert> cloudFrame(float g, GMesh* topology) {
+static std::vector<GVert> cloudFrame(float g, GMesh* topology)
+{
     CloudShape s = shapeAt(g);
     GMesh m = lathe(cloudProfile(s), Around);
     std::vector<Vec3> n = vertexNormals(m.verts, m.tris);
@@ -76,7 +81,7 @@ static std::vector<GVert> cloudFrame(float g, GMesh* topology) {
         // billows sized to the part they sit on: small on the stem, big on the cap
         float feature = fminf(0.3f * r + 8.0f, 0.45f * s.capRoll);
         float f = 1.0f / (feature * 2.2f);
-        float rise = g * 1.5f;     // the billows roll upward as the cloud grows
+        float rise = g * 1.5f;   // the billows roll upward as the cloud grows
         float h = fbm3(p.x * f, p.y * f - rise, p.z * f, 4, 1301);
         float big = noise3(p.x * 0.004f, p.y * 0.004f - g * 0.5f, p.z * 0.004f, 1302);
         float amp = feature * (0.7f + 0.8f * big) * (p.y > GroundY + 10 ? 1.0f : 0.3f);
@@ -87,7 +92,8 @@ static std::vector<GVert> cloudFrame(float g, GMesh* topology) {
     return m.verts;
 }
 
-static GMesh cloud(float g0, float g1) {
+static GMesh cloud(float g0, float g1)
+{
     GMesh m;
     for (int f = 0; f < Frames; f++) {
         float t = (float)f / (Frames - 1);
@@ -97,7 +103,8 @@ static GMesh cloud(float g0, float g1) {
     return m;
 }
 
-static GenImage smokePicture(GenImage* height) {
+static GenImage smokePicture(GenImage* height)
+{
     const int S = 512;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     *height = makeGenImage(S, S, colour4(0, 0, 0));
@@ -121,7 +128,8 @@ static GenImage smokePicture(GenImage* height) {
     return im;
 }
 
-void genShroom(GenContext* g) {
+void genShroom(GenContext* g)
+{
     saveMesh(g, "shroom.baf", cloud(0.0f, 1.0f));
     saveMesh(g, "shroom_top.baf", cloud(1.0f, 2.0f));
     GenImage height;

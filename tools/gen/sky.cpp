@@ -5,7 +5,8 @@
 #include "gen.h"
 
 // Sphere of radius 50 (drawn ×10), poles left open by a degree.
-static GMesh skySphere(void) {
+static GMesh skySphere(void)
+{
     std::vector<ProfilePt> prof;
     const int rings = 24;
     // Pole to pole: an open pole shows as a hole straight up or down (the
@@ -19,11 +20,12 @@ static GMesh skySphere(void) {
 
 // A tube around the eye along z, narrowing to points at both ends; u runs
 // along the tube (four repeats), v around it.
-static GMesh speedTube(void) {
+static GMesh speedTube(void)
+{
     std::vector<ProfilePt> prof;
     const int n = 40;
     for (int i = 0; i <= n; i++) {
-        float t = (float)i / n;            // 0 at z = -900, 1 at z = +900
+        float t = (float)i / n;   // 0 at z = -900, 1 at z = +900
         float z = -900.0f + 1800.0f * t;
         // sinf(Pi) is a hair below zero in floats, and powf of a negative base is NaN
         float r = 12.0f + 190.0f * powf(fmaxf(0.0f, sinf(Pi * t)), 0.6f);
@@ -43,7 +45,8 @@ static GMesh speedTube(void) {
 
 // A tree line of pines along the horizon row: each tree a tiered cone drawn as
 // an antialiased polygon, the picture wrapping around at its left and right.
-static void pines(GenImage& im, int count, float minH, float maxH, Colour4 colour, uint32_t seed) {
+static void pines(GenImage& im, int count, float minH, float maxH, Colour4 colour, uint32_t seed)
+{
     Rng r = makeRng(seed);
     float horizon = im.h * 0.5f + 3.0f;
     for (int i = 0; i < count; i++) {
@@ -53,7 +56,7 @@ static void pines(GenImage& im, int count, float minH, float maxH, Colour4 colou
         int tiers = 4 + (int)(nextFloat(&r) * 3);
         std::vector<float> left, right;
         for (int t = 0; t <= tiers; t++) {
-            float f = (float)t / tiers;                    // 0 at the tip
+            float f = (float)t / tiers;   // 0 at the tip
             float y = horizon - h + h * f;
             float half = w * f;
             float droop = t > 0 ? h / tiers * 0.35f : 0.0f;
@@ -91,44 +94,50 @@ static void pines(GenImage& im, int count, float minH, float maxH, Colour4 colou
 }
 
 // A soft ridge of hills behind the trees, height in rows above the horizon.
-static void ridge(GenImage& im, float base, float amp, Colour4 colour, uint32_t seed) {
+static void ridge(GenImage& im, float base, float amp, Colour4 colour, uint32_t seed)
+{
     for (int x = 0; x < im.w; x++) {
         float u = (x + 0.5f) / im.w;
         float h = base + amp * fbm2Tiled(u * 8.0f, 0.5f, 8, 1000, 4, seed);
         float top = im.h * 0.5f - h;
-        for (int y = (int)floorf(top); y < im.h / 2 + 8; y++) blend(im, x, y, colour, clampf(y + 1.0f - top, 0.0f, 1.0f));
+        for (int y = (int)floorf(top); y < im.h / 2 + 8; y++)
+            blend(im, x, y, colour, clampf(y + 1.0f - top, 0.0f, 1.0f));
     }
 }
 
 // The ground below the horizon seen in perspective: a meadow of grass tufts and
 // bare patches, finer toward the horizon, mapped through the distance to the
 // point of the ground plane in that direction (angle below the horizon).
-static Colour4 meadow(float u, float below, uint32_t seed, Colour4 grass, Colour4 dirt) {
-    float dist = 1.0f / tanf(fmaxf(below, 0.004f));          // in eye heights
+static Colour4 meadow(float u, float below, uint32_t seed, Colour4 grass, Colour4 dirt)
+{
+    float dist = 1.0f / tanf(fmaxf(below, 0.004f));   // in eye heights
     float az = u * 2 * Pi;
     float gx = cosf(az) * dist, gz = sinf(az) * dist;
     float patch = fbm2(gx * 0.15f, gz * 0.15f, 4, seed);
     float tuft = noise2(gx * 2.5f, gz * 2.5f, seed + 1);
-    float fade = smooth(3.0f, 40.0f, dist);                    // far ground blurs into the haze
+    float fade = smooth(3.0f, 40.0f, dist);   // far ground blurs into the haze
     float detail = mixf(tuft, 0.5f, fade);
     Colour4 c = mixColour(dirt, grass, smooth(0.35f, 0.65f, patch));
     return scaleColour(c, 0.75f + 0.5f * detail);
 }
 
-static GenImage duskSky(void) {
+static GenImage duskSky(void)
+{
     const int W = 1024, H = 512;
     GenImage im = makeGenImage(W, H, colour4(0, 0, 0));
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
-            float elev = (0.5f - v) * Pi;                        // radians above the horizon
-            float du = fabsf(u - 0.5f);                            // distance from the sun's bearing
+            float elev = (0.5f - v) * Pi;   // radians above the horizon
+            float du = fabsf(u - 0.5f);     // distance from the sun's bearing
             float sunNear = expf(-du * du * 18.0f);
             Colour4 c;
             if (elev > 0) {
                 float e = elev / (Pi / 2);
-                Colour4 zenith = rgb8(0x1b1838), mid = rgb8(0x4e3466), low = mixColour(rgb8(0xb0607a), rgb8(0xf39a4c), sunNear);
-                c = e > 0.35f ? mixColour(mid, zenith, smooth(0.35f, 1.0f, e)) : mixColour(low, mid, smooth(0.0f, 0.35f, e));
+                Colour4 zenith = rgb8(0x1b1838), mid = rgb8(0x4e3466),
+                        low = mixColour(rgb8(0xb0607a), rgb8(0xf39a4c), sunNear);
+                c = e > 0.35f ? mixColour(mid, zenith, smooth(0.35f, 1.0f, e))
+                              : mixColour(low, mid, smooth(0.0f, 0.35f, e));
                 c = mixColour(c, rgb8(0xffd08a), sunNear * expf(-e * 14.0f) * 0.8f);
                 // streaks of stratus lit from below by the sunset
                 float band = fbm2(u * 14.0f, e * 60.0f, 5, 301);
@@ -139,7 +148,8 @@ static GenImage duskSky(void) {
                 if (e > 0.5f && hash3(x, y, 3, 302) > 0.9985f) c = mixColour(c, colour4(1, 0.95f, 0.85f), 0.6f * e);
             } else {
                 float e = -elev / (Pi / 2);
-                c = mixColour(meadow(u, -elev, 303, rgb8(0x4a3a26), rgb8(0x2a2418)), rgb8(0x4a2c34), expf(-e * 14.0f) * 0.7f);
+                c = mixColour(meadow(u, -elev, 303, rgb8(0x4a3a26), rgb8(0x2a2418)), rgb8(0x4a2c34),
+                              expf(-e * 14.0f) * 0.7f);
                 c = mixColour(c, rgb8(0x8a5030), sunNear * expf(-e * 10.0f) * 0.5f);   // sunset sheen on the grass
             }
             pixelAt(im, x, y) = c;
@@ -153,7 +163,8 @@ static GenImage duskSky(void) {
     return im;
 }
 
-static GenImage nightSky(void) {
+static GenImage nightSky(void)
+{
     const int W = 1024, H = 512;
     GenImage im = makeGenImage(W, H, colour4(0, 0, 0));
     float moonU = 0.2f, moonV = 0.34f;
@@ -173,13 +184,16 @@ static GenImage nightSky(void) {
                 float dust = fbm2(u * 30, v * 30, 5, 311);
                 c = addColour(c, scaleColour(rgb8(0x4a4a60), band * smooth(0.35f, 0.8f, dust) * 0.45f));
                 float s = hash3(x, y, 5, 312);
-                if (s > 0.996f) c = addColour(c, scaleColour(colour4(0.9f, 0.92f, 1.0f), (s - 0.996f) / 0.004f * (0.5f + 0.5f * band)));
+                if (s > 0.996f)
+                    c = addColour(
+                        c, scaleColour(colour4(0.9f, 0.92f, 1.0f), (s - 0.996f) / 0.004f * (0.5f + 0.5f * band)));
                 // warm glow of the fire low over the trees toward the still
                 float glowU = fminf(fabsf(u - 0.25f), 1 - fabsf(u - 0.25f));
                 c = addColour(c, scaleColour(rgb8(0x803818), expf(-glowU * glowU * 60) * expf(-e * 10) * 0.5f));
             } else {
                 float e = -elev / (Pi / 2);
-                c = mixColour(meadow(u, -elev, 313, rgb8(0x141a20), rgb8(0x080a0c)), rgb8(0x101828), expf(-e * 14.0f) * 0.7f);
+                c = mixColour(meadow(u, -elev, 313, rgb8(0x141a20), rgb8(0x080a0c)), rgb8(0x101828),
+                              expf(-e * 14.0f) * 0.7f);
             }
             pixelAt(im, x, y) = c;
         }
@@ -188,7 +202,8 @@ static GenImage nightSky(void) {
     fillCircle(im, mx, my, 20, rgb8(0xf4f0dc), 1.5f);
     for (int k = 0; k < 7; k++) {
         Rng r = makeRng(320 + k);
-        fillCircle(im, mx + nextRange(&r, -12, 12), my + nextRange(&r, -12, 12), nextRange(&r, 3, 7), rgb8(0xc8c4b0, 0.6f), 2.0f);
+        fillCircle(im, mx + nextRange(&r, -12, 12), my + nextRange(&r, -12, 12), nextRange(&r, 3, 7),
+                   rgb8(0xc8c4b0, 0.6f), 2.0f);
     }
     ridge(im, 5.0f, 12.0f, rgb8(0x101828, 0.9f), 314);
     pines(im, 200, 7, 16, rgb8(0x0a0e16), 315);
@@ -197,7 +212,8 @@ static GenImage nightSky(void) {
 }
 
 // Horizontal streaks that tile both ways (u scrolls along the tube).
-static GenImage redStreaks(void) {
+static GenImage redStreaks(void)
+{
     const int W = 512, H = 512;
     GenImage im = makeGenImage(W, H, rgb8(0x2a0406));
     for (int y = 0; y < H; y++) {
@@ -220,7 +236,8 @@ static GenImage redStreaks(void) {
 }
 
 // Poster backdrop: sunburst rays and halftone dots, fading out at the edges.
-static GenImage redBackdrop(void) {
+static GenImage redBackdrop(void)
+{
     const int W = 256, H = 256;
     GenImage im = makeGenImage(W, H, colour4(0, 0, 0, 0));
     for (int y = 0; y < H; y++)
@@ -243,7 +260,8 @@ static GenImage redBackdrop(void) {
     return im;
 }
 
-void genSky(GenContext* g) {
+void genSky(GenContext* g)
+{
     saveMesh(g, "skybox.bof", skySphere());
     saveMesh(g, "speedLines.bof", speedTube());
     saveJpeg(g, "skybox.jpg", duskSky());

@@ -9,7 +9,8 @@
 
 static const float Ground = -100.0f;
 
-static GMesh groundDisc(void) {
+static GMesh groundDisc(void)
+{
     GMesh m;
     const int rings = 20, segs = 48;
     const float R = 1500.0f;
@@ -33,7 +34,8 @@ static GMesh groundDisc(void) {
     return m;
 }
 
-static void addLathe(GMesh* m, const float (*shape)[2], int n, int segs, float u0, float v0, float u1, float v1) {
+static void addLathe(GMesh* m, const float (*shape)[2], int n, int segs, float u0, float v0, float u1, float v1)
+{
     std::vector<ProfilePt> p;
     for (int i = 0; i < n; i++) p.push_back(ProfilePt{shape[i][0], shape[i][1], 1.0f - (float)i / (n - 1)});
     GMesh l = lathe(p, segs);
@@ -41,7 +43,8 @@ static void addLathe(GMesh* m, const float (*shape)[2], int n, int segs, float u
     appendMesh(m, l);
 }
 
-static void addBarrel(GMesh* m, Vec3 at, float r, float h) {
+static void addBarrel(GMesh* m, Vec3 at, float r, float h)
+{
     float shape[9][2];
     for (int i = 0; i < 9; i++) {
         float t = (float)i / 8;
@@ -61,25 +64,27 @@ static void addBarrel(GMesh* m, Vec3 at, float r, float h) {
     appendMesh(m, b);
 }
 
-static void addPipe(GMesh* m, const std::vector<Vec3>& path, float r) {
+static void addPipe(GMesh* m, const std::vector<Vec3>& path, float r)
+{
     std::vector<float> rad(path.size(), r);
     GMesh t = tube(path, rad, 10, 0);
     mapUV(&t, 0.05f, 0.05f, 0.45f, 0.45f);
     appendMesh(m, t);
 }
 
-static GMesh stillMesh(void) {
+static GMesh stillMesh(void)
+{
     GMesh m = groundDisc();
     // firebox of stacked stones
     const float firebox[][2] = {{78, Ground - 2}, {78, -80}, {76, -60}, {72, -44}, {60, -40}, {40, -40}};
     addLathe(&m, firebox, 6, 40, 0.0f, 0.5f, 0.5f, 1.0f);
     // the pot: an onion of riveted copper
-    const float pot[][2] = {{40, -41}, {62, -38}, {78, -20}, {86, 5}, {84, 30}, {72, 52}, {52, 68}, {32, 76},
-                            {22, 80}, {22, 88}};
+    const float pot[][2] = {{40, -41}, {62, -38}, {78, -20}, {86, 5},  {84, 30},
+                            {72, 52},  {52, 68},  {32, 76},  {22, 80}, {22, 88}};
     addLathe(&m, pot, 10, 40, 0.0f, 0.0f, 0.5f, 0.5f);
     // the cap with its little chimney
-    const float cap[][2] = {{24, 86}, {34, 96}, {38, 110}, {34, 124}, {24, 134}, {12, 140}, {7, 142}, {7, 150},
-                            {9, 152}, {1, 153}};
+    const float cap[][2] = {{24, 86},  {34, 96}, {38, 110}, {34, 124}, {24, 134},
+                            {12, 140}, {7, 142}, {7, 150},  {9, 152},  {1, 153}};
     addLathe(&m, cap, 10, 32, 0.0f, 0.0f, 0.5f, 0.25f);
     // lyne arm from the cap down to the thumper keg
     std::vector<Vec3> arm;
@@ -107,7 +112,8 @@ static GMesh stillMesh(void) {
 }
 
 // Flame tongue: a wavy cone from root (v = 1) to tip (v = 0), leaning along lean.
-static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t seed) {
+static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t seed)
+{
     std::vector<ProfilePt> p;
     const int n = 8;
     for (int i = 0; i <= n; i++) {
@@ -125,7 +131,8 @@ static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t s
     return m;
 }
 
-static GMesh fireMesh(void) {
+static GMesh fireMesh(void)
+{
     GMesh m;
     Rng r = makeRng(777);
     // a ring of tongues where the pot sits on the firebox
@@ -143,7 +150,8 @@ static GMesh fireMesh(void) {
     return m;
 }
 
-static GenImage stillPicture(void) {
+static GenImage stillPicture(void)
+{
     const int S = 512;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -159,8 +167,9 @@ static GenImage stillPicture(void) {
                 float soot = smooth(0.6f, 0.85f, fbm2(x * 0.02f, y * 0.05f, 3, 512));
                 c = scaleColour(c, 1.0f - soot * 0.5f);
                 float sx = fmodf((float)x, 64.0f), sy = fmodf((float)y, 32.0f);
-                if (sx < 2.5f) c = scaleColour(c, 0.7f);                       // seam
-                if (fabsf(sx - 6) < 2.2f && fabsf(fmodf((float)y, 10.0f) - 5) < 2.2f) c = mixColour(c, rgb8(0xf0b080), 0.7f);
+                if (sx < 2.5f) c = scaleColour(c, 0.7f);   // seam
+                if (fabsf(sx - 6) < 2.2f && fabsf(fmodf((float)y, 10.0f) - 5) < 2.2f)
+                    c = mixColour(c, rgb8(0xf0b080), 0.7f);
                 (void)sy;
             } else if (u >= 0.5f && v < 0.5f) {
                 // barrel staves with two iron hoops
@@ -169,7 +178,8 @@ static GenImage stillPicture(void) {
                 c = mixColour(rgb8(0x4a3020), rgb8(0x8a6040), grain);
                 if (stave < 1.5f) c = scaleColour(c, 0.4f);
                 float hy = v / 0.5f;
-                if (fabsf(hy - 0.2f) < 0.04f || fabsf(hy - 0.8f) < 0.04f) c = mixColour(rgb8(0x2a2a2a), rgb8(0x5a4a3a), noise2(x * 0.5f, y * 0.5f, 514));
+                if (fabsf(hy - 0.2f) < 0.04f || fabsf(hy - 0.8f) < 0.04f)
+                    c = mixColour(rgb8(0x2a2a2a), rgb8(0x5a4a3a), noise2(x * 0.5f, y * 0.5f, 514));
             } else if (u < 0.5f) {
                 // field stones in clay mortar, blackened toward the top
                 float sx = x * 0.06f, sy = y * 0.09f;
@@ -199,7 +209,8 @@ static GenImage stillPicture(void) {
 
 // Flame data for the fire shader, tileable both ways (it scrolls up the
 // shells): red is the flame density in tall licks, green a slower tearing noise.
-static GenImage firePicture(void) {
+static GenImage firePicture(void)
+{
     const int S = 256;
     GenImage im = makeGenImage(S, S, colour4(0, 0, 0));
     for (int y = 0; y < S; y++)
@@ -214,7 +225,8 @@ static GenImage firePicture(void) {
     return im;
 }
 
-void genStill(GenContext* g) {
+void genStill(GenContext* g)
+{
     saveMesh(g, "still.bof", stillMesh());
     saveMesh(g, "fire.bof", fireMesh());
     saveJpeg(g, "still.jpg", stillPicture());

@@ -20,13 +20,15 @@
 const float LabelU0 = 0.34f, LabelU1 = 0.66f;
 static const float LabelTopY = 14.0f, LabelBottomY = -78.0f;
 
-static Colour4 clayColour(float x, float y) {
+static Colour4 clayColour(float x, float y)
+{
     float n = fbm2(x * 0.05f, y * 0.05f, 4, 31);
     return mixColour(rgb8(0xb07a4c), rgb8(0xd3a273), n);
 }
 
 // Paints the glazed jug into im (full picture = v 0..1), without a label.
-static void paintWrap(GenImage& im) {
+static void paintWrap(GenImage& im)
+{
     float vCork = jugVAtY(134), vDip = jugVAtY(52), vFoot = jugVAtY(-126);
     for (int y = 0; y < im.h; y++)
         for (int x = 0; x < im.w; x++) {
@@ -76,13 +78,15 @@ struct LabelRect {
     float x0, y0, x1, y1;
 };
 
-static LabelRect labelRect(const GenImage& im, float top, float bottom) {
+static LabelRect labelRect(const GenImage& im, float top, float bottom)
+{
     return LabelRect{LabelU0 * im.w, jugVAtY(LabelTopY) * (bottom - top) + top, LabelU1 * im.w,
                      jugVAtY(LabelBottomY) * (bottom - top) + top};
 }
 
 // Aged paper with a printed double border.
-static void paperAndBorder(GenImage& im, LabelRect r, Colour4 paper, Colour4 ink, uint32_t seed) {
+static void paperAndBorder(GenImage& im, LabelRect r, Colour4 paper, Colour4 ink, uint32_t seed)
+{
     for (int y = (int)r.y0; y < (int)r.y1; y++)
         for (int x = (int)r.x0; x < (int)r.x1; x++) {
             float fx = (x - r.x0) / (r.x1 - r.x0), fy = (y - r.y0) / (r.y1 - r.y0);
@@ -101,7 +105,8 @@ static void paperAndBorder(GenImage& im, LabelRect r, Colour4 paper, Colour4 ink
     (void)w;
 }
 
-static void classicLabel(GenImage& im, LabelRect r) {
+static void classicLabel(GenImage& im, LabelRect r)
+{
     Colour4 red = rgb8(0x9a1c14), black = rgb8(0x20140c);
     paperAndBorder(im, r, rgb8(0xeadbb4), red, 41);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
@@ -117,7 +122,8 @@ static void classicLabel(GenImage& im, LabelRect r) {
     }
 }
 
-static void trefoil(GenImage& im, float cx, float cy, float r, Colour4 c) {
+static void trefoil(GenImage& im, float cx, float cy, float r, Colour4 c)
+{
     for (int k = 0; k < 3; k++) {
         float a0 = -Pi / 2 + k * 2 * Pi / 3 - Pi / 6 + Pi / 3, a1 = a0 + Pi / 3;
         std::vector<float> poly;
@@ -136,7 +142,8 @@ static void trefoil(GenImage& im, float cx, float cy, float r, Colour4 c) {
     fillCircle(im, cx, cy, r * 0.2f, c, 1.0f);
 }
 
-static void nukeLabel(GenImage& im, LabelRect r) {
+static void nukeLabel(GenImage& im, LabelRect r)
+{
     Colour4 black = rgb8(0x16120a);
     paperAndBorder(im, r, rgb8(0xf2c21c), black, 43);
     float w = r.x1 - r.x0, h = r.y1 - r.y0, cx = (r.x0 + r.x1) * 0.5f;
@@ -154,14 +161,17 @@ static void nukeLabel(GenImage& im, LabelRect r) {
     drawText(im, "do not shake", 3, cx + w * 0.08f, r.y0 + h * 0.77f, h * 0.08f, black, w * 0.5f);
 }
 
-static const char* greetNames[16] = {"GLFW", "GLEW", "Mesa", "libjpeg-turbo", "SDL", "mpg123", "OpenMPT", "LAME",
-                                     "Dear ImGui", "Debian", "GCC", "LLVM", "CMake", "GoogleTest", "X.Org", "stb"};
-static const char* greetLines[16] = {"for the windows", "for the extensions", "for the pixels", "for the squeeze",
-                                     "for the racket", "for the tunes", "for the modules", "for the encoding",
-                                     "for the knobs", "for the barn", "for the first still", "for the second still",
-                                     "for the recipes", "for the taste test", "for the screen", "for the odds & ends"};
+static const char* greetNames[16] = {"GLFW",  "GLEW",       "Mesa",   "libjpeg-turbo", "SDL",  "mpg123", "OpenMPT",
+                                     "LAME",  "Dear ImGui", "Debian", "GCC",           "LLVM", "CMake",  "GoogleTest",
+                                     "X.Org", "stb"};
+static const char* greetLines[16] = {
+    "for the windows", "for the extensions", "for the pixels",      "for the squeeze",
+    "for the racket",  "for the tunes",      "for the modules",     "for the encoding",
+    "for the knobs",   "for the barn",       "for the first still", "for the second still",
+    "for the recipes", "for the taste test", "for the screen",      "for the odds & ends"};
 
-static void greetLabel(GenImage& im, LabelRect r, int i) {
+static void greetLabel(GenImage& im, LabelRect r, int i)
+{
     static const int inks[4] = {0x9a1c14, 0x1d3f6e, 0x2f5a1e, 0x5a2a6a};
     Colour4 ink = rgb8(inks[i % 4]), black = rgb8(0x20140c);
     paperAndBorder(im, r, rgb8(0xeadbb4), ink, 60 + i);
@@ -171,7 +181,8 @@ static void greetLabel(GenImage& im, LabelRect r, int i) {
     drawText(im, greetLines[i], 3, cx, r.y0 + h * 0.82f, h * 0.11f, black, w * 0.72f);
 }
 
-void genJugTextures(GenContext* g) {
+void genJugTextures(GenContext* g)
+{
     GenImage wrap = makeGenImage(1024, 1024, colour4(1, 1, 1));
     paintWrap(wrap);
     GenImage label = wrap;
@@ -191,5 +202,6 @@ void genJugTextures(GenContext* g) {
         greetLabel(greet, LabelRect{x0, y0, x0 + 256, y0 + 128}, i);
     }
     saveJpeg(g, "greet.jpg", greet);
-    printf("  label rectangle: u %.4f..%.4f, v %.4f..%.4f\n", LabelU0, LabelU1, jugVAtY(LabelTopY), jugVAtY(LabelBottomY));
+    printf("  label rectangle: u %.4f..%.4f, v %.4f..%.4f\n", LabelU0, LabelU1, jugVAtY(LabelTopY),
+           jugVAtY(LabelBottomY));
 }

@@ -9,13 +9,14 @@
 
 typedef Colour4 (*EnvFn)(Vec3 dir);   // eye-space direction: -z away from the viewer
 
-static GenImage sphereMap(int size, EnvFn env) {
+static GenImage sphereMap(int size, EnvFn env)
+{
     GenImage im = makeGenImage(size, size, colour4(0, 0, 0));
     for (int y = 0; y < size; y++)
         for (int x = 0; x < size; x++) {
             float s = 2.0f * (x + 0.5f) / size - 1.0f, t = 1.0f - 2.0f * (y + 0.5f) / size;
             float d2 = s * s + t * t;
-            if (d2 > 0.999f) {             // outside the ball: the rim direction, no seams in mipmaps
+            if (d2 > 0.999f) {   // outside the ball: the rim direction, no seams in mipmaps
                 float k = 0.9995f / sqrtf(d2);
                 s *= k;
                 t *= k;
@@ -31,16 +32,22 @@ static GenImage sphereMap(int size, EnvFn env) {
 struct Lamp {
     Vec3 dir;
     Colour4 colour;
-    float power;    // sharpness of the lobe
+    float power;   // sharpness of the lobe
 };
 
-static GenImage lightSphere(int size, Colour4 ambientTop, Colour4 ambientBottom, const Lamp* lamps, int count) {
+static GenImage lightSphere(int size, Colour4 ambientTop, Colour4 ambientBottom, const Lamp* lamps, int count)
+{
     GenImage im = makeGenImage(size, size, colour4(0, 0, 0));
     for (int y = 0; y < size; y++)
         for (int x = 0; x < size; x++) {
             float s = (2.0f * (x + 0.5f) / size - 1.0f) / 0.96f, t = (1.0f - 2.0f * (y + 0.5f) / size) / 0.96f;
             float d2 = s * s + t * t;
-            if (d2 > 1.0f) { float k = 1.0f / sqrtf(d2); s *= k; t *= k; d2 = 1.0f; }
+            if (d2 > 1.0f) {
+                float k = 1.0f / sqrtf(d2);
+                s *= k;
+                t *= k;
+                d2 = 1.0f;
+            }
             Vec3 n = vec3(s, t, sqrtf(fmaxf(0.0f, 1.0f - d2)));
             Colour4 c = mixColour(ambientBottom, ambientTop, n.y * 0.5f + 0.5f);
             for (int i = 0; i < count; i++) {
@@ -54,7 +61,8 @@ static GenImage lightSphere(int size, Colour4 ambientTop, Colour4 ambientBottom,
 }
 
 // Dusk: the sunset behind the object (toward -z), violet sky, dark ground.
-static Colour4 duskEnv(Vec3 d) {
+static Colour4 duskEnv(Vec3 d)
+{
     float up = d.y;
     Colour4 c;
     if (up > 0) {
@@ -74,11 +82,14 @@ static Colour4 duskEnv(Vec3 d) {
 }
 
 // Night: moonlight up right, the fire's orange glow low and in front.
-static Colour4 nightEnv(Vec3 d) {
+static Colour4 nightEnv(Vec3 d)
+{
     float up = d.y;
-    Colour4 c = up > 0 ? mixColour(rgb8(0x1a2440), rgb8(0x05070e), smooth(0.0f, 0.7f, up)) : mixColour(rgb8(0x201410), rgb8(0x060404), smooth(0.0f, 0.5f, -up));
+    Colour4 c = up > 0 ? mixColour(rgb8(0x1a2440), rgb8(0x05070e), smooth(0.0f, 0.7f, up))
+                       : mixColour(rgb8(0x201410), rgb8(0x060404), smooth(0.0f, 0.5f, -up));
     float moon = fmaxf(0.0f, dot(d, norm(vec3(0.6f, 0.6f, -0.3f))));
-    c = addColour(c, scaleColour(colour4(0.8f, 0.88f, 1.0f), smooth(0.985f, 0.995f, moon) * 1.2f + powf(moon, 20.0f) * 0.2f));
+    c = addColour(
+        c, scaleColour(colour4(0.8f, 0.88f, 1.0f), smooth(0.985f, 0.995f, moon) * 1.2f + powf(moon, 20.0f) * 0.2f));
     float fire = fmaxf(0.0f, dot(d, norm(vec3(-0.2f, -0.35f, 1.0f))));
     c = addColour(c, scaleColour(rgb8(0xff7a28), powf(fire, 6.0f) * 1.1f));
     float trees = fbm2(atan2f(d.x, -d.z) * 6.0f, 1.5f, 3, 702) * 0.1f;
@@ -87,8 +98,10 @@ static Colour4 nightEnv(Vec3 d) {
 }
 
 // Workshop: warm bulbs overhead, a bright window to one side, wooden floor.
-static Colour4 workshopEnv(Vec3 d) {
-    Colour4 c = d.y > 0 ? mixColour(rgb8(0x6a4a30), rgb8(0x2a1c14), smooth(0.0f, 0.8f, d.y)) : mixColour(rgb8(0x5a3a22), rgb8(0x2a1a10), smooth(0.0f, 0.6f, -d.y));
+static Colour4 workshopEnv(Vec3 d)
+{
+    Colour4 c = d.y > 0 ? mixColour(rgb8(0x6a4a30), rgb8(0x2a1c14), smooth(0.0f, 0.8f, d.y))
+                        : mixColour(rgb8(0x5a3a22), rgb8(0x2a1a10), smooth(0.0f, 0.6f, -d.y));
     const Vec3 bulbs[3] = {vec3(-0.4f, 0.8f, -0.3f), vec3(0.5f, 0.75f, 0.2f), vec3(0.0f, 0.9f, 0.5f)};
     for (const Vec3& b : bulbs) {
         float k = fmaxf(0.0f, dot(d, norm(b)));
@@ -100,16 +113,20 @@ static Colour4 workshopEnv(Vec3 d) {
 }
 
 // Chrome: a hard horizon between blue sky and warm desert, the classic look.
-static Colour4 chromeEnv(Vec3 d) {
+static Colour4 chromeEnv(Vec3 d)
+{
     Colour4 c;
-    if (d.y > 0) c = mixColour(rgb8(0xf0f4ff), rgb8(0x3060b0), smooth(0.0f, 0.6f, d.y));
-    else c = mixColour(rgb8(0x5a3a22), rgb8(0xc89060), smooth(0.0f, 0.5f, -d.y));
+    if (d.y > 0)
+        c = mixColour(rgb8(0xf0f4ff), rgb8(0x3060b0), smooth(0.0f, 0.6f, d.y));
+    else
+        c = mixColour(rgb8(0x5a3a22), rgb8(0xc89060), smooth(0.0f, 0.5f, -d.y));
     float sun = fmaxf(0.0f, dot(d, norm(vec3(-0.5f, 0.6f, 0.3f))));
     c = addColour(c, scaleColour(colour4(1, 1, 1), smooth(0.98f, 0.995f, sun)));
     return c;
 }
 
-void genLightTextures(GenContext* g) {
+void genLightTextures(GenContext* g)
+{
     saveJpeg(g, "jug_env.jpg", sphereMap(256, duskEnv));
     saveJpeg(g, "jugNight.jpg", sphereMap(256, nightEnv));
     saveJpeg(g, "envNight.jpg", sphereMap(256, nightEnv));
@@ -120,10 +137,13 @@ void genLightTextures(GenContext* g) {
                           {vec3(0.8f, 0.1f, -0.3f), rgb8(0xff7040), 4.0f},
                           {vec3(0.0f, -1.0f, 0.2f), rgb8(0x302018), 1.0f}};
     saveTga(g, "jug_light.tga", lightSphere(128, rgb8(0x3a3050), rgb8(0x1a1010), dusk, 3), 0);
-    const Lamp blast[2] = {{vec3(0.0f, -0.8f, 0.5f), rgb8(0xffa050), 1.2f}, {vec3(-0.5f, 0.7f, 0.4f), rgb8(0xd0c0b0), 1.5f}};
+    const Lamp blast[2] = {{vec3(0.0f, -0.8f, 0.5f), rgb8(0xffa050), 1.2f},
+                           {vec3(-0.5f, 0.7f, 0.4f), rgb8(0xd0c0b0), 1.5f}};
     saveTga(g, "jug_light2.tga", lightSphere(128, rgb8(0x403840), rgb8(0x502010), blast, 2), 0);
-    const Lamp night[2] = {{vec3(0.6f, 0.7f, 0.2f), rgb8(0x6a80b0), 1.5f}, {vec3(-0.3f, -0.6f, 0.6f), rgb8(0xff8a40), 1.6f}};
+    const Lamp night[2] = {{vec3(0.6f, 0.7f, 0.2f), rgb8(0x6a80b0), 1.5f},
+                           {vec3(-0.3f, -0.6f, 0.6f), rgb8(0xff8a40), 1.6f}};
     saveTga(g, "lightnight.tga", lightSphere(128, rgb8(0x141a2a), rgb8(0x2a140a), night, 2), 0);
-    const Lamp shop[2] = {{vec3(-0.4f, 0.8f, 0.4f), rgb8(0xffe0b8), 1.2f}, {vec3(0.9f, 0.2f, 0.1f), rgb8(0x8090b0), 3.0f}};
+    const Lamp shop[2] = {{vec3(-0.4f, 0.8f, 0.4f), rgb8(0xffe0b8), 1.2f},
+                          {vec3(0.9f, 0.2f, 0.1f), rgb8(0x8090b0), 3.0f}};
     saveJpeg(g, "press_env.jpg", lightSphere(128, rgb8(0x403028), rgb8(0x1a120c), shop, 2));
 }

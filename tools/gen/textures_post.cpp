@@ -4,12 +4,13 @@
 #include "gen.h"
 
 // Tileable grey noise around mid grey, one texel per screen pixel.
-static GenImage grain(void) {
+static GenImage grain(void)
+{
     GenImage im = makeGenImage(256, 256, colour4(0.5f, 0.5f, 0.5f));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float a = hash3(x, y, 0, 801), b = hash3(x, y, 1, 802), c = hash3(x, y, 2, 803);
-            float g = (a + b + c) / 3.0f;                          // softly gaussian
+            float g = (a + b + c) / 3.0f;   // softly gaussian
             float clump = noise2Tiled(x * 0.25f, y * 0.25f, 64, 64, 804);
             float v = clampf(0.5f + (g - 0.5f) * 1.6f + (clump - 0.5f) * 0.15f, 0.0f, 1.0f);
             pixelAt(im, x, y) = colour4(v, v, v);
@@ -18,11 +19,18 @@ static GenImage grain(void) {
 }
 
 // A warm light leak: soft blobs of orange and magenta; alpha says where it falls.
-static GenImage leak(void) {
+static GenImage leak(void)
+{
     GenImage im = makeGenImage(256, 256, colour4(0, 0, 0, 0));
-    struct Blob { float x, y, r; int colour; float a; };
-    const Blob blobs[] = {{0.05f, 0.2f, 0.45f, 0xff6a20, 0.9f}, {0.0f, 0.65f, 0.3f, 0xff3050, 0.6f},
-                          {0.95f, 0.9f, 0.35f, 0xffb040, 0.7f}, {0.6f, -0.05f, 0.25f, 0xff8040, 0.5f}};
+    struct Blob {
+        float x, y, r;
+        int colour;
+        float a;
+    };
+    const Blob blobs[] = {{0.05f, 0.2f, 0.45f, 0xff6a20, 0.9f},
+                          {0.0f, 0.65f, 0.3f, 0xff3050, 0.6f},
+                          {0.95f, 0.9f, 0.35f, 0xffb040, 0.7f},
+                          {0.6f, -0.05f, 0.25f, 0xff8040, 0.5f}};
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
             float u = (x + 0.5f) / 256, v = (y + 0.5f) / 256;
@@ -44,7 +52,8 @@ static GenImage leak(void) {
 }
 
 // Lens dirt: black with faint smudges, round specks and a stray hair.
-static GenImage dirt(void) {
+static GenImage dirt(void)
+{
     GenImage im = makeGenImage(512, 512, colour4(0, 0, 0));
     for (int y = 0; y < 512; y++)
         for (int x = 0; x < 512; x++) {
@@ -72,7 +81,8 @@ static GenImage dirt(void) {
 }
 
 // Ripples and droplet dimples on a liquid sheet.
-static GenImage splashNormals(void) {
+static GenImage splashNormals(void)
+{
     GenImage h = makeGenImage(256, 256, colour4(0.5f, 0.5f, 0.5f));
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -85,7 +95,8 @@ static GenImage splashNormals(void) {
     return normalFromHeight(h, 5.0f);
 }
 
-void genPostTextures(GenContext* g) {
+void genPostTextures(GenContext* g)
+{
     saveJpeg(g, "grain.jpg", grain(), 95);
     saveTga(g, "leak.tga", leak(), 1);
     saveJpeg(g, "dirt.jpg", dirt());

@@ -11,19 +11,21 @@
 static const float TrunkRadius = 90.0f, TrunkHalf = 320.0f;
 
 // Bark relief in [0, 1] at angle fraction a (0..1 around) and length fraction s.
-static float barkHeight(float a, float s) {
+static float barkHeight(float a, float s)
+{
     float furrow = fbm2Tiled(a * 24.0f, s * 3.0f, 24, 1000, 4, 401);
     float plates = noise2Tiled(a * 48.0f, s * 14.0f, 48, 1000, 402);
     return smooth(0.3f, 0.7f, furrow) * 0.75f + plates * 0.25f;
 }
 
-static GMesh trunkMesh(void) {
+static GMesh trunkMesh(void)
+{
     GMesh m;
     const int around = 24, along = 12;
     for (int i = 0; i <= along; i++) {
         float s = (float)i / along;
         float x = -TrunkHalf + 2 * TrunkHalf * s;
-        float sag = 1.0f + 0.05f * sinf(s * Pi * 3 + 0.5f);      // a little irregular
+        float sag = 1.0f + 0.05f * sinf(s * Pi * 3 + 0.5f);   // a little irregular
         for (int j = 0; j <= around; j++) {
             float a = (float)j / around;
             float ang = a * 2 * Pi;
@@ -50,14 +52,17 @@ static GMesh trunkMesh(void) {
             addVert(&m, g.p, cu + 0.118f * cosf(ang), 0.875f + 0.118f * sinf(ang));
         }
         for (int j = 0; j < around; j++) {
-            if (e) addTri(&m, c, first + j, first + j + 1);
-            else addTri(&m, c, first + j + 1, first + j);
+            if (e)
+                addTri(&m, c, first + j, first + j + 1);
+            else
+                addTri(&m, c, first + j + 1, first + j);
         }
     }
     return m;
 }
 
-static GenImage trunkHeightAndColour(GenImage* colour) {
+static GenImage trunkHeightAndColour(GenImage* colour)
+{
     const int W = 512, H = 512;
     GenImage height = makeGenImage(W, H, colour4(0.5f, 0.5f, 0.5f));
     *colour = makeGenImage(W, H, colour4(0, 0, 0));
@@ -85,12 +90,12 @@ static GenImage trunkHeightAndColour(GenImage* colour) {
                 float wobble = 0.04f * fbm2(dx * 3 + cu * 10, dy * 3, 3, 406);
                 float rings = 0.5f + 0.5f * sinf((r + wobble) * 70.0f);
                 c = mixColour(rgb8(0xb88a58), rgb8(0xd8b080), rings);
-                c = mixColour(c, rgb8(0x8a6038), smooth(0.0f, 0.25f, 0.25f - r) * 0.6f);     // dark heart
+                c = mixColour(c, rgb8(0x8a6038), smooth(0.0f, 0.25f, 0.25f - r) * 0.6f);   // dark heart
                 // radial checks from drying
                 float ang = atan2f(dy, dx);
                 float crack = fabsf(sinf(ang * 3.0f + cu * 20)) < 0.03f && r > 0.2f && r < 0.8f ? 1.0f : 0.0f;
                 c = mixColour(c, rgb8(0x3a2414), crack);
-                c = mixColour(c, rgb8(0x3a2a1e), smooth(0.86f, 0.92f, r));                  // bark rim
+                c = mixColour(c, rgb8(0x3a2a1e), smooth(0.86f, 0.92f, r));   // bark rim
                 h = 0.5f + 0.1f * rings - 0.4f * crack;
             }
             pixelAt(*colour, x, y) = c;
@@ -99,7 +104,8 @@ static GenImage trunkHeightAndColour(GenImage* colour) {
     return height;
 }
 
-void genTrunk(GenContext* g) {
+void genTrunk(GenContext* g)
+{
     saveMesh(g, "log.bof", trunkMesh());
     GenImage col;
     GenImage height = trunkHeightAndColour(&col);

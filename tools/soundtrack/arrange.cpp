@@ -26,17 +26,14 @@ static int sampleAt(const Song* song, double row)
     return (int)lround(rowSeconds(song->timeline, row) * SampleRate);
 }
 
-static double rowLength(const Song* song)
-{
-    return rowSeconds(song->timeline, 1.0);
-}
+static double rowLength(const Song* song) { return rowSeconds(song->timeline, 1.0); }
 
 // ---- harmony -------------------------------------------------------------------
 
 struct Chord {
-    int root;       // MIDI note of the root in octave 3 (G3 = 55 ... F#4 = 66)
-    int third;      // 3 minor, 4 major
-    int seventh;    // 0 none, 10 dominant
+    int root;      // MIDI note of the root in octave 3 (G3 = 55 ... F#4 = 66)
+    int third;     // 3 minor, 4 major
+    int seventh;   // 0 none, 10 dominant
 };
 
 // "G", "C", "D", "Em", "Am", "B7", "D7", "E7"...
@@ -98,9 +95,9 @@ static int chordToneFrom(Chord c, int note)
 // ---- melodies --------------------------------------------------------------------
 
 struct Note {
-    int pitch;      // MIDI, -1 rest
-    int start;      // in rows from the phrase start
-    int length;     // in rows
+    int pitch;    // MIDI, -1 rest
+    int start;    // in rows from the phrase start
+    int length;   // in rows
 };
 
 // Phrases as "name+octave.rows" words: "g4.2 f#5.2 r.4". Returns the note count.
@@ -138,42 +135,34 @@ static int parsePhrase(const char* text, Note* notes, int max)
 // Melody A over G G C G | G D G G; melody B over Em C G D | Em C D D; the
 // standoff in E minor over Em Em Am Em | B7 B7 Em Em. One string per bar.
 static const char* const melodyA[8] = {
-    "g4.2 b4.2 d5.4 b4.2 d5.2 g5.4",
-    "f#5.2 g5.2 a5.2 g5.2 e5.2 d5.2 b4.4",
-    "c5.2 e5.2 g5.4 e5.2 g5.2 c6.4",
-    "b5.4 a5.2 g5.2 d5.8",
-    "g4.2 b4.2 d5.2 g5.2 b5.4 a5.2 g5.2",
-    "a5.2 f#5.2 d5.2 f#5.2 a5.4 c6.4",
-    "b5.2 a5.2 g5.2 e5.2 d5.2 b4.2 a4.2 b4.2",
-    "g4.12 r.4",
+    "g4.2 b4.2 d5.4 b4.2 d5.2 g5.4",           "f#5.2 g5.2 a5.2 g5.2 e5.2 d5.2 b4.4",
+    "c5.2 e5.2 g5.4 e5.2 g5.2 c6.4",           "b5.4 a5.2 g5.2 d5.8",
+    "g4.2 b4.2 d5.2 g5.2 b5.4 a5.2 g5.2",      "a5.2 f#5.2 d5.2 f#5.2 a5.4 c6.4",
+    "b5.2 a5.2 g5.2 e5.2 d5.2 b4.2 a4.2 b4.2", "g4.12 r.4",
 };
 static const char* const melodyB[8] = {
-    "e5.4 g5.2 b5.2 e6.4 d6.2 b5.2",
-    "c6.4 b5.2 a5.2 g5.4 e5.4",
-    "d5.2 g5.2 b5.2 d6.2 b5.4 g5.4",
-    "a5.4 f#5.2 a5.2 d6.8",
-    "e6.2 d6.2 b5.2 g5.2 e5.4 g5.4",
-    "e5.2 g5.2 c6.4 b5.2 a5.2 g5.4",
-    "f#5.2 g5.2 a5.2 b5.2 c6.2 b5.2 a5.4",
-    "d6.12 r.4",
+    "e5.4 g5.2 b5.2 e6.4 d6.2 b5.2",       "c6.4 b5.2 a5.2 g5.4 e5.4",
+    "d5.2 g5.2 b5.2 d6.2 b5.4 g5.4",       "a5.4 f#5.2 a5.2 d6.8",
+    "e6.2 d6.2 b5.2 g5.2 e5.4 g5.4",       "e5.2 g5.2 c6.4 b5.2 a5.2 g5.4",
+    "f#5.2 g5.2 a5.2 b5.2 c6.2 b5.2 a5.4", "d6.12 r.4",
 };
 static const char* const melodyStandoff[8] = {
-    "e5.8 g5.4 f#5.4", "e5.12 b4.4", "c5.8 e5.4 a5.4", "g5.8 f#5.4 e5.4",
+    "e5.8 g5.4 f#5.4",  "e5.12 b4.4", "c5.8 e5.4 a5.4",        "g5.8 f#5.4 e5.4",
     "d#5.8 f#5.4 a5.4", "b5.12 a5.4", "g5.4 f#5.4 e5.4 d#5.4", "e5.16",
 };
 // The chords of each music style, one per bar, repeating (indexed like
 // musicStyleNames).
 static const char* const styleChords[MusicStyleCount] = {
-    "G G C G G D7 G G",                                     // intro
-    "Em C G D Em C D D",                                    // night
-    "C C G G Am Am D D",                                    // rise
-    "G G C G G D7 G G G G C G",                             // breakout
-    "G G C C D D G G",                                      // press
-    "Em Em Am Em B7 B7 Em Em",                              // standoff
-    "G G D D C C D D",                                      // chase
-    "Em C G D Em C D D G G C G G D7 G G",                   // greets
-    "D7",                                                   // finale
-    "G G C G G D7 G G",                                     // outro
+    "G G C G G D7 G G",                     // intro
+    "Em C G D Em C D D",                    // night
+    "C C G G Am Am D D",                    // rise
+    "G G C G G D7 G G G G C G",             // breakout
+    "G G C C D D G G",                      // press
+    "Em Em Am Em B7 B7 Em Em",              // standoff
+    "G G D D C C D D",                      // chase
+    "Em C G D Em C D D G G C G G D7 G G",   // greets
+    "D7",                                   // finale
+    "G G C G G D7 G G",                     // outro
 };
 
 // Plays one bar of a phrase on the fiddle, transposed by `shift` semitones.
@@ -184,8 +173,8 @@ static void playBar(Song* song, const char* bar, double barRow, int shift, float
     for (int i = 0; i < count; i++) {
         if (notes[i].pitch < 0) continue;
         double seconds = notes[i].length * rowLength(song) * 0.92;
-        addFiddle(song->mix, sampleAt(song, barRow + notes[i].start),
-                  (float)(notes[i].pitch + shift), (float)seconds, gain, 0.25f);
+        addFiddle(song->mix, sampleAt(song, barRow + notes[i].start), (float)(notes[i].pitch + shift), (float)seconds,
+                  gain, 0.25f);
     }
 }
 
@@ -200,8 +189,7 @@ static void harmonyBar(Song* song, const char* bar, double barRow, Chord c, floa
         int below = notes[i].pitch - 3;
         while (below > 48 && chordToneFrom(c, below) != below) below--;
         double seconds = notes[i].length * rowLength(song) * 0.92;
-        addFiddle(song->mix, sampleAt(song, barRow + notes[i].start), (float)below,
-                  (float)seconds, gain, -0.2f);
+        addFiddle(song->mix, sampleAt(song, barRow + notes[i].start), (float)below, (float)seconds, gain, -0.2f);
     }
 }
 
@@ -213,8 +201,7 @@ static void stompBar(Song* song, double barRow, float stomp, float clap)
     for (int beat = 0; beat < 4; beat++) {
         float accent = beat == 0 ? 1.0f : 0.88f;
         addStomp(song->mix, sampleAt(song, barRow + beat * 4), stomp * accent);
-        if (clap > 0 && (beat == 1 || beat == 3))
-            addClap(song->mix, sampleAt(song, barRow + beat * 4), clap);
+        if (clap > 0 && (beat == 1 || beat == 3)) addClap(song->mix, sampleAt(song, barRow + beat * 4), clap);
     }
 }
 
@@ -345,8 +332,7 @@ static void playRise(Song* song, const Section* s)
 }
 
 // Full band; melody A, from its start again after eight bars.
-static void playBreakout(Song* song, const Section* s, const char* const* melody, const char* prog,
-                         float level)
+static void playBreakout(Song* song, const Section* s, const char* const* melody, const char* prog, float level)
 {
     for (int b = 0; b < s->bars; b++) {
         double row = s->start + b * RowsPerBar;
@@ -371,8 +357,8 @@ static void playPress(Song* song, const Section* s)
         banjoBar(song, row, c, 0.26f, 0);
         static const int walk[4] = {0, 4, 7, 9};
         for (int beat = 0; beat < 4; beat++)
-            addBass(song->mix, sampleAt(song, row + beat * 4), (float)(c.root - 24 + walk[beat] + (c.root < 60 ? 12 : 0)),
-                    (float)(rowLength(song) * 3.4), 0.48f);
+            addBass(song->mix, sampleAt(song, row + beat * 4),
+                    (float)(c.root - 24 + walk[beat] + (c.root < 60 ? 12 : 0)), (float)(rowLength(song) * 3.4), 0.48f);
         int base = c.root + 12 > 79 ? c.root : c.root + 12;
         for (int k = 0; k < 8; k++)
             addFiddle(song->mix, sampleAt(song, row + 2 * k), (float)(base + riff[k] - 12),
@@ -445,8 +431,8 @@ static void playFinale(Song* song, const Section* s)
         washboardBar(song, row, 0.08f + 0.05f * lift, 1);
         bassBar(song, row, d, 0.5f, 1);
         banjoBar(song, row, d, 0.2f + 0.08f * lift, 0);
-        addFiddle(song->mix, sampleAt(song, row), (float)rise[b & 3],
-                  (float)(RowsPerBar * rowLength(song) * 0.97), 0.2f + 0.06f * lift, 0.25f);
+        addFiddle(song->mix, sampleAt(song, row), (float)rise[b & 3], (float)(RowsPerBar * rowLength(song) * 0.97),
+                  0.2f + 0.06f * lift, 0.25f);
     }
 }
 
@@ -469,14 +455,14 @@ static void playOutro(Song* song, const Section* s)
         double row = s->start + (s->bars - 1) * RowsPerBar;
         double seconds = RowsPerBar * rowLength(song);
         addStomp(song->mix, sampleAt(song, row), 1.0f);
-        for (int beat = 1; beat < 4; beat++)
-            addStomp(song->mix, sampleAt(song, row + beat * 4), 0.35f - 0.08f * beat);
+        for (int beat = 1; beat < 4; beat++) addStomp(song->mix, sampleAt(song, row + beat * 4), 0.35f - 0.08f * beat);
         stab(song, row, g, 0.6f);
         addBass(song->mix, sampleAt(song, row), 43.0f, (float)(seconds * 0.9), 0.4f);
         addFiddle(song->mix, sampleAt(song, row), 79.0f, (float)(seconds * 0.85), 0.24f, 0.25f);
         addFiddle(song->mix, sampleAt(song, row), 74.0f, (float)(seconds * 0.85), 0.18f, 0.15f);
         for (int r = 0; r < RowsPerBar; r += 2)
-            addBanjo(song->mix, sampleAt(song, row + r), (float)chordTone(g, 4 + (r / 2) % 3), 0.2f * (1.0f - r / 20.0f), -0.3f);
+            addBanjo(song->mix, sampleAt(song, row + r), (float)chordTone(g, 4 + (r / 2) % 3),
+                     0.2f * (1.0f - r / 20.0f), -0.3f);
     }
 }
 
@@ -518,16 +504,15 @@ static void playCue(Song* song, const MusicCue* cue, int index)
     }
 }
 
-int songLength(const Timeline* timeline)
-{
-    return (int)lround(rowSeconds(timeline, timeline->endRow) * SampleRate);
-}
+int songLength(const Timeline* timeline) { return (int)lround(rowSeconds(timeline, timeline->endRow) * SampleRate); }
 
 int arrangeSong(const Timeline* timeline, Mix* mix)
 {
     if (timeline->rowsPerBeat * timeline->beatsPerBar != RowsPerBar) {
-        fprintf(stderr, "soundtrack: the band plays 4 beats of 4 rows to the bar, the timeline "
-                        "has %d of %d\n", timeline->beatsPerBar, timeline->rowsPerBeat);
+        fprintf(stderr,
+                "soundtrack: the band plays 4 beats of 4 rows to the bar, the timeline "
+                "has %d of %d\n",
+                timeline->beatsPerBar, timeline->rowsPerBeat);
         return 0;
     }
     if (timeline->sectionCount == 0 || timeline->endRow <= 0) {
@@ -538,8 +523,7 @@ int arrangeSong(const Timeline* timeline, Mix* mix)
     for (int i = 0; i < timeline->sectionCount; i++) {
         const MusicSection* m = &timeline->sections[i];
         int end = i + 1 < timeline->sectionCount ? timeline->sections[i + 1].row : timeline->endRow;
-        Section s = {musicStyleIndex(m->style), (double)m->row,
-                     (end - m->row + RowsPerBar - 1) / RowsPerBar};
+        Section s = {musicStyleIndex(m->style), (double)m->row, (end - m->row + RowsPerBar - 1) / RowsPerBar};
         song.cutRow = end;
         playSection(&song, &s);
     }

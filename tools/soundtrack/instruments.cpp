@@ -38,10 +38,7 @@ void freeMix(Mix* mix)
     memset(mix, 0, sizeof *mix);
 }
 
-float midiFrequency(float note)
-{
-    return (float)(440.0 * pow(2.0, (note - 69.0) / 12.0));
-}
+float midiFrequency(float note) { return (float)(440.0 * pow(2.0, (note - 69.0) / 12.0)); }
 
 // xorshift32: every note seeds its own, so notes do not depend on each other.
 static float noise(uint32_t* state)
@@ -281,8 +278,7 @@ void addShot(Mix* mix, int start, float gain)
         float x = noise(&seed);
         low += 0.08f * (x - low);
         phase += TwoPi * (40.0 + 90.0 * exp(-t / 0.05)) / SampleRate;
-        double v = x * exp(-t / 0.012) * 0.9 + low * 3.0 * exp(-t / 0.35) +
-                   sin(phase) * exp(-t / 0.2) * 0.8;
+        double v = x * exp(-t / 0.012) * 0.9 + low * 3.0 * exp(-t / 0.35) + sin(phase) * exp(-t / 0.2) * 0.8;
         put(mix, start + n, (float)(gain * v), 0.0f, 0.6f);
     }
 }
@@ -330,8 +326,7 @@ void addBoom(Mix* mix, int start, float gain)
         lower += 0.05f * (low - lower);
         phase += TwoPi * (28.0 + 60.0 * exp(-t / 0.4)) / SampleRate;
         double swell = 1.0 - exp(-t / 0.01);
-        double v = sin(phase) * exp(-t / 1.6) * 0.9 + lower * 9.0 * exp(-t / 2.2) +
-                   x * 0.5 * exp(-t / 0.03);
+        double v = sin(phase) * exp(-t / 1.6) * 0.9 + lower * 9.0 * exp(-t / 2.2) + x * 0.5 * exp(-t / 0.03);
         put(mix, start + n, (float)(gain * v * swell), 0.0f, 0.3f);
     }
 }
@@ -406,7 +401,7 @@ static void slidingMin(const float* in, float* out, int n, int radius, int* queu
 // sample in it needs), then released slowly. Returns the deepest reduction in dB.
 static float limitPeaks(float* left, float* right, int n, float ceiling)
 {
-    enum { Radius = 220 };                  // 5 ms each way
+    enum { Radius = 220 };   // 5 ms each way
     float* need = (float*)malloc(sizeof(float) * (size_t)n);
     float* low = (float*)malloc(sizeof(float) * (size_t)n);
     int* queue = (int*)malloc(sizeof(int) * (size_t)n);

@@ -10,7 +10,7 @@ enum {
     ModuleRows = 16,
     ModulePatterns = 2,
     ModuleChannels = 2,
-    EffectZ = 35,           // XM effect numbers run 0-9, then A (10) to Z (35)
+    EffectZ = 35,   // XM effect numbers run 0-9, then A (10) to Z (35)
     SampleBytes = 32,
 };
 
@@ -43,14 +43,14 @@ static unsigned char* putPattern(unsigned char* p, int pattern)
         if (row % 2 == 0) {
             int parameter = 1 + pattern * (ModuleRows / 2) + row / 2;
             *d++ = 0x80 | 0x01 | 0x02 | 0x08 | 0x10;
-            *d++ = 49;                  // C-4
-            *d++ = 1;                   // instrument 1
+            *d++ = 49;   // C-4
+            *d++ = 1;    // instrument 1
             *d++ = EffectZ;
             *d++ = (unsigned char)parameter;
         } else {
             *d++ = 0x80;
         }
-        *d++ = 0x80;                    // channel 1: empty
+        *d++ = 0x80;   // channel 1: empty
     }
     int size = (int)(d - data);
     p = putInt(p, 9, 4);
@@ -74,10 +74,10 @@ int writeZxxModule(const char* path)
     p = putInt(p, 0, 2);                // restart position
     p = putInt(p, ModuleChannels, 2);
     p = putInt(p, ModulePatterns, 2);
-    p = putInt(p, 1, 2);                // instruments
-    p = putInt(p, 1, 2);                // linear frequency table
-    p = putInt(p, 6, 2);                // ticks per row
-    p = putInt(p, 125, 2);              // tempo
+    p = putInt(p, 1, 2);     // instruments
+    p = putInt(p, 1, 2);     // linear frequency table
+    p = putInt(p, 6, 2);     // ticks per row
+    p = putInt(p, 125, 2);   // tempo
     unsigned char orders[256] = {0, 1};
     p = putBytes(p, orders, 256);
     for (int i = 0; i < ModulePatterns; i++) p = putPattern(p, i);
@@ -87,19 +87,19 @@ int writeZxxModule(const char* path)
     p = putInt(p, 263, 4);
     p = putText(p, "triangle", 22);
     p = putInt(p, 0, 1);
-    p = putInt(p, 1, 2);                // samples
-    p = putInt(p, 40, 4);               // sample header size
-    memset(p, 0, 263 - 33);             // key map, envelopes, vibrato, fade-out: all zero
+    p = putInt(p, 1, 2);      // samples
+    p = putInt(p, 40, 4);     // sample header size
+    memset(p, 0, 263 - 33);   // key map, envelopes, vibrato, fade-out: all zero
     p = instrument + 263;
 
-    p = putInt(p, SampleBytes, 4);      // length
-    p = putInt(p, 0, 4);                // loop start
-    p = putInt(p, SampleBytes, 4);      // loop length
-    p = putInt(p, 64, 1);               // volume
-    p = putInt(p, 0, 1);                // finetune
-    p = putInt(p, 1, 1);                // forward loop, 8-bit
-    p = putInt(p, 128, 1);              // panning
-    p = putInt(p, 0, 1);                // relative note
+    p = putInt(p, SampleBytes, 4);   // length
+    p = putInt(p, 0, 4);             // loop start
+    p = putInt(p, SampleBytes, 4);   // loop length
+    p = putInt(p, 64, 1);            // volume
+    p = putInt(p, 0, 1);             // finetune
+    p = putInt(p, 1, 1);             // forward loop, 8-bit
+    p = putInt(p, 128, 1);           // panning
+    p = putInt(p, 0, 1);             // relative note
     p = putInt(p, 0, 1);
     p = putText(p, "triangle", 22);
     signed char previous = 0;

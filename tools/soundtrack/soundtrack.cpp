@@ -9,9 +9,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char* usage =
-    "usage: soundtrack build TIMELINE OUT.mp3 [OUT.wav]   render the show's music\n"
-    "       soundtrack module OUT.xm                      write the Zxx test module\n";
+static const char* usage = "usage: soundtrack build TIMELINE OUT.mp3 [OUT.wav]   render the show's music\n"
+                           "       soundtrack module OUT.xm                      write the Zxx test module\n";
 
 static Timeline timeline;
 
@@ -71,15 +70,18 @@ int writeMp3(const Mix* mix, const char* path)
         size_t need = (size_t)(1.25 * n + 7200);
         ok = reserve(&out, &capacity, used, need);
         if (!ok) break;
-        int got = lame_encode_buffer_ieee_float(lame, mix->left + at, mix->right + at, n,
-                                                out + used, (int)need);
-        if (got < 0) ok = 0;
-        else used += (size_t)got;
+        int got = lame_encode_buffer_ieee_float(lame, mix->left + at, mix->right + at, n, out + used, (int)need);
+        if (got < 0)
+            ok = 0;
+        else
+            used += (size_t)got;
     }
     if (ok && reserve(&out, &capacity, used, 7200)) {
         int got = lame_encode_flush(lame, out + used, 7200);
-        if (got < 0) ok = 0;
-        else used += (size_t)got;
+        if (got < 0)
+            ok = 0;
+        else
+            used += (size_t)got;
     }
     // The info tag goes over the first frame, which LAME left empty for it.
     unsigned char tag[2880];
@@ -90,8 +92,10 @@ int writeMp3(const Mix* mix, const char* path)
     }
     if (ok) memcpy(out, tag, tagSize);
     lame_close(lame);
-    if (ok) ok = writeAll(path, out, used);
-    else fprintf(stderr, "soundtrack: MP3 encoding failed\n");
+    if (ok)
+        ok = writeAll(path, out, used);
+    else
+        fprintf(stderr, "soundtrack: MP3 encoding failed\n");
     free(out);
     return ok;
 }

@@ -16,7 +16,7 @@ struct Mix {
     float* right;
     float* sendLeft;
     float* sendRight;
-    int length;         // samples per channel
+    int length;   // samples per channel
 };
 
 // Returns 1, or 0 when the buses could not be allocated (logged on stderr).

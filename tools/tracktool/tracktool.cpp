@@ -9,11 +9,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char* usage =
-    "usage: tracktool build TIMELINE OUTDIR   write sync_<track>.track files\n"
-    "       tracktool dump FILE.track         print a track's keys: row value type\n"
-    "       tracktool at TIMELINE SECONDS     print every track's value at that time\n"
-    "       tracktool text TRACKDIR           print a timeline that builds those tracks\n";
+static const char* usage = "usage: tracktool build TIMELINE OUTDIR   write sync_<track>.track files\n"
+                           "       tracktool dump FILE.track         print a track's keys: row value type\n"
+                           "       tracktool at TIMELINE SECONDS     print every track's value at that time\n"
+                           "       tracktool text TRACKDIR           print a timeline that builds those tracks\n";
 
 static Timeline timeline;
 static SyncTrack tracks[TimelineTrackCount];
@@ -24,16 +23,17 @@ static SyncKey trackKeys[TimelineTrackCount][MaxTimelineKeys];
 static int matchesEngine(const Timeline* t)
 {
     if (t->bpm != ShowBpm || t->rowsPerBeat != ShowRowsPerBeat) {
-        fprintf(stderr, "tracktool: the timeline's tempo (%g bpm, %d rows per beat) differs "
-                        "from the engine's (%g bpm, %d rows per beat)\n",
+        fprintf(stderr,
+                "tracktool: the timeline's tempo (%g bpm, %d rows per beat) differs "
+                "from the engine's (%g bpm, %d rows per beat)\n",
                 t->bpm, t->rowsPerBeat, ShowBpm, ShowRowsPerBeat);
         return 0;
     }
     for (int i = 0; i < TimelineTrackCount; i++) {
         const char* name = i < ShowTrackCount ? showTrackNames[i] : nullptr;
         if (!name || strcmp(name, timelineTrackNames[i]) != 0) {
-            fprintf(stderr, "tracktool: the engine's track %d is '%s', not '%s'\n", i,
-                    name ? name : "(none)", timelineTrackNames[i]);
+            fprintf(stderr, "tracktool: the engine's track %d is '%s', not '%s'\n", i, name ? name : "(none)",
+                    timelineTrackNames[i]);
             return 0;
         }
     }
@@ -74,14 +74,14 @@ struct RangeRule {
     const char* why;
 };
 static const RangeRule rangeRules[] = {
-    {1, TrackVar0, 0, 4, "its camera path"},   {1, TrackPost2, 0, 1, "its fade"},
-    {2, TrackVar0, 0, 4, "its camera path"},   {3, TrackVar0, 0, 4, "its camera path"},
-    {4, TrackVar0, 0, 6, "its camera path"},   {4, TrackPart, 0, 6, "its camera path"},
-    {5, TrackVar0, 0, 2, "its camera path"},   {5, TrackPart, 0, 8, "the kaleidoscope"},
-    {5, TrackPost1, 0, 1, "its tint"},         {6, TrackVar0, 0, 4, "its camera path"},
-    {7, TrackVar0, 0, 5, "its camera path"},   {8, TrackVar0, 0, 29, "its camera path"},
+    {1, TrackVar0, 0, 4, "its camera path"},    {1, TrackPost2, 0, 1, "its fade"},
+    {2, TrackVar0, 0, 4, "its camera path"},    {3, TrackVar0, 0, 4, "its camera path"},
+    {4, TrackVar0, 0, 6, "its camera path"},    {4, TrackPart, 0, 6, "its camera path"},
+    {5, TrackVar0, 0, 2, "its camera path"},    {5, TrackPart, 0, 8, "the kaleidoscope"},
+    {5, TrackPost1, 0, 1, "its tint"},          {6, TrackVar0, 0, 4, "its camera path"},
+    {7, TrackVar0, 0, 5, "its camera path"},    {8, TrackVar0, 0, 29, "its camera path"},
     {8, TrackVar1, -1, 16, "the sixteen jugs"}, {9, TrackVar0, 0, 5, "its camera path"},
-    {9, TrackVar1, 0.0042f, 1, "the flash"},   {9, TrackPart, -1, 2, "its closing fade"},
+    {9, TrackVar1, 0.0042f, 1, "the flash"},    {9, TrackPart, -1, 2, "its closing fade"},
 };
 
 // Evaluates every row of the show and warns once per stretch where a scene
@@ -100,11 +100,11 @@ static int warnRanges(void)
             float v = trackValue(&tracks[rule->track], row);
             int ok = v >= rule->min && v <= rule->max;
             if (!ok && inside[r]) {
-                fprintf(stderr, "tracktool: warning: %s is %g at row %d (bar %d) in scene %d; "
-                                "%s takes %g to %g\n",
-                        timelineTrackNames[rule->track], v, row,
-                        row / (timeline.rowsPerBeat * timeline.beatsPerBar), scene, rule->why,
-                        rule->min, rule->max);
+                fprintf(stderr,
+                        "tracktool: warning: %s is %g at row %d (bar %d) in scene %d; "
+                        "%s takes %g to %g\n",
+                        timelineTrackNames[rule->track], v, row, row / (timeline.rowsPerBeat * timeline.beatsPerBar),
+                        scene, rule->why, rule->min, rule->max);
                 warnings++;
             }
             inside[r] = ok;
@@ -142,15 +142,16 @@ static int checkTrackFile(const char* path)
     int ok = size >= 4 && fread(head, 1, 4, f) == 4;
     if (!ok) {
         fclose(f);
-        fprintf(stderr, "tracktool: %s: damaged: %ld bytes, too short for a key count\n", path,
-                size);
+        fprintf(stderr, "tracktool: %s: damaged: %ld bytes, too short for a key count\n", path, size);
         return 0;
     }
     int32_t count = (int32_t)(head[0] | head[1] << 8 | head[2] << 16 | (uint32_t)head[3] << 24);
     if (count < 0 || (long long)count * 9 + 4 > size) {
         fclose(f);
-        fprintf(stderr, "tracktool: %s: damaged: it claims %d keys but holds %ld bytes "
-                        "(4 + 9 per key)\n", path, count, size);
+        fprintf(stderr,
+                "tracktool: %s: damaged: it claims %d keys but holds %ld bytes "
+                "(4 + 9 per key)\n",
+                path, count, size);
         return 0;
     }
     int32_t previous = 0;
@@ -160,14 +161,15 @@ static int checkTrackFile(const char* path)
         int32_t row = (int32_t)(k[0] | k[1] << 8 | k[2] << 16 | (uint32_t)k[3] << 24);
         if (i > 0 && row <= previous) {
             fclose(f);
-            fprintf(stderr, "tracktool: %s: damaged: key %d (row %d) does not come after "
-                            "row %d\n", path, i, row, previous);
+            fprintf(stderr,
+                    "tracktool: %s: damaged: key %d (row %d) does not come after "
+                    "row %d\n",
+                    path, i, row, previous);
             return 0;
         }
         if ((signed char)k[8] < 0 || k[8] > 3) {
             fclose(f);
-            fprintf(stderr, "tracktool: %s: damaged: key %d has type %d (0 to 3)\n", path, i,
-                    (signed char)k[8]);
+            fprintf(stderr, "tracktool: %s: damaged: key %d has type %d (0 to 3)\n", path, i, (signed char)k[8]);
             return 0;
         }
         previous = row;
@@ -233,9 +235,12 @@ static const char* positionText(int rows, char* out, int size)
 {
     int perBeat = ShowRowsPerBeat, perBar = perBeat * 4;
     int bar = rows / perBar, beat = rows % perBar / perBeat, row = rows % perBeat;
-    if (row) snprintf(out, (size_t)size, "%d:%d:%d", bar, beat, row);
-    else if (beat) snprintf(out, (size_t)size, "%d:%d", bar, beat);
-    else snprintf(out, (size_t)size, "%d", bar);
+    if (row)
+        snprintf(out, (size_t)size, "%d:%d:%d", bar, beat, row);
+    else if (beat)
+        snprintf(out, (size_t)size, "%d:%d", bar, beat);
+    else
+        snprintf(out, (size_t)size, "%d", bar);
     return out;
 }
 
@@ -278,15 +283,16 @@ static int sceneShape(void)
     for (int k = 0; k < n - 1; k++) {
         float v = scene->keys[k].value;
         if (v != floorf(v) || v < 1 || v > 9 || scene->keys[k].type != 0) {
-            fprintf(stderr, "tracktool: scene key %d (%g, type %d) is not a scene 1 to 9 "
-                            "held by a step\n", k, v, scene->keys[k].type);
+            fprintf(stderr,
+                    "tracktool: scene key %d (%g, type %d) is not a scene 1 to 9 "
+                    "held by a step\n",
+                    k, v, scene->keys[k].type);
             return -1;
         }
     }
     float last = scene->keys[n - 2].value, end = scene->keys[n - 1].value;
     if (!(last == 9 && end == 1) && !(last != 9 && end == -1)) {
-        fprintf(stderr, "tracktool: the last scene key (%g after %g) is not an end of the show\n",
-                end, last);
+        fprintf(stderr, "tracktool: the last scene key (%g after %g) is not an end of the show\n", end, last);
         return -1;
     }
     return n - 1;
@@ -306,17 +312,17 @@ static int commandText(const char* dir)
             const SyncKey* key = &tracks[i].keys[k];
             if (ruleB && i == TrackPart && key->row == endRow && key->value == -1) continue;
             if (key->row < scene->keys[0].row || key->row >= endRow) {
-                fprintf(stderr, "tracktool: %s key on row %d lies outside the scenes "
-                                "(rows %d to %d)\n", timelineTrackNames[i], key->row,
-                        scene->keys[0].row, endRow - 1);
+                fprintf(stderr,
+                        "tracktool: %s key on row %d lies outside the scenes "
+                        "(rows %d to %d)\n",
+                        timelineTrackNames[i], key->row, scene->keys[0].row, endRow - 1);
                 return 1;
             }
         }
     if (ruleB) {
         const SyncTrack* part = &tracks[TrackPart];
         int found = 0;
-        for (int k = 0; k < part->keyCount; k++)
-            found |= part->keys[k].row == endRow && part->keys[k].value == -1;
+        for (int k = 0; k < part->keyCount; k++) found |= part->keys[k].row == endRow && part->keys[k].value == -1;
         if (!found) {
             fprintf(stderr, "tracktool: the end on row %d has no part key of -1\n", endRow);
             return 1;
@@ -334,8 +340,7 @@ static int commandText(const char* dir)
             for (int k = 0; k < tracks[i].keyCount; k++) {
                 const SyncKey* key = &tracks[i].keys[k];
                 if (key->row < from || key->row >= to) continue;
-                printf("%-7s %-7s %-7s %s\n", timelineTrackNames[i],
-                       positionText(key->row - from, pos, sizeof pos),
+                printf("%-7s %-7s %-7s %s\n", timelineTrackNames[i], positionText(key->row - from, pos, sizeof pos),
                        valueText(key->value, number, sizeof number), keyTypeName(key->type));
             }
     }
