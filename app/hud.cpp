@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "platform/platform.h"
 #include "sync/sync.h"
+#include <GL/glew.h>
 #include <imgui.h>
 #include <imgui_impl_glfw.h>
 #include <imgui_impl_opengl2.h>
@@ -128,25 +129,119 @@ static void hudContents(void)
     if (hudCameraLine[0]) ImGui::TextWrapped("%s", hudCameraLine);
 }
 
-// Draws the display into the bound framebuffer (the back buffer about to be
-// shown); the caller keeps the engine's GL state around it.
-void drawHud(void)
+// The panel is drawn by ImGui into a texture of the window's size a few times
+// a second, and that texture's panel rectangle is laid over every frame: the
+// text changes slower than frames come, and one textured quad costs a
+// software rasterizer far less than ImGui's dozen batches.
+static const double panelRefreshSeconds = 0.25;
+static GLuint panelTexture, panelFramebuffer;
+static int panelWidth, panelHeight;          // the texture's size (the window's)
+static float panelRect[4];                   // x, y, width, height in pixels, from the top left
+static double panelDrawnAt = -1.0;
+
+// ImGui's frame: the panel at the top left, drawn into the bound framebuffer.
+static void renderPanel(void)
 {
-    if (!hudShown || !prepareHud()) return;
-    ImGuiContext* previous = ImGui::GetCurrentContext();
-    ImGui::SetCurrentContext(hudContext);
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGlfw_NewFrame();
     ImGui::NewFrame();
     ImGui::SetNextWindowPos(ImVec2(8, 8));
-    ImGui::SetNextWindowBgAlpha(0.55f);
+    // The panel lands in a transparent texture, whose alpha is the square of
+    // ImGui's (its blend applies to alpha too): 0.78 here shows as about 0.7.
+    ImGui::SetNextWindowBgAlpha(0.78f);
     ImGui::Begin("##hud", nullptr,
                  ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoInputs |
                      ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav);
     hudContents();
+    ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    panelRect[0] = at.x;
+    panelRect[1] = at.y;
+    panelRect[2] = size.x;
+    panelRect[3] = size.y;
     ImGui::End();
     ImGui::Render();
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+}
+
+// Returns 1 when the panel's texture is ready at width x height (drawn again
+// when due), 0 when no framebuffer could be made for it.
+static int refreshPanel(int width, int height)
+{
+    if (!panelFramebuffer) {
+        glGenTextures(1, &panelTexture);
+        glGenFramebuffers(1, &panelFramebuffer);
+    }
+    if (width != panelWidth || height != panelHeight) {
+        glBindTexture(GL_TEXTURE_2D, panelTexture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glBindFramebuffer(GL_FRAMEBUFFER, panelFramebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, panelTexture, 0);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return 0;
+        panelWidth = width;
+        panelHeight = height;
+        panelDrawnAt = -1.0;
+    }
+    double now = monotonicSeconds();
+    if (panelDrawnAt >= 0.0 && now - panelDrawnAt < panelRefreshSeconds) return 1;
+    glBindFramebuffer(GL_FRAMEBUFFER, panelFramebuffer);
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderPanel();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    panelDrawnAt = now;
+    return 1;
+}
+
+// The panel's rectangle of the texture over the frame (premultiplied colour).
+static void layPanel(int width, int height)
+{
+    float x0 = panelRect[0], y0 = panelRect[1], x1 = x0 + panelRect[2], y1 = y0 + panelRect[3];
+    float w = (float)width, h = (float)height;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, w, h, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, panelTexture);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);   // the texture's rows run bottom-up
+    glTexCoord2f(x0 / w, 1.0f - y0 / h);
+    glVertex2f(x0, y0);
+    glTexCoord2f(x1 / w, 1.0f - y0 / h);
+    glVertex2f(x1, y0);
+    glTexCoord2f(x1 / w, 1.0f - y1 / h);
+    glVertex2f(x1, y1);
+    glTexCoord2f(x0 / w, 1.0f - y1 / h);
+    glVertex2f(x0, y1);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+// Draws the display over the default framebuffer (the back buffer about to
+// be shown); the caller keeps the engine's GL state around it.
+void drawHud(void)
+{
+    if (!hudShown || !prepareHud()) return;
+    int width = 0, height = 0;
+    if (!windowFramebufferSize(&width, &height)) return;
+    ImGuiContext* previous = ImGui::GetCurrentContext();
+    ImGui::SetCurrentContext(hudContext);
+    if (refreshPanel(width, height)) layPanel(width, height);
     if (previous && previous != hudContext) ImGui::SetCurrentContext(previous);
 }
 
@@ -155,6 +250,10 @@ void shutdownHud(void)
     long frames = 0;
     double ms = hudMillisecondsPerFrame(&frames);
     if (frames > 0) logMessage("Heads-up display: %.3f ms a frame over %ld frames\n", ms, frames);
+    if (panelFramebuffer) glDeleteFramebuffers(1, &panelFramebuffer);
+    if (panelTexture) glDeleteTextures(1, &panelTexture);
+    panelFramebuffer = panelTexture = 0;
+    panelWidth = panelHeight = 0;
     if (hudReady <= 0) return;
     ImGui::SetCurrentContext(hudContext);
     ImGui_ImplOpenGL2_Shutdown();
