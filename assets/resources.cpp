@@ -510,7 +510,7 @@ void releaseResources(void)
 
 // ---- reloading while the show plays --------------------------------------------------
 
-// 1 when file is one of the spec's parts ("a|b" or "a"); *part gets 0 or 1.
+// 1 when file is one of the row's file names ("a|b" or "a"); *part gets 0 or 1.
 static int specNames(const char* spec, const char* file, int* part)
 {
     if (!spec || !file) return 0;

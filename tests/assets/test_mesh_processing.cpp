@@ -12,27 +12,6 @@
 #include <string>
 #include <vector>
 
-static int countOf(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
-    return n;
-}
-
-// Runs the body with the working directory set to a fresh directory holding
-// an empty "data/" (dataPath always prefixes "./data/").
-struct InDirectory {
-    char previous[4096];
-    std::string dir;
-    explicit InDirectory(const char* name)
-    {
-        if (!getcwd(previous, sizeof(previous))) previous[0] = 0;
-        dir = makeTempDir(name);
-        EXPECT_EQ(0, chdir(dir.c_str()));
-        mkdir("data", 0755);
-    }
-    ~InDirectory() { EXPECT_EQ(0, chdir(previous)); }
-};
 
 // ---- mesh processing -----------------------------------------------------------------
 

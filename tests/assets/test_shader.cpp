@@ -49,12 +49,6 @@ protected:
         for (char c : text) out += (char)(c ^ 0xC6);
         return out;
     }
-    static int countOf(const std::string& text, const std::string& what)
-    {
-        int n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
-        return n;
-    }
 };
 
 // Names of every live shader and program object among the first few thousand.

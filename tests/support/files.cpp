@@ -1,5 +1,8 @@
 // Test support without GL: shell commands, whole files, fresh directories.
 #include "support/files.h"
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <fstream>
 #include <sstream>
 #include <stdlib.h>
@@ -25,4 +28,24 @@ std::string makeTempDir(const std::string& name)
     std::string dir = "tmp_" + name;
     runCommand("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
     return dir;
+}
+
+int countOf(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}
+
+InDirectory::InDirectory(const char* name)
+{
+    if (!getcwd(previous, sizeof(previous))) previous[0] = 0;
+    dir = makeTempDir(name);
+    EXPECT_EQ(0, chdir(dir.c_str()));
+    mkdir("data", 0755);
+}
+
+InDirectory::~InDirectory()
+{
+    EXPECT_EQ(0, chdir(previous));
 }
