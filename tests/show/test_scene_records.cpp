@@ -1,6 +1,7 @@
 // What scenes 1 to 4 leave in the records (real GL, stand-in meshes): scrubbed
 // poses, camera keys, bottles by mode and rise, reseeding and the bill cloud.
 #include "show/show_local.h"
+#include "show/fixture.h"
 #include "support/gl_context.h"
 #include "support/show_data.h"
 #include <GL/glew.h>
@@ -59,14 +60,6 @@ static void expectCamera(float x, float y, float z, float fov)
     EXPECT_NEAR(camera.fov, fov, 1e-4f);
 }
 
-static void setTracks(float part, float var0, float var1, float post1, float post2)
-{
-    syncValues[TrackPart] = part;
-    syncValues[TrackVar0] = var0;
-    syncValues[TrackVar1] = var1;
-    syncValues[TrackPost1] = post1;
-    syncValues[TrackPost2] = post2;
-}
 
 TEST(SceneRecords, SceneOneScrubsTheJugAndSplashAndPicksTheJug)
 {

@@ -1,6 +1,7 @@
 // What scenes 5 to 9 leave in the records (real GL, stand-in meshes): the press
 // loop, gun, rod, greeting jugs, cloud, and reseeding.
 #include "show/show_local.h"
+#include "show/fixture.h"
 #include "support/gl_context.h"
 #include "support/show_data.h"
 #include <GL/glew.h>
@@ -58,14 +59,6 @@ struct Stand {
     float pose() const { return mesh->vertices[mesh->frameCount * 3].x; }
 };
 
-static void setTracks(float part, float var0, float var1, float post1, float post2)
-{
-    syncValues[TrackPart] = part;
-    syncValues[TrackVar0] = var0;
-    syncValues[TrackVar1] = var1;
-    syncValues[TrackPost1] = post1;
-    syncValues[TrackPost2] = post2;
-}
 
 TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
 {

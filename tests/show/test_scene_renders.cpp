@@ -1,6 +1,7 @@
 // Scenes 1 to 4 with the show's own data: shader pairs and their inputs, the
 // uniforms the scenes queue, small renders, and the bokeh skipped when sharp.
 #include "show/show_local.h"
+#include "show/fixture.h"
 #include "support/gl_context.h"
 #include "support/show_data.h"
 #include <GL/glew.h>
@@ -54,14 +55,6 @@ TEST(SceneShaders, PairsLinkAndKeepTheirInputs)
 
 // ---- the show's own data: uniforms that reach the programs, small renders ----------
 
-static void setTracks(float part, float var0, float var1, float post1, float post2)
-{
-    syncValues[TrackPart] = part;
-    syncValues[TrackVar0] = var0;
-    syncValues[TrackVar1] = var1;
-    syncValues[TrackPost1] = post1;
-    syncValues[TrackPost2] = post2;
-}
 
 // The show's data, loaded once (support); false (and the test fails) when the
 // data was not generated.

@@ -1,6 +1,7 @@
 // Scenes 5 to 9 with the show's own data: the uniforms they queue, small
 // renders, and the show run to its end (timeline and program).
 #include "show/show_local.h"
+#include "show/fixture.h"
 #include "support/gl_context.h"
 #include "support/show_data.h"
 #include <GL/glew.h>
@@ -15,14 +16,6 @@
 
 static const int RecordWidth = 96, RecordHeight = 54;
 
-static void setTracks(float part, float var0, float var1, float post1, float post2)
-{
-    syncValues[TrackPart] = part;
-    syncValues[TrackVar0] = var0;
-    syncValues[TrackVar1] = var1;
-    syncValues[TrackPost1] = post1;
-    syncValues[TrackPost2] = post2;
-}
 
 // The show's data, loaded once (support); false (and the test fails) when the
 // data was not generated.
