@@ -79,13 +79,21 @@ enum { MaxImagePixels = 4096 * 4096 };
 struct Image {
     int width, height;
     unsigned char* pixels;
+    int levels;   // mip levels in pixels, each after the one before; 0 or 1: the image alone
 };
+// Appends the image's mip levels down to 1 x 1 to its pixels (each texel the
+// mean of the texels of the level above that it covers, rounded per row and
+// then down the column). Returns 1,
+// or 0 (logged) without memory for them: the image is left as it was.
+int addMipLevels(Image* image);
+size_t imageBytes(const Image* image);   // the bytes of pixels, all levels
 int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const char* name);   // 1/0
 int decodeTgaFile(const char* path, Image* out);                                              // 1/0
 int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                      // 1/0
 // The two halves of loadTexture. decodeTextureFile reads and decodes a JPEG
-// or TGA file (by the letter after the last '.') without GL, on any thread:
-// 1 with image filled, 0 (logged as loadTexture logs it) on failure.
+// or TGA file (by the letter after the last '.') and adds its mip levels,
+// without GL, on any thread: 1 with image filled, 0 (logged as loadTexture
+// logs it) on failure.
 // uploadTexture (GL thread) makes the texture of image (the pixels stay the
 // caller's): the name, or -1 (logged) when the GL refuses its size; slot (may
 // be null) is written only on success.

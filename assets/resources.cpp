@@ -195,7 +195,7 @@ static void readRow(const ResourceEntry* row, RowRead* read)
         read->meshRead = readMeshFile(read->first, &read->parsed);
     }
     endLogCapture();
-    if (read->textureDecoded) read->bytes += (size_t)read->image.width * read->image.height * 4;
+    if (read->textureDecoded) read->bytes += imageBytes(&read->image);
     if (read->meshRead)
         read->bytes += ((size_t)read->parsed.frameCount + 1) * read->parsed.vertexCount * sizeof(MeshVertex);
 }
@@ -262,7 +262,7 @@ static void afterTexture(TableLoad* load, RowRead* read, int sourceIndex)
         }
         if (read->textureSource >= 0) return;   // the earlier row's image was used
     }
-    size_t bytes = read->textureDecoded ? (size_t)read->image.width * read->image.height * 4 : 0;
+    size_t bytes = read->textureDecoded ? imageBytes(&read->image) : 0;
     if (read->textureUsers > 0 && load->sharedBytes + bytes <= maxSharedBytes) {
         read->imageKept = 1;
         read->sharedImageBytes = bytes;

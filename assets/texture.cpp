@@ -5,6 +5,7 @@
 #include <GL/glew.h>
 #include <jpeglib.h>
 #include <setjmp.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -141,6 +142,94 @@ int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const c
     out->width = width;
     out->height = height;
     out->pixels = image;
+    out->levels = 1;
+    return 1;
+}
+
+// ---- mip levels -----------------------------------------------------------------
+// Made on the CPU (on the loader's worker, beside the decoding) instead of by
+// glGenerateMipmap on the GL thread: a software GL makes them with a blit
+// shader it first has to compile, and all of it on the thread that draws the
+// loading bar.
+
+static int nextSide(int side) { return side > 1 ? side / 2 : 1; }
+
+size_t imageBytes(const Image* image)
+{
+    size_t bytes = 0;
+    int w = image->width, h = image->height, levels = image->levels > 1 ? image->levels : 1;
+    for (int level = 0; level < levels; level++, w = nextSide(w), h = nextSide(h)) bytes += (size_t)w * h * 4;
+    return bytes;
+}
+
+// One level from the level above. Texel (x, y) covers the source texels
+// from x*sw/dw to ((x+1)*sw-1)/dw across (two for an even side, up to three
+// for an odd one), likewise down; it is the mean down the column of each
+// row's mean across, each rounded half up. Rounding per row, as the software
+// GL's own mipmaps do, keeps the pictures what they were with those.
+// (a + b + 1) / 2 in each of the four bytes.
+static inline uint32_t meanUp(uint32_t a, uint32_t b) { return (a | b) - (((a ^ b) & 0xFEFEFEFEu) >> 1); }
+
+static void halveLevel(const unsigned char* from, int sw, int sh, unsigned char* to, int dw, int dh)
+{
+    if (sw == 2 * dw && sh == 2 * dh) {   // the common case, 2 x 2 exactly: four channels at a time
+        size_t rowBytes = (size_t)sw * 4;
+        for (int y = 0; y < dh; y++) {
+            const unsigned char* a = from + (size_t)2 * y * rowBytes;
+            const unsigned char* b = a + rowBytes;
+            unsigned char* out = to + (size_t)y * dw * 4;
+            for (int x = 0; x < dw; x++) {
+                uint32_t p[4], texel;
+                memcpy(&p[0], a + (size_t)x * 8, 8);
+                memcpy(&p[2], b + (size_t)x * 8, 8);
+                texel = meanUp(meanUp(p[0], p[1]), meanUp(p[2], p[3]));
+                memcpy(out + (size_t)x * 4, &texel, 4);
+            }
+        }
+        return;
+    }
+    for (int y = 0; y < dh; y++) {
+        int y0 = (int)((long)y * sh / dh), y1 = (int)(((long)y + 1) * sh - 1) / dh;
+        unsigned rows = (unsigned)(y1 - y0 + 1);
+        for (int x = 0; x < dw; x++) {
+            int x0 = (int)((long)x * sw / dw), x1 = (int)(((long)x + 1) * sw - 1) / dw;
+            unsigned across = (unsigned)(x1 - x0 + 1);
+            for (int c = 0; c < 4; c++) {
+                unsigned column = 0;
+                for (int sy = y0; sy <= y1; sy++) {
+                    unsigned row = 0;
+                    for (int sx = x0; sx <= x1; sx++) row += from[((size_t)sy * sw + sx) * 4 + c];
+                    column += (row + across / 2) / across;
+                }
+                to[((size_t)y * dw + x) * 4 + c] = (unsigned char)((column + rows / 2) / rows);
+            }
+        }
+    }
+}
+
+int addMipLevels(Image* image)
+{
+    if (!image->pixels || image->width < 1 || image->height < 1) return 0;
+    int levels = 1;
+    for (int w = image->width, h = image->height; w > 1 || h > 1; w = nextSide(w), h = nextSide(h)) levels++;
+    Image whole = *image;
+    whole.levels = levels;
+    unsigned char* grown = (unsigned char*)realloc(image->pixels, imageBytes(&whole));
+    if (!grown) {
+        logMessage("WARNING: no memory for the mip levels of a %d x %d image\n", image->width, image->height);
+        return 0;
+    }
+    image->pixels = grown;
+    image->levels = levels;
+    unsigned char* level = grown;
+    int w = image->width, h = image->height;
+    for (int i = 1; i < levels; i++) {
+        unsigned char* next = level + (size_t)w * h * 4;
+        halveLevel(level, w, h, next, nextSide(w), nextSide(h));
+        level = next;
+        w = nextSide(w);
+        h = nextSide(h);
+    }
     return 1;
 }
 
@@ -165,8 +254,20 @@ static int uploadImage(const Image* image, const char* path)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels);
-    glGenerateMipmap(GL_TEXTURE_2D);
+    if (image->levels <= 1) {   // made without its levels (no memory for them): the GL makes them
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     image->pixels);
+        glGenerateMipmap(GL_TEXTURE_2D);
+        return (int)name;
+    }
+    const unsigned char* level = image->pixels;
+    int w = image->width, h = image->height;
+    for (int i = 0; i < image->levels; i++) {
+        glTexImage2D(GL_TEXTURE_2D, i, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, level);
+        level += (size_t)w * h * 4;
+        w = nextSide(w);
+        h = nextSide(h);
+    }
     return (int)name;
 }
 
@@ -228,13 +329,13 @@ static int uploadDecoded(int decoded, Image* image, const char* path, int* slot)
 
 int loadJpegTexture(const char* path, int* slot)
 {
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     return uploadDecoded(decodeJpegFile(path, &image), &image, path, slot);
 }
 
 int loadTgaTexture(const char* path, int* slot)
 {
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     return uploadDecoded(decodeTgaTextureFile(path, &image), &image, path, slot);
 }
 
@@ -243,13 +344,15 @@ int loadTgaTexture(const char* path, int* slot)
 int decodeTextureFile(const char* path, Image* image)
 {
     const char* dot = path ? strrchr(path, '.') : nullptr;
-    if (dot && (dot[1] == 't' || dot[1] == 'T')) return decodeTgaTextureFile(path, image);
-    return decodeJpegFile(path, image);
+    int decoded = dot && (dot[1] == 't' || dot[1] == 'T') ? decodeTgaTextureFile(path, image)
+                                                          : decodeJpegFile(path, image);
+    if (decoded) addMipLevels(image);   // without them the GL makes them at the upload
+    return decoded;
 }
 
 int loadTexture(int* slot, const char* path)
 {
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     return uploadDecoded(decodeTextureFile(path, &image), &image, path, slot);
 }
 

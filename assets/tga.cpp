@@ -478,6 +478,7 @@ static int convertImage(const TgaFile* tga, const TgaData* data, Image* out)
     out->width = width;
     out->height = height;
     out->pixels = rgba;
+    out->levels = 1;
     return 1;
 }
 

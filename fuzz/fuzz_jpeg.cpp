@@ -40,7 +40,7 @@ static int smallImage(const uint8_t* data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (!size || !smallImage(data, size)) return 0;
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     if (decodeJpegMemory(data, size, &image, nullptr)) {
         unsigned sum = 0;
         size_t bytes = (size_t)image.width * image.height * 4;

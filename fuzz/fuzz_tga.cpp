@@ -4,7 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     if (decodeTgaMemory(data, size, &image)) {
         // Touch every converted byte so a short allocation shows up.
         unsigned sum = 0;

@@ -85,7 +85,7 @@ TEST(GdkPixbufFiles, EveryReferenceTgaDecodesToItsPng)
     if (list) pclose(list);
     ASSERT_EQ(names.size(), 47u);   // 44 of every kind and orientation, 3 damaged ones
     for (const std::string& name : names) {
-        Image image = {0, 0, nullptr};
+        Image image = {0, 0, nullptr, 0};
         ASSERT_EQ(decodeTgaFile(name.c_str(), &image), 1) << name;
         int tolerance = name.find("-16bpp") != std::string::npos && name.find("gray") == std::string::npos;
         EXPECT_LE(compareWithPng(image, name + ".ref.png"), tolerance) << name;
@@ -100,13 +100,13 @@ TEST(GdkPixbufFiles, HostileFilesFailCleanly)
     testing::internal::CaptureStderr();
     for (const char* name : {"fail/colormap-image-without-colormap.tga", "fail/empty-file.tga", "fail/overflow.tga",
                              "fail/androstanRezeptor.tga", "fail/DoS.tga"}) {
-        Image image = {0, 0, nullptr};
+        Image image = {0, 0, nullptr, 0};
         EXPECT_EQ(decodeTgaFile((images + "/" + name).c_str(), &image), 0) << name;
         EXPECT_EQ(image.pixels, nullptr);
     }
     // Randomly damaged files: any outcome but a crash or a bad access.
     for (const char* name : {"randomly-modified/valid.1.tga", "randomly-modified/valid.2.tga"}) {
-        Image image = {0, 0, nullptr};
+        Image image = {0, 0, nullptr, 0};
         if (decodeTgaFile((images + "/" + name).c_str(), &image)) free(image.pixels);
     }
     for (const char* name :
@@ -115,7 +115,7 @@ TEST(GdkPixbufFiles, HostileFilesFailCleanly)
         unsigned char* data = nullptr;
         size_t size = 0;
         ASSERT_EQ(readWholeFile((images + "/" + name).c_str(), NoFileLimit, &data, &size), 1) << name;
-        Image image = {0, 0, nullptr};
+        Image image = {0, 0, nullptr, 0};
         if (decodeJpegMemory(data, size, &image, nullptr)) free(image.pixels);
         free(data);
     }
@@ -129,7 +129,7 @@ TEST(GdkPixbufFiles, ReferenceJpegMatchesItsPng)
     unsigned char* data = nullptr;
     size_t size = 0;
     ASSERT_EQ(readWholeFile(name.c_str(), NoFileLimit, &data, &size), 1);
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     ASSERT_EQ(decodeJpegMemory(data, size, &image, name.c_str()), 1);
     EXPECT_LE(compareWithPng(image, name + ".ref.png"), 2);
     free(image.pixels);

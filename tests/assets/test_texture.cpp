@@ -108,7 +108,7 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
     Bytes cmyk;
     for (int i = 0; i < 64; i++) cmyk.insert(cmyk.end(), {200, 100, 255, 128});
     Bytes cmykFile = encodeJpeg(8, 8, 4, cmyk);
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     ASSERT_EQ(decodeJpegMemory(cmykFile.data(), cmykFile.size(), &image, "cmyk.jpg"), 1);
     EXPECT_NEAR(image.pixels[0], 100, 3);
     EXPECT_NEAR(image.pixels[1], 50, 3);
@@ -158,6 +158,97 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
     EXPECT_NE(log.find("junk.jpg> cannot be decoded: "), std::string::npos) << log;
     EXPECT_NE(log.find("empty.jpg> cannot be decoded: "), std::string::npos) << log;
     EXPECT_NE(log.find("Can't find file <" + dir + "/none.jpg>\n"), std::string::npos) << log;
+}
+
+// An image of one channel (red) in RGBA, the others 0 and alpha 255.
+static Image redImage(int width, int height, const std::vector<int>& red)
+{
+    Image image = {width, height, (unsigned char*)calloc((size_t)width * height, 4), 1};
+    if (!image.pixels) abort();
+    for (size_t i = 0; i < red.size() && i < (size_t)width * height; i++) {
+        image.pixels[i * 4] = (unsigned char)red[i];
+        image.pixels[i * 4 + 3] = 255;
+    }
+    return image;
+}
+
+static std::vector<int> levelRed(const Image& image, size_t offsetTexels, int count)
+{
+    std::vector<int> out;
+    for (int i = 0; i < count; i++) out.push_back(image.pixels[(offsetTexels + i) * 4]);
+    return out;
+}
+
+// Each level's texel is the mean of the texels above it that it covers,
+// worked out by hand: 2 x 2 on even sides, three across an odd one; each
+// row's mean is rounded half up, then the column's.
+TEST(Texture, MipLevelsAreMeansOfTheLevelAbove)
+{
+    Image even = redImage(4, 2, {0, 10, 20, 30, 40, 50, 60, 70});
+    ASSERT_EQ(addMipLevels(&even), 1);
+    EXPECT_EQ(even.levels, 3);   // 4x2, 2x1, 1x1
+    EXPECT_EQ(imageBytes(&even), (size_t)(8 + 2 + 1) * 4);
+    EXPECT_EQ(levelRed(even, 8, 2), (std::vector<int>{25, 45}));   // (0+10+40+50)/4, (20+30+60+70)/4
+    EXPECT_EQ(levelRed(even, 10, 1), (std::vector<int>{35}));
+    EXPECT_EQ(even.pixels[8 * 4 + 3], 255);   // alpha averaged like the colours
+    free(even.pixels);
+
+    Image odd = redImage(5, 1, {10, 20, 30, 40, 50});
+    ASSERT_EQ(addMipLevels(&odd), 1);
+    EXPECT_EQ(odd.levels, 3);   // 5x1, 2x1, 1x1
+    EXPECT_EQ(levelRed(odd, 5, 2), (std::vector<int>{20, 40}));   // columns 0..2 and 2..4
+    EXPECT_EQ(levelRed(odd, 7, 1), (std::vector<int>{30}));
+    free(odd.pixels);
+
+    Image three = redImage(1, 3, {30, 60, 91});
+    ASSERT_EQ(addMipLevels(&three), 1);
+    EXPECT_EQ(levelRed(three, 3, 1), (std::vector<int>{60}));   // 181/3 rounds to 60
+    free(three.pixels);
+
+    Image halves = redImage(2, 2, {1, 0, 0, 0});
+    ASSERT_EQ(addMipLevels(&halves), 1);
+    EXPECT_EQ(levelRed(halves, 4, 1), (std::vector<int>{1}));   // rows 1 and 0, then 1 (a plain mean: 0)
+    halves.pixels[0] = 2;
+    halves.pixels[3 * 4] = 1;
+    halves.levels = 1;
+    ASSERT_EQ(addMipLevels(&halves), 1);   // rows (2, 0) and (0, 1): 1 and 1
+    EXPECT_EQ(levelRed(halves, 4, 1), (std::vector<int>{1}));
+    halves.levels = 1;
+    for (int i = 0; i < 4; i++) halves.pixels[i * 4] = i == 2 ? 3 : 0;
+    ASSERT_EQ(addMipLevels(&halves), 1);   // rows (0, 0) and (3, 0): 0 and 2, then 1
+    EXPECT_EQ(levelRed(halves, 4, 1), (std::vector<int>{1}));
+    free(halves.pixels);
+
+    Image one = redImage(1, 1, {7});
+    ASSERT_EQ(addMipLevels(&one), 1);
+    EXPECT_EQ(one.levels, 1);
+    EXPECT_EQ(imageBytes(&one), (size_t)4);
+    free(one.pixels);
+    Image none = {0, 0, nullptr, 0};
+    EXPECT_EQ(addMipLevels(&none), 0);
+}
+
+// A loaded texture carries the levels the loader made, each at its own level
+// of the GL texture (read back), down to 1 x 1.
+TEST(Texture, LoadedTexturesCarryTheirMipLevels)
+{
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
+    std::string dir = makeTempDir("tex_mips");
+    writeBytes(dir + "/grey.tga", tgaFile(3, 4, 2, 8, 0, {0, 10, 20, 30, 40, 50, 60, 70}));
+    int name = loadTexture(nullptr, (dir + "/grey.tga").c_str());
+    ASSERT_GT(name, 0);
+    Bytes level1(2 * 1 * 4), level2(4);
+    glBindTexture(GL_TEXTURE_2D, (GLuint)name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level1.data());
+    glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, level2.data());
+    EXPECT_EQ(level1, (Bytes{25, 25, 25, 255, 45, 45, 45, 255}));
+    EXPECT_EQ(level2, (Bytes{35, 35, 35, 255}));
+    GLint width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 1);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    freeTexture(&name);
 }
 
 TEST(Texture, LoaderChosenByTheLetterAfterTheLastDot)

@@ -104,7 +104,7 @@ TEST(TgaReader, RejectsBadHeadersAndShortFilesWithReports)
         EXPECT_FALSE(data.flags & TgaImageData) << report;
         EXPECT_NE(report.find(unit + c.report), std::string::npos) << report;
         release(tga, &data);
-        Image image = {0, 0, nullptr};
+        Image image = {0, 0, nullptr, 0};
         testing::internal::CaptureStderr();
         EXPECT_EQ(decodeTgaMemory(c.file.data(), c.file.size(), &image), 0);
         testing::internal::GetCapturedStderr();
@@ -122,7 +122,7 @@ TEST(TgaReader, RejectsBadHeadersAndShortFilesWithReports)
 
 static Bytes decode(const Bytes& file, int* width = nullptr, int* height = nullptr)
 {
-    Image image = {0, 0, nullptr};
+    Image image = {0, 0, nullptr, 0};
     testing::internal::CaptureStderr();
     int ok = decodeTgaMemory(file.data(), file.size(), &image);
     testing::internal::GetCapturedStderr();

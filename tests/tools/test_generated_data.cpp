@@ -256,7 +256,7 @@ TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha)
 {
     for (const char* name : textureNames) {
         std::string path = data() + "/" + name;
-        Image im = {0, 0, nullptr};
+        Image im = {0, 0, nullptr, 0};
         int isTga = strstr(name, ".tga") != nullptr;
         if (isTga) {
             ASSERT_TRUE(decodeTgaFile(path.c_str(), &im)) << name;
@@ -303,7 +303,7 @@ TEST(GeneratedTextures, SixteenDistinctGreetingLabels)
     unsigned char* bytes = nullptr;
     size_t size = 0;
     ASSERT_EQ(1, readWholeFile((data() + "/greet.jpg").c_str(), NoFileLimit, &bytes, &size));
-    Image im = {0, 0, nullptr};
+    Image im = {0, 0, nullptr, 0};
     ASSERT_TRUE(decodeJpegMemory(bytes, size, &im, "greet.jpg"));
     free(bytes);
     ASSERT_EQ(1024, im.width);
