@@ -53,6 +53,7 @@ struct RunOptions {
     int verbose;                     // --verbose: the whole log also on stderr
     int overwrite;                   // --overwrite: a capture may replace an earlier one
     int info;                        // --info: print the data directory and the show's length
+    int hud;                         // --hud: the heads-up display from the start (also over bench frames)
 };
 extern RunOptions runOptions;
 
@@ -148,6 +149,9 @@ int restartShowForLoop(void);
 // plus --av-offset. The music's cursor runs this much ahead of the show time.
 float pictureDelaySeconds(void);
 int presentFrame(void);   // accumulate the frame just drawn; 1 if it swapped
+// The heads-up display over the back buffer, the engine's GL state kept around
+// it; timed: bracketed by glFinish and counted for the log's cost line.
+void drawHudOverFrame(int timed);
 int runMainLoop(void);    // poll, then draw + poll until either says stop
 // Loads the active resource table with the loading screen, then runs the
 // configuration's data hook.
@@ -252,10 +256,12 @@ void showHud(int on);
 void hudMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void hudCameraKey(const char* line);
 void hudNoteFrame(void);   // once per loop frame: track history, frame time
+int prepareHud(void);      // sets the display up now (else at its first frame); 1 when ready
 void drawHud(void);        // into the bound framebuffer; nothing while hidden
 void shutdownHud(void);    // logs the display's mean cost per frame, then releases it
-// The display's mean GL time per frame it was drawn in, and that frame count.
-double hudMillisecondsPerFrame(long* frames);
+// The display's mean GL time per frame it was timed in, that frame count and
+// the count of frames it was drawn over untimed (bench).
+double hudMillisecondsPerFrame(long* frames, long* untimed);
 // "mm:ss.mmm" and "bar:beat:row" (counted from 0) of a show time.
 void formatShowTime(float seconds, char* out, int size);
 void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* out, int size);

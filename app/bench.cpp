@@ -67,6 +67,10 @@ static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
     ShowFrame frame = {(float)t, 1.0f / BenchRate, 1};
     int ended = drawShowFrame(&frame);
     sample->slot = sceneSlot();
+    if (hudVisible()) {   // --hud: the display's cost is the difference to a run without it
+        hudNoteFrame();
+        drawHudOverFrame(0);
+    }
     glClear(GL_DEPTH_BUFFER_BIT);
     glFinish();
     sample->ms = (float)((monotonicSeconds() - begin) * 1000.0);
@@ -194,10 +198,15 @@ int runBench(void)
 {
     int runs = runOptions.benchRuns > 0 ? runOptions.benchRuns : 1;
     int rendered = 0;
+    if (runOptions.hud) {   // set up before the timed frames
+        showHud(1);
+        prepareHud();
+    }
     for (int run = 1; run <= runs; run++) {
         rendered |= benchOnce();
         logMessage("Bench run %d of %d: resident memory %ld kB\n", run, runs, residentKb());
         if (glfwWindowShouldClose(mainWindow) || stopSignalNumber()) break;
     }
+    shutdownHud();
     return rendered;
 }

@@ -84,6 +84,7 @@ const char* checkOfflineOptions(void)
     if (!o->bench && o->benchSeconds > 0.0f) return "--seconds goes with --bench";
     if (!o->bench && o->benchRuns) return "--runs goes with --bench";
     if (capture + o->bench + (o->shotCount > 0) > 1) return "--capture, --bench and --shot exclude each other";
+    if (o->hud && (capture || o->shotCount > 0)) return "--hud goes with a windowed run or --bench, not --shot or --capture";
     if (capture && !o->captureFps) return "--capture needs --fps N";
     if (!capture && o->overwrite) return "--overwrite goes with --capture";
     if (capture && o->startTime > 0.0f) return "--capture starts at --from, not --start";

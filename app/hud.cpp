@@ -72,7 +72,7 @@ void hudNoteFrame(void)
 
 // Sets ImGui up on the main window once: display only (no input callbacks:
 // the show's keys stay the show's). Returns 1 when ready.
-static int prepareHud(void)
+int prepareHud(void)
 {
     if (hudReady) return hudReady > 0;
     hudReady = -1;
@@ -247,9 +247,12 @@ void drawHud(void)
 
 void shutdownHud(void)
 {
-    long frames = 0;
-    double ms = hudMillisecondsPerFrame(&frames);
+    long frames = 0, untimed = 0;
+    double ms = hudMillisecondsPerFrame(&frames, &untimed);
     if (frames > 0) logMessage("Heads-up display: %.3f ms a frame over %ld frames\n", ms, frames);
+    if (untimed > 0)
+        logMessage("Heads-up display: drawn over %ld bench frames (its cost: the difference to a bench without it)\n",
+                   untimed);
     if (panelFramebuffer) glDeleteFramebuffers(1, &panelFramebuffer);
     if (panelTexture) glDeleteTextures(1, &panelTexture);
     panelFramebuffer = panelTexture = 0;

@@ -148,6 +148,12 @@ static int optionEdit(const char* value)
     return 1;
 }
 
+static int optionHud(const char*)
+{
+    runOptions.hud = 1;
+    return 1;
+}
+
 static int optionHelp(const char*) { return 1; }
 static int optionVersion(const char*) { return 1; }
 
@@ -184,6 +190,8 @@ static const OptionRow optionTable[] = {
      optionResizeTo},
     {"--edit", "[DIR]", "author live: heads-up display, hot reload of the data directory and of the sources in DIR",
      optionEdit},
+    {"--hud", nullptr, "show the heads-up display from the start (F1 hides it); with --bench over every frame",
+     optionHud},
     {"--data", "DIR", "the data directory (default: ./data, else data or ../share/kestrel/data beside the program)",
      parseDataOption},
     {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)",

@@ -67,6 +67,7 @@ int runMainLoop(void)
         startLiveEdit(runOptions.editSources[0] ? runOptions.editSources : nullptr);
         showHud(1);
     }
+    if (runOptions.hud) showHud(1);
     int stop = pollFrame();
     while (!stop) {
         // While paused the grain stands still too, so the picture does.

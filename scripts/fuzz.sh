@@ -40,19 +40,22 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The targets may write demo.log; keep it out of the source tree.
 mkdir -p "$build/fuzz-run"
 root=$PWD
-status=0
-for name in "${targets[@]}"; do
-  bin=$root/$build/fuzz/fuzz_$name
-  seeds=$root/fuzz/corpus/$name
-  work=$root/$build/corpus/$name
-  findings=$root/$build/findings/$name
-  logfile=$root/$build/fuzz-$name.log
+
+# fuzz_one NAME: replays the target's seeds, then fuzzes it; prints its result
+# lines and returns 1 on a finding.
+fuzz_one() {
+  local name=$1
+  local bin=$root/$build/fuzz/fuzz_$name
+  local seeds=$root/fuzz/corpus/$name
+  local work=$root/$build/corpus/$name
+  local findings=$root/$build/findings/$name
+  local logfile=$root/$build/fuzz-$name.log
   mkdir -p "$seeds" "$work" "$findings"
   # 1. Replay: every seed once, as CI does on every run.
-  seedFiles=("$seeds"/*)
+  local seedFiles=("$seeds"/*)
   if [ -e "${seedFiles[0]}" ]; then
     if ! (cd "$build/fuzz-run" && "$bin" -close_fd_mask=3 "${seedFiles[@]}") >"$logfile" 2>&1; then
-      echo "fuzz_$name: a seed input fails"; tail -40 "$logfile"; status=1; continue
+      echo "fuzz_$name: a seed input fails"; tail -40 "$logfile"; return 1
     fi
     echo "fuzz_$name: replayed ${#seedFiles[@]} seed inputs"
   fi
@@ -61,9 +64,25 @@ for name in "${targets[@]}"; do
         -max_len=65536 -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$findings/" \
         "$work" "$seeds") >"$logfile" 2>&1; then
     echo "fuzz_$name: FINDING"; grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$logfile" | head -20
-    status=1; continue
+    return 1
   fi
+  local runs
   runs=$(grep -ao 'stat::number_of_executed_units: *[0-9]*' "$logfile" | grep -o '[0-9]*$' || echo "?")
   echo "fuzz_$name: $runs executions in ${seconds} s, no finding"
+}
+
+# The targets run side by side, one per core (each is one process on one
+# thread); their results are printed in order once all have ended.
+slots=$(nproc)
+rm -f "$build"/fuzz-*.result "$build"/fuzz-*.status
+for name in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$slots" ]; do wait -n || true; done
+  (fuzz_one "$name" >"$build/fuzz-$name.result" 2>&1; echo $? >"$build/fuzz-$name.status") &
+done
+wait
+status=0
+for name in "${targets[@]}"; do
+  cat "$build/fuzz-$name.result"
+  [ "$(cat "$build/fuzz-$name.status" 2>/dev/null)" = 0 ] || status=1
 done
 exit $status

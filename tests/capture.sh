@@ -115,6 +115,14 @@ grep -q "^all  *30 " "$work/bench.txt" || complain "bench table has no 'all' row
 # (Sanitizer builds keep their own allocator and say they do not count.)
 grep -q "0.00 by the engine\|not counted in this build" "$work/bench.txt" ||
   complain "the engine allocates per frame: $(grep heap "$work/bench.txt")"
+# With --hud the display is drawn over every bench frame (its cost is the
+# difference of the two tables), and it is released at the end.
+"$program" --mode 160x90 --bench --hud --start 20 --seconds 1 >"$work/bench-hud.txt" 2>"$work/bench-hud.err" \
+  || complain "bench with --hud exited $?"
+grep -q "^all  *30 " "$work/bench-hud.txt" || complain "bench with --hud has no 'all' row of 30 frames"
+grep -q "^Heads-up display: drawn over 30 bench frames" demo.log || complain "the display was not over the 30 frames"
+"$program" --mode 160x90 --bench --start 20 --seconds 1 >"$work/bench.txt" 2>"$work/bench.err" \
+  || complain "bench exited $?"
 for phase in window resources "data hook" sync "post buffers" music; do
   grep -q "^Start-up phase $phase " demo.log || complain "no start-up phase '$phase' in the log"
 done

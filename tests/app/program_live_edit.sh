@@ -22,11 +22,12 @@ beat=$(awk 'BEGIN { printf "%.9f", 60 / 130 }')
 # The last "transport:" line's show time and music time.
 last_transport() { grep '^transport:' demo.log | tail -1 | sed -E 's/.* at ([0-9.]+) s, music at (-?[0-9.]+) s.*/\1 \2/'; }
 count_lines() { grep -c "$1" demo.log 2>/dev/null || true; }
-# Waits until the log has more than $2 lines matching $1 (up to $3 s).
+# Waits until the log has more than $2 lines matching $1 (up to $3 s). Looks
+# every 20 ms: the 220 reload cycles below each wait for one line.
 wait_lines() {
-  for _ in $(seq 1 $((${3:-20} * 10))); do
+  for _ in $(seq 1 $((${3:-20} * 50))); do
     [ "$(count_lines "$1")" -gt "$2" ] && return 0
-    sleep 0.1
+    sleep 0.02
   done
   fail "no new log line '$1' within ${3:-20} s"
 }

@@ -119,6 +119,9 @@ TEST(CaptureOptions, AcceptedValuesLandInRunOptions)
     EXPECT_FLOAT_EQ(runOptions.benchSeconds, 2.5f);
     EXPECT_EQ(runOptions.width, 320);   // an explicit --mode is kept
     EXPECT_TRUE(isOfflineRun());
+    EXPECT_EQ(runOptions.hud, 0);
+    ASSERT_EQ(parseQuiet({"--bench", "--hud"}), 1);   // to measure the display's cost
+    EXPECT_EQ(runOptions.hud, 1);
 
     ASSERT_EQ(parseQuiet({"--mode", "320x180"}), 1);
     EXPECT_FALSE(isOfflineRun());
@@ -143,6 +146,8 @@ TEST(CaptureOptions, RefusedCombinationsAndValues)
         {"--seconds", "3"},   // without --bench
         {"--bench", "--seconds", "0"},
         {"--capture", ""},
+        {"--hud", "--shot", "1:a.png"},   // the display never lands in stills or captures
+        {"--hud", "--capture", "d", "--fps", "10"},
     };
     for (const auto& words : bad) {
         std::string text;
