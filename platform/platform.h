@@ -106,10 +106,11 @@ float showClockSeconds(float wallSeconds, float delaySeconds);
 
 // ---- memory --------------------------------------------------------------------
 // Blocks of LargeBlockBytes or more are mapped on their own for the whole run
-// instead of from the heap once glibc has raised its threshold. Call first
-// thing in main. Returns 1 when the allocator took the setting (0 on other C
+// instead of from the heap once glibc has raised its threshold, and the heap
+// keeps up to HeapKeepBytes free at its top instead of shrinking. Call first
+// thing in main. Returns 1 when the allocator took the settings (0 on other C
 // libraries and under sanitizers, which keep their own allocator).
-enum { LargeBlockBytes = 128 * 1024 };
+enum { LargeBlockBytes = 128 * 1024, HeapKeepBytes = 32 * 1024 * 1024 };
 int pinMmapThreshold(void);
 long peakResidentKb(void);   // VmHWM of this process, 0 when unknown
 long residentKb(void);       // VmRSS of this process, 0 when unknown

@@ -1,9 +1,10 @@
 // Clocks, memory and allocation counting: elapsed time across the tick wrap,
-// large blocks mapped on their own once pinned, and the bench's allocation counter.
+// large blocks mapped on their own and the heap's top kept once pinned, and the bench's allocation counter.
 #include "platform/platform.h"
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 TEST(Clock, ElapsedTimeSurvivesTheTickCounterWrap)
 {
@@ -36,6 +37,23 @@ TEST(Memory, LargeBlocksDoNotGrowTheHeapAfterALargerOneWasFreed)
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(mappedOnItsOwn(block)) << "the heap grew for it";
     free(block);
+}
+
+// Blocks freed at the top of the heap stay in it once pinned: glibc's fixed
+// default gave back anything over 128 kB at once, and a frame's driver blocks
+// then shrank and regrew the heap every frame.
+TEST(Memory, FreedBlocksAtTheHeapTopStayInTheHeap)
+{
+    if (!allocationCountingAvailable()) GTEST_SKIP() << "the sanitizer keeps its own allocator";
+    ASSERT_EQ(pinMmapThreshold(), 1);
+    enum { Blocks = 128, BlockBytes = 64 * 1024 };   // 8 MB below the mapping threshold
+    void* blocks[Blocks];
+    void* start = sbrk(0);
+    for (int i = 0; i < Blocks; i++) blocks[i] = malloc(BlockBytes);
+    void* top = sbrk(0);
+    ASSERT_GT((char*)top - (char*)start, 4 << 20) << "the heap did not grow for the blocks";
+    for (int i = Blocks - 1; i >= 0; i--) free(blocks[i]);
+    EXPECT_EQ(sbrk(0), top) << "the heap gave its top back";
 }
 
 // Counting is what the bench's "no allocation per frame" figure rests on: a
