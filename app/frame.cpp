@@ -245,10 +245,9 @@ static void addFrameToSum(float weight)
     sumHoldsFrames = 1;
 }
 
-// The heads-up display over the frame about to be shown: fixed-function
-// drawing from client memory, so buffers, program and the generic attribute
-// arrays (attribute 0 would stand in for the vertex array) are put aside for
-// it and back afterwards.
+// The heads-up display over the frame about to be shown, into the default
+// framebuffer; the program, framebuffers, texture, blend and viewport it
+// changes are put back afterwards (the display keeps the vertex arrays).
 static double hudSeconds;   // GL time of the display, summed for the log at the end
 static long hudFrames;      // frames it was timed in
 static long hudUntimedFrames;
@@ -274,21 +273,8 @@ void drawHudOverFrame(int timed)
     }
     SavedGLState saved;
     saveGLState(&saved);
-    enum { Attributes = 8 };
-    GLint enabled[Attributes], elements = 0;
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &elements);
-    for (int i = 0; i < Attributes; i++) {
-        glGetVertexAttribiv((GLuint)i, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled[i]);
-        glDisableVertexAttribArray((GLuint)i);
-    }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    glUseProgram(0);
     drawHud();
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, (GLuint)elements);
-    for (int i = 0; i < Attributes; i++)
-        if (enabled[i]) glEnableVertexAttribArray((GLuint)i);
     restoreGLState(&saved);
     if (!timed) {
         hudUntimedFrames++;

@@ -3,6 +3,7 @@
 // time and rate, GL errors, the transport and the latest reload message, drawn
 // with Dear ImGui over the finished frame just before it is shown.
 #include "app/app.h"
+#include "assets/assets.h"
 #include "platform/platform.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
@@ -15,7 +16,7 @@
 #include <string.h>
 
 // ---- state: the display ---------------------------------------------------------------
-enum { HudTracks = 6, HudHistory = 120 };
+enum { HudTracks = 6, HudHistory = 60 };   // 60 frames: about 2.5 s of each track
 static int hudShown;
 static int hudReady;   // 1 once ImGui is set up on the main window
 static ImGuiContext* hudContext;
@@ -185,51 +186,96 @@ static int refreshPanel(int width, int height)
     }
     double now = monotonicSeconds();
     if (panelDrawnAt >= 0.0 && now - panelDrawnAt < panelRefreshSeconds) return 1;
+    // ImGui draws fixed-function from client memory: no program, no buffers,
+    // and no generic attribute array (attribute 0 would stand in for the
+    // vertex array); the ones the frame left enabled come back afterwards.
+    enum { Attributes = 8 };
+    GLint enabled[Attributes], elements = 0, arrays = 0;
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &elements);
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrays);
+    for (int i = 0; i < Attributes; i++) {
+        glGetVertexAttribiv((GLuint)i, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled[i]);
+        glDisableVertexAttribArray((GLuint)i);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glUseProgram(0);
     glBindFramebuffer(GL_FRAMEBUFFER, panelFramebuffer);
     glViewport(0, 0, width, height);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     renderPanel();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, (GLuint)arrays);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, (GLuint)elements);
+    for (int i = 0; i < Attributes; i++)
+        if (enabled[i]) glEnableVertexAttribArray((GLuint)i);
     panelDrawnAt = now;
     return 1;
 }
 
-// The panel's rectangle of the texture over the frame (premultiplied colour).
+// The panel's rectangle of the texture over the frame (premultiplied colour),
+// by a program of its own: the fixed-function path with its matrix stacks
+// cost a software GL more state work than the quad's pixels.
+static const char* const panelVertexShader =
+    "#version 120\n"
+    "attribute vec2 vpos;\n"
+    "attribute vec2 vUV;\n"
+    "varying vec2 uv;\n"
+    "void main() { uv = vUV; gl_Position = vec4(vpos, 0.0, 1.0); }\n";
+static const char* const panelFragmentShader =
+    "#version 120\n"
+    "uniform sampler2D panel;\n"
+    "varying vec2 uv;\n"
+    "void main() { gl_FragColor = texture2D(panel, uv); }\n";
+static int panelProgram;   // 0 until made, -1 when it could not be
+
+// Returns 1 when the program is ready (made once; a failure is logged once).
+static int preparePanelProgram(void)
+{
+    if (panelProgram) return panelProgram > 0;
+    int program = createShaderProgram(panelVertexShader, panelFragmentShader, 1);
+    GLint linked = 0;
+    if (program > 0) glGetProgramiv((GLuint)program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        if (program > 0) glDeleteProgram((GLuint)program);
+        logMessage("WARNING: the heads-up display's panel program could not be made\n");
+        panelProgram = -1;
+        return 0;
+    }
+    panelProgram = program;
+    glUseProgram((GLuint)program);   // the sampler reads unit 0 for good
+    glUniform1i(glGetUniformLocation((GLuint)program, "panel"), 0);
+    return 1;
+}
+
 static void layPanel(int width, int height)
 {
+    if (!preparePanelProgram()) return;
     float x0 = panelRect[0], y0 = panelRect[1], x1 = x0 + panelRect[2], y1 = y0 + panelRect[3];
     float w = (float)width, h = (float)height;
+    // Window pixels from the top left to clip space; the texture's rows run bottom-up.
+    float left = 2.0f * x0 / w - 1.0f, right = 2.0f * x1 / w - 1.0f;
+    float top = 1.0f - 2.0f * y0 / h, bottom = 1.0f - 2.0f * y1 / h;
+    float u0 = x0 / w, u1 = x1 / w, v0 = 1.0f - y0 / h, v1 = 1.0f - y1 / h;
     glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, w, h, 0.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_TEXTURE_2D);
+    glUseProgram((GLuint)panelProgram);
     glBindTexture(GL_TEXTURE_2D, panelTexture);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glBegin(GL_QUADS);   // the texture's rows run bottom-up
-    glTexCoord2f(x0 / w, 1.0f - y0 / h);
-    glVertex2f(x0, y0);
-    glTexCoord2f(x1 / w, 1.0f - y0 / h);
-    glVertex2f(x1, y0);
-    glTexCoord2f(x1 / w, 1.0f - y1 / h);
-    glVertex2f(x1, y1);
-    glTexCoord2f(x0 / w, 1.0f - y1 / h);
-    glVertex2f(x0, y1);
+    glBegin(GL_TRIANGLE_STRIP);   // attribute 0 last: it makes the vertex
+    glVertexAttrib2f(1, u0, v0);
+    glVertexAttrib2f(0, left, top);
+    glVertexAttrib2f(1, u1, v0);
+    glVertexAttrib2f(0, right, top);
+    glVertexAttrib2f(1, u0, v1);
+    glVertexAttrib2f(0, left, bottom);
+    glVertexAttrib2f(1, u1, v1);
+    glVertexAttrib2f(0, right, bottom);
     glEnd();
-    glDisable(GL_TEXTURE_2D);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    glUseProgram(0);
 }
 
 // Draws the display over the default framebuffer (the back buffer about to
@@ -255,7 +301,9 @@ void shutdownHud(void)
                    untimed);
     if (panelFramebuffer) glDeleteFramebuffers(1, &panelFramebuffer);
     if (panelTexture) glDeleteTextures(1, &panelTexture);
+    if (panelProgram > 0) glDeleteProgram((GLuint)panelProgram);
     panelFramebuffer = panelTexture = 0;
+    panelProgram = 0;
     panelWidth = panelHeight = 0;
     if (hudReady <= 0) return;
     ImGui::SetCurrentContext(hudContext);

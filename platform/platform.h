@@ -135,7 +135,8 @@ int openMainWindow(int width, int height, int onMonitor, int debugContext);
 // Full screen on the primary monitor at its mode (on = 1), or back to the
 // window's previous position and size. Returns 1 when the window changed.
 int setWindowFullscreen(int on);
-// The window's framebuffer size; returns 1 when both are positive.
+// The window's framebuffer size as its events last gave it (at creation,
+// then at each event poll); returns 1 when both are positive.
 int windowFramebufferSize(int* width, int* height);
 void logGLInfo(void);   // renderer, version and limits into the log
 

@@ -12,6 +12,17 @@ int fullscreen;   // 1 when the window was made on the monitor
 // The window's place before it went full screen; the size at creation when
 // it was made on the monitor.
 static int windowedX = 64, windowedY = 64, windowedWidth, windowedHeight;
+// The framebuffer's size as the window's events last gave it: asking the X
+// server costs a round trip (about 0.2 ms) each time, and a frame asks often.
+// sizedWindow is the window they belong to (asked once, then followed).
+static GLFWwindow* sizedWindow;
+static int framebufferWidth, framebufferHeight;
+
+static void onFramebufferSize(GLFWwindow*, int width, int height)
+{
+    framebufferWidth = width;
+    framebufferHeight = height;
+}
 
 // Returns 1 with the window made and its context current, 0 (logged, GLFW
 // terminated) when no window could be made.
@@ -57,9 +68,13 @@ int setWindowFullscreen(int on)
 
 int windowFramebufferSize(int* width, int* height)
 {
-    *width = 0;
-    *height = 0;
-    if (mainWindow) glfwGetFramebufferSize(mainWindow, width, height);
+    if (mainWindow && mainWindow != sizedWindow) {
+        sizedWindow = mainWindow;
+        glfwGetFramebufferSize(mainWindow, &framebufferWidth, &framebufferHeight);
+        glfwSetFramebufferSizeCallback(mainWindow, onFramebufferSize);
+    }
+    *width = mainWindow ? framebufferWidth : 0;
+    *height = mainWindow ? framebufferHeight : 0;
     return *width > 0 && *height > 0;
 }
 

@@ -178,7 +178,10 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     presentFrame();
     ASSERT_EQ(testGLContext(96, 40), 1);
     int fw = 0, fh = 0;
-    glfwGetFramebufferSize(mainWindow, &fw, &fh);
+    // The engine learns the new size from the window's events, as the loop's
+    // poll before the next frame delivers them.
+    for (int i = 0; i < 100 && !(windowFramebufferSize(&fw, &fh) && fw == 96 && fh == 40); i++)
+        glfwWaitEventsTimeout(0.01);
     ASSERT_EQ(fw, 96);
     ASSERT_EQ(fh, 40);
     glfwSwapBuffers(mainWindow);   // llvmpipe takes a new window size at the next swap
@@ -191,6 +194,8 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     expectPixel(px, 96, 2, 2, 0, 0, 255, "resized left");
     expectPixel(px, 96, 93, 37, 255, 0, 0, "resized right corner");
     ASSERT_EQ(testGLContext(64, 48), 1);
+    for (int i = 0; i < 100 && !(windowFramebufferSize(&fw, &fh) && fw == 64 && fh == 48); i++)
+        glfwWaitEventsTimeout(0.01);
     setAccumulationSize(64, 48);
 }
 
