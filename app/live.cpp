@@ -274,6 +274,10 @@ void pollLiveEdit(void)
         if (!done && countRetry(e->name)) watchRetry(e, now);
         if (done) forgetRetries(e->name);
     }
+    // A reload's decoding and shader compiling leave free blocks all over the
+    // heap, which keeps its free memory: give those pages back now, so a long
+    // edit session holds only what the show uses.
+    if (count > 0) giveBackFreeMemory();
 }
 
 void stopLiveEdit(void)

@@ -28,6 +28,13 @@ int pinMmapThreshold(void)
 #endif
 }
 
+void giveBackFreeMemory(void)
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 // One "Vm...:" field of /proc/self/status in kB; 0 when it cannot be read.
 static long statusFieldKb(const char* field)
 {

@@ -112,6 +112,7 @@ float showClockSeconds(float wallSeconds, float delaySeconds);
 // libraries and under sanitizers, which keep their own allocator).
 enum { LargeBlockBytes = 128 * 1024, HeapKeepBytes = 32 * 1024 * 1024 };
 int pinMmapThreshold(void);
+void giveBackFreeMemory(void);   // the heap's free pages back to the system (after rare large work)
 long peakResidentKb(void);   // VmHWM of this process, 0 when unknown
 long residentKb(void);       // VmRSS of this process, 0 when unknown
 
