@@ -66,14 +66,6 @@ static bool showData(void)
     return state == 1;
 }
 
-static float uniformValue(int program, const char* name)
-{
-    float value = NAN;
-    int location = glGetUniformLocation((GLuint)program, name);
-    if (location >= 0) glGetUniformfv((GLuint)program, location, &value);
-    return value;
-}
-
 TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";

@@ -1,23 +1,11 @@
 // The timeline text: key positions, the end rules, key order, damaged
 // timelines rejected with their line, and the bytes of a .track file.
-#include "sync/timeline_text.h"
+#include "sync/timeline_fixture.h"
 #include "support/files.h"
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string>
-
-static Timeline parsed;
-
-static int parse(const std::string& text, std::string* error = nullptr)
-{
-    char message[600];
-    int ok = parseTimeline(text.c_str(), "t.txt", &parsed, message, sizeof message);
-    if (error) *error = message;
-    return ok;
-}
-
-static int trackIndex(const char* name) { return timelineTrackIndex(name); }
 
 TEST(Timeline, PositionsKeysAndTheEndAfterSceneNine)
 {

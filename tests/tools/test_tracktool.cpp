@@ -3,7 +3,7 @@
 // the show's own timeline (scenes in order on bars, the end).
 #include "sync/sync.h"
 #include "show/show.h"
-#include "sync/timeline_text.h"
+#include "sync/timeline_fixture.h"
 #include "support/files.h"
 #include <gtest/gtest.h>
 #include <math.h>
@@ -15,18 +15,6 @@ static const std::string binaryDir = KESTREL_BINARY_DIR;
 static const std::string sourceDir = KESTREL_SOURCE_DIR;
 static const std::string tracktool = binaryDir + "/tracktool";
 static const std::string showTimeline = sourceDir + "/data/timeline.txt";
-
-static Timeline parsed;
-
-static int parse(const std::string& text, std::string* error = nullptr)
-{
-    char message[600];
-    int ok = parseTimeline(text.c_str(), "t.txt", &parsed, message, sizeof message);
-    if (error) *error = message;
-    return ok;
-}
-
-static int trackIndex(const char* name) { return timelineTrackIndex(name); }
 
 // The content tools are not built in every configuration (sanitizer builds
 // reuse a Release build's data); the tests that run them skip there.
