@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "show/show.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
 #include <imgui.h>

@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "platform/platform.h"
 #include "render/render.h"
+#include "show/show.h"
 #include "sync/sync.h"
 #include <GLFW/glfw3.h>
 #include <math.h>

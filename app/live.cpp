@@ -150,7 +150,8 @@ static int applyDataChange(const char* name)
 {
     char path[PathSize + WatchNameSize + 2];
     snprintf(path, sizeof path, "%s/%s", dataDir, name);
-    if (strcmp(name, "timeline.txt") == 0) {
+    const ShowVocabulary* words = demoConfig ? demoConfig->vocabulary : nullptr;
+    if (words && words->timelineFile && strcmp(name, words->timelineFile) == 0) {
         reloadTimeline(path);
         return 1;
     }

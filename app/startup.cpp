@@ -71,7 +71,7 @@ int runMainLoop(void)
     int stop = pollFrame();
     while (!stop) {
         // While paused the grain stands still too, so the picture does.
-        ShowFrame frame = {frameTime, frameDelta, transport.paused ? 0 : framePresented};
+        ShowFrame frame = showFrameAt(frameTime, frameDelta, transport.paused ? 0 : framePresented);
         int ended = drawShowFrame(&frame);
         // A start just before the end can step over the scene change that
         // ends the show: its known length ends it as well.

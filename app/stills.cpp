@@ -74,7 +74,7 @@ static int writeBackBuffer(const char* path, int width, int height)
 // buffer as presentFrame would show it (without the swap).
 static void drawStill(float seconds, int previousPresented)
 {
-    ShowFrame frame = {seconds, frameDelta, previousPresented};
+    ShowFrame frame = showFrameAt(seconds, frameDelta, previousPresented);
     drawShowFrame(&frame);
     accumulateFrame();
     resolveFrame();

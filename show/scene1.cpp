@@ -12,8 +12,9 @@ static const CameraKey scene1Keys[5] = {
     {-12.7085f, -135.378f, 377.377f, 176.811f, 2.72956f, 0.0f, 100.0f, 1000.0f, 30.0f},
 };
 
-void drawScene1(float var0)
+void drawScene1(const ShowFrame* frame)
 {
+    float var0 = frame->tracks[TrackVar0];
     Mesh* jug = &jugMeshes[0];
     Mesh* intact = &jugMeshes[3];
     float t = 1.0f - var0;   // 1 = burst (last frame), 0 = whole
@@ -39,10 +40,10 @@ void drawScene1(float var0)
     // Multiplied by white (post2 1, the scene after its fade-in) every pixel
     // stays as it is: not drawn.
     int none = 0;
-    uint32_t fade = fadeColour(syncValues[TrackPost2]);
+    uint32_t fade = fadeColour(frame->tracks[TrackPost2]);
     if (fade != 0xFFFFFFFFu) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, fade, Multiply, -1);
     unbindRenderTarget(sceneTarget);
 
-    bokehBlurAndMix();
+    bokehBlurAndMix(frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
     postProcessFrame(1);
 }

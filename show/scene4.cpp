@@ -39,14 +39,15 @@ void placeBill(Mesh* mesh, int i, float spread)
     placeMesh(mesh, (float)A * spread, P * spread, Q * spread, P, pitch, roll);
 }
 
-void drawScene4(float var0)
+void drawScene4(const ShowFrame* frame)
 {
+    float var0 = frame->tracks[TrackVar0];
     Mesh* jug = &jugMeshes[0];
     Mesh* intact = &jugMeshes[3];
-    float s = syncValues[TrackVar1];
+    float s = frame->tracks[TrackVar1];
     if (!(s > 0.0f)) s = 0.0f;
     if (s > 1.0f) s = 1.0f;
-    float p = syncValues[TrackPart];
+    float p = frame->tracks[TrackPart];
 
     beginSceneTarget();
     if (p == 0.0f) {

@@ -125,8 +125,11 @@ static void drawRolls(float time, float var1)
     srand((unsigned)seed);
 }
 
-void drawScene5(float time, int part, float var0, float var1)
+void drawScene5(const ShowFrame* frame)
 {
+    float time = frame->time;
+    int part = truncTrack(frame->tracks[TrackPart]);
+    float var0 = frame->tracks[TrackVar0], var1 = frame->tracks[TrackVar1];
     float f = loopPhase(time);
     bindRenderTarget(fullTarget);
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -150,7 +153,7 @@ void drawScene5(float time, int part, float var0, float var1)
     int none = 0;
     // The tint at alpha 0 (post1 0, the whole scene as the timeline stands)
     // would leave every pixel as it is: not drawn.
-    uint32_t tint = tintColour(syncValues[TrackPost1]);
+    uint32_t tint = tintColour(frame->tracks[TrackPost1]);
     if ((tint & 0xFFu) != 0) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tint, AlphaBlend, -1);
     glClear(GL_DEPTH_BUFFER_BIT);
     if (var1 > 0.0f && part > 0) drawRolls(time, var1);

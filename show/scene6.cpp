@@ -58,13 +58,14 @@ static void drawBulletAndBlood(float part)
     glEnable(GL_CULL_FACE);
 }
 
-void drawScene6(float part, float var0, float var1)
+void drawScene6(const ShowFrame* frame)
 {
+    float part = frame->tracks[TrackPart];
     beginSceneTarget();
-    driveCamera(gunKeys, 5, var0);
+    driveCamera(gunKeys, 5, frame->tracks[TrackVar0]);
     drawSkybox(0);
     drawOverlayQuad(&texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend, -1);
-    drawGun(part, var1);
+    drawGun(part, frame->tracks[TrackVar1]);
     if (part > 2.0f) drawBulletAndBlood(part);
     unbindRenderTarget(sceneTarget);
 

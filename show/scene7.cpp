@@ -39,10 +39,10 @@ static void drawObject(float part, float a, float b)
     drawMesh(bullet);
 }
 
-static void drawTrail(float a, float b)
+static void drawTrail(float time, float a, float b)
 {
     placeMesh(&trailMesh, 0.0f, b, a - 7.0f, 0.0f, 0.0f, 0.0f);
-    queueUniform("time", frameTime);
+    queueUniform("time", time);
     queueUniform("factorPix", 1.0f);
     queueUniform("factorTex", 1.0f);
     trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
@@ -52,18 +52,19 @@ static void drawTrail(float a, float b)
     setBlendMode(previous);
 }
 
-void drawScene7(float time, float part, float var0)
+void drawScene7(const ShowFrame* frame)
 {
+    float time = frame->time;
     float a = 0.0f, b = 0.0f;
     rodWobble(time, &a, &b);
     beginSceneTarget();
-    driveCamera(rodKeys, 6, var0);
+    driveCamera(rodKeys, 6, frame->tracks[TrackVar0]);
     const float offset[2] = {-3.0f * time, 0.0f};
     queueUniformEntry("offset", Vec2, 0.0f, 0.0f, offset);
     drawSkybox(2);
-    drawObject(part, a, b);
+    drawObject(frame->tracks[TrackPart], a, b);
     copyTarget(fullTarget, sceneTarget, 0);
-    drawTrail(a, b);
+    drawTrail(time, a, b);
     unbindRenderTarget(sceneTarget);
 
     colourCorrectAndGrade(1.15f, 0.55f, -0.08f, 3);

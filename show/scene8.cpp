@@ -71,8 +71,9 @@ void poseBrokenJug(Mesh* broken, int j)
     poseAnimation(broken, (float)(randomTable[302 + 3 * j] % (broken->frameCount - 1)));
 }
 
-void drawScene8(float var0, float var1)
+void drawScene8(const ShowFrame* frame)
 {
+    float var0 = frame->tracks[TrackVar0], var1 = frame->tracks[TrackVar1];
     Mesh* greeting = &jugMeshes[1];
     Mesh* broken = &jugMeshes[2];
     Mesh* intact = &jugMeshes[3];

@@ -53,7 +53,7 @@ static void drawBrokenField(void)
 
 // The object at the centre: the nuke jug bursting while part < 0, then the
 // mushroom cloud (glowing, blurred into halfTarget). Leaves fullTarget unbound.
-static void drawCentre(float part, float var1)
+static void drawCentre(float part, float var1, float post1, float post2)
 {
     placeMesh(&logMesh, 0.0f, -87.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     if (part < 0.0f) {
@@ -77,7 +77,7 @@ static void drawCentre(float part, float var1)
     drawMesh(cloud);
     setBlendMode(previous);
     unbindRenderTarget(fullTarget);
-    blurTarget(fullTarget, halfTarget, syncValues[TrackPost1], syncValues[TrackPost2]);
+    blurTarget(fullTarget, halfTarget, post1, post2);
 }
 
 // The picture, its glow and the flash summed in one pass: the same sum the
@@ -139,8 +139,10 @@ static void bokehOver(float part)
     fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFF00u | trackByte(8.0f * q), AlphaBlend, -1);
 }
 
-void drawScene9(float part, float var0, float var1)
+void drawScene9(const ShowFrame* frame)
 {
+    float part = frame->tracks[TrackPart];
+    float var1 = frame->tracks[TrackVar1];
     float glow = shroomGlow(var1);
     bindRenderTarget(fullTarget);
     // The red clear is this scene's own: the previous clear colour is put back
@@ -150,10 +152,10 @@ void drawScene9(float part, float var0, float var1)
     glClearColor(1.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(savedClear[0], savedClear[1], savedClear[2], savedClear[3]);
-    driveCamera(cloudKeys, 6, var0);
+    driveCamera(cloudKeys, 6, frame->tracks[TrackVar0]);
     drawSkybox(0);
     drawBrokenField();
-    drawCentre(part, var1);
+    drawCentre(part, var1, frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
 
     beginSceneTarget();
     drawPictureWithGlow(part, flashColour(glow));

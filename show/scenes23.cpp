@@ -52,13 +52,12 @@ static void drawFire(float time)
 // distortion is fully transparent and is not drawn: one pass instead of the
 // four (correct, copy, distort, copy) of the round trip through fullTarget
 // that this replaces, with the same picture.
-static void gradeAndDistort(void)
+static void gradeAndDistort(float strength)
 {
     queueUniform("gamma", 1.0f);
     queueUniform("con", 0.8f);
     queueUniform("lum", 0.0f);
     copyTarget(sceneTarget, fullTarget, progColorCorrect);
-    float strength = syncValues[TrackPost2];
     if (strength <= 0.0f) return;
 
     copyTarget(fullTarget, sceneTarget, 0);
@@ -69,8 +68,9 @@ static void gradeAndDistort(void)
     unbindRenderTarget(sceneTarget);
 }
 
-void drawScenes2And3(int mode, float time, float var0, float var1)
+static void drawStill(int mode, const ShowFrame* frame)
 {
+    float time = frame->time, var0 = frame->tracks[TrackVar0], var1 = frame->tracks[TrackVar1];
     // Drawn into fullTarget: the colour correction then writes sceneTarget
     // in one pass. The sky covers every pixel, so nothing of an earlier
     // frame shows through either buffer.
@@ -98,7 +98,10 @@ void drawScenes2And3(int mode, float time, float var0, float var1)
     drawFire(time);
     unbindRenderTarget(fullTarget);
 
-    gradeAndDistort();
-    bokehBlurAndMix();
+    gradeAndDistort(frame->tracks[TrackPost2]);
+    bokehBlurAndMix(frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
     postProcessFrame(4);
 }
+
+void drawScene2(const ShowFrame* frame) { drawStill(0, frame); }
+void drawScene3(const ShowFrame* frame) { drawStill(1, frame); }

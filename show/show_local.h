@@ -20,6 +20,9 @@ extern Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pre
 extern int texGrain, texLeak, texDirt, texBgRed;
 extern int texBills[4];   // rows 35..38
 
+// A track value as a whole number, truncated toward zero; beyond +-1e6 (or
+// NaN) 0 instead of an undefined conversion.
+int truncTrack(float value);
 // The flare of the final grade for a scene number: dimmed in scene 7, whose
 // bright speed lines would flood it.
 float flareAmount(float sceneValue);
@@ -63,9 +66,9 @@ uint32_t blurMixColour(float post1);
 float bokehScale(float post1, int width, float pixDivisor);
 // The bokeh pass shared by scenes 1 to 3: the scene buffer (unbound) is blurred
 // into the half buffer, then the scene buffer is begun again and the blur mixed
-// over it by post1. Where post1 gives the mix alpha 0 only the scene buffer is
-// begun again: the blur would not change a pixel.
-void bokehBlurAndMix(void);
+// over it by post1 (post2 the blur's highlight). Where post1 gives the mix
+// alpha 0 only the scene buffer is begun again: the blur would not change a pixel.
+void bokehBlurAndMix(float post1, float post2);
 
 // Scenes 2-4 lay out their hundred instances from randomTable.
 // Bottle i of scenes 2 and 3 at rise B (0 on the ground, 1 fully risen).

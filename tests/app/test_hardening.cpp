@@ -40,10 +40,8 @@ static void renderAt(float seconds)
 {
     useFixedClock = 1;
     fixedClockTime = seconds;
-    frameTime = seconds;
-    frameDelta = 1.0f / 30.0f;
-    updateSync();
-    dispatchScene();
+    ShowFrame frame = showFrameAt(seconds, 1.0f / 30.0f, 1);
+    dispatchScene(&frame);
     presentFrame();
     checkGLErrors();
 }

@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "render/render.h"
 #include "support/gl_context.h"
+#include "show/show.h"
 #include "sync/sync.h"
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>

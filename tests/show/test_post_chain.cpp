@@ -41,7 +41,7 @@ static int noiseTexture(int size, int seed, int warm)
 // A test scene: a dark backdrop with a bright light (unless switched off) and
 // a coloured block.
 static int testSceneLight = 1;
-static void testScene(float)
+static void testScene(const ShowFrame*)
 {
     beginSceneTarget();
     const int none[1] = {0};
@@ -91,15 +91,16 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     static RenderTarget window;
     ASSERT_TRUE(createRenderTarget(&window, 128, 96, 1));
     setCameraAspect(128, 96);
-    SceneRoutines routines = sceneRoutines;
-    sceneRoutines.scene1 = testScene;
+    SceneRoutine routine = showScenes[0];
+    showScenes[0] = testScene;
     prevScene = -1;
-    syncValues[TrackScene] = 1.0f;
     glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)window.framebuffer);
     glViewport(0, 0, 128, 96);
     // Through the show's frame, which hands the grading its program and textures.
-    demoConfig = nullptr;   // no tracks: the scene track keeps its value
-    const ShowFrame frame = {1.0f, 0.04f, 0};
+    ShowFrame frame = {};
+    frame.time = 1.0f;
+    frame.delta = 0.04f;
+    frame.tracks[TrackScene] = 1.0f;
     EXPECT_EQ(drawShowFrame(&frame), 0);
     std::vector<unsigned char> out = readPixels(0, 0, 128, 96);
     // The same frame without the light (same grain offset: no frame was
@@ -108,7 +109,7 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     EXPECT_EQ(drawShowFrame(&frame), 0);
     std::vector<unsigned char> dark = readPixels(0, 0, 128, 96);
     testSceneLight = 1;
-    sceneRoutines = routines;
+    showScenes[0] = routine;
     writePng("post_chain.png", out, 128, 96);
 
     auto at = [&](int x, int y) { return &out[((size_t)y * 128 + x) * 4]; };

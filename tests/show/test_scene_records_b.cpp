@@ -69,16 +69,21 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     // time 1.3: both loops at 20 % of their frames; part 0 is a plain copy.
     kaleidoMesh.x = 999.0f;
     rollMesh.x = 999.0f;
-    drawScene5(1.3f, 0, 0.0f, 0.8f);
+    scene5(1.3f, 0, 0.0f, 0.8f);
     EXPECT_NEAR(press.pose(), 2.0f, 1e-4f);
     EXPECT_NEAR(bills.pose(), 1.0f, 1e-4f);
     EXPECT_EQ(pressMesh.x, 0.0f);
     EXPECT_EQ(kaleidoMesh.x, 999.0f);   // no kaleidoscope
     EXPECT_EQ(rollMesh.x, 999.0f);      // no rolls without copies
     EXPECT_NEAR(camera.x, 440.0f, 1e-3f);
+    // part 0.9 is truncated to 0 copies (rounding would make one): still no
+    // kaleidoscope and no rolls.
+    scene5(1.3f, 0.9f, 0.0f, 0.8f);
+    EXPECT_EQ(kaleidoMesh.x, 999.0f);
+    EXPECT_EQ(rollMesh.x, 999.0f);
 
     // part 1: one copy at the camera, with the camera's angles and the frame.
-    drawScene5(0.0f, 1, 1.0f, 0.0f);
+    scene5(0.0f, 1, 1.0f, 0.0f);
     EXPECT_NEAR(camera.x, 423.0f, 1e-3f);
     EXPECT_EQ(kaleidoMesh.x, camera.x);
     EXPECT_EQ(kaleidoMesh.z, camera.z);
@@ -88,14 +93,14 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     EXPECT_EQ(kaleidoMesh.textures[0], renderTargets[fullTarget]->colorTexture);
 
     // part 3, var1 0: no rolls, the camera stays on the path (key 1 .. 2).
-    drawScene5(0.0f, 3, 1.5f, 0.0f);
+    scene5(0.0f, 3, 1.5f, 0.0f);
     EXPECT_EQ(rollMesh.x, 999.0f);
     EXPECT_NEAR(camera.x, 345.0f, 1e-3f);
     EXPECT_NEAR(camera.fov, 65.0f, 1e-4f);
 
     // part 3, var1 0.8: the rolls in front of the roll camera; the last one
     // drawn (roll 2) at radius 14.999998.
-    drawScene5(0.0f, 3, 1.5f, 0.8f);
+    scene5(0.0f, 3, 1.5f, 0.8f);
     EXPECT_NEAR(sqrtf(rollMesh.x * rollMesh.x + rollMesh.y * rollMesh.y), 14.999998f, 1e-4f);
     EXPECT_NEAR(camera.z, -100.0f, 1e-4f);
     EXPECT_NEAR(camera.fov, 50.0f, 1e-4f);
@@ -103,9 +108,9 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     EXPECT_EQ(kaleidoMesh.roll, 0.0f);   // copy 0 last, at the path's roll
 
     // The camera drivers clamp outside the three keys.
-    drawScene5(0.0f, 0, 7.0f, 0.0f);
+    scene5(0.0f, 0, 7.0f, 0.0f);
     EXPECT_NEAR(camera.x, 267.0f, 1e-3f);
-    drawScene5(0.0f, 0, -1.0f, 0.0f);
+    scene5(0.0f, 0, -1.0f, 0.0f);
     EXPECT_NEAR(camera.x, 440.0f, 1e-3f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -122,43 +127,43 @@ TEST(SceneRecordsB, GunChoiceShotAndBullet)
     // part 0.25, var1 3: the animated gun at 75 % of its frames, no bullet.
     m47Mesh.x = 999.0f;
     bullet->x = 999.0f;
-    drawScene6(0.25f, 0.0f, 3.0f);
+    scene6(0.25f, 0.0f, 3.0f);
     EXPECT_FLOAT_EQ(gun.pose(), 3.0f);
     EXPECT_EQ(gunMesh.x, 0.0f);
     EXPECT_FLOAT_EQ(gunMesh.z, -4.5f);
     EXPECT_FLOAT_EQ(gunMesh.pitch, rad(0.5f));
     EXPECT_EQ(m47Mesh.x, 999.0f);
     EXPECT_EQ(bullet->x, 999.0f);
-    drawScene6(-2.0f, 0.0f, 0.0f);   // negative part: the last frame
+    scene6(-2.0f, 0.0f, 0.0f);   // negative part: the last frame
     EXPECT_FLOAT_EQ(gun.pose(), 4.0f);
 
     // part 1 exactly: the static gun; no flash at var1 5, a flash at 5.01.
     gunMesh.x = 999.0f;
     shotMesh.x = 999.0f;
-    drawScene6(1.0f, 0.0f, 5.0f);
+    scene6(1.0f, 0.0f, 5.0f);
     EXPECT_EQ(gunMesh.x, 999.0f);
     EXPECT_EQ(m47Mesh.x, 0.0f);
     EXPECT_FLOAT_EQ(m47Mesh.z, -7.5f);
     EXPECT_EQ(shotMesh.x, 999.0f);
-    drawScene6(1.5f, 0.0f, 5.01f);
+    scene6(1.5f, 0.0f, 5.01f);
     EXPECT_EQ(shotMesh.x, 0.0f);
     EXPECT_EQ(bullet->x, 999.0f);
 
     // part 2: still no bullet; 2.5 halfway; 4 at the end.
-    drawScene6(2.0f, 1.0f, 3.0f);
+    scene6(2.0f, 1.0f, 3.0f);
     EXPECT_EQ(bullet->x, 999.0f);
     EXPECT_EQ(blood.mesh->x, 999.0f);
-    drawScene6(2.5f, 1.0f, 3.0f);
+    scene6(2.5f, 1.0f, 3.0f);
     EXPECT_EQ(bullet->z, 262.5f);
     EXPECT_EQ(bullet->y, -1.0f);
     EXPECT_EQ(bullet->textures[1], 77);
     EXPECT_FLOAT_EQ(blood.pose(), 2.0f);
     EXPECT_EQ(bloodMesh.x, 0.0f);
-    drawScene6(4.0f, 3.5f, 3.0f);
+    scene6(4.0f, 3.5f, 3.0f);
     EXPECT_EQ(bullet->z, 375.0f);
     EXPECT_FLOAT_EQ(blood.pose(), 4.0f);
     EXPECT_NEAR(camera.x, (120.0f + 89.6574f) * 0.5f, 1e-3f);
-    drawScene6(3.0f, 9.0f, 3.0f);   // past the keys: key 4
+    scene6(3.0f, 9.0f, 3.0f);   // past the keys: key 4
     EXPECT_NEAR(camera.x, 89.6574f, 1e-3f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     *bullet = savedBullet;
@@ -173,16 +178,16 @@ TEST(SceneRecordsB, RodOrBulletWobbleTrailAndCamera)
     bullet->textures[0] = 55;
     setTracks(0, 0, 0, 0, 0);
 
-    drawScene7(1.0f, 0.25f, 0.0f);
+    scene7(1.0f, 0.25f, 0.0f);
     EXPECT_FLOAT_EQ(rod.pose(), 7.5f);
-    drawScene7(1.0f, 1.0f, 0.0f);
+    scene7(1.0f, 1.0f, 0.0f);
     EXPECT_FLOAT_EQ(rod.pose(), 0.0f);
-    drawScene7(1.0f, 3.0f, 0.0f);
+    scene7(1.0f, 3.0f, 0.0f);
     EXPECT_FLOAT_EQ(rod.pose(), 0.0f);
 
     // part 0 at time 0: the bullet at the origin, the trail 7 behind it.
     rodMeshes[1].x = 999.0f;
-    drawScene7(0.0f, 0.0f, 2.5f);
+    scene7(0.0f, 0.0f, 2.5f);
     EXPECT_EQ(rodMeshes[1].x, 999.0f);
     EXPECT_EQ(bullet->x, 0.0f);
     EXPECT_EQ(bullet->y, 0.0f);
@@ -200,7 +205,7 @@ TEST(SceneRecordsB, RodOrBulletWobbleTrailAndCamera)
     // Later the object and the trail move together by the wobble.
     float a = 0.0f, b = 0.0f;
     rodWobble(3.7f, &a, &b);
-    drawScene7(3.7f, -1.0f, 0.0f);
+    scene7(3.7f, -1.0f, 0.0f);
     EXPECT_EQ(bullet->y, b);
     EXPECT_EQ(bullet->z, a);
     EXPECT_EQ(trailMesh.z, a - 7.0f);
@@ -231,7 +236,7 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
     setTracks(0, 0, 0, 0, 0);
 
     // 3.5: jug 3 (drawn at place 12) half broken, with the splash there.
-    drawScene8(0.0f, 3.5f);
+    scene8(0.0f, 3.5f);
     expectAt(&jugMeshes[1], 12, 0.0f);
     expectAt(&splashMesh, 12, 0.0f);
     EXPECT_FLOAT_EQ(greeting.pose(), 2.0f);
@@ -249,7 +254,7 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
     // 0 and -0.5: jug 0 breaking at its first frame; the rest whole.
     for (float v : {0.0f, -0.5f}) {
         jugMeshes[2].x = 999.0f;
-        drawScene8(0.0f, v);
+        scene8(0.0f, v);
         expectAt(&jugMeshes[1], 15, 0.0f);
         EXPECT_EQ(greeting.pose(), 0.0f) << v;
         EXPECT_EQ(splash.pose(), 0.0f) << v;
@@ -260,27 +265,27 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
     // -1: all whole, no splash; 16: all broken, no splash.
     jugMeshes[1].x = 999.0f;
     splashMesh.x = 999.0f;
-    drawScene8(0.0f, -1.0f);
+    scene8(0.0f, -1.0f);
     EXPECT_EQ(jugMeshes[1].x, 999.0f);
     EXPECT_EQ(splashMesh.x, 999.0f);
     expectAt(intact, 15, 0.0f);
     intact->x = 999.0f;
-    drawScene8(0.0f, 16.0f);
+    scene8(0.0f, 16.0f);
     EXPECT_EQ(jugMeshes[1].x, 999.0f);
     EXPECT_EQ(splashMesh.x, 999.0f);
     EXPECT_EQ(intact->x, 999.0f);
     expectAt(&jugMeshes[2], 15, 0.0f);
 
     // 15.999: jug 15, the first drawn, almost broken.
-    drawScene8(0.0f, 15.999f);
+    scene8(0.0f, 15.999f);
     expectAt(&jugMeshes[1], 0, 0.0f);
     EXPECT_NEAR(greeting.pose(), 4.0f * 0.999f, 1e-3f);
 
     // The camera: 28.5 halfway between keys 28 and 29; beyond the path, key 29.
-    drawScene8(28.5f, 0.0f);
+    scene8(28.5f, 0.0f);
     EXPECT_NEAR(camera.x, (-8.0f + 279.368f) * 0.5f, 1e-3f);
     EXPECT_NEAR(camera.y, (-29.0f + 1444.45f) * 0.5f, 1e-2f);
-    drawScene8(31.0f, 0.0f);
+    scene8(31.0f, 0.0f);
     EXPECT_NEAR(camera.z, 3345.56f, 1e-2f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     *intact = savedIntact;
@@ -295,24 +300,24 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     glClearColor(0.1f, 0.2f, 0.3f, 0.4f);
 
     // part -0.5: the nuke jug halfway, no cloud.
-    drawScene9(-0.5f, 0.0f, 1.0f);
+    scene9(-0.5f, 0.0f, 1.0f);
     EXPECT_FLOAT_EQ(nuke.pose(), 2.0f);
     EXPECT_EQ(jugMeshes[4].y, 100.0f);
     EXPECT_EQ(shroomMeshes[0].x, 999.0f);
     expectAt(&jugMeshes[2], 15, 100.0f);
     EXPECT_EQ(logMesh.y, -87.0f);
     EXPECT_EQ(logMesh.x, 0.0f);   // the centre log drawn last
-    drawScene9(-3.0f, 0.0f, 1.0f);
+    scene9(-3.0f, 0.0f, 1.0f);
     EXPECT_EQ(nuke.pose(), 0.0f);
 
     // part 0.5: the stem, scrubbed by the root of var1; 1.5: the top.
-    drawScene9(0.5f, 1.0f, 0.25f);
+    scene9(0.5f, 1.0f, 0.25f);
     EXPECT_EQ(shroomMeshes[0].x, 0.0f);
     EXPECT_FLOAT_EQ(stem.pose(), 4.0f);
     EXPECT_EQ(shroomMeshes[1].x, 999.0f);
-    drawScene9(1.5f, 1.0f, 1.0f);
+    scene9(1.5f, 1.0f, 1.0f);
     EXPECT_FLOAT_EQ(top.pose(), 4.0f);
-    drawScene9(0.5f, 1.0f, -2.0f);   // below 0: the first frame
+    scene9(0.5f, 1.0f, -2.0f);   // below 0: the first frame
     EXPECT_EQ(stem.pose(), 0.0f);
 
     // The scene's red clear does not leak into later clears.
@@ -323,7 +328,7 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     EXPECT_FLOAT_EQ(clear[3], 0.4f);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 
-    drawScene9(2.0f, 2.5f, 1.0f);
+    scene9(2.0f, 2.5f, 1.0f);
     EXPECT_NEAR(camera.x, (1261.0f + 473.875f) * 0.5f, 1e-2f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -338,16 +343,16 @@ TEST(SceneRecordsB, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
     int expected = rand();
 
     srand(4321);
-    drawScene8(1.0f, 2.5f);
+    scene8(1.0f, 2.5f);
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene9(0.5f, 1.0f, 0.5f);
+    scene9(0.5f, 1.0f, 0.5f);
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene5(1.0f, 2, 0.5f, 0.5f);   // rolls drawn
+    scene5(1.0f, 2, 0.5f, 0.5f);   // rolls drawn
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene5(1.0f, 2, 0.5f, 0.0f);   // no rolls: no draw at all
+    scene5(1.0f, 2, 0.5f, 0.0f);   // no rolls: no draw at all
     EXPECT_EQ(rand(), drawn);
 }
 

@@ -75,7 +75,7 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     framePresented = 0;
 
     setTracks(0.0f, 1.0f, 0.5f, 0.1f, 0.3f);
-    drawScenes2And3(1, 12.5f, 1.0f, 0.5f);
+    scenes2And3(1, 12.5f, 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(uniformValue(progFire, "iGlobalTime"), 12.5f);
     EXPECT_FLOAT_EQ(uniformValue(progFire, "factorTex"), 1.0f);
     EXPECT_FLOAT_EQ(uniformValue(progFire, "factorBlend"), 0.0f);
@@ -90,10 +90,10 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     // The bokeh radius doubles on windows wider than 1024 pixels.
     int savedWidth = windowWidth;
     windowWidth = 1025;
-    drawScene1(0.5f);
+    scene1(0.5f);
     EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.2f);
     windowWidth = 1024;
-    drawScene1(0.5f);
+    scene1(0.5f);
     EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);
     windowWidth = savedWidth;
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
@@ -109,10 +109,10 @@ static void drawShot(const Shot& s)
 {
     setTracks(s.part, s.var0, s.var1, s.post1, s.post2);
     switch (s.scene) {
-    case 1: drawScene1(s.var0); break;
-    case 2: drawScenes2And3(0, 20.0f + s.var0, s.var0, s.var1); break;
-    case 3: drawScenes2And3(1, 30.0f + s.var0, s.var0, s.var1); break;
-    default: drawScene4(s.var0); break;
+    case 1: scene1(s.var0); break;
+    case 2: scenes2And3(0, 20.0f + s.var0, s.var0, s.var1); break;
+    case 3: scenes2And3(1, 30.0f + s.var0, s.var0, s.var1); break;
+    default: scene4(s.var0); break;
     }
 }
 
