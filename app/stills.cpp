@@ -87,12 +87,14 @@ static void drawStill(float seconds, int previousPresented)
 int renderStills(void)
 {
     int failures = 0;
+    int presented = framePresented;   // the grain moves on once a still's first frame was shown
     for (int i = 0; i < runOptions.shotCount && !stopSignalNumber(); i++) {
         const ShotRequest* shot = &runOptions.shots[i];
         prevScene = -1;
-        drawStill(shot->time, framePresented);
+        drawStill(shot->time, presented);
         prevScene = -1;
         drawStill(shot->time, 1);
+        presented = 1;
         if (writeBackBuffer(shot->path, windowWidth, windowHeight))
             logMessage("Still at %.3f s written to %s\n", (double)shot->time, shot->path);
         else

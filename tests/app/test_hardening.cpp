@@ -40,7 +40,9 @@ static void renderAt(float seconds)
 {
     useFixedClock = 1;
     fixedClockTime = seconds;
-    ShowFrame frame = showFrameAt(seconds, 1.0f / 30.0f, 1);
+    frameTime = seconds;
+    frameDelta = 1.0f / 30.0f;
+    ShowFrame frame = showFrameAt(seconds, frameDelta, 1);
     dispatchScene(&frame);
     presentFrame();
     checkGLErrors();
