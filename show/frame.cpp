@@ -10,7 +10,7 @@ float flareAmount(float sceneValue)
 
 void bindShowPostPrograms(void)
 {
-    int* programs[] = {&progBokeh, &progColorCorrect, &progLomofi, &progDrunk};
+    int* programs[] = {&res.progBokeh, &res.progColorCorrect, &res.progLomofi, &res.progDrunk};
     for (int* program : programs) bindPostAttributes(*program);
 }
 
@@ -26,10 +26,10 @@ ShowFrame showFrameAt(float time, float delta, int grainMovesOn)
 
 int drawShowFrame(const ShowFrame* frame)
 {
-    gradingSources.program = progLomofi;
-    gradingSources.grain = texGrain;
-    gradingSources.leak = texLeak;
-    gradingSources.dirt = texDirt;
+    gradingSources.program = res.progLomofi;
+    gradingSources.grain = res.texGrain;
+    gradingSources.leak = res.texLeak;
+    gradingSources.dirt = res.texDirt;
     gradingSources.flareAmount = flareAmount(frame->tracks[TrackScene]);
     gradingSources.grainMovesOn = frame->grainMovesOn;
     return dispatchScene(frame);

@@ -15,8 +15,8 @@ static const CameraKey scene1Keys[5] = {
 void drawScene1(const ShowFrame* frame)
 {
     float var0 = frame->tracks[TrackVar0];
-    Mesh* jug = &jugMeshes[0];
-    Mesh* intact = &jugMeshes[3];
+    Mesh* jug = &res.jugMeshes[0];
+    Mesh* intact = &res.jugMeshes[3];
     float t = 1.0f - var0;   // 1 = burst (last frame), 0 = whole
     if (!(t > 0.0f)) t = 0.0f;
     if (t > 1.0f) t = 1.0f;
@@ -25,16 +25,16 @@ void drawScene1(const ShowFrame* frame)
     driveCamera(scene1Keys, 5, var0);
     drawSkybox(0);
 
-    placeMesh(&logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawMesh(&logMesh);
+    placeMesh(&res.logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawMesh(&res.logMesh);
 
     Mesh* shown = (t == 0.0f) ? intact : jug;
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseScrub(jug, t);
     drawMesh(shown);
 
-    placeMesh(&splashMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseScrub(&splashMesh, t);
+    placeMesh(&res.splashMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseScrub(&res.splashMesh, t);
     drawAdditiveSplash();
 
     // Multiplied by white (post2 1, the scene after its fade-in) every pixel

@@ -24,7 +24,7 @@ void rodWobble(float time, float* a, float* b)
 static void drawObject(float part, float a, float b)
 {
     if (part > 0.0f) {
-        Mesh* rod = &rodMeshes[1];
+        Mesh* rod = &res.rodMeshes[1];
         float p = part > 1.0f ? 1.0f : part;
         placeMesh(rod, 0.0f, b, a, 0.0f, 0.0f, 0.0f);
         poseAnimation(rod, (1.0f - p) * (float)(rod->frameCount - 1));
@@ -32,7 +32,7 @@ static void drawObject(float part, float a, float b)
         drawMesh(rod);
         return;
     }
-    Mesh* bullet = &rodMeshes[0];
+    Mesh* bullet = &res.rodMeshes[0];
     bullet->textures[1] = bullet->textures[0];
     placeMesh(bullet, 0.0f, b, a, 0.0f, 0.0f, 0.0f);
     queueUniform("chrome", 1.0f);
@@ -41,14 +41,14 @@ static void drawObject(float part, float a, float b)
 
 static void drawTrail(float time, float a, float b)
 {
-    placeMesh(&trailMesh, 0.0f, b, a - 7.0f, 0.0f, 0.0f, 0.0f);
+    placeMesh(&res.trailMesh, 0.0f, b, a - 7.0f, 0.0f, 0.0f, 0.0f);
     queueUniform("time", time);
     queueUniform("factorPix", 1.0f);
     queueUniform("factorTex", 1.0f);
-    trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
+    res.trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
     int previous = currentBlendMode;
     setBlendMode(AlphaBlend);
-    drawMesh(&trailMesh);
+    drawMesh(&res.trailMesh);
     setBlendMode(previous);
 }
 

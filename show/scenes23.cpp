@@ -28,13 +28,13 @@ static void drawFireShell(void)
 {
     int previous = currentBlendMode;
     setBlendMode(AlphaAdditive);
-    drawMesh(&fireMesh);
+    drawMesh(&res.fireMesh);
     setBlendMode(previous);
 }
 
 static void drawFire(float time)
 {
-    placeMesh(&fireMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    placeMesh(&res.fireMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     queueUniform("iGlobalTime", time);
     queueUniform("factorTex", extraDivisor);
     queueUniform("factorBlend", 0.0f);
@@ -57,14 +57,14 @@ static void gradeAndDistort(float strength)
     queueUniform("gamma", 1.0f);
     queueUniform("con", 0.8f);
     queueUniform("lum", 0.0f);
-    copyTarget(sceneTarget, fullTarget, progColorCorrect);
+    copyTarget(sceneTarget, fullTarget, res.progColorCorrect);
     if (strength <= 0.0f) return;
 
     copyTarget(fullTarget, sceneTarget, 0);
     int fullTexture = renderTargets[fullTarget]->colorTexture;
     bindRenderTarget(sceneTarget);
     queueUniform("time", strength);
-    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, progDrunk);
+    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, res.progDrunk);
     unbindRenderTarget(sceneTarget);
 }
 
@@ -79,8 +79,8 @@ static void drawStill(int mode, const ShowFrame* frame)
     driveCamera(stillKeys, 5, var0);
     drawSkybox(1);
 
-    placeMesh(&stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawMesh(&stillMesh);
+    placeMesh(&res.stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawMesh(&res.stillMesh);
 
     int seed = rand();
     float rise = 0.0f;
@@ -90,8 +90,8 @@ static void drawStill(int mode, const ShowFrame* frame)
         if (rise > 1.0f) rise = 1.0f;
     }
     for (int i = 0; i < 100; i++) {
-        placeBottle(&bottlesMesh, i, rise);
-        drawMesh(&bottlesMesh);
+        placeBottle(&res.bottlesMesh, i, rise);
+        drawMesh(&res.bottlesMesh);
     }
     srand((unsigned)seed);
 

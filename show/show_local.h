@@ -9,16 +9,21 @@
 #include "platform/platform.h"
 
 // ---- resource slots, by the rows that fill them ---------------------------------------
-extern int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
-    progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk;
-extern Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
-extern Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
-extern Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
-extern Mesh shroomMeshes[2];   // rows 79, 82: stem, top
-extern Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pressMesh, pressBillMesh, rollMesh,
-    kaleidoMesh, gunMesh, m47Mesh, bloodMesh, shotMesh, trailMesh;
-extern int texGrain, texLeak, texDirt, texBgRed;
-extern int texBills[4];   // rows 35..38
+// Every program, mesh and texture of the show: one record the resource table's
+// rows point into and the scenes draw from.
+struct ShowSlots {
+    int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
+        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk;
+    Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
+    Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
+    Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
+    Mesh shroomMeshes[2];   // rows 79, 82: stem, top
+    Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pressMesh, pressBillMesh, rollMesh,
+        kaleidoMesh, gunMesh, m47Mesh, bloodMesh, shotMesh, trailMesh;
+    int texGrain, texLeak, texDirt, texBgRed;
+    int texBills[4];   // rows 35..38
+};
+extern ShowSlots res;
 
 // A track value as a whole number, truncated toward zero; beyond +-1e6 (or
 // NaN) 0 instead of an undefined conversion.

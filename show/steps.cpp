@@ -83,7 +83,7 @@ void bokehBlurAndMix(float post1, float post2)
     queueUniform("highlight", post2);
     queueUniform("factorPix", factorPix);
     queueUniform("factorTex", 1.0f);
-    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, progBokeh);
+    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, res.progBokeh);
     unbindRenderTarget(halfTarget);
 
     beginSceneTarget();
@@ -108,7 +108,7 @@ void poseScrub(Mesh* mesh, float scrub)
 void drawSkybox(int index)
 {
     if (index < 0 || index > 2) return;
-    Mesh* mesh = &skyMeshes[index];
+    Mesh* mesh = &res.skyMeshes[index];
     const Camera* cam = activeCamera ? activeCamera : &camera;
     mesh->x = cam->x;
     mesh->y = cam->y;
@@ -133,7 +133,7 @@ void drawAdditive(Mesh* mesh)
 void drawAdditiveSplash(void)
 {
     glDisable(GL_CULL_FACE);
-    drawAdditive(&splashMesh);
+    drawAdditive(&res.splashMesh);
     glEnable(GL_CULL_FACE);
 }
 
@@ -142,7 +142,7 @@ void colourCorrectAndGrade(float gamma, float contrast, float luminosity, int pr
     queueUniform("gamma", gamma);
     queueUniform("con", contrast);
     queueUniform("lum", luminosity);
-    copyTarget(fullTarget, sceneTarget, progColorCorrect);
+    copyTarget(fullTarget, sceneTarget, res.progColorCorrect);
     copyTarget(sceneTarget, fullTarget, 0);
     bindRenderTarget(sceneTarget);
     postProcessFrame(preset);

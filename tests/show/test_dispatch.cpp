@@ -204,11 +204,11 @@ TEST_F(Dispatch, ShowFrameHandsOnTheRecordAndTheGradingSources)
 {
     prepareFrame();
     GradingSources saved = gradingSources;
-    const int slots[4] = {progLomofi, texGrain, texLeak, texDirt};
-    progLomofi = 41;
-    texGrain = 42;
-    texLeak = 43;
-    texDirt = 44;
+    const int slots[4] = {res.progLomofi, res.texGrain, res.texLeak, res.texDirt};
+    res.progLomofi = 41;
+    res.texGrain = 42;
+    res.texLeak = 43;
+    res.texDirt = 44;
     const float scenes[4] = {7.0f, 7.9f, 6.999f, 8.0f};
     const float flare[4] = {0.25f, 0.25f, 1.0f, 1.0f};
     for (int i = 0; i < 4; i++) {
@@ -235,10 +235,10 @@ TEST_F(Dispatch, ShowFrameHandsOnTheRecordAndTheGradingSources)
     EXPECT_EQ(calls[8].count, 1);
     EXPECT_EQ(flareAmount(NAN), 1.0f);
     EXPECT_EQ(flareAmount(1e30f), 1.0f);
-    progLomofi = slots[0];
-    texGrain = slots[1];
-    texLeak = slots[2];
-    texDirt = slots[3];
+    res.progLomofi = slots[0];
+    res.texGrain = slots[1];
+    res.texLeak = slots[2];
+    res.texDirt = slots[3];
     gradingSources = saved;
 }
 

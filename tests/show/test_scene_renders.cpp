@@ -69,32 +69,32 @@ static bool showData(void)
 TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    ASSERT_GT(progFire, 0);
-    ASSERT_GT(progBokeh, 0);
+    ASSERT_GT(res.progFire, 0);
+    ASSERT_GT(res.progBokeh, 0);
     tweakMode = -1;
     framePresented = 0;
 
     setTracks(0.0f, 1.0f, 0.5f, 0.1f, 0.3f);
     scenes2And3(1, 12.5f, 1.0f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "iGlobalTime"), 12.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "factorTex"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "factorBlend"), 0.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "scale"), 1.05f);   // the second shell last
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "alphafactor"), 0.4f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "con"), 0.8f);
-    EXPECT_FLOAT_EQ(uniformValue(progDrunk, "time"), 0.3f);   // post2, not the clock
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "highlight"), 0.3f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "intensity"), 20.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);   // narrow window
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "iGlobalTime"), 12.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "factorTex"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "factorBlend"), 0.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "scale"), 1.05f);   // the second shell last
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "alphafactor"), 0.4f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "con"), 0.8f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "time"), 0.3f);   // post2, not the clock
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 0.3f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "intensity"), 20.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);   // narrow window
 
     // The bokeh radius doubles on windows wider than 1024 pixels.
     int savedWidth = windowWidth;
     windowWidth = 1025;
     scene1(0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.2f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.2f);
     windowWidth = 1024;
     scene1(0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);
     windowWidth = savedWidth;
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -32,37 +32,37 @@ static bool showData(void)
 TEST(SceneUniformsB, ProgramsReceiveWhatScenesFiveToNineQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    for (int program : {progCar, progTrail, progGreet, progShroom, progScroll, progBokeh, progColorCorrect})
+    for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh, res.progColorCorrect})
         ASSERT_GT(program, 0);
     setTracks(0, 0, 0, 0, 0);
 
     scene5(1.0f, 2, 0.5f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "con"), 1.7f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "con"), 1.7f);
     scene6(2.5f, 1.0f, 3.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "gamma"), 1.66f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "gamma"), 1.66f);
 
     scene7(2.0f, 0.25f, 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 0.75f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "lum"), -0.08f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 0.75f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "lum"), -0.08f);
     scene7(2.0f, -1.0f, 1.0f);   // the trail and the sky scroll on the frame's one time
-    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progTrail, "time"), 2.0f);
-    GLint location = glGetUniformLocation((GLuint)progScroll, "offset");
+    EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progTrail, "time"), 2.0f);
+    GLint location = glGetUniformLocation((GLuint)res.progScroll, "offset");
     ASSERT_GE(location, 0);
     float offset[2] = {1, 1};
-    glGetUniformfv((GLuint)progScroll, location, offset);
+    glGetUniformfv((GLuint)res.progScroll, location, offset);
     EXPECT_FLOAT_EQ(offset[0], -6.0f);
     EXPECT_EQ(offset[1], 0.0f);
 
     scene8(3.0f, 5.5f);
-    EXPECT_EQ(uniformValue(progGreet, "grt"), 0.0f);   // jug 0 is drawn last
+    EXPECT_EQ(uniformValue(res.progGreet, "grt"), 0.0f);   // jug 0 is drawn last
 
     setTracks(1.5f, 3.0f, 0.5f, 1.0f, 1.5f);
     scene9(1.5f, 3.0f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progShroom, "light"), 0.3883483f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "highlight"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progShroom, "light"), 0.3883483f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 1.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
