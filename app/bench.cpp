@@ -19,10 +19,10 @@
 #include <time.h>
 #include <string.h>
 
-enum { BenchRate = 30, SceneSlots = 11, MaxBenchFrames = BenchRate * 3600 * 4 };
+enum { BenchRate = 30, SceneSlots = ShowSceneCount + 2, MaxBenchFrames = BenchRate * 3600 * 4 };
 
 struct BenchSample {
-    int slot;      // scene 1..9, 0 for frames outside any scene
+    int slot;      // scene 1..ShowSceneCount, 0 for frames outside any scene
     float ms;      // wall time to the end of the frame's GL work
     float cpuMs;   // CPU time of all threads of the process (GL driver included)
 };
@@ -42,9 +42,8 @@ static double processCpuSeconds(void)
 
 static int sceneSlot(const ShowFrame* frame)
 {
-    (void)frame;
-    float scene = syncValues[TrackScene];
-    return scene >= 1.0f && scene < 10.0f ? (int)scene : 0;
+    float scene = frame->tracks[TrackScene];
+    return scene >= 1.0f && scene < (float)(ShowSceneCount + 1) ? (int)scene : 0;
 }
 
 // One frame at time t, timed to the end of its GL work, allocations counted.
@@ -53,7 +52,7 @@ static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
 {
     if (allocationCountingAvailable()) setAllocationCounting(1);
     double begin = monotonicSeconds(), cpuBegin = processCpuSeconds();
-    ShowFrame frame = {(float)t, 1.0f / BenchRate, 1};
+    ShowFrame frame = showFrameAt((float)t, 1.0f / BenchRate, 1);
     int ended = drawShowFrame(&frame);
     sample->slot = sceneSlot(&frame);
     if (hudVisible()) {   // --hud: the display's cost is the difference to a run without it

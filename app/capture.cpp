@@ -309,7 +309,7 @@ static int writeSoundtrack(const char* path, double from, long frames, int fps)
 // the show has ended (nothing more to capture).
 static int drawSubframe(double t, float delta, int first)
 {
-    ShowFrame frame = {(float)t, delta, first};   // the first frame after a present draws new grain
+    ShowFrame frame = showFrameAt((float)t, delta, first);   // the first frame after a present draws new grain
     if (drawShowFrame(&frame)) return 1;
     accumulateFrame();
     glClear(GL_DEPTH_BUFFER_BIT);

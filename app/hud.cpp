@@ -19,7 +19,7 @@
 #include <string.h>
 
 // ---- state: the display ---------------------------------------------------------------
-enum { HudTracks = 6, HudHistory = 60 };   // 60 frames: about 2.5 s of each track
+enum { HudTracks = ShowTrackCount, HudHistory = 60 };   // 60 frames: about 2.5 s of each track
 static int hudShown;
 static int hudReady;   // 1 once ImGui is set up on the main window
 static ImGuiContext* hudContext;
@@ -64,8 +64,7 @@ void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* o
 // Notes one loop frame: the track values for the graphs and the frame time.
 void hudNoteFrame(const ShowFrame* frame)
 {
-    (void)frame;
-    for (int i = 0; i < HudTracks; i++) trackHistory[i][historyAt] = syncValues[i];
+    for (int i = 0; i < HudTracks; i++) trackHistory[i][historyAt] = frame->tracks[i];
     historyAt = (historyAt + 1) % HudHistory;
     double now = monotonicSeconds();
     if (lastFrameAt >= 0.0) {
@@ -106,10 +105,8 @@ int prepareHud(void)
 
 static void trackRow(const ShowFrame* frame, int i)
 {
-    (void)frame;
-    static const char* const names[HudTracks] = {"scene", "part", "var0", "var1", "post1", "post2"};
     char label[48];
-    snprintf(label, sizeof label, "%-5s %8.3f", names[i], (double)syncValues[i]);
+    snprintf(label, sizeof label, "%-5s %8.3f", showTrackNames[i], (double)frame->tracks[i]);
     ImGui::TextUnformatted(label);
     ImGui::SameLine(120);
     char id[16];
@@ -123,7 +120,7 @@ static void hudContents(const ShowFrame* frame)
     const Transport* transport = transportState();
     formatShowTime(frame->time, time, sizeof time);
     formatShowPosition(frame->time, demoConfig ? demoConfig->rowsPerBeat : 4, 4, position, sizeof position);
-    ImGui::Text("%s  %s  scene %d", time, position, (int)syncValues[TrackScene]);
+    ImGui::Text("%s  %s  scene %d", time, position, (int)frame->tracks[TrackScene]);
     for (int i = 0; i < HudTracks; i++) trackRow(frame, i);
     ImGui::Text("%.1f ms  %.1f fps  GL errors %ld", (double)frameMs, frameMs > 0.0f ? 1000.0 / frameMs : 0.0,
                 glErrorCount());

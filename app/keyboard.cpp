@@ -172,7 +172,7 @@ int formatCameraKey(const Camera* cam, int scene, float time, char* out, int siz
 static void recordCameraKey(const ShowFrame* shown)
 {
     char line[512];
-    if (!formatCameraKey(&camera, (int)syncValues[TrackScene], shown->time, line, (int)sizeof line)) {
+    if (!formatCameraKey(&camera, (int)shown->tracks[TrackScene], shown->time, line, (int)sizeof line)) {
         logMessage("Camera key not recorded: a camera value is not finite.\n");
         return;
     }

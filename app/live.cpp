@@ -87,11 +87,12 @@ static void reloadTimeline(const char* path, const ShowFrame* frame)
 {
     char error[512];
     if (loadTimelineTracks(path, error, sizeof error)) {
-        updateSync();
+        ShowFrame now = showFrameAt(frame->time, frame->delta, frame->grainMovesOn);
+        const float* v = now.tracks;
         logMessage("edit: timeline <%s> compiled, new tracks from %.3f s (%.0f ms after the write): "
                    "scene %g part %g var0 %g var1 %g post1 %g post2 %g\n",
-                   path, (double)frame->time, sinceWrite(), (double)syncValues[0], (double)syncValues[1],
-                   (double)syncValues[2], (double)syncValues[3], (double)syncValues[4], (double)syncValues[5]);
+                   path, (double)now.time, sinceWrite(), (double)v[TrackScene], (double)v[TrackPart],
+                   (double)v[TrackVar0], (double)v[TrackVar1], (double)v[TrackPost1], (double)v[TrackPost2]);
         hudMessagef("timeline: new tracks (F5 rebuilds the music)");
     } else {
         logMessage("edit: timeline kept: %s\n", error);
@@ -148,7 +149,8 @@ static int applyDataChange(const char* name, const ShowFrame* frame)
 {
     char path[PathSize + WatchNameSize + 2];
     snprintf(path, sizeof path, "%s/%s", dataDir, name);
-    if (strcmp(name, "timeline.txt") == 0) {
+    const ShowVocabulary* words = demoConfig ? demoConfig->vocabulary : nullptr;
+    if (words && words->timelineFile && strcmp(name, words->timelineFile) == 0) {
         reloadTimeline(path, frame);
         return 1;
     }

@@ -30,7 +30,7 @@ struct LoopState {
     int presented;
     int polled;
 };
-static LoopState loop = {{0.0f, ClockNotRunning, 0}, 0, 0};
+static LoopState loop = {{0.0f, ClockNotRunning, 0, {}}, 0, 0};
 
 int startDemo(void)
 {
@@ -115,7 +115,7 @@ int stepShowFrame(void)
     }
     // While paused the grain stands still too, so the picture does.
     int grainMovesOn = transportState()->paused ? 0 : loop.presented;
-    loop.frame = ShowFrame{loop.frame.time, loop.frame.delta, grainMovesOn};
+    loop.frame = showFrameAt(loop.frame.time, loop.frame.delta, grainMovesOn);
     int ended = drawShowFrame(&loop.frame);
     if (showIsOver(ended, loop.frame.time) && !restartShowForLoop()) {
         if (!runOptions.edit) return 0;

@@ -113,7 +113,7 @@ static double readShowLength(const char* directory)
     for (int i = 0; i < 2; i++) {
         const char* name = builtinConfig.trackNames[which[i]];
         const char* path = name ? trackPath(base, name) : nullptr;
-        if (!path || readTrackFile(path, &tracks[i]) != 0) missing = 1;
+        if (!path || !readTrackFile(path, &tracks[i])) missing = 1;
     }
     double length =
         missing ? -1.0 : showLengthSeconds(&tracks[0], &tracks[1], builtinConfig.bpm, builtinConfig.rowsPerBeat);

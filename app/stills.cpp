@@ -50,7 +50,7 @@ static int writeBackBuffer(const char* path, int width, int height)
 // the step is ClockNotRunning.
 static void drawStill(float seconds, int grainMovesOn)
 {
-    ShowFrame frame = {seconds, ClockNotRunning, grainMovesOn};
+    ShowFrame frame = showFrameAt(seconds, ClockNotRunning, grainMovesOn);
     drawShowFrame(&frame);
     accumulateFrame();
     resolveFrame();

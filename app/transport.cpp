@@ -4,6 +4,7 @@
 #include "app/preflight.h"
 #include "app/transport.h"
 #include "platform/platform.h"
+#include "show/show.h"
 #include "sync/sync.h"
 #include <GLFW/glfw3.h>
 #include <math.h>
@@ -51,7 +52,8 @@ int sceneStarts(const SyncTrack* track, float rowRate, float* starts, int capaci
         int scene = v > -1.0e6f && v < 1.0e6f ? (int)v : 0;
         if (scene == previous) continue;
         previous = scene;
-        if (scene >= 1 && scene <= 9) starts[count++] = (float)(track->keys[i].row / ((double)rowRate * 1000.0));
+        if (scene >= 1 && scene <= ShowSceneCount)
+            starts[count++] = (float)(track->keys[i].row / ((double)rowRate * 1000.0));
     }
     return count;
 }

@@ -1,6 +1,5 @@
 // The show's configuration: the one built-in record that names the data
 // directory, the soundtrack, the data hook, the sync tracks and their tempo.
-#include "show/config.h"
 #include "show/show_local.h"
 
 DemoConfig builtinConfig = {
@@ -12,4 +11,5 @@ DemoConfig builtinConfig = {
      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     ShowBpm,
     ShowRowsPerBeat,
+    &showVocabulary,
 };

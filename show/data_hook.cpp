@@ -10,9 +10,9 @@ struct MeshProcessing {
     int tangents;   // 1: per-vertex tangents
 };
 static const MeshProcessing meshProcessing[] = {
-    {&skyMeshes[0], 10.0f, 0.0f, 0},    {&skyMeshes[1], 10.0f, 0.0f, 0},   {&splashMesh, 0.0f, 0.0f, 1},
-    {&bloodMesh, 0.0f, 0.0f, 1},        {&logMesh, 0.5f, 0.0f, 1},         {&rodMeshes[2], 0.075f, 0.0f, 0},
-    {&shroomMeshes[0], 0.0f, 0.01f, 1}, {&shroomMeshes[1], 0.0f, 0.0f, 1},
+    {&res.skyMeshes[0], 10.0f, 0.0f, 0},    {&res.skyMeshes[1], 10.0f, 0.0f, 0},   {&res.splashMesh, 0.0f, 0.0f, 1},
+    {&res.bloodMesh, 0.0f, 0.0f, 1},        {&res.logMesh, 0.5f, 0.0f, 1},         {&res.rodMeshes[2], 0.075f, 0.0f, 0},
+    {&res.shroomMeshes[0], 0.0f, 0.01f, 1}, {&res.shroomMeshes[1], 0.0f, 0.0f, 1},
 };
 
 static void applyProcessing(const MeshProcessing* p)
@@ -26,8 +26,8 @@ static void applyProcessing(const MeshProcessing* p)
 // texture (the jug's environment), welded mushroom normals, tangents.
 void prepareShowData(void)
 {
-    splashMesh.textures[1] = jugMeshes[0].textures[0];
-    bloodMesh.textures[1] = jugMeshes[0].textures[0];
+    res.splashMesh.textures[1] = res.jugMeshes[0].textures[0];
+    res.bloodMesh.textures[1] = res.jugMeshes[0].textures[0];
     for (const MeshProcessing& p : meshProcessing) applyProcessing(&p);
 }
 

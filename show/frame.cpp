@@ -1,31 +1,36 @@
 // Drawing the show at a time: the one entry the main loop, stills, capture and
-// bench share. It sets the show clock, evaluates the tracks, hands the post
-// chain what this frame grades with, and dispatches the scene.
+// bench share. The frame record is made once (its tracks evaluated), then the
+// post chain is handed what this frame grades with and the scene dispatched.
 #include "show/show_local.h"
 
 float flareAmount(float sceneValue)
 {
-    int scene = sceneValue > -1.0e6f && sceneValue < 1.0e6f ? (int)sceneValue : 0;
-    return scene == 7 ? 0.25f : 1.0f;
+    return truncTrack(sceneValue) == 7 ? 0.25f : 1.0f;
 }
 
 void bindShowPostPrograms(void)
 {
-    int* programs[] = {&progBokeh, &progColorCorrect, &progLomofi, &progDrunk};
+    int* programs[] = {&res.progBokeh, &res.progColorCorrect, &res.progLomofi, &res.progDrunk};
     for (int* program : programs) bindPostAttributes(*program);
+}
+
+ShowFrame showFrameAt(float time, float delta, int grainMovesOn)
+{
+    ShowFrame frame;
+    frame.time = time;
+    frame.delta = delta;
+    frame.grainMovesOn = grainMovesOn;
+    evaluateTracks(time, frame.tracks);
+    return frame;
 }
 
 int drawShowFrame(const ShowFrame* frame)
 {
-    frameTime = frame->time;
-    frameDelta = frame->delta;
-    framePresented = frame->previousPresented;
-    updateSync();
-    gradingSources.program = progLomofi;
-    gradingSources.grain = texGrain;
-    gradingSources.leak = texLeak;
-    gradingSources.dirt = texDirt;
-    gradingSources.flareAmount = flareAmount(syncValues[TrackScene]);
-    gradingSources.grainMovesOn = frame->previousPresented;
-    return dispatchScene();
+    gradingSources.program = res.progLomofi;
+    gradingSources.grain = res.texGrain;
+    gradingSources.leak = res.texLeak;
+    gradingSources.dirt = res.texDirt;
+    gradingSources.flareAmount = flareAmount(frame->tracks[TrackScene]);
+    gradingSources.grainMovesOn = frame->grainMovesOn;
+    return dispatchScene(frame);
 }

@@ -12,10 +12,11 @@ static const CameraKey scene1Keys[5] = {
     {-12.7085f, -135.378f, 377.377f, 176.811f, 2.72956f, 0.0f, 100.0f, 1000.0f, 30.0f},
 };
 
-void drawScene1(float var0)
+void drawScene1(const ShowFrame* frame)
 {
-    Mesh* jug = &jugMeshes[0];
-    Mesh* intact = &jugMeshes[3];
+    float var0 = frame->tracks[TrackVar0];
+    Mesh* jug = &res.jugMeshes[0];
+    Mesh* intact = &res.jugMeshes[3];
     float t = 1.0f - var0;   // 1 = burst (last frame), 0 = whole
     if (!(t > 0.0f)) t = 0.0f;
     if (t > 1.0f) t = 1.0f;
@@ -24,25 +25,25 @@ void drawScene1(float var0)
     driveCamera(scene1Keys, 5, var0);
     drawSkybox(0);
 
-    placeMesh(&logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawMesh(&logMesh);
+    placeMesh(&res.logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawMesh(&res.logMesh);
 
     Mesh* shown = (t == 0.0f) ? intact : jug;
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseScrub(jug, t);
     drawMesh(shown);
 
-    placeMesh(&splashMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseScrub(&splashMesh, t);
+    placeMesh(&res.splashMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseScrub(&res.splashMesh, t);
     drawAdditiveSplash();
 
     // Multiplied by white (post2 1, the scene after its fade-in) every pixel
     // stays as it is: not drawn.
     int none = 0;
-    uint32_t fade = fadeColour(syncValues[TrackPost2]);
+    uint32_t fade = fadeColour(frame->tracks[TrackPost2]);
     if (fade != 0xFFFFFFFFu) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, fade, Multiply, -1);
     unbindRenderTarget(sceneTarget);
 
-    bokehBlurAndMix();
+    bokehBlurAndMix(frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
     postProcessFrame(1);
 }

@@ -35,18 +35,19 @@ void placeBill(Mesh* mesh, int i, float spread)
     float pitch = (float)((double)A + m200);
     float roll = (float)((double)Q - m400);
 
-    mesh->textures[0] = texBills[(99 - i) % 4];
+    mesh->textures[0] = res.texBills[(99 - i) % 4];
     placeMesh(mesh, (float)A * spread, P * spread, Q * spread, P, pitch, roll);
 }
 
-void drawScene4(float var0)
+void drawScene4(const ShowFrame* frame)
 {
-    Mesh* jug = &jugMeshes[0];
-    Mesh* intact = &jugMeshes[3];
-    float s = syncValues[TrackVar1];
+    float var0 = frame->tracks[TrackVar0];
+    Mesh* jug = &res.jugMeshes[0];
+    Mesh* intact = &res.jugMeshes[3];
+    float s = frame->tracks[TrackVar1];
     if (!(s > 0.0f)) s = 0.0f;
     if (s > 1.0f) s = 1.0f;
-    float p = syncValues[TrackPart];
+    float p = frame->tracks[TrackPart];
 
     beginSceneTarget();
     if (p == 0.0f) {
@@ -57,8 +58,8 @@ void drawScene4(float var0)
     }
     drawSkybox(0);
 
-    placeMesh(&logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawMesh(&logMesh);
+    placeMesh(&res.logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawMesh(&res.logMesh);
 
     Mesh* shown = (s == 0.0f) ? intact : jug;
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
@@ -70,8 +71,8 @@ void drawScene4(float var0)
     if (s >= 0.1f) {
         float m = billSpread(s);
         for (int i = 0; i < 100; i++) {
-            placeBill(&billMesh, i, m);
-            drawMesh(&billMesh);
+            placeBill(&res.billMesh, i, m);
+            drawMesh(&res.billMesh);
         }
     }
     srand((unsigned)seed);

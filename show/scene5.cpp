@@ -97,21 +97,21 @@ static void drawKaleidoscope(int part)
 {
     float rolls[MaxKaleidoCopies];
     int count = kaleidoRolls(part, activeCamera->roll, rolls, MaxKaleidoCopies);
-    kaleidoMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
-    kaleidoMesh.x = activeCamera->x;
-    kaleidoMesh.y = activeCamera->y;
-    kaleidoMesh.z = activeCamera->z;
-    kaleidoMesh.dirty = 1;
-    uint32_t allTriangles = kaleidoMesh.triangleCount;
-    if (count > 1) kaleidoMesh.triangleCount = trianglesWithin(&kaleidoMesh, 1.25f / (float)count);
+    res.kaleidoMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
+    res.kaleidoMesh.x = activeCamera->x;
+    res.kaleidoMesh.y = activeCamera->y;
+    res.kaleidoMesh.z = activeCamera->z;
+    res.kaleidoMesh.dirty = 1;
+    uint32_t allTriangles = res.kaleidoMesh.triangleCount;
+    if (count > 1) res.kaleidoMesh.triangleCount = trianglesWithin(&res.kaleidoMesh, 1.25f / (float)count);
     for (int i = 0; i < count; i++) {
-        kaleidoMesh.yaw = activeCamera->yaw;
-        kaleidoMesh.pitch = activeCamera->pitch;
-        kaleidoMesh.roll = rolls[i];
-        kaleidoMesh.dirty = 1;
-        drawMesh(&kaleidoMesh);
+        res.kaleidoMesh.yaw = activeCamera->yaw;
+        res.kaleidoMesh.pitch = activeCamera->pitch;
+        res.kaleidoMesh.roll = rolls[i];
+        res.kaleidoMesh.dirty = 1;
+        drawMesh(&res.kaleidoMesh);
     }
-    kaleidoMesh.triangleCount = allTriangles;
+    res.kaleidoMesh.triangleCount = allTriangles;
 }
 
 static void drawRolls(float time, float var1)
@@ -119,25 +119,28 @@ static void drawRolls(float time, float var1)
     int seed = rand();
     setCamera(0.0f, 0.0f, -100.0f, -4.0f, 0.0f, 60.0f * var1, 5.0f, 500.0f, 50.0f);
     for (int j = 0; j < 3; j++) {
-        placeRoll(&rollMesh, j, var1, time);
-        drawMesh(&rollMesh);
+        placeRoll(&res.rollMesh, j, var1, time);
+        drawMesh(&res.rollMesh);
     }
     srand((unsigned)seed);
 }
 
-void drawScene5(float time, int part, float var0, float var1)
+void drawScene5(const ShowFrame* frame)
 {
+    float time = frame->time;
+    int part = truncTrack(frame->tracks[TrackPart]);
+    float var0 = frame->tracks[TrackVar0], var1 = frame->tracks[TrackVar1];
     float f = loopPhase(time);
     bindRenderTarget(fullTarget);
     glClear(GL_DEPTH_BUFFER_BIT);
     driveCamera(pressKeys, 3, var0);
     drawSkybox(0);
-    placeMesh(&pressMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseAnimation(&pressMesh, (float)(pressMesh.frameCount - 1) * f);
-    drawMesh(&pressMesh);
-    placeMesh(&pressBillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseAnimation(&pressBillMesh, (float)(pressBillMesh.frameCount - 1) * f);
-    drawMesh(&pressBillMesh);
+    placeMesh(&res.pressMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseAnimation(&res.pressMesh, (float)(res.pressMesh.frameCount - 1) * f);
+    drawMesh(&res.pressMesh);
+    placeMesh(&res.pressBillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseAnimation(&res.pressBillMesh, (float)(res.pressBillMesh.frameCount - 1) * f);
+    drawMesh(&res.pressBillMesh);
     unbindRenderTarget(fullTarget);
 
     beginSceneTarget();
@@ -150,7 +153,7 @@ void drawScene5(float time, int part, float var0, float var1)
     int none = 0;
     // The tint at alpha 0 (post1 0, the whole scene as the timeline stands)
     // would leave every pixel as it is: not drawn.
-    uint32_t tint = tintColour(syncValues[TrackPost1]);
+    uint32_t tint = tintColour(frame->tracks[TrackPost1]);
     if ((tint & 0xFFu) != 0) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tint, AlphaBlend, -1);
     glClear(GL_DEPTH_BUFFER_BIT);
     if (var1 > 0.0f && part > 0) drawRolls(time, var1);

@@ -29,16 +29,16 @@ static void drawGun(float part, float var1)
     float pitch = var1 / 6.0f;
     if (part < 1.0f) {
         float q = part > 0.0f ? part : 0.0f;
-        placeMesh(&gunMesh, 0.0f, 0.0f, z, 0.0f, pitch, 0.0f);
-        poseAnimation(&gunMesh, (1.0f - q) * (float)(gunMesh.frameCount - 1));
-        drawMesh(&gunMesh);
+        placeMesh(&res.gunMesh, 0.0f, 0.0f, z, 0.0f, pitch, 0.0f);
+        poseAnimation(&res.gunMesh, (1.0f - q) * (float)(res.gunMesh.frameCount - 1));
+        drawMesh(&res.gunMesh);
         return;
     }
-    placeMesh(&m47Mesh, 0.0f, 0.0f, z, 0.0f, pitch, 0.0f);
-    drawMesh(&m47Mesh);
+    placeMesh(&res.m47Mesh, 0.0f, 0.0f, z, 0.0f, pitch, 0.0f);
+    drawMesh(&res.m47Mesh);
     if (var1 > 5.0f) {
-        placeMesh(&shotMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-        drawAdditive(&shotMesh);
+        placeMesh(&res.shotMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+        drawAdditive(&res.shotMesh);
     }
 }
 
@@ -46,25 +46,26 @@ static void drawBulletAndBlood(float part)
 {
     float g = part - 2.0f;
     if (g > 1.0f) g = 1.0f;
-    Mesh* bullet = &rodMeshes[2];
-    placeMesh(&bloodMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseAnimation(&bloodMesh, (float)(bloodMesh.frameCount - 1) * g);
+    Mesh* bullet = &res.rodMeshes[2];
+    placeMesh(&res.bloodMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    poseAnimation(&res.bloodMesh, (float)(res.bloodMesh.frameCount - 1) * g);
     bullet->textures[1] = bullet->textures[0];
     placeMesh(bullet, 0.0f, -1.0f, bulletZ(part), 0.0f, 0.0f, 0.0f);
     queueUniform("chrome", 1.0f);
     drawMesh(bullet);
     glDisable(GL_CULL_FACE);
-    drawAdditive(&bloodMesh);
+    drawAdditive(&res.bloodMesh);
     glEnable(GL_CULL_FACE);
 }
 
-void drawScene6(float part, float var0, float var1)
+void drawScene6(const ShowFrame* frame)
 {
+    float part = frame->tracks[TrackPart];
     beginSceneTarget();
-    driveCamera(gunKeys, 5, var0);
+    driveCamera(gunKeys, 5, frame->tracks[TrackVar0]);
     drawSkybox(0);
-    drawOverlayQuad(&texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend, -1);
-    drawGun(part, var1);
+    drawOverlayQuad(&res.texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend, -1);
+    drawGun(part, frame->tracks[TrackVar1]);
     if (part > 2.0f) drawBulletAndBlood(part);
     unbindRenderTarget(sceneTarget);
 

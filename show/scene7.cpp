@@ -24,7 +24,7 @@ void rodWobble(float time, float* a, float* b)
 static void drawObject(float part, float a, float b)
 {
     if (part > 0.0f) {
-        Mesh* rod = &rodMeshes[1];
+        Mesh* rod = &res.rodMeshes[1];
         float p = part > 1.0f ? 1.0f : part;
         placeMesh(rod, 0.0f, b, a, 0.0f, 0.0f, 0.0f);
         poseAnimation(rod, (1.0f - p) * (float)(rod->frameCount - 1));
@@ -32,38 +32,39 @@ static void drawObject(float part, float a, float b)
         drawMesh(rod);
         return;
     }
-    Mesh* bullet = &rodMeshes[0];
+    Mesh* bullet = &res.rodMeshes[0];
     bullet->textures[1] = bullet->textures[0];
     placeMesh(bullet, 0.0f, b, a, 0.0f, 0.0f, 0.0f);
     queueUniform("chrome", 1.0f);
     drawMesh(bullet);
 }
 
-static void drawTrail(float a, float b)
+static void drawTrail(float time, float a, float b)
 {
-    placeMesh(&trailMesh, 0.0f, b, a - 7.0f, 0.0f, 0.0f, 0.0f);
-    queueUniform("time", frameTime);
+    placeMesh(&res.trailMesh, 0.0f, b, a - 7.0f, 0.0f, 0.0f, 0.0f);
+    queueUniform("time", time);
     queueUniform("factorPix", 1.0f);
     queueUniform("factorTex", 1.0f);
-    trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
+    res.trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
     int previous = currentBlendMode;
     setBlendMode(AlphaBlend);
-    drawMesh(&trailMesh);
+    drawMesh(&res.trailMesh);
     setBlendMode(previous);
 }
 
-void drawScene7(float time, float part, float var0)
+void drawScene7(const ShowFrame* frame)
 {
+    float time = frame->time;
     float a = 0.0f, b = 0.0f;
     rodWobble(time, &a, &b);
     beginSceneTarget();
-    driveCamera(rodKeys, 6, var0);
+    driveCamera(rodKeys, 6, frame->tracks[TrackVar0]);
     const float offset[2] = {-3.0f * time, 0.0f};
     queueUniformEntry("offset", Vec2, 0.0f, 0.0f, offset);
     drawSkybox(2);
-    drawObject(part, a, b);
+    drawObject(frame->tracks[TrackPart], a, b);
     copyTarget(fullTarget, sceneTarget, 0);
-    drawTrail(a, b);
+    drawTrail(time, a, b);
     unbindRenderTarget(sceneTarget);
 
     colourCorrectAndGrade(1.15f, 0.55f, -0.08f, 3);

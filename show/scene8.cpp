@@ -71,11 +71,12 @@ void poseBrokenJug(Mesh* broken, int j)
     poseAnimation(broken, (float)(randomTable[302 + 3 * j] % (broken->frameCount - 1)));
 }
 
-void drawScene8(float var0, float var1)
+void drawScene8(const ShowFrame* frame)
 {
-    Mesh* greeting = &jugMeshes[1];
-    Mesh* broken = &jugMeshes[2];
-    Mesh* intact = &jugMeshes[3];
+    float var0 = frame->tracks[TrackVar0], var1 = frame->tracks[TrackVar1];
+    Mesh* greeting = &res.jugMeshes[1];
+    Mesh* broken = &res.jugMeshes[2];
+    Mesh* intact = &res.jugMeshes[3];
     beginSceneTarget();
     driveCamera(greetKeys, 30, var0);
     drawSkybox(0);
@@ -98,12 +99,12 @@ void drawScene8(float var0, float var1)
         } else if (state == JugBreaking) {
             jug = greeting;
             poseAnimation(greeting, (float)(greeting->frameCount - 1) * t);
-            placeMesh(&splashMesh, x, 0.0f, z, 0.0f, 0.0f, 0.0f);
-            poseAnimation(&splashMesh, (float)(splashMesh.frameCount - 1) * t);
+            placeMesh(&res.splashMesh, x, 0.0f, z, 0.0f, 0.0f, 0.0f);
+            poseAnimation(&res.splashMesh, (float)(res.splashMesh.frameCount - 1) * t);
             splash = 1;
         }
-        placeMesh(&logMesh, x, -187.0f, z, 0.0f, 0.0f, 0.0f);
-        drawMesh(&logMesh);
+        placeMesh(&res.logMesh, x, -187.0f, z, 0.0f, 0.0f, 0.0f);
+        drawMesh(&res.logMesh);
         queueUniform("grt", (float)i);
         placeMesh(jug, x, 0.0f, z, 0.0f, 0.0f, 0.0f);
         if (jug == intact)

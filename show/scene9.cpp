@@ -36,14 +36,14 @@ static void fullQuad(int texture, uint32_t colour, int blendMode, int program)
 // The sixteen broken jugs of scene 8, raised by 100, each on its log.
 static void drawBrokenField(void)
 {
-    Mesh* broken = &jugMeshes[2];
+    Mesh* broken = &res.jugMeshes[2];
     int seed = rand();
     for (int j = 0; j < 16; j++) {
         float x = 0.0f, z = 0.0f;
         jugPlace(j, &x, &z);
         poseBrokenJug(broken, j);
-        placeMesh(&logMesh, x, -87.0f, z, 0.0f, 0.0f, 0.0f);
-        drawMesh(&logMesh);
+        placeMesh(&res.logMesh, x, -87.0f, z, 0.0f, 0.0f, 0.0f);
+        drawMesh(&res.logMesh);
         queueUniform("grt", (float)(15 - j));
         placeMesh(broken, x, 100.0f, z, 0.0f, 0.0f, 0.0f);
         drawMesh(broken);
@@ -53,22 +53,22 @@ static void drawBrokenField(void)
 
 // The object at the centre: the nuke jug bursting while part < 0, then the
 // mushroom cloud (glowing, blurred into halfTarget). Leaves fullTarget unbound.
-static void drawCentre(float part, float var1)
+static void drawCentre(float part, float var1, float post1, float post2)
 {
-    placeMesh(&logMesh, 0.0f, -87.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    placeMesh(&res.logMesh, 0.0f, -87.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     if (part < 0.0f) {
-        Mesh* nuke = &jugMeshes[4];
+        Mesh* nuke = &res.jugMeshes[4];
         float u = part + 1.0f;
         if (!(u > 0.0f)) u = 0.0f;
         placeMesh(nuke, 0.0f, 100.0f, 0.0f, 0.0f, 0.0f, 0.0f);
         poseAnimation(nuke, (float)(nuke->frameCount - 1) * u);
         drawMesh(nuke);
-        drawMesh(&logMesh);
+        drawMesh(&res.logMesh);
         unbindRenderTarget(fullTarget);
         return;
     }
-    drawMesh(&logMesh);
-    Mesh* cloud = &shroomMeshes[part >= 1.0f ? 1 : 0];
+    drawMesh(&res.logMesh);
+    Mesh* cloud = &res.shroomMeshes[part >= 1.0f ? 1 : 0];
     placeMesh(cloud, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseAnimation(cloud, (float)(cloud->frameCount - 1) * sqrtf(nonNegative(var1)));
     queueUniform("light", shroomGlow(var1));
@@ -77,7 +77,7 @@ static void drawCentre(float part, float var1)
     drawMesh(cloud);
     setBlendMode(previous);
     unbindRenderTarget(fullTarget);
-    blurTarget(fullTarget, halfTarget, syncValues[TrackPost1], syncValues[TrackPost2]);
+    blurTarget(fullTarget, halfTarget, post1, post2);
 }
 
 // The picture, its glow and the flash summed in one pass: the same sum the
@@ -132,15 +132,17 @@ static void bokehOver(float part)
     queueUniform("highlight", 1.0f);
     queueUniform("factorPix", factorPix);
     queueUniform("factorTex", 1.0f);
-    fullQuad(renderTargets[sceneTarget]->colorTexture, 0xFFFFFFFFu, Opaque, progBokeh);
+    fullQuad(renderTargets[sceneTarget]->colorTexture, 0xFFFFFFFFu, Opaque, res.progBokeh);
     unbindRenderTarget(halfTarget);
     bindRenderTarget(sceneTarget);
     glClear(GL_DEPTH_BUFFER_BIT);
     fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFF00u | trackByte(8.0f * q), AlphaBlend, -1);
 }
 
-void drawScene9(float part, float var0, float var1)
+void drawScene9(const ShowFrame* frame)
 {
+    float part = frame->tracks[TrackPart];
+    float var1 = frame->tracks[TrackVar1];
     float glow = shroomGlow(var1);
     bindRenderTarget(fullTarget);
     // The red clear is this scene's own: the previous clear colour is put back
@@ -150,10 +152,10 @@ void drawScene9(float part, float var0, float var1)
     glClearColor(1.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(savedClear[0], savedClear[1], savedClear[2], savedClear[3]);
-    driveCamera(cloudKeys, 6, var0);
+    driveCamera(cloudKeys, 6, frame->tracks[TrackVar0]);
     drawSkybox(0);
     drawBrokenField();
-    drawCentre(part, var1);
+    drawCentre(part, var1, frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
 
     beginSceneTarget();
     drawPictureWithGlow(part, flashColour(glow));

@@ -28,13 +28,13 @@ static void drawFireShell(void)
 {
     int previous = currentBlendMode;
     setBlendMode(AlphaAdditive);
-    drawMesh(&fireMesh);
+    drawMesh(&res.fireMesh);
     setBlendMode(previous);
 }
 
 static void drawFire(float time)
 {
-    placeMesh(&fireMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    placeMesh(&res.fireMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     queueUniform("iGlobalTime", time);
     queueUniform("factorTex", extraDivisor);
     queueUniform("factorBlend", 0.0f);
@@ -52,25 +52,25 @@ static void drawFire(float time)
 // distortion is fully transparent and is not drawn: one pass instead of the
 // four (correct, copy, distort, copy) of the round trip through fullTarget
 // that this replaces, with the same picture.
-static void gradeAndDistort(void)
+static void gradeAndDistort(float strength)
 {
     queueUniform("gamma", 1.0f);
     queueUniform("con", 0.8f);
     queueUniform("lum", 0.0f);
-    copyTarget(sceneTarget, fullTarget, progColorCorrect);
-    float strength = syncValues[TrackPost2];
+    copyTarget(sceneTarget, fullTarget, res.progColorCorrect);
     if (strength <= 0.0f) return;
 
     copyTarget(fullTarget, sceneTarget, 0);
     int fullTexture = renderTargets[fullTarget]->colorTexture;
     bindRenderTarget(sceneTarget);
     queueUniform("time", strength);
-    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, progDrunk);
+    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, res.progDrunk);
     unbindRenderTarget(sceneTarget);
 }
 
-void drawScenes2And3(int mode, float time, float var0, float var1)
+static void drawStill(int mode, const ShowFrame* frame)
 {
+    float time = frame->time, var0 = frame->tracks[TrackVar0], var1 = frame->tracks[TrackVar1];
     // Drawn into fullTarget: the colour correction then writes sceneTarget
     // in one pass. The sky covers every pixel, so nothing of an earlier
     // frame shows through either buffer.
@@ -79,8 +79,8 @@ void drawScenes2And3(int mode, float time, float var0, float var1)
     driveCamera(stillKeys, 5, var0);
     drawSkybox(1);
 
-    placeMesh(&stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawMesh(&stillMesh);
+    placeMesh(&res.stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawMesh(&res.stillMesh);
 
     int seed = rand();
     float rise = 0.0f;
@@ -90,15 +90,18 @@ void drawScenes2And3(int mode, float time, float var0, float var1)
         if (rise > 1.0f) rise = 1.0f;
     }
     for (int i = 0; i < 100; i++) {
-        placeBottle(&bottlesMesh, i, rise);
-        drawMesh(&bottlesMesh);
+        placeBottle(&res.bottlesMesh, i, rise);
+        drawMesh(&res.bottlesMesh);
     }
     srand((unsigned)seed);
 
     drawFire(time);
     unbindRenderTarget(fullTarget);
 
-    gradeAndDistort();
-    bokehBlurAndMix();
+    gradeAndDistort(frame->tracks[TrackPost2]);
+    bokehBlurAndMix(frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
     postProcessFrame(4);
 }
+
+void drawScene2(const ShowFrame* frame) { drawStill(0, frame); }
+void drawScene3(const ShowFrame* frame) { drawStill(1, frame); }

@@ -1,8 +1,10 @@
-// The show: its configuration, resource table and data hook, the one call
-// that draws the show at a time, the timeline that picks a scene routine by
-// the "scene" track every frame, the letterbox, and the nine scene routines.
+// The show: its configuration, resource table and data hook, the frame record
+// and the one call that draws it, the timeline that picks a scene routine by
+// the "scene" track every frame, the letterbox, and the table of scenes.
 // The scenes' own helpers and the resource slots are in show_local.h.
 #pragma once
+#include "show/vocabulary.h"
+#include "sync/sync.h"
 #include <stdint.h>
 
 struct DemoConfig;
@@ -22,27 +24,34 @@ void processShowMesh(Mesh* mesh);
 void bindShowPostPrograms(void);
 
 // ---- drawing the show ----------------------------------------------------------
-// One frame of the show: the clock's time, its step since the previous frame
-// and whether the previous frame was presented (the film grain moves on then).
+// One frame of the show, the record every scene routine draws from: the
+// clock's time, its step since the previous frame, whether the previous frame
+// was presented (the film grain moves on then) and every track's value at
+// time, by ShowTrack index.
 struct ShowFrame {
     float time;
     float delta;
-    int previousPresented;
+    int grainMovesOn;
+    float tracks[MaxTracks];
 };
-// Sets the show clock from frame, evaluates the sync tracks, hands the post
-// chain this frame's grading amounts, and dispatches the scene. Returns 1
-// when the show is over (nothing was drawn), 0 otherwise.
+// The frame at time: its tracks evaluated once, here.
+ShowFrame showFrameAt(float time, float delta, int grainMovesOn);
+// Hands the post chain this frame's grading amounts and dispatches the scene.
+// Returns 1 when the show is over (nothing was drawn), 0 otherwise.
 int drawShowFrame(const ShowFrame* frame);
 
 // ---- timeline -------------------------------------------------------------------
 extern int prevScene;
 extern const unsigned short randomTable[600];
 
-int dispatchScene(void);   // 1 when the show is over
+// Draws frame's scene (truncated "scene" track) and the letterbox. Returns 1
+// when the show is over: the last scene went straight to the first (nothing
+// is drawn then), or the scene is -1 while "part" is exactly -1.0.
+int dispatchScene(const ShowFrame* frame);
 
 // Where dispatchScene's end rule first fires, judged from the keys alone: the
 // row of the first key (of either track, row 0 included) at which the scene
-// track goes from 9 straight to 1 (a step, not a slide through 8..2) or holds
+// track goes from the last scene straight to 1 (a step, not a slide) or holds
 // -1 while "part" is exactly -1.0. Interpolated stretches are judged at their
 // keys only. Returns the row, or -1 when the tracks never end the show
 // (null or empty tracks included).
@@ -53,25 +62,18 @@ long showEndRow(const SyncTrack* scene, const SyncTrack* part);
 double showLengthSeconds(const SyncTrack* scene, const SyncTrack* part, float bpm, int rowsPerBeat);
 void drawLetterbox(void);
 
-void drawScene1(float var0);
-void drawScenes2And3(int mode, float time, float var0, float var1);
-void drawScene4(float var0);
-void drawScene5(float time, int part, float var0, float var1);
-void drawScene6(float part, float var0, float var1);
-void drawScene7(float time, float part, float var0);
-void drawScene8(float var0, float var1);
-void drawScene9(float part, float var0, float var1);
-
-// The routines dispatchScene calls, initially drawScene1 .. drawScene9. Tests
-// swap entries to watch what the timeline passes.
-struct SceneRoutines {
-    void (*scene1)(float var0);
-    void (*scenes2And3)(int mode, float time, float var0, float var1);
-    void (*scene4)(float var0);
-    void (*scene5)(float time, int part, float var0, float var1);
-    void (*scene6)(float part, float var0, float var1);
-    void (*scene7)(float time, float part, float var0);
-    void (*scene8)(float var0, float var1);
-    void (*scene9)(float part, float var0, float var1);
-};
-extern SceneRoutines sceneRoutines;
+// ---- the scenes -------------------------------------------------------------------
+// Every scene routine draws one frame from the record and nothing else of it.
+typedef void (*SceneRoutine)(const ShowFrame* frame);
+void drawScene1(const ShowFrame* frame);
+void drawScene2(const ShowFrame* frame);
+void drawScene3(const ShowFrame* frame);
+void drawScene4(const ShowFrame* frame);
+void drawScene5(const ShowFrame* frame);
+void drawScene6(const ShowFrame* frame);
+void drawScene7(const ShowFrame* frame);
+void drawScene8(const ShowFrame* frame);
+void drawScene9(const ShowFrame* frame);
+// Scene number n runs showScenes[n - 1]; initially drawScene1 .. drawScene9.
+// Tests swap entries to watch what the timeline passes.
+extern SceneRoutine showScenes[ShowSceneCount];

@@ -9,17 +9,25 @@
 #include "platform/platform.h"
 
 // ---- resource slots, by the rows that fill them ---------------------------------------
-extern int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
-    progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk;
-extern Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
-extern Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
-extern Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
-extern Mesh shroomMeshes[2];   // rows 79, 82: stem, top
-extern Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pressMesh, pressBillMesh, rollMesh,
-    kaleidoMesh, gunMesh, m47Mesh, bloodMesh, shotMesh, trailMesh;
-extern int texGrain, texLeak, texDirt, texBgRed;
-extern int texBills[4];   // rows 35..38
+// Every program, mesh and texture of the show: one record the resource table's
+// rows point into and the scenes draw from.
+struct ShowSlots {
+    int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
+        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk;
+    Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
+    Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
+    Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
+    Mesh shroomMeshes[2];   // rows 79, 82: stem, top
+    Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pressMesh, pressBillMesh, rollMesh,
+        kaleidoMesh, gunMesh, m47Mesh, bloodMesh, shotMesh, trailMesh;
+    int texGrain, texLeak, texDirt, texBgRed;
+    int texBills[4];   // rows 35..38
+};
+extern ShowSlots res;
 
+// A track value as a whole number, truncated toward zero; beyond +-1e6 (or
+// NaN) 0 instead of an undefined conversion.
+int truncTrack(float value);
 // The flare of the final grade for a scene number: dimmed in scene 7, whose
 // bright speed lines would flood it.
 float flareAmount(float sceneValue);
@@ -63,9 +71,9 @@ uint32_t blurMixColour(float post1);
 float bokehScale(float post1, int width, float pixDivisor);
 // The bokeh pass shared by scenes 1 to 3: the scene buffer (unbound) is blurred
 // into the half buffer, then the scene buffer is begun again and the blur mixed
-// over it by post1. Where post1 gives the mix alpha 0 only the scene buffer is
-// begun again: the blur would not change a pixel.
-void bokehBlurAndMix(void);
+// over it by post1 (post2 the blur's highlight). Where post1 gives the mix
+// alpha 0 only the scene buffer is begun again: the blur would not change a pixel.
+void bokehBlurAndMix(float post1, float post2);
 
 // Scenes 2-4 lay out their hundred instances from randomTable.
 // Bottle i of scenes 2 and 3 at rise B (0 on the ground, 1 fully risen).

@@ -64,11 +64,10 @@ float bokehScale(float post1, int width, float pixDivisor)
     return post1 * 4.0f / pixDivisor;
 }
 
-void bokehBlurAndMix(void)
+void bokehBlurAndMix(float post1, float post2)
 {
     int sceneTexture = renderTargets[sceneTarget]->colorTexture;
     int halfTexture = renderTargets[halfTarget]->colorTexture;
-    float post1 = syncValues[TrackPost1];
     uint32_t mix = blurMixColour(post1);
     // Mixed at alpha 0 the blur would leave the scene exactly as it is, so it
     // is not drawn (most frames of scenes 1 to 3 are sharp). The half buffer
@@ -81,10 +80,10 @@ void bokehBlurAndMix(void)
     bindRenderTarget(halfTarget);
     queueUniform("scale", bokehScale(post1, windowWidth, factorPix));
     queueUniform("intensity", 20.0f);
-    queueUniform("highlight", syncValues[TrackPost2]);
+    queueUniform("highlight", post2);
     queueUniform("factorPix", factorPix);
     queueUniform("factorTex", 1.0f);
-    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, progBokeh);
+    drawOverlayQuad(&sceneTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, res.progBokeh);
     unbindRenderTarget(halfTarget);
 
     beginSceneTarget();
@@ -109,7 +108,7 @@ void poseScrub(Mesh* mesh, float scrub)
 void drawSkybox(int index)
 {
     if (index < 0 || index > 2) return;
-    Mesh* mesh = &skyMeshes[index];
+    Mesh* mesh = &res.skyMeshes[index];
     const Camera* cam = activeCamera ? activeCamera : &camera;
     mesh->x = cam->x;
     mesh->y = cam->y;
@@ -134,7 +133,7 @@ void drawAdditive(Mesh* mesh)
 void drawAdditiveSplash(void)
 {
     glDisable(GL_CULL_FACE);
-    drawAdditive(&splashMesh);
+    drawAdditive(&res.splashMesh);
     glEnable(GL_CULL_FACE);
 }
 
@@ -143,7 +142,7 @@ void colourCorrectAndGrade(float gamma, float contrast, float luminosity, int pr
     queueUniform("gamma", gamma);
     queueUniform("con", contrast);
     queueUniform("lum", luminosity);
-    copyTarget(fullTarget, sceneTarget, progColorCorrect);
+    copyTarget(fullTarget, sceneTarget, res.progColorCorrect);
     copyTarget(sceneTarget, fullTarget, 0);
     bindRenderTarget(sceneTarget);
     postProcessFrame(preset);

@@ -1,53 +1,30 @@
-// The timeline: every frame the "scene" track picks one scene routine, the
-// letterbox bars are drawn on top, and the show ends by one of two rules.
+// The timeline: every frame the "scene" track picks one routine of the scene
+// table, the letterbox bars are drawn on top, and the show ends by one of two
+// rules.
 #include "show/show_local.h"
 #include <stdint.h>
 
 int prevScene = -1;
 
-// Truncation toward zero; values beyond +-1e6 (or NaN) give 0 instead of an
-// undefined conversion.
-static int truncToInt(float value)
+int truncTrack(float value)
 {
     if (!(value > -1.0e6f && value < 1.0e6f)) return 0;
     return (int)value;
 }
 
-SceneRoutines sceneRoutines = {
-    drawScene1, drawScenes2And3, drawScene4, drawScene5, drawScene6, drawScene7, drawScene8, drawScene9,
+SceneRoutine showScenes[ShowSceneCount] = {
+    drawScene1, drawScene2, drawScene3, drawScene4, drawScene5, drawScene6, drawScene7, drawScene8, drawScene9,
 };
 
-static void runScene1(float, float, float var0, float) { sceneRoutines.scene1(var0); }
-static void runScene2(float time, float, float var0, float var1) { sceneRoutines.scenes2And3(0, time, var0, var1); }
-static void runScene3(float time, float, float var0, float var1) { sceneRoutines.scenes2And3(1, time, var0, var1); }
-static void runScene4(float, float, float var0, float) { sceneRoutines.scene4(var0); }
-static void runScene5(float time, float part, float var0, float var1)
+int dispatchScene(const ShowFrame* frame)
 {
-    sceneRoutines.scene5(time, truncToInt(part), var0, var1);
-}
-static void runScene6(float, float part, float var0, float var1) { sceneRoutines.scene6(part, var0, var1); }
-static void runScene7(float time, float part, float var0, float) { sceneRoutines.scene7(time, part, var0); }
-static void runScene8(float, float, float var0, float var1) { sceneRoutines.scene8(var0, var1); }
-static void runScene9(float, float part, float var0, float var1) { sceneRoutines.scene9(part, var0, var1); }
-
-// Scene number n runs sceneTable[n - 1]; arguments are (time, part, var0, var1).
-typedef void (*SceneRoutine)(float time, float part, float var0, float var1);
-static const SceneRoutine sceneTable[9] = {
-    runScene1, runScene2, runScene3, runScene4, runScene5, runScene6, runScene7, runScene8, runScene9,
-};
-
-// Returns 1 when the show is over: the scene number went from 9 straight to 1
-// (nothing is drawn then), or it is -1 while "part" is exactly -1.0.
-int dispatchScene(void)
-{
-    float time = frameTime;
-    int scene = truncToInt(syncValues[TrackScene]);
-    float part = syncValues[TrackPart];
-    if (prevScene == 9 && scene == 1) return 1;
+    int scene = truncTrack(frame->tracks[TrackScene]);
+    float part = frame->tracks[TrackPart];
+    if (prevScene == ShowSceneCount && scene == 1) return 1;
     setGLDebugPhase("scene", scene);
     int ended = 0;
-    if (scene >= 1 && scene <= 9)
-        sceneTable[scene - 1](time, part, syncValues[TrackVar0], syncValues[TrackVar1]);
+    if (scene >= 1 && scene <= ShowSceneCount)
+        showScenes[scene - 1](frame);
     else if (scene == -1)
         ended = part == -1.0f;
     drawLetterbox();
@@ -70,9 +47,9 @@ static float valueJustBefore(const SyncTrack* track, long row)
 
 static int endsAtRow(const SyncTrack* scene, const SyncTrack* part, long row)
 {
-    int now = truncToInt(trackValue(scene, (double)row));
+    int now = truncTrack(trackValue(scene, (double)row));
     if (now == -1 && trackValue(part, (double)row) == -1.0f) return 1;
-    return row > 0 && now == 1 && truncToInt(valueJustBefore(scene, row)) == 9;
+    return row > 0 && now == 1 && truncTrack(valueJustBefore(scene, row)) == ShowSceneCount;
 }
 
 long showEndRow(const SyncTrack* scene, const SyncTrack* part)

@@ -42,15 +42,19 @@ int loadTimelineTracks(const char* path, char* error, int errorSize)
 {
     static Timeline timeline;   // 200 kB: kept off the stack, reused by every reload
     static SyncKey keys[MaxTimelineKeys];
-    if (!loadTimeline(path, &timeline, error, errorSize)) return 0;
-    if (demoConfig && (timeline.bpm != demoConfig->bpm || timeline.rowsPerBeat != demoConfig->rowsPerBeat)) {
+    if (!demoConfig || !demoConfig->vocabulary) {
+        snprintf(error, (size_t)errorSize, "%s: the show has no vocabulary to read it with", path);
+        return 0;
+    }
+    if (!loadTimeline(path, demoConfig->vocabulary, &timeline, error, errorSize)) return 0;
+    if ((timeline.bpm != demoConfig->bpm || timeline.rowsPerBeat != demoConfig->rowsPerBeat)) {
         snprintf(error, (size_t)errorSize, "%s: tempo %g bpm, %d rows per beat differs from the show's", path,
                  (double)timeline.bpm, timeline.rowsPerBeat);
         return 0;
     }
     int replaced = 0;
-    for (int t = 0; t < TimelineTrackCount; t++) {
-        SyncTrack* track = configuredTrack(timelineTrackNames[t]);
+    for (int t = 0; t < timeline.trackCount; t++) {
+        SyncTrack* track = configuredTrack(timelineTrackName(&timeline, t));
         if (!track) continue;
         const TimelineTrack* source = &timeline.tracks[t];
         for (int k = 0; k < source->keyCount; k++) {
@@ -59,21 +63,13 @@ int loadTimelineTracks(const char* path, char* error, int errorSize)
             keys[k].type = source->keys[k].type;
         }
         if (!replaceTrackKeys(track, keys, source->keyCount)) {
-            snprintf(error, (size_t)errorSize, "%s: out of memory for track %s", path, timelineTrackNames[t]);
+            snprintf(error, (size_t)errorSize, "%s: out of memory for track %s", path, timelineTrackName(&timeline, t));
             return 0;
         }
         replaced++;
     }
     if (error && errorSize > 0) error[0] = 0;
     return replaced > 0 ? 1 : 0;
-}
-
-static int32_t readLe32(const unsigned char* p)
-{
-    uint32_t v = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-    int32_t out;
-    memcpy(&out, &v, 4);
-    return out;
 }
 
 int reloadTrackFile(const char* path, const char* trackName)
@@ -83,21 +79,11 @@ int reloadTrackFile(const char* path, const char* trackName)
     unsigned char* bytes = nullptr;
     size_t size = 0;
     if (readWholeFile(path, maxTrackFileBytes, &bytes, &size) != 1) return -1;
-    int32_t count = size >= 4 ? readLe32(bytes) : -1;
-    // Only a file that holds exactly its key count is whole: one caught
-    // half-written is tried again later, never half-used.
-    if (count < 0 || size != 4 + 9 * (size_t)count) {
-        free(bytes);
-        return -1;
-    }
+    // Only a whole file is used: one caught half-written is tried again
+    // later, never half-used.
     static SyncKey keys[MaxTimelineKeys];
-    for (int32_t i = 0; i < count; i++) {
-        const unsigned char* raw = bytes + 4 + 9 * (size_t)i;
-        keys[i].row = readLe32(raw);
-        int32_t bits = readLe32(raw + 4);
-        memcpy(&keys[i].value, &bits, 4);
-        keys[i].type = (signed char)raw[8];
-    }
+    int count = decodeTrackKeys(bytes, size, 1, keys, MaxTimelineKeys, nullptr, 0);
     free(bytes);
+    if (count < 0) return -1;
     return replaceTrackKeys(track, keys, count);
 }

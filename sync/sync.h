@@ -1,7 +1,8 @@
-// Timing, sync and music: the demo configuration record, the show clock the
-// loop sets, the sync-track player that turns that clock into track values
-// every frame, and soundtrack playback.
+// Timing, sync and music: the demo configuration record, the sync-track
+// player that turns a show time into track values, and soundtrack playback.
 #pragma once
+#include "sync/vocabulary.h"
+#include <stddef.h>
 #include <stdint.h>
 
 // ---- configuration -------------------------------------------------------------
@@ -14,18 +15,13 @@ struct DemoConfig {
     const char* trackNames[MaxTracks];   // ends at the first null
     float bpm;                           // 0 means 120
     int rowsPerBeat;                     // 0 means 4
+    const ShowVocabulary* vocabulary;    // the show's words (timeline compiler, live editing); null: none
 };
 // The configuration in use: set by start-up to the show's own record; null
 // until then (no tracks, no soundtrack).
 extern DemoConfig* demoConfig;
 
-// ---- the show clock, set by the loop -------------------------------------------------
-extern float frameTime;      // seconds since the show's time zero
-extern float frameDelta;     // frameTime minus the previous one; -1 before the first poll
-extern int framePresented;   // whether the previous poll presented a frame
-
 // ---- sync tracks ---------------------------------------------------------------
-enum { TrackScene = 0, TrackPart = 1, TrackVar0 = 2, TrackVar1 = 3, TrackPost1 = 4, TrackPost2 = 5 };
 struct SyncKey {
     int row;
     float value;
@@ -44,17 +40,30 @@ struct SyncDevice {
 
 extern SyncDevice* syncDevice;
 extern SyncTrack* syncTracks[MaxTracks];
-extern float syncValues[MaxTracks];
 extern float syncRowRate;   // rows per millisecond
 
 void initSync(void);
-void updateSync(void);
+// Every configured track's value at a show time (at the row the player rounds
+// it to) into values[0 .. MaxTracks-1]; unconfigured entries are 0.
+void evaluateTracks(float time, float* values);
 SyncTrack* getTrack(const char* name);
 int findTrack(SyncDevice* device, const char* name);
 const char* trackPath(const char* base, const char* name);   // null when it does not fit
-// 0 read (keys that were read whole are kept), 1 the file could not be opened.
-// The track must be zeroed or hold keys of an earlier read: they are freed.
+// Reads a .track file into track, tolerant: a damaged file keeps the keys it
+// holds whole (logged). Returns 1 read, 0 when the file could not be opened or
+// was refused (logged). The track must be zeroed or hold keys of an earlier
+// read: they are freed.
 int readTrackFile(const char* path, SyncTrack* track);
+// The .track key format: a little-endian int32 key count, then 9 bytes a key
+// (int32 row, float32 value, signed type byte). Decodes size bytes into at
+// most capacity keys. Tolerant (strict 0): the keys the bytes hold whole, up to
+// the declared count, are kept and their number returned (0 for no head or a
+// negative count). Strict: the bytes must hold exactly the declared count
+// (no more than capacity), rows ascending, types 0..3; returns the count, or
+// -1 with the reason in why (when given). With keys null nothing is decoded:
+// the count is returned (a check).
+int decodeTrackKeys(const unsigned char* bytes, size_t size, int strict, SyncKey* keys, long capacity, char* why,
+                    int whySize);
 int findKey(const SyncTrack* track, int row);
 float trackValue(const SyncTrack* track, double row);
 // The row for a show time, rounded as the player rounds it.

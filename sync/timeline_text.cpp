@@ -9,16 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-const char* const timelineTrackNames[TimelineTrackCount] = {
-    "scene", "part", "var0", "var1", "post1", "post2",
-};
-
 static const char* const keyTypeNames[4] = {"step", "linear", "smooth", "ramp"};
-
-const char* const musicStyleNames[MusicStyleCount] = {
-    "intro", "night", "rise", "breakout", "press", "standoff", "chase", "greets", "finale", "outro",
-};
-const char* const cueNames[CueCount] = {"shot", "smash", "boom", "hit"};
 
 enum { MaxLine = 1024, MaxTokens = 16, MaxTimelineBytes = 1 << 20 };
 
@@ -27,17 +18,23 @@ enum { MaxLine = 1024, MaxTokens = 16, MaxTimelineBytes = 1 << 20 };
 // row, -1 - (index of their block), and placed by placeLastKeys.
 enum { LastRow = -1 };
 
-static int wordIndex(const char* const* words, int count, const char* name)
+int vocabularyIndex(const char* const* words, int count, const char* name)
 {
+    if (!words || !name) return -1;
     for (int i = 0; i < count; i++)
-        if (strcmp(name, words[i]) == 0) return i;
+        if (words[i] && strcmp(name, words[i]) == 0) return i;
     return -1;
 }
 
-int musicStyleIndex(const char* name) { return wordIndex(musicStyleNames, MusicStyleCount, name); }
-int cueIndex(const char* name) { return wordIndex(cueNames, CueCount, name); }
+int timelineTrackIndex(const Timeline* timeline, const char* name)
+{
+    return vocabularyIndex(timeline->vocabulary->trackNames, timeline->trackCount, name);
+}
 
-int timelineTrackIndex(const char* name) { return wordIndex(timelineTrackNames, TimelineTrackCount, name); }
+const char* timelineTrackName(const Timeline* timeline, int track)
+{
+    return track >= 0 && track < timeline->trackCount ? timeline->vocabulary->trackNames[track] : "?";
+}
 
 const char* keyTypeName(int type)
 {
@@ -150,7 +147,8 @@ static int addKey(ParseState* s, int track, int row, float value, int type)
 {
     TimelineTrack* t = &s->timeline->tracks[track];
     if (t->keyCount >= MaxTimelineKeys)
-        return fail(s, "too many keys in track %s (at most %d)", timelineTrackNames[track], MaxTimelineKeys);
+        return fail(s, "too many keys in track %s (at most %d)", timelineTrackName(s->timeline, track),
+                    MaxTimelineKeys);
     TimelineKey* k = &t->keys[t->keyCount++];
     k->row = row;
     k->value = value;
@@ -171,7 +169,8 @@ static int addSection(ParseState* s, int row, const char* style)
     Timeline* t = s->timeline;
     if (t->sectionCount >= MaxMusicSections) return fail(s, "too many music sections (at most %d)", MaxMusicSections);
     MusicSection* m = &t->sections[t->sectionCount];
-    if (musicStyleIndex(style) < 0) return fail(s, "unknown music style '%s'", style);
+    const ShowVocabulary* v = t->vocabulary;
+    if (vocabularyIndex(v->musicStyles, v->musicStyleCount, style) < 0) return fail(s, "unknown music style '%s'", style);
     if (!copyWord(s, m->style, style, "music")) return 0;
     m->row = row;
     m->scene = s->lastScene;
@@ -210,7 +209,9 @@ static int parseScene(ParseState* s, char** tok, int count)
     int row = 0;
     if (count != 6 || strcmp(tok[2], "at") != 0 || strcmp(tok[4], "music") != 0)
         return fail(s, "expected 'scene N at POS music STYLE'");
-    if (!parseInt(tok[1], &scene) || scene < 1 || scene > 9) return fail(s, "scene number '%s' is not 1 to 9", tok[1]);
+    int sceneCount = s->timeline->vocabulary->sceneCount;
+    if (!parseInt(tok[1], &scene) || scene < 1 || scene > sceneCount)
+        return fail(s, "scene number '%s' is not 1 to %d", tok[1], sceneCount);
     if (s->timeline->endRow >= 0) return fail(s, "scene after the end of the show");
     if (!parsePosition(s, tok[3], &row)) return 0;
     if (row == LastRow) return fail(s, "a scene starts at an absolute position, not 'last'");
@@ -224,8 +225,8 @@ static int parseScene(ParseState* s, char** tok, int count)
     return addSection(s, row, tok[5]);
 }
 
-// "end at POS": the scene key that ends the show. After scene 9 the jump to
-// scene 1 ends it; after any other scene, scene -1 with part -1 does.
+// "end at POS": the scene key that ends the show. After the last scene the
+// jump to scene 1 ends it; after any other scene, scene -1 with part -1 does.
 static int parseEnd(ParseState* s, char** tok, int count)
 {
     int row = 0;
@@ -237,7 +238,7 @@ static int parseEnd(ParseState* s, char** tok, int count)
     if (row <= s->blockRow)
         return fail(s, "the end (row %d) is not after the last scene's start (row %d)", row, s->blockRow);
     s->timeline->endRow = row;
-    if (s->lastScene == 9) return addKey(s, 0, row, 1.0f, KeyStep);
+    if (s->lastScene == s->timeline->vocabulary->sceneCount) return addKey(s, 0, row, 1.0f, KeyStep);
     if (!addKey(s, 0, row, -1.0f, KeyStep)) return 0;
     return addKey(s, 1, row, -1.0f, KeyStep);
 }
@@ -256,7 +257,8 @@ static int parseMark(ParseState* s, char** tok, int count)
     Timeline* t = s->timeline;
     if (t->cueCount >= MaxMusicCues) return fail(s, "too many cues (at most %d)", MaxMusicCues);
     MusicCue* c = &t->cues[t->cueCount];
-    if (cueIndex(tok[2]) < 0) return fail(s, "unknown cue '%s'", tok[2]);
+    const ShowVocabulary* v = t->vocabulary;
+    if (vocabularyIndex(v->cueNames, v->cueCount, tok[2]) < 0) return fail(s, "unknown cue '%s'", tok[2]);
     if (!copyWord(s, c->name, tok[2], "cue")) return 0;
     c->row = row;
     c->line = s->line;
@@ -267,7 +269,7 @@ static int parseMark(ParseState* s, char** tok, int count)
 // "TRACK POS VALUE TYPE": a key, its position counted from the scene's start.
 static int parseKey(ParseState* s, char** tok, int count)
 {
-    int track = timelineTrackIndex(tok[0]);
+    int track = timelineTrackIndex(s->timeline, tok[0]);
     if (track < 0) return fail(s, "unknown word '%s' (a track name, scene, music, cue, end or a setting)", tok[0]);
     if (track == 0) return fail(s, "scene keys come from 'scene N at POS' lines");
     if (count != 4) return fail(s, "expected '%s POS VALUE TYPE'", tok[0]);
@@ -308,7 +310,7 @@ static int parseLine(ParseState* s, char* text)
 static void placeLastKeys(ParseState* s)
 {
     s->blockRows[s->blockCount] = s->timeline->endRow;
-    for (int i = 0; i < TimelineTrackCount; i++) {
+    for (int i = 0; i < s->timeline->trackCount; i++) {
         TimelineTrack* t = &s->timeline->tracks[i];
         for (int k = 0; k < t->keyCount; k++)
             if (t->keys[k].row < 0) t->keys[k].row = s->blockRows[-t->keys[k].row] - 1;
@@ -333,7 +335,7 @@ static int sortTrack(ParseState* s, int track)
         const TimelineKey* a = &t->keys[i - 1];
         const TimelineKey* b = &t->keys[i];
         s->line = a->line > b->line ? a->line : b->line;
-        return fail(s, "track %s has two keys on row %d (lines %d and %d)", timelineTrackNames[track], b->row,
+        return fail(s, "track %s has two keys on row %d (lines %d and %d)", timelineTrackName(s->timeline, track), b->row,
                     a->line < b->line ? a->line : b->line, s->line);
     }
     return 1;
@@ -368,11 +370,13 @@ static int sortSections(ParseState* s)
     return 1;
 }
 
-int parseTimeline(const char* text, const char* name, Timeline* timeline, char* error, int errorSize)
+int parseTimeline(const char* text, const char* name, const ShowVocabulary* vocabulary, Timeline* timeline,
+                  char* error, int errorSize)
 {
     memset(timeline, 0, sizeof *timeline);
-    timeline->bpm = 130.0f;
-    timeline->rowsPerBeat = 4;
+    timeline->vocabulary = vocabulary;
+    timeline->bpm = vocabulary->bpm;
+    timeline->rowsPerBeat = vocabulary->rowsPerBeat;
     timeline->beatsPerBar = 4;
     timeline->endRow = -1;
     ParseState s;
@@ -383,6 +387,13 @@ int parseTimeline(const char* text, const char* name, Timeline* timeline, char* 
     s.error = error;
     s.errorSize = errorSize;
     if (errorSize > 0) error[0] = 0;
+    // The end rule needs a scene and a part track; the text cannot name more
+    // tracks than a timeline holds.
+    if (!vocabulary) return fail(&s, "no vocabulary to read the timeline with");
+    if (vocabulary->trackCount < 2 || vocabulary->trackCount > MaxTimelineTracks || vocabulary->sceneCount < 1)
+        return fail(&s, "the show's vocabulary has %d tracks and %d scenes", vocabulary->trackCount,
+                    vocabulary->sceneCount);
+    timeline->trackCount = vocabulary->trackCount;
     const char* p = text;
     while (*p) {
         s.line++;
@@ -400,12 +411,12 @@ int parseTimeline(const char* text, const char* name, Timeline* timeline, char* 
     if (s.blockRow < 0) return fail(&s, "no scene: add 'scene 1 at 0 music STYLE'");
     if (timeline->endRow < 0) return fail(&s, "the show has no end: add 'end at POS'");
     placeLastKeys(&s);
-    for (int i = 0; i < TimelineTrackCount; i++)
+    for (int i = 0; i < timeline->trackCount; i++)
         if (!sortTrack(&s, i)) return 0;
     return sortSections(&s);
 }
 
-int loadTimeline(const char* path, Timeline* timeline, char* error, int errorSize)
+int loadTimeline(const char* path, const ShowVocabulary* vocabulary, Timeline* timeline, char* error, int errorSize)
 {
     FILE* f = fopen(path, "rb");
     if (!f) {
@@ -431,7 +442,7 @@ int loadTimeline(const char* path, Timeline* timeline, char* error, int errorSiz
         snprintf(error, (size_t)errorSize, "%s: holds a NUL byte, not text", path);
         return 0;
     }
-    int ok = parseTimeline(text, path, timeline, error, errorSize);
+    int ok = parseTimeline(text, path, vocabulary, timeline, error, errorSize);
     free(text);
     return ok;
 }
@@ -463,9 +474,9 @@ int encodeTrack(const TimelineTrack* track, unsigned char* out)
 int writeTrackFiles(const Timeline* timeline, const char* outDir, char* error, int errorSize)
 {
     static unsigned char bytes[4 + 9 * MaxTimelineKeys];
-    for (int i = 0; i < TimelineTrackCount; i++) {
+    for (int i = 0; i < timeline->trackCount; i++) {
         char path[4096];
-        int n = snprintf(path, sizeof path, "%s/sync_%s.track", outDir, timelineTrackNames[i]);
+        int n = snprintf(path, sizeof path, "%s/sync_%s.track", outDir, timelineTrackName(timeline, i));
         if (n < 0 || n >= (int)sizeof path) {
             snprintf(error, (size_t)errorSize, "output directory name too long");
             return 0;

@@ -2,9 +2,10 @@
 // fills. Shared by the track tool (which turns it into .track files) and the
 // soundtrack synthesizer (which takes its music sections and cues from it).
 #pragma once
+#include "sync/vocabulary.h"
 
 enum {
-    TimelineTrackCount = 6,   // scene, part, var0, var1, post1, post2
+    MaxTimelineTracks = 8,    // the tracks a show's vocabulary may name
     MaxTimelineKeys = 2048,   // per track
     MaxMusicSections = 64,
     MaxMusicCues = 256,
@@ -42,10 +43,12 @@ struct MusicCue {
 };
 
 struct Timeline {
+    const ShowVocabulary* vocabulary;   // the words it was parsed with
+    int trackCount;                     // the vocabulary's tracks, in its order
     float bpm;
     int rowsPerBeat;
     int beatsPerBar;
-    TimelineTrack tracks[TimelineTrackCount];
+    TimelineTrack tracks[MaxTimelineTracks];
     MusicSection sections[MaxMusicSections];
     int sectionCount;
     MusicCue cues[MaxMusicCues];
@@ -53,31 +56,26 @@ struct Timeline {
     int endRow;   // row of the end key; -1 while the show has no end
 };
 
-extern const char* const timelineTrackNames[TimelineTrackCount];
-
-// The words of "music" and "cue" lines; the synthesizer knows each by its index.
-enum { MusicStyleCount = 10, CueCount = 4 };
-extern const char* const musicStyleNames[MusicStyleCount];
-extern const char* const cueNames[CueCount];
-int musicStyleIndex(const char* name);   // -1 when unknown
-int cueIndex(const char* name);
-
-// Index of a track name in timelineTrackNames, or -1.
-int timelineTrackIndex(const char* name);
+// Index of a track name in the timeline's vocabulary, or -1; the name of a
+// track index ("?" out of range).
+int timelineTrackIndex(const Timeline* timeline, const char* name);
+const char* timelineTrackName(const Timeline* timeline, int track);
 const char* keyTypeName(int type);
 
-// Parses the timeline text. Returns 1 on success; 0 with a message
+// Parses the timeline text in the words of vocabulary (kept by the timeline,
+// so it must outlive it). Returns 1 on success; 0 with a message
 // "NAME:LINE: what is wrong" in error (name is the label used in messages).
-int parseTimeline(const char* text, const char* name, Timeline* timeline, char* error, int errorSize);
+int parseTimeline(const char* text, const char* name, const ShowVocabulary* vocabulary, Timeline* timeline,
+                  char* error, int errorSize);
 
 // Reads and parses a timeline file (at most 1 MiB). Returns 1, or 0 with a message.
-int loadTimeline(const char* path, Timeline* timeline, char* error, int errorSize);
+int loadTimeline(const char* path, const ShowVocabulary* vocabulary, Timeline* timeline, char* error, int errorSize);
 
 // The bytes of a .track file for one track (4 + 9 n, little-endian) in out,
 // which must hold 4 + 9 * MaxTimelineKeys bytes. Returns the byte count.
 int encodeTrack(const TimelineTrack* track, unsigned char* out);
 
-// Writes OUTDIR/sync_<name>.track for all six tracks. Returns 1, or 0 with a message.
+// Writes OUTDIR/sync_<name>.track for every track of the timeline. Returns 1, or 0 with a message.
 int writeTrackFiles(const Timeline* timeline, const char* outDir, char* error, int errorSize);
 
 // Seconds of a row at the timeline's tempo.

@@ -1,6 +1,6 @@
 // The sync player: one device holding the tracks named by the configuration,
-// track files read once at start-up, and the per-frame evaluation of every
-// track at the row of the current show time into syncValues.
+// track files read once at start-up, and the evaluation of every track at
+// the row of a show time.
 #include "sync/sync.h"
 #include "platform/platform.h"
 #include <math.h>
@@ -12,10 +12,9 @@
 DemoConfig* demoConfig = nullptr;
 SyncDevice* syncDevice = nullptr;
 SyncTrack* syncTracks[MaxTracks];
-float syncValues[MaxTracks];
 float syncRowRate = 0.0f;
 
-enum { TrackPathSize = DataPathSize + 64, SyncBaseSize = DataPathSize, KeyFileSize = 9 };
+enum { TrackPathSize = DataPathSize + 64, SyncBaseSize = DataPathSize };
 
 static char* copyText(const char* text)
 {
@@ -78,12 +77,12 @@ float rowForTime(float seconds)
     return (float)row;
 }
 
-void updateSync(void)
+void evaluateTracks(float time, float* values)
 {
+    for (int i = 0; i < MaxTracks; i++) values[i] = 0.0f;
     if (!demoConfig) return;
-    float row = rowForTime(frameTime);
-    for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
-        syncValues[i] = trackValue(syncTracks[i], (double)row);
+    float row = rowForTime(time);
+    for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++) values[i] = trackValue(syncTracks[i], (double)row);
 }
 
 int findTrack(SyncDevice* device, const char* name)
@@ -113,7 +112,7 @@ SyncTrack* getTrack(const char* name)
     }
     syncDevice->tracks[syncDevice->trackCount++] = track;
     const char* path = trackPath(syncDevice->basePath, name);
-    if (path && readTrackFile(path, track) != 0) logMessage("sync: no track file <%s>, the track stays empty\n", path);
+    if (path && !readTrackFile(path, track)) logMessage("sync: no track file <%s>, the track stays empty\n", path);
     return track;
 }
 
@@ -129,60 +128,6 @@ const char* trackPath(const char* base, const char* name)
         return nullptr;
     }
     return path;
-}
-
-static int32_t readInt32(const unsigned char* p)
-{
-    uint32_t v = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-    int32_t out;
-    memcpy(&out, &v, 4);
-    return out;
-}
-
-// Keys the file really holds: its size bounds the count before anything is
-// allocated, so a damaged count never allocates or reads past the data.
-static long keysInFile(FILE* file, int32_t count)
-{
-    if (count <= 0) return 0;
-    if (fseek(file, 0, SEEK_END) != 0) return 0;
-    long size = ftell(file);
-    if (size < 4 || fseek(file, 4, SEEK_SET) != 0) return 0;
-    long whole = (size - 4) / KeyFileSize;
-    return whole < count ? whole : count;
-}
-
-// 0 read (a damaged file keeps the keys read whole, logged), 1 not opened.
-int readTrackFile(const char* path, SyncTrack* track)
-{
-    if (!path || !track) return 1;
-    int status = 0;
-    FILE* file = openDataFile(path, TrackFileLimit, &status);
-    if (!file) return 1;
-    free(track->keys);
-    track->keys = nullptr;
-    track->keyCount = 0;
-    unsigned char head[4];
-    int32_t count = 0;
-    if (fread(head, 1, 4, file) == 4)
-        count = readInt32(head);
-    else
-        logMessage("sync: <%s> is damaged, it has no key count\n", path);
-    long keep = keysInFile(file, count);
-    if (keep > 0) track->keys = (SyncKey*)malloc(sizeof(SyncKey) * (size_t)keep);
-    if (keep > 0 && !track->keys) keep = 0;
-    long got = 0;
-    unsigned char raw[KeyFileSize];
-    while (got < keep && fread(raw, 1, KeyFileSize, file) == KeyFileSize) {
-        SyncKey* key = &track->keys[got++];
-        key->row = readInt32(raw);
-        int32_t bits = readInt32(raw + 4);
-        memcpy(&key->value, &bits, 4);
-        key->type = (signed char)raw[8];
-    }
-    track->keyCount = (int)got;
-    if (got != count) logMessage("sync: <%s> is damaged, %ld of %d keys kept\n", path, got, (int)count);
-    fclose(file);
-    return 0;
 }
 
 int findKey(const SyncTrack* track, int row)

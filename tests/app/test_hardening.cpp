@@ -46,7 +46,7 @@ static int startShow(void)
 static void renderAt(float seconds)
 {
     fixShowClock(1, seconds);
-    ShowFrame frame = {seconds, 1.0f / 30.0f, 0};
+    ShowFrame frame = showFrameAt(seconds, 1.0f / 30.0f, 1);
     drawShowFrame(&frame);
     presentFrame(frame.delta);
     checkGLErrors();

@@ -5,6 +5,7 @@
 #include "render/render.h"
 #include "show/show.h"
 #include "support/gl_context.h"
+#include "show/show.h"
 #include "sync/sync.h"
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -43,8 +44,8 @@ static void press(int key, int mods = 0) { onKey(nullptr, key, 0, GLFW_PRESS, mo
 // the keys of a poll came in.
 static ShowFrame shownFrame(float time, float scene)
 {
-    ShowFrame frame = {time, 1.0f / 30.0f, 1};
-    syncValues[TrackScene] = scene;
+    ShowFrame frame = {time, 1.0f / 30.0f, 1, {}};
+    frame.tracks[TrackScene] = scene;
     return frame;
 }
 
@@ -284,7 +285,6 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
 {
     resetCamera();
     remove("camera_keys.txt");
-    float sceneBefore = syncValues[TrackScene];
     ShowFrame shown = shownFrame(61.25f, 4.0f);
     setCamera(12.5f, 3.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f);
     camera.dirty = 0;
@@ -318,7 +318,6 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
     EXPECT_EQ(tweakMode, 1);
 
     remove("camera_keys.txt");
-    syncValues[TrackScene] = sceneBefore;
 }
 
 TEST(TweakCamera, EnterWithAKeysFileThatCannotBeOpenedLogsEachPress)

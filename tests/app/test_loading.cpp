@@ -94,33 +94,33 @@ TEST(LoadResources, BuiltInTableFromSmallDataDirectory)
     EXPECT_NE(log.find("file <./data/jug.baf> not found"), std::string::npos);
 
     // A mesh without a texture part: slot 0 stays empty, row 34 fills slot 1.
-    EXPECT_EQ(billMesh.vertexCount, 3u);
-    EXPECT_EQ(billMesh.textures[0], -1);
-    EXPECT_GT(billMesh.textures[1], 0);
-    EXPECT_TRUE(glIsTexture((GLuint)billMesh.textures[1]));
-    EXPECT_GT(progLight, 0);
-    EXPECT_EQ(billMesh.program, progLight);
+    EXPECT_EQ(res.billMesh.vertexCount, 3u);
+    EXPECT_EQ(res.billMesh.textures[0], -1);
+    EXPECT_GT(res.billMesh.textures[1], 0);
+    EXPECT_TRUE(glIsTexture((GLuint)res.billMesh.textures[1]));
+    EXPECT_GT(res.progLight, 0);
+    EXPECT_EQ(res.billMesh.program, res.progLight);
     // A failed shader row hands its meshes program 0; the hook halved the log.
-    EXPECT_EQ(progNrmLite, 0);
-    EXPECT_EQ(logMesh.program, 0);
-    EXPECT_EQ(logMesh.vertices[1].x, 1.0f);
-    EXPECT_EQ(logMesh.vertices[2].z, 0.5f);   // stored −z of −1, halved
+    EXPECT_EQ(res.progNrmLite, 0);
+    EXPECT_EQ(res.logMesh.program, 0);
+    EXPECT_EQ(res.logMesh.vertices[1].x, 1.0f);
+    EXPECT_EQ(res.logMesh.vertices[2].z, 0.5f);   // stored −z of −1, halved
     // A missing mesh keeps its zero-filled record but gets its link; later
     // texture rows still land in its slots, missing ones leave them alone.
-    EXPECT_EQ(jugMeshes[0].vertexCount, 0u);
-    EXPECT_GT(progEnv, 0);
-    EXPECT_EQ(jugMeshes[0].program, progEnv);
-    EXPECT_EQ(jugMeshes[0].textures[1], 0);
-    EXPECT_GT(jugMeshes[0].textures[2], 0);
-    EXPECT_NE(jugMeshes[0].textures[2], billMesh.textures[1]);   // each row loads anew
-    EXPECT_EQ(progCar, -1);                                      // missing shader files
+    EXPECT_EQ(res.jugMeshes[0].vertexCount, 0u);
+    EXPECT_GT(res.progEnv, 0);
+    EXPECT_EQ(res.jugMeshes[0].program, res.progEnv);
+    EXPECT_EQ(res.jugMeshes[0].textures[1], 0);
+    EXPECT_GT(res.jugMeshes[0].textures[2], 0);
+    EXPECT_NE(res.jugMeshes[0].textures[2], res.billMesh.textures[1]);   // each row loads anew
+    EXPECT_EQ(res.progCar, -1);                                          // missing shader files
 
     // Release: every row freed; slot textures of a mesh go too.
-    int billLight = billMesh.textures[1], light = progLight;
+    int billLight = res.billMesh.textures[1], light = res.progLight;
     releaseResources();
-    EXPECT_EQ(billMesh.vertexCount, 0u);
-    EXPECT_EQ(billMesh.vertices, nullptr);
-    EXPECT_EQ(billMesh.textures[1], -1);
+    EXPECT_EQ(res.billMesh.vertexCount, 0u);
+    EXPECT_EQ(res.billMesh.vertices, nullptr);
+    EXPECT_EQ(res.billMesh.textures[1], -1);
     EXPECT_FALSE(glIsTexture((GLuint)billLight));
     EXPECT_FALSE(glIsProgram((GLuint)light));
     releaseResources();   // a second walk finds nothing to free

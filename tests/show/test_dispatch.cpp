@@ -10,69 +10,25 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 #include <math.h>
+#include <string.h>
 #include <vector>
 
-// What the recording routines saw: the last call of each scene.
+// What the recording routines saw: the last frame each scene was handed.
 struct SceneCall {
     int count;
-    int mode, partInt;
-    float time, part, var0, var1;
+    float time, part, var0, var1, post1;
 };
-static SceneCall calls[10];
+static SceneCall calls[ShowSceneCount + 1];
 
-static void record1(float var0)
+template <int Scene> static void record(const ShowFrame* frame)
 {
-    calls[1].count++;
-    calls[1].var0 = var0;
-}
-static void record23(int mode, float time, float var0, float var1)
-{
-    SceneCall* c = &calls[mode == 0 ? 2 : 3];
+    SceneCall* c = &calls[Scene];
     c->count++;
-    c->mode = mode;
-    c->time = time;
-    c->var0 = var0;
-    c->var1 = var1;
-}
-static void record4(float var0)
-{
-    calls[4].count++;
-    calls[4].var0 = var0;
-}
-static void record5(float time, int part, float var0, float var1)
-{
-    calls[5].count++;
-    calls[5].time = time;
-    calls[5].partInt = part;
-    calls[5].var0 = var0;
-    calls[5].var1 = var1;
-}
-static void record6(float part, float var0, float var1)
-{
-    calls[6].count++;
-    calls[6].part = part;
-    calls[6].var0 = var0;
-    calls[6].var1 = var1;
-}
-static void record7(float time, float part, float var0)
-{
-    calls[7].count++;
-    calls[7].time = time;
-    calls[7].part = part;
-    calls[7].var0 = var0;
-}
-static void record8(float var0, float var1)
-{
-    calls[8].count++;
-    calls[8].var0 = var0;
-    calls[8].var1 = var1;
-}
-static void record9(float part, float var0, float var1)
-{
-    calls[9].count++;
-    calls[9].part = part;
-    calls[9].var0 = var0;
-    calls[9].var1 = var1;
+    c->time = frame->time;
+    c->part = frame->tracks[TrackPart];
+    c->var0 = frame->tracks[TrackVar0];
+    c->var1 = frame->tracks[TrackVar1];
+    c->post1 = frame->tracks[TrackPost1];
 }
 
 static int totalCalls(void)
@@ -121,25 +77,29 @@ static std::vector<int> blackPerRow(int width, int height)
 
 static int runFrame(float scene, float part = 0.0f, float var0 = 0.25f, float var1 = 0.75f, float time = 12.5f)
 {
-    frameTime = time;
-    syncValues[TrackScene] = scene;
-    syncValues[TrackPart] = part;
-    syncValues[TrackVar0] = var0;
-    syncValues[TrackVar1] = var1;
-    return dispatchScene();
+    ShowFrame frame = {};
+    frame.time = time;
+    frame.tracks[TrackScene] = scene;
+    frame.tracks[TrackPart] = part;
+    frame.tracks[TrackVar0] = var0;
+    frame.tracks[TrackVar1] = var1;
+    frame.tracks[TrackPost1] = time + 1.0f;
+    return dispatchScene(&frame);
 }
 
 class Dispatch : public ::testing::Test {
 protected:
-    SceneRoutines saved;
+    SceneRoutine saved[ShowSceneCount];
     void SetUp() override
     {
-        saved = sceneRoutines;
-        sceneRoutines = {record1, record23, record4, record5, record6, record7, record8, record9};
+        static const SceneRoutine recorders[ShowSceneCount] = {record<1>, record<2>, record<3>, record<4>, record<5>,
+                                                               record<6>, record<7>, record<8>, record<9>};
+        memcpy(saved, showScenes, sizeof saved);
+        memcpy(showScenes, recorders, sizeof saved);
         for (SceneCall& c : calls) c = SceneCall();
         prevScene = -1;
     }
-    void TearDown() override { sceneRoutines = saved; }
+    void TearDown() override { memcpy(showScenes, saved, sizeof saved); }
 };
 
 TEST_F(Dispatch, NineThenOneEndsWithoutDrawing)
@@ -206,22 +166,20 @@ TEST_F(Dispatch, EachSceneGetsItsArguments)
     runFrame(1.0f, 0.5f, 0.25f, 0.75f, 12.5f);
     EXPECT_FLOAT_EQ(calls[1].var0, 0.25f);
     runFrame(2.0f, 0.5f, 1.25f, 1.75f, 13.0f);
-    EXPECT_EQ(calls[2].mode, 0);
     EXPECT_FLOAT_EQ(calls[2].time, 13.0f);
+    EXPECT_FLOAT_EQ(calls[2].post1, 14.0f);
     EXPECT_FLOAT_EQ(calls[2].var0, 1.25f);
     EXPECT_FLOAT_EQ(calls[2].var1, 1.75f);
     runFrame(3.5f, 0.5f, 2.25f, 2.75f, 14.0f);
-    EXPECT_EQ(calls[3].mode, 1);
     EXPECT_FLOAT_EQ(calls[3].time, 14.0f);
     EXPECT_FLOAT_EQ(calls[3].var1, 2.75f);
     runFrame(4.0f, 0.5f, 3.25f);
     EXPECT_FLOAT_EQ(calls[4].var0, 3.25f);
     runFrame(5.0f, 3.7f, 0.5f, 0.6f, 15.0f);
-    EXPECT_EQ(calls[5].partInt, 3);
+    EXPECT_FLOAT_EQ(calls[5].part, 3.7f);   // the scene truncates it itself
     EXPECT_FLOAT_EQ(calls[5].time, 15.0f);
     EXPECT_FLOAT_EQ(calls[5].var1, 0.6f);
-    runFrame(5.0f, -2.5f);
-    EXPECT_EQ(calls[5].partInt, -2);
+    EXPECT_FLOAT_EQ(calls[5].post1, 16.0f);
     runFrame(6.0f, 2.5f, 5.5f, 6.5f);
     EXPECT_FLOAT_EQ(calls[6].part, 2.5f);
     EXPECT_FLOAT_EQ(calls[6].var0, 5.5f);
@@ -236,34 +194,32 @@ TEST_F(Dispatch, EachSceneGetsItsArguments)
     runFrame(9.0f, 1.5f, 0.1f, 0.2f);
     EXPECT_FLOAT_EQ(calls[9].part, 1.5f);
     EXPECT_FLOAT_EQ(calls[9].var1, 0.2f);
-    EXPECT_EQ(totalCalls(), 10);
+    EXPECT_EQ(totalCalls(), 9);
 }
 
-// One show frame sets the show clock, hands the post chain this frame's
-// sources (the flare dimmed in scene 7 only, the grain moving on after a
-// present) and dispatches with the scene track's values. With no
-// configuration the tracks keep what they hold.
-TEST_F(Dispatch, ShowFrameSetsTheClockAndTheGradingSources)
+// One show frame hands the post chain this frame's sources (the flare dimmed
+// in scene 7 only, the grain moving on after a present) and dispatches the
+// frame record as it is, tracks included.
+TEST_F(Dispatch, ShowFrameHandsOnTheRecordAndTheGradingSources)
 {
     prepareFrame();
     GradingSources saved = gradingSources;
-    const int slots[4] = {progLomofi, texGrain, texLeak, texDirt};
-    demoConfig = nullptr;
-    progLomofi = 41;
-    texGrain = 42;
-    texLeak = 43;
-    texDirt = 44;
+    const int slots[4] = {res.progLomofi, res.texGrain, res.texLeak, res.texDirt};
+    res.progLomofi = 41;
+    res.texGrain = 42;
+    res.texLeak = 43;
+    res.texDirt = 44;
     const float scenes[4] = {7.0f, 7.9f, 6.999f, 8.0f};
     const float flare[4] = {0.25f, 0.25f, 1.0f, 1.0f};
     for (int i = 0; i < 4; i++) {
-        syncValues[TrackScene] = scenes[i];
-        syncValues[TrackPart] = 0.5f;
-        syncValues[TrackVar0] = 1.5f;
-        ShowFrame frame = {20.0f + i, 0.04f, i % 2};
+        ShowFrame frame = {};
+        frame.time = 20.0f + i;
+        frame.delta = 0.04f;
+        frame.grainMovesOn = i % 2;
+        frame.tracks[TrackScene] = scenes[i];
+        frame.tracks[TrackPart] = 0.5f;
+        frame.tracks[TrackVar0] = 1.5f;
         EXPECT_EQ(drawShowFrame(&frame), 0);
-        EXPECT_EQ(frameTime, 20.0f + i);
-        EXPECT_EQ(frameDelta, 0.04f);
-        EXPECT_EQ(framePresented, i % 2);
         EXPECT_EQ(gradingSources.program, 41);
         EXPECT_EQ(gradingSources.grain, 42);
         EXPECT_EQ(gradingSources.leak, 43);
@@ -279,10 +235,10 @@ TEST_F(Dispatch, ShowFrameSetsTheClockAndTheGradingSources)
     EXPECT_EQ(calls[8].count, 1);
     EXPECT_EQ(flareAmount(NAN), 1.0f);
     EXPECT_EQ(flareAmount(1e30f), 1.0f);
-    progLomofi = slots[0];
-    texGrain = slots[1];
-    texLeak = slots[2];
-    texDirt = slots[3];
+    res.progLomofi = slots[0];
+    res.texGrain = slots[1];
+    res.texLeak = slots[2];
+    res.texDirt = slots[3];
     gradingSources = saved;
 }
 

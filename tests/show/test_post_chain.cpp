@@ -41,7 +41,7 @@ static int noiseTexture(int size, int seed, int warm)
 // A test scene: a dark backdrop with a bright light (unless switched off) and
 // a coloured block.
 static int testSceneLight = 1;
-static void testScene(float)
+static void testScene(const ShowFrame*)
 {
     beginSceneTarget();
     const int none[1] = {0};
@@ -80,26 +80,27 @@ TEST(PostChain, ShowShadersCompileWithTheirAttributes)
 TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
 {
     ASSERT_TRUE(usePost(128, 72));
-    int saved[4] = {progLomofi, texGrain, texLeak, texDirt};
-    progLomofi = bindPostAttributes(loadShaderPair(dataFile("post_uv.vs").c_str(), dataFile("lomofi.fs").c_str()));
-    ASSERT_GT(progLomofi, 0);
-    texGrain = noiseTexture(64, 7, 0);
-    texLeak = noiseTexture(4, 11, 1);
-    texDirt = noiseTexture(16, 13, 0);
+    int saved[4] = {res.progLomofi, res.texGrain, res.texLeak, res.texDirt};
+    res.progLomofi = bindPostAttributes(loadShaderPair(dataFile("post_uv.vs").c_str(), dataFile("lomofi.fs").c_str()));
+    ASSERT_GT(res.progLomofi, 0);
+    res.texGrain = noiseTexture(64, 7, 0);
+    res.texLeak = noiseTexture(4, 11, 1);
+    res.texDirt = noiseTexture(16, 13, 0);
 
     // A 4:3 "window" (an off-screen buffer of 128 × 96) shows bars of 12 rows.
     static RenderTarget window;
     ASSERT_TRUE(createRenderTarget(&window, 128, 96, 1));
     setCameraAspect(128, 96);
-    SceneRoutines routines = sceneRoutines;
-    sceneRoutines.scene1 = testScene;
+    SceneRoutine routine = showScenes[0];
+    showScenes[0] = testScene;
     prevScene = -1;
-    syncValues[TrackScene] = 1.0f;
     glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)window.framebuffer);
     glViewport(0, 0, 128, 96);
     // Through the show's frame, which hands the grading its program and textures.
-    demoConfig = nullptr;   // no tracks: the scene track keeps its value
-    const ShowFrame frame = {1.0f, 0.04f, 0};
+    ShowFrame frame = {};
+    frame.time = 1.0f;
+    frame.delta = 0.04f;
+    frame.tracks[TrackScene] = 1.0f;
     EXPECT_EQ(drawShowFrame(&frame), 0);
     std::vector<unsigned char> out = readPixels(0, 0, 128, 96);
     // The same frame without the light (same grain offset: no frame was
@@ -108,7 +109,7 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     EXPECT_EQ(drawShowFrame(&frame), 0);
     std::vector<unsigned char> dark = readPixels(0, 0, 128, 96);
     testSceneLight = 1;
-    sceneRoutines = routines;
+    showScenes[0] = routine;
     writePng("post_chain.png", out, 128, 96);
 
     auto at = [&](int x, int y) { return &out[((size_t)y * 128 + x) * 4]; };
@@ -134,10 +135,10 @@ TEST(PostChain, TestSceneThroughTimelineGradingAndLetterbox)
     EXPECT_GT(hi - lo, 2);
     // Vignette: a corner of the picture is darker than the backdrop near the centre.
     EXPECT_LT(at(1, 13)[0], at(64, 30)[0]);
-    progLomofi = saved[0];
-    texGrain = saved[1];
-    texLeak = saved[2];
-    texDirt = saved[3];
+    res.progLomofi = saved[0];
+    res.texGrain = saved[1];
+    res.texLeak = saved[2];
+    res.texDirt = saved[3];
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -194,12 +195,12 @@ static int largestStep(const std::vector<unsigned char>& p, int width, int heigh
 TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
 {
     ASSERT_TRUE(usePost(128, 72));
-    int saved[4] = {progLomofi, texGrain, texLeak, texDirt};
-    progLomofi = bindPostAttributes(loadShaderPair(dataFile("post_uv.vs").c_str(), dataFile("lomofi.fs").c_str()));
-    ASSERT_GT(progLomofi, 0);
-    texGrain = flatTexture(128);
-    texLeak = edgeLeakTexture(64);
-    texDirt = flatTexture(0);
+    int saved[4] = {res.progLomofi, res.texGrain, res.texLeak, res.texDirt};
+    res.progLomofi = bindPostAttributes(loadShaderPair(dataFile("post_uv.vs").c_str(), dataFile("lomofi.fs").c_str()));
+    ASSERT_GT(res.progLomofi, 0);
+    res.texGrain = flatTexture(128);
+    res.texLeak = edgeLeakTexture(64);
+    res.texDirt = flatTexture(0);
     const int none[1] = {0};
     bindRenderTarget(fullTarget);
     drawOverlayQuad(none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x604830FFu, Opaque, -1);
@@ -211,7 +212,7 @@ TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
 
     // What the show hands the grade in scene 8 when no frame was presented.
     const GradingSources savedSources = gradingSources;
-    gradingSources = GradingSources{progLomofi, texGrain, texLeak, texDirt, flareAmount(8.0f), 0};
+    gradingSources = GradingSources{res.progLomofi, res.texGrain, res.texLeak, res.texDirt, flareAmount(8.0f), 0};
     const float cameraX[3] = {0.0f, 320.0f, -1000.0f};   // leak moved by 0, 0.4 and -1.25 pictures before
     for (float x : cameraX) {
         camera = Camera();
@@ -229,10 +230,10 @@ TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     camera = Camera();
     gradingSources = savedSources;
-    progLomofi = saved[0];
-    texGrain = saved[1];
-    texLeak = saved[2];
-    texDirt = saved[3];
+    res.progLomofi = saved[0];
+    res.texGrain = saved[1];
+    res.texLeak = saved[2];
+    res.texDirt = saved[3];
 }
 
 TEST(PostChain, BokehAtScaleZeroKeepsSinglePixelsOfAWidePicture)

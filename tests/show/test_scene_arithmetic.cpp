@@ -118,8 +118,8 @@ TEST(SceneLayouts, BillSpreadAndBillZero)
     EXPECT_TRUE(isnan(billSpread(0.0f)));
 
     int saved[4];
-    memcpy(saved, texBills, sizeof saved);
-    for (int i = 0; i < 4; i++) texBills[i] = 100 + i;
+    memcpy(saved, res.texBills, sizeof saved);
+    for (int i = 0; i < 4; i++) res.texBills[i] = 100 + i;
     Mesh bill;
     memset(&bill, 0, sizeof bill);
     placeBill(&bill, 0, 0.0f);
@@ -145,7 +145,7 @@ TEST(SceneLayouts, BillSpreadAndBillZero)
         placeBill(&bill, i, m);
         EXPECT_EQ(bill.textures[0], cycle[i % 4]) << i;
     }
-    memcpy(texBills, saved, sizeof saved);
+    memcpy(res.texBills, saved, sizeof saved);
 }
 
 // ---- what the routines leave behind (real GL, stand-in meshes) -------------------

@@ -65,12 +65,11 @@ TEST(SceneRecords, SceneOneScrubsTheJugAndSplashAndPicksTheJug)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
-    FakeMesh jug = fakeAnimated(&jugMeshes[0], 5);
-    FakeMesh splash = fakeAnimated(&splashMesh, 9);
-    Mesh savedIntact = jugMeshes[3];
-    jugMeshes[0].textures[1] = 4242;
-    jugMeshes[0].program = 0;
+    FakeMesh jug = fakeAnimated(&res.jugMeshes[0], 5);
+    FakeMesh splash = fakeAnimated(&res.splashMesh, 9);
+    Mesh savedIntact = res.jugMeshes[3];
+    res.jugMeshes[0].textures[1] = 4242;
+    res.jugMeshes[0].program = 0;
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
 
     struct Case {
@@ -85,45 +84,44 @@ TEST(SceneRecords, SceneOneScrubsTheJugAndSplashAndPicksTheJug)
         {2.5f, 0.0f, 0.0f, true},
     };
     for (const Case& c : cases) {
-        jugMeshes[0].x = 999.0f;
-        jugMeshes[3].x = 999.0f;
-        jugMeshes[3].textures[1] = 4343;   // the intact jug's own look, unlike the jug's
-        jugMeshes[3].program = 0;
-        drawScene1(c.var0);
+        res.jugMeshes[0].x = 999.0f;
+        res.jugMeshes[3].x = 999.0f;
+        res.jugMeshes[3].textures[1] = 4343;   // the intact jug's own look, unlike the jug's
+        res.jugMeshes[3].program = 0;
+        scene1(c.var0);
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-        EXPECT_FLOAT_EQ(blendedX(&jugMeshes[0]), c.jugX) << c.var0;
-        EXPECT_FLOAT_EQ(blendedX(&splashMesh), c.splashX) << c.var0;
-        EXPECT_EQ(jugMeshes[3].x == 0.0f, c.intact) << c.var0;
-        EXPECT_EQ(jugMeshes[0].x == 0.0f, !c.intact) << c.var0;
-        EXPECT_EQ(jugMeshes[3].textures[1], 4343) << "scene 1 leaves the intact jug's record alone";
-        EXPECT_EQ(jugMeshes[3].program, 0);
+        EXPECT_FLOAT_EQ(blendedX(&res.jugMeshes[0]), c.jugX) << c.var0;
+        EXPECT_FLOAT_EQ(blendedX(&res.splashMesh), c.splashX) << c.var0;
+        EXPECT_EQ(res.jugMeshes[3].x == 0.0f, c.intact) << c.var0;
+        EXPECT_EQ(res.jugMeshes[0].x == 0.0f, !c.intact) << c.var0;
+        EXPECT_EQ(res.jugMeshes[3].textures[1], 4343) << "scene 1 leaves the intact jug's record alone";
+        EXPECT_EQ(res.jugMeshes[3].program, 0);
     }
-    EXPECT_FLOAT_EQ(logMesh.y, -180.0f);
+    EXPECT_FLOAT_EQ(res.logMesh.y, -180.0f);
     restoreMesh(jug);
     restoreMesh(splash);
-    jugMeshes[3] = savedIntact;
+    res.jugMeshes[3] = savedIntact;
 }
 
 TEST(SceneRecords, SceneOneCameraFollowsItsKeysAndClamps)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
-    drawScene1(0.0f);
+    scene1(0.0f);
     expectCamera(-33.0f, 70.0f, 773.0f, 40.0f);
     EXPECT_NEAR(camera.yaw, rad(174.0f), 1e-6f);
-    drawScene1(0.5f);
+    scene1(0.5f);
     expectCamera(-96.5f, 57.5f, 623.0f, 40.0f);
-    drawScene1(1.0f);
+    scene1(1.0f);
     expectCamera(-160.0f, 45.0f, 473.0f, 40.0f);
-    drawScene1(3.999f);
+    scene1(3.999f);
     expectCamera(-12.7085f, -135.098f, 377.368f, 30.0f);
-    drawScene1(4.0f);   // past the keys: the last key
+    scene1(4.0f);   // past the keys: the last key
     expectCamera(-12.7085f, -135.378f, 377.377f, 30.0f);
-    drawScene1(9.0f);
+    scene1(9.0f);
     expectCamera(-12.7085f, -135.378f, 377.377f, 30.0f);
-    drawScene1(-2.0f);   // before the keys: the first key
+    scene1(-2.0f);   // before the keys: the first key
     expectCamera(-33.0f, 70.0f, 773.0f, 40.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -132,7 +130,6 @@ TEST(SceneRecords, BottlesByModeAndRiseAndTheCameraAtThreeAndAHalf)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
     Mesh expected;
     memset(&expected, 0, sizeof expected);
@@ -145,17 +142,17 @@ TEST(SceneRecords, BottlesByModeAndRiseAndTheCameraAtThreeAndAHalf)
         {1, 0.25f, 0.25f}, {1, 2.0f, 1.0f}, {1, -1.0f, 0.0f},
     };
     for (const Case& c : cases) {
-        drawScenes2And3(c.mode, 3.0f, 1.0f, c.var1);
+        scenes2And3(c.mode, 3.0f, 1.0f, c.var1);
         placeBottle(&expected, 99, c.rise);   // the record keeps the last instance
-        EXPECT_FLOAT_EQ(bottlesMesh.x, expected.x);
-        EXPECT_FLOAT_EQ(bottlesMesh.y, expected.y) << c.mode << " " << c.var1;
-        EXPECT_FLOAT_EQ(bottlesMesh.z, expected.z);
-        EXPECT_FLOAT_EQ(bottlesMesh.yaw, expected.yaw);
-        EXPECT_FLOAT_EQ(bottlesMesh.pitch, expected.pitch) << c.mode << " " << c.var1;
-        EXPECT_FLOAT_EQ(bottlesMesh.roll, expected.roll);
+        EXPECT_FLOAT_EQ(res.bottlesMesh.x, expected.x);
+        EXPECT_FLOAT_EQ(res.bottlesMesh.y, expected.y) << c.mode << " " << c.var1;
+        EXPECT_FLOAT_EQ(res.bottlesMesh.z, expected.z);
+        EXPECT_FLOAT_EQ(res.bottlesMesh.yaw, expected.yaw);
+        EXPECT_FLOAT_EQ(res.bottlesMesh.pitch, expected.pitch) << c.mode << " " << c.var1;
+        EXPECT_FLOAT_EQ(res.bottlesMesh.roll, expected.roll);
     }
-    EXPECT_EQ(fireMesh.x, 0.0f);
-    drawScenes2And3(1, 3.0f, 3.5f, 0.0f);
+    EXPECT_EQ(res.fireMesh.x, 0.0f);
+    scenes2And3(1, 3.0f, 3.5f, 0.0f);
     expectCamera(-899.035f, 205.284f, -536.9185f, 64.0f);
     EXPECT_NEAR(camera.pitch, rad(13.49575f), 1e-5f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
@@ -164,7 +161,6 @@ TEST(SceneRecords, BottlesByModeAndRiseAndTheCameraAtThreeAndAHalf)
 TEST(SceneRecords, ScenesReseedTheGeneratorWithTheirOwnDraw)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
-    framePresented = 0;   // the final pass then draws no grain offset
     setTracks(0.0f, 0.0f, 0.5f, 0.0f, 1.0f);
     srand(1234);
     int drawn = rand();
@@ -172,14 +168,14 @@ TEST(SceneRecords, ScenesReseedTheGeneratorWithTheirOwnDraw)
     int expected = rand();
 
     srand(1234);
-    drawScenes2And3(1, 1.0f, 0.5f, 0.5f);
+    scenes2And3(1, 1.0f, 0.5f, 0.5f);
     EXPECT_EQ(rand(), expected);
     srand(1234);
-    drawScene4(0.5f);
+    scene4(0.5f);
     EXPECT_EQ(rand(), expected);
     srand(1234);
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);   // no bill drawn, the reseed still happens
-    drawScene4(0.5f);
+    scene4(0.5f);
     EXPECT_EQ(rand(), expected);
 }
 
@@ -187,67 +183,66 @@ TEST(SceneRecords, SceneFourSpreadsBillsByVar1AndPart)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
-    FakeMesh jug = fakeAnimated(&jugMeshes[0], 5);
-    Mesh savedIntact = jugMeshes[3];
+    FakeMesh jug = fakeAnimated(&res.jugMeshes[0], 5);
+    Mesh savedIntact = res.jugMeshes[3];
     int savedBills[4];
-    memcpy(savedBills, texBills, sizeof savedBills);
-    for (int i = 0; i < 4; i++) texBills[i] = 500 + i;
+    memcpy(savedBills, res.texBills, sizeof savedBills);
+    for (int i = 0; i < 4; i++) res.texBills[i] = 500 + i;
     Mesh expected;
     memset(&expected, 0, sizeof expected);
 
     // var1 0, part 0: the intact jug, and no bill at all (the record is untouched).
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    billMesh.x = 12345.0f;
-    jugMeshes[3].x = 999.0f;
-    drawScene4(0.0f);
-    EXPECT_EQ(billMesh.x, 12345.0f);
-    EXPECT_EQ(jugMeshes[3].x, 0.0f);
-    EXPECT_FLOAT_EQ(blendedX(&jugMeshes[0]), 0.0f);
+    res.billMesh.x = 12345.0f;
+    res.jugMeshes[3].x = 999.0f;
+    scene4(0.0f);
+    EXPECT_EQ(res.billMesh.x, 12345.0f);
+    EXPECT_EQ(res.jugMeshes[3].x, 0.0f);
+    EXPECT_FLOAT_EQ(blendedX(&res.jugMeshes[0]), 0.0f);
     expectCamera(-33.0f, 70.0f, 773.0f, 40.0f);
     setTracks(0.0f, 0.0f, 0.05f, 0.0f, 0.0f);
-    drawScene4(0.0f);
-    EXPECT_EQ(billMesh.x, 12345.0f);
+    scene4(0.0f);
+    EXPECT_EQ(res.billMesh.x, 12345.0f);
 
     // var1 0.1: every bill at the origin.
     setTracks(0.0f, 0.0f, 0.1f, 0.0f, 0.0f);
-    drawScene4(1.5f);
-    EXPECT_EQ(billMesh.x, 0.0f);
-    EXPECT_EQ(billMesh.y, 0.0f);
-    EXPECT_EQ(billMesh.z, 0.0f);
-    EXPECT_EQ(billMesh.textures[0], 500);   // instance 99 takes the first design
+    scene4(1.5f);
+    EXPECT_EQ(res.billMesh.x, 0.0f);
+    EXPECT_EQ(res.billMesh.y, 0.0f);
+    EXPECT_EQ(res.billMesh.z, 0.0f);
+    EXPECT_EQ(res.billMesh.textures[0], 500);   // instance 99 takes the first design
     EXPECT_NEAR(camera.x, (-238.866f + -323.351f) * 0.5f, 1e-3f);
 
     // var1 1: the last jug frame and the full spread.
     setTracks(0.0f, 0.0f, 1.0f, 0.0f, 0.0f);
-    jugMeshes[0].x = 999.0f;
-    drawScene4(0.0f);
-    EXPECT_EQ(jugMeshes[0].x, 0.0f);
-    EXPECT_FLOAT_EQ(blendedX(&jugMeshes[0]), 4.0f);
+    res.jugMeshes[0].x = 999.0f;
+    scene4(0.0f);
+    EXPECT_EQ(res.jugMeshes[0].x, 0.0f);
+    EXPECT_FLOAT_EQ(blendedX(&res.jugMeshes[0]), 4.0f);
     placeBill(&expected, 99, billSpread(1.0f));
-    EXPECT_FLOAT_EQ(billMesh.x, expected.x);
-    EXPECT_FLOAT_EQ(billMesh.roll, expected.roll);
+    EXPECT_FLOAT_EQ(res.billMesh.x, expected.x);
+    EXPECT_FLOAT_EQ(res.billMesh.roll, expected.roll);
 
     // part 2.5 drives the camera whatever var0 says, and adds 0.5 to s.
     setTracks(2.5f, 0.0f, 0.0f, 0.0f, 0.0f);
-    drawScene4(5.5f);
+    scene4(5.5f);
     expectCamera((-323.351f + -97.0304f) * 0.5f, (19.4898f + 1.94922f) * 0.5f, (494.815f + 229.176f) * 0.5f, 40.0f);
     EXPECT_NEAR(camera.near, 100.0f, 1e-4f);
-    EXPECT_FLOAT_EQ(blendedX(&jugMeshes[0]), 2.0f);
+    EXPECT_FLOAT_EQ(blendedX(&res.jugMeshes[0]), 2.0f);
     placeBill(&expected, 99, billSpread(0.5f));
-    EXPECT_FLOAT_EQ(billMesh.x, expected.x);
-    EXPECT_FLOAT_EQ(billMesh.pitch, expected.pitch);
+    EXPECT_FLOAT_EQ(res.billMesh.x, expected.x);
+    EXPECT_FLOAT_EQ(res.billMesh.pitch, expected.pitch);
 
     // Past the last key: the camera stays on key 6.
     setTracks(8.0f, 0.0f, 1.0f, 0.0f, 0.0f);
-    drawScene4(0.0f);
+    scene4(0.0f);
     expectCamera(-323.351f, 19.4898f, 494.815f, 40.0f);
-    EXPECT_FLOAT_EQ(blendedX(&jugMeshes[0]), 4.0f);   // s = 1.5, pose clamped to 1
+    EXPECT_FLOAT_EQ(blendedX(&res.jugMeshes[0]), 4.0f);   // s = 1.5, pose clamped to 1
 
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     restoreMesh(jug);
-    jugMeshes[3] = savedIntact;
-    memcpy(texBills, savedBills, sizeof savedBills);
+    res.jugMeshes[3] = savedIntact;
+    memcpy(res.texBills, savedBills, sizeof savedBills);
 }
 
 // ---- the shader pairs of these scenes ------------------------------------------------

@@ -27,7 +27,6 @@ static bool sceneContext(void)
     if (state >= 0) return state == 1;
     state = useSceneBuffers(RecordWidth, RecordHeight);
     tweakMode = -1;
-    framePresented = 0;
     return state == 1;
 }
 
@@ -63,49 +62,54 @@ struct Stand {
 TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
 {
     ASSERT_TRUE(sceneContext());
-    Stand press(&pressMesh, 11), bills(&pressBillMesh, 6);
+    Stand press(&res.pressMesh, 11), bills(&res.pressBillMesh, 6);
     setTracks(0, 0, 0, 0, 0);
 
     // time 1.3: both loops at 20 % of their frames; part 0 is a plain copy.
-    kaleidoMesh.x = 999.0f;
-    rollMesh.x = 999.0f;
-    drawScene5(1.3f, 0, 0.0f, 0.8f);
+    res.kaleidoMesh.x = 999.0f;
+    res.rollMesh.x = 999.0f;
+    scene5(1.3f, 0, 0.0f, 0.8f);
     EXPECT_NEAR(press.pose(), 2.0f, 1e-4f);
     EXPECT_NEAR(bills.pose(), 1.0f, 1e-4f);
-    EXPECT_EQ(pressMesh.x, 0.0f);
-    EXPECT_EQ(kaleidoMesh.x, 999.0f);   // no kaleidoscope
-    EXPECT_EQ(rollMesh.x, 999.0f);      // no rolls without copies
+    EXPECT_EQ(res.pressMesh.x, 0.0f);
+    EXPECT_EQ(res.kaleidoMesh.x, 999.0f);   // no kaleidoscope
+    EXPECT_EQ(res.rollMesh.x, 999.0f);      // no rolls without copies
     EXPECT_NEAR(camera.x, 440.0f, 1e-3f);
+    // part 0.9 is truncated to 0 copies (rounding would make one): still no
+    // kaleidoscope and no rolls.
+    scene5(1.3f, 0.9f, 0.0f, 0.8f);
+    EXPECT_EQ(res.kaleidoMesh.x, 999.0f);
+    EXPECT_EQ(res.rollMesh.x, 999.0f);
 
     // part 1: one copy at the camera, with the camera's angles and the frame.
-    drawScene5(0.0f, 1, 1.0f, 0.0f);
+    scene5(0.0f, 1, 1.0f, 0.0f);
     EXPECT_NEAR(camera.x, 423.0f, 1e-3f);
-    EXPECT_EQ(kaleidoMesh.x, camera.x);
-    EXPECT_EQ(kaleidoMesh.z, camera.z);
-    EXPECT_EQ(kaleidoMesh.yaw, camera.yaw);
-    EXPECT_EQ(kaleidoMesh.pitch, camera.pitch);
-    EXPECT_EQ(kaleidoMesh.roll, camera.roll);
-    EXPECT_EQ(kaleidoMesh.textures[0], renderTargets[fullTarget]->colorTexture);
+    EXPECT_EQ(res.kaleidoMesh.x, camera.x);
+    EXPECT_EQ(res.kaleidoMesh.z, camera.z);
+    EXPECT_EQ(res.kaleidoMesh.yaw, camera.yaw);
+    EXPECT_EQ(res.kaleidoMesh.pitch, camera.pitch);
+    EXPECT_EQ(res.kaleidoMesh.roll, camera.roll);
+    EXPECT_EQ(res.kaleidoMesh.textures[0], renderTargets[fullTarget]->colorTexture);
 
     // part 3, var1 0: no rolls, the camera stays on the path (key 1 .. 2).
-    drawScene5(0.0f, 3, 1.5f, 0.0f);
-    EXPECT_EQ(rollMesh.x, 999.0f);
+    scene5(0.0f, 3, 1.5f, 0.0f);
+    EXPECT_EQ(res.rollMesh.x, 999.0f);
     EXPECT_NEAR(camera.x, 345.0f, 1e-3f);
     EXPECT_NEAR(camera.fov, 65.0f, 1e-4f);
 
     // part 3, var1 0.8: the rolls in front of the roll camera; the last one
     // drawn (roll 2) at radius 14.999998.
-    drawScene5(0.0f, 3, 1.5f, 0.8f);
-    EXPECT_NEAR(sqrtf(rollMesh.x * rollMesh.x + rollMesh.y * rollMesh.y), 14.999998f, 1e-4f);
+    scene5(0.0f, 3, 1.5f, 0.8f);
+    EXPECT_NEAR(sqrtf(res.rollMesh.x * res.rollMesh.x + res.rollMesh.y * res.rollMesh.y), 14.999998f, 1e-4f);
     EXPECT_NEAR(camera.z, -100.0f, 1e-4f);
     EXPECT_NEAR(camera.fov, 50.0f, 1e-4f);
     EXPECT_NEAR(camera.roll, rad(48.0f), 1e-5f);
-    EXPECT_EQ(kaleidoMesh.roll, 0.0f);   // copy 0 last, at the path's roll
+    EXPECT_EQ(res.kaleidoMesh.roll, 0.0f);   // copy 0 last, at the path's roll
 
     // The camera drivers clamp outside the three keys.
-    drawScene5(0.0f, 0, 7.0f, 0.0f);
+    scene5(0.0f, 0, 7.0f, 0.0f);
     EXPECT_NEAR(camera.x, 267.0f, 1e-3f);
-    drawScene5(0.0f, 0, -1.0f, 0.0f);
+    scene5(0.0f, 0, -1.0f, 0.0f);
     EXPECT_NEAR(camera.x, 440.0f, 1e-3f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -113,52 +117,52 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
 TEST(SceneRecordsB, GunChoiceShotAndBullet)
 {
     ASSERT_TRUE(sceneContext());
-    Stand gun(&gunMesh, 5), blood(&bloodMesh, 5);
-    Mesh* bullet = &rodMeshes[2];
+    Stand gun(&res.gunMesh, 5), blood(&res.bloodMesh, 5);
+    Mesh* bullet = &res.rodMeshes[2];
     Mesh savedBullet = *bullet;
     bullet->textures[0] = 77;
     setTracks(0, 0, 0, 0, 0);
 
     // part 0.25, var1 3: the animated gun at 75 % of its frames, no bullet.
-    m47Mesh.x = 999.0f;
+    res.m47Mesh.x = 999.0f;
     bullet->x = 999.0f;
-    drawScene6(0.25f, 0.0f, 3.0f);
+    scene6(0.25f, 0.0f, 3.0f);
     EXPECT_FLOAT_EQ(gun.pose(), 3.0f);
-    EXPECT_EQ(gunMesh.x, 0.0f);
-    EXPECT_FLOAT_EQ(gunMesh.z, -4.5f);
-    EXPECT_FLOAT_EQ(gunMesh.pitch, rad(0.5f));
-    EXPECT_EQ(m47Mesh.x, 999.0f);
+    EXPECT_EQ(res.gunMesh.x, 0.0f);
+    EXPECT_FLOAT_EQ(res.gunMesh.z, -4.5f);
+    EXPECT_FLOAT_EQ(res.gunMesh.pitch, rad(0.5f));
+    EXPECT_EQ(res.m47Mesh.x, 999.0f);
     EXPECT_EQ(bullet->x, 999.0f);
-    drawScene6(-2.0f, 0.0f, 0.0f);   // negative part: the last frame
+    scene6(-2.0f, 0.0f, 0.0f);   // negative part: the last frame
     EXPECT_FLOAT_EQ(gun.pose(), 4.0f);
 
     // part 1 exactly: the static gun; no flash at var1 5, a flash at 5.01.
-    gunMesh.x = 999.0f;
-    shotMesh.x = 999.0f;
-    drawScene6(1.0f, 0.0f, 5.0f);
-    EXPECT_EQ(gunMesh.x, 999.0f);
-    EXPECT_EQ(m47Mesh.x, 0.0f);
-    EXPECT_FLOAT_EQ(m47Mesh.z, -7.5f);
-    EXPECT_EQ(shotMesh.x, 999.0f);
-    drawScene6(1.5f, 0.0f, 5.01f);
-    EXPECT_EQ(shotMesh.x, 0.0f);
+    res.gunMesh.x = 999.0f;
+    res.shotMesh.x = 999.0f;
+    scene6(1.0f, 0.0f, 5.0f);
+    EXPECT_EQ(res.gunMesh.x, 999.0f);
+    EXPECT_EQ(res.m47Mesh.x, 0.0f);
+    EXPECT_FLOAT_EQ(res.m47Mesh.z, -7.5f);
+    EXPECT_EQ(res.shotMesh.x, 999.0f);
+    scene6(1.5f, 0.0f, 5.01f);
+    EXPECT_EQ(res.shotMesh.x, 0.0f);
     EXPECT_EQ(bullet->x, 999.0f);
 
     // part 2: still no bullet; 2.5 halfway; 4 at the end.
-    drawScene6(2.0f, 1.0f, 3.0f);
+    scene6(2.0f, 1.0f, 3.0f);
     EXPECT_EQ(bullet->x, 999.0f);
     EXPECT_EQ(blood.mesh->x, 999.0f);
-    drawScene6(2.5f, 1.0f, 3.0f);
+    scene6(2.5f, 1.0f, 3.0f);
     EXPECT_EQ(bullet->z, 262.5f);
     EXPECT_EQ(bullet->y, -1.0f);
     EXPECT_EQ(bullet->textures[1], 77);
     EXPECT_FLOAT_EQ(blood.pose(), 2.0f);
-    EXPECT_EQ(bloodMesh.x, 0.0f);
-    drawScene6(4.0f, 3.5f, 3.0f);
+    EXPECT_EQ(res.bloodMesh.x, 0.0f);
+    scene6(4.0f, 3.5f, 3.0f);
     EXPECT_EQ(bullet->z, 375.0f);
     EXPECT_FLOAT_EQ(blood.pose(), 4.0f);
     EXPECT_NEAR(camera.x, (120.0f + 89.6574f) * 0.5f, 1e-3f);
-    drawScene6(3.0f, 9.0f, 3.0f);   // past the keys: key 4
+    scene6(3.0f, 9.0f, 3.0f);   // past the keys: key 4
     EXPECT_NEAR(camera.x, 89.6574f, 1e-3f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     *bullet = savedBullet;
@@ -167,30 +171,30 @@ TEST(SceneRecordsB, GunChoiceShotAndBullet)
 TEST(SceneRecordsB, RodOrBulletWobbleTrailAndCamera)
 {
     ASSERT_TRUE(sceneContext());
-    Stand rod(&rodMeshes[1], 11);
-    Mesh* bullet = &rodMeshes[0];
+    Stand rod(&res.rodMeshes[1], 11);
+    Mesh* bullet = &res.rodMeshes[0];
     Mesh savedBullet = *bullet;
     bullet->textures[0] = 55;
     setTracks(0, 0, 0, 0, 0);
 
-    drawScene7(1.0f, 0.25f, 0.0f);
+    scene7(1.0f, 0.25f, 0.0f);
     EXPECT_FLOAT_EQ(rod.pose(), 7.5f);
-    drawScene7(1.0f, 1.0f, 0.0f);
+    scene7(1.0f, 1.0f, 0.0f);
     EXPECT_FLOAT_EQ(rod.pose(), 0.0f);
-    drawScene7(1.0f, 3.0f, 0.0f);
+    scene7(1.0f, 3.0f, 0.0f);
     EXPECT_FLOAT_EQ(rod.pose(), 0.0f);
 
     // part 0 at time 0: the bullet at the origin, the trail 7 behind it.
-    rodMeshes[1].x = 999.0f;
-    drawScene7(0.0f, 0.0f, 2.5f);
-    EXPECT_EQ(rodMeshes[1].x, 999.0f);
+    res.rodMeshes[1].x = 999.0f;
+    scene7(0.0f, 0.0f, 2.5f);
+    EXPECT_EQ(res.rodMeshes[1].x, 999.0f);
     EXPECT_EQ(bullet->x, 0.0f);
     EXPECT_EQ(bullet->y, 0.0f);
     EXPECT_EQ(bullet->z, 0.0f);
     EXPECT_EQ(bullet->textures[1], 55);
-    EXPECT_EQ(trailMesh.z, -7.0f);
-    EXPECT_EQ(trailMesh.y, 0.0f);
-    EXPECT_EQ(trailMesh.textures[0], renderTargets[fullTarget]->colorTexture);
+    EXPECT_EQ(res.trailMesh.z, -7.0f);
+    EXPECT_EQ(res.trailMesh.y, 0.0f);
+    EXPECT_EQ(res.trailMesh.textures[0], renderTargets[fullTarget]->colorTexture);
     // var0 2.5: halfway between keys 2 and 3.
     EXPECT_NEAR(camera.x, 75.0f, 1e-3f);
     EXPECT_NEAR(camera.y, 25.0f, 1e-3f);
@@ -200,10 +204,10 @@ TEST(SceneRecordsB, RodOrBulletWobbleTrailAndCamera)
     // Later the object and the trail move together by the wobble.
     float a = 0.0f, b = 0.0f;
     rodWobble(3.7f, &a, &b);
-    drawScene7(3.7f, -1.0f, 0.0f);
+    scene7(3.7f, -1.0f, 0.0f);
     EXPECT_EQ(bullet->y, b);
     EXPECT_EQ(bullet->z, a);
-    EXPECT_EQ(trailMesh.z, a - 7.0f);
+    EXPECT_EQ(res.trailMesh.z, a - 7.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     *bullet = savedBullet;
 }
@@ -220,26 +224,26 @@ static void expectAt(const Mesh* mesh, int j, float y)
 TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
 {
     ASSERT_TRUE(sceneContext());
-    Stand greeting(&jugMeshes[1], 5), broken(&jugMeshes[2], 4), splash(&splashMesh, 9);
-    Mesh* intact = &jugMeshes[3];
+    Stand greeting(&res.jugMeshes[1], 5), broken(&res.jugMeshes[2], 4), splash(&res.splashMesh, 9);
+    Mesh* intact = &res.jugMeshes[3];
     Mesh savedIntact = *intact;
-    jugMeshes[1].textures[1] = 4343;
-    jugMeshes[1].program = 0;
+    res.jugMeshes[1].textures[1] = 4343;
+    res.jugMeshes[1].program = 0;
     intact->textures[1] = 4444;   // its own label: scene 8 draws it with the greeting's
     intact->program = 0;
     const Mesh before = *intact;
     setTracks(0, 0, 0, 0, 0);
 
     // 3.5: jug 3 (drawn at place 12) half broken, with the splash there.
-    drawScene8(0.0f, 3.5f);
-    expectAt(&jugMeshes[1], 12, 0.0f);
-    expectAt(&splashMesh, 12, 0.0f);
+    scene8(0.0f, 3.5f);
+    expectAt(&res.jugMeshes[1], 12, 0.0f);
+    expectAt(&res.splashMesh, 12, 0.0f);
     EXPECT_FLOAT_EQ(greeting.pose(), 2.0f);
     EXPECT_FLOAT_EQ(splash.pose(), 4.0f);
-    expectAt(&jugMeshes[2], 15, 0.0f);   // the last broken one drawn: jug 0
+    expectAt(&res.jugMeshes[2], 15, 0.0f);   // the last broken one drawn: jug 0
     EXPECT_FLOAT_EQ(broken.pose(), (float)(randomTable[302 + 3 * 15] % 3));
     expectAt(intact, 11, 0.0f);        // the last whole one: jug 4
-    expectAt(&logMesh, 15, -187.0f);   // jug 0 last of all
+    expectAt(&res.logMesh, 15, -187.0f);   // jug 0 last of all
     // Whole jugs are drawn with the greeting's label and program for the draw
     // only: the intact jug's record keeps its own.
     EXPECT_EQ(memcmp(intact->textures, before.textures, sizeof before.textures), 0);
@@ -248,39 +252,39 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
 
     // 0 and -0.5: jug 0 breaking at its first frame; the rest whole.
     for (float v : {0.0f, -0.5f}) {
-        jugMeshes[2].x = 999.0f;
-        drawScene8(0.0f, v);
-        expectAt(&jugMeshes[1], 15, 0.0f);
+        res.jugMeshes[2].x = 999.0f;
+        scene8(0.0f, v);
+        expectAt(&res.jugMeshes[1], 15, 0.0f);
         EXPECT_EQ(greeting.pose(), 0.0f) << v;
         EXPECT_EQ(splash.pose(), 0.0f) << v;
-        EXPECT_EQ(jugMeshes[2].x, 999.0f) << v;
+        EXPECT_EQ(res.jugMeshes[2].x, 999.0f) << v;
         expectAt(intact, 14, 0.0f);
     }
 
     // -1: all whole, no splash; 16: all broken, no splash.
-    jugMeshes[1].x = 999.0f;
-    splashMesh.x = 999.0f;
-    drawScene8(0.0f, -1.0f);
-    EXPECT_EQ(jugMeshes[1].x, 999.0f);
-    EXPECT_EQ(splashMesh.x, 999.0f);
+    res.jugMeshes[1].x = 999.0f;
+    res.splashMesh.x = 999.0f;
+    scene8(0.0f, -1.0f);
+    EXPECT_EQ(res.jugMeshes[1].x, 999.0f);
+    EXPECT_EQ(res.splashMesh.x, 999.0f);
     expectAt(intact, 15, 0.0f);
     intact->x = 999.0f;
-    drawScene8(0.0f, 16.0f);
-    EXPECT_EQ(jugMeshes[1].x, 999.0f);
-    EXPECT_EQ(splashMesh.x, 999.0f);
+    scene8(0.0f, 16.0f);
+    EXPECT_EQ(res.jugMeshes[1].x, 999.0f);
+    EXPECT_EQ(res.splashMesh.x, 999.0f);
     EXPECT_EQ(intact->x, 999.0f);
-    expectAt(&jugMeshes[2], 15, 0.0f);
+    expectAt(&res.jugMeshes[2], 15, 0.0f);
 
     // 15.999: jug 15, the first drawn, almost broken.
-    drawScene8(0.0f, 15.999f);
-    expectAt(&jugMeshes[1], 0, 0.0f);
+    scene8(0.0f, 15.999f);
+    expectAt(&res.jugMeshes[1], 0, 0.0f);
     EXPECT_NEAR(greeting.pose(), 4.0f * 0.999f, 1e-3f);
 
     // The camera: 28.5 halfway between keys 28 and 29; beyond the path, key 29.
-    drawScene8(28.5f, 0.0f);
+    scene8(28.5f, 0.0f);
     EXPECT_NEAR(camera.x, (-8.0f + 279.368f) * 0.5f, 1e-3f);
     EXPECT_NEAR(camera.y, (-29.0f + 1444.45f) * 0.5f, 1e-2f);
-    drawScene8(31.0f, 0.0f);
+    scene8(31.0f, 0.0f);
     EXPECT_NEAR(camera.z, 3345.56f, 1e-2f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     *intact = savedIntact;
@@ -289,30 +293,30 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
 TEST(SceneRecordsB, CloudSceneObjectsAndState)
 {
     ASSERT_TRUE(sceneContext());
-    Stand nuke(&jugMeshes[4], 5), stem(&shroomMeshes[0], 9), top(&shroomMeshes[1], 5);
-    Stand broken(&jugMeshes[2], 4);
+    Stand nuke(&res.jugMeshes[4], 5), stem(&res.shroomMeshes[0], 9), top(&res.shroomMeshes[1], 5);
+    Stand broken(&res.jugMeshes[2], 4);
     setTracks(0, 0, 0, 1.0f, 1.5f);
     glClearColor(0.1f, 0.2f, 0.3f, 0.4f);
 
     // part -0.5: the nuke jug halfway, no cloud.
-    drawScene9(-0.5f, 0.0f, 1.0f);
+    scene9(-0.5f, 0.0f, 1.0f);
     EXPECT_FLOAT_EQ(nuke.pose(), 2.0f);
-    EXPECT_EQ(jugMeshes[4].y, 100.0f);
-    EXPECT_EQ(shroomMeshes[0].x, 999.0f);
-    expectAt(&jugMeshes[2], 15, 100.0f);
-    EXPECT_EQ(logMesh.y, -87.0f);
-    EXPECT_EQ(logMesh.x, 0.0f);   // the centre log drawn last
-    drawScene9(-3.0f, 0.0f, 1.0f);
+    EXPECT_EQ(res.jugMeshes[4].y, 100.0f);
+    EXPECT_EQ(res.shroomMeshes[0].x, 999.0f);
+    expectAt(&res.jugMeshes[2], 15, 100.0f);
+    EXPECT_EQ(res.logMesh.y, -87.0f);
+    EXPECT_EQ(res.logMesh.x, 0.0f);   // the centre log drawn last
+    scene9(-3.0f, 0.0f, 1.0f);
     EXPECT_EQ(nuke.pose(), 0.0f);
 
     // part 0.5: the stem, scrubbed by the root of var1; 1.5: the top.
-    drawScene9(0.5f, 1.0f, 0.25f);
-    EXPECT_EQ(shroomMeshes[0].x, 0.0f);
+    scene9(0.5f, 1.0f, 0.25f);
+    EXPECT_EQ(res.shroomMeshes[0].x, 0.0f);
     EXPECT_FLOAT_EQ(stem.pose(), 4.0f);
-    EXPECT_EQ(shroomMeshes[1].x, 999.0f);
-    drawScene9(1.5f, 1.0f, 1.0f);
+    EXPECT_EQ(res.shroomMeshes[1].x, 999.0f);
+    scene9(1.5f, 1.0f, 1.0f);
     EXPECT_FLOAT_EQ(top.pose(), 4.0f);
-    drawScene9(0.5f, 1.0f, -2.0f);   // below 0: the first frame
+    scene9(0.5f, 1.0f, -2.0f);   // below 0: the first frame
     EXPECT_EQ(stem.pose(), 0.0f);
 
     // The scene's red clear does not leak into later clears.
@@ -323,7 +327,7 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     EXPECT_FLOAT_EQ(clear[3], 0.4f);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 
-    drawScene9(2.0f, 2.5f, 1.0f);
+    scene9(2.0f, 2.5f, 1.0f);
     EXPECT_NEAR(camera.x, (1261.0f + 473.875f) * 0.5f, 1e-2f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -338,16 +342,16 @@ TEST(SceneRecordsB, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
     int expected = rand();
 
     srand(4321);
-    drawScene8(1.0f, 2.5f);
+    scene8(1.0f, 2.5f);
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene9(0.5f, 1.0f, 0.5f);
+    scene9(0.5f, 1.0f, 0.5f);
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene5(1.0f, 2, 0.5f, 0.5f);   // rolls drawn
+    scene5(1.0f, 2, 0.5f, 0.5f);   // rolls drawn
     EXPECT_EQ(rand(), expected);
     srand(4321);
-    drawScene5(1.0f, 2, 0.5f, 0.0f);   // no rolls: no draw at all
+    scene5(1.0f, 2, 0.5f, 0.0f);   // no rolls: no draw at all
     EXPECT_EQ(rand(), drawn);
 }
 

@@ -69,32 +69,31 @@ static bool showData(void)
 TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    ASSERT_GT(progFire, 0);
-    ASSERT_GT(progBokeh, 0);
+    ASSERT_GT(res.progFire, 0);
+    ASSERT_GT(res.progBokeh, 0);
     tweakMode = -1;
-    framePresented = 0;
 
     setTracks(0.0f, 1.0f, 0.5f, 0.1f, 0.3f);
-    drawScenes2And3(1, 12.5f, 1.0f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "iGlobalTime"), 12.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "factorTex"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "factorBlend"), 0.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "scale"), 1.05f);   // the second shell last
-    EXPECT_FLOAT_EQ(uniformValue(progFire, "alphafactor"), 0.4f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "con"), 0.8f);
-    EXPECT_FLOAT_EQ(uniformValue(progDrunk, "time"), 0.3f);   // post2, not the clock
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "highlight"), 0.3f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "intensity"), 20.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);   // narrow window
+    scenes2And3(1, 12.5f, 1.0f, 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "iGlobalTime"), 12.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "factorTex"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "factorBlend"), 0.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "scale"), 1.05f);   // the second shell last
+    EXPECT_FLOAT_EQ(uniformValue(res.progFire, "alphafactor"), 0.4f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "con"), 0.8f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "time"), 0.3f);   // post2, not the clock
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 0.3f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "intensity"), 20.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);   // narrow window
 
     // The bokeh radius doubles on windows wider than 1024 pixels.
     int savedWidth = windowWidth;
     windowWidth = 1025;
-    drawScene1(0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.2f);
+    scene1(0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.2f);
     windowWidth = 1024;
-    drawScene1(0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.1f);
+    scene1(0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);
     windowWidth = savedWidth;
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
@@ -109,10 +108,10 @@ static void drawShot(const Shot& s)
 {
     setTracks(s.part, s.var0, s.var1, s.post1, s.post2);
     switch (s.scene) {
-    case 1: drawScene1(s.var0); break;
-    case 2: drawScenes2And3(0, 20.0f + s.var0, s.var0, s.var1); break;
-    case 3: drawScenes2And3(1, 30.0f + s.var0, s.var0, s.var1); break;
-    default: drawScene4(s.var0); break;
+    case 1: scene1(s.var0); break;
+    case 2: scenes2And3(0, 20.0f + s.var0, s.var0, s.var1); break;
+    case 3: scenes2And3(1, 30.0f + s.var0, s.var0, s.var1); break;
+    default: scene4(s.var0); break;
     }
 }
 
@@ -141,7 +140,6 @@ TEST(SceneRenders, EveryScenePaintsADistinctPictureWithoutGLErrors)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     tweakMode = -1;
-    framePresented = 0;
     while (glGetError() != GL_NO_ERROR) {}
     const int pixels = RecordWidth * RecordHeight;
     std::vector<unsigned char> previous;
@@ -185,7 +183,6 @@ TEST(SceneRenders, SharpFramesSkipTheBokehWithoutChangingThePicture)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     tweakMode = -1;
-    framePresented = 0;
     const Shot sharp = {"sharp", 1, 0, 2.0f, 0, 0.0f, 1.0f};
     const Shot soft = {"soft", 1, 0, 2.0f, 0, 0.03f, 1.0f};
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

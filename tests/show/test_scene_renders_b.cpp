@@ -25,45 +25,43 @@ static bool showData(void)
     if (state >= 0) return state == 1;
     state = loadShowData(RecordWidth, RecordHeight);
     tweakMode = -1;
-    framePresented = 0;
     return state == 1;
 }
 
 TEST(SceneUniformsB, ProgramsReceiveWhatScenesFiveToNineQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    for (int program : {progCar, progTrail, progGreet, progShroom, progScroll, progBokeh, progColorCorrect})
+    for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh, res.progColorCorrect})
         ASSERT_GT(program, 0);
     setTracks(0, 0, 0, 0, 0);
 
-    drawScene5(1.0f, 2, 0.5f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "con"), 1.7f);
-    drawScene6(2.5f, 1.0f, 3.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "gamma"), 1.66f);
+    scene5(1.0f, 2, 0.5f, 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "con"), 1.7f);
+    scene6(2.5f, 1.0f, 3.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "gamma"), 1.66f);
 
-    drawScene7(2.0f, 0.25f, 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 0.75f);
-    EXPECT_FLOAT_EQ(uniformValue(progColorCorrect, "lum"), -0.08f);
-    frameTime = 12.5f;
-    drawScene7(2.0f, -1.0f, 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progCar, "chrome"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(progTrail, "time"), 12.5f);
-    GLint location = glGetUniformLocation((GLuint)progScroll, "offset");
+    scene7(2.0f, 0.25f, 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 0.75f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "lum"), -0.08f);
+    scene7(2.0f, -1.0f, 1.0f);   // the trail and the sky scroll on the frame's one time
+    EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progTrail, "time"), 2.0f);
+    GLint location = glGetUniformLocation((GLuint)res.progScroll, "offset");
     ASSERT_GE(location, 0);
     float offset[2] = {1, 1};
-    glGetUniformfv((GLuint)progScroll, location, offset);
+    glGetUniformfv((GLuint)res.progScroll, location, offset);
     EXPECT_FLOAT_EQ(offset[0], -6.0f);
     EXPECT_EQ(offset[1], 0.0f);
 
-    drawScene8(3.0f, 5.5f);
-    EXPECT_EQ(uniformValue(progGreet, "grt"), 0.0f);   // jug 0 is drawn last
+    scene8(3.0f, 5.5f);
+    EXPECT_EQ(uniformValue(res.progGreet, "grt"), 0.0f);   // jug 0 is drawn last
 
     setTracks(1.5f, 3.0f, 0.5f, 1.0f, 1.5f);
-    drawScene9(1.5f, 3.0f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progShroom, "light"), 0.3883483f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "scale"), 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(progBokeh, "highlight"), 1.0f);
+    scene9(1.5f, 3.0f, 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progShroom, "light"), 0.3883483f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.5f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 1.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
@@ -76,13 +74,12 @@ struct ShotB {
 static void drawShotB(const ShotB& s)
 {
     setTracks(s.part, s.var0, s.var1, s.post1, s.post2);
-    frameTime = s.time;
     switch (s.scene) {
-    case 5: drawScene5(s.time, (int)s.part, s.var0, s.var1); break;
-    case 6: drawScene6(s.part, s.var0, s.var1); break;
-    case 7: drawScene7(s.time, s.part, s.var0); break;
-    case 8: drawScene8(s.var0, s.var1); break;
-    default: drawScene9(s.part, s.var0, s.var1); break;
+    case 5: scene5(s.time, (int)s.part, s.var0, s.var1); break;
+    case 6: scene6(s.part, s.var0, s.var1); break;
+    case 7: scene7(s.time, s.part, s.var0); break;
+    case 8: scene8(s.var0, s.var1); break;
+    default: scene9(s.part, s.var0, s.var1); break;
     }
 }
 
@@ -175,10 +172,9 @@ TEST(ShowToTheEnd, TimelineRunsEveryScenesInOrderAndEnds)
     std::vector<int> order;
     float endTime = -1.0f;
     for (int frame = 0; frame < 2000; frame++) {
-        frameTime = frame * 0.5f;
-        updateSync();
-        if (dispatchScene()) {
-            endTime = frameTime;
+        ShowFrame shown = showFrameAt(frame * 0.5f, 0.5f, 1);
+        if (dispatchScene(&shown)) {
+            endTime = shown.time;
             break;
         }
         if (order.empty() || order.back() != prevScene) order.push_back(prevScene);
@@ -195,7 +191,7 @@ static int endRow(const char* path)
 {
     SyncTrack track;
     memset(&track, 0, sizeof track);
-    if (readTrackFile(path, &track) != 0) return -1;
+    if (!readTrackFile(path, &track)) return -1;
     int row = -1;
     for (int i = 1; i < track.keyCount; i++)
         if (track.keys[i - 1].value == 9.0f && track.keys[i].value == 1.0f) row = track.keys[i].row;

@@ -9,15 +9,15 @@ TEST(Skybox, CentredOnTheEyeAndGuarded)
     resetCamera();
     setCamera(3, 4, 5, 0, 0, 0, 0.1f, 100.0f, 90.0f);
     Mesh saved[3];
-    memcpy(saved, skyMeshes, sizeof(saved));
+    memcpy(saved, res.skyMeshes, sizeof(saved));
     drawSkybox(3);
     drawSkybox(-1);
-    EXPECT_EQ(0, memcmp(saved, skyMeshes, sizeof(saved)));
+    EXPECT_EQ(0, memcmp(saved, res.skyMeshes, sizeof(saved)));
 
     TestMesh t;
     makeSquare(&t, 1.0f, flatProgram());
-    skyMeshes[1] = t.mesh;
-    skyMeshes[1].z = 1.0f;   // its own placement is replaced
+    res.skyMeshes[1] = t.mesh;
+    res.skyMeshes[1].z = 1.0f;   // its own placement is replaced
     static float colour[4] = {0, 0, 1, 1};
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     queueUniformEntry("colour", Vec4, 0, 0, colour);
@@ -26,13 +26,13 @@ TEST(Skybox, CentredOnTheEyeAndGuarded)
     // but its model matrix puts it exactly at the camera.
     updateViewMatrix();
     float mv[16];
-    matMultiply(mv, camera.view, skyMeshes[1].model);
+    matMultiply(mv, camera.view, res.skyMeshes[1].model);
     EXPECT_EQ(mv[12], 0.0f);
     EXPECT_EQ(mv[13], 0.0f);
     EXPECT_EQ(mv[14], 0.0f);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    memcpy(skyMeshes, saved, sizeof(saved));
+    memcpy(res.skyMeshes, saved, sizeof(saved));
     freeTestMesh(&t);
 }
 

@@ -143,7 +143,7 @@ TEST(Music, SoundtrackNameMustFitItsBuffer)
     std::string tooLong = std::string(DataPathSize - strlen("./data/") - 4, 's') + ".mp3";
     writeSineMp3("data/" + fits, Rate / 10, 0.5f);
     resetOutput("capture_names.raw");
-    DemoConfig config = {"./data/", nullptr, nullptr, nullptr, {}, 0.0f, 0};
+    DemoConfig config = {"./data/", nullptr, nullptr, nullptr, {}, 0.0f, 0, nullptr};
     demoConfig = &config;
     config.musicFile = fits.c_str();
     EXPECT_EQ(startSoundtrack(0.0f), 1);

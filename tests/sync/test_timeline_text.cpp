@@ -69,6 +69,41 @@ TEST(Timeline, KeysWrittenOutOfOrderAreSorted)
     for (int i = 0; i < 3; i++) EXPECT_EQ(t.keys[i].row, 16 * (i + 1));
 }
 
+// The compiler speaks the vocabulary it is handed, not the default show's:
+// another show's track names, scene count (its last scene ends the show by
+// the jump to 1), music styles and cues.
+TEST(Timeline, AnotherShowsVocabulary)
+{
+    static const char* const tracks[3] = {"shot", "take", "fog"};
+    static const char* const styles[1] = {"drone"};
+    static const char* const cues[1] = {"bell"};
+    const ShowVocabulary words = {tracks, 3, 3, styles, 1, cues, 1, "t.txt", 120.0f, 4};
+    std::string error;
+    ASSERT_TRUE(parse("scene 3 at 0 music drone\nfog 1 0.5 linear\ncue 1 bell\nend at 2\n", &error, &words)) << error;
+    EXPECT_EQ(parsed.trackCount, 3);
+    EXPECT_EQ(trackIndex("fog"), 2);
+    EXPECT_EQ(trackIndex("var0"), -1);
+    EXPECT_EQ(parsed.tracks[2].keys[0].row, 16);   // 120 bpm, 4 rows a beat, 4 beats a bar
+    ASSERT_EQ(parsed.tracks[0].keyCount, 2);
+    EXPECT_EQ(parsed.tracks[0].keys[1].value, 1.0f);   // scene 3 is the last: 3 -> 1 ends it
+    EXPECT_EQ(parsed.tracks[1].keyCount, 0);
+    // Scene 2 is not the last here: scene -1 with "take" at -1 ends the show.
+    ASSERT_TRUE(parse("scene 2 at 0 music drone\nend at 1\n", &error, &words)) << error;
+    EXPECT_EQ(parsed.tracks[0].keys[1].value, -1.0f);
+    EXPECT_EQ(parsed.tracks[1].keys[0].value, -1.0f);
+    // The default show's words are unknown here, and scene 4 is past the count.
+    EXPECT_FALSE(parse("scene 1 at 0 music intro\nend at 1\n", &error, &words));
+    EXPECT_NE(error.find("unknown music style 'intro'"), std::string::npos) << error;
+    EXPECT_FALSE(parse("scene 4 at 0 music drone\nend at 1\n", &error, &words));
+    EXPECT_NE(error.find("not 1 to 3"), std::string::npos) << error;
+    EXPECT_FALSE(parse("scene 1 at 0 music drone\nvar0 0 1 step\nend at 1\n", &error, &words));
+    EXPECT_NE(error.find("unknown word 'var0'"), std::string::npos) << error;
+    EXPECT_FALSE(parse("scene 1 at 0 music drone\ncue 0 smash\nend at 1\n", &error, &words));
+    EXPECT_NE(error.find("unknown cue 'smash'"), std::string::npos) << error;
+    const ShowVocabulary oneTrack = {tracks, 1, 3, styles, 1, cues, 1, "t.txt", 120.0f, 4};
+    EXPECT_FALSE(parse("scene 1 at 0 music drone\nend at 1\n", &error, &oneTrack));
+}
+
 // Each damaged timeline is refused with the number of the offending line.
 TEST(Timeline, DamagedTimelinesAreRejectedWithTheirLine)
 {

@@ -1,7 +1,7 @@
 // Sync player: key search and interpolation, the row clock and its rounding,
 // configuration defaults, shared tracks, and damaged or missing track files.
 #include "sync/sync.h"
-#include "show/config.h"
+#include "show/vocabulary.h"
 #include "platform/platform.h"
 #include "support/files.h"
 #include <gtest/gtest.h>
@@ -66,11 +66,11 @@ std::string enterDataDir(const char* name)
     return dir;
 }
 
-// The show's clock and track names (show/config.h, header only) in a record of
+// The show's clock and track names (show/vocabulary.h, header only) in a record of
 // this floor, as the show's configuration carries them.
 DemoConfig showConfig(void)
 {
-    DemoConfig config = {"./data/", nullptr, nullptr, nullptr, {}, ShowBpm, ShowRowsPerBeat};
+    DemoConfig config = {"./data/", nullptr, nullptr, nullptr, {}, ShowBpm, ShowRowsPerBeat, &showVocabulary};
     for (int i = 0; i < ShowTrackCount; i++) config.trackNames[i] = showTrackNames[i];
     return config;
 }
@@ -164,18 +164,17 @@ TEST(SyncPlayer, BuiltinRowClockAndSharedTracks)
 
     EXPECT_EQ(syncRowRate, 0.0086666662f);
     EXPECT_EQ(rowForTime(6.0f), 51.999996f);
-    frameTime = 6.0f;
-    updateSync();
-    EXPECT_EQ(syncValues[TrackScene], 1.0f);   // row 52's key is not reached yet
-    EXPECT_EQ(syncValues[6], 1.0f);
-    EXPECT_EQ(syncValues[TrackPart], 1.0f);
-    EXPECT_EQ(syncValues[TrackVar0], 0.0f);
-    frameTime = 6.001f;
-    updateSync();
-    EXPECT_EQ(syncValues[TrackScene], 2.0f);
-    frameTime = 0.2f;   // row 1.7333 on the linear part track
-    updateSync();
-    EXPECT_NEAR(syncValues[TrackPart], rowForTime(0.2f) / 4.0f, 1e-6);
+    float values[MaxTracks];
+    evaluateTracks(6.0f, values);
+    EXPECT_EQ(values[TrackScene], 1.0f);   // row 52's key is not reached yet
+    EXPECT_EQ(values[6], 1.0f);
+    EXPECT_EQ(values[TrackPart], 1.0f);
+    EXPECT_EQ(values[TrackVar0], 0.0f);
+    EXPECT_EQ(values[7], 0.0f);   // no track configured there
+    evaluateTracks(6.001f, values);
+    EXPECT_EQ(values[TrackScene], 2.0f);
+    evaluateTracks(0.2f, values);   // row 1.7333 on the linear part track
+    EXPECT_NEAR(values[TrackPart], rowForTime(0.2f) / 4.0f, 1e-6);
     demoConfig = nullptr;
 }
 
@@ -186,7 +185,6 @@ TEST(SyncPlayer, DefaultsAndEmptyConfiguration)
     config.bpm = 0.0f;
     config.rowsPerBeat = 0;
     for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
-    for (int i = 0; i < MaxTracks; i++) syncValues[i] = 0.0f;
     demoConfig = &config;
     initSync();
     EXPECT_EQ(config.bpm, 120.0f);
@@ -194,9 +192,10 @@ TEST(SyncPlayer, DefaultsAndEmptyConfiguration)
     EXPECT_EQ(syncRowRate, 0.008f);
     EXPECT_EQ(rowForTime(1.0f), 8.0f);
     EXPECT_EQ(syncDevice->trackCount, 0);
-    frameTime = 10.0f;
-    updateSync();
-    for (int i = 0; i < MaxTracks; i++) EXPECT_EQ(syncValues[i], 0.0f);
+    float values[MaxTracks];
+    for (float& v : values) v = 5.0f;
+    evaluateTracks(10.0f, values);
+    for (int i = 0; i < MaxTracks; i++) EXPECT_EQ(values[i], 0.0f);
     demoConfig = nullptr;
 }
 
@@ -204,12 +203,12 @@ TEST(SyncFiles, DamagedAndMissingFiles)
 {
     std::string dir = enterDataDir("sync_files");
     SyncTrack t = {nullptr, nullptr, 0};
-    EXPECT_EQ(readTrackFile("data/none.track", &t), 1);
+    EXPECT_EQ(readTrackFile("data/none.track", &t), 0);
     EXPECT_EQ(t.keyCount, 0);
 
     std::vector<RawKey> three = {{0, 1.0f, 1}, {4, 2.0f, -1}, {8, 3.0f, 0}};
     writeBytes("whole.track", trackBytes(3, three));
-    EXPECT_EQ(readTrackFile("whole.track", &t), 0);
+    EXPECT_EQ(readTrackFile("whole.track", &t), 1);
     ASSERT_EQ(t.keyCount, 3);
     EXPECT_EQ(t.keys[1].row, 4);
     EXPECT_EQ(t.keys[1].value, 2.0f);
@@ -217,33 +216,54 @@ TEST(SyncFiles, DamagedAndMissingFiles)
 
     std::vector<unsigned char> extra = trackBytes(2, three);   // a third key past the count
     writeBytes("extra.track", extra);
-    EXPECT_EQ(readTrackFile("extra.track", &t), 0);
+    EXPECT_EQ(readTrackFile("extra.track", &t), 1);
     EXPECT_EQ(t.keyCount, 2);
 
     writeBytes("short.track", trackBytes(1000000, three));   // fewer keys than claimed
-    EXPECT_EQ(readTrackFile("short.track", &t), 0);
+    EXPECT_EQ(readTrackFile("short.track", &t), 1);
     EXPECT_EQ(t.keyCount, 3);
     EXPECT_EQ(t.keys[2].value, 3.0f);
 
     std::vector<unsigned char> cut = trackBytes(3, three);
     cut.resize(cut.size() - 4);   // cut inside the last key
     writeBytes("cut.track", cut);
-    EXPECT_EQ(readTrackFile("cut.track", &t), 0);
+    EXPECT_EQ(readTrackFile("cut.track", &t), 1);
     EXPECT_EQ(t.keyCount, 2);
     EXPECT_EQ(trackValue(&t, 100.0), 2.0f);
 
     for (int count : {0, -1, -2147483647 - 1, 2147483647}) {
         writeBytes("count.track", trackBytes(count, count > 0 ? std::vector<RawKey>{} : three));
-        EXPECT_EQ(readTrackFile("count.track", &t), 0);
+        EXPECT_EQ(readTrackFile("count.track", &t), 1);
         EXPECT_EQ(t.keyCount, 0) << count;
         EXPECT_EQ(trackValue(&t, 1.0), 0.0f);
     }
     writeBytes("tiny.track", {1, 0});   // cut inside the count
-    EXPECT_EQ(readTrackFile("tiny.track", &t), 0);
+    EXPECT_EQ(readTrackFile("tiny.track", &t), 1);
     EXPECT_EQ(t.keyCount, 0);
-    EXPECT_EQ(readTrackFile(nullptr, &t), 1);
-    EXPECT_EQ(readTrackFile("whole.track", nullptr), 1);
+    EXPECT_EQ(readTrackFile(nullptr, &t), 0);
+    EXPECT_EQ(readTrackFile("whole.track", nullptr), 0);
     free(t.keys);
+
+    // The strict decoder (reloading, the track tool) takes only whole files
+    // of ascending rows and known types; the tolerant one keeps what it can.
+    SyncKey keys[4];
+    char why[128] = "";
+    std::vector<unsigned char> whole = trackBytes(3, {{0, 1.0f, 1}, {4, 2.0f, 3}, {8, 3.0f, 0}});
+    EXPECT_EQ(decodeTrackKeys(whole.data(), whole.size(), 1, keys, 4, why, sizeof why), 3);
+    EXPECT_EQ(keys[1].type, 3);
+    EXPECT_EQ(decodeTrackKeys(whole.data(), whole.size(), 1, keys, 2, why, sizeof why), -1);   // no room
+    EXPECT_EQ(decodeTrackKeys(whole.data(), whole.size(), 0, keys, 2, why, sizeof why), 2);
+    EXPECT_EQ(decodeTrackKeys(extra.data(), extra.size(), 1, keys, 4, why, sizeof why), -1);
+    EXPECT_NE(strstr(why, "claims 2 keys but holds 31 bytes"), nullptr) << why;
+    EXPECT_EQ(decodeTrackKeys(cut.data(), cut.size(), 1, keys, 4, why, sizeof why), -1);
+    std::vector<unsigned char> order = trackBytes(2, {{5, 1.0f, 0}, {5, 2.0f, 0}});
+    EXPECT_EQ(decodeTrackKeys(order.data(), order.size(), 1, keys, 4, why, sizeof why), -1);
+    EXPECT_NE(strstr(why, "does not come after"), nullptr) << why;
+    EXPECT_EQ(decodeTrackKeys(whole.data(), 3, 1, keys, 4, why, sizeof why), -1);
+    EXPECT_EQ(decodeTrackKeys(whole.data(), 3, 0, keys, 4, why, sizeof why), 0);
+    std::vector<unsigned char> typed = trackBytes(1, {{0, 1.0f, 4}});
+    EXPECT_EQ(decodeTrackKeys(typed.data(), typed.size(), 1, keys, 4, why, sizeof why), -1);
+    EXPECT_NE(strstr(why, "type 4"), nullptr) << why;
 }
 
 TEST(SyncFiles, TrackPathRefusesWhatDoesNotFit)
@@ -281,9 +301,9 @@ static void deviceFailureChild(void)
     initSync();
     int ok = syncDevice == nullptr;
     for (int i = 0; i < MaxTracks; i++) ok = ok && syncTracks[i] == nullptr;
-    frameTime = 30.0f;
-    updateSync();
-    for (int i = 0; i < MaxTracks; i++) ok = ok && syncValues[i] == 0.0f;
+    float values[MaxTracks];
+    evaluateTracks(30.0f, values);
+    for (int i = 0; i < MaxTracks; i++) ok = ok && values[i] == 0.0f;
     ok = ok && getTrack("scene") == nullptr;
     exit(ok ? 0 : 1);
 }

@@ -63,7 +63,7 @@ static void load(void)
     done = true;
     decode(dataDir + "/barnstomp.mp3", &song);
     SyncTrack scene = {};
-    if (readTrackFile((dataDir + "/sync_scene.track").c_str(), &scene) == 0 && scene.keyCount > 0)
+    if (readTrackFile((dataDir + "/sync_scene.track").c_str(), &scene) == 1 && scene.keyCount > 0)
         showSeconds = scene.keys[scene.keyCount - 1].row * 60.0 / (130.0 * 4);
     free(scene.keys);
 }

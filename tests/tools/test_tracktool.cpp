@@ -50,10 +50,10 @@ TEST(Tracktool, BuiltTracksEvaluateAsTracktoolAtSays)
     for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
     demoConfig = &config;
     initSync();
-    SyncTrack tracks[TimelineTrackCount] = {};
-    for (int i = 0; i < TimelineTrackCount; i++) {
-        std::string path = dir + "/sync_" + timelineTrackNames[i] + ".track";
-        ASSERT_EQ(readTrackFile(path.c_str(), &tracks[i]), 0) << path;
+    SyncTrack tracks[ShowTrackCount] = {};
+    for (int i = 0; i < ShowTrackCount; i++) {
+        std::string path = dir + "/sync_" + showTrackNames[i] + ".track";
+        ASSERT_EQ(readTrackFile(path.c_str(), &tracks[i]), 1) << path;
     }
     ASSERT_GT(tracks[0].keyCount, 9);
 
@@ -66,12 +66,12 @@ TEST(Tracktool, BuiltTracksEvaluateAsTracktoolAtSays)
         std::string out = run(tracktool + " at " + showTimeline + " " + seconds, &status);
         ASSERT_EQ(status, 0) << out;
         float row = rowForTime(t);
-        for (int i = 0; i < TimelineTrackCount; i++) {
+        for (int i = 0; i < ShowTrackCount; i++) {
             float engine = trackValue(&tracks[i], (double)row);
-            EXPECT_EQ(engine, valueAfter(out, timelineTrackNames[i])) << timelineTrackNames[i] << " at " << t << " s";
+            EXPECT_EQ(engine, valueAfter(out, showTrackNames[i])) << showTrackNames[i] << " at " << t << " s";
         }
     }
-    for (int i = 0; i < TimelineTrackCount; i++) free(tracks[i].keys);
+    for (int i = 0; i < ShowTrackCount; i++) free(tracks[i].keys);
     demoConfig = nullptr;
 }
 
@@ -85,8 +85,8 @@ TEST(Tracktool, DumpPrintsTheKeysOfTheTimeline)
     int status = 0;
     run(tracktool + " build " + showTimeline + " " + dir, &status);
     ASSERT_EQ(status, 0);
-    for (int i = 0; i < TimelineTrackCount; i++) {
-        std::string out = run(tracktool + " dump " + dir + "/sync_" + timelineTrackNames[i] + ".track", &status);
+    for (int i = 0; i < ShowTrackCount; i++) {
+        std::string out = run(tracktool + " dump " + dir + "/sync_" + showTrackNames[i] + ".track", &status);
         ASSERT_EQ(status, 0) << out;
         std::string expected;
         for (int k = 0; k < parsed.tracks[i].keyCount; k++) {
@@ -95,7 +95,7 @@ TEST(Tracktool, DumpPrintsTheKeysOfTheTimeline)
             snprintf(line, sizeof line, "%d %.9g %d\n", key.row, key.value, key.type);
             expected += line;
         }
-        EXPECT_EQ(out, expected) << timelineTrackNames[i];
+        EXPECT_EQ(out, expected) << showTrackNames[i];
     }
 }
 
@@ -178,11 +178,11 @@ TEST(Tracktool, TextWritesATimelineThatBuildsTheSameTracks)
         ASSERT_EQ(status, 0) << timeline;
         out = run(tracktool + " build " + dir + "/back.txt " + second, &status);
         ASSERT_EQ(status, 0) << out << readFile(dir + "/back.txt");
-        for (int i = 0; i < TimelineTrackCount; i++) {
-            std::string name = std::string("/sync_") + timelineTrackNames[i] + ".track";
+        for (int i = 0; i < ShowTrackCount; i++) {
+            std::string name = std::string("/sync_") + showTrackNames[i] + ".track";
             std::string a = readFile(first + name), b = readFile(second + name);
             EXPECT_FALSE(a.empty());
-            EXPECT_TRUE(a == b) << timeline << ": " << timelineTrackNames[i];
+            EXPECT_TRUE(a == b) << timeline << ": " << showTrackNames[i];
         }
     }
     // A scene value the timeline cannot say is refused.

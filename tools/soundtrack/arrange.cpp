@@ -2,6 +2,7 @@
 // banjo and fiddle. Each music section of the timeline is played in its style
 // over its own bars, so the music changes exactly where the timeline says.
 #include "tools/soundtrack/synth.h"
+#include "show/vocabulary.h"
 #include "sync/timeline_text.h"
 #include <math.h>
 #include <stdio.h>
@@ -151,8 +152,8 @@ static const char* const melodyStandoff[8] = {
     "d#5.8 f#5.4 a5.4", "b5.12 a5.4", "g5.4 f#5.4 e5.4 d#5.4", "e5.16",
 };
 // The chords of each music style, one per bar, repeating (indexed like
-// musicStyleNames).
-static const char* const styleChords[MusicStyleCount] = {
+// showMusicStyles).
+static const char* const styleChords[ShowMusicStyleCount] = {
     "G G C G G D7 G G",                     // intro
     "Em C G D Em C D D",                    // night
     "C C G G Am Am D D",                    // rise
@@ -466,18 +467,20 @@ static void playOutro(Song* song, const Section* s)
     }
 }
 
+static int styleIndex(const char* name) { return vocabularyIndex(showMusicStyles, ShowMusicStyleCount, name); }
+
 static void playSection(Song* song, const Section* s)
 {
     switch (s->style) {
-    case 0: playIntro(song, s); break;
-    case 1: playNight(song, s); break;
-    case 2: playRise(song, s); break;
-    case 3: playBreakout(song, s, melodyA, styleChords[3], 1.0f); break;
-    case 4: playPress(song, s); break;
-    case 5: playStandoff(song, s); break;
-    case 6: playChase(song, s); break;
-    case 7: playGreets(song, s); break;
-    case 8: playFinale(song, s); break;
+    case StyleIntro: playIntro(song, s); break;
+    case StyleNight: playNight(song, s); break;
+    case StyleRise: playRise(song, s); break;
+    case StyleBreakout: playBreakout(song, s, melodyA, styleChords[StyleBreakout], 1.0f); break;
+    case StylePress: playPress(song, s); break;
+    case StyleStandoff: playStandoff(song, s); break;
+    case StyleChase: playChase(song, s); break;
+    case StyleGreets: playGreets(song, s); break;
+    case StyleFinale: playFinale(song, s); break;
     default: playOutro(song, s); break;
     }
 }
@@ -489,17 +492,17 @@ static Chord chordAt(const Timeline* timeline, int row)
     for (int i = 0; i < timeline->sectionCount; i++)
         if (timeline->sections[i].row <= row) section = &timeline->sections[i];
     if (!section) return parseChord("G");
-    int style = musicStyleIndex(section->style);
+    int style = styleIndex(section->style);
     return chordOf(styleChords[style < 0 ? 0 : style], (row - section->row) / RowsPerBar);
 }
 
 static void playCue(Song* song, const MusicCue* cue, int index)
 {
     int at = sampleAt(song, cue->row);
-    switch (cueIndex(cue->name)) {
-    case 0: addShot(song->mix, at, 0.6f); break;
-    case 1: addSmash(song->mix, at, 0.35f, (uint32_t)index * 7919u); break;
-    case 2: addBoom(song->mix, at, 1.0f); break;
+    switch (vocabularyIndex(showCueNames, ShowCueCount, cue->name)) {
+    case CueShot: addShot(song->mix, at, 0.6f); break;
+    case CueSmash: addSmash(song->mix, at, 0.35f, (uint32_t)index * 7919u); break;
+    case CueBoom: addBoom(song->mix, at, 1.0f); break;
     default: stab(song, cue->row, chordAt(song->timeline, cue->row), 0.4f); break;
     }
 }
@@ -523,7 +526,7 @@ int arrangeSong(const Timeline* timeline, Mix* mix)
     for (int i = 0; i < timeline->sectionCount; i++) {
         const MusicSection* m = &timeline->sections[i];
         int end = i + 1 < timeline->sectionCount ? timeline->sections[i + 1].row : timeline->endRow;
-        Section s = {musicStyleIndex(m->style), (double)m->row, (end - m->row + RowsPerBar - 1) / RowsPerBar};
+        Section s = {styleIndex(m->style), (double)m->row, (end - m->row + RowsPerBar - 1) / RowsPerBar};
         song.cutRow = end;
         playSection(&song, &s);
     }

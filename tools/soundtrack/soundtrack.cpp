@@ -2,6 +2,7 @@
 // and encodes it as MP3 (with the LAME info tag, so decoding is gap-free);
 // also writes the small test module with "Z" effects.
 #include "tools/soundtrack/synth.h"
+#include "show/vocabulary.h"
 #include "sync/timeline_text.h"
 #include <lame/lame.h>
 #include <math.h>
@@ -141,7 +142,7 @@ int writeWav(const Mix* mix, const char* path)
 static int commandBuild(const char* timelinePath, const char* mp3Path, const char* wavPath)
 {
     char error[600];
-    if (!loadTimeline(timelinePath, &timeline, error, sizeof error)) {
+    if (!loadTimeline(timelinePath, &showVocabulary, &timeline, error, sizeof error)) {
         fprintf(stderr, "soundtrack: %s\n", error);
         return 1;
     }

@@ -1,8 +1,9 @@
-// tracktool: turns the authored timeline into the six .track files, prints a
+// tracktool: turns the authored timeline into the show's .track files, prints a
 // track file as the engine reads it, and evaluates the timeline at a show time
 // through the engine's own sync player.
 #include "sync/timeline_text.h"
-#include "show/config.h"
+#include "show/vocabulary.h"
+#include "platform/platform.h"
 #include "sync/sync.h"
 #include <math.h>
 #include <stdio.h>
@@ -15,11 +16,12 @@ static const char* usage = "usage: tracktool build TIMELINE OUTDIR   write sync_
                            "       tracktool text TRACKDIR           print a timeline that builds those tracks\n";
 
 static Timeline timeline;
-static SyncTrack tracks[TimelineTrackCount];
-static SyncKey trackKeys[TimelineTrackCount][MaxTimelineKeys];
+static SyncTrack tracks[ShowTrackCount];
+static SyncKey trackKeys[ShowTrackCount][MaxTimelineKeys];
 
-// The timeline's tempo and track names must be those the engine plays with.
-// Returns 1, or 0 with a message on stderr.
+// The timeline's tempo must be the one the engine plays with (its track names
+// are the show's own: it was read in the show's words). Returns 1, or 0 with
+// a message on stderr.
 static int matchesEngine(const Timeline* t)
 {
     if (t->bpm != ShowBpm || t->rowsPerBeat != ShowRowsPerBeat) {
@@ -29,21 +31,13 @@ static int matchesEngine(const Timeline* t)
                 t->bpm, t->rowsPerBeat, ShowBpm, ShowRowsPerBeat);
         return 0;
     }
-    for (int i = 0; i < TimelineTrackCount; i++) {
-        const char* name = i < ShowTrackCount ? showTrackNames[i] : nullptr;
-        if (!name || strcmp(name, timelineTrackNames[i]) != 0) {
-            fprintf(stderr, "tracktool: the engine's track %d is '%s', not '%s'\n", i, name ? name : "(none)",
-                    timelineTrackNames[i]);
-            return 0;
-        }
-    }
     return 1;
 }
 
 static int loadChecked(const char* path)
 {
     char error[600];
-    if (!loadTimeline(path, &timeline, error, sizeof error)) {
+    if (!loadTimeline(path, &showVocabulary, &timeline, error, sizeof error)) {
         fprintf(stderr, "tracktool: %s\n", error);
         return 0;
     }
@@ -53,14 +47,14 @@ static int loadChecked(const char* path)
 // The parsed keys as the engine's in-memory tracks.
 static void makeSyncTracks(void)
 {
-    for (int i = 0; i < TimelineTrackCount; i++) {
+    for (int i = 0; i < ShowTrackCount; i++) {
         const TimelineTrack* src = &timeline.tracks[i];
         for (int k = 0; k < src->keyCount; k++) {
             trackKeys[i][k].row = src->keys[k].row;
             trackKeys[i][k].value = src->keys[k].value;
             trackKeys[i][k].type = src->keys[k].type;
         }
-        tracks[i].name = (char*)timelineTrackNames[i];
+        tracks[i].name = (char*)showTrackNames[i];
         tracks[i].keys = trackKeys[i];
         tracks[i].keyCount = src->keyCount;
     }
@@ -103,7 +97,7 @@ static int warnRanges(void)
                 fprintf(stderr,
                         "tracktool: warning: %s is %g at row %d (bar %d) in scene %d; "
                         "%s takes %g to %g\n",
-                        timelineTrackNames[rule->track], v, row, row / (timeline.rowsPerBeat * timeline.beatsPerBar),
+                        showTrackNames[rule->track], v, row, row / (timeline.rowsPerBeat * timeline.beatsPerBar),
                         scene, rule->why, rule->min, rule->max);
                 warnings++;
             }
@@ -130,59 +124,24 @@ static int commandBuild(const char* path, const char* outDir)
 // keeps what it can of a damaged file, the tool refuses it. Returns 1 or 0.
 static int checkTrackFile(const char* path)
 {
-    FILE* f = fopen(path, "rb");
-    if (!f) {
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    if (readWholeFile(path, TrackFileLimit, &bytes, &size) != 1) {
         fprintf(stderr, "tracktool: %s: cannot open\n", path);
         return 0;
     }
-    fseek(f, 0, SEEK_END);
-    long size = ftell(f);
-    fseek(f, 0, SEEK_SET);
-    unsigned char head[4];
-    int ok = size >= 4 && fread(head, 1, 4, f) == 4;
-    if (!ok) {
-        fclose(f);
-        fprintf(stderr, "tracktool: %s: damaged: %ld bytes, too short for a key count\n", path, size);
-        return 0;
-    }
-    int32_t count = (int32_t)(head[0] | head[1] << 8 | head[2] << 16 | (uint32_t)head[3] << 24);
-    if (count < 0 || (long long)count * 9 + 4 > size) {
-        fclose(f);
-        fprintf(stderr,
-                "tracktool: %s: damaged: it claims %d keys but holds %ld bytes "
-                "(4 + 9 per key)\n",
-                path, count, size);
-        return 0;
-    }
-    int32_t previous = 0;
-    for (int32_t i = 0; i < count; i++) {
-        unsigned char k[9];
-        if (fread(k, 1, 9, f) != 9) break;
-        int32_t row = (int32_t)(k[0] | k[1] << 8 | k[2] << 16 | (uint32_t)k[3] << 24);
-        if (i > 0 && row <= previous) {
-            fclose(f);
-            fprintf(stderr,
-                    "tracktool: %s: damaged: key %d (row %d) does not come after "
-                    "row %d\n",
-                    path, i, row, previous);
-            return 0;
-        }
-        if ((signed char)k[8] < 0 || k[8] > 3) {
-            fclose(f);
-            fprintf(stderr, "tracktool: %s: damaged: key %d has type %d (0 to 3)\n", path, i, (signed char)k[8]);
-            return 0;
-        }
-        previous = row;
-    }
-    fclose(f);
-    return 1;
+    char why[200];
+    int count = decodeTrackKeys(bytes, size, 1, nullptr, TrackFileLimit, why, sizeof why);
+    free(bytes);
+    if (count < 0) fprintf(stderr, "tracktool: %s: damaged: %s\n", path, why);
+    return count >= 0;
 }
 
 static int commandDump(const char* path)
 {
     if (!checkTrackFile(path)) return 1;
     SyncTrack track = {};
-    if (readTrackFile(path, &track) != 0) {
+    if (!readTrackFile(path, &track)) {
         fprintf(stderr, "tracktool: %s: the engine could not read it\n", path);
         return 1;
     }
@@ -217,8 +176,8 @@ static int commandAt(const char* path, const char* secondsText)
     makeSyncTracks();
     startEngineClock();
     float row = rowForTime((float)seconds);
-    for (int i = 0; i < TimelineTrackCount; i++)
-        printf("%s %.9g\n", timelineTrackNames[i], trackValue(&tracks[i], (double)row));
+    for (int i = 0; i < ShowTrackCount; i++)
+        printf("%s %.9g\n", showTrackNames[i], trackValue(&tracks[i], (double)row));
     return 0;
 }
 
@@ -226,7 +185,7 @@ static int commandAt(const char* path, const char* secondsText)
 
 // The music style a scene gets when a timeline is written from tracks alone
 // (sections and cues live only in the timeline).
-static const char* const defaultStyle[10] = {
+static const char* const defaultStyle[ShowSceneCount + 1] = {
     "intro", "intro", "night", "rise", "breakout", "press", "standoff", "chase", "greets", "finale",
 };
 
@@ -254,18 +213,18 @@ static const char* valueText(float value, char* out, int size)
     return out;
 }
 
-// Reads the six track files of a directory with the engine's reader; a
+// Reads the show's track files of a directory with the engine's reader; a
 // missing file is an empty track, as for the player. Returns 1 or 0.
 static int readTrackDirectory(const char* dir)
 {
-    for (int i = 0; i < TimelineTrackCount; i++) {
+    for (int i = 0; i < ShowTrackCount; i++) {
         char path[4096];
-        snprintf(path, sizeof path, "%s/sync_%s.track", dir, timelineTrackNames[i]);
-        tracks[i].name = (char*)timelineTrackNames[i];
+        snprintf(path, sizeof path, "%s/sync_%s.track", dir, showTrackNames[i]);
+        tracks[i].name = (char*)showTrackNames[i];
         FILE* f = fopen(path, "rb");
         if (!f) continue;
         fclose(f);
-        if (!checkTrackFile(path) || readTrackFile(path, &tracks[i]) != 0) return 0;
+        if (!checkTrackFile(path) || !readTrackFile(path, &tracks[i])) return 0;
     }
     return 1;
 }
@@ -282,16 +241,16 @@ static int sceneShape(void)
     }
     for (int k = 0; k < n - 1; k++) {
         float v = scene->keys[k].value;
-        if (v != floorf(v) || v < 1 || v > 9 || scene->keys[k].type != 0) {
+        if (v != floorf(v) || v < 1 || v > ShowSceneCount || scene->keys[k].type != 0) {
             fprintf(stderr,
-                    "tracktool: scene key %d (%g, type %d) is not a scene 1 to 9 "
+                    "tracktool: scene key %d (%g, type %d) is not a scene 1 to %d "
                     "held by a step\n",
-                    k, v, scene->keys[k].type);
+                    k, v, scene->keys[k].type, ShowSceneCount);
             return -1;
         }
     }
     float last = scene->keys[n - 2].value, end = scene->keys[n - 1].value;
-    if (!(last == 9 && end == 1) && !(last != 9 && end == -1)) {
+    if (!(last == ShowSceneCount && end == 1) && !(last != ShowSceneCount && end == -1)) {
         fprintf(stderr, "tracktool: the last scene key (%g after %g) is not an end of the show\n", end, last);
         return -1;
     }
@@ -307,7 +266,7 @@ static int commandText(const char* dir)
     int endRow = scene->keys[endKey].row;
     int ruleB = scene->keys[endKey].value == -1;
     // Every other key must fall inside a scene block; rule B's part key is the end's own.
-    for (int i = 1; i < TimelineTrackCount; i++)
+    for (int i = 1; i < ShowTrackCount; i++)
         for (int k = 0; k < tracks[i].keyCount; k++) {
             const SyncKey* key = &tracks[i].keys[k];
             if (ruleB && i == TrackPart && key->row == endRow && key->value == -1) continue;
@@ -315,7 +274,7 @@ static int commandText(const char* dir)
                 fprintf(stderr,
                         "tracktool: %s key on row %d lies outside the scenes "
                         "(rows %d to %d)\n",
-                        timelineTrackNames[i], key->row, scene->keys[0].row, endRow - 1);
+                        showTrackNames[i], key->row, scene->keys[0].row, endRow - 1);
                 return 1;
             }
         }
@@ -336,11 +295,11 @@ static int commandText(const char* dir)
         int sceneNumber = (int)scene->keys[b].value;
         printf("\nscene %d at %s music %s\n", sceneNumber, positionText(from, pos, sizeof pos),
                defaultStyle[sceneNumber]);
-        for (int i = 1; i < TimelineTrackCount; i++)
+        for (int i = 1; i < ShowTrackCount; i++)
             for (int k = 0; k < tracks[i].keyCount; k++) {
                 const SyncKey* key = &tracks[i].keys[k];
                 if (key->row < from || key->row >= to) continue;
-                printf("%-7s %-7s %-7s %s\n", timelineTrackNames[i], positionText(key->row - from, pos, sizeof pos),
+                printf("%-7s %-7s %-7s %s\n", showTrackNames[i], positionText(key->row - from, pos, sizeof pos),
                        valueText(key->value, number, sizeof number), keyTypeName(key->type));
             }
     }
