@@ -23,14 +23,16 @@
 #include <stdlib.h>
 
 // ---- state: the loop -------------------------------------------------------------
-// The frame on screen (drawn last; before the first draw, the clock's first
-// reading), whether it was presented, and whether the first poll ran.
+// The frame on screen (drawn last; empty before the first draw), whether it
+// was presented, the clock's reading for the next frame, and whether the
+// first poll ran.
 struct LoopState {
-    ShowFrame frame;
+    ShowFrame shown;
     int presented;
+    ClockReading next;
     int polled;
 };
-static LoopState loop = {{0.0f, ClockNotRunning, 0, {}}, 0, 0};
+static LoopState loop = {{0.0f, ClockNotRunning, 0, {}}, 0, {0.0f, ClockNotRunning}, 0};
 
 int startDemo(void)
 {
@@ -83,19 +85,17 @@ static int restartShowForLoop(void)
 static int pollFrame(void)
 {
     glfwPollEvents();
-    applyFrameKeys(&loop.frame);
+    applyFrameKeys(&loop.shown);
     setGLDebugPhase("present", -1);
-    loop.presented = finishFrame(loop.frame.delta);
+    loop.presented = finishFrame(loop.shown.delta);
     if (loop.presented) {
-        drawHudOverFrame(&loop.frame, 1);
+        drawHudOverFrame(&loop.shown, 1);
         swapFrame();
     }
     checkGLErrors();
     if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) glfwSetWindowShouldClose(mainWindow, 1);
     followWindow();
-    ClockReading clock = readShowClock();
-    loop.frame.time = clock.time;
-    loop.frame.delta = clock.delta;
+    loop.next = readShowClock();
     return glfwWindowShouldClose(mainWindow) || stopSignalNumber();
 }
 
@@ -115,16 +115,16 @@ int stepShowFrame(void)
     }
     // While paused the grain stands still too, so the picture does.
     int grainMovesOn = transportState()->paused ? 0 : loop.presented;
-    loop.frame = showFrameAt(loop.frame.time, loop.frame.delta, grainMovesOn);
-    int ended = drawShowFrame(&loop.frame);
-    if (showIsOver(ended, loop.frame.time) && !restartShowForLoop()) {
+    loop.shown = showFrameAt(loop.next.time, loop.next.delta, grainMovesOn);
+    int ended = drawShowFrame(&loop.shown);
+    if (showIsOver(ended, loop.shown.time) && !restartShowForLoop()) {
         if (!runOptions.edit) return 0;
         // An author at the end stays there, paused on the last frame.
-        transportSeek(loop.frame.time);
+        transportSeek(loop.shown.time);
         transportPause(1);
     }
-    pollLiveEdit(&loop.frame);
-    hudNoteFrame(&loop.frame);
+    pollLiveEdit(&loop.shown);
+    hudNoteFrame(&loop.shown);
     int stop = pollFrame();
     countLoopFrame(loop.presented);
     return !stop;
