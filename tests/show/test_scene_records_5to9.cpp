@@ -60,7 +60,7 @@ struct Stand {
 };
 
 
-TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
+TEST(SceneRecords, PressLoopKaleidoscopeAndRolls)
 {
     ASSERT_TRUE(sceneContext());
     Stand press(&pressMesh, 11), bills(&pressBillMesh, 6);
@@ -110,7 +110,7 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST(SceneRecordsB, GunChoiceShotAndBullet)
+TEST(SceneRecords, GunChoiceShotAndBullet)
 {
     ASSERT_TRUE(sceneContext());
     Stand gun(&gunMesh, 5), blood(&bloodMesh, 5);
@@ -164,7 +164,7 @@ TEST(SceneRecordsB, GunChoiceShotAndBullet)
     *bullet = savedBullet;
 }
 
-TEST(SceneRecordsB, RodOrBulletWobbleTrailAndCamera)
+TEST(SceneRecords, RodOrBulletWobbleTrailAndCamera)
 {
     ASSERT_TRUE(sceneContext());
     Stand rod(&rodMeshes[1], 11);
@@ -217,7 +217,7 @@ static void expectAt(const Mesh* mesh, int j, float y)
     EXPECT_EQ(mesh->z, z) << "place " << j;
 }
 
-TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
+TEST(SceneRecords, GreetingJugsBreakOneByOne)
 {
     ASSERT_TRUE(sceneContext());
     Stand greeting(&jugMeshes[1], 5), broken(&jugMeshes[2], 4), splash(&splashMesh, 9);
@@ -286,7 +286,7 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
     *intact = savedIntact;
 }
 
-TEST(SceneRecordsB, CloudSceneObjectsAndState)
+TEST(SceneRecords, CloudSceneObjectsAndState)
 {
     ASSERT_TRUE(sceneContext());
     Stand nuke(&jugMeshes[4], 5), stem(&shroomMeshes[0], 9), top(&shroomMeshes[1], 5);
@@ -328,7 +328,7 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST(SceneRecordsB, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
+TEST(SceneRecords, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
 {
     ASSERT_TRUE(sceneContext());
     setTracks(0, 0, 0, 0, 0);
