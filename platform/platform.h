@@ -52,7 +52,7 @@ int logStderr(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- files and the data directory ---------------------------------------------------
 // A data file is read only when it is a regular file no larger than the limit
-// of its kind (README "Data files"): a pipe, device, directory or oversized
+// of its kind (docs/data-files.md): a pipe, device, directory or oversized
 // file is refused with a log line naming it, before anything is allocated.
 enum : size_t {
     NoFileLimit = (size_t)-1,

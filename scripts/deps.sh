@@ -2,7 +2,7 @@
 # Installs every Debian 12 package that building, playing and testing Kestrel needs.
 # Idempotent: when everything is present it does not touch apt at all.
 set -eu
-pkgs="build-essential cmake pkg-config clang-14 libclang-rt-14-dev
+pkgs="build-essential cmake pkg-config clang-14 libclang-rt-14-dev clang-format-14
 libglfw3-dev libglew-dev libgl-dev libgl1-mesa-dri libjpeg62-turbo-dev libimgui-dev
 libsdl2-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libstb-dev
 libgtest-dev fonts-dejavu-core xvfb xauth xdotool strace python3 locales glslang-tools x11-utils imagemagick ffmpeg apitrace"

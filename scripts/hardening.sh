@@ -18,7 +18,10 @@ shift || true
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" bash "$0" "$BUILD" "$@"
 fi
-source "$root/tests/hardening/lib.bash"
+source "$root/tests/support/program.bash" "$BUILD" "$root"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
 [ -x "$BUILD/kestrel" ] || { echo "no program in $BUILD (build it first)"; exit 2; }
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(sizes memory hostile)
@@ -27,7 +30,7 @@ status=0
 stage_sizes() {
   local size
   for size in 320x180 1024x768 1920x1080; do
-    HARDENING_SIZE=$size HARDENING_FPS=${HARDENING_FPS:-2} bash "$root/tests/hardening_show.sh" "$BUILD" "$root" ||
+    HARDENING_SIZE=$size HARDENING_FPS=${HARDENING_FPS:-2} bash "$root/tests/program/hardening_show.sh" "$BUILD" "$root" ||
       status=1
   done
 }

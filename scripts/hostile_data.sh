@@ -19,7 +19,10 @@ shift || true
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" bash "$0" "$BUILD" "$@"
 fi
-source "$root/tests/hardening/lib.bash"
+source "$root/tests/support/program.bash" "$BUILD" "$root"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
 [ -x "$BUILD/kestrel" ] || { echo "no program in $BUILD (build it first)"; exit 2; }
 
 files=("$@")

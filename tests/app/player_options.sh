@@ -6,18 +6,13 @@
 # after its end (clock and music: the log says so, the music starts at 0).
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-build="$1"
-program="$build/kestrel"
-work="$build/tests/tmp_player_options"
-rm -rf "$work" && mkdir -p "$work"
-cd "$work" || exit 1
-ln -s "$build/data" data
-fail=0
+source "$2/tests/support/program.bash" "$1" "$2"
+enter_build_workdir player_options
 
 code() {   # code WANT ARGS...: the exit code of a run must be WANT
   local want="$1"
   shift
-  "$program" "$@" >"$work/out.txt" 2>&1
+  "$PROGRAM" "$@" >"$WORK/out.txt" 2>&1
   local rc=$?
   [ "$rc" = "$want" ] || { echo "FAIL: kestrel $* exited $rc, wanted $want"; fail=1; }
 }
@@ -28,8 +23,8 @@ code 2 --vsync
 code 2 --av-offset 5000
 code 2 --av-offset x
 code 2 --audio-device ""
-code 0 --mode 96x54 --vsync off --shot 1:"$work/off.png"
-code 0 --mode 96x54 --vsync on --av-offset -25 --shot 1:"$work/on.png"
+code 0 --mode 96x54 --vsync off --shot 1:"$WORK/off.png"
+code 0 --mode 96x54 --vsync on --av-offset -25 --shot 1:"$WORK/on.png"
 
 # live RUN_NAME LOG_TEXT ARGS...: starts a show, waits (at most 60 s) for a
 # log line with LOG_TEXT, then ends it by its process id.
@@ -37,29 +32,29 @@ live() {
   local name="$1" text="$2"
   shift 2
   rm -f demo.log
-  "$program" "$@" >"$work/$name.out" 2>&1 &
+  "$PROGRAM" "$@" >"$WORK/$name.out" 2>&1 &
   local pid=$! waited=0
   while [ "$waited" -lt 600 ] && ! grep -qF "$text" demo.log 2>/dev/null; do sleep 0.1; waited=$((waited + 1)); done
   sleep 1
   kill "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
-  cp demo.log "$work/$name.log" 2>/dev/null
-  grep -qF "$text" "$work/$name.log" 2>/dev/null || { echo "FAIL: $name: no log line with: $text"; fail=1; }
+  cp demo.log "$WORK/$name.log" 2>/dev/null
+  grep -qF "$text" "$WORK/$name.log" 2>/dev/null || { echo "FAIL: $name: no log line with: $text"; fail=1; }
 }
 
 export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$work/sound_muted.raw"
+export SDL_DISKAUDIOFILE="$WORK/sound_muted.raw"
 live muted "sound: muted, no output device is opened" --mode 96x54 --mute
-[ -s "$work/sound_muted.raw" ] && { echo "FAIL: --mute still wrote sound to the disk driver"; fail=1; }
-export SDL_DISKAUDIOFILE="$work/sound_heard.raw"
+[ -s "$WORK/sound_muted.raw" ] && { echo "FAIL: --mute still wrote sound to the disk driver"; fail=1; }
+export SDL_DISKAUDIOFILE="$WORK/sound_heard.raw"
 live heard "music: <./data/barnstomp.mp3> playing" --mode 96x54
-[ -s "$work/sound_heard.raw" ] || { echo "FAIL: without --mute the disk driver got no sound (the check above proves nothing)"; fail=1; }
+[ -s "$WORK/sound_heard.raw" ] || { echo "FAIL: without --mute the disk driver got no sound (the check above proves nothing)"; fail=1; }
 unset SDL_AUDIODRIVER SDL_DISKAUDIOFILE
 
 # The show ends at bar 100 (184.615 s at 130 bpm): from 183.5 s it ends
 # within about a second and must start again.
 live loop "loop: the show starts again (round 2)" --mode 96x54 --mute --loop --start 183.5
-grep -qF "music: <./data/barnstomp.mp3> playing from 0.000 s" "$work/loop.log" ||
+grep -qF "music: <./data/barnstomp.mp3> playing from 0.000 s" "$WORK/loop.log" ||
   { echo "FAIL: --loop: the music did not start again from 0"; fail=1; }
 
 [ "$fail" = 0 ] && echo "player options: list, vsync, av-offset, mute and loop behave"

@@ -7,12 +7,11 @@
 # no GL error. Reload latencies are printed for the record.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-BUILD="$1"
-SRC="$2"
-source "$SRC/tests/program/common.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+hold_display
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/kestrel-live.XXXXXX")
-trap 'kill $KEEPER 2>/dev/null; [ -n "${PID:-}" ] && kill -9 $PID 2>/dev/null; rm -rf "$WORK"' EXIT
+on_exit '[ -n "${PID:-}" ] && kill -9 $PID 2>/dev/null; rm -rf "$WORK"'
 cp -r "$BUILD/data" "$WORK/data"           # the data directory the program reads (and we edit)
 mkdir "$WORK/sources"
 cp "$SRC/data/timeline.txt" "$WORK/sources/"   # the authored sources the program watches too

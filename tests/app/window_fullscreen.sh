@@ -6,14 +6,10 @@
 # Arguments: build directory, source directory. Needs a display (xvfb-run,
 # screen 1920x1080).
 set -u
-build="$1"
-work="$build/tests/tmp_window_fullscreen"
-rm -rf "$work" && mkdir -p "$work"
-cd "$work" || exit 1
-ln -s "$build/data" data
-fail=0
+source "$2/tests/support/program.bash" "$1" "$2"
+enter_build_workdir window_fullscreen
 
-"$build/kestrel" --mode 320x180 --mute --loop >"$work/out.txt" 2>&1 &
+"$PROGRAM" --mode 320x180 --mute --loop >"$WORK/out.txt" 2>&1 &
 pid=$!
 wait_for() {   # wait_for TEXT: up to 60 s for a log line with TEXT (count N: the Nth)
   local text="$1" count="${2:-1}" waited=0
@@ -57,6 +53,6 @@ if wait_for "Start-up phase music"; then
 fi
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
-cp demo.log "$work/run.log" 2>/dev/null
+cp demo.log "$WORK/run.log" 2>/dev/null
 [ "$fail" = 0 ] && echo "window full screen: F11 and Alt+Enter toggle, buffers follow"
 exit "$fail"

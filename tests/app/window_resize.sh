@@ -6,27 +6,22 @@
 # log must name the size the buffers followed.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-build="$1"
-program="$build/kestrel"
-compare="$build/tests/still_compare"
-work="$build/tests/tmp_window_resize"
-rm -rf "$work" && mkdir -p "$work"
-cd "$work" || exit 1
-ln -s "$build/data" data
-fail=0
+source "$2/tests/support/program.bash" "$1" "$2"
+compare="$BUILD/tests/still_compare"
+enter_build_workdir window_resize
 
 # One scene start a scene, seconds (bars 2, 20, 48 and 90 at 130 bpm).
 times="3.692 36.923 88.615 166.154"
 shots() {   # shots PREFIX: the --shot arguments
-  for t in $times; do printf -- "--shot\n%s:%s/%s_%s.png\n" "$t" "$work" "$1" "$t"; done
+  for t in $times; do printf -- "--shot\n%s:%s/%s_%s.png\n" "$t" "$WORK" "$1" "$t"; done
 }
 run() {   # run NAME ARGS...: one program run, its log kept as NAME.log
   local name="$1"
   shift
-  "$program" "$@" >"$work/$name.out" 2>&1
+  "$PROGRAM" "$@" >"$WORK/$name.out" 2>&1
   local rc=$?
-  cp demo.log "$work/$name.log" 2>/dev/null
-  if [ "$rc" -ne 0 ]; then echo "FAIL: $name exited $rc"; tail -5 "$work/$name.out"; fail=1; fi
+  cp demo.log "$WORK/$name.log" 2>/dev/null
+  if [ "$rc" -ne 0 ]; then echo "FAIL: $name exited $rc"; tail -5 "$WORK/$name.out"; fail=1; fi
 }
 
 check_pair() {   # check_PAIR FROM TO
@@ -36,12 +31,12 @@ check_pair() {   # check_PAIR FROM TO
   run "fresh_$to" --mode "$to" "${fresh[@]}"
   run "resized_${from}_$to" --mode "$from" --resize-to "$to" "${resized[@]}"
   local w=${to%x*} h=${to#*x}
-  if ! grep -q "post buffers and accumulation follow the framebuffer: $w x $h" "$work/resized_${from}_$to.log"; then
+  if ! grep -q "post buffers and accumulation follow the framebuffer: $w x $h" "$WORK/resized_${from}_$to.log"; then
     echo "FAIL: $from -> $to: the log does not say the buffers followed"
     fail=1
   fi
   for t in $times; do
-    local a="$work/fresh_${to}_$t.png" b="$work/resized_${from}_${to}_$t.png"
+    local a="$WORK/fresh_${to}_$t.png" b="$WORK/resized_${from}_${to}_$t.png"
     if ! result=$("$compare" --exact "$a" "$b" 2>&1); then
       echo "FAIL: $from -> $to at $t s differs from a fresh start: $result"
       fail=1
@@ -55,15 +50,15 @@ check_pair 192x108 160x90
 # Sizes that cannot be played: over the 1 GiB frame budget is a usage error
 # (2) before anything is made; beyond the GL limits (known once the context
 # exists; llvmpipe's are 16384) ends with 1 and names the limit.
-"$program" --mode 16384x16384 >"$work/budget.out" 2>&1
+"$PROGRAM" --mode 16384x16384 >"$WORK/budget.out" 2>&1
 rc=$?
 [ "$rc" = 2 ] || { echo "FAIL: --mode 16384x16384 exited $rc, wanted 2"; fail=1; }
-grep -q "more than the 1024 MiB budget" "$work/budget.out" || { echo "FAIL: no budget message"; fail=1; }
-"$program" --mode 20000x8 --shot 1:"$work/wide.png" >"$work/limits.out" 2>&1
+grep -q "more than the 1024 MiB budget" "$WORK/budget.out" || { echo "FAIL: no budget message"; fail=1; }
+"$PROGRAM" --mode 20000x8 --shot 1:"$WORK/wide.png" >"$WORK/limits.out" 2>&1
 rc=$?
 [ "$rc" = 1 ] || { echo "FAIL: --mode 20000x8 exited $rc, wanted 1"; fail=1; }
-grep -q "beyond this GL's limits (GL_MAX_" "$work/limits.out" || { echo "FAIL: no GL limit message"; fail=1; }
-[ -e "$work/wide.png" ] && { echo "FAIL: a still was written at 20000x8"; fail=1; }
+grep -q "beyond this GL's limits (GL_MAX_" "$WORK/limits.out" || { echo "FAIL: no GL limit message"; fail=1; }
+[ -e "$WORK/wide.png" ] && { echo "FAIL: a still was written at 20000x8"; fail=1; }
 
 [ "$fail" = 0 ] && echo "window resize: pictures after a resize equal fresh starts"
 exit "$fail"

@@ -6,22 +6,21 @@
 # its peak resident memory (the log's phase lines) must stay under 512 MB.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-build="$1"
-work="$build/tests/tmp_data_limits"
-rm -rf "$work" && mkdir -p "$work/data"
-cd "$work" || exit 1
-for f in "$build"/data/*; do ln -s "$f" "data/$(basename "$f")"; done
+source "$2/tests/support/program.bash" "$1" "$2"
+make_build_workdir data_limits
+mkdir "$WORK/data"
+cd "$WORK" || exit 1
+for f in "$BUILD"/data/*; do ln -s "$f" "data/$(basename "$f")"; done
 rm data/greet.jpg data/gun.baf data/sync_var1.track
 mkfifo data/greet.jpg
 truncate -s 3G data/gun.baf
 mkdir data/sync_var1.track
-fail=0
 
-timeout 120 "$build/kestrel" --mode 192x108 --shot 100:"$work/still.png" >"$work/out.txt" 2>&1
+timeout 120 "$PROGRAM" --mode 192x108 --shot 100:"$WORK/still.png" >"$WORK/out.txt" 2>&1
 rc=$?
 if [ "$rc" = 124 ]; then echo "FAIL: start-up did not finish within 120 s (blocked on the pipe?)"; fail=1;
-elif [ "$rc" != 0 ]; then echo "FAIL: exit code $rc"; tail -5 "$work/out.txt"; fail=1; fi
-[ -s "$work/still.png" ] || { echo "FAIL: no still written"; fail=1; }
+elif [ "$rc" != 0 ]; then echo "FAIL: exit code $rc"; tail -5 "$WORK/out.txt"; fail=1; fi
+[ -s "$WORK/still.png" ] || { echo "FAIL: no still written"; fail=1; }
 
 expect() {   # expect TEXT: a log line containing TEXT
   grep -qF "$1" demo.log || { echo "FAIL: no log line with: $1"; fail=1; }

@@ -1,7 +1,7 @@
 // The display-mode dialog's rules as pure functions: which monitor modes are
 // listed, which entry is preselected, what its keys do and what "Run" makes of
 // the choice.
-// (The dialog window itself is driven with xdotool in tests/program_dialog.sh.)
+// (The dialog window itself is driven with xdotool in tests/app/program_dialog.sh.)
 #include "platform/platform.h"
 #include <gtest/gtest.h>
 #include <vector>

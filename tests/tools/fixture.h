@@ -55,7 +55,7 @@ static const std::string generator = binaryDir + "/tools/gen/kestrel_gen";
     free(m->indices);
     memset(m, 0, sizeof *m);
 }
-[[maybe_unused]] static int parseWritten(const GMesh& g, Mesh* m)
+[[maybe_unused]] static int parseWritten(const GeneratedMesh& g, Mesh* m)
 {
     std::string path = makeTempDir("content_writer") + "/m.baf";
     if (!writeMesh(path, g)) return 0;

@@ -10,13 +10,13 @@ static const char* const generatedDataTag = "generated_data";
 
 TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV)
 {
-    GMesh g;
+    GeneratedMesh g;
     addVert(&g, vec3(1.25f, -2.5f, 3.0f), 0.25f, 0.75f);
     addVert(&g, vec3(-100.004f, 0.0f, 7.126f), 1.0f, 0.0f);
     addVert(&g, vec3(0.5f, 1.0f, -0.001f), 0.12345f, 0.5f);
     addTri(&g, 0, 1, 2);
     g.frames.push_back(g.verts);
-    std::vector<GVert> second = g.verts;
+    std::vector<GeneratedVertex> second = g.verts;
     second[0].p = vec3(9, 8, 7);
     g.frames.push_back(second);
     Mesh m;
@@ -41,21 +41,21 @@ TEST(GeneratorWriter, RoundTripThroughTheEngineParserFlipsZAndV)
 TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad)
 {
     std::string dir = makeTempDir("content_refuse");
-    GMesh bad;
+    GeneratedMesh bad;
     addVert(&bad, vec3(0, 0, 0), 0, 0);
     addVert(&bad, vec3(1, 0, 0), 0, 0);
     addTri(&bad, 0, 1, 2);   // index beyond the vertices
     EXPECT_EQ(0, writeMesh(dir + "/a.bof", bad));
-    GMesh uneven = bad;
+    GeneratedMesh uneven = bad;
     uneven.tris = {0, 1, 0};
     uneven.frames.push_back(uneven.verts);
-    uneven.frames.push_back(std::vector<GVert>(1));   // a frame with another vertex count
+    uneven.frames.push_back(std::vector<GeneratedVertex>(1));   // a frame with another vertex count
     EXPECT_EQ(0, writeMesh(dir + "/b.baf", uneven));
-    GMesh huge;
+    GeneratedMesh huge;
     huge.verts.resize(65536);
     huge.tris = {0, 1, 2};
     EXPECT_EQ(0, writeMesh(dir + "/c.bof", huge));
-    GMesh fine;
+    GeneratedMesh fine;
     addVert(&fine, vec3(0, 0, 0), 0, 0);
     addVert(&fine, vec3(1, 0, 0), 0, 0);
     addVert(&fine, vec3(0, 1, 0), 0, 0);
@@ -68,9 +68,9 @@ TEST(GeneratorWriter, RefusesWhatTheEngineCouldNotLoad)
 TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward)
 {
     std::vector<ProfilePt> prof = {{1, -10, 1}, {8, -9, 0.8f}, {10, 0, 0.5f}, {6, 9, 0.2f}, {1, 10, 0}};
-    GMesh shapes[5] = {lathe(prof, 16), tube({vec3(0, 0, 0), vec3(5, 0, 0), vec3(10, 0, 0)}, {2, 3, 2}, 8, 1),
-                       box(vec3(-1, -2, -3), vec3(4, 5, 6)), ellipsoid(vec3(0, 0, 0), vec3(3, 2, 5), 10, 6),
-                       extrude({0, 0, 10, 0, 10, 10, 5, 4, 0, 10}, -2, 2, 0.5f)};
+    GeneratedMesh shapes[5] = {lathe(prof, 16), tube({vec3(0, 0, 0), vec3(5, 0, 0), vec3(10, 0, 0)}, {2, 3, 2}, 8, 1),
+                               box(vec3(-1, -2, -3), vec3(4, 5, 6)), ellipsoid(vec3(0, 0, 0), vec3(3, 2, 5), 10, 6),
+                               extrude({0, 0, 10, 0, 10, 10, 5, 4, 0, 10}, -2, 2, 0.5f)};
     // convex shapes (and one shallow notch): outward normals lean away from a centre
     struct Vec3 centres[5] = {vec3(0, 0, 0), vec3(5, 0, 0), vec3(1.5f, 1.5f, 1.5f), vec3(0, 0, 0), vec3(5, 2, 0)};
     for (int s = 0; s < 5; s++) {
@@ -95,10 +95,10 @@ TEST(GeneratorShapes, LatheTubeBoxAndEllipsoidFaceOutward)
 TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle)
 {
     std::vector<ProfilePt> prof = {{1, -20, 1}, {15, -20, 0.9f}, {20, 0, 0.5f}, {12, 20, 0.1f}, {1, 21, 0}};
-    GMesh shell = lathe(prof, 18);
+    GeneratedMesh shell = lathe(prof, 18);
     Rng r = makeRng(5);
     std::vector<int> pieceOf, pieceThick;
-    GMesh split = shatter(shell, 7, &r, &pieceOf);
+    GeneratedMesh split = shatter(shell, 7, &r, &pieceOf);
     EXPECT_EQ(shell.tris.size(), split.tris.size());
     ASSERT_EQ(split.verts.size(), pieceOf.size());
     std::set<int> used(pieceOf.begin(), pieceOf.end());
@@ -106,7 +106,7 @@ TEST(GeneratorShapes, ShatteredShardsAreClosedAndKeepEveryTriangle)
     for (size_t t = 0; t < split.tris.size(); t += 3)   // a triangle lies in one piece
         EXPECT_TRUE(pieceOf[split.tris[t]] == pieceOf[split.tris[t + 1]] &&
                     pieceOf[split.tris[t]] == pieceOf[split.tris[t + 2]]);
-    GMesh thick = thicken(split, 2.0f, pieceOf, &pieceThick, 0.5f, 0.5f);
+    GeneratedMesh thick = thicken(split, 2.0f, pieceOf, &pieceThick, 0.5f, 0.5f);
     ASSERT_EQ(thick.verts.size(), pieceThick.size());
     // closed by position: over every pair of positions as many triangle edges
     // run one way as the other, all within one piece
@@ -145,8 +145,8 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter)
     fine.push_back(prof.back());
     Rng r = makeRng(9);
     std::vector<int> pieceOf;
-    GMesh before = shatter(lathe(fine, 24), 8, &r, &pieceOf);
-    GMesh after = before;
+    GeneratedMesh before = shatter(lathe(fine, 24), 8, &r, &pieceOf);
+    GeneratedMesh after = before;
     smoothBreaks(&after, pieceOf, 4, 0.6f);
     ASSERT_EQ(before.verts.size(), after.verts.size());
     ASSERT_TRUE(before.tris == after.tris);
@@ -169,7 +169,7 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter)
         moved += len(d) > 0.01f;
     }
     EXPECT_GT(moved, 10);
-    auto crackLength = [&](const GMesh& m) {
+    auto crackLength = [&](const GeneratedMesh& m) {
         std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, std::set<int>> edges;
         for (size_t t = 0; t < m.tris.size(); t += 3)
             for (int k = 0; k < 3; k++) {
@@ -199,7 +199,7 @@ TEST(GeneratorShapes, SmoothedBreaksStayClosedAndGetShorter)
 // (every edge position pair is run as often one way as the other).
 TEST(GeneratorShapes, RefineSplitsLongEdgesWithoutCracks)
 {
-    GMesh b = refine(box(vec3(0, 0, 0), vec3(100, 10, 37)), 12.0f);
+    GeneratedMesh b = refine(box(vec3(0, 0, 0), vec3(100, 10, 37)), 12.0f);
     std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
     auto key = [&](uint32_t v) {
         struct Vec3 p = b.verts[v].p;

@@ -12,9 +12,9 @@
 // has the reverse winding. The engine mirrors mesh files in z on load, so the
 // front's u runs against x and the back's with it: both sides then read
 // correctly on screen, not mirrored.
-static GMesh billMesh(void)
+static GeneratedMesh billMesh(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     const int nx = 10, ny = 3;
     for (int side = 0; side < 2; side++) {
         uint32_t base = (uint32_t)m.verts.size();
@@ -181,7 +181,7 @@ static void noteBack(GenImage& im, float x0, float y0, float w, float h, const N
 }
 
 // The money roll: 36 long along x, radius 10, with flat rolled ends.
-static GMesh rollMesh(void)
+static GeneratedMesh rollMesh(void)
 {
     std::vector<ProfilePt> p;
     const float L = 18, R = 10;
@@ -195,12 +195,12 @@ static GMesh rollMesh(void)
     }
     p.push_back(ProfilePt{R - 0.6f, L, 0.0f});
     p.push_back(ProfilePt{0.8f, L, 0.0f});
-    GMesh m = lathe(p, 24);
+    GeneratedMesh m = lathe(p, 24);
     int row = 25;
     int n = (int)p.size();
     for (int i = 0; i < n; i++)
         for (int j = 0; j <= 24; j++) {
-            GVert& v = m.verts[i * row + j];
+            GeneratedVertex& v = m.verts[i * row + j];
             float a = 2 * Pi * ((float)j / 24 - 0.5f);
             if (i < 2 || i >= n - 2) {   // ends: the spiral patch
                 float rr = (i == 0 || i == n - 1) ? 0.02f : 0.12f;

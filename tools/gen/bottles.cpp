@@ -4,7 +4,7 @@
 // opaque on the paper label and the cork.
 #include "gen.h"
 
-static GMesh bottle(void)
+static GeneratedMesh bottle(void)
 {
     // standing profile: base at y = 0, cork top at y = 80
     const float shape[][2] = {{1, 0},     {12, 0},    {14, 4},       {14, 44},      {12.5f, 51}, {8, 58},
@@ -17,9 +17,9 @@ static GMesh bottle(void)
         if (i > 0) acc += hypotf(shape[i][0] - shape[i - 1][0], shape[i][1] - shape[i - 1][1]);
         p.push_back(ProfilePt{shape[i][0], shape[i][1], 1.0f - acc / total});
     }
-    GMesh m = lathe(p, 14);
+    GeneratedMesh m = lathe(p, 14);
     // lie it down along x, centred on the origin, resting on y = 0
-    for (GVert& v : m.verts) v.p = vec3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
+    for (GeneratedVertex& v : m.verts) v.p = vec3(v.p.y - 40.0f, 14.0f - v.p.x, v.p.z);
     // that mapping is a rotation (x, y) -> (y, -x): no mirror, winding kept
     return m;
 }

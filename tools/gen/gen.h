@@ -66,29 +66,29 @@ float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed);
 // One vertex as the file stores it: authored position and (u, v) with v = 0 at
 // the top row of the picture. Normals are not stored: the engine derives them
 // from the winding, so faces are counter-clockwise seen from outside here.
-struct GVert {
+struct GeneratedVertex {
     Vec3 p;
     float u, v;
 };
-struct GMesh {
-    std::vector<GVert> verts;                 // frame 0, or the topology for animations
-    std::vector<uint32_t> tris;               // 3 per triangle, indices into one frame
-    std::vector<std::vector<GVert>> frames;   // empty for a static mesh
+struct GeneratedMesh {
+    std::vector<GeneratedVertex> verts;                 // frame 0, or the topology for animations
+    std::vector<uint32_t> tris;                         // 3 per triangle, indices into one frame
+    std::vector<std::vector<GeneratedVertex>> frames;   // empty for a static mesh
 };
 
-uint32_t addVert(GMesh* m, Vec3 p, float u, float v);
-void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c);
-void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d);   // a b c d counter-clockwise
-void appendMesh(GMesh* dst, const GMesh& src);
-void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx);
-void translateMesh(GMesh* m, Vec3 t);
-void scaleMeshXYZ(GMesh* m, Vec3 s);
-void rotateMeshY(GMesh* m, float a);
-void rotateMeshX(GMesh* m, float a);
-void rotateMeshZ(GMesh* m, float a);
-void flipWinding(GMesh* m);
+uint32_t addVert(GeneratedMesh* m, Vec3 p, float u, float v);
+void addTri(GeneratedMesh* m, uint32_t a, uint32_t b, uint32_t c);
+void addQuad(GeneratedMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d);   // a b c d counter-clockwise
+void appendMesh(GeneratedMesh* dst, const GeneratedMesh& src);
+void transformMesh(GeneratedMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx);
+void translateMesh(GeneratedMesh* m, Vec3 t);
+void scaleMeshXYZ(GeneratedMesh* m, Vec3 s);
+void rotateMeshY(GeneratedMesh* m, float a);
+void rotateMeshX(GeneratedMesh* m, float a);
+void rotateMeshZ(GeneratedMesh* m, float a);
+void flipWinding(GeneratedMesh* m);
 // Maps every texture coordinate into the atlas rectangle (u0, v0)-(u1, v1).
-void mapUV(GMesh* m, float u0, float v0, float u1, float v1);
+void mapUV(GeneratedMesh* m, float u0, float v0, float u1, float v1);
 
 // Profile point of a lathe: radius r at height y, v texture coordinate.
 struct ProfilePt {
@@ -99,44 +99,44 @@ struct ProfilePt {
 // default range) faces +z; the default u runs from +x to -x so that pictures
 // read left to right seen from outside. Profile runs from bottom to top for an
 // outward-facing surface.
-GMesh lathe(const std::vector<ProfilePt>& profile, int segs, float u0 = 1.0f, float u1 = 0.0f);
+GeneratedMesh lathe(const std::vector<ProfilePt>& profile, int segs, float u0 = 1.0f, float u1 = 0.0f);
 // Tube along a polyline with per-point radius; rings of segs vertices.
-GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds);
+GeneratedMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds);
 // Axis-aligned box from lo to hi; each face has its own vertices (hard edges).
-GMesh box(Vec3 lo, Vec3 hi);
+GeneratedMesh box(Vec3 lo, Vec3 hi);
 // Chamfered box: edges cut by bevel.
-GMesh bevelBox(Vec3 lo, Vec3 hi, float bevel);
+GeneratedMesh bevelBox(Vec3 lo, Vec3 hi, float bevel);
 // Closed polygon (counter-clockwise in x-y) extruded along z from z0 to z1.
-GMesh extrude(const std::vector<float>& xy, float z0, float z1, float bevel);
+GeneratedMesh extrude(const std::vector<float>& xy, float z0, float z1, float bevel);
 // UV sphere / ellipsoid (radii rx, ry, rz); poles avoided by a tiny opening.
-GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings);
+GeneratedMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings);
 // Torus about the y axis.
-GMesh torus(float R, float r, int segs, int sides, float a0, float a1);
+GeneratedMesh torus(float R, float r, int segs, int sides, float a0, float a1);
 
 // Face normals the way the engine computes vertex normals (area-weighted sum of
 // counter-clockwise face normals in the file frame).
-std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris);
+std::vector<Vec3> vertexNormals(const std::vector<GeneratedVertex>& verts, const std::vector<uint32_t>& tris);
 
 // Splits every edge longer than maxEdge at its middle (a neighbour sharing the
 // edge splits it the same way, so no cracks open) until none is left.
-GMesh refine(const GMesh& m, float maxEdge);
+GeneratedMesh refine(const GeneratedMesh& m, float maxEdge);
 // Splits a mesh into pieces (shards): every triangle gets a piece id by the
 // nearest of count seeds (scattered over the mesh's surface by rng); vertices are
 // duplicated where pieces meet. pieceOf receives one id per vertex.
-GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf);
+GeneratedMesh shatter(const GeneratedMesh& m, int count, Rng* rng, std::vector<int>* pieceOf);
 // Straightens the cracks of a shattered mesh, which follow the triangle grid
 // in steps: each position on a crack between two pieces (all its copies
 // alike, so no gap opens) moves toward the middle of its two neighbours
 // along the crack, iterations times by amount (0..1). Corners where three
 // pieces meet and open borders stay put; texture coordinates move along.
-void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount);
+void smoothBreaks(GeneratedMesh* m, const std::vector<int>& pieceOf, int iterations, float amount);
 // Gives a one-sided shell thickness: an inner copy pushed along -normal by
 // depth with reversed winding, and walls along open and piece boundaries.
-GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut, float wallU,
-              float wallV);
+GeneratedMesh thicken(const GeneratedMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut,
+                      float wallU, float wallV);
 
 // Writers. Return 1 on success, 0 on failure (reported on stderr).
-int writeMesh(const std::string& path, const GMesh& m);
+int writeMesh(const std::string& path, const GeneratedMesh& m);
 
 // ---- images ----------------------------------------------------------------------
 struct Colour4 {
@@ -198,7 +198,7 @@ struct GenContext {
     int failures;
     long trianglesWritten;
 };
-void saveMesh(GenContext* g, const char* name, const GMesh& m);
+void saveMesh(GenContext* g, const char* name, const GeneratedMesh& m);
 void saveJpeg(GenContext* g, const char* name, const GenImage& im, int quality = 88);
 void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha);
 

@@ -10,37 +10,37 @@
 static const float MuzzleZ = 110.0f;
 
 // Polygon in the (z, y) plane extruded across x from -hx to hx.
-static GMesh sideExtrude(const std::vector<float>& zy, float hx, float bevel)
+static GeneratedMesh sideExtrude(const std::vector<float>& zy, float hx, float bevel)
 {
-    GMesh m = extrude(zy, -hx, hx, bevel);
+    GeneratedMesh m = extrude(zy, -hx, hx, bevel);
     // (x, y, z) of the extrusion -> (z', y, x'): x becomes z, z becomes -x
     rotateMeshY(&m, -Pi / 2);
     return m;
 }
 
-static GMesh pistol(void)
+static GeneratedMesh pistol(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     // slide with the front sight and the rear sight
-    GMesh slide = sideExtrude({-78, -5, MuzzleZ, -5, MuzzleZ, 11, 100, 14, -70, 14, -78, 8}, 9.5f, 1.5f);
+    GeneratedMesh slide = sideExtrude({-78, -5, MuzzleZ, -5, MuzzleZ, 11, 100, 14, -70, 14, -78, 8}, 9.5f, 1.5f);
     mapUV(&slide, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&m, slide);
-    GMesh sight = bevelBox(vec3(-1.5f, 13, 98), vec3(1.5f, 19, 104), 0.5f);
+    GeneratedMesh sight = bevelBox(vec3(-1.5f, 13, 98), vec3(1.5f, 19, 104), 0.5f);
     mapUV(&sight, 0.02f, 0.02f, 0.1f, 0.1f);
     appendMesh(&m, sight);
-    GMesh rear = bevelBox(vec3(-6, 13, -72), vec3(6, 19, -66), 0.5f);
+    GeneratedMesh rear = bevelBox(vec3(-6, 13, -72), vec3(6, 19, -66), 0.5f);
     mapUV(&rear, 0.02f, 0.02f, 0.1f, 0.1f);
     appendMesh(&m, rear);
     // barrel bushing at the muzzle: a short tube with a dark bore
     std::vector<ProfilePt> bush = {{2.5f, 0, 1},    {2.5f, 3, 0.9f}, {6.5f, 3, 0.8f},
                                    {6.5f, 6, 0.2f}, {5.5f, 7, 0.1f}, {4.5f, 7, 0}};
-    GMesh b = lathe(bush, 16);
+    GeneratedMesh b = lathe(bush, 16);
     mapUV(&b, 0.52f, 0.02f, 0.98f, 0.2f);
     rotateMeshX(&b, Pi / 2);
     translateMesh(&b, vec3(0, 2, MuzzleZ - 1));
     appendMesh(&m, b);
     // frame, trigger guard and trigger
-    GMesh frame = sideExtrude({-62, -19, 80, -19, 84, -5, -66, -5}, 8.5f, 1.2f);
+    GeneratedMesh frame = sideExtrude({-62, -19, 80, -19, 84, -5, -66, -5}, 8.5f, 1.2f);
     mapUV(&frame, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, frame);
     std::vector<Vec3> guard;
@@ -50,24 +50,24 @@ static GMesh pistol(void)
         guard.push_back(vec3(0, -19 - 22 * sinf(a), 12 + 24 * cosf(a) - 6 * sinf(a)));
         gr.push_back(2.2f);
     }
-    GMesh g = tube(guard, gr, 8, 1);
+    GeneratedMesh g = tube(guard, gr, 8, 1);
     mapUV(&g, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, g);
-    GMesh trig = sideExtrude({10, -19, 16, -19, 12, -34, 8, -33}, 2.0f, 0.5f);
+    GeneratedMesh trig = sideExtrude({10, -19, 16, -19, 12, -34, 8, -33}, 2.0f, 0.5f);
     mapUV(&trig, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, trig);
     // the grip, raked back, wrapped in tape
-    GMesh grip = sideExtrude({-64, -19, -26, -19, -44, -112, -52, -118, -86, -114, -90, -104}, 10.5f, 2.5f);
-    for (GVert& v : grip.verts) {
+    GeneratedMesh grip = sideExtrude({-64, -19, -26, -19, -44, -112, -52, -118, -86, -114, -90, -104}, 10.5f, 2.5f);
+    for (GeneratedVertex& v : grip.verts) {
         v.u = 0.02f + 0.96f * (v.p.x + 10.5f) / 21.0f * 0.3f + 0.65f * (v.p.z + 90) / 64.0f;
         v.v = 0.52f + 0.46f * (-v.p.y - 19) / 99.0f;
     }
     appendMesh(&m, grip);
     // hammer and the magazine base
-    GMesh hammer = sideExtrude({-78, 6, -70, 8, -84, 22, -90, 20}, 3.0f, 0.6f);
+    GeneratedMesh hammer = sideExtrude({-78, 6, -70, 8, -84, 22, -90, 20}, 3.0f, 0.6f);
     mapUV(&hammer, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, hammer);
-    GMesh mag = bevelBox(vec3(-9.5f, -124, -90), vec3(9.5f, -116, -50), 1.0f);
+    GeneratedMesh mag = bevelBox(vec3(-9.5f, -124, -90), vec3(9.5f, -116, -50), 1.0f);
     mapUV(&mag, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&m, mag);
     return m;
@@ -76,19 +76,19 @@ static GMesh pistol(void)
 // The money gun: the pistol's shape in banknote scraps. Frame 0 is assembled,
 // the last frame an exploded view: the scraps hover a little way out from
 // their places, turned, so the gun reads while it comes together.
-static GMesh moneyGun(void)
+static GeneratedMesh moneyGun(void)
 {
     // long extrusion faces cut into scraps of a banknote's size first
-    GMesh shape = refine(pistol(), 28.0f);
+    GeneratedMesh shape = refine(pistol(), 28.0f);
     // banknote UVs by a side projection (the roll picture's note area)
-    for (GVert& v : shape.verts) {
+    for (GeneratedVertex& v : shape.verts) {
         v.u = (v.p.z + 125) / 250.0f;
         v.v = 0.75f * (1.0f - (v.p.y + 125) / 150.0f) + 0.01f * v.p.x;
     }
     Rng r = makeRng(2024);
     std::vector<int> pieceOf, pieceThick;
-    GMesh scraps = shatter(shape, 40, &r, &pieceOf);
-    GMesh thick = thicken(scraps, 1.2f, pieceOf, &pieceThick, 0.1f, 0.8f);
+    GeneratedMesh scraps = shatter(shape, 40, &r, &pieceOf);
+    GeneratedMesh thick = thicken(scraps, 1.2f, pieceOf, &pieceThick, 0.1f, 0.8f);
     const int pieces = 40, frames = 6;
     std::vector<Vec3> centre(pieces, vec3(0, 0, 0)), away(pieces), axis(pieces);
     std::vector<int> count(pieces, 0);
@@ -106,7 +106,7 @@ static GMesh moneyGun(void)
     for (int f = 0; f < frames; f++) {
         float t = (float)f / (frames - 1);
         float e = t * t * (3 - 2 * t);
-        std::vector<GVert> fr = thick.verts;
+        std::vector<GeneratedVertex> fr = thick.verts;
         for (size_t i = 0; i < fr.size(); i++) {
             int k = pieceThick[i];
             Vec3 local = rotAxis(thick.verts[i].p - centre[k], axis[k], spin[k] * e);
@@ -119,9 +119,9 @@ static GMesh moneyGun(void)
 
 // Muzzle flash: four crossed flame planes along +z and a star facing the
 // axis, every face doubled so culling never hides it.
-static GMesh flash(void)
+static GeneratedMesh flash(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     const float z0 = MuzzleZ + 5, len = 95, w = 26;
     for (int k = 0; k < 4; k++) {
         float a = k * Pi / 4;
@@ -158,19 +158,20 @@ static const int BloodFrames = 12, BloodHitFrame = 4;
 
 static float bulletZAt(float g) { return 150.0f * g * g + 225.0f; }
 
-static GMesh blood(void)
+static GeneratedMesh blood(void)
 {
     const int drops = 170;
-    GMesh big = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 8, 5), small = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 5, 3);
-    for (GVert& v : big.verts) v.u += 2.0f;
-    for (GVert& v : small.verts) v.u += 2.0f;
-    GMesh m;
+    GeneratedMesh big = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 8, 5),
+                  small = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), 5, 3);
+    for (GeneratedVertex& v : big.verts) v.u += 2.0f;
+    for (GeneratedVertex& v : small.verts) v.u += 2.0f;
+    GeneratedMesh m;
     Rng r = makeRng(666);
     struct Drop {
         Vec3 vel;
         float size, stretch;
         size_t first, count;
-        const GMesh* shape;
+        const GeneratedMesh* shape;
     };
     std::vector<Drop> d;
     for (int i = 0; i < drops; i++) {
@@ -181,7 +182,7 @@ static GMesh blood(void)
         float size =
             k < 0.15f ? nextRange(&r, 2.2f, 3.6f) : (k < 0.5f ? nextRange(&r, 1.0f, 2.0f) : nextRange(&r, 0.45f, 0.9f));
         float speed = nextRange(&r, 12.0f, 48.0f) * (1.5f - 0.2f * size);
-        const GMesh* shape = size > 2.0f ? &big : &small;
+        const GeneratedMesh* shape = size > 2.0f ? &big : &small;
         Drop drop{dir * speed + vec3(0, 10, 0), size, nextRange(&r, 1.5f, 3.5f), m.verts.size(),
                   shape->verts.size(),          shape};
         d.push_back(drop);
@@ -193,7 +194,7 @@ static GMesh blood(void)
         float tau = f <= BloodHitFrame ? 0.0f : (float)(f - BloodHitFrame) / (BloodFrames - 1 - BloodHitFrame);
         // drag: most of the way is made early; gravity pulls harder later
         float travel = (1 - expf(-3.5f * tau)) / (1 - expf(-3.5f));
-        std::vector<GVert> fr = m.verts;
+        std::vector<GeneratedVertex> fr = m.verts;
         for (const Drop& dr : d) {
             Vec3 c =
                 f <= BloodHitFrame ? vec3(0, -1, bulletZAt(g)) : hit + dr.vel * travel + vec3(0, -28 * tau * tau, 0);

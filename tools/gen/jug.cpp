@@ -47,7 +47,7 @@ float jugVAtY(float y)
 
 // The intact jug: lathe body plus a loop handle on the +x side, neck to shoulder.
 // segs around; coarse keeps every other profile point (the field's broken jugs).
-static GMesh jugIntact(int segs, int coarse)
+static GeneratedMesh jugIntact(int segs, int coarse)
 {
     std::vector<ProfilePt> prof = jugProfile();
     if (coarse) {
@@ -56,7 +56,7 @@ static GMesh jugIntact(int segs, int coarse)
             if (i % 2 == 0 || i + 1 == prof.size()) keep.push_back(prof[i]);
         prof = keep;
     }
-    GMesh m = lathe(prof, segs);
+    GeneratedMesh m = lathe(prof, segs);
     std::vector<Vec3> path;
     std::vector<float> rad;
     int steps = coarse ? 8 : 16;
@@ -67,7 +67,7 @@ static GMesh jugIntact(int segs, int coarse)
         path.push_back(p);
         rad.push_back(7.0f - 1.0f * sinf(a));
     }
-    GMesh handle = tube(path, rad, coarse ? 6 : 10, 0);
+    GeneratedMesh handle = tube(path, rad, coarse ? 6 : 10, 0);
     mapUV(&handle, 0.02f, jugVAtY(70), 0.06f, jugVAtY(60));
     appendMesh(&m, handle);
     return m;
@@ -79,7 +79,7 @@ struct Piece {
     int stays;
 };
 
-static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& pieceOf, int count, uint32_t seed,
+static std::vector<Piece> pieceInfo(const GeneratedMesh& m, const std::vector<int>& pieceOf, int count, uint32_t seed,
                                     size_t outer)
 {
     std::vector<Piece> pcs(count);
@@ -110,10 +110,10 @@ static std::vector<Piece> pieceInfo(const GMesh& m, const std::vector<int>& piec
 
 // Pose of one burst frame at progress tau in [0, 1]: each shard flies out on its
 // own line with drag and a little gravity and tumbles about its own axis.
-static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs,
-                                     float tau)
+static std::vector<GeneratedVertex> burstFrame(const GeneratedMesh& m, const std::vector<int>& pieceOf,
+                                               const std::vector<Piece>& pcs, float tau)
 {
-    std::vector<GVert> out = m.verts;
+    std::vector<GeneratedVertex> out = m.verts;
     float travel = (1.0f - expf(-2.2f * tau)) / (1.0f - expf(-2.2f));
     for (size_t i = 0; i < out.size(); i++) {
         const Piece& p = pcs[pieceOf[i]];
@@ -128,10 +128,10 @@ static std::vector<GVert> burstFrame(const GMesh& m, const std::vector<int>& pie
 
 // Resting pose: shards lie on the trunk below the jug (its top at y = -142 when
 // the trunk sits 187 below the jug), the lowest ring of the jug stays standing.
-static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& pieceOf, const std::vector<Piece>& pcs,
-                                    uint32_t seed)
+static std::vector<GeneratedVertex> restFrame(const GeneratedMesh& m, const std::vector<int>& pieceOf,
+                                              const std::vector<Piece>& pcs, uint32_t seed)
 {
-    std::vector<GVert> out = m.verts;
+    std::vector<GeneratedVertex> out = m.verts;
     Rng r = makeRng(seed);
     int count = (int)pcs.size();
     std::vector<Vec3> place(count), axis(count);
@@ -170,11 +170,11 @@ static std::vector<GVert> restFrame(const GMesh& m, const std::vector<int>& piec
 
 // Liquid droplets: stretched ellipsoids flying out of the jug. Frame 0 keeps
 // them small and hidden inside the jug; later frames spread them with the shards.
-static GMesh splash(void)
+static GeneratedMesh splash(void)
 {
     const int drops = 56, segs = 8, rings = 5, frameCount = 10;
-    GMesh unit = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), segs, rings);
-    GMesh m;
+    GeneratedMesh unit = ellipsoid(vec3(0, 0, 0), vec3(1, 1, 1), segs, rings);
+    GeneratedMesh m;
     struct Drop {
         Vec3 start, vel;
         float size;
@@ -191,7 +191,7 @@ static GMesh splash(void)
     for (int f = 0; f < frameCount; f++) {
         float tau = (float)f / (frameCount - 1);
         float travel = (1.0f - expf(-2.5f * tau)) / (1.0f - expf(-2.5f));
-        std::vector<GVert> fr = m.verts;
+        std::vector<GeneratedVertex> fr = m.verts;
         for (int i = 0; i < drops; i++) {
             Vec3 vel = d[i].vel + vec3(0, -260.0f * tau, 0);
             Vec3 dir = norm(vel);
@@ -213,28 +213,28 @@ static GMesh splash(void)
 
 // Shards of a jug: the shattered surface given a glaze-thin wall, with raw
 // clay on the broken edges (a patch of the picture's base ring).
-static GMesh shards(const GMesh& intact, int pieceCount, uint32_t seed, std::vector<int>* pieceThick,
-                    std::vector<Piece>* pcs)
+static GeneratedMesh shards(const GeneratedMesh& intact, int pieceCount, uint32_t seed, std::vector<int>* pieceThick,
+                            std::vector<Piece>* pcs)
 {
     Rng r = makeRng(seed);
     std::vector<int> pieceOf;
-    GMesh split = shatter(intact, pieceCount, &r, &pieceOf);
+    GeneratedMesh split = shatter(intact, pieceCount, &r, &pieceOf);
     smoothBreaks(&split, pieceOf, 4, 0.6f);   // cracks, not steps along the lathe grid
-    GMesh thick = thicken(split, 5.0f, pieceOf, pieceThick, 0.5f, 0.985f);
+    GeneratedMesh thick = thicken(split, 5.0f, pieceOf, pieceThick, 0.5f, 0.985f);
     *pcs = pieceInfo(thick, *pieceThick, pieceCount, seed + 7, split.verts.size());
     return thick;
 }
 
 void genJug(GenContext* g)
 {
-    GMesh intact = jugIntact(40, 0);
+    GeneratedMesh intact = jugIntact(40, 0);
     saveMesh(g, "jug_intact.bof", intact);
 
     std::vector<int> pieceOf;
     std::vector<Piece> pcs;
-    GMesh burst = shards(jugIntact(30, 0), 30, 1977, &pieceOf, &pcs);
+    GeneratedMesh burst = shards(jugIntact(30, 0), 30, 1977, &pieceOf, &pcs);
     const int frameCount = 10;
-    GMesh base = burst;
+    GeneratedMesh base = burst;
     for (int f = 0; f < frameCount; f++) {
         float tau = powf((float)f / (frameCount - 1), 1.3f);
         burst.frames.push_back(burstFrame(base, pieceOf, pcs, tau));
@@ -242,8 +242,8 @@ void genJug(GenContext* g)
     saveMesh(g, "jug.baf", burst);
 
     // the sixteen jugs of the field stay cheap: a coarser jug in fewer pieces
-    GMesh broken = shards(jugIntact(20, 1), 18, 1980, &pieceOf, &pcs);
-    GMesh rest = broken;
+    GeneratedMesh broken = shards(jugIntact(20, 1), 18, 1980, &pieceOf, &pcs);
+    GeneratedMesh rest = broken;
     for (int f = 0; f < 5; f++) broken.frames.push_back(restFrame(rest, pieceOf, pcs, 300 + f * 17));
     saveMesh(g, "jug_broked.baf", broken);
 

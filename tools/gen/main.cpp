@@ -18,7 +18,7 @@ static const Family families[] = {
     {"post", genPostTextures},
 };
 
-void saveMesh(GenContext* g, const char* name, const GMesh& m)
+void saveMesh(GenContext* g, const char* name, const GeneratedMesh& m)
 {
     if (!writeMesh(g->dir + "/" + name, m)) g->failures++;
     g->trianglesWritten += (long)(m.tris.size() / 3);

@@ -133,54 +133,54 @@ float fbm2Tiled(float x, float y, int px, int py, int octaves, uint32_t seed)
 }
 
 // ---- mesh building -------------------------------------------------------------
-uint32_t addVert(GMesh* m, Vec3 p, float u, float v)
+uint32_t addVert(GeneratedMesh* m, Vec3 p, float u, float v)
 {
-    m->verts.push_back(GVert{p, u, v});
+    m->verts.push_back(GeneratedVertex{p, u, v});
     return (uint32_t)m->verts.size() - 1;
 }
-void addTri(GMesh* m, uint32_t a, uint32_t b, uint32_t c)
+void addTri(GeneratedMesh* m, uint32_t a, uint32_t b, uint32_t c)
 {
     m->tris.push_back(a);
     m->tris.push_back(b);
     m->tris.push_back(c);
 }
-void addQuad(GMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d)
+void addQuad(GeneratedMesh* m, uint32_t a, uint32_t b, uint32_t c, uint32_t d)
 {
     addTri(m, a, b, c);
     addTri(m, a, c, d);
 }
-void appendMesh(GMesh* dst, const GMesh& src)
+void appendMesh(GeneratedMesh* dst, const GeneratedMesh& src)
 {
     uint32_t base = (uint32_t)dst->verts.size();
     dst->verts.insert(dst->verts.end(), src.verts.begin(), src.verts.end());
     for (uint32_t i : src.tris) dst->tris.push_back(base + i);
 }
-void transformMesh(GMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx)
+void transformMesh(GeneratedMesh* m, Vec3 (*fn)(Vec3, const void*), const void* ctx)
 {
-    for (GVert& v : m->verts) v.p = fn(v.p, ctx);
+    for (GeneratedVertex& v : m->verts) v.p = fn(v.p, ctx);
 }
-void translateMesh(GMesh* m, Vec3 t)
+void translateMesh(GeneratedMesh* m, Vec3 t)
 {
-    for (GVert& v : m->verts) v.p = v.p + t;
+    for (GeneratedVertex& v : m->verts) v.p = v.p + t;
 }
-void scaleMeshXYZ(GMesh* m, Vec3 s)
+void scaleMeshXYZ(GeneratedMesh* m, Vec3 s)
 {
-    for (GVert& v : m->verts) v.p = vec3(v.p.x * s.x, v.p.y * s.y, v.p.z * s.z);
+    for (GeneratedVertex& v : m->verts) v.p = vec3(v.p.x * s.x, v.p.y * s.y, v.p.z * s.z);
     if (((s.x < 0) ^ (s.y < 0) ^ (s.z < 0)) != 0) flipWinding(m);
 }
-void rotateMeshY(GMesh* m, float a)
+void rotateMeshY(GeneratedMesh* m, float a)
 {
-    for (GVert& v : m->verts) v.p = rotY(v.p, a);
+    for (GeneratedVertex& v : m->verts) v.p = rotY(v.p, a);
 }
-void rotateMeshX(GMesh* m, float a)
+void rotateMeshX(GeneratedMesh* m, float a)
 {
-    for (GVert& v : m->verts) v.p = rotX(v.p, a);
+    for (GeneratedVertex& v : m->verts) v.p = rotX(v.p, a);
 }
-void rotateMeshZ(GMesh* m, float a)
+void rotateMeshZ(GeneratedMesh* m, float a)
 {
-    for (GVert& v : m->verts) v.p = rotZ(v.p, a);
+    for (GeneratedVertex& v : m->verts) v.p = rotZ(v.p, a);
 }
-void flipWinding(GMesh* m)
+void flipWinding(GeneratedMesh* m)
 {
     for (size_t i = 0; i + 2 < m->tris.size(); i += 3) {
         uint32_t t = m->tris[i + 1];
@@ -188,17 +188,17 @@ void flipWinding(GMesh* m)
         m->tris[i + 2] = t;
     }
 }
-void mapUV(GMesh* m, float u0, float v0, float u1, float v1)
+void mapUV(GeneratedMesh* m, float u0, float v0, float u1, float v1)
 {
-    for (GVert& v : m->verts) {
+    for (GeneratedVertex& v : m->verts) {
         v.u = u0 + (u1 - u0) * v.u;
         v.v = v0 + (v1 - v0) * v.v;
     }
 }
 
-GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1)
+GeneratedMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1)
 {
-    GMesh m;
+    GeneratedMesh m;
     int n = (int)prof.size();
     for (int i = 0; i < n; i++) {
         for (int j = 0; j <= segs; j++) {
@@ -217,9 +217,9 @@ GMesh lathe(const std::vector<ProfilePt>& prof, int segs, float u0, float u1)
     return m;
 }
 
-GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds)
+GeneratedMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int segs, int capEnds)
 {
-    GMesh m;
+    GeneratedMesh m;
     int n = (int)path.size();
     if (n < 2) return m;
     Vec3 t0 = norm(path[1] - path[0]);
@@ -238,7 +238,7 @@ GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int 
         }
     }
     float total = acc > 0 ? acc : 1.0f;
-    for (GVert& v : m.verts) v.v /= total;
+    for (GeneratedVertex& v : m.verts) v.v /= total;
     int row = segs + 1;
     for (int i = 0; i + 1 < n; i++)
         for (int j = 0; j < segs; j++) {
@@ -251,7 +251,7 @@ GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int 
             uint32_t centre = addVert(&m, path[i], 0.5f, e ? 1.0f : 0.0f);
             uint32_t first = (uint32_t)m.verts.size();
             for (int j = 0; j <= segs; j++) {
-                GVert g = m.verts[i * row + j];
+                GeneratedVertex g = m.verts[i * row + j];
                 addVert(&m, g.p, g.u, g.v);
             }
             for (int j = 0; j < segs; j++) {
@@ -265,15 +265,15 @@ GMesh tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int 
     return m;
 }
 
-static void boxFace(GMesh* m, Vec3 o, Vec3 du, Vec3 dv)
+static void boxFace(GeneratedMesh* m, Vec3 o, Vec3 du, Vec3 dv)
 {
     uint32_t a = addVert(m, o, 0, 1), b = addVert(m, o + du, 1, 1);
     uint32_t c = addVert(m, o + du + dv, 1, 0), d = addVert(m, o + dv, 0, 0);
     addQuad(m, a, b, c, d);
 }
-GMesh box(Vec3 lo, Vec3 hi)
+GeneratedMesh box(Vec3 lo, Vec3 hi)
 {
-    GMesh m;
+    GeneratedMesh m;
     Vec3 s = hi - lo;
     boxFace(&m, vec3(lo.x, lo.y, hi.z), vec3(s.x, 0, 0), vec3(0, s.y, 0));    // +z
     boxFace(&m, vec3(hi.x, lo.y, lo.z), vec3(-s.x, 0, 0), vec3(0, s.y, 0));   // -z
@@ -371,9 +371,9 @@ static std::vector<float> inset(const std::vector<float>& xy, float d)
     }
     return out;
 }
-GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
+GeneratedMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
 {
-    GMesh m;
+    GeneratedMesh m;
     std::vector<float> poly = polyIn;
     int n = (int)poly.size() / 2;
     if (n < 3) return m;
@@ -442,7 +442,7 @@ GMesh extrude(const std::vector<float>& polyIn, float z0, float z1, float bevel)
     return m;
 }
 
-GMesh bevelBox(Vec3 lo, Vec3 hi, float b)
+GeneratedMesh bevelBox(Vec3 lo, Vec3 hi, float b)
 {
     // a bevel may take at most a third of the thinnest side
     b = fminf(b, fminf(fminf(hi.x - lo.x, hi.y - lo.y), hi.z - lo.z) / 3.0f);
@@ -451,9 +451,9 @@ GMesh bevelBox(Vec3 lo, Vec3 hi, float b)
     return extrude(xy, lo.z, hi.z, b);
 }
 
-GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings)
+GeneratedMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings)
 {
-    GMesh m;
+    GeneratedMesh m;
     uint32_t bottom = addVert(&m, c + vec3(0, -r.y, 0), 0.5f, 1.0f);
     for (int i = 1; i < rings; i++) {
         float lat = -Pi / 2 + Pi * i / rings;
@@ -476,9 +476,9 @@ GMesh ellipsoid(Vec3 c, Vec3 r, int segs, int rings)
     return m;
 }
 
-GMesh torus(float R, float r, int segs, int sides, float a0, float a1)
+GeneratedMesh torus(float R, float r, int segs, int sides, float a0, float a1)
 {
-    GMesh m;
+    GeneratedMesh m;
     for (int i = 0; i <= segs; i++) {
         float a = a0 + (a1 - a0) * i / segs;
         Vec3 cdir = vec3(sinf(a), 0, cosf(a));
@@ -497,7 +497,7 @@ GMesh torus(float R, float r, int segs, int sides, float a0, float a1)
     return m;
 }
 
-std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vector<uint32_t>& tris)
+std::vector<Vec3> vertexNormals(const std::vector<GeneratedVertex>& verts, const std::vector<uint32_t>& tris)
 {
     std::vector<Vec3> n(verts.size(), vec3(0, 0, 0));
     for (size_t i = 0; i + 2 < tris.size(); i += 3) {
@@ -509,11 +509,11 @@ std::vector<Vec3> vertexNormals(const std::vector<GVert>& verts, const std::vect
     return n;
 }
 
-GMesh refine(const GMesh& m, float maxEdge)
+GeneratedMesh refine(const GeneratedMesh& m, float maxEdge)
 {
-    GMesh cur = m;
+    GeneratedMesh cur = m;
     for (int pass = 0; pass < 8; pass++) {
-        GMesh next;
+        GeneratedMesh next;
         next.verts = cur.verts;
         std::map<std::pair<uint32_t, uint32_t>, uint32_t> mids;
         auto isLong = [&](uint32_t a, uint32_t b) { return len(cur.verts[a].p - cur.verts[b].p) > maxEdge; };
@@ -521,7 +521,7 @@ GMesh refine(const GMesh& m, float maxEdge)
             std::pair<uint32_t, uint32_t> key(a < b ? a : b, a < b ? b : a);
             auto it = mids.find(key);
             if (it != mids.end()) return it->second;
-            const GVert &p = cur.verts[a], &q = cur.verts[b];
+            const GeneratedVertex &p = cur.verts[a], &q = cur.verts[b];
             uint32_t v = addVert(&next, (p.p + q.p) * 0.5f, (p.u + q.u) * 0.5f, (p.v + q.v) * 0.5f);
             mids[key] = v;
             return v;
@@ -564,7 +564,7 @@ GMesh refine(const GMesh& m, float maxEdge)
     return cur;
 }
 
-GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf)
+GeneratedMesh shatter(const GeneratedMesh& m, int count, Rng* rng, std::vector<int>* pieceOf)
 {
     size_t triCount = m.tris.size() / 3;
     std::vector<Vec3> seeds;
@@ -573,7 +573,7 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf)
         seeds.push_back((m.verts[m.tris[3 * t]].p + m.verts[m.tris[3 * t + 1]].p + m.verts[m.tris[3 * t + 2]].p) *
                         (1.0f / 3));
     }
-    GMesh out;
+    GeneratedMesh out;
     std::map<uint64_t, uint32_t> remap;
     pieceOf->clear();
     for (size_t t = 0; t < triCount; t++) {
@@ -611,10 +611,10 @@ GMesh shatter(const GMesh& m, int count, Rng* rng, std::vector<int>* pieceOf)
 
 // Positions are grouped with a 0.01 grid (the files' precision), which also
 // joins the duplicated seam column of a lathe.
-void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, float amount)
+void smoothBreaks(GeneratedMesh* m, const std::vector<int>& pieceOf, int iterations, float amount)
 {
     if (pieceOf.size() != m->verts.size()) return;
-    const std::vector<GVert> original = m->verts;
+    const std::vector<GeneratedVertex> original = m->verts;
     std::map<std::tuple<long, long, long>, int> groupOf;
     std::vector<int> group(m->verts.size());
     std::vector<Vec3> pos;
@@ -659,7 +659,7 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
     for (size_t i = 0; i < m->verts.size(); i++) copyIn.emplace(std::make_pair(group[i], pieceOf[i]), (uint32_t)i);
     for (int it = 0; it < iterations; it++) {
         std::vector<Vec3> next = pos;
-        std::vector<GVert> verts = m->verts;
+        std::vector<GeneratedVertex> verts = m->verts;
         for (size_t i = 0; i < m->verts.size(); i++) {
             int g = group[i];
             if (!moves[g]) continue;
@@ -667,7 +667,7 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
             next[g] = pos[g] + ((pos[a] + pos[b]) * 0.5f - pos[g]) * amount;
             auto ca = copyIn.find({a, pieceOf[i]}), cb = copyIn.find({b, pieceOf[i]});
             if (ca == copyIn.end() || cb == copyIn.end()) continue;
-            const GVert &va = m->verts[ca->second], &vb = m->verts[cb->second], &v = m->verts[i];
+            const GeneratedVertex &va = m->verts[ca->second], &vb = m->verts[cb->second], &v = m->verts[i];
             if (fabsf(va.u - v.u) > 0.5f || fabsf(vb.u - v.u) > 0.5f) continue;   // across the seam
             verts[i].u = v.u + ((va.u + vb.u) * 0.5f - v.u) * amount;
             verts[i].v = v.v + ((va.v + vb.v) * 0.5f - v.v) * amount;
@@ -729,7 +729,7 @@ void smoothBreaks(GMesh* m, const std::vector<int>& pieceOf, int iterations, flo
 
 // Normals of a shattered mesh with pieces welded back by position, so the inner
 // shell follows the smooth outer surface across cracks.
-static std::vector<Vec3> weldedNormals(const GMesh& m)
+static std::vector<Vec3> weldedNormals(const GeneratedMesh& m)
 {
     std::map<std::tuple<int, int, int>, Vec3> acc;
     auto key = [](Vec3 p) {
@@ -744,19 +744,19 @@ static std::vector<Vec3> weldedNormals(const GMesh& m)
         }
     }
     std::vector<Vec3> n;
-    for (const GVert& v : m.verts) n.push_back(norm(acc[key(v.p)]));
+    for (const GeneratedVertex& v : m.verts) n.push_back(norm(acc[key(v.p)]));
     return n;
 }
 
-GMesh thicken(const GMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut, float wallU,
-              float wallV)
+GeneratedMesh thicken(const GeneratedMesh& m, float depth, const std::vector<int>& pieceIn, std::vector<int>* pieceOut,
+                      float wallU, float wallV)
 {
-    GMesh out = m;
+    GeneratedMesh out = m;
     *pieceOut = pieceIn;
     std::vector<Vec3> n = weldedNormals(m);
     uint32_t vc = (uint32_t)m.verts.size();
     for (uint32_t i = 0; i < vc; i++) {
-        GVert g = m.verts[i];
+        GeneratedVertex g = m.verts[i];
         addVert(&out, g.p - n[i] * depth, wallU, wallV);
         pieceOut->push_back(pieceIn[i]);
     }
@@ -823,7 +823,7 @@ static char* putNumber(char* p, float value, int decimals)
     return p;
 }
 
-int writeMesh(const std::string& path, const GMesh& m)
+int writeMesh(const std::string& path, const GeneratedMesh& m)
 {
     size_t vc = m.verts.size(), tc = m.tris.size() / 3;
     size_t fc = m.frames.empty() ? 1 : m.frames.size();
@@ -842,8 +842,8 @@ int writeMesh(const std::string& path, const GMesh& m)
             return 0;
         }
     for (size_t fr = 0; fr < fc; fr++) {
-        const std::vector<GVert>& vs = m.frames.empty() ? m.verts : m.frames[fr];
-        for (const GVert& v : vs)
+        const std::vector<GeneratedVertex>& vs = m.frames.empty() ? m.verts : m.frames[fr];
+        for (const GeneratedVertex& v : vs)
             if (!std::isfinite(v.p.x) || !std::isfinite(v.p.y) || !std::isfinite(v.p.z) || !std::isfinite(v.u) ||
                 !std::isfinite(v.v)) {
                 fprintf(stderr, "gen: %s has a vertex that is not a finite number (frame %zu)\n", path.c_str(), fr);
@@ -861,7 +861,7 @@ int writeMesh(const std::string& path, const GMesh& m)
         fprintf(f, "BAF1\n%zu %zu %zu\n0 0 0\n", vc, tc, fc);
     char line[160];
     for (size_t fr = 0; fr < fc; fr++) {
-        const std::vector<GVert>& vs = m.frames.empty() ? m.verts : m.frames[fr];
+        const std::vector<GeneratedVertex>& vs = m.frames.empty() ? m.verts : m.frames[fr];
         for (size_t i = 0; i < vc; i++) {
             char* p = line + sprintf(line, "%zu ", i);
             p = putNumber(p, vs[i].p.x, 2);

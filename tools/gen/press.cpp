@@ -10,14 +10,14 @@ static const int LoopFrames = 9;
 static const float NipY = 48.0f, TableY = 47.0f, TableEnd = 175.0f, SheetGap = 80.0f, SheetLen = 68.0f;
 
 // Cylinder along z (front cap toward +z), 2-fold ridges when ridged.
-static GMesh roller(float r, float halfLen, int segs, int ridged, float u0, float v0, float u1, float v1)
+static GeneratedMesh roller(float r, float halfLen, int segs, int ridged, float u0, float v0, float u1, float v1)
 {
     std::vector<ProfilePt> p = {{0.5f, -halfLen, 1},    {r * 0.8f, -halfLen, 1}, {r, -halfLen + 1, 0.9f},
                                 {r, halfLen - 1, 0.1f}, {r * 0.8f, halfLen, 0},  {0.5f, halfLen, 0}};
-    GMesh m = lathe(p, segs);
-    for (GVert& v : m.verts) v.u = 0.5f;   // plain round metal: turning shows in the shape only
+    GeneratedMesh m = lathe(p, segs);
+    for (GeneratedVertex& v : m.verts) v.u = 0.5f;   // plain round metal: turning shows in the shape only
     if (ridged)
-        for (GVert& v : m.verts) {
+        for (GeneratedVertex& v : m.verts) {
             float a = atan2f(v.p.x, v.p.z);
             float k = powf(fabsf(cosf(a)), 40.0f);   // two clamp bars, opposite each other
             float rr = sqrtf(v.p.x * v.p.x + v.p.z * v.p.z);
@@ -32,19 +32,19 @@ static GMesh roller(float r, float halfLen, int segs, int ridged, float u0, floa
     return m;
 }
 
-static GMesh flywheel(float R)
+static GeneratedMesh flywheel(float R)
 {
-    GMesh m = torus(R, 5.0f, 36, 8, 0, 2 * Pi);
-    for (GVert& v : m.verts) v.u = 0.5f;
+    GeneratedMesh m = torus(R, 5.0f, 36, 8, 0, 2 * Pi);
+    for (GeneratedVertex& v : m.verts) v.u = 0.5f;
     mapUV(&m, 0.0f, 0.5f, 0.5f, 1.0f);
     for (int s = 0; s < 6; s++) {
-        GMesh spoke = bevelBox(vec3(-2.5f, -2.5f, 4), vec3(2.5f, 2.5f, R), 0.8f);
+        GeneratedMesh spoke = bevelBox(vec3(-2.5f, -2.5f, 4), vec3(2.5f, 2.5f, R), 0.8f);
         mapUV(&spoke, 0.05f, 0.55f, 0.45f, 0.95f);
         rotateMeshY(&spoke, s * Pi / 3);
         appendMesh(&m, spoke);
     }
-    GMesh hub = lathe({{0.5f, -6, 1}, {9, -6, 1}, {9, 6, 0}, {0.5f, 6, 0}}, 12);
-    for (GVert& v : hub.verts) v.u = 0.5f;
+    GeneratedMesh hub = lathe({{0.5f, -6, 1}, {9, -6, 1}, {9, 6, 0}, {0.5f, 6, 0}}, 12);
+    for (GeneratedVertex& v : hub.verts) v.u = 0.5f;
     mapUV(&hub, 0.0f, 0.5f, 0.5f, 1.0f);
     appendMesh(&m, hub);
     rotateMeshX(&m, Pi / 2);   // wheel plane x-y, axle along z
@@ -52,17 +52,17 @@ static GMesh flywheel(float R)
 }
 
 // One side frame of the press, an arched casting in the x-y plane at depth z.
-static GMesh sideFrame(float z)
+static GeneratedMesh sideFrame(float z)
 {
     std::vector<float> xy = {-95, -100, 95,  -100, 95,  -70, 60,  -60, 45,  20,  40,  110,
                              20,  130,  -20, 130,  -40, 110, -45, 20,  -60, -60, -95, -70};
-    GMesh m = extrude(xy, z - 5, z + 5, 1.5f);
+    GeneratedMesh m = extrude(xy, z - 5, z + 5, 1.5f);
     mapUV(&m, 0.02f, 0.02f, 0.48f, 0.48f);
     return m;
 }
 
 struct Part {
-    GMesh mesh;
+    GeneratedMesh mesh;
     Vec3 centre;
     float turns;   // rotation about z per loop, radians
 };
@@ -70,37 +70,38 @@ struct Part {
 static std::vector<Part> pressParts(void)
 {
     std::vector<Part> parts;
-    GMesh staticBody;
+    GeneratedMesh staticBody;
     appendMesh(&staticBody, sideFrame(-58));
     appendMesh(&staticBody, sideFrame(58));
-    GMesh base = bevelBox(vec3(-110, -100, -70), vec3(110, -70, 70), 3);
+    GeneratedMesh base = bevelBox(vec3(-110, -100, -70), vec3(110, -70, 70), 3);
     mapUV(&base, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&staticBody, base);
-    GMesh inner = bevelBox(vec3(-40, -70, -53), vec3(40, -8, 53), 2);
+    GeneratedMesh inner = bevelBox(vec3(-40, -70, -53), vec3(40, -8, 53), 2);
     mapUV(&inner, 0.02f, 0.02f, 0.48f, 0.48f);
     appendMesh(&staticBody, inner);
     // feed board on the -x side and the delivery table on the +x side
-    GMesh feed = bevelBox(vec3(-160, 40, -50), vec3(-30, 44, 50), 1);
+    GeneratedMesh feed = bevelBox(vec3(-160, 40, -50), vec3(-30, 44, 50), 1);
     rotateMeshZ(&feed, -0.12f);
     mapUV(&feed, 0.52f, 0.52f, 0.98f, 0.7f);
     appendMesh(&staticBody, feed);
-    GMesh table = bevelBox(vec3(30, TableY - 5, -50), vec3(TableEnd, TableY - 1, 50), 1);
+    GeneratedMesh table = bevelBox(vec3(30, TableY - 5, -50), vec3(TableEnd, TableY - 1, 50), 1);
     mapUV(&table, 0.52f, 0.52f, 0.98f, 0.7f);
     appendMesh(&staticBody, table);
     for (int s = -1; s <= 1; s += 2) {
-        GMesh leg = bevelBox(vec3(TableEnd - 12, -100, s * 45 - 4), vec3(TableEnd - 4, TableY - 5, s * 45 + 4), 1);
+        GeneratedMesh leg =
+            bevelBox(vec3(TableEnd - 12, -100, s * 45 - 4), vec3(TableEnd - 4, TableY - 5, s * 45 + 4), 1);
         mapUV(&leg, 0.02f, 0.02f, 0.48f, 0.48f);
         appendMesh(&staticBody, leg);
     }
     // the crate the sheets drop into, piled with money
-    GMesh crate = bevelBox(vec3(TableEnd + 2, -100, -60), vec3(TableEnd + 90, 20, 60), 2);
+    GeneratedMesh crate = bevelBox(vec3(TableEnd + 2, -100, -60), vec3(TableEnd + 90, 20, 60), 2);
     mapUV(&crate, 0.52f, 0.72f, 0.98f, 0.98f);
     appendMesh(&staticBody, crate);
-    GMesh pile = bevelBox(vec3(TableEnd + 6, 20, -56), vec3(TableEnd + 86, 24, 56), 2);
+    GeneratedMesh pile = bevelBox(vec3(TableEnd + 6, 20, -56), vec3(TableEnd + 86, 24, 56), 2);
     mapUV(&pile, 0.53f, 0.52f, 0.97f, 0.69f);
     appendMesh(&staticBody, pile);
     // brass nameplate and the cross bar
-    GMesh bar = bevelBox(vec3(-20, 120, -60), vec3(20, 132, 60), 2);
+    GeneratedMesh bar = bevelBox(vec3(-20, 120, -60), vec3(20, 132, 60), 2);
     mapUV(&bar, 0.05f, 0.55f, 0.45f, 0.95f);
     appendMesh(&staticBody, bar);
     parts.push_back(Part{staticBody, vec3(0, 0, 0), 0});
@@ -111,16 +112,16 @@ static std::vector<Part> pressParts(void)
     parts.push_back(Part{roller(7, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), vec3(24, 97, 0), -Pi});
     parts.push_back(Part{roller(9, 50, 12, 0, 0.0f, 0.5f, 0.5f, 1.0f), vec3(0, 112, 0), Pi});
     parts.push_back(Part{flywheel(58), vec3(0, 20, 78), 2 * Pi / 3});
-    GMesh axle = roller(6, 14, 12, 0, 0.5f, 0.0f, 1.0f, 0.5f);
+    GeneratedMesh axle = roller(6, 14, 12, 0, 0.5f, 0.0f, 1.0f, 0.5f);
     translateMesh(&axle, vec3(0, 0, 6));
     parts.push_back(Part{axle, vec3(0, 20, 64), 0});
     return parts;
 }
 
-static GMesh pressMesh(void)
+static GeneratedMesh pressMesh(void)
 {
     std::vector<Part> parts = pressParts();
-    GMesh all;
+    GeneratedMesh all;
     std::vector<size_t> starts;
     for (const Part& p : parts) {
         starts.push_back(all.verts.size());
@@ -129,7 +130,7 @@ static GMesh pressMesh(void)
     starts.push_back(all.verts.size());
     for (int f = 0; f < LoopFrames; f++) {
         float t = (float)f / (LoopFrames - 1);
-        std::vector<GVert> fr = all.verts;
+        std::vector<GeneratedVertex> fr = all.verts;
         for (size_t k = 0; k < parts.size(); k++)
             for (size_t i = starts[k]; i < starts[k + 1]; i++)
                 fr[i].p = rotZ(all.verts[i].p, parts[k].turns * t) + parts[k].centre;
@@ -154,10 +155,10 @@ static Vec3 sheetPath(float s)
     return vec3(TableEnd + R, TableY + 0.5f - R - (d - arc), 0);
 }
 
-static GMesh sheetsMesh(void)
+static GeneratedMesh sheetsMesh(void)
 {
     const int sheets = 4, rows = 14, cols = 4;
-    GMesh m;
+    GeneratedMesh m;
     for (int k = 0; k < sheets; k++) {
         uint32_t base = (uint32_t)m.verts.size();
         for (int r = 0; r <= rows; r++)
@@ -171,7 +172,7 @@ static GMesh sheetsMesh(void)
     size_t per = (size_t)(rows + 1) * (cols + 1);
     for (int f = 0; f < LoopFrames; f++) {
         float t = (float)f / (LoopFrames - 1);
-        std::vector<GVert> fr = m.verts;
+        std::vector<GeneratedVertex> fr = m.verts;
         for (int k = 0; k < sheets; k++) {
             float lead = (k + t) * SheetGap;
             for (int r = 0; r <= rows; r++) {
@@ -196,9 +197,9 @@ static GMesh sheetsMesh(void)
 // angle, so copies turned about the axis each show the first sector of the
 // picture in front of the later ones. (u, v) is the screen position for a
 // 65-degree horizontal field of view and a 16:9 picture.
-static GMesh kaleido(void)
+static GeneratedMesh kaleido(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     const int segs = 72, rings = 6;
     const float tanHalf = tanf(32.5f * Pi / 180.0f), rhoMax = 1.45f;
     // The disc maps the screen onto itself; its depth climbs once around from

@@ -12,13 +12,14 @@
 #define STBI_ONLY_TGA
 #include <stb_image.h>
 
-struct PMesh {
+// A mesh file read back as the engine reads it, every frame in the GL frame.
+struct PreviewMesh {
     int vc, tc, fc;
     std::vector<float> pos, uv, nrm;   // per vertex of all frames (GL frame)
     std::vector<uint32_t> idx;
 };
 
-static int readMeshFile(const std::string& path, PMesh* m)
+static int readMeshFile(const std::string& path, PreviewMesh* m)
 {
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) return 0;
@@ -174,7 +175,7 @@ static void setCam(Target* t, Cam c)
 
 enum Shade { Lit, Flat, Add };
 struct Draw {
-    const PMesh* mesh;
+    const PreviewMesh* mesh;
     float frame;   // blended like blendMeshFrames
     Vec3 pos;
     float yaw, pitch, roll;   // authored placement, degrees
@@ -240,7 +241,7 @@ static void rasterTri(Target* t, const ClipVert* v, const Draw& d)
 
 static void drawMesh(Target* t, const Draw& d)
 {
-    const PMesh& m = *d.mesh;
+    const PreviewMesh& m = *d.mesh;
     Mat4 T, Rx, Ry, Rz, a, rot, model, mv, S;
     mat4Identity(T);
     T[12] = d.pos.x;
@@ -327,14 +328,14 @@ static void clearDepth(Target* t) { t->depth.assign((size_t)t->w * t->h, 1.0f); 
 // ---- preview sets -----------------------------------------------------------------
 struct Library {
     std::string dir;
-    std::vector<std::pair<std::string, PMesh>> meshes;
+    std::vector<std::pair<std::string, PreviewMesh>> meshes;
     std::vector<std::pair<std::string, GenImage>> textures;
 };
-static const PMesh* mesh(Library* l, const char* name)
+static const PreviewMesh* mesh(Library* l, const char* name)
 {
     for (auto& m : l->meshes)
         if (m.first == name) return &m.second;
-    PMesh pm;
+    PreviewMesh pm;
     if (!readMeshFile(l->dir + "/" + name, &pm)) {
         fprintf(stderr, "preview: cannot read %s\n", name);
         return nullptr;
@@ -356,13 +357,13 @@ static const GenImage* tex(Library* l, const char* name)
 }
 
 // A draw of mesh m with picture t at pos, unturned, full size, tinted white.
-static Draw makeDraw(const PMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit)
+static Draw makeDraw(const PreviewMesh* m, const GenImage* t, Vec3 pos, float frame = 0, int shade = Lit)
 {
     return Draw{m, frame, pos, 0, 0, 0, 1.0f, t, shade, 1, colour4(1, 1, 1)};
 }
 static void sky(Target* t, Library* l, const char* meshName, const char* texName, float scale)
 {
-    const PMesh* m = mesh(l, meshName);
+    const PreviewMesh* m = mesh(l, meshName);
     if (!m) return;
     Draw d = makeDraw(m, tex(l, texName), vec3(t->cam.x, t->cam.y, t->cam.z), 0, Flat);
     d.scale = scale;
@@ -394,7 +395,7 @@ static int save(Target* t, const std::string& dir, const char* name)
 // One mesh alone from three sides, framed by its bounds.
 static void turntable(Library* l, const std::string& out, const char* meshName, const char* texName, float frame)
 {
-    const PMesh* m = mesh(l, meshName);
+    const PreviewMesh* m = mesh(l, meshName);
     if (!m) return;
     Vec3 lo = vec3(1e30f, 1e30f, 1e30f), hi = vec3(-1e30f, -1e30f, -1e30f);
     int f = (int)frame;
@@ -441,9 +442,9 @@ static void scene1(Library* l, const std::string& out)
             Draw trunk = makeDraw(mesh(l, "log.bof"), tex(l, "log_col.jpg"), vec3(0, -180, 0));
             trunk.scale = 0.5f;
             if (trunk.mesh) drawMesh(&t, trunk);
-            const PMesh* jug = mesh(l, burst ? "jug.baf" : "jug_intact.bof");
+            const PreviewMesh* jug = mesh(l, burst ? "jug.baf" : "jug_intact.bof");
             if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), burst ? (jug->fc - 1) * 0.5f : 0));
-            const PMesh* sp = mesh(l, "splash.baf");
+            const PreviewMesh* sp = mesh(l, "splash.baf");
             if (sp && burst) {
                 Draw d = makeDraw(sp, nullptr, vec3(0, 0, 0), (sp->fc - 1) * 0.5f, Add);
                 d.tint = colour4(0.5f, 0.45f, 0.3f, 1);
@@ -466,9 +467,9 @@ static void scene2(Library* l, const std::string& out)
             Target t = makeTarget(480, 270);
             setCam(&t, keys[k]);
             sky(&t, l, "skybox.bof", "skybox2.jpg", 10);
-            const PMesh* still = mesh(l, "still.bof");
+            const PreviewMesh* still = mesh(l, "still.bof");
             if (still) drawMesh(&t, makeDraw(still, tex(l, "still.jpg"), vec3(0, 0, 0)));
-            const PMesh* b = mesh(l, "botlz.bof");
+            const PreviewMesh* b = mesh(l, "botlz.bof");
             float B = rise ? 0.6f : 0.0f;
             for (int i = 0; b && i < 100; i++) {
                 int X = (randomTable(3 * i) % 1024) * 2 - 1024, Y = randomTable(3 * i + 1) % 1024 + 238,
@@ -479,7 +480,7 @@ static void scene2(Library* l, const std::string& out)
                 d.roll = (Y + 400) * B;
                 drawMesh(&t, d);
             }
-            const PMesh* fire = mesh(l, "fire.bof");
+            const PreviewMesh* fire = mesh(l, "fire.bof");
             if (fire) {
                 Draw d = makeDraw(fire, tex(l, "fire.jpg"), vec3(0, 0, 0), 0, Add);
                 d.tint = colour4(1, 1, 1, 0.6f);
@@ -495,9 +496,9 @@ static void scene4(Library* l, const std::string& out)
     Target t = makeTarget(480, 270);
     setCam(&t, key);
     sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-    const PMesh* jug = mesh(l, "jug.baf");
+    const PreviewMesh* jug = mesh(l, "jug.baf");
     if (jug) drawMesh(&t, makeDraw(jug, tex(l, "label.jpg"), vec3(0, 0, 0), (jug->fc - 1) * 0.7f));
-    const PMesh* bill = mesh(l, "bill.bof");
+    const PreviewMesh* bill = mesh(l, "bill.bof");
     const char* names[4] = {"bill_po.jpg", "bill_bl.jpg", "bill_bo.jpg", "bill_da.jpg"};
     double m = pow(0.8 - 0.1, 0.7);
     for (int i = 0; bill && i < 100; i++) {
@@ -523,9 +524,9 @@ static void scene5(Library* l, const std::string& out)
         Target t = makeTarget(480, 270);
         setCam(&t, keys[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-        const PMesh* p = mesh(l, "press.baf");
+        const PreviewMesh* p = mesh(l, "press.baf");
         if (p) drawMesh(&t, makeDraw(p, tex(l, "press.jpg"), vec3(0, 0, 0), (p->fc - 1) * 0.3f));
-        const PMesh* b = mesh(l, "press_bill.baf");
+        const PreviewMesh* b = mesh(l, "press_bill.baf");
         if (b) drawMesh(&t, makeDraw(b, tex(l, "bills0.jpg"), vec3(0, 0, 0), (b->fc - 1) * 0.3f));
         save(&t, out, ("scene5_key" + std::to_string(k)).c_str());
     }
@@ -533,13 +534,13 @@ static void scene5(Library* l, const std::string& out)
     Target t = makeTarget(480, 270);
     Cam c = keys[1];
     setCam(&t, c);
-    const PMesh* kal = mesh(l, "kaleido.bof");
+    const PreviewMesh* kal = mesh(l, "kaleido.bof");
     GenImage pic = makeGenImage(1, 1, colour4(1, 1, 1));
     if (kal) {
         Target src = makeTarget(480, 270);
         setCam(&src, c);
         sky(&src, l, "skybox.bof", "skybox.jpg", 10);
-        const PMesh* p = mesh(l, "press.baf");
+        const PreviewMesh* p = mesh(l, "press.baf");
         if (p) drawMesh(&src, makeDraw(p, tex(l, "press.jpg"), vec3(0, 0, 0)));
         pic = src.color;
         for (int j = 5; j >= 0; j--) {
@@ -552,7 +553,7 @@ static void scene5(Library* l, const std::string& out)
         // the roll mesh in front of the roll camera
         setCam(&t, Cam{0, 0, -100, -4, 0, 30, 5, 500, 50});
         clearDepth(&t);
-        const PMesh* roll = mesh(l, "roll.bof");
+        const PreviewMesh* roll = mesh(l, "roll.bof");
         for (int j = 0; roll && j < 3; j++) {
             Draw d = makeDraw(roll, tex(l, "roll.jpg"), vec3(-40.0f + 40 * j, 10.0f * j - 10, 0));
             d.yaw = 30.0f + 50 * j;
@@ -575,7 +576,7 @@ static void scene6(Library* l, const std::string& out)
         Target t = makeTarget(480, 270);
         setCam(&t, keys[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-        const PMesh* gun = mesh(l, k < 2 ? "gun.baf" : "m47.bof");
+        const PreviewMesh* gun = mesh(l, k < 2 ? "gun.baf" : "m47.bof");
         if (gun) {
             Draw d = makeDraw(gun, tex(l, k < 2 ? "roll.jpg" : "wrap.jpg"), vec3(0, 0, k < 2 ? 0 : -9),
                               k == 1 ? (gun->fc - 1) * 0.5f : 0);
@@ -583,15 +584,15 @@ static void scene6(Library* l, const std::string& out)
             drawMesh(&t, d);
         }
         if (k >= 2) {
-            const PMesh* shot = mesh(l, "shot.bof");
+            const PreviewMesh* shot = mesh(l, "shot.bof");
             if (shot && k == 2) drawMesh(&t, makeDraw(shot, tex(l, "shot.tga"), vec3(0, 0, 0), 0, Add));
-            const PMesh* bullet = mesh(l, "bullet.bof");
+            const PreviewMesh* bullet = mesh(l, "bullet.bof");
             if (bullet) {
                 Draw d = makeDraw(bullet, tex(l, "chrome.jpg"), vec3(0, -1, 150.0f * 0.25f + 225 + (k - 2) * 50));
                 d.scale = 0.075f;
                 drawMesh(&t, d);
             }
-            const PMesh* blood = mesh(l, "blood.baf");
+            const PreviewMesh* blood = mesh(l, "blood.baf");
             if (blood && k >= 3) {
                 Draw d = makeDraw(blood, nullptr, vec3(0, 0, 0), (blood->fc - 1) * (k == 3 ? 0.3f : 0.9f), Add);
                 d.tint = colour4(0.6f, 0.05f, 0.03f, 1);
@@ -615,10 +616,10 @@ static void scene7(Library* l, const std::string& out)
         Target t = makeTarget(480, 270);
         setCam(&t, keys[k]);
         sky(&t, l, "speedLines.bof", "bgRed2.jpg", 1);
-        const PMesh* rod = mesh(l, "rod.baf");
+        const PreviewMesh* rod = mesh(l, "rod.baf");
         float frame = rod ? (rod->fc - 1) * (k % 3) / 2.0f : 0;
         if (rod) drawMesh(&t, makeDraw(rod, tex(l, "rod.jpg"), vec3(0, 0, 0), frame));
-        const PMesh* trail = mesh(l, "trail.bof");
+        const PreviewMesh* trail = mesh(l, "trail.bof");
         if (trail) {
             Draw d = makeDraw(trail, nullptr, vec3(0, 0, -7), 0, Add);
             d.tint = colour4(0.08f, 0.08f, 0.1f, 1);
@@ -642,9 +643,9 @@ static void scene8(Library* l, const std::string& out, int nine)
         Target t = makeTarget(480, 270);
         setCam(&t, nine ? keys9[k] : keys8[k]);
         sky(&t, l, "skybox.bof", "skybox.jpg", 10);
-        const PMesh* trunk = mesh(l, "log.bof");
-        const PMesh* whole = mesh(l, "jug_intact.bof");
-        const PMesh* broken = mesh(l, "jug_broked.baf");
+        const PreviewMesh* trunk = mesh(l, "log.bof");
+        const PreviewMesh* whole = mesh(l, "jug_intact.bof");
+        const PreviewMesh* broken = mesh(l, "jug_broked.baf");
         const GenImage* greet = tex(l, "greet.jpg");
         // greet.jpg holds 4 × 4 cells; the preview shows cell 0 for every jug
         GenImage cell = makeGenImage(256, 256, colour4(1, 1, 1));
@@ -661,7 +662,7 @@ static void scene8(Library* l, const std::string& out, int nine)
                 drawMesh(&t, d);
             }
             int isBroken = nine || j < 8;
-            const PMesh* jm = isBroken ? broken : whole;
+            const PreviewMesh* jm = isBroken ? broken : whole;
             if (jm) drawMesh(&t, makeDraw(jm, &cell, vec3(X, lift, Z), isBroken ? (float)(C % (broken->fc - 1)) : 0));
         }
         if (nine) {
@@ -670,7 +671,7 @@ static void scene8(Library* l, const std::string& out, int nine)
                 d.scale = 0.5f;
                 drawMesh(&t, d);
             }
-            const PMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
+            const PreviewMesh* sh = mesh(l, k < 2 ? "shroom.baf" : "shroom_top.baf");
             if (sh) drawMesh(&t, makeDraw(sh, tex(l, "smoke.jpg"), vec3(0, 0, 0), (sh->fc - 1) * 0.7f));
         }
         save(&t, out, ((nine ? "scene9_key" : "scene8_key") + std::to_string(k)).c_str());
@@ -695,7 +696,7 @@ int runPreview(const std::string& dataDir, const std::string& outDir)
         {"rod.baf", "rod.jpg"},           {"trail.bof", "chrome.jpg"},      {"shroom.baf", "smoke.jpg"},
         {"shroom_top.baf", "smoke.jpg"},  {"speedLines.bof", "bgRed2.jpg"}, {"skybox.bof", "skybox.jpg"}};
     for (const One& o : ones) {
-        const PMesh* m = mesh(&l, o.mesh);
+        const PreviewMesh* m = mesh(&l, o.mesh);
         if (!m) continue;
         turntable(&l, outDir, o.mesh, o.tex, 0);
         if (m->fc > 1) {

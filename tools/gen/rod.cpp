@@ -20,7 +20,7 @@ static float bulletRadius(float z)
     return 22.0f * sqrtf(fmaxf(0.0f, 1.0f - s * s * 0.98f)) + 0.6f;
 }
 
-static GMesh bullet(void)
+static GeneratedMesh bullet(void)
 {
     std::vector<ProfilePt> p;
     p.push_back(ProfilePt{0.8f, -BulletHalf, 1.0f});
@@ -29,7 +29,7 @@ static GMesh bullet(void)
         float z = -BulletHalf + 2 * BulletHalf * i / n;
         p.push_back(ProfilePt{bulletRadius(z), z, 1.0f - (float)i / n});
     }
-    GMesh m = lathe(p, 32);
+    GeneratedMesh m = lathe(p, 32);
     rotateMeshX(&m, Pi / 2);   // axis y -> z, nose toward +z
     return m;
 }
@@ -47,7 +47,7 @@ static void section(std::vector<Vec3>* out, float z, float w, float h, float yc,
 }
 
 // Body: sections from the tail to the nose, closed at both ends.
-static GMesh body(void)
+static GeneratedMesh body(void)
 {
     struct BodySection {
         float z, w, h, yc;
@@ -56,7 +56,7 @@ static GMesh body(void)
                                 {-22, 24, 22, 10}, {-12, 20, 14, 4}, {0, 15, 10, 0},
                                 {30, 14, 9, 0},    {52, 13, 9, -1},  {58, 11, 7, -1}};
     const int count = sizeof(secs) / sizeof(secs[0]), n = 24;
-    GMesh m;
+    GeneratedMesh m;
     for (int k = 0; k < count; k++) {
         std::vector<Vec3> ring;
         section(&ring, secs[k].z, secs[k].w, secs[k].h, secs[k].yc, n);
@@ -85,13 +85,13 @@ static GMesh body(void)
     return m;
 }
 
-static GMesh wheel(Vec3 at, float r, float width)
+static GeneratedMesh wheel(Vec3 at, float r, float width)
 {
     std::vector<ProfilePt> p = {{0.6f, -width, 1.0f},     {r * 0.55f, -width, 0.9f}, {r * 0.85f, -width * 1.05f, 0.75f},
                                 {r, -width * 0.7f, 0.6f}, {r, width * 0.7f, 0.4f},   {r * 0.85f, width * 1.05f, 0.25f},
                                 {r * 0.55f, width, 0.1f}, {0.6f, width, 0.0f}};
-    GMesh t = lathe(p, 24);
-    for (GVert& v : t.verts) {
+    GeneratedMesh t = lathe(p, 24);
+    for (GeneratedVertex& v : t.verts) {
         float rr = sqrtf(v.p.x * v.p.x + v.p.z * v.p.z);
         if (rr < r * 0.6f) {
             v.u = 0.6f + 0.3f * v.u;
@@ -107,25 +107,25 @@ static GMesh wheel(Vec3 at, float r, float width)
     return t;
 }
 
-static GMesh pipe(const std::vector<Vec3>& path, float r, float u0, float v0, float u1, float v1)
+static GeneratedMesh pipe(const std::vector<Vec3>& path, float r, float u0, float v0, float u1, float v1)
 {
     std::vector<float> rad(path.size(), r);
-    GMesh t = tube(path, rad, 8, 1);
+    GeneratedMesh t = tube(path, rad, 8, 1);
     mapUV(&t, u0, v0, u1, v1);
     return t;
 }
 
-static GMesh hotRod(void)
+static GeneratedMesh hotRod(void)
 {
-    GMesh m = body();
+    GeneratedMesh m = body();
     // engine block and blower on the hood, exhaust headers out both sides
-    GMesh block = bevelBox(vec3(-11, 8, 8), vec3(11, 22, 40), 2);
+    GeneratedMesh block = bevelBox(vec3(-11, 8, 8), vec3(11, 22, 40), 2);
     mapUV(&block, 0.52f, 0.52f, 0.98f, 0.98f);
     appendMesh(&m, block);
-    GMesh blower = bevelBox(vec3(-8, 22, 14), vec3(8, 32, 34), 2);
+    GeneratedMesh blower = bevelBox(vec3(-8, 22, 14), vec3(8, 32, 34), 2);
     mapUV(&blower, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, blower);
-    GMesh scoop = bevelBox(vec3(-6, 32, 18), vec3(6, 38, 30), 1.5f);
+    GeneratedMesh scoop = bevelBox(vec3(-6, 32, 18), vec3(6, 38, 30), 1.5f);
     mapUV(&scoop, 0.52f, 0.02f, 0.98f, 0.48f);
     appendMesh(&m, scoop);
     for (int s = -1; s <= 1; s += 2)
@@ -149,9 +149,9 @@ static GMesh hotRod(void)
 }
 
 // Frames: 0 the car, the last the bullet; parts sink onto the skin in turn.
-static GMesh rodMesh(void)
+static GeneratedMesh rodMesh(void)
 {
-    GMesh car = hotRod();
+    GeneratedMesh car = hotRod();
     const int frames = 8;
     std::vector<Vec3> target(car.verts.size());
     for (size_t i = 0; i < car.verts.size(); i++) {
@@ -163,7 +163,7 @@ static GMesh rodMesh(void)
     }
     for (int f = 0; f < frames; f++) {
         float t = (float)f / (frames - 1);
-        std::vector<GVert> fr = car.verts;
+        std::vector<GeneratedVertex> fr = car.verts;
         for (size_t i = 0; i < fr.size(); i++) {
             // parts far from the axis (wheels, pipes) fold in first
             float reach = len(vec3(car.verts[i].p.x, car.verts[i].p.y, 0)) / 45.0f;
@@ -177,7 +177,7 @@ static GMesh rodMesh(void)
 }
 
 // A widening cone behind the object, open at both ends.
-static GMesh trail(void)
+static GeneratedMesh trail(void)
 {
     std::vector<ProfilePt> p;
     const int n = 24;
@@ -189,7 +189,7 @@ static GMesh trail(void)
     // the profile runs from the object backwards: reverse it so the lathe
     // walks up its axis, then turn the axis onto z
     std::vector<ProfilePt> q(p.rbegin(), p.rend());
-    GMesh m = lathe(q, 24);
+    GeneratedMesh m = lathe(q, 24);
     rotateMeshX(&m, Pi / 2);
     return m;
 }

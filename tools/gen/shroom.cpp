@@ -70,10 +70,10 @@ static std::vector<ProfilePt> cloudProfile(const CloudShape& s)
 }
 
 // One frame: the lathe of the profile with billows rolling up and outward.
-static std::vector<GVert> cloudFrame(float g, GMesh* topology)
+static std::vector<GeneratedVertex> cloudFrame(float g, GeneratedMesh* topology)
 {
     CloudShape s = shapeAt(g);
-    GMesh m = lathe(cloudProfile(s), Around);
+    GeneratedMesh m = lathe(cloudProfile(s), Around);
     std::vector<Vec3> n = vertexNormals(m.verts, m.tris);
     for (size_t i = 0; i < m.verts.size(); i++) {
         Vec3 p = m.verts[i].p;
@@ -92,9 +92,9 @@ static std::vector<GVert> cloudFrame(float g, GMesh* topology)
     return m.verts;
 }
 
-static GMesh cloud(float g0, float g1)
+static GeneratedMesh cloud(float g0, float g1)
 {
-    GMesh m;
+    GeneratedMesh m;
     for (int f = 0; f < Frames; f++) {
         float t = (float)f / (Frames - 1);
         m.frames.push_back(cloudFrame(mixf(g0, g1, t), &m));

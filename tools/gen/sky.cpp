@@ -5,7 +5,7 @@
 #include "gen.h"
 
 // Sphere of radius 50 (drawn ×10), poles left open by a degree.
-static GMesh skySphere(void)
+static GeneratedMesh skySphere(void)
 {
     std::vector<ProfilePt> prof;
     const int rings = 24;
@@ -20,7 +20,7 @@ static GMesh skySphere(void)
 
 // A tube around the eye along z, narrowing to points at both ends; u runs
 // along the tube (four repeats), v around it.
-static GMesh speedTube(void)
+static GeneratedMesh speedTube(void)
 {
     std::vector<ProfilePt> prof;
     const int n = 40;
@@ -31,8 +31,8 @@ static GMesh speedTube(void)
         float r = 12.0f + 190.0f * powf(fmaxf(0.0f, sinf(Pi * t)), 0.6f);
         prof.push_back(ProfilePt{r, z, 4.0f * t});
     }
-    GMesh m = lathe(prof, 32);
-    for (GVert& v : m.verts) {
+    GeneratedMesh m = lathe(prof, 32);
+    for (GeneratedVertex& v : m.verts) {
         float around = v.u;
         v.u = v.v;
         v.v = around;

@@ -9,9 +9,9 @@
 
 static const float Ground = -100.0f;
 
-static GMesh groundDisc(void)
+static GeneratedMesh groundDisc(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     const int rings = 20, segs = 48;
     const float R = 1500.0f;
     uint32_t c = addVert(&m, vec3(0, Ground, 0), 0.75f, 0.75f);
@@ -34,16 +34,16 @@ static GMesh groundDisc(void)
     return m;
 }
 
-static void addLathe(GMesh* m, const float (*shape)[2], int n, int segs, float u0, float v0, float u1, float v1)
+static void addLathe(GeneratedMesh* m, const float (*shape)[2], int n, int segs, float u0, float v0, float u1, float v1)
 {
     std::vector<ProfilePt> p;
     for (int i = 0; i < n; i++) p.push_back(ProfilePt{shape[i][0], shape[i][1], 1.0f - (float)i / (n - 1)});
-    GMesh l = lathe(p, segs);
+    GeneratedMesh l = lathe(p, segs);
     mapUV(&l, u0, v0, u1, v1);
     appendMesh(m, l);
 }
 
-static void addBarrel(GMesh* m, Vec3 at, float r, float h)
+static void addBarrel(GeneratedMesh* m, Vec3 at, float r, float h)
 {
     float shape[9][2];
     for (int i = 0; i < 9; i++) {
@@ -53,28 +53,28 @@ static void addBarrel(GMesh* m, Vec3 at, float r, float h)
     }
     shape[0][0] = 1.0f;   // closed bottom (hidden by the ground)
     shape[8][0] = r * 0.86f;
-    GMesh b;
+    GeneratedMesh b;
     addLathe(&b, shape, 9, 32, 0.5f, 0.0f, 1.0f, 0.5f);
     // lid
     std::vector<ProfilePt> lid = {{r * 0.86f, h, 0.5f}, {r * 0.8f, h + 1.5f, 0.5f}, {1.0f, h + 2.0f, 0.5f}};
-    GMesh l = lathe(lid, 32);
+    GeneratedMesh l = lathe(lid, 32);
     mapUV(&l, 0.52f, 0.02f, 0.6f, 0.1f);
     appendMesh(&b, l);
     translateMesh(&b, at);
     appendMesh(m, b);
 }
 
-static void addPipe(GMesh* m, const std::vector<Vec3>& path, float r)
+static void addPipe(GeneratedMesh* m, const std::vector<Vec3>& path, float r)
 {
     std::vector<float> rad(path.size(), r);
-    GMesh t = tube(path, rad, 10, 0);
+    GeneratedMesh t = tube(path, rad, 10, 0);
     mapUV(&t, 0.05f, 0.05f, 0.45f, 0.45f);
     appendMesh(m, t);
 }
 
-static GMesh stillMesh(void)
+static GeneratedMesh stillMesh(void)
 {
-    GMesh m = groundDisc();
+    GeneratedMesh m = groundDisc();
     // firebox of stacked stones
     const float firebox[][2] = {{78, Ground - 2}, {78, -80}, {76, -60}, {72, -44}, {60, -40}, {40, -40}};
     addLathe(&m, firebox, 6, 40, 0.0f, 0.5f, 0.5f, 1.0f);
@@ -112,7 +112,7 @@ static GMesh stillMesh(void)
 }
 
 // Flame tongue: a wavy cone from root (v = 1) to tip (v = 0), leaning along lean.
-static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t seed)
+static GeneratedMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t seed)
 {
     std::vector<ProfilePt> p;
     const int n = 8;
@@ -121,8 +121,8 @@ static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t s
         float r = radius * (0.6f + 0.4f * sinf(Pi * fminf(t * 1.6f + 0.2f, 1.0f))) * (1.0f - t) + 0.8f;
         p.push_back(ProfilePt{r, height * t, 1.0f - t});
     }
-    GMesh m = lathe(p, 8, 0.0f, 1.0f);
-    for (GVert& v : m.verts) {
+    GeneratedMesh m = lathe(p, 8, 0.0f, 1.0f);
+    for (GeneratedVertex& v : m.verts) {
         float t = v.p.y / height;
         float wob = sinf(t * 5.0f + seed) * radius * 0.3f * t;
         v.p = v.p + lean * (t * t) + vec3(wob, 0, 0);
@@ -131,9 +131,9 @@ static GMesh tongue(Vec3 root, float radius, float height, Vec3 lean, uint32_t s
     return m;
 }
 
-static GMesh fireMesh(void)
+static GeneratedMesh fireMesh(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     Rng r = makeRng(777);
     // a ring of tongues where the pot sits on the firebox
     for (int i = 0; i < 14; i++) {

@@ -18,9 +18,9 @@ static float barkHeight(float a, float s)
     return smooth(0.3f, 0.7f, furrow) * 0.75f + plates * 0.25f;
 }
 
-static GMesh trunkMesh(void)
+static GeneratedMesh trunkMesh(void)
 {
-    GMesh m;
+    GeneratedMesh m;
     const int around = 24, along = 12;
     for (int i = 0; i <= along; i++) {
         float s = (float)i / along;
@@ -47,7 +47,7 @@ static GMesh trunkMesh(void)
         uint32_t c = addVert(&m, centre, cu, 0.875f);
         uint32_t first = (uint32_t)m.verts.size();
         for (int j = 0; j <= around; j++) {
-            GVert g = m.verts[i * row + j];
+            GeneratedVertex g = m.verts[i * row + j];
             float ang = (float)j / around * 2 * Pi;
             addVert(&m, g.p, cu + 0.118f * cosf(ang), 0.875f + 0.118f * sinf(ang));
         }

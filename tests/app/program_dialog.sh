@@ -7,8 +7,8 @@
 # of the screen's size, Space first makes it full screen, Up and Down keep the
 # only entry. Args: build dir, source dir.
 set -u
-BUILD=$(cd "$1" && pwd)
-source "$2/tests/program/common.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+hold_display
 enter_workdir dialog
 DIALOG="^Wrenfold Demo System$"
 

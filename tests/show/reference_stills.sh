@@ -15,15 +15,10 @@
 # the baseline's tolerance. KESTREL_UPDATE_BASELINE=1 rewrites the baseline:
 # only for a deliberate change of the show's look.
 set -u
-build="$1"
-source="$2"
-program="$build/kestrel"
-compare="$build/tests/still_compare"
-reference="$source/tests/stills/reference"
-work="$build/tests/tmp_reference_stills"
-rm -rf "$work" && mkdir -p "$work"
-cd "$work" || exit 1
-ln -s "$build/data" data
+source "$2/tests/support/program.bash" "$1" "$2"
+compare="$BUILD/tests/still_compare"
+reference="$SRC/tests/stills/reference"
+enter_build_workdir reference_stills
 
 # Scene starts in seconds (bars 0, 16, 24, 32, 44, 56, 64, 72, 88 at 130 bpm,
 # four beats a bar) and the end of the show (bar 100).
@@ -40,20 +35,20 @@ names=()
 i=0
 for t in $times; do
   name=$(printf "still_%02d_%s.png" "$i" "$t")
-  args+=(--shot "$t:$work/$name")
+  args+=(--shot "$t:$WORK/$name")
   names+=("$name")
   i=$((i + 1))
 done
-"$program" --mode 192x108 "${args[@]}" >"$work/out.txt" 2>&1
+"$PROGRAM" --mode 192x108 "${args[@]}" >"$WORK/out.txt" 2>&1
 rc=$?
-if [ "$rc" -ne 0 ]; then echo "stills exited $rc"; tail -20 "$work/out.txt"; exit 1; fi
+if [ "$rc" -ne 0 ]; then echo "stills exited $rc"; tail -20 "$WORK/out.txt"; exit 1; fi
 mesa=$(grep -o 'Mesa [0-9][0-9.]*' demo.log | head -1)
-exact="$source/tests/stills/exact"
+exact="$SRC/tests/stills/exact"
 
 # write DIR: copies the stills and the Mesa version into DIR.
 write() {
   rm -rf "$1" && mkdir -p "$1"
-  for n in "${names[@]}"; do cp "$work/$n" "$1/$n"; done
+  for n in "${names[@]}"; do cp "$WORK/$n" "$1/$n"; done
   echo "$mesa" >"$1/mesa.txt"
   echo "wrote ${#names[@]} stills to $1 ($mesa)"
 }
@@ -66,7 +61,7 @@ compare() {
   [ "$2" = 1 ] && flag=(--exact)
   for n in "${names[@]}"; do
     if [ ! -f "$dir/$n" ]; then echo "no picture $dir/$n"; fail=1; continue; fi
-    if ! result=$("$compare" "${flag[@]}" "$dir/$n" "$work/$n"); then
+    if ! result=$("$compare" "${flag[@]}" "$dir/$n" "$WORK/$n"); then
       echo "$(basename "$dir")/$n: $result"
       fail=1
     fi

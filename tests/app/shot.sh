@@ -3,32 +3,29 @@
 # size and exits 0; malformed requests exit 2 before any window opens.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-build="$1"
-program="$build/kestrel"
-work="$build/tests/tmp_shot"
-rm -rf "$work" && mkdir -p "$work"
-cd "$build" || exit 1
-fail=0
+source "$2/tests/support/program.bash" "$1" "$2"
+make_build_workdir shot
+cd "$BUILD" || exit 1
 
 for bad in "5" ":a.png" "x:a.png" "-1:a.png" "5:a.jpg" "5:" "nan:a.png" "inf:a.png" "5:.png"; do
-  "$program" --shot "$bad" >/dev/null 2>&1
+  "$PROGRAM" --shot "$bad" >/dev/null 2>&1
   rc=$?
   if [ "$rc" -ne 2 ]; then echo "--shot '$bad' exited $rc, expected 2"; fail=1; fi
 done
 
-"$program" --mode 160x120 --shot "0.5:$work/a.png" --shot "2:$work/b.PNG" >"$work/out.txt" 2>&1
+"$PROGRAM" --mode 160x120 --shot "0.5:$WORK/a.png" --shot "2:$WORK/b.PNG" >"$WORK/out.txt" 2>&1
 rc=$?
-if [ "$rc" -ne 0 ]; then echo "stills exited $rc"; cat "$work/out.txt"; fail=1; fi
+if [ "$rc" -ne 0 ]; then echo "stills exited $rc"; cat "$WORK/out.txt"; fail=1; fi
 for f in a.png b.PNG; do
-  if [ ! -s "$work/$f" ]; then echo "no still $f"; fail=1; continue; fi
-  size=$(identify -format "%wx%h" "$work/$f")
+  if [ ! -s "$WORK/$f" ]; then echo "no still $f"; fail=1; continue; fi
+  size=$(identify -format "%wx%h" "$WORK/$f")
   if [ "$size" != "160x120" ]; then echo "$f is $size, expected 160x120"; fail=1; fi
 done
 
 # 4:3 gets black bars of 15 rows top and bottom (the picture between them
 # depends on the show's content, which may itself be dark at these times).
-if [ -s "$work/a.png" ]; then
-  pixel() { convert "$work/a.png" -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | grep -o '#[0-9A-F]\{6\}'; }
+if [ -s "$WORK/a.png" ]; then
+  pixel() { convert "$WORK/a.png" -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | grep -o '#[0-9A-F]\{6\}'; }
   for spot in "0 0" "80 14" "159 119" "80 105"; do
     p=$(pixel $spot)
     if [ "$p" != "#000000" ]; then echo "bar pixel at $spot is $p"; fail=1; fi

@@ -4,8 +4,8 @@
 # the title block, the GL report and the default-shader line in that order.
 # Also the command line's exit codes. Args: build dir, source dir.
 set -u
-BUILD=$(cd "$1" && pwd)
-source "$2/tests/program/common.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+hold_display
 enter_workdir window
 
 # Command line: bad options exit 2 with the usage on stderr; help and version 0.

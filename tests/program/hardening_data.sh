@@ -7,8 +7,10 @@
 # every other resource.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-BUILD=$1
-source "$2/tests/hardening/lib.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
 cases=(
   "env.vs missing"              # vertex stage of three shader rows
   "firehighlight.fs corrupt"    # fragment stage that then does not compile

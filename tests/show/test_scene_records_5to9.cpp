@@ -59,7 +59,7 @@ struct Stand {
 };
 
 
-TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
+TEST(SceneRecords, PressLoopKaleidoscopeAndRolls)
 {
     ASSERT_TRUE(sceneContext());
     Stand press(&res.pressMesh, 11), bills(&res.pressBillMesh, 6);
@@ -114,7 +114,7 @@ TEST(SceneRecordsB, PressLoopKaleidoscopeAndRolls)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST(SceneRecordsB, GunChoiceShotAndBullet)
+TEST(SceneRecords, GunChoiceShotAndBullet)
 {
     ASSERT_TRUE(sceneContext());
     Stand gun(&res.gunMesh, 5), blood(&res.bloodMesh, 5);
@@ -168,7 +168,7 @@ TEST(SceneRecordsB, GunChoiceShotAndBullet)
     *bullet = savedBullet;
 }
 
-TEST(SceneRecordsB, RodOrBulletWobbleTrailAndCamera)
+TEST(SceneRecords, RodOrBulletWobbleTrailAndCamera)
 {
     ASSERT_TRUE(sceneContext());
     Stand rod(&res.rodMeshes[1], 11);
@@ -221,7 +221,7 @@ static void expectAt(const Mesh* mesh, int j, float y)
     EXPECT_EQ(mesh->z, z) << "place " << j;
 }
 
-TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
+TEST(SceneRecords, GreetingJugsBreakOneByOne)
 {
     ASSERT_TRUE(sceneContext());
     Stand greeting(&res.jugMeshes[1], 5), broken(&res.jugMeshes[2], 4), splash(&res.splashMesh, 9);
@@ -290,7 +290,7 @@ TEST(SceneRecordsB, GreetingJugsBreakOneByOne)
     *intact = savedIntact;
 }
 
-TEST(SceneRecordsB, CloudSceneObjectsAndState)
+TEST(SceneRecords, CloudSceneObjectsAndState)
 {
     ASSERT_TRUE(sceneContext());
     Stand nuke(&res.jugMeshes[4], 5), stem(&res.shroomMeshes[0], 9), top(&res.shroomMeshes[1], 5);
@@ -332,7 +332,7 @@ TEST(SceneRecordsB, CloudSceneObjectsAndState)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST(SceneRecordsB, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
+TEST(SceneRecords, LayoutScenesReseedTheGeneratorWithTheirOwnDraw)
 {
     ASSERT_TRUE(sceneContext());
     setTracks(0, 0, 0, 0, 0);

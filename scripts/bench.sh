@@ -6,7 +6,7 @@
 # allocations per frame after start-up, peak resident memory, and what the
 # heads-up display adds per frame (benched with and without it, interleaved).
 #
-#   bench/run [--quick] [BUILD_DIR]      (default BUILD_DIR: build-bench)
+#   scripts/bench.sh [--quick] [BUILD_DIR]   (default BUILD_DIR: build-bench)
 #
 # Without --quick every scene is timed over the whole show (fixed 1/30 s
 # steps, --bench); with --quick over a 3-second window in the middle of each
@@ -21,7 +21,7 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "$0" $([ $quick = 1 ] && echo --quick) "$build"
 fi
 for tool in apitrace glretrace; do
-  command -v $tool >/dev/null || { echo "bench/run: $tool missing (Debian package apitrace)" >&2; exit 1; }
+  command -v $tool >/dev/null || { echo "scripts/bench.sh: $tool missing (Debian package apitrace)" >&2; exit 1; }
 done
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKESTREL_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target kestrel >/dev/null
@@ -65,7 +65,7 @@ row() {
 }
 
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "bench/run $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load before: $load" >&2
+echo "scripts/bench.sh $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load before: $load" >&2
 
 bench 640x360 "$out/small"
 bench 960x540 "$out/medium"

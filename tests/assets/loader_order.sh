@@ -8,9 +8,10 @@
 # the problem lines on stderr are identical with 0, 1 and 2 workers.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-BUILD=$1
-SRC=$2
-source "$SRC/tests/hardening/lib.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
 make_case_dir "loader"
 fail=0
 

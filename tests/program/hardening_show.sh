@@ -7,8 +7,10 @@
 # HARDENING_SIZE (default 320x180) and HARDENING_FPS (default 4, 2 in the
 # sanitizer build, to keep the suite's time) choose the size and the step.
 set -u
-BUILD=$1
-source "$2/tests/hardening/lib.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
 size=${HARDENING_SIZE:-320x180}
 if is_sanitizer_build; then fps=${HARDENING_FPS:-2}; else fps=${HARDENING_FPS:-4}; fi
 make_case_dir "show"

@@ -28,7 +28,7 @@ static bool showData(void)
     return state == 1;
 }
 
-TEST(SceneUniformsB, ProgramsReceiveWhatScenesFiveToNineQueue)
+TEST(SceneUniforms, ProgramsReceiveWhatScenesFiveToNineQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh, res.progColorCorrect})
@@ -65,13 +65,13 @@ TEST(SceneUniformsB, ProgramsReceiveWhatScenesFiveToNineQueue)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-struct ShotB {
+struct Shot {
     const char* name;
     int scene;
     float time, part, var0, var1, post1, post2;
 };
 
-static void drawShotB(const ShotB& s)
+static void drawShot(const Shot& s)
 {
     setTracks(s.part, s.var0, s.var1, s.post1, s.post2);
     switch (s.scene) {
@@ -85,20 +85,20 @@ static void drawShotB(const ShotB& s)
 
 // Renders a shot twice (the second frame no longer shows the scene buffer's
 // leftovers) into the default framebuffer and reads it back.
-static std::vector<unsigned char> renderShot(const ShotB& s)
+static std::vector<unsigned char> renderShot(const Shot& s)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, RecordWidth, RecordHeight);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawShotB(s);
-    drawShotB(s);
+    drawShot(s);
+    drawShot(s);
     glFinish();
     return readPixels(0, 0, RecordWidth, RecordHeight);
 }
 
 // Frames along each scene's course as the show's tracks drive it.
-static const ShotB shotsB[] = {
+static const Shot sceneShots[] = {
     {"press, key 0", 5, 81.5f, 0, 0.02f, 0, 0, 0},
     {"press, key 1", 5, 92.0f, 0, 1.0f, 0, 0, 0},
     {"kaleidoscope of 4", 5, 88.0f, 4, 0.6f, 0, 0, 0},
@@ -120,13 +120,13 @@ static const ShotB shotsB[] = {
     {"darkening under the blur", 9, 181.5f, 1.5f, 4.6f, 1.0f, 0.35f, 1.0f},
 };
 
-TEST(SceneRendersB, EveryScenePaintsADistinctPictureWithoutGLErrors)
+TEST(SceneRenders, EveryScenePaintsADistinctPictureWithoutGLErrors)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     while (glGetError() != GL_NO_ERROR) {}
     const int pixels = RecordWidth * RecordHeight;
     std::vector<unsigned char> previous;
-    for (const ShotB& s : shotsB) {
+    for (const Shot& s : sceneShots) {
         std::vector<unsigned char> image = renderShot(s);
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << s.name;
         // Scene 6's hazy backdrop changes little between its shots: a low bar
@@ -136,13 +136,13 @@ TEST(SceneRendersB, EveryScenePaintsADistinctPictureWithoutGLErrors)
     }
 }
 
-TEST(SceneRendersB, RodPicturesAgreePastPartOneAndTheEndIsBlack)
+TEST(SceneRenders, RodPicturesAgreePastPartOneAndTheEndIsBlack)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    ShotB one = {"rod at part 1", 7, 2.0f, 1.0f, 4.5f, 0, 0, 0};
-    ShotB three = one;
+    Shot one = {"rod at part 1", 7, 2.0f, 1.0f, 4.5f, 0, 0, 0};
+    Shot three = one;
     three.part = 3.0f;
-    ShotB half = one;
+    Shot half = one;
     half.part = 0.5f;
     std::vector<unsigned char> a = renderShot(one);
     std::vector<unsigned char> b = renderShot(three);
@@ -151,7 +151,7 @@ TEST(SceneRendersB, RodPicturesAgreePastPartOneAndTheEndIsBlack)
     EXPECT_FALSE(a == c) << "the rod does not change with part";
 
     // part 2: darkened to black before the blur, so the frame stays dark.
-    ShotB end = {"the end", 9, 184.5f, 2.0f, 4.99f, 1.0f, 0.35f, 1.0f};
+    Shot end = {"the end", 9, 184.5f, 2.0f, 4.99f, 1.0f, 0.35f, 1.0f};
     std::vector<unsigned char> image = renderShot(end);
     double sum = 0.0;
     for (size_t i = 0; i < image.size(); i += 4) sum += (image[i] + image[i + 1] + image[i + 2]) / 3.0;
@@ -222,15 +222,15 @@ TEST(ShowToTheEnd, ProgramEndsByItselfWithCodeZero)
 // scene buffer must hold what the blender makes of the three layers drawn one
 // by one (copy, glow added from part 0 on, flash added), redrawn here from
 // the same buffers into a spare one.
-TEST(SceneRendersB, CloudFrameIsThePictureWithGlowAndFlashAdded)
+TEST(SceneRenders, CloudFrameIsThePictureWithGlowAndFlashAdded)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    const ShotB shots[] = {
+    const Shot shots[] = {
         {"nuke jug, flash", 9, 163.0f, -1.0f, 0.03f, 0.02f, 0.35f, 2.0f},
         {"mushroom, flash", 9, 172.0f, 0.0f, 2.6f, 0.02f, 0.8f, 2.0f},
         {"cap, no flash", 9, 178.0f, 1.0f, 4.0f, 1.0f, 0.25f, 2.0f},
     };
-    for (const ShotB& s : shots) {
+    for (const Shot& s : shots) {
         renderShot(s);
         std::vector<unsigned char> summed = readTargetPixels(sceneTarget);
         const int picture[1] = {renderTargets[fullTarget]->colorTexture};

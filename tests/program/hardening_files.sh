@@ -5,8 +5,10 @@
 # is traced by hardening_show.sh.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-BUILD=$1
-source "$2/tests/hardening/lib.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
 command -v strace >/dev/null || { echo "strace is missing (scripts/deps.sh installs it)"; exit 1; }
 make_case_dir "files"
 fail=0

@@ -6,14 +6,16 @@
 # the wide one) and the picture fills the window again once it is 16:9.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
-BUILD=$1
-source "$2/tests/hardening/lib.bash"
-source "$2/tests/program/common.bash"
+source "$2/tests/support/program.bash" "$1" "$2"
+use_sanitizer_defaults
+use_dummy_sound
+read_show_timing
+hold_display
 enter_workdir "window"
 
 # Scene 6 (the gun, about 15 s long) is bright to its edges: black rows there are bars.
 start_program --mode 320x180 --gl-debug --start "$(python3 -c "print(${SCENE_START[5]:-103.4} + 0.1)")"
-trap 'kill "$PID" 2>/dev/null' EXIT   # a failed check must not leave the show playing
+on_exit 'kill "$PID" 2>/dev/null'   # a failed check must not leave the show playing
 win=$(wait_window "KESTREL Engine" 120) || fail "no window"
 for _ in $(seq 1 600); do
   grep -q '^Start-up phase music' demo.log 2>/dev/null && break
