@@ -9,11 +9,7 @@ float flareAmount(float sceneValue)
     return scene == 7 ? 0.25f : 1.0f;
 }
 
-void bindShowPostPrograms(void)
-{
-    int* programs[] = {&progBokeh, &progColorCorrect, &progLomofi, &progDrunk};
-    for (int* program : programs) bindPostAttributes(*program);
-}
+void bindShowPostPrograms(void) { bindPostPrograms(resourceTable); }
 
 int drawShowFrame(const ShowFrame* frame)
 {

@@ -14,18 +14,23 @@ Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pressMesh,
 int texGrain, texLeak, texDirt, texBgRed;
 int texBills[4];
 
-// Rows free through the walker's operations for their kind.
+// Rows load, free and reload through their kind's operations; POST_SHADER
+// rows hold programs that draw full-screen post passes.
 #define SHADER(slot, spec)                                                                                             \
     {                                                                                                                  \
-        &(slot), spec, nullptr, ShaderRow, freeShaderRow                                                               \
+        &(slot), spec, nullptr, ShaderRow, 0                                                                           \
+    }
+#define POST_SHADER(slot, spec)                                                                                        \
+    {                                                                                                                  \
+        &(slot), spec, nullptr, ShaderRow, PostProgramRow                                                              \
     }
 #define MESH(record, spec, link)                                                                                       \
     {                                                                                                                  \
-        &(record), spec, link, MeshRow, freeMeshRow                                                                    \
+        &(record), spec, link, MeshRow, 0                                                                              \
     }
 #define TEXTURE(slot, spec)                                                                                            \
     {                                                                                                                  \
-        &(slot), spec, nullptr, TextureRow, freeTextureRow                                                             \
+        &(slot), spec, nullptr, TextureRow, 0                                                                          \
     }
 
 ResourceEntry resourceTable[] = {
@@ -56,9 +61,9 @@ ResourceEntry resourceTable[] = {
     MESH(bottlesMesh, "botlz.bof|jugNight.jpg", &progEnv),
     TEXTURE(bottlesMesh.textures[1], "botlz.tga"),   // 25
     TEXTURE(bottlesMesh.textures[2], "lightnight.tga"),
-    SHADER(progBokeh, "post.vs|fastbokeh.fs"),
-    SHADER(progColorCorrect, "post_uv.vs|color_correct.fs"),
-    SHADER(progLomofi, "post_uv.vs|lomofi.fs"),
+    POST_SHADER(progBokeh, "post.vs|fastbokeh.fs"),
+    POST_SHADER(progColorCorrect, "post_uv.vs|color_correct.fs"),
+    POST_SHADER(progLomofi, "post_uv.vs|lomofi.fs"),
     TEXTURE(texGrain, "grain.jpg"),   // 30
     TEXTURE(texLeak, "leak.tga"),
     TEXTURE(texDirt, "dirt.jpg"),
@@ -114,6 +119,6 @@ ResourceEntry resourceTable[] = {
     MESH(shroomMeshes[1], "shroom_top.baf|smoke.jpg", &progShroom),
     TEXTURE(shroomMeshes[1].textures[1], "smoke_n.jpg"),
     TEXTURE(shroomMeshes[1].textures[2], "jug_light2.tga"),
-    SHADER(progDrunk, "post.vs|drunk.fs"),   // 85
-    {nullptr, nullptr, nullptr, 0, nullptr},
+    POST_SHADER(progDrunk, "post.vs|drunk.fs"),   // 85
+    {nullptr, nullptr, nullptr, 0, 0},
 };
