@@ -34,7 +34,8 @@ int copyFileRead(FileRead* to, const FileRead* from)
     size_t vertexBytes, indexBytes;
     meshArrayBytes(&from->mesh, &vertexBytes, &indexBytes);
     *to = *from;
-    to->image.pixels = from->image.pixels ? (unsigned char*)copyBytes(from->image.pixels, imageBytes(&from->image)) : 0;
+    to->image.pixels =
+        from->image.pixels ? (unsigned char*)copyBytes(from->image.pixels, imageBytes(&from->image)) : nullptr;
     to->mesh.vertices = from->mesh.vertices ? (MeshVertex*)copyBytes(from->mesh.vertices, vertexBytes) : nullptr;
     to->mesh.indices = from->mesh.indices ? (uint16_t*)copyBytes(from->mesh.indices, indexBytes) : nullptr;
     if ((from->image.pixels && !to->image.pixels) || (from->mesh.vertices && !to->mesh.vertices) ||
