@@ -151,10 +151,11 @@ void beginSceneTarget(void)
 
 // ---- the start-up set -------------------------------------------------------------
 // Every buffer the post chain uses, in the order they are allocated: the
-// global that holds its pool index, the divisor of the frame's size (a side
-// is the frame's divided and truncated, at least one pixel) and whether it
-// has depth. Allocation, the resize and the memory count all read this list.
-// The pyramid's level L is the frame divided by 4 x 2^L (pyramidLevelSize).
+// global that holds its pool index, the divisor of the frame's size (each
+// side is the frame's side divided by it, truncated, at least one pixel) and
+// whether it has depth. Allocation, the resize and the memory count all read
+// this list. Pyramid level L divides by 4 x 2^L: the size pyramidLevelSize
+// gives the blur shaders.
 struct PostBuffer {
     int* slot;
     const float* divisor;
