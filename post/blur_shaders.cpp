@@ -1,6 +1,7 @@
 // The generated Gaussian blur shaders of the four-level pyramid (linear
 // sampling: two kernel taps per bilinear fetch, weights and offsets written
-// into the text), and the fixed combine and downsample programs.
+// into the text), the fixed combine and downsample programs, and the post
+// attributes of the content's full-screen programs.
 #include "post/post.h"
 #include "platform/platform.h"
 #include "assets/assets.h"
@@ -166,6 +167,12 @@ int bindPostAttributes(int program)
     glGetProgramiv((GLuint)program, GL_LINK_STATUS, &linked);
     if (!linked) logMessage("ERROR: post program %d does not link with its attributes bound\n", program);
     return program;
+}
+
+void bindPostPrograms(const ResourceEntry* table)
+{
+    for (const ResourceEntry* row = table; row && row->object; row++)
+        if (row->kind == ShaderRow && (row->flags & PostProgramRow)) bindPostAttributes(*(int*)row->object);
 }
 
 // Returns createShaderProgram's result for the generated text (0 or -1 on a

@@ -6,13 +6,6 @@
 #include <GL/glew.h>
 #include <math.h>
 
-// Colour texture of a pool entry, or -1 when the index holds no buffer.
-static int colorTextureOf(int index)
-{
-    if (index < 0 || index >= MaxRenderTargets || !renderTargets[index]) return -1;
-    return renderTargets[index]->colorTexture;
-}
-
 // One quad over the bound viewport with one texture, opaque white.
 static void drawFullQuad(int texture, int blendMode, int program)
 {

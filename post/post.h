@@ -3,6 +3,8 @@
 #pragma once
 #include <stdint.h>
 
+struct ResourceEntry;
+
 struct RenderTarget {
     int width, height;
     unsigned int format, type;
@@ -20,6 +22,7 @@ extern float factorPix, smallDivisor, extraDivisor;
 int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);   // 1 complete
 int allocRenderTarget(int width, int height, int withDepth);                          // pool index or -1
 void bindRenderTarget(int index);
+int colorTextureOf(int index);   // the colour texture of a pool entry, -1 when the index holds no buffer
 void unbindRenderTarget(int index);
 void beginSceneTarget(void);
 void initPostProcessing(void);
@@ -49,6 +52,9 @@ void releaseBlurShaders(void);
 char* blurShaderText(const float* weights, int radius, int vertical, int width, int height);
 // Puts PosAttribute at location 0 and TexAttribute at 1 and relinks; returns program.
 int bindPostAttributes(int program);
+// bindPostAttributes for the program of every shader row of table (ended by
+// a null object) flagged PostProgramRow, in table order.
+void bindPostPrograms(const ResourceEntry* table);
 
 // ---- passes --------------------------------------------------------------------
 void copyTarget(int dst, int src, int program);

@@ -46,6 +46,16 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
     EXPECT_EQ(target(levelSource[0])->height, 192);
 }
 
+// The set's memory at 37 x 23, worked out by hand: scene, full and extra
+// 37 x 23 with depth (6 bytes a pixel), half 18 x 11 and small 2 x 1 with
+// depth, A and B 37 x 23, then three buffers a level of 9 x 5, 4 x 2, 2 x 1
+// and 1 x 1 (23 / 32 rounds to 0 and is held at one pixel).
+TEST(PostBuffers, MemoryOfTheSetFromItsRows)
+{
+    EXPECT_EQ(postBufferBytes(37, 23), 3u * 851 * 6 + 198u * 6 + 2u * 6 + 2u * 851 * 4 + 3u * 4 * (45 + 8 + 2 + 1));
+    EXPECT_EQ(postBufferBytes(0, 23), 0u);
+}
+
 TEST(PostBuffers, BindingsNestAndRestore)
 {
     ASSERT_TRUE(usePost(128, 72));
