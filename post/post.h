@@ -41,8 +41,12 @@ uint64_t postBufferBytes(int width, int height);
 void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* levelHeight);
 
 // ---- blur shader generator -------------------------------------------------------
-extern int blurHorizontal[PyramidLevels], blurVertical[PyramidLevels];
-extern int combineProgram, downsampleProgram;
+// The generated programs of the blur chain; -1 until made.
+struct BlurPrograms {
+    int horizontal[PyramidLevels], vertical[PyramidLevels];   // one pair per pyramid level
+    int combine, downsample;
+};
+extern BlurPrograms blurPrograms;
 float* gaussianWeights(float k, int* radius);   // 2·radius + 1 floats; caller frees
 int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
 void buildPostShaders(int width, int height);

@@ -10,5 +10,8 @@ struct UniformEntry {
     float auxValue;
     const float* vector;
 };
-extern UniformEntry uniformQueue[MaxQueuedUniforms];
-extern int uniformCount;
+struct UniformQueue {
+    UniformEntry entries[MaxQueuedUniforms];
+    int count;
+};
+extern UniformQueue uniformQueue;

@@ -29,13 +29,13 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
     EXPECT_FLOAT_EQ(smallDivisor, 16.0f);
     EXPECT_FLOAT_EQ(extraDivisor, 1.0f);
     for (int level = 0; level < 4; level++) {
-        EXPECT_GT(blurHorizontal[level], 0);
-        EXPECT_GT(blurVertical[level], 0);
-        EXPECT_EQ(glGetAttribLocation((GLuint)blurHorizontal[level], "PosAttribute"), 0);
-        EXPECT_EQ(glGetAttribLocation((GLuint)blurVertical[level], "TexAttribute"), 1);
+        EXPECT_GT(blurPrograms.horizontal[level], 0);
+        EXPECT_GT(blurPrograms.vertical[level], 0);
+        EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.horizontal[level], "PosAttribute"), 0);
+        EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.vertical[level], "TexAttribute"), 1);
     }
-    EXPECT_EQ(glGetAttribLocation((GLuint)combineProgram, "TexAttribute"), 1);
-    EXPECT_EQ(glGetAttribLocation((GLuint)downsampleProgram, "PosAttribute"), 0);
+    EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.combine, "TexAttribute"), 1);
+    EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.downsample, "PosAttribute"), 0);
 
     ASSERT_TRUE(usePost(1366, 768));
     EXPECT_EQ(target(halfTarget)->width, 683);
