@@ -237,6 +237,9 @@ static void* runWorker(void* argument)
     std::unique_lock<std::mutex> held(load->lock);
     while (load->nextRow < load->count) {
         int index = takeRow(load, 0);
+        // takeRow may have passed the last rows (none read ahead): then no
+        // row is left to wake this worker for, and waiting would never end.
+        if (index < 0 && load->nextRow >= load->count) break;
         if (index < 0) {
             load->changed.wait(held);
             continue;
