@@ -10,9 +10,10 @@ usage() {
 usage: farm.sh [--hosts FILE] [--jobs N] [--program PATH] [--segments N] [--retries N] -- CAPTURE OPTIONS
   --hosts FILE    GNU parallel sshlogin file, one host a line ("N/user@host", ":" is this
                   machine); default: this machine only
-  --jobs N        job slots on each host (default 1; a line's own "N/" wins)
+  --jobs N        job slots on each host (default: one per core; a line's own "N/" wins)
   --program PATH  the kestrel to run on each host (default: kestrel on each host's PATH)
-  --segments N    how many segments to split the capture into (default: 4 per job slot)
+  --segments N    how many segments to split the capture into (default: 4 per job slot,
+                  a host without a count taken to have this machine's cores)
   --retries N     times a failed segment is tried in all (default 3)
 CAPTURE OPTIONS: --capture DIR|FILE.mp4 --fps N [--from SEC] [--to SEC] [--mode WxH]
                  [--subframes K] [--data DIR] [--overwrite]
@@ -24,7 +25,7 @@ die() { echo "farm: $*" >&2; exit 1; }
 usage_error() { echo "farm: $*" >&2; usage >&2; exit 2; }
 
 # ---- options -----------------------------------------------------------------
-hosts="" jobs=1 program=kestrel segments=0 retries=3
+hosts="" jobs="" program=kestrel segments=0 retries=3
 while [ $# -gt 0 ]; do
   case "$1" in
     --hosts) [ $# -ge 2 ] || usage_error "--hosts needs a file"; hosts=$2; shift 2 ;;
@@ -38,7 +39,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 is_count() { [[ "$1" =~ ^[1-9][0-9]{0,5}$ ]]; }
-is_count "$jobs" || usage_error "--jobs takes a whole number from 1"
+[ -z "$jobs" ] || is_count "$jobs" || usage_error "--jobs takes a whole number from 1"
 is_count "$retries" || usage_error "--retries takes a whole number from 1"
 [ "$segments" = 0 ] || is_count "$segments" || usage_error "--segments takes a whole number from 1"
 [ -z "$hosts" ] || [ -r "$hosts" ] || die "cannot read the hosts file $hosts"
@@ -92,10 +93,12 @@ fi
 
 q() { printf '%q' "$1"; }
 # Options parallel gets for the hosts: this machine with N slots, or the file.
+# Without --jobs parallel gives each host one slot per core.
+jobs_args=() && [ -z "$jobs" ] || jobs_args=(-j "$jobs")
 if [ -n "$hosts" ]; then
-  host_args=(--sshloginfile "$hosts" -j "$jobs")
+  host_args=(--sshloginfile "$hosts" "${jobs_args[@]}")
 else
-  host_args=(-S "$jobs/:")
+  host_args=(-S "${jobs:-$(nproc)}/:")
 fi
 
 # ---- which hosts can render --------------------------------------------------
@@ -111,21 +114,34 @@ echo \"FARM-OK \$info\" | tr '\\n' ' '; echo"
 has_remote() { grep -v '^[[:space:]]*\(#.*\)\?$' "$1" | grep -qv '^[[:space:]]*\([0-9]*/\)\?:[[:space:]]*$'; }
 wd_args=()
 [ -z "$hosts" ] || ! has_remote "$hosts" || wd_args=(--wd .)
+# A work folder this run made goes again if the run ends before its plan is stored.
+[ -d "$work" ] || trap 'cd / && rm -rf "$work"' EXIT
 mkdir -p "$work"
 cd "$work"
 parallel --will-cite --nonall --tag "${host_args[@]}" "${wd_args[@]}" "$probe" >probe.txt 2>&1 || true
-good=() length=""
+# The hosts as parallel names them in its tags: the file's lines without "N/".
+names=(:)
+if [ -n "$hosts" ]; then
+  mapfile -t names < <(sed 's/^[[:space:]]*//; s/[[:space:]]*$//; s#^[0-9]*/##; /^#/d; /^$/d' "$hosts")
+fi
+declare -A said=()
 while IFS=$'\t' read -r host line; do
+  [ -n "${said[$host]:-}" ] || said[$host]=$line
+  case "$line" in FARM-*) said[$host]=$line ;; esac
+done <probe.txt
+good=() length=""
+for host in "${names[@]}"; do
+  line=${said[$host]:-}
   case "$line" in
     FARM-OK*)
       good+=("$host")
       [ -n "$length" ] || length=$(sed -n 's/.*show length: \([0-9.]*\) s.*/\1/p' <<<"$line") ;;
     FARM-NO-PROGRAM*) echo "farm: host $host: no program $program there; left out" >&2 ;;
     FARM-NO-DATA*) echo "farm: host $host: $program finds no data there (${line#FARM-NO-DATA }); left out" >&2 ;;
+    *) echo "farm: host $host: did not answer (${line:-no output}); left out" >&2 ;;
   esac
-done <probe.txt
+done
 if [ ${#good[@]} -eq 0 ]; then
-  sed 's/^/farm: /' probe.txt >&2
   die "no host can render (none has both the program and the data)"
 fi
 [ -n "$length" ] || die "the program's --info gave no show length"
@@ -134,10 +150,9 @@ if [ -n "$hosts" ]; then
   : >"$work/hosts"
   while IFS= read -r entry; do
     name=$(sed 's/^[[:space:]]*//; s/[[:space:]]*$//; s#^[0-9]*/##' <<<"$entry")
-    case "$name" in "" | "#"*) continue ;; esac
     for h in "${good[@]}"; do [ "$h" = "$name" ] && echo "$entry" >>"$work/hosts"; done
   done <"$hosts"
-  host_args=(--sshloginfile "$work/hosts" -j "$jobs")
+  host_args=(--sshloginfile "$work/hosts" "${jobs_args[@]}")
 fi
 
 # ---- the plan: segments on frame boundaries ------------------------------------
@@ -146,8 +161,14 @@ fi
 # sample of the soundtrack (the WAV of a segment holds frames x 44100 / fps
 # samples), so every frame and sample is the one capture's. The last segment
 # ends at --to, or at the show's end when there is none.
-slots=$jobs
-[ -z "$hosts" ] || slots=$(( jobs * $(grep -c . "$work/hosts") ))
+slots=${jobs:-$(nproc)}
+if [ -n "$hosts" ]; then
+  slots=0
+  while IFS= read -r entry; do
+    n=$(sed -n 's#^[[:space:]]*\([0-9][0-9]*\)/.*#\1#p' <<<"$entry")
+    slots=$(( slots + ${n:-${jobs:-$(nproc)}} ))
+  done <"$work/hosts"
+fi
 [ "$segments" != 0 ] || segments=$(( 4 * slots ))
 plan=$(python3 - "$from" "$to" "$fps" "$segments" "$length" <<'PY'
 import math, struct, sys
@@ -157,16 +178,19 @@ def f32(text): return struct.unpack("f", struct.pack("f", float(text)))[0]
 def is_f32(x): return Fraction(struct.unpack("f", struct.pack("f", float(x)))[0]) == x
 start_text, end_text, fps, wanted, length = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5])
 start = f32(start_text)
-if start >= length: sys.exit("--from lies at or past the show's end (%s s)" % sys.argv[5])
+def usage(message): print("farm: " + message, file=sys.stderr); sys.exit(2)
+if start >= length: usage("--from lies at or past the show's end (%s s)" % sys.argv[5])
 open_end = not end_text or f32(end_text) >= length
 if open_end:   # frames that start before the end (the last segment ends there itself)
     frames = math.ceil((length - start) * fps - 1e-6)
 else:
     end = f32(end_text)
-    if not end > start: sys.exit("--to must lie after --from")
+    if not end > start: usage("--to must lie after --from")
     frames = math.ceil((end - start) * fps - 1e-6)   # as the program counts them
 step = fps // math.gcd(fps, 44100)   # frames whose sound is a whole number of samples
-usable = [a for a in range(step, frames, step) if is_f32(Fraction(start) + Fraction(a, fps))]
+# (--info gives the length to the millisecond: no cut in its last one.)
+usable = [a for a in range(step, frames, step)
+          if is_f32(Fraction(start) + Fraction(a, fps)) and start + a / fps < length - 0.001]
 cuts = []
 for i in range(1, min(wanted, frames)):
     ideal = frames * i / wanted
@@ -181,7 +205,7 @@ for i in range(len(bounds) - 1):
     upto = "end" if last else (end_text if b == frames else text(Fraction(start) + Fraction(b, fps)))
     print("seg_%04d %d %s %s %s" % (i, a, first, upto, "end" if last else b - a))
 PY
-) || die "cannot plan the segments"
+) || { status=$?; [ $status -eq 2 ] && exit 2; die "cannot plan the segments"; }
 # The plan ties the folder to these options; another run of the same command
 # resumes it, a run of other options is refused.
 { echo "options: --fps $fps --subframes $subframes --mode $mode $data_args"; echo "$plan"; } >"$work/plan.new"
@@ -190,6 +214,7 @@ if [ -f "$work/plan.txt" ] && ! cmp -s "$work/plan.new" "$work/plan.txt"; then
 fi
 resuming=0 && [ -f "$work/plan.txt" ] && resuming=1
 mv "$work/plan.new" "$work/plan.txt"
+trap - EXIT
 count=$(grep -c . <<<"$plan")
 echo "farm: $count segments on ${#good[@]} host(s) (${good[*]}), $slots job slot(s)$([ $resuming = 1 ] && echo ', resuming')" >&2
 

@@ -100,7 +100,27 @@ bash "$farm" --jobs 1 --segments 4 --program ./kestrel-wrapper -- "${capture[@]}
 grep -q "resuming" resumed.out || complain "the resumed run did not say it resumes"
 same_as_expected resumed "resumed"
 
-# ---- hosts: one without the program, one without the data, and this machine ----
+# ---- to the show's end: the last segment stops where the program stops ----
+"$build/kestrel" "${capture[@]}" --capture end-one --from 184 --log end.log >/dev/null 2>&1 || complain "capture to the end exited $?"
+bash "$farm" --jobs 2 --segments 2 --program "$build/kestrel" -- "${capture[@]}" --capture end-farm --from 184 --to 999 \
+  >end.out 2>&1 || complain "the farm to the end exited $?: $(tail -3 end.out)"
+grep -q "farm: 2 segments" end.out || complain "the farm to the end did not make 2 segments: $(head -2 end.out)"
+[ "$(frames_in end-farm)" -eq "$(frames_in end-one)" ] && [ "$(frames_in end-one)" -gt 2 ] ||
+  complain "to the end: the farm joined $(frames_in end-farm) frames, one capture wrote $(frames_in end-one)"
+cmp -s end-one/soundtrack.wav end-farm/soundtrack.wav || complain "to the end: soundtrack.wav is not the one capture's"
+cmp -s end-one/frame_00000.png end-farm/frame_00000.png || complain "to the end: the first frame is not the one capture's"
+
+# ---- an .mp4: the joined frames and sound encoded, 8 frames and 1 s of sound ----
+# (without a display: each segment gets an X server of its own from xvfb-run)
+env -u DISPLAY bash "$farm" --jobs 2 --segments 2 --program "$build/kestrel" -- "${capture[@]}" --capture clip.mp4 --from 20 --to 21 \
+  >mp4.out 2>&1 || complain "the farm to an .mp4 exited $?: $(tail -3 mp4.out)"
+probe() { ffprobe -v error -select_streams "$1" -show_entries "stream=$2" -of csv=p=0 clip.mp4 2>/dev/null; }
+[ "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 clip.mp4 2>/dev/null)" = 8 ] ||
+  complain "the .mp4 does not hold 8 frames"
+awk -v a="$(probe a duration)" 'BEGIN { exit !(a > 0.99 && a < 1.03) }' || complain "the .mp4's sound lasts '$(probe a duration)' s"
+[ -e clip.mp4.farm ] && complain "clip.mp4.farm was left behind"
+
+# ---- hosts: one without the program, one without the data, one that does not answer, and this machine ----
 # An ssh stand-in runs each host's commands here, with the host's own PATH:
 # noprog has no kestrel, nodata a copy of kestrel with no data beside it.
 mkdir -p bin nodata-bin && ln -s "$build/kestrel" bin/kestrel && cp "$build/kestrel" nodata-bin/kestrel
@@ -116,11 +136,12 @@ esac
 export PATH; cd "$work" && exec bash -c "\$*"
 EOF
 chmod +x fake-ssh
-printf '# render hosts\n1/:\nnoprog\n1/nodata\n' >hosts
+printf '# render hosts\n1/:\nnoprog\n1/nodata\ndeadhost\n' >hosts
 PATH="$work/bin:$PATH" PARALLEL_SSH="$work/fake-ssh" bash "$farm" --hosts hosts -- --mode 320x180 --fps 8 \
   --capture viahosts --from 20 --to 20.25 >hosts.out 2>&1 || complain "the farm with hosts exited $?: $(tail -3 hosts.out)"
 grep -q "host noprog: no program kestrel there" hosts.out || complain "noprog was not named: $(cat hosts.out)"
 grep -q "host nodata: kestrel finds no data there" hosts.out || complain "nodata was not named: $(cat hosts.out)"
+grep -q "host deadhost: did not answer" hosts.out || complain "deadhost was not named: $(cat hosts.out)"
 grep -q "host :" hosts.out && complain "this machine was reported: $(grep 'host :' hosts.out)"
 for f in one/frame_00000.png one/frame_00001.png; do
   cmp -s "$f" "viahosts/$(basename "$f")" || complain "the hosts run: $(basename "$f") is not the one capture's"
@@ -130,9 +151,11 @@ PARALLEL_SSH="$work/fake-ssh" bash "$farm" --hosts hosts-none -- --mode 320x180 
 [ $? -eq 1 ] || complain "a farm without a usable host did not exit 1"
 
 # ---- usage errors ----
-for args in "-- --capture x" "-- --fps 8" "--jobs 0 -- --capture x --fps 8" "-- --capture x --fps 8 --start 3" "--bogus"; do
+for args in "-- --capture x" "-- --fps 8" "--jobs 0 -- --capture x --fps 8" "-- --capture x --fps 8 --start 3" "--bogus" \
+  "--program $build/kestrel -- --capture x --fps 8 --data $build/data --from 999"; do
   # shellcheck disable=SC2086
   bash "$farm" $args >/dev/null 2>&1
   [ $? -eq 2 ] || complain "farm.sh $args did not exit 2"
 done
+[ -e x.farm ] && complain "a usage error left x.farm behind"
 exit $fail
