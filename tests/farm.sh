@@ -100,6 +100,25 @@ bash "$farm" --jobs 1 --segments 4 --program ./kestrel-wrapper -- "${capture[@]}
 grep -q "resuming" resumed.out || complain "the resumed run did not say it resumes"
 same_as_expected resumed "resumed"
 
+# ---- where the cuts may go ----
+# A cut must start at a time a 32-bit float holds (the program reads --from
+# so) and on a whole sample of the WAV (frames x 44100 / fps). At 24 fps from
+# 20 s that is every 6th frame (1/8 s holds 3 frames, 3 x 44100 / 24 is not
+# whole); at 30 fps every 15th (half a second). Eight segments asked for at
+# 24 fps become four, four at 30 fps become two, and the WAV stays the one
+# capture's.
+for rate in 24:8:4 30:4:2; do
+  IFS=: read -r r asked made <<<"$rate"
+  "$build/kestrel" --mode 64x36 --fps "$r" --data "$build/data" --capture "cut$r-one" --from 20 --to 21 --log cut.log \
+    >/dev/null 2>&1 || complain "the $r fps capture exited $?"
+  bash "$farm" --jobs 2 --segments "$asked" --program "$build/kestrel" -- --mode 64x36 --fps "$r" --data "$build/data" \
+    --capture "cut$r" --from 20 --to 21 >"cut$r.out" 2>&1 || complain "the $r fps farm exited $?: $(tail -3 "cut$r.out")"
+  grep -q "farm: $made segments" "cut$r.out" || complain "at $r fps: $(head -1 "cut$r.out"), expected $made segments"
+  [ "$(frames_in "cut$r")" -eq "$r" ] || complain "at $r fps: $(frames_in "cut$r") frames joined"
+  cmp -s "cut$r-one/soundtrack.wav" "cut$r/soundtrack.wav" || complain "at $r fps: soundtrack.wav is not the one capture's"
+  cmp -s "cut$r-one/frame_00005.png" "cut$r/frame_00005.png" || complain "at $r fps: frame 5 is not the one capture's"
+done
+
 # ---- to the show's end: the last segment stops where the program stops ----
 "$build/kestrel" "${capture[@]}" --capture end-one --from 184 --log end.log >/dev/null 2>&1 || complain "capture to the end exited $?"
 bash "$farm" --jobs 2 --segments 2 --program "$build/kestrel" -- "${capture[@]}" --capture end-farm --from 184 --to 999 \
