@@ -221,11 +221,13 @@ echo "farm: $count segments on ${#good[@]} host(s) (${good[*]}), $slots job slot
 # ---- rendering ---------------------------------------------------------------
 # One job a segment, run by the host's shell in the same folder path (parallel
 # makes it on remote hosts and brings the segment back with rsync). Without a
-# display, xvfb-run gives one of the capture's size. A job succeeds only when
+# display, xvfb-run gives one at least of the capture's size (looking for a
+# free display from one of the job slot's own, so that jobs starting together
+# do not race for one). A job succeeds only when
 # the program did and the segment holds all its frames and its soundtrack.wav.
 screen="-screen 0 $(( width > 1920 ? width : 1920 ))x$(( height > 1080 ? height : 1080 ))x24 -nolisten tcp"
 job="if [ -n \"\$DISPLAY\" ] || ! command -v xvfb-run >/dev/null; then run() { \"\$@\"; };
-else run() { xvfb-run -a -s $(q "$screen") \"\$@\"; }; fi;
+else run() { xvfb-run -a -n \$((300 + {%})) -s $(q "$screen") \"\$@\"; }; fi;
 run $(q "$program") --mode $mode --capture {1} --fps $fps --from {3} \$( [ {4} = end ] || echo --to {4} ) --subframes $subframes $data_args --overwrite --log {1}.log >{1}.out 2>&1 &&
 n=\$(ls {1} | grep -c '^frame_[0-9]*\\.png\$') && [ -f {1}/soundtrack.wav ] && { [ {5} = end ] || [ \"\$n\" -eq {5} ]; }"
 transfer=()

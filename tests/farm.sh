@@ -6,6 +6,10 @@
 # without the program or the data are named and left out; usage errors exit 2.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
+# Its captures run on an X server of their own: their windows must not cover those
+# of the tests that read their windows back from the shared display.
+[ -n "${KESTREL_OWN_DISPLAY:-}" ] ||
+  KESTREL_OWN_DISPLAY=1 exec xvfb-run -a -n 210 -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" bash "$0" "$@"
 build=$(cd "$1" && pwd -P)
 src=$(cd "$2" && pwd -P)
 farm="$src/scripts/farm.sh"

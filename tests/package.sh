@@ -7,6 +7,10 @@
 # dependencies come from the binaries; lintian finds no error.
 # Arguments: build directory, source directory. Needs a display (xvfb-run).
 set -u
+# Its stills run on an X server of their own: their windows must not cover those
+# of the tests that read their windows back from the shared display.
+[ -n "${KESTREL_OWN_DISPLAY:-}" ] ||
+  KESTREL_OWN_DISPLAY=1 exec xvfb-run -a -n 220 -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" bash "$0" "$@"
 build=$(cd "$1" && pwd -P)
 src=$(cd "$2" && pwd -P)
 work=$(mktemp -d /tmp/kpkgXXXX)
