@@ -185,13 +185,11 @@ static int saveEdits(void)
     }
     if (!ok) {
         say("not saved: %s", error);
-        logMessage("editor: not saved: %s\n", error);
         return 0;
     }
     model.dirty = 0;
     quitAsked = 0;
     say("saved %s and the track files", timelinePath);
-    logMessage("editor: saved %s and the track files of %s\n", timelinePath, trackDir);
     return 1;
 }
 
@@ -300,7 +298,10 @@ int trackEditorKey(int key, int mods, int action)
         }
         return 1;
     }
+    // A key's message (a refusal, a save, a copy) replaces the last one, and is logged.
+    model.message[0] = 0;
     if (panelKey(key, mods) == 2) showCursorRow();
+    if (model.message[0]) logMessage("editor: %s\n", model.message);
     changed();
     return 1;
 }
@@ -319,6 +320,10 @@ static void onMouseButton(GLFWwindow* window, int button, int action, int mods)
     model.markRow = -1;
     editorSetCursor(&model, grid.firstRow + (int)(dy / grid.rowHeight), column);
     showCursorRow();
+    char at[48];
+    formatTimelinePosition(&model.timeline, model.cursorRow, at, sizeof at);
+    logMessage("editor: click on row %d (%s), track %s\n", model.cursorRow, at,
+               timelineTrackName(&model.timeline, model.cursorColumn));
 }
 
 // ---- the panel --------------------------------------------------------------------------
