@@ -26,16 +26,26 @@ static int editorOn;                        // 1 in an edit run: F2 works
 static int editorShown;                     // 1 while the panel is open
 static char timelinePath[EditorPathSize];   // the text Ctrl+S writes
 static char trackDir[EditorPathSize];       // the data directory: the track files
-static int escapeHeld;                      // Escape closed the editor or asked, and is not released yet
-static int quitAsked;                       // unsaved edits were asked about once
-static int showRow = -1;                    // the row of the frame on screen
-static int changes = 1, drawnChanges;       // a count of what the panel shows, and the count drawn
+// Escape closed the editor or asked about unsaved edits: the loop's next
+// look at Escape (the window's keys are sticky: it sees a tap that is over)
+// and every look while the key stays down are the editor's.
+static int escapeHeld, escapeReleased;
+static int quitAsked;                   // unsaved edits were asked about once
+static int showRow = -1;                // the row of the frame on screen
+static int changes = 1, drawnChanges;   // a count of what the panel shows, and the count drawn
 // The grid as last drawn, for the mouse: its top-left, row height and size.
 struct GridLayout {
     float left, top, rowHeight, labelWidth, columnWidth;
     int firstRow, rows, columns;
 };
 static GridLayout grid;
+// The cost: loop frames while the show plays, with the editor closed and open.
+struct FrameCost {
+    double seconds;
+    long frames;
+};
+static FrameCost playingCost[2];   // [0] closed, [1] open
+static double lastFollowAt = -1.0;
 
 static void changed(void) { changes++; }
 
@@ -126,6 +136,11 @@ int startTrackEditor(const char* sources)
 
 void stopTrackEditor(void)
 {
+    const FrameCost* c = playingCost;
+    if (c[1].frames > 0)
+        logMessage("editor: frames while playing: %ld with the editor closed at %.2f ms, %ld open at %.2f ms\n",
+                   c[0].frames, c[0].frames ? c[0].seconds * 1000.0 / (double)c[0].frames : 0.0, c[1].frames,
+                   c[1].seconds * 1000.0 / (double)c[1].frames);
     editorRelease(&model);
     editorOn = editorShown = 0;
 }
@@ -139,12 +154,20 @@ static void openEditor(int open)
         editorSetCursor(&model, row, 0);
         model.markRow = -1;
         logMessage("editor: open on %s\n", timelinePath);
+    } else {
+        logMessage("editor: closed\n");
     }
     changed();
 }
 
 void trackEditorFollow(const ShowFrame* frame)
 {
+    double at = monotonicSeconds();
+    if (lastFollowAt >= 0.0 && !transportState()->paused) {
+        playingCost[editorShown].seconds += at - lastFollowAt;
+        playingCost[editorShown].frames++;
+    }
+    lastFollowAt = at;
     float row = rowForTime(frame->time);
     int now = row > 0.0f && row < 1.0e8f ? (int)floorf(row) : 0;
     if (now != showRow) {
@@ -193,11 +216,18 @@ static int saveEdits(void)
     return 1;
 }
 
+// Escape taken by the editor: held until the loop has seen it and it is up.
+static void holdEscape(void)
+{
+    escapeHeld = 1;
+    escapeReleased = 0;
+}
+
 int trackEditorHoldsQuit(void)
 {
     if (!editorOn || !model.dirty || quitAsked) return 0;
     quitAsked = 1;
-    escapeHeld = 1;
+    holdEscape();
     hudMessagef("unsaved track edits: Ctrl+S in the editor (F2) saves; quit again to leave without saving");
     say("unsaved edits: Ctrl+S saves; quit again to leave without them");
     logMessage("editor: unsaved edits: asked before quitting\n");
@@ -208,9 +238,9 @@ int trackEditorHoldsQuit(void)
 int trackEditorHoldsEscape(void)
 {
     if (editorShown) return 1;
-    if (escapeHeld && mainWindow && glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) return 1;
-    escapeHeld = 0;
-    return 0;
+    if (!escapeHeld) return 0;
+    if (escapeReleased) escapeHeld = 0;
+    return 1;
 }
 
 // ---- keys --------------------------------------------------------------------------------
@@ -285,7 +315,17 @@ static int panelKey(int key, int mods)
 
 int trackEditorKey(int key, int mods, int action)
 {
-    if (!editorOn || action == GLFW_RELEASE) return 0;
+    if (!editorOn) return 0;
+    if (key == GLFW_KEY_ESCAPE && !editorShown) {
+        // A new press ends the show (the loop's); the release frees a held one.
+        if (action == GLFW_PRESS) escapeHeld = 0;
+        if (action == GLFW_RELEASE) escapeReleased = 1;
+        return 0;
+    }
+    if (action == GLFW_RELEASE) {
+        if (key == GLFW_KEY_ESCAPE) escapeReleased = 1;
+        return 0;
+    }
     if (key == GLFW_KEY_F2) {
         if (action == GLFW_PRESS) openEditor(!editorShown);
         return 1;
@@ -293,7 +333,7 @@ int trackEditorKey(int key, int mods, int action)
     if (!editorShown || key == GLFW_KEY_F1 || key == GLFW_KEY_F5) return 0;
     if (key == GLFW_KEY_ESCAPE) {
         if (action == GLFW_PRESS) {
-            escapeHeld = 1;
+            holdEscape();
             openEditor(0);
         }
         return 1;

@@ -5,7 +5,8 @@
 # row, undone and redone, bad input refused, a read-only timeline left alone,
 # and the save: `tracktool at` on the saved timeline gives the new values and
 # the track files written beside it are the ones tracktool builds from it.
-# Quitting with unsaved edits asks once. Arguments: build directory, source
+# Escape closes the editor, not the show; quitting with unsaved edits asks
+# once. Arguments: build directory, source
 # directory. Needs a display (xvfb-run).
 set -u
 source "$2/tests/support/program.bash" "$1" "$2"
@@ -117,14 +118,17 @@ for t in $TRACKS; do
   cmp -s "data/sync_$t.track" "built/sync_$t.track" || fail "sync_$t.track differs from the saved timeline's"
 done
 
-# Unsaved edits: the first close asks, the second ends the show.
-keys Down Down Down Delete 5 Return
-sleep 0.5
+# Unsaved edits: Escape closes the editor and the show goes on; the first
+# close asks, the next Escape ends the show.
+keys Down Down Down Delete 5 Return Escape
+wait_lines 'editor: closed' 0
+sleep 1
+kill -0 "$PID" 2>/dev/null || fail "the Escape that closed the editor ended the show"
 close_window "$WID"
 wait_lines 'editor: unsaved edits: asked before quitting' 0
-sleep 0.5
+sleep 1
 kill -0 "$PID" 2>/dev/null || fail "the show ended with unsaved edits without asking"
-close_window "$WID"
+keys Escape
 wait_exit 30
 [ "$STATUS" = 0 ] || fail "exit code $STATUS after the second close"
 grep -q 'GL debug: 0 GL errors' demo.log || fail "GL errors: $(grep 'GL debug:' demo.log | tail -1)"
