@@ -496,19 +496,23 @@ static void drawTrackEditor(const ShowFrame* frame, float width, float height, f
     float gridWidth = grid.labelWidth + grid.columnWidth * (float)grid.columns;
     drawGraph(draw, ImVec2(at.x, below), gridWidth, graphHeight);
     below += graphHeight + 2.0f;
+    // The cursor's place and the unsaved mark, then the typed number or the
+    // latest message, wrapped onto two lines at most.
     char status[EditMessageSize + 64];
-    if (model.inputLength > 0)
-        snprintf(status, sizeof status, "> %s_", model.input);
-    else
-        snprintf(status, sizeof status, "%s", model.message);
-    draw->AddText(ImVec2(at.x, below),
-                  model.inputLength > 0 ? IM_COL32(255, 255, 255, 255) : IM_COL32(255, 200, 120, 255), status);
     snprintf(status, sizeof status, "%d:%d:%d %s%s  _ step / linear ~ smooth ^ ramp",
              model.cursorRow / editorBarRows(&model),
              model.cursorRow % editorBarRows(&model) / model.timeline.rowsPerBeat,
              model.cursorRow % model.timeline.rowsPerBeat, timelineTrackName(&model.timeline, model.cursorColumn),
              model.dirty ? "  unsaved" : "");
-    draw->AddText(ImVec2(at.x, below + line), IM_COL32(180, 180, 180, 255), status);
+    draw->AddText(ImVec2(at.x, below), IM_COL32(180, 180, 180, 255), status);
+    if (model.inputLength > 0)
+        snprintf(status, sizeof status, "> %s_", model.input);
+    else
+        snprintf(status, sizeof status, "%s", model.message);
+    ImU32 colour = model.inputLength > 0 ? IM_COL32(255, 255, 255, 255) : IM_COL32(255, 200, 120, 255);
+    ImVec4 clip(at.x, below + line, at.x + gridWidth, below + line * 3);
+    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), ImVec2(at.x, below + line), colour, status, nullptr,
+                  gridWidth, &clip);
     ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
     rect[0] = pos.x;
     rect[1] = pos.y;
