@@ -70,7 +70,7 @@ static void panelDrawn(void) { drawnChanges = changes; }
 static float rowTime(int row)
 {
     float time = (float)rowSeconds(&model.timeline, (double)row);
-    while (floorf(rowForTime(time)) < (float)row) time = nextafterf(time, INFINITY);
+    for (int i = 0; i < 64 && floorf(rowForTime(time)) < (float)row; i++) time = nextafterf(time, INFINITY);
     return time;
 }
 
