@@ -153,7 +153,7 @@ static void openEditor(int open)
         int row = showRow >= 0 ? showRow : 0;
         editorSetCursor(&model, row, 0);
         model.markRow = -1;
-        logMessage("editor: open on %s\n", timelinePath);
+        logMessage("editor: open on %s at row %d\n", timelinePath, model.cursorRow);
     } else {
         logMessage("editor: closed\n");
     }

@@ -4,6 +4,7 @@
 // or give a text that reads back as exactly the edited keys.
 #include "show/vocabulary.h"
 #include "sync/timeline_write.h"
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 

@@ -52,6 +52,7 @@ keys space
 wait_lines '^transport: paused' 0
 keys Home F2                                    # paused at the start, the editor on row 0
 wait_lines 'editor: open on' 0
+grep -q 'editor: open on .* at row 0$' demo.log || fail "the editor did not open on row 0: $(grep 'editor: open' demo.log)"
 
 # No edit: the timeline and the track files come back byte for byte.
 save
