@@ -170,12 +170,14 @@ void trackEditorFollow(const ShowFrame* frame)
     lastFollowAt = at;
     float row = rowForTime(frame->time);
     int now = row > 0.0f && row < 1.0e8f ? (int)floorf(row) : 0;
-    if (now != showRow) {
-        showRow = now;
-        if (editorShown) changed();
-    }
-    if (editorShown && !transportState()->paused && model.markRow < 0 && model.cursorRow != showRow)
-        editorSetCursor(&model, showRow, model.cursorColumn);
+    // The cursor follows every move of the show: its playing, a transport
+    // key taken before the editor opened; the editor's own moves seek the
+    // show to the cursor, so they agree. Not while a block is being marked.
+    if (now == showRow) return;
+    showRow = now;
+    if (!editorShown) return;
+    if (model.markRow < 0) editorSetCursor(&model, showRow, model.cursorColumn);
+    changed();
 }
 
 // ---- saving ----------------------------------------------------------------------------

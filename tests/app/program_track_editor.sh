@@ -50,7 +50,9 @@ wait_lines "Start-up phase first frame" 0 90
 sleep 1
 keys space
 wait_lines '^transport: paused' 0
-keys Home F2                                    # paused at the start, the editor on row 0
+keys Home
+wait_lines '^transport: paused at 0.000 s' 0
+keys F2                                         # paused at the start, the editor on row 0
 wait_lines 'editor: open on' 0
 grep -q 'editor: open on .* at row 0$' demo.log || fail "the editor did not open on row 0: $(grep 'editor: open' demo.log)"
 
