@@ -29,6 +29,10 @@ static float frameMs;   // smoothed time between two loop frames
 static double lastFrameAt = -1.0;
 static char hudMessage[512];
 static char hudCameraLine[192];
+static HudPanel hudPanel;   // another module's window drawn with the display's, or all null
+
+void hudAddPanel(const HudPanel* panel) { hudPanel = *panel; }
+static int panelShown(void) { return hudPanel.shown && hudPanel.draw && hudPanel.shown(); }
 
 int hudVisible(void) { return hudShown; }
 void showHud(int on) { hudShown = on ? 1 : 0; }
@@ -140,15 +144,31 @@ static void hudContents(const ShowFrame* frame)
 static const double panelRefreshSeconds = 0.25;
 static GLuint panelTexture, panelFramebuffer;
 static int panelWidth, panelHeight;   // the texture's size (the window's)
-static float panelRect[4];            // x, y, width, height in pixels, from the top left
+static float panelRects[2][4];        // x, y, width, height in pixels, from the top left
+static int panelRectCount;            // the display's and, while open, the track editor's
 static double panelDrawnAt = -1.0;
 
-// ImGui's frame: the panel at the top left, drawn into the bound framebuffer.
+static void hudWindow(const ShowFrame* frame);
+
+// ImGui's frame: the display at the top left and the track editor while it
+// is open, drawn into the bound framebuffer.
 static void renderPanel(const ShowFrame* frame)
 {
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGlfw_NewFrame();
     ImGui::NewFrame();
+    panelRectCount = 0;
+    if (hudShown) hudWindow(frame);
+    if (panelShown())
+        hudPanel.draw(frame, ImGui::GetIO().DisplaySize.x, ImGui::GetIO().DisplaySize.y, panelRects[panelRectCount++]);
+    if (hudPanel.drawn) hudPanel.drawn();
+    ImGui::Render();
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+}
+
+// The display's own window at the top left.
+static void hudWindow(const ShowFrame* frame)
+{
     ImGui::SetNextWindowPos(ImVec2(8, 8));
     // The panel lands in a transparent texture, whose alpha is the square of
     // ImGui's (its blend applies to alpha too): 0.78 here shows as about 0.7.
@@ -158,13 +178,12 @@ static void renderPanel(const ShowFrame* frame)
                      ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav);
     hudContents(frame);
     ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
-    panelRect[0] = at.x;
-    panelRect[1] = at.y;
-    panelRect[2] = size.x;
-    panelRect[3] = size.y;
+    float* rect = panelRects[panelRectCount++];
+    rect[0] = at.x;
+    rect[1] = at.y;
+    rect[2] = size.x;
+    rect[3] = size.y;
     ImGui::End();
-    ImGui::Render();
-    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
 }
 
 // Returns 1 when the panel's texture is ready at width x height (drawn again
@@ -188,7 +207,10 @@ static int refreshPanel(const ShowFrame* frame, int width, int height)
         panelDrawnAt = -1.0;
     }
     double now = monotonicSeconds();
-    if (panelDrawnAt >= 0.0 && now - panelDrawnAt < panelRefreshSeconds) return 1;
+    // The track editor is drawn again as soon as it changes: a typed key or
+    // the next row should not wait for the display's refresh.
+    if (panelDrawnAt >= 0.0 && now - panelDrawnAt < panelRefreshSeconds && !(hudPanel.changed && hudPanel.changed()))
+        return 1;
     // ImGui draws fixed-function from client memory: no program, no buffers,
     // and no generic attribute array (attribute 0 would stand in for the
     // vertex array); the ones the frame left enabled come back afterwards.
@@ -239,10 +261,10 @@ static int preparePanelProgram(void)
     return 1;
 }
 
-static void layPanel(int width, int height)
+static void layPanel(const float* rect, int width, int height)
 {
     if (!preparePanelProgram()) return;
-    float x0 = panelRect[0], y0 = panelRect[1], x1 = x0 + panelRect[2], y1 = y0 + panelRect[3];
+    float x0 = rect[0], y0 = rect[1], x1 = x0 + rect[2], y1 = y0 + rect[3];
     float w = (float)width, h = (float)height;
     // Window pixels from the top left to clip space; the texture's rows run bottom-up.
     float left = 2.0f * x0 / w - 1.0f, right = 2.0f * x1 / w - 1.0f;
@@ -272,12 +294,13 @@ static void layPanel(int width, int height)
 // be shown); the caller keeps the engine's GL state around it.
 static void drawHud(const ShowFrame* frame)
 {
-    if (!hudShown || !prepareHud()) return;
+    if ((!hudShown && !panelShown()) || !prepareHud()) return;
     int width = 0, height = 0;
     if (!windowFramebufferSize(&width, &height)) return;
     ImGuiContext* previous = ImGui::GetCurrentContext();
     ImGui::SetCurrentContext(hudContext);
-    if (refreshPanel(frame, width, height)) layPanel(width, height);
+    if (refreshPanel(frame, width, height))
+        for (int i = 0; i < panelRectCount; i++) layPanel(panelRects[i], width, height);
     if (previous && previous != hudContext) ImGui::SetCurrentContext(previous);
 }
 
@@ -298,7 +321,7 @@ double hudMillisecondsPerFrame(long* frames, long* untimed)
 // vertex arrays aside itself, only when ImGui draws).
 void drawHudOverFrame(const ShowFrame* frame, int timed)
 {
-    if (!hudShown) return;
+    if (!hudShown && !panelShown()) return;
     // Timed to the end of its GL work (the frame's own work is finished
     // first), so the log can say what the display costs. The two finishes
     // cost a software rasterizer flushes the frame would not have had: the

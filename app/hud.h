@@ -11,6 +11,19 @@ void showHud(int on);
 // The message line (the latest reload or error) and the recorded camera key.
 void hudMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void hudCameraKey(const char* line);
+// A window of another module drawn by the display's ImGui, beside its own
+// (one at a time): shown says whether it is up (drawn then even while the
+// display is hidden); changed whether it must be drawn again before the
+// display's next refresh; draw draws it inside an ImGui frame of a window of
+// width x height and gives its rectangle (x, y, width, height); drawn is told
+// after every refresh. changed and drawn may be null.
+struct HudPanel {
+    int (*shown)(void);
+    int (*changed)(void);
+    void (*draw)(const ShowFrame* frame, float width, float height, float* rect);
+    void (*drawn)(void);
+};
+void hudAddPanel(const HudPanel* panel);
 void hudNoteFrame(const ShowFrame* frame);   // once per loop frame: track history, frame time
 int prepareHud(void);                        // sets the display up now (else at its first frame); 1 when ready
 // The display of frame over the back buffer, the engine's GL state kept

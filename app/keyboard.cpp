@@ -2,6 +2,7 @@
 // author flies the live camera by hand while the show goes on, and Enter, which
 // records that camera as a key line. Escape is not handled here (the loop's
 // poll closes the window on it).
+#include "app/editor.h"
 #include "app/hud.h"
 #include "app/keyboard.h"
 #include "app/live.h"
@@ -220,6 +221,7 @@ void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
     (void)window;
     (void)scancode;
+    if (trackEditorKey(key, mods, action)) return;   // F2, and every key while the editor is open
     if (action == GLFW_RELEASE) return;
     if (key == GLFW_KEY_ENTER || key == GLFW_KEY_KP_ENTER) {
         if (action == GLFW_PRESS) keepFrameKey(key, mods);

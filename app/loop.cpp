@@ -1,6 +1,7 @@
 // Start-up, the frame loop and shutdown: the order in which the subsystems
 // are brought up, driven and released, and the one-frame step both the
 // desktop loop and a host's own loop call.
+#include "app/editor.h"
 #include "app/hud.h"
 #include "app/keyboard.h"
 #include "app/live.h"
@@ -93,7 +94,9 @@ static int pollFrame(void)
         swapFrame();
     }
     checkGLErrors();
-    if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) glfwSetWindowShouldClose(mainWindow, 1);
+    if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS && !trackEditorHoldsEscape())
+        glfwSetWindowShouldClose(mainWindow, 1);
+    if (glfwWindowShouldClose(mainWindow) && trackEditorHoldsQuit()) glfwSetWindowShouldClose(mainWindow, 0);
     followWindow();
     loop.next = readShowClock();
     return glfwWindowShouldClose(mainWindow) || stopSignalNumber();
@@ -125,6 +128,7 @@ int stepShowFrame(void)
     }
     pollLiveEdit(&loop.shown);
     hudNoteFrame(&loop.shown);
+    trackEditorFollow(&loop.shown);
     int stop = pollFrame();
     countLoopFrame(loop.presented);
     return !stop;
@@ -134,11 +138,13 @@ int runMainLoop(void)
 {
     if (runOptions.edit) {
         startLiveEdit(runOptions.editSources[0] ? runOptions.editSources : nullptr);
+        startTrackEditor(runOptions.editSources[0] ? runOptions.editSources : nullptr);
         showHud(1);
     }
     if (runOptions.hud) showHud(1);
     while (stepShowFrame()) {}
     stopLiveEdit();
+    stopTrackEditor();
     shutdownHud();
     logRunSummary();
     return 0;
