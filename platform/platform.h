@@ -89,6 +89,13 @@ enum { DataPathSize = 4096 };
 // the buffer; a name that does not fit is refused (logged) and 0 returned.
 int dataPath(char* text, int capacity);
 
+// ---- numbers ------------------------------------------------------------------------
+// Reads the whole of [begin, end) as a float in std::from_chars' syntax
+// (correctly rounded, no locale). Returns 1 with *value set, 0 when that
+// reader does not take it whole: the caller then reads the rare forms (and,
+// on a C library without a float from_chars, every form) with strtof.
+int readFloatChars(const char* begin, const char* end, float* value);
+
 // ---- clocks --------------------------------------------------------------------------
 // Milliseconds from CLOCK_MONOTONIC as an unsigned 32-bit count that wraps;
 // differences taken in unsigned arithmetic stay right across the wrap.
