@@ -1,14 +1,18 @@
 // The bench: the show at fixed 1/30 s steps as fast as the GL can go, without
 // presenting; each frame timed to the end of its GL work (wall and process CPU
 // time) with its heap allocations counted; then per-scene statistics.
-#include "app/app.h"
+#include "app/hud.h"
+#include "app/offline.h"
+#include "app/options.h"
+#include "app/phases.h"
+#include "app/preflight.h"
+#include "app/signals.h"
 #include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -26,22 +30,6 @@ struct BenchSample {
 struct BenchTotals {
     long frames, engineAllocations, mainAllocations, allAllocations, framesAllocating;
 };
-
-int parseBenchOption(const char*)
-{
-    runOptions.bench = 1;
-    return 1;
-}
-
-int parseSecondsOption(const char* value)
-{
-    errno = 0;
-    char* stop = nullptr;
-    float seconds = strtof(value, &stop);
-    if (errno || stop == value || *stop || !(seconds > 0.0f && seconds <= 86400.0f)) return 0;
-    runOptions.benchSeconds = seconds;
-    return 1;
-}
 
 // CPU seconds used by every thread of the process: unlike the wall time it
 // hardly changes when other programs share the cores.
@@ -68,8 +56,8 @@ static int benchFrame(double t, BenchSample* sample, BenchTotals* totals)
     int ended = drawShowFrame(&frame);
     sample->slot = sceneSlot(&frame);
     if (hudVisible()) {   // --hud: the display's cost is the difference to a run without it
-        hudNoteFrame();
-        drawHudOverFrame(0);
+        hudNoteFrame(&frame);
+        drawHudOverFrame(&frame, 0);
     }
     glClear(GL_DEPTH_BUFFER_BIT);
     glFinish();
@@ -145,16 +133,6 @@ static void printReport(const BenchSample* samples, const BenchTotals* totals, d
     fflush(stdout);
 }
 
-int parseRunsOption(const char* value)
-{
-    errno = 0;
-    char* stop = nullptr;
-    long runs = strtol(value, &stop, 10);
-    if (errno || stop == value || *stop || runs < 1 || runs > 100) return 0;
-    runOptions.benchRuns = (int)runs;
-    return 1;
-}
-
 static int firstFrameMarked;   // --runs: start-up ends once, in the first run
 
 static int benchOnce(void)
@@ -163,8 +141,9 @@ static int benchOnce(void)
     long limit =
         runOptions.benchSeconds > 0.0f ? (long)ceil(runOptions.benchSeconds * BenchRate - 1e-6) : (long)MaxBenchFrames;
     if (limit > MaxBenchFrames) limit = MaxBenchFrames;
-    if (showLength >= 0.0) {   // the show's end stops the bench whatever --seconds says
-        long toEnd = start < showLength ? (long)ceil((showLength - start) * BenchRate - 1e-6) : 0;
+    double length = knownShowLength();
+    if (length >= 0.0) {   // the show's end stops the bench whatever --seconds says
+        long toEnd = start < length ? (long)ceil((length - start) * BenchRate - 1e-6) : 0;
         if (toEnd < limit) limit = toEnd;
     }
     BenchSample* samples = (BenchSample*)malloc((size_t)(limit > 0 ? limit : 1) * sizeof(BenchSample));

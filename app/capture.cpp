@@ -2,7 +2,11 @@
 // advances exactly 1/N s per frame, each frame the weighted average of K
 // sub-frames over its interval, written as numbered PNG files with the music
 // of exactly that interval as a WAV, or piped to ffmpeg for an .mp4.
-#include "app/app.h"
+#include "app/offline.h"
+#include "app/options.h"
+#include "app/preflight.h"
+#include "app/present.h"
+#include "app/signals.h"
 #include "platform/platform.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -12,101 +16,22 @@
 #include <errno.h>
 #include <math.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
-extern char** environ;
-
-enum { MaxFps = 240, MaxSubframes = 64, WavRate = 44100 };
+enum { WavRate = 44100 };
 static const float maxCaptureSeconds = 86400.0f;
 // rand() drives the film grain; both capture and bench start from this seed
 // so two runs over the same interval draw the same frames.
 static const unsigned offlineSeed = 1;
 
-// ---- options -------------------------------------------------------------------
-
-static int parseSeconds(const char* value, float low, float* out)
-{
-    errno = 0;
-    char* stop = nullptr;
-    float seconds = strtof(value, &stop);
-    if (errno || stop == value || *stop || !(seconds >= low && seconds <= maxCaptureSeconds)) return 0;
-    *out = seconds;
-    return 1;
-}
-
-static int parseCount(const char* value, int high, int* out)
-{
-    if (*value < '0' || *value > '9') return 0;
-    errno = 0;
-    char* stop = nullptr;
-    long n = strtol(value, &stop, 10);
-    if (errno || *stop || n < 1 || n > high) return 0;
-    *out = (int)n;
-    return 1;
-}
-
-int parseCaptureOption(const char* value)
-{
-    size_t length = value ? strlen(value) : 0;
-    if (length == 0 || length >= sizeof runOptions.captureTarget) return 0;
-    memcpy(runOptions.captureTarget, value, length + 1);
-    return 1;
-}
-
-int parseOverwriteOption(const char*)
-{
-    runOptions.overwrite = 1;
-    return 1;
-}
-
-int parseFpsOption(const char* value) { return parseCount(value, MaxFps, &runOptions.captureFps); }
-int parseSubframesOption(const char* value) { return parseCount(value, MaxSubframes, &runOptions.captureSubframes); }
-int parseFromOption(const char* value) { return parseSeconds(value, 0.0f, &runOptions.captureFrom); }
-
-// --to 0 would be an empty interval: the end must lie after the start.
-int parseToOption(const char* value) { return parseSeconds(value, 1e-6f, &runOptions.captureTo); }
-
-const char* checkOfflineOptions(void)
-{
-    RunOptions* o = &runOptions;
-    int capture = o->captureTarget[0] != 0;
-    if (!capture && (o->captureFps || o->captureFrom > 0.0f || o->captureTo > 0.0f || o->captureSubframes))
-        return "--fps, --from, --to and --subframes go with --capture";
-    if (!o->bench && o->benchSeconds > 0.0f) return "--seconds goes with --bench";
-    if (!o->bench && o->benchRuns) return "--runs goes with --bench";
-    if (capture + o->bench + (o->shotCount > 0) > 1) return "--capture, --bench and --shot exclude each other";
-    if (o->hud && (capture || o->shotCount > 0)) return "--hud goes with a windowed run or --bench, not --shot or --capture";
-    if (capture && !o->captureFps) return "--capture needs --fps N";
-    if (!capture && o->overwrite) return "--overwrite goes with --capture";
-    if (capture && o->startTime > 0.0f) return "--capture starts at --from, not --start";
-    if (capture && o->captureTo > 0.0f && !(o->captureTo > o->captureFrom)) return "--to must lie after --from";
-    if ((capture || o->bench) && o->width == 0) {
-        o->width = 1280;
-        o->height = 720;
-    }
-    return nullptr;
-}
-
-int isOfflineRun(void) { return runOptions.shotCount > 0 || runOptions.captureTarget[0] || runOptions.bench; }
-
 // ---- output --------------------------------------------------------------------
-
-static int endsWithMp4(const char* path)
-{
-    size_t n = strlen(path);
-    if (n < 5) return 0;
-    const char* t = path + n - 4;
-    return t[0] == '.' && (t[1] | 32) == 'm' && (t[2] | 32) == 'p' && t[3] == '4';
-}
 
 // Where the frames go: PNG files in a directory, or raw RGB into ffmpeg.
 struct CaptureOutput {
@@ -119,48 +44,6 @@ struct CaptureOutput {
     unsigned char* row;      // scratch row for turning GL's bottom-up rows over
     int width, height;
 };
-
-// Starts argv[0] from PATH with its stdin fed by *pipeOut (when not null),
-// without a shell: the paths are passed as they are. The child gets a process
-// group of its own, so a Ctrl-C at the terminal reaches only this program,
-// which then finishes the encoder cleanly. Returns the pid, or -1 with errno set.
-static pid_t spawnProgram(char* const* argv, FILE** pipeOut)
-{
-    int ends[2] = {-1, -1};
-    if (pipeOut && pipe(ends) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (pipeOut) {
-        posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
-        posix_spawn_file_actions_addclose(&actions, ends[1]);
-        posix_spawn_file_actions_addclose(&actions, ends[0]);
-    }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t pid = -1;
-    int failure = posix_spawnp(&pid, argv[0], &actions, &attributes, argv, environ);
-    if (failure != 0) pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (pipeOut) {
-        close(ends[0]);
-        *pipeOut = pid > 0 ? fdopen(ends[1], "wb") : nullptr;
-        if (!*pipeOut) close(ends[1]);
-    }
-    errno = failure;
-    return pid;
-}
-
-// Returns 1 when the program ran and exited with status 0.
-static int waitProgram(pid_t pid)
-{
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return 0;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // ffmpeg reading raw RGB frames of the window's size at the capture rate and
 // writing H.264 (yuv420p) into the video-only file; an odd width or height
@@ -195,7 +78,7 @@ static int startEncoder(CaptureOutput* out, int fps)
                           "mp4",
                           out->videoPath,
                           nullptr};
-    out->encoder = spawnProgram((char* const*)args, &out->pipe);
+    out->encoder = spawnProgram((char* const*)args, &out->pipe, 0);
     if (out->encoder <= 0 || !out->pipe) {
         int reason = errno;
         logMessage("ERROR: capture could not start ffmpeg\n");
@@ -212,8 +95,8 @@ static int muxSound(const CaptureOutput* out, const char* target)
     const char* args[] = {"ffmpeg", "-y",    "-loglevel", "error", "-i",   out->videoPath, "-i",   out->wavPath,
                           "-map",   "0:v:0", "-map",      "1:a:0", "-c:v", "copy",         "-c:a", "aac",
                           "-b:a",   "192k",  "-f",        "mp4",   target, nullptr};
-    pid_t pid = spawnProgram((char* const*)args, nullptr);
-    if (pid <= 0 || !waitProgram(pid)) {
+    pid_t pid = spawnProgram((char* const*)args, nullptr, 0);
+    if (pid <= 0 || waitProgram(pid, 1) != 1) {
         logMessage("ERROR: capture could not mux the soundtrack into %s\n", target);
         return 0;
     }
@@ -235,19 +118,6 @@ static int makeDirectory(const char* path)
     return 0;
 }
 
-// 1 for the names a capture writes into its folder: frame_ and five or more
-// digits + ".png" (exact: 0) or, with loose, any "frame_*.png"; and soundtrack.wav.
-static int isCaptureFile(const char* name, int loose)
-{
-    if (strcmp(name, "soundtrack.wav") == 0) return 1;
-    size_t length = strlen(name);
-    if (strncmp(name, "frame_", 6) != 0 || length < 10 || strcmp(name + length - 4, ".png") != 0) return 0;
-    if (loose) return 1;
-    size_t digits = 0;
-    while (name[6 + digits] >= '0' && name[6 + digits] <= '9') digits++;
-    return digits >= 5 && 6 + digits == length - 4;
-}
-
 // --overwrite: removes the frames and soundtrack.wav of an earlier capture
 // from folder (nothing else). 1 done, 0 when one could not be removed (logged).
 static int removeEarlierCapture(const char* folder)
@@ -258,7 +128,7 @@ static int removeEarlierCapture(const char* folder)
     long removed = 0;
     char path[600];
     for (struct dirent* entry; (entry = readdir(dir)) != nullptr;) {
-        if (!isCaptureFile(entry->d_name, 0)) continue;
+        if (!isCaptureFileName(entry->d_name, 0)) continue;
         snprintf(path, sizeof path, "%s/%s", folder, entry->d_name);
         if (unlink(path) == 0) {
             removed++;
@@ -270,36 +140,6 @@ static int removeEarlierCapture(const char* folder)
     closedir(dir);
     logMessage("capture: removed %ld files of an earlier capture from %s\n", removed, folder);
     return ok;
-}
-
-int checkCaptureTarget(char* message, size_t capacity)
-{
-    const char* target = runOptions.captureTarget;
-    if (runOptions.overwrite) return 1;
-    struct stat info;
-    if (endsWithMp4(target)) {
-        if (stat(target, &info) != 0) return 1;
-        snprintf(message, capacity, "%s already exists; add --overwrite to replace it", target);
-        return 0;
-    }
-    DIR* dir = opendir(target);
-    if (!dir) return 1;   // not there yet (or not a folder: opening the output says so)
-    long frames = 0;
-    int sound = 0;
-    for (struct dirent* entry; (entry = readdir(dir)) != nullptr;) {
-        if (!isCaptureFile(entry->d_name, 1)) continue;
-        if (strcmp(entry->d_name, "soundtrack.wav") == 0)
-            sound = 1;
-        else
-            frames++;
-    }
-    closedir(dir);
-    if (frames == 0 && !sound) return 1;
-    snprintf(message, capacity,
-             "%s already holds an earlier capture (%ld frame_*.png files%s); "
-             "add --overwrite to replace it",
-             target, frames, sound ? ", soundtrack.wav" : "");
-    return 0;
 }
 
 static int openOutput(CaptureOutput* out, const char* target, int fps)
@@ -317,7 +157,7 @@ static int openOutput(CaptureOutput* out, const char* target, int fps)
         logMessage("ERROR: capture has no memory for a %dx%d frame\n", out->width, out->height);
         return 0;
     }
-    out->toVideo = endsWithMp4(target);
+    out->toVideo = isVideoTarget(target);
     if (!out->toVideo) {
         snprintf(out->wavPath, sizeof out->wavPath, "%s/soundtrack.wav", target);
         if (!makeDirectory(target)) return 0;
@@ -480,7 +320,8 @@ static int drawSubframe(double t, float delta, int first)
 // last scene key; 0 unknown.
 static double expectedShowEnd(void)
 {
-    if (showLength >= 0.0) return showLength;
+    double length = knownShowLength();
+    if (length >= 0.0) return length;
     const SyncTrack* track = syncTracks[TrackScene];
     if (!track || track->keyCount <= 0 || !(syncRowRate > 0.0f)) return 0.0;
     return track->keys[track->keyCount - 1].row / ((double)syncRowRate * 1000.0);
@@ -526,8 +367,9 @@ static long renderFrames(CaptureOutput* out, const char* target, long total, int
     // stops after a day of frames.
     long limit = o->captureTo > 0.0f ? total : (long)(maxCaptureSeconds * fps);
     long index = 0;
+    double length = knownShowLength();
     for (; index < limit; index++) {
-        if (showLength >= 0.0 && from + (double)index / fps >= showLength) break;   // the show is over
+        if (length >= 0.0 && from + (double)index / fps >= length) break;   // the show is over
         int ended = 0;
         for (int j = 0; j < k && !ended; j++)
             ended = drawSubframe(from + ((double)index + (double)j / k) / fps, delta, j == 0);
@@ -548,7 +390,9 @@ static long renderFrames(CaptureOutput* out, const char* target, long total, int
 int runCapture(void)
 {
     RunOptions* o = &runOptions;
-    const char* target = o->captureTarget;
+    char target[sizeof o->captureTarget];   // a copy: its length is bounded for the paths made from it
+    memcpy(target, o->captureTarget, sizeof target);
+    target[sizeof target - 1] = 0;
     CaptureOutput out;
     memset(&out, 0, sizeof out);
     void (*previousPipeHandler)(int) = signal(SIGPIPE, SIG_IGN);   // a dead ffmpeg is a write error
@@ -563,7 +407,7 @@ int runCapture(void)
     if (!failed) frames = renderFrames(&out, target, total, &failed);
     if (out.toVideo && out.pipe) {
         if (fclose(out.pipe) != 0) failed = 1;
-        if (!waitProgram(out.encoder)) {
+        if (waitProgram(out.encoder, 1) != 1) {
             logMessage("ERROR: ffmpeg could not encode %s\n", out.videoPath);
             failed = 1;
         }

@@ -2,9 +2,11 @@
 // bar:beat:row, scene, the six track values with a short history each, frame
 // time and rate, GL errors, the transport and the latest reload message, drawn
 // with Dear ImGui over the finished frame just before it is shown.
-#include "app/app.h"
+#include "app/hud.h"
+#include "app/transport.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "render/render.h"
 #include "show/show.h"
 #include "sync/sync.h"
 #include <GL/glew.h>
@@ -17,7 +19,7 @@
 #include <string.h>
 
 // ---- state: the display ---------------------------------------------------------------
-enum { HudTracks = 6, HudHistory = 60 };   // 60 frames: about 2.5 s of each track
+enum { HudTracks = ShowTrackCount, HudHistory = 60 };   // 60 frames: about 2.5 s of each track
 static int hudShown;
 static int hudReady;   // 1 once ImGui is set up on the main window
 static ImGuiContext* hudContext;
@@ -60,9 +62,9 @@ void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* o
 }
 
 // Notes one loop frame: the track values for the graphs and the frame time.
-void hudNoteFrame(void)
+void hudNoteFrame(const ShowFrame* frame)
 {
-    for (int i = 0; i < HudTracks; i++) trackHistory[i][historyAt] = syncValues[i];
+    for (int i = 0; i < HudTracks; i++) trackHistory[i][historyAt] = frame->tracks[i];
     historyAt = (historyAt + 1) % HudHistory;
     double now = monotonicSeconds();
     if (lastFrameAt >= 0.0) {
@@ -101,11 +103,10 @@ int prepareHud(void)
     return 1;
 }
 
-static void trackRow(int i)
+static void trackRow(const ShowFrame* frame, int i)
 {
-    static const char* const names[HudTracks] = {"scene", "part", "var0", "var1", "post1", "post2"};
     char label[48];
-    snprintf(label, sizeof label, "%-5s %8.3f", names[i], (double)syncValues[i]);
+    snprintf(label, sizeof label, "%-5s %8.3f", showTrackNames[i], (double)frame->tracks[i]);
     ImGui::TextUnformatted(label);
     ImGui::SameLine(120);
     char id[16];
@@ -113,20 +114,21 @@ static void trackRow(int i)
     ImGui::PlotLines(id, trackHistory[i], HudHistory, historyAt, nullptr, FLT_MAX, FLT_MAX, ImVec2(150, 18));
 }
 
-static void hudContents(void)
+static void hudContents(const ShowFrame* frame)
 {
     char time[48], position[48];
-    formatShowTime(frameTime, time, sizeof time);
-    formatShowPosition(frameTime, demoConfig ? demoConfig->rowsPerBeat : 4, 4, position, sizeof position);
-    ImGui::Text("%s  %s  scene %d", time, position, (int)syncValues[TrackScene]);
-    for (int i = 0; i < HudTracks; i++) trackRow(i);
+    const Transport* transport = transportState();
+    formatShowTime(frame->time, time, sizeof time);
+    formatShowPosition(frame->time, demoConfig ? demoConfig->rowsPerBeat : 4, 4, position, sizeof position);
+    ImGui::Text("%s  %s  scene %d", time, position, (int)frame->tracks[TrackScene]);
+    for (int i = 0; i < HudTracks; i++) trackRow(frame, i);
     ImGui::Text("%.1f ms  %.1f fps  GL errors %ld", (double)frameMs, frameMs > 0.0f ? 1000.0 / frameMs : 0.0,
                 glErrorCount());
-    if (transport.looping)
-        ImGui::Text("%s  loop %.3f - %.3f s", transport.paused ? "paused" : "playing", (double)transport.loopFrom,
-                    (double)transport.loopTo);
+    if (transport->looping)
+        ImGui::Text("%s  loop %.3f - %.3f s", transport->paused ? "paused" : "playing", (double)transport->loopFrom,
+                    (double)transport->loopTo);
     else
-        ImGui::TextUnformatted(transport.paused ? "paused" : "playing");
+        ImGui::TextUnformatted(transport->paused ? "paused" : "playing");
     if (hudMessage[0]) ImGui::TextWrapped("%s", hudMessage);
     if (hudCameraLine[0]) ImGui::TextWrapped("%s", hudCameraLine);
 }
@@ -137,12 +139,12 @@ static void hudContents(void)
 // software rasterizer far less than ImGui's dozen batches.
 static const double panelRefreshSeconds = 0.25;
 static GLuint panelTexture, panelFramebuffer;
-static int panelWidth, panelHeight;          // the texture's size (the window's)
-static float panelRect[4];                   // x, y, width, height in pixels, from the top left
+static int panelWidth, panelHeight;   // the texture's size (the window's)
+static float panelRect[4];            // x, y, width, height in pixels, from the top left
 static double panelDrawnAt = -1.0;
 
 // ImGui's frame: the panel at the top left, drawn into the bound framebuffer.
-static void renderPanel(void)
+static void renderPanel(const ShowFrame* frame)
 {
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGlfw_NewFrame();
@@ -154,7 +156,7 @@ static void renderPanel(void)
     ImGui::Begin("##hud", nullptr,
                  ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoInputs |
                      ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav);
-    hudContents();
+    hudContents(frame);
     ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
     panelRect[0] = at.x;
     panelRect[1] = at.y;
@@ -167,7 +169,7 @@ static void renderPanel(void)
 
 // Returns 1 when the panel's texture is ready at width x height (drawn again
 // when due), 0 when no framebuffer could be made for it.
-static int refreshPanel(int width, int height)
+static int refreshPanel(const ShowFrame* frame, int width, int height)
 {
     if (!panelFramebuffer) {
         glGenTextures(1, &panelTexture);
@@ -190,27 +192,16 @@ static int refreshPanel(int width, int height)
     // ImGui draws fixed-function from client memory: no program, no buffers,
     // and no generic attribute array (attribute 0 would stand in for the
     // vertex array); the ones the frame left enabled come back afterwards.
-    enum { Attributes = 8 };
-    GLint enabled[Attributes], elements = 0, arrays = 0;
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &elements);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrays);
-    for (int i = 0; i < Attributes; i++) {
-        glGetVertexAttribiv((GLuint)i, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled[i]);
-        glDisableVertexAttribArray((GLuint)i);
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    SavedVertexArrays arrays;
+    setVertexArraysAside(&arrays);
     glUseProgram(0);
     glBindFramebuffer(GL_FRAMEBUFFER, panelFramebuffer);
     glViewport(0, 0, width, height);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    renderPanel();
+    renderPanel(frame);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glBindBuffer(GL_ARRAY_BUFFER, (GLuint)arrays);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, (GLuint)elements);
-    for (int i = 0; i < Attributes; i++)
-        if (enabled[i]) glEnableVertexAttribArray((GLuint)i);
+    restoreVertexArrays(&arrays);
     panelDrawnAt = now;
     return 1;
 }
@@ -218,17 +209,15 @@ static int refreshPanel(int width, int height)
 // The panel's rectangle of the texture over the frame (premultiplied colour),
 // by a program of its own: the fixed-function path with its matrix stacks
 // cost a software GL more state work than the quad's pixels.
-static const char* const panelVertexShader =
-    "#version 120\n"
-    "attribute vec2 vpos;\n"
-    "attribute vec2 vUV;\n"
-    "varying vec2 uv;\n"
-    "void main() { uv = vUV; gl_Position = vec4(vpos, 0.0, 1.0); }\n";
-static const char* const panelFragmentShader =
-    "#version 120\n"
-    "uniform sampler2D panel;\n"
-    "varying vec2 uv;\n"
-    "void main() { gl_FragColor = texture2D(panel, uv); }\n";
+static const char* const panelVertexShader = "#version 120\n"
+                                             "attribute vec2 vpos;\n"
+                                             "attribute vec2 vUV;\n"
+                                             "varying vec2 uv;\n"
+                                             "void main() { uv = vUV; gl_Position = vec4(vpos, 0.0, 1.0); }\n";
+static const char* const panelFragmentShader = "#version 120\n"
+                                               "uniform sampler2D panel;\n"
+                                               "varying vec2 uv;\n"
+                                               "void main() { gl_FragColor = texture2D(panel, uv); }\n";
 static int panelProgram;   // 0 until made, -1 when it could not be
 
 // Returns 1 when the program is ready (made once; a failure is logged once).
@@ -281,15 +270,56 @@ static void layPanel(int width, int height)
 
 // Draws the display over the default framebuffer (the back buffer about to
 // be shown); the caller keeps the engine's GL state around it.
-void drawHud(void)
+static void drawHud(const ShowFrame* frame)
 {
     if (!hudShown || !prepareHud()) return;
     int width = 0, height = 0;
     if (!windowFramebufferSize(&width, &height)) return;
     ImGuiContext* previous = ImGui::GetCurrentContext();
     ImGui::SetCurrentContext(hudContext);
-    if (refreshPanel(width, height)) layPanel(width, height);
+    if (refreshPanel(frame, width, height)) layPanel(width, height);
     if (previous && previous != hudContext) ImGui::SetCurrentContext(previous);
+}
+
+// ---- the display's cost ------------------------------------------------------------
+static double hudSeconds;   // GL time of the display, summed for the log at the end
+static long hudFrames;      // frames it was timed in
+static long hudUntimedFrames;
+
+double hudMillisecondsPerFrame(long* frames, long* untimed)
+{
+    if (frames) *frames = hudFrames;
+    if (untimed) *untimed = hudUntimedFrames;
+    return hudFrames > 0 ? hudSeconds * 1000.0 / (double)hudFrames : 0.0;
+}
+
+// Into the default framebuffer; the program, framebuffers, texture, blend and
+// viewport the display changes are put back afterwards (the panel sets the
+// vertex arrays aside itself, only when ImGui draws).
+void drawHudOverFrame(const ShowFrame* frame, int timed)
+{
+    if (!hudShown) return;
+    // Timed to the end of its GL work (the frame's own work is finished
+    // first), so the log can say what the display costs. The two finishes
+    // cost a software rasterizer flushes the frame would not have had: the
+    // bench measures untimed, as the difference of its frame times.
+    double began = 0.0;
+    if (timed) {
+        glFinish();
+        began = monotonicSeconds();
+    }
+    SavedGLState saved;
+    saveGLState(&saved);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    drawHud(frame);
+    restoreGLState(&saved);
+    if (!timed) {
+        hudUntimedFrames++;
+        return;
+    }
+    glFinish();
+    hudSeconds += monotonicSeconds() - began;
+    hudFrames++;
 }
 
 void shutdownHud(void)

@@ -1,8 +1,11 @@
 // The keyboard: the GLFW key callback, the tweak-camera mode, in which an
 // author flies the live camera by hand while the show goes on, and Enter, which
-// records that camera as a key line. Escape is not handled here (pollFrame
-// closes the window on it).
-#include "app/app.h"
+// records that camera as a key line. Escape is not handled here (the loop's
+// poll closes the window on it).
+#include "app/hud.h"
+#include "app/keyboard.h"
+#include "app/live.h"
+#include "app/transport.h"
 #include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
@@ -164,11 +167,12 @@ int formatCameraKey(const Camera* cam, int scene, float time, char* out, int siz
     return at;
 }
 
-// Logs the live camera's key line and appends it to camera_keys.txt.
-static void recordCameraKey(void)
+// Logs the live camera's key line, with the scene and time of the frame on
+// screen, and appends it to camera_keys.txt.
+static void recordCameraKey(const ShowFrame* shown)
 {
     char line[512];
-    if (!formatCameraKey(&camera, (int)syncValues[TrackScene], frameTime, line, (int)sizeof line)) {
+    if (!formatCameraKey(&camera, (int)shown->tracks[TrackScene], shown->time, line, (int)sizeof line)) {
         logMessage("Camera key not recorded: a camera value is not finite.\n");
         return;
     }
@@ -183,6 +187,32 @@ static void recordCameraKey(void)
     if (fclose(file) != 0) logMessage("Camera key not written: cannot write %s.\n", cameraKeysFile);
 }
 
+// ---- state: presses waiting for the frame on screen ---------------------------------
+enum { MaxFrameKeys = 16 };
+struct FrameKey {
+    int key, mods;
+};
+static FrameKey frameKeys[MaxFrameKeys];
+static int frameKeyCount;
+
+// Keeps a press for applyFrameKeys; presses beyond MaxFrameKeys in one poll are dropped.
+static void keepFrameKey(int key, int mods)
+{
+    if (frameKeyCount < MaxFrameKeys) frameKeys[frameKeyCount++] = FrameKey{key, mods};
+}
+
+void applyFrameKeys(const ShowFrame* shown)
+{
+    for (int i = 0; i < frameKeyCount; i++) {
+        const FrameKey* press = &frameKeys[i];
+        if (press->key == GLFW_KEY_ENTER || press->key == GLFW_KEY_KP_ENTER)
+            recordCameraKey(shown);
+        else
+            transportKey(press->key, press->mods, shown->time);
+    }
+    frameKeyCount = 0;
+}
+
 // GLFW key callback: presses and repeats act, releases are ignored. Any
 // movement, turn or clip key enters tweak mode at once, silently. Enter acts
 // on the press only: holding it records one key.
@@ -192,7 +222,7 @@ void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
     (void)scancode;
     if (action == GLFW_RELEASE) return;
     if (key == GLFW_KEY_ENTER || key == GLFW_KEY_KP_ENTER) {
-        if (action == GLFW_PRESS) recordCameraKey();
+        if (action == GLFW_PRESS) keepFrameKey(key, mods);
         return;
     }
     if (key == GLFW_KEY_TAB) {
@@ -207,7 +237,10 @@ void onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
         startSoundtrackBuild();
         return;
     }
-    if (action == GLFW_PRESS && transportKey(key, mods)) return;
+    if (action == GLFW_PRESS && isTransportKey(key)) {
+        keepFrameKey(key, mods);
+        return;
+    }
     float step = (mods & GLFW_MOD_SHIFT) ? 0.1f : 1.0f;
     if (mods & GLFW_MOD_CONTROL) step *= 10.0f;
     for (const TweakKey& entry : tweakKeys) {

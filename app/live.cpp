@@ -3,23 +3,20 @@
 // timeline, track file or soundtrack takes over between two frames when it
 // loads whole, and the old one stays when it does not. F5 rebuilds the
 // soundtrack from the timeline in the background.
-#include "app/app.h"
+#include "app/hud.h"
+#include "app/live.h"
+#include "app/transport.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include "show/show.h"
 #include "sync/sync.h"
 #include <errno.h>
-#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 // ---- state: the edit session ----------------------------------------------------------
 enum { MaxEventsPerFrame = 16, PathSize = 1024, MaxRetries = 20 };
@@ -85,15 +82,17 @@ int startLiveEdit(const char* sources)
 // Milliseconds from the file's last write to now, for the log.
 static double sinceWrite(void) { return (monotonicSeconds() - changeWrittenAt) * 1000.0; }
 
-static void reloadTimeline(const char* path)
+// The new tracks' values are logged at the time of frame.
+static void reloadTimeline(const char* path, const ShowFrame* frame)
 {
     char error[512];
     if (loadTimelineTracks(path, error, sizeof error)) {
-        updateSync();
+        ShowFrame now = showFrameAt(frame->time, frame->delta, frame->grainMovesOn);
+        const float* v = now.tracks;
         logMessage("edit: timeline <%s> compiled, new tracks from %.3f s (%.0f ms after the write): "
                    "scene %g part %g var0 %g var1 %g post1 %g post2 %g\n",
-                   path, (double)frameTime, sinceWrite(), (double)syncValues[0], (double)syncValues[1],
-                   (double)syncValues[2], (double)syncValues[3], (double)syncValues[4], (double)syncValues[5]);
+                   path, (double)now.time, sinceWrite(), (double)v[TrackScene], (double)v[TrackPart],
+                   (double)v[TrackVar0], (double)v[TrackVar1], (double)v[TrackPost1], (double)v[TrackPost2]);
         hudMessagef("timeline: new tracks (F5 rebuilds the music)");
     } else {
         logMessage("edit: timeline kept: %s\n", error);
@@ -137,27 +136,27 @@ static void reloadResource(const char* name)
     }
 }
 
-static void reloadSoundtrack(void)
+static void reloadSoundtrack(const ShowFrame* frame)
 {
-    int held = transport.paused;
-    startSoundtrack(frameTime);
+    int held = transportState()->paused;
+    startSoundtrack(frame->time);
     if (held) holdMusic(1);
-    hudMessagef("soundtrack reloaded at %.3f s", (double)frameTime);
+    hudMessagef("soundtrack reloaded at %.3f s", (double)frame->time);
 }
 
 // One changed file of the data directory. Returns 0 to try it again later.
-static int applyDataChange(const char* name)
+static int applyDataChange(const char* name, const ShowFrame* frame)
 {
     char path[PathSize + WatchNameSize + 2];
     snprintf(path, sizeof path, "%s/%s", dataDir, name);
     const ShowVocabulary* words = demoConfig ? demoConfig->vocabulary : nullptr;
     if (words && words->timelineFile && strcmp(name, words->timelineFile) == 0) {
-        reloadTimeline(path);
+        reloadTimeline(path, frame);
         return 1;
     }
     if (strncmp(name, "sync_", 5) == 0 && endsWith(name, ".track")) return reloadTrack(name, path);
     if (demoConfig && demoConfig->musicFile && strcmp(name, demoConfig->musicFile) == 0) {
-        reloadSoundtrack();
+        reloadSoundtrack(frame);
         return 1;
     }
     reloadResource(name);
@@ -166,7 +165,7 @@ static int applyDataChange(const char* name)
 
 // A changed authored source: copied into the data directory (which the
 // program reads), then applied. Returns 0 to try again later.
-static int applySourceChange(const char* name)
+static int applySourceChange(const char* name, const ShowFrame* frame)
 {
     if (endsWith(name, ".part")) return 1;
     char from[PathSize + WatchNameSize + 2], to[PathSize + WatchNameSize + 2];
@@ -178,20 +177,19 @@ static int applySourceChange(const char* name)
     }
     snprintf(copiedName, sizeof copiedName, "%s", name);
     copiedAt = monotonicSeconds();
-    return applyDataChange(name);
+    return applyDataChange(name, frame);
 }
 
 // Checks the F5 build; when it is done, its file takes the soundtrack's place.
 static void finishSoundtrackBuild(void)
 {
     if (soundtrackBuild <= 0) return;
-    int status = 0;
-    pid_t done = waitpid(soundtrackBuild, &status, WNOHANG);
-    if (done == 0) return;
+    int done = waitProgram(soundtrackBuild, 0);
+    if (done < 0) return;
     soundtrackBuild = -1;
     char target[PathSize + 64];
     snprintf(target, sizeof target, "%s/%s", dataDir, demoConfig && demoConfig->musicFile ? demoConfig->musicFile : "");
-    if (done < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || rename(soundtrackTemp, target) != 0) {
+    if (done == 0 || rename(soundtrackTemp, target) != 0) {
         remove(soundtrackTemp);
         logMessage("edit: the soundtrack build failed\n");
         hudMessagef("soundtrack build failed");
@@ -205,25 +203,17 @@ static void finishSoundtrackBuild(void)
 int startSoundtrackBuild(void)
 {
     if (!liveOn || soundtrackBuild > 0 || !demoConfig || !demoConfig->musicFile) return 0;
-    char exe[PathSize], tool[PathSize + 16], timeline[PathSize + 16];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return 0;
-    exe[n] = 0;
-    char* slash = strrchr(exe, '/');
-    if (slash) *slash = 0;
-    snprintf(tool, sizeof tool, "%s/soundtrack", exe);
+    char folder[PathSize], tool[PathSize + 16], timeline[PathSize + 16];
+    if (!programFolder(folder, sizeof folder)) return 0;
+    snprintf(tool, sizeof tool, "%s/soundtrack", folder);
     snprintf(timeline, sizeof timeline, "%s/timeline.txt", sourceDir[0] ? sourceDir : dataDir);
     snprintf(soundtrackTemp, sizeof soundtrackTemp, "%s/.%s.building.mp3", dataDir, demoConfig->musicFile);
     char* const args[] = {tool, (char*)"build", timeline, soundtrackTemp, nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int failed = posix_spawn(&pid, tool, &actions, nullptr, args, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed) {
+    pid_t pid = spawnProgram(args, nullptr, 1);
+    if (pid <= 0) {
+        int reason = errno;
         hudMessagef("soundtrack tool not found: %s", tool);
-        logMessage("edit: could not start %s: %s\n", tool, strerror(failed));
+        logMessage("edit: could not start %s: %s\n", tool, strerror(reason));
         return 0;
     }
     soundtrackBuild = pid;
@@ -253,7 +243,7 @@ static void forgetRetries(const char* name)
 }
 
 // Once a frame: every file that changed and settled is applied.
-void pollLiveEdit(void)
+void pollLiveEdit(const ShowFrame* frame)
 {
     if (!liveOn) return;
     finishSoundtrackBuild();
@@ -266,11 +256,11 @@ void pollLiveEdit(void)
         changeWrittenAt = e->changedAt;
         int done;
         if (e->folder == sourceFolder) {
-            done = applySourceChange(e->name);
+            done = applySourceChange(e->name, frame);
         } else {
             // Our own copy arriving in the data directory was applied already.
             if (strcmp(e->name, copiedName) == 0 && now - copiedAt < 2.0) continue;
-            done = applyDataChange(e->name);
+            done = applyDataChange(e->name, frame);
         }
         if (!done && countRetry(e->name)) watchRetry(e, now);
         if (done) forgetRetries(e->name);
@@ -285,7 +275,7 @@ void stopLiveEdit(void)
 {
     if (soundtrackBuild > 0) {
         kill(soundtrackBuild, SIGTERM);
-        waitpid(soundtrackBuild, nullptr, 0);
+        waitProgram(soundtrackBuild, 1);
         remove(soundtrackTemp);
         soundtrackBuild = -1;
     }

@@ -1,6 +1,9 @@
 // The loading screen: the active resource table loaded row by row with a
-// progress bar drawn after each row, then the configuration's data hook.
-#include "app/app.h"
+// progress bar drawn after each row, then the configuration's data hook,
+// each timed as a start-up phase.
+#include "app/loading.h"
+#include "app/phases.h"
+#include "app/present.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -13,7 +16,7 @@
 static void drawLoadingScreen(float progress)
 {
     const int noTexture[1] = {0};
-    presentFrame();
+    presentFrame(ClockNotRunning);
     glClear(GL_COLOR_BUFFER_BIT);
     drawOverlayQuad(noTexture, progress * 0.5f, 0.33f, progress, 0.01f, 1, 0xffeeaaffu, Opaque, -1);
     drawLetterbox();
@@ -31,7 +34,9 @@ void loadResources(void)
 {
     chooseLoadWorkers();
     loadResourceTable(activeResourceTable, drawLoadingScreen);
+    markPhase("resources");
     if (demoConfig && demoConfig->dataHook) demoConfig->dataHook();
+    markPhase("data hook");
     logMessage("data processing complete!\n");
     logMessage(" --------------------------------------------------\n");
 }

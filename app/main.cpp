@@ -1,6 +1,10 @@
 // Entry point: command line, the checks before any window, start-up, the
 // frame loop (or stills, capture, bench), shutdown with the exit code.
-#include "app/app.h"
+#include "app/loop.h"
+#include "app/offline.h"
+#include "app/options.h"
+#include "app/preflight.h"
+#include "app/signals.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv)

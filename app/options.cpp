@@ -1,8 +1,11 @@
-// The command line: one table row per option (name, value, help, handler);
-// the usage text is generated from the table. Bad input ends with exit code 2.
-#include "app/app.h"
+// The command line: one table row per option (name, value, help, handler),
+// every handler and every rule between options; the usage text is generated
+// from the table. Bad input ends with exit code 2.
+#include "app/options.h"
+#include "app/window.h"
 #include "platform/platform.h"
 #include <errno.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -154,6 +157,130 @@ static int optionHud(const char*)
     return 1;
 }
 
+// ---- stills, capture, bench ------------------------------------------------------
+enum { MaxFps = 240, MaxSubframes = 64, MaxRuns = 100 };
+static const float maxOfflineSeconds = 86400.0f;
+
+// Returns 1 when text ends with ".png" in any letter case.
+static int hasPngSuffix(const char* text, size_t length)
+{
+    if (length < 5) return 0;
+    const char* tail = text + length - 4;
+    return tail[0] == '.' && (tail[1] | 32) == 'p' && (tail[2] | 32) == 'n' && (tail[3] | 32) == 'g';
+}
+
+// --shot SEC:FILE.png adds one request. Refused: a time that is not a finite
+// number >= 0, a name that is empty, too long or not ".png", or MaxShots
+// requests already queued.
+static int optionShot(const char* value)
+{
+    if (!value || runOptions.shotCount >= MaxShots) return 0;
+    const char* colon = strchr(value, ':');
+    if (!colon || colon == value) return 0;
+    char* stop = NULL;
+    double seconds = strtod(value, &stop);
+    if (stop != colon || !isfinite(seconds) || seconds < 0.0 || seconds > 1.0e6) return 0;
+    const char* path = colon + 1;
+    size_t length = strlen(path);
+    if (length >= sizeof(runOptions.shots[0].path) || !hasPngSuffix(path, length)) return 0;
+    ShotRequest* shot = &runOptions.shots[runOptions.shotCount++];
+    shot->time = (float)seconds;
+    memcpy(shot->path, path, length + 1);
+    return 1;
+}
+
+// Seconds in [low, a day]. Returns 1/0.
+static int parseSeconds(const char* value, float low, float* out)
+{
+    errno = 0;
+    char* stop = nullptr;
+    float seconds = strtof(value, &stop);
+    if (errno || stop == value || *stop || !(seconds >= low && seconds <= maxOfflineSeconds)) return 0;
+    *out = seconds;
+    return 1;
+}
+
+// A count in 1..high written with digits only. Returns 1/0.
+static int parseCount(const char* value, int high, int* out)
+{
+    if (*value < '0' || *value > '9') return 0;
+    errno = 0;
+    char* stop = nullptr;
+    long n = strtol(value, &stop, 10);
+    if (errno || *stop || n < 1 || n > high) return 0;
+    *out = (int)n;
+    return 1;
+}
+
+// Copies a non-empty value that fits into field. 1 stored, 0 malformed.
+static int storeText(const char* value, char* field, size_t capacity)
+{
+    size_t length = value ? strlen(value) : 0;
+    if (length == 0 || length >= capacity) return 0;
+    memcpy(field, value, length + 1);
+    return 1;
+}
+
+static int optionCapture(const char* value)
+{
+    return storeText(value, runOptions.captureTarget, sizeof runOptions.captureTarget);
+}
+static int optionFps(const char* value) { return parseCount(value, MaxFps, &runOptions.captureFps); }
+static int optionSubframes(const char* value) { return parseCount(value, MaxSubframes, &runOptions.captureSubframes); }
+static int optionFrom(const char* value) { return parseSeconds(value, 0.0f, &runOptions.captureFrom); }
+// --to 0 would be an empty interval: the end must lie after the start.
+static int optionTo(const char* value) { return parseSeconds(value, 1e-6f, &runOptions.captureTo); }
+
+static int optionOverwrite(const char*)
+{
+    runOptions.overwrite = 1;
+    return 1;
+}
+
+static int optionBench(const char*)
+{
+    runOptions.bench = 1;
+    return 1;
+}
+
+// --seconds N: more than 0, at most a day.
+static int optionSeconds(const char* value)
+{
+    errno = 0;
+    char* stop = nullptr;
+    float seconds = strtof(value, &stop);
+    if (errno || stop == value || *stop || !(seconds > 0.0f && seconds <= maxOfflineSeconds)) return 0;
+    runOptions.benchSeconds = seconds;
+    return 1;
+}
+
+// --runs N: 1..100 (a sign is allowed, as strtol reads it).
+static int optionRuns(const char* value)
+{
+    errno = 0;
+    char* stop = nullptr;
+    long runs = strtol(value, &stop, 10);
+    if (errno || stop == value || *stop || runs < 1 || runs > MaxRuns) return 0;
+    runOptions.benchRuns = (int)runs;
+    return 1;
+}
+
+// ---- data, log, info --------------------------------------------------------------
+static int optionData(const char* value) { return storeText(value, runOptions.dataDir, sizeof runOptions.dataDir); }
+static int optionLog(const char* value) { return storeText(value, runOptions.logFile, sizeof runOptions.logFile); }
+
+static int optionVerbose(const char*)
+{
+    runOptions.verbose = 1;
+    return 1;
+}
+
+static int optionInfo(const char*)
+{
+    runOptions.info = 1;
+    return 1;
+}
+
 static int optionHelp(const char*) { return 1; }
 static int optionVersion(const char*) { return 1; }
 
@@ -163,19 +290,18 @@ static const OptionRow optionTable[] = {
      optionFullscreen},
     {"--start", "SEC", "begin the show SEC seconds in (the clock and the music start there)", optionStart},
     {"--shot", "SEC:FILE.png", "after loading, write the frame at SEC seconds to FILE.png and exit (repeatable)",
-     parseShotOption},
+     optionShot},
     {"--capture", "DIR|FILE.mp4", "render offline into DIR/frame_00000.png ... + soundtrack.wav, or an .mp4 (ffmpeg)",
-     parseCaptureOption},
-    {"--fps", "N", "capture: frames per second (the clock advances exactly 1/N per frame)", parseFpsOption},
-    {"--from", "SEC", "capture: first frame's time (default 0)", parseFromOption},
-    {"--to", "SEC", "capture: end of the captured interval (default: the show's end)", parseToOption},
+     optionCapture},
+    {"--fps", "N", "capture: frames per second (the clock advances exactly 1/N per frame)", optionFps},
+    {"--from", "SEC", "capture: first frame's time (default 0)", optionFrom},
+    {"--to", "SEC", "capture: end of the captured interval (default: the show's end)", optionTo},
     {"--subframes", "K", "capture: each frame the average of K sub-frames over its interval (default 1)",
-     parseSubframesOption},
+     optionSubframes},
     {"--bench", nullptr, "render at fixed 1/30 s steps as fast as possible, print per-scene frame times, exit",
-     parseBenchOption},
-    {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", parseSecondsOption},
-    {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each",
-     parseRunsOption},
+     optionBench},
+    {"--seconds", "N", "bench: render N seconds of the show from --start (default: to its end)", optionSeconds},
+    {"--runs", "N", "bench: render the show N times in one process, resident memory logged after each", optionRuns},
     {"--gl-debug", nullptr, "count GL errors and log each with its source; the total at the end", optionGlDebug},
     {"--mute", nullptr, "no sound output (no device is opened); the show's clock runs as usual", optionMute},
     {"--audio-device", "NAME", "play through this output device (--list-audio-devices); unknown: the default",
@@ -193,18 +319,44 @@ static const OptionRow optionTable[] = {
     {"--hud", nullptr, "show the heads-up display from the start (F1 hides it); with --bench over every frame",
      optionHud},
     {"--data", "DIR", "the data directory (default: ./data, else data or ../share/kestrel/data beside the program)",
-     parseDataOption},
-    {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)",
-     parseLogOption},
-    {"--verbose", nullptr, "echo the whole log to stderr (default: warnings, errors, start-up phases)",
-     parseVerboseOption},
+     optionData},
+    {"--log", "FILE", "write the log to FILE instead of demo.log (e.g. for two instances in one folder)", optionLog},
+    {"--verbose", nullptr, "echo the whole log to stderr (default: warnings, errors, start-up phases)", optionVerbose},
     {"--overwrite", nullptr, "capture: replace the frames, soundtrack.wav or .mp4 of an earlier capture",
-     parseOverwriteOption},
-    {"--info", nullptr, "print the data directory and the show's length, then exit", parseInfoOption},
+     optionOverwrite},
+    {"--info", nullptr, "print the data directory and the show's length, then exit", optionInfo},
     {"--help", nullptr, "print this help and exit", optionHelp},
     {"--version", nullptr, "print the version and exit", optionVersion},
 };
 static const int optionCount = (int)(sizeof(optionTable) / sizeof(optionTable[0]));
+
+// ---- rules between options ------------------------------------------------------
+// Null when the options fit together, else the complaint (e.g. "--fps needs
+// --capture"). Also gives capture and bench a 1280 x 720 window when no --mode
+// was given.
+static const char* optionConflict(void)
+{
+    RunOptions* o = &runOptions;
+    int capture = o->captureTarget[0] != 0;
+    if (!capture && (o->captureFps || o->captureFrom > 0.0f || o->captureTo > 0.0f || o->captureSubframes))
+        return "--fps, --from, --to and --subframes go with --capture";
+    if (!o->bench && o->benchSeconds > 0.0f) return "--seconds goes with --bench";
+    if (!o->bench && o->benchRuns) return "--runs goes with --bench";
+    if (capture + o->bench + (o->shotCount > 0) > 1) return "--capture, --bench and --shot exclude each other";
+    if (o->hud && (capture || o->shotCount > 0))
+        return "--hud goes with a windowed run or --bench, not --shot or --capture";
+    if (capture && !o->captureFps) return "--capture needs --fps N";
+    if (!capture && o->overwrite) return "--overwrite goes with --capture";
+    if (capture && o->startTime > 0.0f) return "--capture starts at --from, not --start";
+    if (capture && o->captureTo > 0.0f && !(o->captureTo > o->captureFrom)) return "--to must lie after --from";
+    if ((capture || o->bench) && o->width == 0) {
+        o->width = 1280;
+        o->height = 720;
+    }
+    return nullptr;
+}
+
+int isOfflineRun(void) { return runOptions.shotCount > 0 || runOptions.captureTarget[0] || runOptions.bench; }
 
 static void printUsage(FILE* out)
 {
@@ -263,7 +415,7 @@ int parseCommandLine(int argc, char** argv)
         if (row->handler == optionHelp) helpWanted = 1;
         if (row->handler == optionVersion) versionWanted = 1;
     }
-    const char* problem = helpWanted || versionWanted ? nullptr : checkOfflineOptions();
+    const char* problem = helpWanted || versionWanted ? nullptr : optionConflict();
     if (problem) return badOption("%s%s", problem, "");
     if (runOptions.edit && isOfflineRun())
         return badOption("%s%s", "--edit goes with a windowed run, not --shot, --capture or --bench", "");

@@ -1,7 +1,7 @@
 // Start-up phase timing and the end-of-run summary: how long each phase of
 // start-up took, the peak resident memory after it, and the frames rendered
 // and presented per second over the main loop.
-#include "app/app.h"
+#include "app/phases.h"
 #include "platform/platform.h"
 #include <stdio.h>
 #include <string.h>

@@ -2,10 +2,12 @@
 // data next to the program, the installed share/kestrel/data), the show's
 // length from its scene and part tracks, requested times against that length,
 // and the capture target; also --info.
-#include "app/app.h"
+#include "app/options.h"
+#include "app/preflight.h"
 #include "platform/platform.h"
 #include "show/show.h"
 #include "sync/sync.h"
+#include <dirent.h>
 #include <errno.h>
 #include <limits.h>
 #include <stdio.h>
@@ -14,8 +16,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-double showLength = -1.0;
+// ---- state: what was settled ------------------------------------------------------
+static double showLength = -1.0;
 static char dataDirectoryText[PATH_MAX + 2];   // the resolved directory with its trailing '/'
+
+double knownShowLength(void) { return showLength; }
 
 static int isDirectory(const char* path)
 {
@@ -32,19 +37,6 @@ static int withSlash(const char* text, char* out, size_t capacity)
     memcpy(out, text, length);
     out[length] = '/';
     out[length + 1] = 0;
-    return 1;
-}
-
-// The folder of the running program from /proc/self/exe (no trailing '/').
-// 1, or 0 when the link cannot be read.
-static int programFolder(char* out, size_t capacity)
-{
-    ssize_t n = readlink("/proc/self/exe", out, capacity - 1);
-    if (n <= 0 || (size_t)n >= capacity - 1) return 0;
-    out[n] = 0;
-    char* slash = strrchr(out, '/');
-    if (!slash) return 0;
-    *slash = 0;
     return 1;
 }
 
@@ -139,6 +131,58 @@ static int pastTheEnd(const char* option, double seconds)
     return 1;
 }
 
+int isVideoTarget(const char* path)
+{
+    size_t n = strlen(path);
+    if (n < 5) return 0;
+    const char* t = path + n - 4;
+    return t[0] == '.' && (t[1] | 32) == 'm' && (t[2] | 32) == 'p' && t[3] == '4';
+}
+
+int isCaptureFileName(const char* name, int loose)
+{
+    if (strcmp(name, "soundtrack.wav") == 0) return 1;
+    size_t length = strlen(name);
+    if (strncmp(name, "frame_", 6) != 0 || length < 10 || strcmp(name + length - 4, ".png") != 0) return 0;
+    if (loose) return 1;
+    size_t digits = 0;
+    while (name[6 + digits] >= '0' && name[6 + digits] <= '9') digits++;
+    return digits >= 5 && 6 + digits == length - 4;
+}
+
+// A capture target that would mix with or replace an earlier capture (a
+// folder holding frame_*.png or soundtrack.wav, an existing .mp4) is refused
+// without --overwrite. Returns 1 fine, 0 with the complaint in message.
+static int checkCaptureTarget(char* message, size_t capacity)
+{
+    const char* target = runOptions.captureTarget;
+    if (runOptions.overwrite) return 1;
+    struct stat info;
+    if (isVideoTarget(target)) {
+        if (stat(target, &info) != 0) return 1;
+        snprintf(message, capacity, "%s already exists; add --overwrite to replace it", target);
+        return 0;
+    }
+    DIR* dir = opendir(target);
+    if (!dir) return 1;   // not there yet (or not a folder: opening the output says so)
+    long frames = 0;
+    int sound = 0;
+    for (struct dirent* entry; (entry = readdir(dir)) != nullptr;) {
+        if (!isCaptureFileName(entry->d_name, 1)) continue;
+        if (strcmp(entry->d_name, "soundtrack.wav") == 0)
+            sound = 1;
+        else
+            frames++;
+    }
+    closedir(dir);
+    if (frames == 0 && !sound) return 1;
+    snprintf(message, capacity,
+             "%s already holds an earlier capture (%ld frame_*.png files%s); "
+             "add --overwrite to replace it",
+             target, frames, sound ? ", soundtrack.wav" : "");
+    return 0;
+}
+
 int prepareRun(void)
 {
     setLogEcho(runOptions.verbose);
@@ -175,28 +219,4 @@ void logRunSettings(void)
         logMessage("Show length: %.3f s\n", showLength);
     else
         logMessage("Show length: unknown\n");
-}
-
-// Copies a non-empty value that fits into field. 1 stored, 0 malformed.
-static int storeText(const char* value, char* field, size_t capacity)
-{
-    size_t length = value ? strlen(value) : 0;
-    if (length == 0 || length >= capacity) return 0;
-    memcpy(field, value, length + 1);
-    return 1;
-}
-
-int parseDataOption(const char* value) { return storeText(value, runOptions.dataDir, sizeof runOptions.dataDir); }
-int parseLogOption(const char* value) { return storeText(value, runOptions.logFile, sizeof runOptions.logFile); }
-
-int parseVerboseOption(const char*)
-{
-    runOptions.verbose = 1;
-    return 1;
-}
-
-int parseInfoOption(const char*)
-{
-    runOptions.info = 1;
-    return 1;
 }

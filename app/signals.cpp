@@ -1,7 +1,7 @@
 // SIGINT and SIGTERM: the handler only records the signal; the loops that
-// check Escape (pollFrame, capture, bench, stills) check it too and end the
+// check Escape (the loop's poll, capture, bench, stills) check it too and end the
 // show the same way, so everything is released and the log completed.
-#include "app/app.h"
+#include "app/signals.h"
 #include <signal.h>
 #include <string.h>
 

@@ -1,7 +1,10 @@
 // Stills: "--shot SEC:FILE.png" renders the show's frame at a fixed time, as
 // a viewer would see it (scene, grading, letterbox, frame resolve), and writes
 // the back buffer as a PNG. No music plays; the clock never runs.
-#include "app/app.h"
+#include "app/offline.h"
+#include "app/options.h"
+#include "app/present.h"
+#include "app/signals.h"
 #include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
@@ -16,34 +19,6 @@
 // Through /usr/include, so it counts as a system header and its own
 // warnings stay out of our -Wall -Wextra build.
 #include <stb/stb_image_write.h>
-
-// Returns 1 when text ends with ".png" in any letter case.
-static int hasPngSuffix(const char* text, size_t length)
-{
-    if (length < 5) return 0;
-    const char* tail = text + length - 4;
-    return tail[0] == '.' && (tail[1] | 32) == 'p' && (tail[2] | 32) == 'n' && (tail[3] | 32) == 'g';
-}
-
-// Adds one "SEC:FILE.png" request to runOptions. Returns 1, or 0 when the time
-// is not a finite number >= 0, the name is empty, too long or not ".png", or
-// MaxShots requests are already queued.
-int parseShotOption(const char* value)
-{
-    if (!value || runOptions.shotCount >= MaxShots) return 0;
-    const char* colon = strchr(value, ':');
-    if (!colon || colon == value) return 0;
-    char* stop = NULL;
-    double seconds = strtod(value, &stop);
-    if (stop != colon || !isfinite(seconds) || seconds < 0.0 || seconds > 1.0e6) return 0;
-    const char* path = colon + 1;
-    size_t length = strlen(path);
-    if (length >= sizeof(runOptions.shots[0].path) || !hasPngSuffix(path, length)) return 0;
-    ShotRequest* shot = &runOptions.shots[runOptions.shotCount++];
-    shot->time = (float)seconds;
-    memcpy(shot->path, path, length + 1);
-    return 1;
-}
 
 // The back buffer as a top-row-first RGB PNG. Returns 1, or 0 (logged).
 static int writeBackBuffer(const char* path, int width, int height)
@@ -71,10 +46,11 @@ static int writeBackBuffer(const char* path, int width, int height)
 }
 
 // One frame of the show at time seconds, drawn and resolved into the back
-// buffer as presentFrame would show it (without the swap).
-static void drawStill(float seconds, int previousPresented)
+// buffer as presentFrame would show it (without the swap). No clock runs:
+// the step is ClockNotRunning.
+static void drawStill(float seconds, int grainMovesOn)
 {
-    ShowFrame frame = showFrameAt(seconds, frameDelta, previousPresented);
+    ShowFrame frame = showFrameAt(seconds, ClockNotRunning, grainMovesOn);
     drawShowFrame(&frame);
     accumulateFrame();
     resolveFrame();
@@ -87,14 +63,16 @@ static void drawStill(float seconds, int previousPresented)
 int renderStills(void)
 {
     int failures = 0;
-    int presented = framePresented;   // the grain moves on once a still's first frame was shown
+    // The grain of the first still stands where start-up left it; after that
+    // every still's first frame follows a presented one.
+    int grainMovesOn = 0;
     for (int i = 0; i < runOptions.shotCount && !stopSignalNumber(); i++) {
         const ShotRequest* shot = &runOptions.shots[i];
         prevScene = -1;
-        drawStill(shot->time, presented);
+        drawStill(shot->time, grainMovesOn);
         prevScene = -1;
         drawStill(shot->time, 1);
-        presented = 1;
+        grainMovesOn = 1;
         if (writeBackBuffer(shot->path, windowWidth, windowHeight))
             logMessage("Still at %.3f s written to %s\n", (double)shot->time, shot->path);
         else

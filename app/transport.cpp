@@ -1,7 +1,8 @@
 // The transport of a windowed run: pause, steps by beat, bar or row, jumps to
 // scene starts and the start, and loops (a scene, or from/to marks). Every
 // move sets the clock and moves the music to the same instant.
-#include "app/app.h"
+#include "app/preflight.h"
+#include "app/transport.h"
 #include "platform/platform.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -10,7 +11,9 @@
 #include <stdio.h>
 
 // ---- state: the transport ----------------------------------------------------------
-Transport transport = {0, 0.0f, 0, 0.0f, 0.0f};
+static Transport transport = {0, 0.0f, 0, 0.0f, 0.0f};
+
+const Transport* transportState(void) { return &transport; }
 
 enum { BeatsPerBar = 4 };
 
@@ -49,7 +52,8 @@ int sceneStarts(const SyncTrack* track, float rowRate, float* starts, int capaci
         int scene = v > -1.0e6f && v < 1.0e6f ? (int)v : 0;
         if (scene == previous) continue;
         previous = scene;
-        if (scene >= 1 && scene <= ShowSceneCount) starts[count++] = (float)(track->keys[i].row / ((double)rowRate * 1000.0));
+        if (scene >= 1 && scene <= ShowSceneCount)
+            starts[count++] = (float)(track->keys[i].row / ((double)rowRate * 1000.0));
     }
     return count;
 }
@@ -76,7 +80,8 @@ static int currentSceneStarts(float* starts, int capacity)
 // The show's length when the tracks gave it, else the scene track's last key.
 static float showEndTime(void)
 {
-    if (showLength >= 0.0) return (float)showLength;
+    double length = knownShowLength();
+    if (length >= 0.0) return (float)length;
     const SyncTrack* track = syncTracks[TrackScene];
     if (!track || track->keyCount <= 0 || !(syncRowRate > 0.0f)) return 1.0e6f;
     return (float)(track->keys[track->keyCount - 1].row / ((double)syncRowRate * 1000.0));
@@ -88,7 +93,7 @@ void transportSeek(float time)
     if (!(time >= 0.0f)) time = 0.0f;
     if (time >= end) time = end > 0.001f ? end - 0.001f : 0.0f;
     float delay = pictureDelaySeconds();
-    startTick = tickCount() - (uint32_t)lroundf((time + delay) * 1000.0f);
+    setShowClockAt(time);
     transport.pausedAt = time;
     seekMusic(time + delay);
 }
@@ -100,12 +105,12 @@ void transportPause(int on)
         // The music is put at the picture's instant and held there: both
         // stand at the same time, and play on from it.
         float delay = pictureDelaySeconds();
-        transport.pausedAt = showClockSeconds(ticksToSeconds(tickCount(), startTick), delay);
+        transport.pausedAt = runningShowSeconds(tickCount());
         holdMusic(1);
         seekMusic(transport.pausedAt + delay);
     } else {
         float delay = pictureDelaySeconds();
-        startTick = tickCount() - (uint32_t)lroundf((transport.pausedAt + delay) * 1000.0f);
+        setShowClockAt(transport.pausedAt);
         seekMusic(transport.pausedAt + delay);   // the music plays on from the paused instant
         holdMusic(0);
     }
@@ -114,8 +119,7 @@ void transportPause(int on)
 
 float transportClock(uint32_t now)
 {
-    float time =
-        transport.paused ? transport.pausedAt : showClockSeconds(ticksToSeconds(now, startTick), pictureDelaySeconds());
+    float time = transport.paused ? transport.pausedAt : runningShowSeconds(now);
     if (transport.looping && transport.loopTo > transport.loopFrom && time >= transport.loopTo) {
         transportSeek(transport.loopFrom);
         time = transport.loopFrom;
@@ -123,10 +127,18 @@ float transportClock(uint32_t now)
     return time;
 }
 
-static float currentTime(void) { return transport.paused ? transport.pausedAt : frameTime; }
+ClockReading readShowClock(void)
+{
+    float time = 0.0f;
+    if (!showClockFixed(&time)) time = transportClock(tickCount());
+    return clockReadingAt(time);
+}
+
+// The time a move starts from: the paused instant, else the frame on screen.
+static float moveFrom(float shownTime) { return transport.paused ? transport.pausedAt : shownTime; }
 
 // R: loop the scene playing now; again: loop off.
-static void toggleSceneLoop(void)
+static void toggleSceneLoop(float shownTime)
 {
     if (transport.looping) {
         transport.looping = 0;
@@ -134,7 +146,7 @@ static void toggleSceneLoop(void)
     }
     float starts[64];
     int count = currentSceneStarts(starts, 64);
-    float t = currentTime();
+    float t = moveFrom(shownTime);
     float from = sceneJump(starts, count, t, 0);
     float to = sceneJump(starts, count, t, 1);
     if (from < 0.0f) from = 0.0f;
@@ -144,9 +156,9 @@ static void toggleSceneLoop(void)
     transport.looping = to > from;
 }
 
-static void setMark(int which)
+static void setMark(int which, float shownTime)
 {
-    float t = currentTime();
+    float t = moveFrom(shownTime);
     if (which == 0)
         transport.loopFrom = t;
     else
@@ -154,13 +166,13 @@ static void setMark(int which)
     transport.looping = transport.loopTo > transport.loopFrom;
 }
 
-static int applyTransportKey(int key, int mods);
+static int applyTransportKey(int key, int mods, float shownTime);
 
 // Every move goes to the log with the music's own position, so a run can be
 // checked afterwards.
-int transportKey(int key, int mods)
+int transportKey(int key, int mods, float shownTime)
 {
-    if (!applyTransportKey(key, mods)) return 0;
+    if (!applyTransportKey(key, mods, shownTime)) return 0;
     // The music's instant as heard: its cursor less the output delay.
     float music = musicPosition();
     if (music >= 0.0f) music -= pictureDelaySeconds();
@@ -170,9 +182,9 @@ int transportKey(int key, int mods)
     return 1;
 }
 
-static int applyTransportKey(int key, int mods)
+static int applyTransportKey(int key, int mods, float shownTime)
 {
-    float t = currentTime();
+    float t = moveFrom(shownTime);
     float starts[64];
     switch (key) {
     case GLFW_KEY_SPACE: transportPause(!transport.paused); return 1;
@@ -192,9 +204,25 @@ static int applyTransportKey(int key, int mods)
         return 1;
     }
     case GLFW_KEY_HOME: transportSeek(0.0f); return 1;
-    case GLFW_KEY_R: toggleSceneLoop(); return 1;
-    case GLFW_KEY_LEFT_BRACKET: setMark(0); return 1;
-    case GLFW_KEY_RIGHT_BRACKET: setMark(1); return 1;
+    case GLFW_KEY_R: toggleSceneLoop(shownTime); return 1;
+    case GLFW_KEY_LEFT_BRACKET: setMark(0, shownTime); return 1;
+    case GLFW_KEY_RIGHT_BRACKET: setMark(1, shownTime); return 1;
+    default: return 0;
+    }
+}
+
+int isTransportKey(int key)
+{
+    switch (key) {
+    case GLFW_KEY_SPACE:
+    case GLFW_KEY_LEFT:
+    case GLFW_KEY_RIGHT:
+    case GLFW_KEY_PAGE_UP:
+    case GLFW_KEY_PAGE_DOWN:
+    case GLFW_KEY_HOME:
+    case GLFW_KEY_R:
+    case GLFW_KEY_LEFT_BRACKET:
+    case GLFW_KEY_RIGHT_BRACKET: return 1;
     default: return 0;
     }
 }

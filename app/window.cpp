@@ -1,7 +1,9 @@
 // Setting up the show's window: the display-mode choice (dialog or command
 // line), the window and GL context (platform), the GL report in the log, the
 // fixed GL state, the default shader, the first camera and the first cleared frames.
-#include "app/app.h"
+#include "app/keyboard.h"
+#include "app/present.h"
+#include "app/window.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -11,15 +13,15 @@
 
 // Fills choice from the command line when it names a mode or full screen.
 // Returns 1 when the dialog is not needed.
-static int choiceFromOptions(DisplayChoice* choice, GLFWmonitor* monitor)
+static int choiceFromRequest(DisplayChoice* choice, const WindowRequest* request, GLFWmonitor* monitor)
 {
-    if (runOptions.width > 0 && runOptions.height > 0) {
-        choice->width = runOptions.width;
-        choice->height = runOptions.height;
-        choice->windowed = runOptions.fullscreen ? 0 : 1;
+    if (request->width > 0 && request->height > 0) {
+        choice->width = request->width;
+        choice->height = request->height;
+        choice->windowed = request->fullscreen ? 0 : 1;
         return 1;
     }
-    if (!runOptions.fullscreen) return 0;
+    if (!request->fullscreen) return 0;
     const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
     if (mode) {
         choice->width = mode->width;
@@ -49,7 +51,7 @@ static void endForUnfitSize(int width, int height, int contextMade)
 // window could be made (logged); -1 when the dialog was cancelled (no log
 // line). Ends the program with exit code 1 for a size it cannot play
 // (endForUnfitSize).
-int initWindow(void)
+int initWindow(const WindowRequest* request)
 {
     startLog();
     if (!glfwInit()) {
@@ -64,33 +66,28 @@ int initWindow(void)
     if (monitor) glfwGetVideoMode(monitor);
     choice.width = 1280;
     choice.height = 720;
-    if (!choiceFromOptions(&choice, monitor) && runModeDialog(&choice) == 0) return -1;
+    if (!choiceFromRequest(&choice, request, monitor) && runModeDialog(&choice) == 0) return -1;
     windowWidth = choice.width;
     windowHeight = choice.height;
     endForUnfitSize(windowWidth, windowHeight, 0);
 
-    if (!openMainWindow(windowWidth, windowHeight, choice.windowed == 0, runOptions.glDebug)) return 0;
+    if (!openMainWindow(windowWidth, windowHeight, choice.windowed == 0, request->glDebug)) return 0;
     endForUnfitSize(windowWidth, windowHeight, 1);
-    glfwSwapInterval(runOptions.vsyncOff ? 0 : 1);
+    glfwSwapInterval(request->vsyncOff ? 0 : 1);
     glfwSetWindowSizeCallback(mainWindow, onWindowSize);
     glfwSetKeyCallback(mainWindow, onKey);
     logGLInfo();
-    if (runOptions.glDebug) startGLDebug();
+    if (request->glDebug) startGLDebug();
     setGLDebugPhase("window set-up", -1);
 
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CW);
-    glEnable(GL_BLEND);
+    setFixedGLState();
     createDefaultShader();
     setCameraAspect(windowWidth, windowHeight);
     setCamera(0, 0, 0, 0, 0, 0, 0.1f, 500, 70);
     clearFrame();
-    presentFrame();
+    presentFrame(ClockNotRunning);
     clearFrame();
-    presentFrame();
+    presentFrame(ClockNotRunning);
     clearFrame();
     return 1;
 }

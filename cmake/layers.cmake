@@ -11,3 +11,6 @@ foreach(floor kestrel_platform kestrel_platform_gl kestrel_platform_window kestr
   set_target_properties(link_${floor} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/layers)
   add_test(NAME link_${floor} COMMAND link_${floor})
 endforeach()
+# No call circle among the program's files: read from the objects of its library.
+add_test(NAME app_call_circles COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_call_circles.sh
+  ${CMAKE_BINARY_DIR}/CMakeFiles/kestrel_app.dir/app)

@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <sys/types.h>
 
 struct GLFWwindow;
 
@@ -120,8 +121,8 @@ float showClockSeconds(float wallSeconds, float delaySeconds);
 enum { LargeBlockBytes = 128 * 1024, HeapKeepBytes = 32 * 1024 * 1024 };
 int pinMmapThreshold(void);
 void giveBackFreeMemory(void);   // the heap's free pages back to the system (after rare large work)
-long peakResidentKb(void);   // VmHWM of this process, 0 when unknown
-long residentKb(void);       // VmRSS of this process, 0 when unknown
+long peakResidentKb(void);       // VmHWM of this process, 0 when unknown
+long residentKb(void);           // VmRSS of this process, 0 when unknown
 
 // ---- heap allocation counting (bench) ------------------------------------------------
 // malloc, calloc, realloc, the aligned allocators and operator new are
@@ -158,6 +159,21 @@ void setGLDebugPhase(const char* name, int number);   // name is kept, not copie
 int checkGLErrors(void);                              // errors found by glGetError and not reported by the callback
 long glErrorCount(void);                              // errors counted since startGLDebug
 void logGLDebugSummary(void);                         // "GL debug: N GL errors"; nothing without --gl-debug
+
+// ---- other programs ----------------------------------------------------------------
+// Starts argv[0] (looked up in PATH unless it holds a '/') without a shell, in
+// a process group of its own (a Ctrl-C at the terminal reaches only this
+// program, which then ends the child cleanly). With stdinPipe the child reads
+// its standard input from *stdinPipe (fclose it to end the input); with quiet
+// its standard output goes to /dev/null. Returns the pid, or -1 with errno set.
+pid_t spawnProgram(char* const* argv, FILE** stdinPipe, int quiet);
+// Waits for the program (block 1) or looks whether it has ended (block 0).
+// Returns 1 when it exited with status 0, 0 when it failed or cannot be
+// waited for, -1 while it still runs (block 0 only).
+int waitProgram(pid_t pid, int block);
+// The folder of the running program (no trailing '/'). 1, or 0 when it
+// cannot be read or does not fit in capacity bytes.
+int programFolder(char* out, size_t capacity);
 
 // ---- watching files (hot reload) -------------------------------------------------------
 enum { MaxWatchedFolders = 4, WatchNameSize = 128 };

@@ -67,6 +67,30 @@ enum BlendMode { Opaque = 0, Additive = 1, AlphaAdditive = 2, Multiply = 3, Alph
 extern int currentBlendMode;
 void setBlendMode(int mode);
 
+// ---- GL state ------------------------------------------------------------------
+// The engine's fixed state, as the window's start-up leaves it: depth test
+// (less), back faces culled with clockwise fronts, blending on.
+void setFixedGLState(void);
+// What a pass drawn outside the engine's frame (accumulation, heads-up
+// display) changes: programs, framebuffers, texture unit 0, viewport, blend,
+// clear colour, depth writes and the capabilities the engine relies on.
+struct SavedGLState {
+    int program, framebuffer, readFramebuffer, texture, activeTexture, viewport[4];
+    int blendSrcRgb, blendDstRgb, blendSrcAlpha, blendDstAlpha, arrayBuffer;
+    float blendColor[4], clearColor[4];
+    int depthTest, cullFace, blend, scissor, depthMask;
+};
+void saveGLState(SavedGLState* state);   // leaves texture unit 0 active
+void restoreGLState(const SavedGLState* state);
+// Client-memory drawing (ImGui) needs no buffers bound and no generic
+// attribute array enabled: these set the engine's aside and bring them back.
+enum { SavedAttributeArrays = 8 };
+struct SavedVertexArrays {
+    int elementBuffer, arrayBuffer, enabled[SavedAttributeArrays];
+};
+void setVertexArraysAside(SavedVertexArrays* arrays);
+void restoreVertexArrays(const SavedVertexArrays* arrays);
+
 // ---- overlay quads -------------------------------------------------------------
 extern float overlayAlpha;   // -1: use the colour's alpha
 extern int overlayProgram;

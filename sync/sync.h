@@ -1,6 +1,5 @@
-// Timing, sync and music: the demo configuration record, the show clock the
-// loop sets, the sync-track player that turns that clock into track values
-// every frame, and soundtrack playback.
+// Timing, sync and music: the demo configuration record, the sync-track
+// player that turns a show time into track values, and soundtrack playback.
 #pragma once
 #include "sync/vocabulary.h"
 #include <stddef.h>
@@ -22,11 +21,6 @@ struct DemoConfig {
 // until then (no tracks, no soundtrack).
 extern DemoConfig* demoConfig;
 
-// ---- the show clock, set by the loop -------------------------------------------------
-extern float frameTime;      // seconds since the show's time zero
-extern float frameDelta;     // frameTime minus the previous one; -1 before the first poll
-extern int framePresented;   // whether the previous poll presented a frame
-
 // ---- sync tracks ---------------------------------------------------------------
 struct SyncKey {
     int row;
@@ -46,11 +40,9 @@ struct SyncDevice {
 
 extern SyncDevice* syncDevice;
 extern SyncTrack* syncTracks[MaxTracks];
-extern float syncValues[MaxTracks];
 extern float syncRowRate;   // rows per millisecond
 
 void initSync(void);
-void updateSync(void);
 // Every configured track's value at a show time (at the row the player rounds
 // it to) into values[0 .. MaxTracks-1]; unconfigured entries are 0.
 void evaluateTracks(float time, float* values);

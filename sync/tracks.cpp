@@ -1,6 +1,6 @@
 // The sync player: one device holding the tracks named by the configuration,
-// track files read once at start-up, and the per-frame evaluation of every
-// track at the row of the current show time into syncValues.
+// track files read once at start-up, and the evaluation of every track at
+// the row of a show time.
 #include "sync/sync.h"
 #include "platform/platform.h"
 #include <math.h>
@@ -12,7 +12,6 @@
 DemoConfig* demoConfig = nullptr;
 SyncDevice* syncDevice = nullptr;
 SyncTrack* syncTracks[MaxTracks];
-float syncValues[MaxTracks];
 float syncRowRate = 0.0f;
 
 enum { TrackPathSize = DataPathSize + 64, SyncBaseSize = DataPathSize };
@@ -76,14 +75,6 @@ float rowForTime(float seconds)
 {
     long double row = (long double)seconds * syncRowRate * 1000;
     return (float)row;
-}
-
-void updateSync(void)
-{
-    if (!demoConfig) return;
-    float row = rowForTime(frameTime);
-    for (int i = 0; i < MaxTracks && demoConfig->trackNames[i]; i++)
-        syncValues[i] = trackValue(syncTracks[i], (double)row);
 }
 
 void evaluateTracks(float time, float* values)

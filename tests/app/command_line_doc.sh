@@ -2,11 +2,12 @@
 # docs/command-line.md against the program's own --help: every option --help
 # names has a row in the document's option table, and every option that table
 # names is one --help knows. Arguments: build directory, source directory.
-source "$(dirname "$0")/lib.bash" "$1" "$2"
+set -u
+source "$2/tests/support/program.bash" "$1" "$2"
 
-doc="$src/docs/command-line.md"
+doc="$SRC/docs/command-line.md"
 [ -s "$doc" ] || { echo "FAIL: $doc is missing or empty"; exit 1; }
-help=$("$program" --help)
+help=$("$PROGRAM" --help)
 rc=$?
 [ "$rc" -eq 0 ] || complain "--help exited $rc"
 

@@ -1,6 +1,6 @@
 // The command line: modes and full screen, bad input, help and version, and the
 // offline options of capture and bench (what fits together, what is refused).
-#include "app/app.h"
+#include "app/options.h"
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdio.h>

@@ -1,14 +1,21 @@
 // The whole program started in-process at a small size with --gl-debug: the
 // show survives a window minimised to zero size (the size callback GLFW sends
 // on desktops that report it) without GL errors and with its aspect kept and
-// restored, and the GL error accounting counts and names a real error.
-#include "app/app.h"
+// restored, the GL error accounting counts and names a real error, and the
+// one-frame step goes on until the show's end or a close.
+#include "app/clock.h"
+#include "app/loop.h"
+#include "app/options.h"
+#include "app/preflight.h"
+#include "app/present.h"
+#include "app/window.h"
 #include "platform/platform.h"
 #include "render/render.h"
 #include "show/show.h"
 #include "sync/sync.h"
 #include "support/gl_context.h"
 #include <GL/glew.h>
+#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
@@ -29,7 +36,7 @@ static int startShow(void)
     if (symlink(KESTREL_BINARY_DIR "/data", "data") != 0) return 0;
     char arg0[] = "kestrel", mode[] = "--mode", size[] = "160x90", debug[] = "--gl-debug";
     char* argv[] = {arg0, mode, size, debug};
-    if (parseCommandLine(4, argv) != 1) return 0;
+    if (parseCommandLine(4, argv) != 1 || prepareRun() != -1) return 0;
     started = startDemo();
     return started;
 }
@@ -38,13 +45,10 @@ static int startShow(void)
 // the main loop does.
 static void renderAt(float seconds)
 {
-    useFixedClock = 1;
-    fixedClockTime = seconds;
-    frameTime = seconds;
-    frameDelta = 1.0f / 30.0f;
-    ShowFrame frame = showFrameAt(seconds, frameDelta, 1);
-    dispatchScene(&frame);
-    presentFrame();
+    fixShowClock(1, seconds);
+    ShowFrame frame = showFrameAt(seconds, 1.0f / 30.0f, 1);
+    drawShowFrame(&frame);
+    presentFrame(frame.delta);
     checkGLErrors();
 }
 
@@ -91,4 +95,25 @@ TEST(Hardening, GLErrorsAreCountedAndLoggedWithTheirPhase)
     EXPECT_EQ(glErrorCount(), before + 1);
     logGLDebugSummary();
     EXPECT_NE(logText().find("GL debug: " + std::to_string(before + 1) + " GL errors\n"), std::string::npos);
+}
+
+TEST(Hardening, TheOneFrameStepGoesOnUntilTheShowsEndOrAClose)
+{
+    if (!startShow()) GTEST_SKIP() << "no display or the show did not start";
+    const float end = (float)knownShowLength();
+    ASSERT_GT(end, 1.0f);
+    // Each step draws at the clock's previous reading, then reads it again.
+    fixShowClock(1, 12.0f);
+    EXPECT_EQ(stepShowFrame(), 1);
+    glfwSetWindowShouldClose(mainWindow, 1);
+    EXPECT_EQ(stepShowFrame(), 0);   // the window asked to close
+    glfwSetWindowShouldClose(mainWindow, 0);
+
+    fixShowClock(1, end - 1.0f / 30.0f);
+    EXPECT_EQ(stepShowFrame(), 1);   // draws 12 s, reads a frame before the end
+    EXPECT_EQ(stepShowFrame(), 1);   // draws it: the show goes on
+    fixShowClock(1, end);
+    EXPECT_EQ(stepShowFrame(), 1);   // draws the frame before the end again, reads the end
+    EXPECT_EQ(stepShowFrame(), 0);   // draws the end: over
+    fixShowClock(0, 0.0f);
 }

@@ -1,8 +1,9 @@
 // The keyboard's tweak-camera mode: entering and leaving, the messages in the
 // log, step sizes with Shift and Ctrl, clip factors and the keys it ignores;
 // Enter's camera key lines: their numbers, where they go and when.
-#include "app/app.h"
+#include "app/keyboard.h"
 #include "render/render.h"
+#include "show/show.h"
 #include "support/gl_context.h"
 #include "show/show.h"
 #include "sync/sync.h"
@@ -38,6 +39,15 @@ static void resetCamera(void)
 }
 
 static void press(int key, int mods = 0) { onKey(nullptr, key, 0, GLFW_PRESS, mods); }
+
+// The frame on screen that Enter records from: the loop hands it over after
+// the keys of a poll came in.
+static ShowFrame shownFrame(float time, float scene)
+{
+    ShowFrame frame = {time, 1.0f / 30.0f, 1, {}};
+    frame.tracks[TrackScene] = scene;
+    return frame;
+}
 
 TEST(TweakCamera, MovementKeyBeforeTabEntersSilently)
 {
@@ -275,9 +285,7 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
 {
     resetCamera();
     remove("camera_keys.txt");
-    float sceneBefore = syncValues[TrackScene], timeBefore = frameTime;
-    syncValues[TrackScene] = 4.0f;
-    frameTime = 61.25f;
+    ShowFrame shown = shownFrame(61.25f, 4.0f);
     setCamera(12.5f, 3.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f);
     camera.dirty = 0;
     const std::string first =
@@ -288,6 +296,8 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
     press(GLFW_KEY_ENTER);
     onKey(nullptr, GLFW_KEY_ENTER, 0, GLFW_REPEAT, 0);
     onKey(nullptr, GLFW_KEY_ENTER, 0, GLFW_RELEASE, 0);
+    EXPECT_EQ(logSince(mark), "");   // recorded when the loop hands the frame over
+    applyFrameKeys(&shown);
     EXPECT_EQ(logSince(mark), first);
     EXPECT_EQ(readFile("camera_keys.txt"), first);
     EXPECT_EQ(tweakMode, -1);
@@ -296,10 +306,11 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
     // In tweak mode: the author's camera, one step up; the keypad's Enter too.
     press(GLFW_KEY_TAB);
     press(GLFW_KEY_E);
-    syncValues[TrackScene] = 5.7f;
-    frameTime = 70.0f;
+    shown = shownFrame(70.0f, 5.7f);
     mark = logMark();
     press(GLFW_KEY_KP_ENTER);
+    applyFrameKeys(&shown);
+    applyFrameKeys(&shown);   // each press is recorded once
     const std::string second =
         "{12.5f, 4.0f, -40.0f, 90.0f, 0.0f, 0.0f, 0.1f, 500.0f, 70.0f},  // scene 5 at 70.000 s\n";
     EXPECT_EQ(logSince(mark), second);
@@ -307,8 +318,6 @@ TEST(TweakCamera, EnterRecordsWhatTheViewerSeesInTheLogAndTheKeysFile)
     EXPECT_EQ(tweakMode, 1);
 
     remove("camera_keys.txt");
-    syncValues[TrackScene] = sceneBefore;
-    frameTime = timeBefore;
 }
 
 TEST(TweakCamera, EnterWithAKeysFileThatCannotBeOpenedLogsEachPress)
@@ -317,9 +326,12 @@ TEST(TweakCamera, EnterWithAKeysFileThatCannotBeOpenedLogsEachPress)
     remove("camera_keys.txt");
     ASSERT_EQ(mkdir("camera_keys.txt", 0755), 0);   // a directory cannot be appended to
     camera.x = 3.0f;
+    ShowFrame shown = shownFrame(0.0f, 0.0f);
     size_t mark = logMark();
     press(GLFW_KEY_ENTER);
+    applyFrameKeys(&shown);
     press(GLFW_KEY_ENTER);
+    applyFrameKeys(&shown);
     std::string log = logSince(mark);
     const std::string complaint = "Camera key not written: cannot open camera_keys.txt for appending.\n";
     size_t at = log.find(complaint);
@@ -335,6 +347,7 @@ TEST(TweakCamera, EnterWithAKeysFileThatCannotBeOpenedLogsEachPress)
     camera.z = NAN;
     mark = logMark();
     press(GLFW_KEY_ENTER);
+    applyFrameKeys(&shown);
     EXPECT_EQ(logSince(mark), "Camera key not recorded: a camera value is not finite.\n");
     EXPECT_EQ(access("camera_keys.txt", F_OK), -1);
 }

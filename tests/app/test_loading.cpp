@@ -1,6 +1,6 @@
 // The loading screen: the show's table from a small data directory (log lines,
 // the bar, slots, release), and a table whose files are all missing.
-#include "app/app.h"
+#include "app/loading.h"
 #include "assets/assets.h"
 #include "render/render.h"
 #include "show/show_local.h"
@@ -40,7 +40,6 @@ static const char* goodVertex = "#version 100\nattribute vec3 vpos;uniform mat4 
 static const char* goodFragment = "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0); }";
 static const char* brokenFragment =
     "#version 100\nprecision mediump float;\nvoid main(){ gl_FragColor = vec4(1.0) +; }";
-
 
 static int barCovers(int width, int row, float fraction)
 {
@@ -114,7 +113,7 @@ TEST(LoadResources, BuiltInTableFromSmallDataDirectory)
     EXPECT_EQ(res.jugMeshes[0].textures[1], 0);
     EXPECT_GT(res.jugMeshes[0].textures[2], 0);
     EXPECT_NE(res.jugMeshes[0].textures[2], res.billMesh.textures[1]);   // each row loads anew
-    EXPECT_EQ(res.progCar, -1);                                      // missing shader files
+    EXPECT_EQ(res.progCar, -1);                                          // missing shader files
 
     // Release: every row freed; slot textures of a mesh go too.
     int billLight = res.billMesh.textures[1], light = res.progLight;

@@ -1,9 +1,11 @@
 // Presenting frames: the present rule and its counters, the weighted average
-// read back from real pixels, the poll step, window resizes and the camera aspect.
-#include "app/app.h"
+// read back from real pixels, the clock's readings, window resizes and the
+// camera aspect.
+#include "app/present.h"
+#include "app/transport.h"
+#include "app/window.h"
 #include "platform/platform.h"
 #include "render/render.h"
-#include "sync/sync.h"
 #include "support/gl_context.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -31,8 +33,9 @@ protected:
         mainWindow = testWindow();
         resolveFrame();   // empty whatever an earlier case left in the sum
         presentState = PresentState{0, 0.0f, 0.0f, 0, -1.0f};
-        frameDelta = -1.0f;
+        delta = ClockNotRunning;
     }
+    float delta;   // the clock's step handed to each present
     // Clears the back buffer: left half one colour, right half another.
     static void drawFrame(const unsigned char left[3], const unsigned char right[3], int width = 64, int height = 48)
     {
@@ -58,7 +61,7 @@ protected:
 TEST_F(FrameTest, EveryCallBeforeTheFirstPollPresents)
 {
     for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(presentFrame(), 1) << "call " << i;
+        EXPECT_EQ(presentFrame(delta), 1) << "call " << i;
         EXPECT_EQ(presentState.accumFrames, 0);
         EXPECT_EQ(presentState.accumWeight, 0.0f);
         EXPECT_EQ(presentState.rateClock, -1.0f);
@@ -69,14 +72,14 @@ TEST_F(FrameTest, EveryCallBeforeTheFirstPollPresents)
 TEST_F(FrameTest, WithOneFramePerPresentTheSecondFramePresents)
 {
     presentState.framesPerPresent = 1.0f;
-    frameDelta = 0.0f;
-    EXPECT_EQ(presentFrame(), 0);
+    delta = 0.0f;
+    EXPECT_EQ(presentFrame(delta), 0);
     EXPECT_EQ(presentState.accumFrames, 1);
     EXPECT_FLOAT_EQ(presentState.accumWeight, 1.0f);
-    EXPECT_EQ(presentFrame(), 1);
+    EXPECT_EQ(presentFrame(delta), 1);
     EXPECT_EQ(presentState.accumFrames, 0);   // counters reset after a present
     EXPECT_EQ(presentState.accumWeight, 0.0f);
-    EXPECT_EQ(presentFrame(), 0);
+    EXPECT_EQ(presentFrame(delta), 0);
     EXPECT_FLOAT_EQ(presentState.accumWeight, 1.0f);   // the next frame weighs 1 again
 }
 
@@ -85,40 +88,40 @@ TEST_F(FrameTest, TheRateIsMeasuredOverWindowsOfOneTwentyFourth)
     // As after start-up (one frame per present), frames 10 ms apart: the fifth
     // crosses 1/24 s with five frames counted and is smoothed in at 0.3/0.7.
     presentState.framesPerPresent = 1.0f;
-    frameDelta = 0.01f;
-    for (int i = 0; i < 4; i++) presentFrame();
+    delta = 0.01f;
+    for (int i = 0; i < 4; i++) presentFrame(delta);
     EXPECT_EQ(presentState.rateFrames, 4);
     EXPECT_EQ(presentState.framesPerPresent, 1.0f);
-    presentFrame();
+    presentFrame(delta);
     float expected = (float)(0.3f * 5.0 + 0.7f * 1.0);
     EXPECT_EQ(presentState.framesPerPresent, expected);
     EXPECT_EQ(presentState.rateFrames, 0);
     EXPECT_EQ(presentState.rateClock, 0.0f);
-    frameDelta = 0.05f;   // one slow frame closes the next window with a count of 1
-    presentFrame();
+    delta = 0.05f;   // one slow frame closes the next window with a count of 1
+    presentFrame(delta);
     EXPECT_EQ(presentState.framesPerPresent, (float)(0.3f * 1.0 + 0.7f * (double)expected));
     // Between measurements a present needs more frames than the smoothed count.
-    frameDelta = 0.0f;
+    delta = 0.0f;
     presentState.accumFrames = 0;
     presentState.accumWeight = 0.0f;
     presentState.framesPerPresent = 2.2f;
-    EXPECT_EQ(presentFrame(), 0);
-    EXPECT_EQ(presentFrame(), 0);
-    EXPECT_EQ(presentFrame(), 1);
+    EXPECT_EQ(presentFrame(delta), 0);
+    EXPECT_EQ(presentFrame(delta), 0);
+    EXPECT_EQ(presentFrame(delta), 1);
 }
 
 TEST_F(FrameTest, PresentShowsTheWeightedAverageOfTheFramesSinceTheLast)
 {
     presentState.framesPerPresent = 100.0f;   // not due: only accumulate
-    frameDelta = 0.0f;
+    delta = 0.0f;
     const unsigned char red[3] = {255, 0, 0}, blue[3] = {0, 0, 255};
     const unsigned char green[3] = {0, 255, 0}, grey[3] = {90, 90, 90}, white[3] = {255, 255, 255};
     drawFrame(red, blue);
-    EXPECT_EQ(presentFrame(), 0);   // weight 1
+    EXPECT_EQ(presentFrame(delta), 0);   // weight 1
     drawFrame(green, white);
-    EXPECT_EQ(presentFrame(), 0);   // weight 1/2
+    EXPECT_EQ(presentFrame(delta), 0);   // weight 1/2
     drawFrame(grey, grey);
-    EXPECT_EQ(presentFrame(), 0);   // weight 1/3
+    EXPECT_EQ(presentFrame(delta), 0);   // weight 1/3
     EXPECT_FLOAT_EQ(presentState.accumWeight, 1.0f + 0.5f + (float)(1.0 / 3));
 
     drawFrame(white, white);   // what the resolve must overwrite
@@ -131,7 +134,7 @@ TEST_F(FrameTest, PresentShowsTheWeightedAverageOfTheFramesSinceTheLast)
 
     // After a resolve the sum is empty: one frame alone comes back unchanged.
     drawFrame(grey, red);
-    presentFrame();
+    presentFrame(delta);
     drawFrame(white, white);
     resolveFrame();
     px = readPixels(0, 0, 64, 48);
@@ -148,9 +151,9 @@ TEST_F(FrameTest, ThePresentPathLeavesTheEngineGLStateAlone)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glViewport(3, 4, 20, 30);
     presentState.framesPerPresent = 1.0f;
-    frameDelta = 0.0f;
-    presentFrame();
-    presentFrame();   // accumulated, then resolved and swapped
+    delta = 0.0f;
+    presentFrame(delta);
+    presentFrame(delta);   // accumulated, then resolved and swapped
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
@@ -172,10 +175,10 @@ TEST_F(FrameTest, ThePresentPathLeavesTheEngineGLStateAlone)
 TEST_F(FrameTest, TheSumFollowsTheWindowSize)
 {
     presentState.framesPerPresent = 100.0f;
-    frameDelta = 0.0f;
+    delta = 0.0f;
     const unsigned char red[3] = {255, 0, 0}, blue[3] = {0, 0, 255};
     drawFrame(red, red);
-    presentFrame();
+    presentFrame(delta);
     ASSERT_EQ(testGLContext(96, 40), 1);
     int fw = 0, fh = 0;
     // The engine learns the new size from the window's events, as the loop's
@@ -187,7 +190,7 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     glfwSwapBuffers(mainWindow);   // llvmpipe takes a new window size at the next swap
     setAccumulationSize(96, 40);   // what the loop does once the new size has settled
     drawFrame(blue, red, 96, 40);
-    presentFrame();   // the old size's sum is dropped: this frame starts afresh
+    presentFrame(delta);   // the old size's sum is dropped: this frame starts afresh
     EXPECT_EQ(presentState.accumFrames, 1);
     resolveFrame();
     std::vector<unsigned char> px = readPixels(0, 0, 96, 40);
@@ -199,27 +202,21 @@ TEST_F(FrameTest, TheSumFollowsTheWindowSize)
     setAccumulationSize(64, 48);
 }
 
-TEST_F(FrameTest, PollTakesTheFixedClockAndTheCloseFlag)
+TEST_F(FrameTest, TheClockReadsTheFixedTimeElseTheTickCounter)
 {
-    useFixedClock = 1;
-    fixedClockTime = 2.5f;
-    EXPECT_EQ(pollFrame(), 0);
-    EXPECT_EQ(frameTime, 2.5f);
-    fixedClockTime = 2.75f;
-    pollFrame();
-    EXPECT_EQ(frameTime, 2.75f);
-    EXPECT_FLOAT_EQ(frameDelta, 0.25f);
-    glfwSetWindowShouldClose(mainWindow, 1);
-    EXPECT_NE(pollFrame(), 0);
-    glfwSetWindowShouldClose(mainWindow, 0);
-    useFixedClock = 0;
+    fixShowClock(1, 2.5f);
+    EXPECT_EQ(readShowClock().time, 2.5f);
+    fixShowClock(1, 2.75f);
+    ClockReading reading = readShowClock();
+    EXPECT_EQ(reading.time, 2.75f);
+    EXPECT_FLOAT_EQ(reading.delta, 0.25f);
+    fixShowClock(0, 0.0f);
 
     // On the tick counter: a start 30 ms before "now", even across the wrap.
-    startTick = 0;
-    startTick = startTick - 30u + tickCount();
-    pollFrame();
-    EXPECT_GE(frameTime, 0.03f);
-    EXPECT_LT(frameTime, 5.0f);
+    startShowClock(0.03f);
+    reading = readShowClock();
+    EXPECT_GE(reading.time, 0.03f);
+    EXPECT_LT(reading.time, 5.0f);
 }
 
 TEST_F(FrameTest, ResizeSetsViewportAndAspectAndAZeroSizeKeepsIt)

@@ -2,7 +2,6 @@
 // broken files, the log lines of each failure, the link report and its order,
 // fixed attribute locations, the version rule, and what free may delete.
 #include "assets/assets.h"
-#include "app/app.h"
 #include "support/gl_context.h"
 #include <GL/glew.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,6 @@
 // The arithmetic and checks behind the player's limits: which data files are
-// read, the sound-latency clock, when a new window size counts as settled,
-// and which frame sizes fit the memory budget and the GL limits.
-#include "app/app.h"
+// read and the sound-latency clock.
 #include "platform/platform.h"
-#include "post/post.h"
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -111,55 +108,4 @@ TEST(SoundLatency, ThePictureWaitsForTheSoundAndNeverRunsBeforeZero)
     EXPECT_FLOAT_EQ(showClockSeconds(10.0f, latency - 0.100f), 10.0f - latency + 0.100f);   // display adds 100 ms
     EXPECT_EQ(showClockSeconds(0.01f, latency), 0.0f);   // the first 23 ms hold the first frame
     EXPECT_EQ(showClockSeconds(0.0f, 0.0f), 0.0f);
-}
-
-// A drag changes the size every poll: nothing is remade until the size has
-// held for SettlePolls polls and SettleSeconds.
-TEST(WindowSize, BuffersAreRemadeOnceTheSizeSettles)
-{
-    SizeWatch watch = {640, 360, 640, 360, 10, 0.0};
-    double t = 1.0;
-    for (int w = 650; w < 900; w += 10, t += 0.016) EXPECT_EQ(sizeSettled(&watch, w, 500, t), 0) << w;
-    int settledAt = -1;
-    for (int poll = 0; poll < 40 && settledAt < 0; poll++, t += 0.016)
-        if (sizeSettled(&watch, 890, 500, t)) settledAt = poll;
-    // The drag's last poll already saw 890 x 500: poll p is (p + 1) × 16 ms later.
-    ASSERT_GE(settledAt, SettlePolls);
-    EXPECT_GE((settledAt + 1) * 0.016 + 1e-9, SettleSeconds);
-    EXPECT_LE((settledAt + 1) * 0.016, SettleSeconds + 0.02);
-    watch.madeWidth = 890;
-    watch.madeHeight = 500;
-    EXPECT_EQ(sizeSettled(&watch, 890, 500, t + 5.0), 0);   // once made, not again
-    // Slow polls: three polls are not enough before 0.2 s have passed.
-    SizeWatch slow = {640, 360, 640, 360, 10, 0.0};
-    EXPECT_EQ(sizeSettled(&slow, 800, 600, 2.0), 0);
-    for (int i = 0; i < 5; i++) EXPECT_EQ(sizeSettled(&slow, 800, 600, 2.0 + 0.01 * (i + 1)), 0);
-    EXPECT_EQ(sizeSettled(&slow, 800, 600, 2.25), 1);
-}
-
-TEST(FrameBudget, CommonSizesFitHugeOnesAreRefused)
-{
-    EXPECT_TRUE(frameSizeFitsBudget(1920, 1080));
-    EXPECT_TRUE(frameSizeFitsBudget(3840, 2160));
-    EXPECT_FALSE(frameSizeFitsBudget(7680, 4320));
-    EXPECT_FALSE(frameSizeFitsBudget(16384, 16384));
-    EXPECT_FALSE(frameSizeFitsBudget(0, 720));
-    EXPECT_FALSE(frameSizeFitsBudget(1280, -1));
-    // Every buffer of the set keeps at least one pixel, so a 1 x 1 frame still
-    // counts all 19 of them (five with 16-bit depth).
-    EXPECT_EQ(postBufferBytes(1, 1), 5u * 6 + 14u * 4);
-    EXPECT_EQ(frameSizeBytes(1, 1), postBufferBytes(1, 1) + accumulationBytes(1, 1));
-    // Doubling each side about quadruples the bytes (pyramid rounding aside).
-    double ratio = (double)frameSizeBytes(2560, 1440) / (double)frameSizeBytes(1280, 720);
-    EXPECT_NEAR(ratio, 4.0, 0.01);
-}
-
-TEST(FrameBudget, TheFirstGlLimitExceededIsNamed)
-{
-    FrameSizeLimits limits = {16384, 16384, 16384, 8192};
-    EXPECT_EQ(frameSizeLimitProblem(8192, 8192, &limits), nullptr);
-    EXPECT_STREQ(frameSizeLimitProblem(8193, 100, &limits), "GL_MAX_RENDERBUFFER_SIZE");
-    EXPECT_STREQ(frameSizeLimitProblem(20000, 8, &limits), "GL_MAX_VIEWPORT_DIMS");
-    FrameSizeLimits smallTexture = {32768, 32768, 4096, 16384};
-    EXPECT_STREQ(frameSizeLimitProblem(100, 5000, &smallTexture), "GL_MAX_TEXTURE_SIZE");
 }

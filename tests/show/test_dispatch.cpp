@@ -2,7 +2,7 @@
 // rules, one show frame (clock, grading sources, flare), and the letterbox
 // bars on real pixels at several window sizes.
 #include "show/show_local.h"
-#include "app/app.h"
+#include "app/window.h"
 #include "post/post.h"
 #include "render/render.h"
 #include "sync/sync.h"

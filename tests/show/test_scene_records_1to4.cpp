@@ -65,7 +65,6 @@ TEST(SceneRecords, SceneOneScrubsTheJugAndSplashAndPicksTheJug)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
     FakeMesh jug = fakeAnimated(&res.jugMeshes[0], 5);
     FakeMesh splash = fakeAnimated(&res.splashMesh, 9);
     Mesh savedIntact = res.jugMeshes[3];
@@ -108,7 +107,6 @@ TEST(SceneRecords, SceneOneCameraFollowsItsKeysAndClamps)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
     scene1(0.0f);
     expectCamera(-33.0f, 70.0f, 773.0f, 40.0f);
@@ -132,7 +130,6 @@ TEST(SceneRecords, BottlesByModeAndRiseAndTheCameraAtThreeAndAHalf)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
     setTracks(0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
     Mesh expected;
     memset(&expected, 0, sizeof expected);
@@ -164,7 +161,6 @@ TEST(SceneRecords, BottlesByModeAndRiseAndTheCameraAtThreeAndAHalf)
 TEST(SceneRecords, ScenesReseedTheGeneratorWithTheirOwnDraw)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
-    framePresented = 0;   // the final pass then draws no grain offset
     setTracks(0.0f, 0.0f, 0.5f, 0.0f, 1.0f);
     srand(1234);
     int drawn = rand();
@@ -187,7 +183,6 @@ TEST(SceneRecords, SceneFourSpreadsBillsByVar1AndPart)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));
     tweakMode = -1;
-    framePresented = 0;
     FakeMesh jug = fakeAnimated(&res.jugMeshes[0], 5);
     Mesh savedIntact = res.jugMeshes[3];
     int savedBills[4];

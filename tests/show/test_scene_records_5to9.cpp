@@ -27,7 +27,6 @@ static bool sceneContext(void)
     if (state >= 0) return state == 1;
     state = useSceneBuffers(RecordWidth, RecordHeight);
     tweakMode = -1;
-    framePresented = 0;
     return state == 1;
 }
 

@@ -72,7 +72,6 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     ASSERT_GT(res.progFire, 0);
     ASSERT_GT(res.progBokeh, 0);
     tweakMode = -1;
-    framePresented = 0;
 
     setTracks(0.0f, 1.0f, 0.5f, 0.1f, 0.3f);
     scenes2And3(1, 12.5f, 1.0f, 0.5f);
@@ -141,7 +140,6 @@ TEST(SceneRenders, EveryScenePaintsADistinctPictureWithoutGLErrors)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     tweakMode = -1;
-    framePresented = 0;
     while (glGetError() != GL_NO_ERROR) {}
     const int pixels = RecordWidth * RecordHeight;
     std::vector<unsigned char> previous;
@@ -185,7 +183,6 @@ TEST(SceneRenders, SharpFramesSkipTheBokehWithoutChangingThePicture)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     tweakMode = -1;
-    framePresented = 0;
     const Shot sharp = {"sharp", 1, 0, 2.0f, 0, 0.0f, 1.0f};
     const Shot soft = {"soft", 1, 0, 2.0f, 0, 0.03f, 1.0f};
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -25,7 +25,6 @@ static bool showData(void)
     if (state >= 0) return state == 1;
     state = loadShowData(RecordWidth, RecordHeight);
     tweakMode = -1;
-    framePresented = 0;
     return state == 1;
 }
 

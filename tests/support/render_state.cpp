@@ -5,12 +5,7 @@
 
 void engineGLState(void)
 {
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CW);
-    glEnable(GL_BLEND);
+    setFixedGLState();
     currentBlendMode = -100;
     setBlendMode(Opaque);
 }

@@ -2,7 +2,8 @@
 // post buffers and the frame accumulation are remade once it has settled; the
 // memory budget and GL limits a frame size must meet; full screen on F11 and
 // Alt+Enter.
-#include "app/app.h"
+#include "app/present.h"
+#include "app/window.h"
 #include "platform/platform.h"
 #include "post/post.h"
 #include "render/render.h"
@@ -151,9 +152,8 @@ static void presentClearedFrames(void)
 
 // The window is asked for the size, then events are polled until the
 // framebuffer has it and has settled (at most five seconds).
-int applyResizeRequest(void)
+int applyResizeRequest(int width, int height)
 {
-    int width = runOptions.resizeWidth, height = runOptions.resizeHeight;
     if (width <= 0 || height <= 0 || !mainWindow) return 1;
     glfwSetWindowSize(mainWindow, width, height);
     double until = monotonicSeconds() + 5.0;

@@ -1,19 +1,13 @@
-// Frame state, the poll step and frame presentation: the clock, and the
-// off-screen accumulation that averages every frame rendered between two
-// presents (about 24 presents a second) in a float texture.
-#include "app/app.h"
+// Frame presentation: the off-screen accumulation that averages every frame
+// rendered between two presents (about 24 presents a second) in a float
+// texture, and the rule that decides when a present is due.
+#include "app/present.h"
 #include "platform/platform.h"
-#include "sync/sync.h"
+#include "render/render.h"
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <math.h>
 
-uint32_t startTick;
-int useFixedClock;
-float fixedClockTime;
 PresentState presentState = {0, 0.0f, 0.0f, 0, -1.0f};
-
-static float previousFrameTime;
 
 // GL objects of the accumulation: the sum texture (float) behind its
 // framebuffer, the copy of the finished frame, and the program that draws a
@@ -127,66 +121,6 @@ static int prepareAccumulation(int width, int height)
     return 0;
 }
 
-// GL state that the accumulation passes change, put back afterwards so the
-// engine's fixed state (depth test, culling, blending, its program) survives.
-struct SavedGLState {
-    GLint program, framebuffer, readFramebuffer, texture, activeTexture, viewport[4];
-    GLint blendSrcRgb, blendDstRgb, blendSrcAlpha, blendDstAlpha, arrayBuffer;
-    GLfloat blendColor[4], clearColor[4];
-    GLboolean depthTest, cullFace, blend, scissor, depthMask;
-};
-
-static void saveGLState(SavedGLState* s)
-{
-    glGetIntegerv(GL_CURRENT_PROGRAM, &s->program);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &s->framebuffer);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &s->readFramebuffer);
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &s->activeTexture);
-    glActiveTexture(GL_TEXTURE0);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &s->texture);
-    glGetIntegerv(GL_VIEWPORT, s->viewport);
-    glGetIntegerv(GL_BLEND_SRC_RGB, &s->blendSrcRgb);
-    glGetIntegerv(GL_BLEND_DST_RGB, &s->blendDstRgb);
-    glGetIntegerv(GL_BLEND_SRC_ALPHA, &s->blendSrcAlpha);
-    glGetIntegerv(GL_BLEND_DST_ALPHA, &s->blendDstAlpha);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &s->arrayBuffer);
-    glGetFloatv(GL_BLEND_COLOR, s->blendColor);
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, s->clearColor);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &s->depthMask);
-    s->depthTest = glIsEnabled(GL_DEPTH_TEST);
-    s->cullFace = glIsEnabled(GL_CULL_FACE);
-    s->blend = glIsEnabled(GL_BLEND);
-    s->scissor = glIsEnabled(GL_SCISSOR_TEST);
-}
-
-static void setEnabled(GLenum cap, GLboolean on)
-{
-    if (on)
-        glEnable(cap);
-    else
-        glDisable(cap);
-}
-
-static void restoreGLState(const SavedGLState* s)
-{
-    glUseProgram((GLuint)s->program);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, (GLuint)s->framebuffer);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)s->readFramebuffer);
-    glBindTexture(GL_TEXTURE_2D, (GLuint)s->texture);
-    glActiveTexture((GLenum)s->activeTexture);
-    glViewport(s->viewport[0], s->viewport[1], s->viewport[2], s->viewport[3]);
-    glBlendFuncSeparate((GLenum)s->blendSrcRgb, (GLenum)s->blendDstRgb, (GLenum)s->blendSrcAlpha,
-                        (GLenum)s->blendDstAlpha);
-    glBindBuffer(GL_ARRAY_BUFFER, (GLuint)s->arrayBuffer);
-    glBlendColor(s->blendColor[0], s->blendColor[1], s->blendColor[2], s->blendColor[3]);
-    glClearColor(s->clearColor[0], s->clearColor[1], s->clearColor[2], s->clearColor[3]);
-    glDepthMask(s->depthMask);
-    setEnabled(GL_DEPTH_TEST, s->depthTest);
-    setEnabled(GL_CULL_FACE, s->cullFace);
-    setEnabled(GL_BLEND, s->blend);
-    setEnabled(GL_SCISSOR_TEST, s->scissor);
-}
-
 // Draws the bound texture over the whole viewport, times scale.
 static void drawTexturedViewport(float scale)
 {
@@ -245,46 +179,6 @@ static void addFrameToSum(float weight)
     sumHoldsFrames = 1;
 }
 
-// The heads-up display over the frame about to be shown, into the default
-// framebuffer; the program, framebuffers, texture, blend and viewport it
-// changes are put back afterwards (the display keeps the vertex arrays).
-static double hudSeconds;   // GL time of the display, summed for the log at the end
-static long hudFrames;      // frames it was timed in
-static long hudUntimedFrames;
-
-double hudMillisecondsPerFrame(long* frames, long* untimed)
-{
-    if (frames) *frames = hudFrames;
-    if (untimed) *untimed = hudUntimedFrames;
-    return hudFrames > 0 ? hudSeconds * 1000.0 / (double)hudFrames : 0.0;
-}
-
-void drawHudOverFrame(int timed)
-{
-    if (!hudVisible()) return;
-    // Timed to the end of its GL work (the frame's own work is finished
-    // first), so the log can say what the display costs. The two finishes
-    // cost a software rasterizer flushes the frame would not have had: the
-    // bench measures untimed, as the difference of its frame times.
-    double began = 0.0;
-    if (timed) {
-        glFinish();
-        began = monotonicSeconds();
-    }
-    SavedGLState saved;
-    saveGLState(&saved);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    drawHud();
-    restoreGLState(&saved);
-    if (!timed) {
-        hudUntimedFrames++;
-        return;
-    }
-    glFinish();
-    hudSeconds += monotonicSeconds() - began;
-    hudFrames++;
-}
-
 // Counts the frame: weight 1 / accumFrames, added to accumWeight. Returns the weight.
 static float countFrame(void)
 {
@@ -329,12 +223,12 @@ int resolveFrame(void)
 }
 
 // Measures the render rate over windows of 1/24 s and smooths it into
-// framesPerPresent; before the first poll frameDelta is -1, so every call presents.
-static int presentDue(void)
+// framesPerPresent; before the clock runs delta is -1, so every call presents.
+static int presentDue(float delta)
 {
     PresentState* s = &presentState;
     if (s->rateClock < 0.0f) s->rateClock = 0.0f;
-    s->rateClock += frameDelta;
+    s->rateClock += delta;
     if (s->rateClock > 0.0f) {
         s->rateFrames += 1;
         if (s->rateClock > 1.0f / 24.0f) {
@@ -349,58 +243,31 @@ static int presentDue(void)
     return s->framesPerPresent < (float)s->accumFrames || s->rateClock < 0.0f;
 }
 
-int presentFrame(void)
+int finishFrame(float delta)
 {
     float weight = countFrame();
     glClear(GL_DEPTH_BUFFER_BIT);
-    int due = presentDue();
+    int due = presentDue(delta);
     if (due && presentState.accumFrames == 1 && !sumHoldsFrames) {
         // One frame alone: its average is the frame itself, already in the
         // back buffer (every start-up present and loading-screen step).
         resolveFrame();
-    } else {
-        addFrameToSum(weight);
-        if (!due) return 0;
-        resolveFrame();
+        return 1;
     }
-    drawHudOverFrame(1);
+    addFrameToSum(weight);
+    if (!due) return 0;
+    resolveFrame();
+    return 1;
+}
+
+void swapFrame(void)
+{
     if (mainWindow) glfwSwapBuffers(mainWindow);
+}
+
+int presentFrame(float delta)
+{
+    if (!finishFrame(delta)) return 0;
+    swapFrame();
     return 1;
-}
-
-// The picture runs this much behind the wall clock: the sound's output
-// latency (0 while nothing is heard) plus --av-offset.
-float pictureDelaySeconds(void) { return soundOutputLatency() + runOptions.avOffsetMs / 1000.0f; }
-
-void restartShowClock(float seconds)
-{
-    startTick = tickCount() - (uint32_t)lroundf(seconds * 1000.0f);
-    previousFrameTime = seconds;
-}
-
-int restartShowForLoop(void)
-{
-    static int rounds = 1;
-    if (!runOptions.loop) return 0;
-    rounds++;
-    logMessage("loop: the show starts again (round %d)\n", rounds);
-    stopMusic();
-    if (!isOfflineRun()) startSoundtrack(0.0f);
-    restartShowClock(0.0f);
-    return 1;
-}
-
-int pollFrame(void)
-{
-    glfwPollEvents();
-    setGLDebugPhase("present", -1);
-    framePresented = presentFrame();
-    checkGLErrors();
-    if (glfwGetKey(mainWindow, GLFW_KEY_ESCAPE) == GLFW_PRESS) glfwSetWindowShouldClose(mainWindow, 1);
-    followWindow();
-    frameTime = useFixedClock ? fixedClockTime : transportClock(tickCount());
-    frameDelta = frameTime - previousFrameTime;
-    previousFrameTime = frameTime;
-    updateSync();
-    return glfwWindowShouldClose(mainWindow) || stopSignalNumber();
 }
