@@ -148,6 +148,8 @@ int setWindowFullscreen(int on);
 // then at each event poll); returns 1 when both are positive.
 int windowFramebufferSize(int* width, int* height);
 void logGLInfo(void);   // renderer, version and limits into the log
+// GLFW's description of its latest error, or null when it has none to give.
+const char* windowSystemError(void);
 
 // ---- GL error accounting (--gl-debug) ------------------------------------------
 // startGLDebug (window creation, with --gl-debug) installs the KHR_debug

@@ -12,3 +12,8 @@ struct UniformEntry {
 };
 extern UniformEntry uniformQueue[MaxQueuedUniforms];
 extern int uniformCount;
+
+// The framebuffer bindings saveGLState keeps: desktop GL binds the drawing
+// and the reading framebuffer apart, WebGL 1 has one binding for both.
+void saveFramebufferBindings(SavedGLState* state);
+void restoreFramebufferBindings(const SavedGLState* state);

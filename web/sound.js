@@ -4,15 +4,17 @@
 // runs (and a page without Web Audio) take the clock from performance.now().
 Module.kestrelSound = (function () {
   var S = {
-    context: null, muted: 0, names: [], buffers: [], analyser: null,
+    context: null, muted: 0, audioClock: false, names: [], buffers: [], analyser: null,
     playing: -1, source: null, startedAt: 0, heldAt: -1, levelData: null,
   };
   function audioContext() {
     if (!S.context && typeof AudioContext != "undefined") S.context = new AudioContext();
     return S.context;
   }
+  // The audio clock once sound was started unmuted and the context runs.
   function now() {
-    return S.muted || !S.context ? performance.now() / 1000 : S.context.currentTime;
+    if (S.audioClock && S.context.state == "running") return S.context.currentTime;
+    return performance.now() / 1000;
   }
   function lengthOf(id) { return S.buffers[id] ? S.buffers[id].duration : 0; }
   function positionOf(id) {
@@ -58,7 +60,7 @@ Module.kestrelSound = (function () {
     },
     // The user's gesture lets the context play.
     resume: function () { var ctx = audioContext(); if (ctx && ctx.state != "running") return ctx.resume(); },
-    start: function (muted) { S.muted = muted; if (!muted) audioContext(); return 1; },
+    start: function (muted) { S.muted = muted; S.audioClock = !muted && !!audioContext(); return 1; },
     find: function (path) {
       var i = S.names.indexOf(path.replace(/\/\/+/g, "/"));
       return i;
