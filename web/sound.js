@@ -41,22 +41,20 @@ Module.kestrelSound = (function () {
     S.source = source;
   }
   return {
-    // Decodes every .mp3 and .ogg under folder (run dependencies hold main
-    // back until they are done); progress(done, total) after each.
-    decodeFolder: function (folder, progress) {
+    // Decodes every .mp3 and .ogg under folder (the data package is in the
+    // file system by then). Returns a promise that settles when all are done;
+    // one that does not decode is reported and left out.
+    decodeFolder: function (folder) {
       var ctx = audioContext();
-      if (!ctx) return;
+      if (!ctx) return Promise.resolve();
       var names = FS.readdir(folder).filter(function (n) { return /\.(mp3|ogg)$/i.test(n); });
-      var done = 0;
-      names.forEach(function (n) {
+      return Promise.all(names.map(function (n) {
         var path = folder + "/" + n;
         var bytes = FS.readFile(path);
-        addRunDependency("decode " + path);
-        ctx.decodeAudioData(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength))
+        return ctx.decodeAudioData(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength))
           .then(function (buffer) { S.names.push(path); S.buffers.push(buffer); },
-                function (e) { err("sound: " + path + " did not decode: " + e); })
-          .finally(function () { done++; if (progress) progress(done, names.length); removeRunDependency("decode " + path); });
-      });
+                function (e) { err("sound: " + path + " did not decode: " + e); });
+      }));
     },
     // The user's gesture lets the context play.
     resume: function () { var ctx = audioContext(); if (ctx && ctx.state != "running") return ctx.resume(); },

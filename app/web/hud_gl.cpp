@@ -25,15 +25,12 @@ const char* const panelFragmentShader = "#version 100\n"
 // ---- state: the quad's buffer ----------------------------------------------------------
 static GLuint quadBuffer;
 
-// Attributes 0 and 1 are borrowed; whether they were enabled is kept, and no
-// array buffer is left bound.
+// Attributes 0 and 1 are borrowed and disabled again (every mesh draw enables
+// the arrays it uses), and no array buffer is left bound.
 void drawPanelQuad(float left, float right, float top, float bottom, float u0, float u1, float v0, float v1)
 {
     const float quad[16] = {left, top, u0, v0, right, top, u1, v0, left, bottom, u0, v1, right, bottom, u1, v1};
     if (!quadBuffer) glGenBuffers(1, &quadBuffer);
-    GLint enabled[2] = {0, 0};
-    glGetVertexAttribiv(0, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled[0]);
-    glGetVertexAttribiv(1, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled[1]);
     glBindBuffer(GL_ARRAY_BUFFER, quadBuffer);
     glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
     glEnableVertexAttribArray(0);
@@ -41,7 +38,7 @@ void drawPanelQuad(float left, float right, float top, float bottom, float u0, f
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float), nullptr);
     glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float), (const void*)(2 * sizeof(float)));
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    if (!enabled[0]) glDisableVertexAttribArray(0);
-    if (!enabled[1]) glDisableVertexAttribArray(1);
+    glDisableVertexAttribArray(0);
+    glDisableVertexAttribArray(1);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }

@@ -63,7 +63,9 @@ GLuint buildBlitProgram(GLint* scaleLocation)
     return program;
 }
 
-// Attribute 0 is borrowed for the quad; whether it was enabled is kept.
+// Attribute 0 is borrowed for the quad and disabled again (every mesh draw
+// enables the arrays it uses; asking whether it was enabled is not possible
+// with emscripten's client-side arrays).
 void drawViewportQuad(void)
 {
     static const float corners[8] = {-1.0f, -1.0f, 1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f};
@@ -72,13 +74,11 @@ void drawViewportQuad(void)
         glBindBuffer(GL_ARRAY_BUFFER, quadBuffer);
         glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
     }
-    GLint enabled = 0;
-    glGetVertexAttribiv(0, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
     glBindBuffer(GL_ARRAY_BUFFER, quadBuffer);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    if (!enabled) glDisableVertexAttribArray(0);
+    glDisableVertexAttribArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
