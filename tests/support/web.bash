@@ -21,6 +21,7 @@ CHROMIUM_FLAGS=(--headless=new --no-sandbox --enable-unsafe-swiftshader --use-an
 
 # start_server: serves $WEB on a free loopback port (PORT, BASE), stopped when the test exits.
 start_server() {
+  : >"$WORK/server.txt"
   python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$WEB" >"$WORK/server.txt" 2>&1 &
   SERVER=$!
   trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK/profile"' EXIT
