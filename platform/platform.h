@@ -104,6 +104,9 @@ uint32_t tickCount(void);
 // Seconds from start to now on the wrapping millisecond counter.
 float ticksToSeconds(uint32_t now, uint32_t start);
 double monotonicSeconds(void);   // CLOCK_MONOTONIC in seconds
+// CPU seconds used by every thread of the process: unlike the wall time it
+// hardly changes when other programs share the cores.
+double processCpuSeconds(void);
 // Seconds between a sample reaching the output and being heard: the device
 // buffer (bufferFrames at rate) plus the frames queued in front of it; 0 for
 // a rate that is not positive.

@@ -12,11 +12,22 @@
 #include "app/web/web.h"
 #include "platform/platform.h"
 #include "sync/sync.h"
+#include <GLFW/glfw3.h>
 #include <emscripten.h>
 
 EM_JS(void, pageShowEnded, (void), {
     if (Module.kestrelShowEnded) Module.kestrelShowEnded();
 });
+
+// The browser's GLFW has no sticky keys: an Escape pressed and released
+// between two frames would be missed by the loop's key poll, so its press is
+// caught here (the engine's own key callback still gets every key).
+static GLFWkeyfun engineKeys;
+static void onPageKey(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) glfwSetWindowShouldClose(window, 1);
+    if (engineKeys) engineKeys(window, key, scancode, action, mods);
+}
 
 // One animation frame: the step, then the presented picture back on the
 // canvas when the step only added to the sum.
@@ -46,6 +57,7 @@ int main(int argc, char** argv)
     if (runOptions.shotCount > 0) return renderStills() > 0 ? ExitFailure : ExitOk;
     if (runOptions.bench) return runBench() ? ExitOk : ExitFailure;
     if (runOptions.hud) showHud(1);
+    engineKeys = glfwSetKeyCallback(mainWindow, onPageKey);
     emscripten_set_main_loop(animationFrame, 0, 0);
     return ExitOk;
 }

@@ -4,47 +4,18 @@
 // must show the show; Escape must bring the start screen back.
 // Usage: node --experimental-websocket live.mjs URL PROFILE_DIR SHOT_PREFIX
 // Prints one line per check; exit 0 when all pass, 1 when one fails.
-import { spawn } from "node:child_process";
-import { readFileSync, writeFileSync, existsSync } from "node:fs";
+import { writeFileSync } from "node:fs";
+import { openBrowser, sleep } from "./devtools.mjs";
 
 const [url, profile, shotPrefix] = process.argv.slice(2);
-const chromium = spawn("chromium", [
-  "--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
-  "--disable-gpu-sandbox", "--no-first-run", "--disable-extensions", "--autoplay-policy=no-user-gesture-required",
-  "--remote-debugging-port=0", "--user-data-dir=" + profile, "--window-size=960,540", "about:blank",
-], { stdio: "ignore" });
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 let failed = 0;
 const check = (ok, what) => { console.log((ok ? "ok   " : "FAIL ") + what); if (!ok) failed = 1; };
-
-async function connect() {
-  const portFile = profile + "/DevToolsActivePort";
-  for (let i = 0; i < 200 && !existsSync(portFile); i++) await sleep(100);
-  const port = readFileSync(portFile, "utf8").split("\n")[0];
-  let target;
-  for (let i = 0; i < 50 && !target; i++) {
-    const list = await (await fetch(`http://127.0.0.1:${port}/json/list`)).json();
-    target = list.find((t) => t.type == "page");
-    if (!target) await sleep(100);
-  }
-  const ws = new WebSocket(target.webSocketDebuggerUrl);
-  await new Promise((r, e) => { ws.onopen = r; ws.onerror = e; });
-  let id = 0;
-  const waiting = new Map();
-  ws.onmessage = (m) => {
-    const msg = JSON.parse(m.data);
-    if (msg.id && waiting.has(msg.id)) { waiting.get(msg.id)(msg); waiting.delete(msg.id); }
-  };
-  return (method, params = {}) => new Promise((r) => { waiting.set(++id, r); ws.send(JSON.stringify({ id, method, params })); });
-}
+let browser;
 
 async function main() {
-  const send = await connect();
-  const evaluate = async (expr) => (await send("Runtime.evaluate", { expression: expr, returnByValue: true })).result?.result?.value;
-  const waitTitle = async (title, seconds) => {
-    for (let i = 0; i < seconds * 10; i++) { if ((await evaluate("document.title")) == title) return true; await sleep(100); }
-    return false;
-  };
+  browser = await openBrowser(profile, ["--autoplay-policy=no-user-gesture-required"]);
+  const { send, evaluate } = browser;
+  const waitTitle = async (title, seconds) => (await browser.waitTitle([title], seconds)) !== null;
   const shot = async (name) => {
     const r = await send("Page.captureScreenshot", { format: "png" });
     if (r.result) writeFileSync(shotPrefix + name + ".png", Buffer.from(r.result.data, "base64"));
@@ -81,7 +52,7 @@ async function main() {
 
 main()
   .catch((e) => { console.log("FAIL " + e); failed = 1; })
-  .finally(() => {
-    chromium.on("exit", () => process.exit(failed));
-    chromium.kill();
+  .finally(async () => {
+    if (browser) await browser.close();
+    process.exit(failed);
   });
