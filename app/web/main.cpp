@@ -54,8 +54,11 @@ int main(int argc, char** argv)
     if (early >= 0) return early;
     int started = startDemo();
     if (started <= 0) return ExitFailure;
-    if (runOptions.shotCount > 0) return renderStills() > 0 ? ExitFailure : ExitOk;
-    if (runOptions.bench) return runBench() ? ExitOk : ExitFailure;
+    if (runOptions.shotCount > 0 || runOptions.bench) {
+        int ok = runOptions.bench ? runBench() : renderStills() == 0;
+        logGLDebugSummary();
+        return ok ? ExitOk : ExitFailure;
+    }
     if (runOptions.hud) showHud(1);
     engineKeys = glfwSetKeyCallback(mainWindow, onPageKey);
     emscripten_set_main_loop(animationFrame, 0, 0);
