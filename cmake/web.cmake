@@ -60,6 +60,10 @@ target_link_options(kestrel PRIVATE
   "-sEXPORTED_RUNTIME_METHODS=[FS,callMain,addRunDependency,removeRunDependency,UTF8ToString]"
   --pre-js ${CMAKE_SOURCE_DIR}/web/sound.js
   --preload-file ${KESTREL_WEB_DATA}@/data --exclude-file "*.log")
+# rand()'s sequence from the browser's C library with glibc's generator in
+# front of it, run under node by tests/web/rand.sh.
+add_executable(rand_sequence tests/web/rand_sequence.cpp platform/web/glibc_rand.cpp)
+set_target_properties(rand_sequence PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${KESTREL_WEB_OUT})
 set_property(TARGET kestrel APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/sound.js)
 add_custom_command(TARGET kestrel POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/kestrel.html $<TARGET_FILE_DIR:kestrel>/kestrel.html
