@@ -29,7 +29,10 @@
 enum { WavRate = 44100 };
 static const float maxCaptureSeconds = 86400.0f;
 // rand() drives the film grain; both capture and bench start from this seed
-// so two runs over the same interval draw the same frames.
+// so two runs over the same interval draw the same frames. A captured frame
+// is seeded by its place in the show (offlineSeed + its frame number at the
+// capture's rate), so a capture that starts later draws the same frames from
+// there on and a long capture can be split and joined.
 static const unsigned offlineSeed = 1;
 
 // ---- output --------------------------------------------------------------------
@@ -369,6 +372,7 @@ static long renderFrames(CaptureOutput* out, const char* target, long total, int
     for (; index < limit; index++) {
         if (length >= 0.0 && from + (double)index / fps >= length) break;   // the show is over
         int ended = 0;
+        srand(offlineSeed + (unsigned)(llround(from * fps) + index));
         for (int j = 0; j < k && !ended; j++)
             ended = drawSubframe(from + ((double)index + (double)j / k) / fps, delta, j == 0);
         if (ended || userStopped()) break;

@@ -49,13 +49,13 @@ void initMeshAttributes(Mesh* mesh);
 // attribute table. Returns 1, or 0 for a rejected file with out untouched; name
 // labels the log line (null logs nothing).
 int parseMeshText(const char* text, size_t size, Mesh* out, const char* name);
-// The two halves of loadMesh. readMeshFile reads and parses a mesh file into
-// parsed (zero-filled first) without GL, on any thread: 1, or 0 (logged as
-// loadMesh logs it; nothing allocated) on failure. uploadMesh (GL thread)
+// The two halves of loadMesh. readMeshFile reads and parses a mesh file of at
+// most limit bytes into parsed (zero-filled first) without GL, on any thread:
+// 1, or 0 (logged as loadMesh logs it; nothing allocated) on failure. uploadMesh (GL thread)
 // takes parsed's geometry into mesh (or a new record when mesh is null) and
 // makes its buffers, as loadMesh does: returns the record, or null (logged;
 // parsed's arrays freed) when memory failed. parsed is left empty either way.
-int readMeshFile(const char* path, Mesh* parsed);
+int readMeshFile(const char* path, size_t limit, Mesh* parsed);
 Mesh* uploadMesh(Mesh* mesh, Mesh* parsed, const char* path);
 
 // Mesh post-processing, for a data hook.
@@ -91,13 +91,13 @@ int decodeJpegMemory(const unsigned char* data, size_t size, Image* out, const c
 int decodeTgaFile(const char* path, Image* out);                                              // 1/0
 int decodeTgaMemory(const unsigned char* data, size_t size, Image* out);                      // 1/0
 // The two halves of loadTexture. decodeTextureFile reads and decodes a JPEG
-// or TGA file (by the letter after the last '.') and adds its mip levels,
+// or TGA file of at most limit bytes (by the letter after the last '.') and adds its mip levels,
 // without GL, on any thread: 1 with image filled, 0 (logged as loadTexture
 // logs it) on failure.
 // uploadTexture (GL thread) makes the texture of image (the pixels stay the
 // caller's): the name, or -1 (logged) when the GL refuses its size; slot (may
 // be null) is written only on success.
-int decodeTextureFile(const char* path, Image* image);
+int decodeTextureFile(const char* path, size_t limit, Image* image);
 int uploadTexture(const Image* image, const char* path, int* slot);
 
 // ---- shader programs -----------------------------------------------------------
@@ -113,22 +113,21 @@ void logProgramInfo(unsigned int program);
 const char* glslTypeName(unsigned int type);
 
 // ---- resource table ------------------------------------------------------------
-typedef int (*ResourceLoad)(void* object, const char* path);
-typedef void (*ResourceFree)(void* object);
-enum ResourceKind { ShaderRow, MeshRow, TextureRow };
+// The kinds of row; each kind's operations (read, upload, free, reload) and
+// file size limit are a row of the loader's kind table.
+enum ResourceKind { ShaderRow, MeshRow, TextureRow, ResourceKindCount };
+// PostProgramRow: a shader row whose program draws full-screen post passes
+// (its PosAttribute and TexAttribute are bound by the post floor).
+enum ResourceFlags { PostProgramRow = 1 };
 struct ResourceEntry {
-    void* object;        // slot: int program, Mesh record or int texture; null ends the table
-    const char* spec;    // "file" or "file|file", relative to the data directory
-    int* link;           // mesh rows: slot of the shader row giving the program
-    int kind;            // ResourceKind: loadShaderPair, loadMesh or loadTexture
-    ResourceFree free;   // called with object by releaseResources
+    void* object;       // slot: int program, Mesh record or int texture; null ends the table
+    const char* spec;   // "file" or "file|file", relative to the data directory
+    int* link;          // mesh rows: slot of the shader row giving the program
+    int kind;           // ResourceKind: shader pair, mesh (with its slot-0 texture) or texture
+    int flags;          // ResourceFlags
 };
 extern ResourceEntry* activeResourceTable;   // the table releaseResources walks; set by start-up
 
-// The free operations of the three kinds of row.
-void freeShaderRow(void* object);
-void freeMeshRow(void* object);
-void freeTextureRow(void* object);
 // Called after each row with the share of rows done (0 < share <= 1).
 typedef void (*ResourceProgress)(float share);
 // Loads every row of table (ended by a null object) in order, logging
@@ -139,7 +138,7 @@ typedef void (*ResourceProgress)(float share);
 // the calling thread. GL work is done on the calling thread only.
 void loadResourceTable(ResourceEntry* table, ResourceProgress progress);
 extern int resourceLoadWorkers;
-// Frees every row of activeResourceTable through its free operation, last row first.
+// Frees every row of activeResourceTable through its kind's free, last row first.
 void releaseResources(void);
 
 // Reloading while the show plays: every row of table whose spec names file

@@ -1,5 +1,5 @@
 // Internals of the asset readers, for their own files and tests: the raw TGA
-// reader and the text steps of shader files.
+// reader, the text steps of shader files and the limited shader pair read.
 #pragma once
 #include "assets/assets.h"
 
@@ -57,5 +57,8 @@ int tgaBytesPerPixel(int bits);   // 15 and 16 bits take 2 bytes
 // strings handed to the GL for a text: 1 (its own #version line) or 2
 // ("#version 100\n" in front).
 enum { ShaderSourceCapacity = 16384 };
+// loadShaderPair with the files' size limit given (a larger file is refused
+// unopened, logged): the program, 0 or -1 as createShaderProgram.
+int loadShaderFiles(const char* vertexPath, const char* fragmentPath, size_t limit);
 const char* shaderFileText(char* buffer, size_t count);
 int shaderSourceParts(const char* text, const char* parts[2]);

@@ -292,12 +292,12 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
     return 1;
 }
 
-int readMeshFile(const char* path, Mesh* parsed)
+int readMeshFile(const char* path, size_t limit, Mesh* parsed)
 {
     memset(parsed, 0, sizeof *parsed);
     unsigned char* text = nullptr;
     size_t size = 0;
-    int read = readWholeFile(path, MeshFileLimit, &text, &size);
+    int read = readWholeFile(path, limit, &text, &size);
     if (read == 0) {
         logMessage("EEEEEEEEEEEK!!!     file <%s> not found!!", path ? path : "");
         return 0;
@@ -347,7 +347,7 @@ Mesh* uploadMesh(Mesh* mesh, Mesh* parsed, const char* path)
 Mesh* loadMesh(Mesh* mesh, const char* path)
 {
     Mesh parsed;
-    if (!readMeshFile(path, &parsed)) return nullptr;
+    if (!readMeshFile(path, MeshFileLimit, &parsed)) return nullptr;
     return uploadMesh(mesh, &parsed, path);
 }
 

@@ -116,16 +116,16 @@ static const char* readShaderFile(FILE* file, const char* path, char* buffer)
 
 // Opens both files (vertex first), reads and unscrambles them. Returns 1, or
 // 0 after one log line naming the first file that failed.
-static int readShaderFiles(const char* vertexPath, const char* fragmentPath, const char** vertexText,
+static int readShaderFiles(const char* vertexPath, const char* fragmentPath, size_t limit, const char** vertexText,
                            const char** fragmentText)
 {
     int status = 0;
-    FILE* vf = openDataFile(vertexPath, ShaderFileLimit, &status);
+    FILE* vf = openDataFile(vertexPath, limit, &status);
     if (!vf) {
         logMessage("can't open shader file <%s>\n", vertexPath);
         return 0;
     }
-    FILE* ff = openDataFile(fragmentPath, ShaderFileLimit, &status);
+    FILE* ff = openDataFile(fragmentPath, limit, &status);
     if (!ff) {
         logMessage("can't open shader file <%s>\n", fragmentPath);
         fclose(vf);
@@ -145,15 +145,16 @@ static void deleteObjects(GLuint vs, GLuint fs, GLuint program)
 
 // Returns the program name (also after a failed link, whose report is
 // logged), 0 when a stage did not compile, -1 when a file could not be read
-// or was too large. The objects made here are deleted on the 0 and -1 paths.
-int createShaderProgram(const char* vertex, const char* fragment, int fromSource)
+// or was too large (limit: the files' size limit). The objects made here are
+// deleted on the 0 and -1 paths.
+static int buildProgram(const char* vertex, const char* fragment, int fromSource, size_t limit)
 {
     GLuint vs = glCreateShader(GL_VERTEX_SHADER);
     GLuint fs = glCreateShader(GL_FRAGMENT_SHADER);
     GLuint program = glCreateProgram();
     const char* vertexText = vertex;
     const char* fragmentText = fragment;
-    if (!fromSource && !readShaderFiles(vertex, fragment, &vertexText, &fragmentText)) {
+    if (!fromSource && !readShaderFiles(vertex, fragment, limit, &vertexText, &fragmentText)) {
         deleteObjects(vs, fs, program);
         return -1;
     }
@@ -194,9 +195,19 @@ int createShaderProgram(const char* vertex, const char* fragment, int fromSource
     return (int)program;
 }
 
+int createShaderProgram(const char* vertex, const char* fragment, int fromSource)
+{
+    return buildProgram(vertex, fragment, fromSource, ShaderFileLimit);
+}
+
 int loadShaderPair(const char* vertexPath, const char* fragmentPath)
 {
-    return createShaderProgram(vertexPath, fragmentPath, 0);
+    return buildProgram(vertexPath, fragmentPath, 0, ShaderFileLimit);
+}
+
+int loadShaderFiles(const char* vertexPath, const char* fragmentPath, size_t limit)
+{
+    return buildProgram(vertexPath, fragmentPath, 0, limit);
 }
 
 // Deletes the program in the slot unless it is none (<= 0) or the default

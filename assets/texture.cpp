@@ -280,11 +280,11 @@ int uploadTexture(const Image* image, const char* path, int* slot)
 
 // Reads and decodes a JPEG file. Returns 1 with image filled, or 0 (logged)
 // for a missing, refused or undecodable file.
-static int decodeJpegFile(const char* path, Image* image)
+static int decodeJpegFile(const char* path, size_t limit, Image* image)
 {
     unsigned char* data = nullptr;
     size_t size = 0;
-    int read = readWholeFile(path, TextureFileLimit, &data, &size);
+    int read = readWholeFile(path, limit, &data, &size);
     if (read == 0) {
         logMessage("Can't find file <%s>\n", path);
         return 0;
@@ -301,9 +301,9 @@ static int decodeJpegFile(const char* path, Image* image)
 // Checks and decodes a TGA file. Returns 1 with image filled, or 0 (logged;
 // the TGA reader's own report is on stderr) for a missing, refused or
 // rejected file.
-static int decodeTgaTextureFile(const char* path, Image* image)
+static int decodeTgaTextureFile(const char* path, size_t limit, Image* image)
 {
-    int check = checkDataFile(path, TextureFileLimit);
+    int check = checkDataFile(path, limit);
     if (check == 0) {
         logMessage("Can't find file <%s>\n", path);
         return 0;
@@ -330,22 +330,22 @@ static int uploadDecoded(int decoded, Image* image, const char* path, int* slot)
 int loadJpegTexture(const char* path, int* slot)
 {
     Image image = {0, 0, nullptr, 0};
-    return uploadDecoded(decodeJpegFile(path, &image), &image, path, slot);
+    return uploadDecoded(decodeJpegFile(path, TextureFileLimit, &image), &image, path, slot);
 }
 
 int loadTgaTexture(const char* path, int* slot)
 {
     Image image = {0, 0, nullptr, 0};
-    return uploadDecoded(decodeTgaTextureFile(path, &image), &image, path, slot);
+    return uploadDecoded(decodeTgaTextureFile(path, TextureFileLimit, &image), &image, path, slot);
 }
 
 // The reader is chosen by the letter after the last '.': t or T reads TGA,
 // anything else (and a name without '.') JPEG.
-int decodeTextureFile(const char* path, Image* image)
+int decodeTextureFile(const char* path, size_t limit, Image* image)
 {
     const char* dot = path ? strrchr(path, '.') : nullptr;
-    int decoded = dot && (dot[1] == 't' || dot[1] == 'T') ? decodeTgaTextureFile(path, image)
-                                                          : decodeJpegFile(path, image);
+    int decoded = dot && (dot[1] == 't' || dot[1] == 'T') ? decodeTgaTextureFile(path, limit, image)
+                                                          : decodeJpegFile(path, limit, image);
     if (decoded) addMipLevels(image);   // without them the GL makes them at the upload
     return decoded;
 }
@@ -353,7 +353,7 @@ int decodeTextureFile(const char* path, Image* image)
 int loadTexture(int* slot, const char* path)
 {
     Image image = {0, 0, nullptr, 0};
-    return uploadDecoded(decodeTextureFile(path, &image), &image, path, slot);
+    return uploadDecoded(decodeTextureFile(path, TextureFileLimit, &image), &image, path, slot);
 }
 
 void freeTexture(int* slot)

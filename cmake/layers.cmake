@@ -13,4 +13,4 @@ foreach(floor kestrel_platform kestrel_platform_gl kestrel_platform_window kestr
 endforeach()
 # No call circle among the program's files: read from the objects of its library.
 add_test(NAME app_call_circles COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_call_circles.sh
-  ${CMAKE_BINARY_DIR}/CMakeFiles/kestrel_app.dir/app)
+  $<TARGET_FILE:kestrel_app>)

@@ -1,6 +1,7 @@
 // The generated Gaussian blur shaders of the four-level pyramid (linear
 // sampling: two kernel taps per bilinear fetch, weights and offsets written
-// into the text), and the fixed combine and downsample programs.
+// into the text), the fixed combine and downsample programs, and the post
+// attributes of the content's full-screen programs.
 #include "post/post.h"
 #include "platform/platform.h"
 #include "assets/assets.h"
@@ -12,9 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-int blurHorizontal[PyramidLevels] = {-1, -1, -1, -1};
-int blurVertical[PyramidLevels] = {-1, -1, -1, -1};
-int combineProgram = -1, downsampleProgram = -1;
+BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1};
 
 // Kernel parameter k of each level: weights exp(-(k·x)²), smaller k is wider.
 static const float levelKernel[PyramidLevels] = {0.55f, 0.3f, 0.2f, 0.17f};
@@ -168,6 +167,12 @@ int bindPostAttributes(int program)
     return program;
 }
 
+void bindPostPrograms(const ResourceEntry* table)
+{
+    for (const ResourceEntry* row = table; row && row->object; row++)
+        if (row->kind == ShaderRow && (row->flags & PostProgramRow)) bindPostAttributes(*(int*)row->object);
+}
+
 // Returns createShaderProgram's result for the generated text (0 or -1 on a
 // failure, logged there; -1 when the text could not be made).
 int buildBlurShader(const float* weights, int radius, int vertical, int width, int height)
@@ -186,8 +191,8 @@ void rebuildBlurShaders(int width, int height)
         int w, h, radius;
         pyramidLevelSize(width, height, level, &w, &h);
         float* weights = gaussianWeights(levelKernel[level], &radius);
-        blurHorizontal[level] = buildBlurShader(weights, radius, 0, w, h);
-        blurVertical[level] = buildBlurShader(weights, radius, 1, w, h);
+        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, w, h);
+        blurPrograms.vertical[level] = buildBlurShader(weights, radius, 1, w, h);
         free(weights);
     }
 }
@@ -197,10 +202,10 @@ void rebuildBlurShaders(int width, int height)
 void releaseBlurShaders(void)
 {
     for (int level = 0; level < PyramidLevels; level++) {
-        freeShaderProgram(&blurHorizontal[level]);
-        freeShaderProgram(&blurVertical[level]);
-        blurHorizontal[level] = -1;
-        blurVertical[level] = -1;
+        freeShaderProgram(&blurPrograms.horizontal[level]);
+        freeShaderProgram(&blurPrograms.vertical[level]);
+        blurPrograms.horizontal[level] = -1;
+        blurPrograms.vertical[level] = -1;
     }
 }
 
@@ -209,6 +214,6 @@ void releaseBlurShaders(void)
 void buildPostShaders(int width, int height)
 {
     rebuildBlurShaders(width, height);
-    combineProgram = bindPostAttributes(createShaderProgram(combineVertexText, combineFragmentText, 1));
-    downsampleProgram = bindPostAttributes(createShaderProgram(downsampleVertexText, downsampleFragmentText, 1));
+    blurPrograms.combine = bindPostAttributes(createShaderProgram(combineVertexText, combineFragmentText, 1));
+    blurPrograms.downsample = bindPostAttributes(createShaderProgram(downsampleVertexText, downsampleFragmentText, 1));
 }

@@ -115,6 +115,12 @@ static RenderTarget* targetAt(int index)
     return renderTargets[index];
 }
 
+int colorTextureOf(int index)
+{
+    RenderTarget* target = targetAt(index);
+    return target ? target->colorTexture : -1;
+}
+
 void bindRenderTarget(int index)
 {
     RenderTarget* target = targetAt(index);
@@ -144,19 +150,42 @@ void beginSceneTarget(void)
 }
 
 // ---- the start-up set -------------------------------------------------------------
-// Every buffer the post chain uses, in the order they are allocated: which
-// global holds its pool index, its size for a W x H frame and whether it has
-// depth. Allocation, the resize and the memory count all read this list.
-enum { PostBufferCount = 7 + 3 * PyramidLevels };
-
-static int* postBufferSlot(int which)
-{
-    static int* const fixedSlots[7] = {&sceneTarget, &fullTarget,  &halfTarget, &smallTarget,
-                                       &extraTarget, &blurTargetA, &blurTargetB};
-    if (which < 7) return fixedSlots[which];
-    int level = (which - 7) / 3, kind = (which - 7) % 3;
-    return kind == 0 ? &levelSource[level] : kind == 1 ? &levelTemp[level] : &levelBlurred[level];
-}
+// Every buffer the post chain uses, in the order they are allocated: the
+// global that holds its pool index, the divisor of the frame's size (each
+// side is the frame's side divided by it, truncated, at least one pixel) and
+// whether it has depth. Allocation, the resize and the memory count all read
+// this list. Pyramid level L divides by 4 x 2^L: the size pyramidLevelSize
+// gives the blur shaders.
+struct PostBuffer {
+    int* slot;
+    const float* divisor;
+    int depth;
+};
+static const float wholeFrame = 1.0f;
+static const float levelDivisor[PyramidLevels] = {4.0f, 8.0f, 16.0f, 32.0f};
+static const PostBuffer postBuffers[] = {
+    {&sceneTarget, &wholeFrame, 1},
+    {&fullTarget, &wholeFrame, 1},
+    {&halfTarget, &factorPix, 1},
+    {&smallTarget, &smallDivisor, 1},
+    {&extraTarget, &extraDivisor, 1},
+    {&blurTargetA, &wholeFrame, 0},
+    {&blurTargetB, &wholeFrame, 0},
+    {&levelSource[0], &levelDivisor[0], 0},
+    {&levelTemp[0], &levelDivisor[0], 0},
+    {&levelBlurred[0], &levelDivisor[0], 0},
+    {&levelSource[1], &levelDivisor[1], 0},
+    {&levelTemp[1], &levelDivisor[1], 0},
+    {&levelBlurred[1], &levelDivisor[1], 0},
+    {&levelSource[2], &levelDivisor[2], 0},
+    {&levelTemp[2], &levelDivisor[2], 0},
+    {&levelBlurred[2], &levelDivisor[2], 0},
+    {&levelSource[3], &levelDivisor[3], 0},
+    {&levelTemp[3], &levelDivisor[3], 0},
+    {&levelBlurred[3], &levelDivisor[3], 0},
+};
+enum { PostBufferCount = sizeof postBuffers / sizeof postBuffers[0] };
+static_assert(PostBufferCount == 7 + 3 * PyramidLevels, "a buffer row for every post buffer");
 
 // The divisors the set is made with; scenes read them as uniforms.
 static void resetPostDivisors(void)
@@ -166,18 +195,10 @@ static void resetPostDivisors(void)
     extraDivisor = 1.0f;
 }
 
-static void postBufferSize(int which, int w, int h, int* bw, int* bh, int* depth)
+static void postBufferSize(const PostBuffer* buffer, int w, int h, int* bw, int* bh)
 {
-    *bw = w;
-    *bh = h;
-    *depth = which < 5;
-    if (which == 2 || which == 3 || which == 4) {
-        float divisor = which == 2 ? factorPix : which == 3 ? smallDivisor : extraDivisor;
-        *bw = dividedSize(w, divisor);
-        *bh = dividedSize(h, divisor);
-    } else if (which >= 7) {
-        pyramidLevelSize(w, h, (which - 7) / 3, bw, bh);
-    }
+    *bw = dividedSize(w, *buffer->divisor);
+    *bh = dividedSize(h, *buffer->divisor);
 }
 
 uint64_t postBufferBytes(int width, int height)
@@ -186,10 +207,10 @@ uint64_t postBufferBytes(int width, int height)
     float saved[3] = {factorPix, smallDivisor, extraDivisor};
     resetPostDivisors();
     uint64_t total = 0;
-    for (int which = 0; which < PostBufferCount; which++) {
-        int bw, bh, depth;
-        postBufferSize(which, width, height, &bw, &bh, &depth);
-        total += (uint64_t)bw * (uint64_t)bh * (depth ? 4 + 2 : 4);   // RGBA8, DEPTH_COMPONENT16
+    for (const PostBuffer& buffer : postBuffers) {
+        int bw, bh;
+        postBufferSize(&buffer, width, height, &bw, &bh);
+        total += (uint64_t)bw * (uint64_t)bh * (buffer.depth ? 4 + 2 : 4);   // RGBA8, DEPTH_COMPONENT16
     }
     factorPix = saved[0];
     smallDivisor = saved[1];
@@ -204,10 +225,10 @@ void initPostProcessing(void)
 {
     int w = windowWidth, h = windowHeight;
     resetPostDivisors();
-    for (int which = 0; which < PostBufferCount; which++) {
-        int bw, bh, depth;
-        postBufferSize(which, w, h, &bw, &bh, &depth);
-        *postBufferSlot(which) = allocRenderTarget(bw, bh, depth);
+    for (const PostBuffer& buffer : postBuffers) {
+        int bw, bh;
+        postBufferSize(&buffer, w, h, &bw, &bh);
+        *buffer.slot = allocRenderTarget(bw, bh, buffer.depth);
     }
     postWidth = w;
     postHeight = h;
@@ -235,18 +256,17 @@ int resizePostProcessing(int width, int height)
     if (width < 1 || height < 1) return 0;
     resetPostDivisors();
     int complete = 1;
-    for (int which = 0; which < PostBufferCount; which++) {
-        int bw, bh, depth;
-        postBufferSize(which, width, height, &bw, &bh, &depth);
-        int* slot = postBufferSlot(which);
-        RenderTarget* target = *slot >= 0 && *slot < MaxRenderTargets ? renderTargets[*slot] : NULL;
+    for (const PostBuffer& buffer : postBuffers) {
+        int bw, bh;
+        postBufferSize(&buffer, width, height, &bw, &bh);
+        RenderTarget* target = targetAt(*buffer.slot);
         if (!target) {
-            *slot = allocRenderTarget(bw, bh, depth);
-            complete = complete && *slot >= 0;
+            *buffer.slot = allocRenderTarget(bw, bh, buffer.depth);
+            complete = complete && *buffer.slot >= 0;
             continue;
         }
         releaseTargetObjects(target);
-        complete = createRenderTarget(target, bw, bh, depth) && complete;
+        complete = createRenderTarget(target, bw, bh, buffer.depth) && complete;
     }
     postWidth = width;
     postHeight = height;

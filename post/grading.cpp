@@ -23,12 +23,6 @@ static const GradingPreset gradingPresets[GradingPresets] = {
     {{0.05f, -0.1f, 0.1f, 0.0f}, {0.95f, 1.1f, 1.02f, 1.0f}, {0.8f, 0.7f, 1.05f, 1.0f}},
 };
 
-static int colorTextureOf(int index)
-{
-    if (index < 0 || index >= MaxRenderTargets || !renderTargets[index]) return -1;
-    return renderTargets[index]->colorTexture;
-}
-
 // Ends a scene frame: sceneTarget must be bound by beginSceneTarget. A preset
 // outside 0..4 is graded with the neutral preset 0.
 void postProcessFrame(int preset)

@@ -6,13 +6,6 @@
 #include <GL/glew.h>
 #include <math.h>
 
-// Colour texture of a pool entry, or -1 when the index holds no buffer.
-static int colorTextureOf(int index)
-{
-    if (index < 0 || index >= MaxRenderTargets || !renderTargets[index]) return -1;
-    return renderTargets[index]->colorTexture;
-}
-
 // One quad over the bound viewport with one texture, opaque white.
 static void drawFullQuad(int texture, int blendMode, int program)
 {
@@ -34,7 +27,7 @@ void copyTarget(int dst, int src, int program)
 void combineTargets(int a, int b, int c, int d)
 {
     const int textures[4] = {colorTextureOf(a), colorTextureOf(b), colorTextureOf(c), colorTextureOf(d)};
-    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 4, 0xFFFFFFFFu, Opaque, combineProgram);
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 4, 0xFFFFFFFFu, Opaque, blurPrograms.combine);
 }
 
 // Horizontal pass src -> temp, vertical pass temp -> dst, with the kernel of level.
@@ -42,10 +35,10 @@ void blurPass(int src, int dst, int temp, int level)
 {
     if (level < 0 || level >= PyramidLevels) return;
     bindRenderTarget(temp);
-    drawFullQuad(colorTextureOf(src), Opaque, blurHorizontal[level]);
+    drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.horizontal[level]);
     unbindRenderTarget(temp);
     bindRenderTarget(dst);
-    drawFullQuad(colorTextureOf(temp), Opaque, blurVertical[level]);
+    drawFullQuad(colorTextureOf(temp), Opaque, blurPrograms.vertical[level]);
     unbindRenderTarget(dst);
 }
 
@@ -56,7 +49,7 @@ static void blurLevels(int src, int fromLevel0)
 {
     if (!fromLevel0) {
         bindRenderTarget(levelSource[0]);
-        drawFullQuad(colorTextureOf(src), Opaque, downsampleProgram);
+        drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.downsample);
         unbindRenderTarget(levelSource[0]);
     }
     blurPass(levelSource[0], levelBlurred[0], levelTemp[0], 0);

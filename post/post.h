@@ -3,6 +3,8 @@
 #pragma once
 #include <stdint.h>
 
+struct ResourceEntry;
+
 struct RenderTarget {
     int width, height;
     unsigned int format, type;
@@ -20,6 +22,7 @@ extern float factorPix, smallDivisor, extraDivisor;
 int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);   // 1 complete
 int allocRenderTarget(int width, int height, int withDepth);                          // pool index or -1
 void bindRenderTarget(int index);
+int colorTextureOf(int index);   // the colour texture of a pool entry, -1 when the index holds no buffer
 void unbindRenderTarget(int index);
 void beginSceneTarget(void);
 void initPostProcessing(void);
@@ -38,8 +41,12 @@ uint64_t postBufferBytes(int width, int height);
 void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* levelHeight);
 
 // ---- blur shader generator -------------------------------------------------------
-extern int blurHorizontal[PyramidLevels], blurVertical[PyramidLevels];
-extern int combineProgram, downsampleProgram;
+// The generated programs of the blur chain; -1 until made.
+struct BlurPrograms {
+    int horizontal[PyramidLevels], vertical[PyramidLevels];   // one pair per pyramid level
+    int combine, downsample;
+};
+extern BlurPrograms blurPrograms;
 float* gaussianWeights(float k, int* radius);   // 2·radius + 1 floats; caller frees
 int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
 void buildPostShaders(int width, int height);
@@ -49,6 +56,9 @@ void releaseBlurShaders(void);
 char* blurShaderText(const float* weights, int radius, int vertical, int width, int height);
 // Puts PosAttribute at location 0 and TexAttribute at 1 and relinks; returns program.
 int bindPostAttributes(int program);
+// bindPostAttributes for the program of every shader row of table (ended by
+// a null object) flagged PostProgramRow, in table order.
+void bindPostPrograms(const ResourceEntry* table);
 
 // ---- passes --------------------------------------------------------------------
 void copyTarget(int dst, int src, int program);

@@ -28,17 +28,17 @@ int queueUniformEntry(const char* name, int kind, float value, float auxValue, c
         logMessage("uniform queue: refused <%.40s...>, names hold at most %d characters\n", name, UniformNameSize - 1);
         return 0;
     }
-    if (uniformCount < 0 || uniformCount >= MaxQueuedUniforms) {
+    if (uniformQueue.count < 0 || uniformQueue.count >= MaxQueuedUniforms) {
         logMessage("uniform queue: full, refused <%s>\n", name);
         return 0;
     }
-    UniformEntry* entry = &uniformQueue[uniformCount];
+    UniformEntry* entry = &uniformQueue.entries[uniformQueue.count];
     memcpy(entry->name, name, length + 1);
     entry->kind = kind;
     entry->value = value;
     entry->auxValue = auxValue;
     entry->vector = vector;
-    uniformCount++;
+    uniformQueue.count++;
     return 1;
 }
 
@@ -106,8 +106,8 @@ static int textureUnitLimit(void)
 static void uploadQueuedUniforms(int program)
 {
     int unit = FirstQueuedUnit;
-    for (int i = 0; i < uniformCount && i < MaxQueuedUniforms; i++) {
-        const UniformEntry* e = &uniformQueue[i];
+    for (int i = 0; i < uniformQueue.count && i < MaxQueuedUniforms; i++) {
+        const UniformEntry* e = &uniformQueue.entries[i];
         int location = glGetUniformLocation(program, e->name);
         const float* v = e->vector;
         switch (e->kind) {
@@ -139,14 +139,14 @@ static void uploadQueuedUniforms(int program)
 void bindMeshShader(Mesh* mesh)
 {
     if (!mesh) {
-        uniformCount = 0;
+        uniformQueue.count = 0;
         return;
     }
     if (activeCamera) updateViewMatrix();
     updateModelMatrix(mesh);
     if (mesh->program <= 0) {
         glUseProgram(0);
-        uniformCount = 0;
+        uniformQueue.count = 0;
         return;
     }
     glUseProgram((GLuint)mesh->program);
@@ -155,7 +155,7 @@ void bindMeshShader(Mesh* mesh)
     int location = glGetUniformLocation(mesh->program, "iResolution");
     if (location >= 0) glUniform2f(location, (float)windowWidth, (float)windowHeight);
     uploadQueuedUniforms(mesh->program);
-    uniformCount = 0;
+    uniformQueue.count = 0;
 }
 
 void bindMeshBuffers(Mesh* mesh)

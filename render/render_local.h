@@ -10,8 +10,11 @@ struct UniformEntry {
     float auxValue;
     const float* vector;
 };
-extern UniformEntry uniformQueue[MaxQueuedUniforms];
-extern int uniformCount;
+struct UniformQueue {
+    UniformEntry entries[MaxQueuedUniforms];
+    int count;
+};
+extern UniformQueue uniformQueue;
 
 // The framebuffer bindings saveGLState keeps: desktop GL binds the drawing
 // and the reading framebuffer apart, WebGL 1 has one binding for both.

@@ -8,8 +8,7 @@ Camera tweakCamera;
 int tweakMode = -1;
 int windowWidth, windowHeight;
 
-UniformEntry uniformQueue[MaxQueuedUniforms];
-int uniformCount;
+UniformQueue uniformQueue;
 int currentBlendMode = Opaque;
 
 float overlayAlpha = -1.0f;

@@ -3,12 +3,18 @@
 # files), file A uses file B when A's object needs a symbol B's object
 # defines. Two files that reach each other, directly or through others, form
 # a circle. Prints each such pair and exits 1 when there is one, 0 otherwise.
-# Argument: the directory holding the objects (e.g. build/CMakeFiles/kestrel_app.dir/app).
+# Argument: the library (e.g. build/libkestrel_app.a): its members are the
+# objects of the files it is built from now (an object directory may still
+# hold objects of files since removed).
 set -u
-dir="${1:?usage: check_call_circles.sh OBJECT_DIR}"
+[ -f "${1:-}" ] || { echo "usage: check_call_circles.sh LIBRARY.a"; exit 2; }
+library=$(realpath "$1")
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+(cd "$dir" && ar x "$library") || exit 2
 shopt -s nullglob
 objects=("$dir"/*.o)
-[ ${#objects[@]} -gt 0 ] || { echo "no objects in $dir"; exit 2; }
+[ ${#objects[@]} -gt 0 ] || { echo "no objects in $library"; exit 2; }
 
 for object in "${objects[@]}"; do
   name=$(basename "$object" .o)

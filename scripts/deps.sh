@@ -5,7 +5,8 @@ set -eu
 pkgs="build-essential cmake pkg-config clang-14 libclang-rt-14-dev clang-format-14
 libglfw3-dev libglew-dev libgl-dev libgl1-mesa-dri libjpeg62-turbo-dev libimgui-dev
 libsdl2-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libstb-dev
-libgtest-dev fonts-dejavu-core xvfb xauth xdotool strace python3 locales glslang-tools x11-utils imagemagick ffmpeg apitrace"
+libgtest-dev fonts-dejavu-core xvfb xauth xdotool strace python3 locales glslang-tools x11-utils imagemagick ffmpeg apitrace
+lintian man-db parallel rsync openssh-client"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -8,11 +8,7 @@ float flareAmount(float sceneValue)
     return truncTrack(sceneValue) == 7 ? 0.25f : 1.0f;
 }
 
-void bindShowPostPrograms(void)
-{
-    int* programs[] = {&res.progBokeh, &res.progColorCorrect, &res.progLomofi, &res.progDrunk};
-    for (int* program : programs) bindPostAttributes(*program);
-}
+void bindShowPostPrograms(void) { bindPostPrograms(resourceTable); }
 
 ShowFrame showFrameAt(float time, float delta, int grainMovesOn)
 {

@@ -5,51 +5,52 @@
 
 ShowSlots res;
 
-// Rows free through the walker's operations for their kind.
-#define SHADER(slot, spec)                                                                                             \
+// Rows load, free and reload through their kind's operations; a shader row's
+// flags mark a program that draws full-screen post passes (PostProgramRow).
+#define SHADER(slot, spec, flags)                                                                                      \
     {                                                                                                                  \
-        &(slot), spec, nullptr, ShaderRow, freeShaderRow                                                               \
+        &(slot), spec, nullptr, ShaderRow, flags                                                                       \
     }
 #define MESH(record, spec, link)                                                                                       \
     {                                                                                                                  \
-        &(record), spec, link, MeshRow, freeMeshRow                                                                    \
+        &(record), spec, link, MeshRow, 0                                                                              \
     }
 #define TEXTURE(slot, spec)                                                                                            \
     {                                                                                                                  \
-        &(slot), spec, nullptr, TextureRow, freeTextureRow                                                             \
+        &(slot), spec, nullptr, TextureRow, 0                                                                          \
     }
 
 ResourceEntry resourceTable[] = {
-    SHADER(res.progEnv, "env.vs|env.fs"),   // 0
+    SHADER(res.progEnv, "env.vs|env.fs", 0),   // 0
     MESH(res.jugMeshes[0], "jug.baf|jug_env.jpg", &res.progEnv),
     TEXTURE(res.jugMeshes[0].textures[1], "label.jpg"),
     TEXTURE(res.jugMeshes[0].textures[2], "jug_light.tga"),
     MESH(res.jugMeshes[3], "jug_intact.bof|jug_env.jpg", &res.progEnv),
     TEXTURE(res.jugMeshes[3].textures[1], "label.jpg"),   // 5
     TEXTURE(res.jugMeshes[3].textures[2], "jug_light.tga"),
-    SHADER(res.progScroll, "scroll.vs|base.fs"),
+    SHADER(res.progScroll, "scroll.vs|base.fs", 0),
     MESH(res.skyMeshes[0], "skybox.bof|skybox.jpg", nullptr),
     MESH(res.skyMeshes[1], "skybox.bof|skybox2.jpg", nullptr),
     MESH(res.skyMeshes[2], "speedLines.bof|bgRed2.jpg", &res.progScroll),   // 10
-    SHADER(res.progSplash, "splash.vs|splash.fs"),
+    SHADER(res.progSplash, "splash.vs|splash.fs", 0),
     MESH(res.splashMesh, "splash.baf|splash_nrm.jpg", &res.progSplash),
-    SHADER(res.progNrmLite, "nrm_lite.vs|nrm_lite.fs"),
-    SHADER(res.progLight, "light.vs|light.fs"),
+    SHADER(res.progNrmLite, "nrm_lite.vs|nrm_lite.fs", 0),
+    SHADER(res.progLight, "light.vs|light.fs", 0),
     MESH(res.logMesh, "log.bof|log_col.jpg", &res.progNrmLite),   // 15
     TEXTURE(res.logMesh.textures[1], "log_nrm.jpg"),
     TEXTURE(res.logMesh.textures[2], "jug_light.tga"),
-    SHADER(res.progStill, "still.vs|still.fs"),
+    SHADER(res.progStill, "still.vs|still.fs", 0),
     MESH(res.stillMesh, "still.bof|still.jpg", &res.progStill),
     TEXTURE(res.stillMesh.textures[1], "envNight.jpg"),   // 20
     TEXTURE(res.stillMesh.textures[2], "lightnight.tga"),
-    SHADER(res.progFire, "env_scale.vs|firehighlight.fs"),
+    SHADER(res.progFire, "env_scale.vs|firehighlight.fs", 0),
     MESH(res.fireMesh, "fire.bof|fire.jpg", &res.progFire),
     MESH(res.bottlesMesh, "botlz.bof|jugNight.jpg", &res.progEnv),
     TEXTURE(res.bottlesMesh.textures[1], "botlz.tga"),   // 25
     TEXTURE(res.bottlesMesh.textures[2], "lightnight.tga"),
-    SHADER(res.progBokeh, "post.vs|fastbokeh.fs"),
-    SHADER(res.progColorCorrect, "post_uv.vs|color_correct.fs"),
-    SHADER(res.progLomofi, "post_uv.vs|lomofi.fs"),
+    SHADER(res.progBokeh, "post.vs|fastbokeh.fs", PostProgramRow),
+    SHADER(res.progColorCorrect, "post_uv.vs|color_correct.fs", PostProgramRow),
+    SHADER(res.progLomofi, "post_uv.vs|lomofi.fs", PostProgramRow),
     TEXTURE(res.texGrain, "grain.jpg"),   // 30
     TEXTURE(res.texLeak, "leak.tga"),
     TEXTURE(res.texDirt, "dirt.jpg"),
@@ -59,7 +60,7 @@ ResourceEntry resourceTable[] = {
     TEXTURE(res.texBills[1], "bill_bl.jpg"),
     TEXTURE(res.texBills[2], "bill_bo.jpg"),
     TEXTURE(res.texBills[3], "bill_da.jpg"),
-    SHADER(res.progBills, "light.vs|bills.fs"),
+    SHADER(res.progBills, "light.vs|bills.fs", 0),
     MESH(res.pressMesh, "press.baf|press.jpg", &res.progStill),   // 40
     TEXTURE(res.pressMesh.textures[1], "press_lite.tga"),
     TEXTURE(res.pressMesh.textures[2], "press_env.jpg"),
@@ -76,19 +77,19 @@ ResourceEntry resourceTable[] = {
     TEXTURE(res.m47Mesh.textures[1], "jug_light.tga"),
     MESH(res.bloodMesh, "blood.baf|splash_nrm.jpg", &res.progSplash),
     MESH(res.shotMesh, "shot.bof|shot.tga", nullptr),   // 55
-    SHADER(res.progCar, "car.vs|car.fs"),
+    SHADER(res.progCar, "car.vs|car.fs", 0),
     MESH(res.rodMeshes[0], "bullet.bof|chrome.jpg", &res.progCar),
     MESH(res.rodMeshes[1], "rod.baf|rod.jpg", &res.progCar),
     TEXTURE(res.rodMeshes[1].textures[1], "chrome.jpg"),
     TEXTURE(res.rodMeshes[1].textures[2], "rubber.tga"),   // 60
     TEXTURE(res.rodMeshes[1].textures[3], "paint.jpg"),
-    SHADER(res.progTrail, "trail.vs|trail.fs"),
+    SHADER(res.progTrail, "trail.vs|trail.fs", 0),
     MESH(res.rodMeshes[2], "bullet.bof|chrome.jpg", &res.progCar),
     TEXTURE(res.rodMeshes[2].textures[1], "chrome.jpg"),
     TEXTURE(res.rodMeshes[2].textures[2], "rubber.tga"),   // 65
     TEXTURE(res.rodMeshes[2].textures[3], "paint.jpg"),
     MESH(res.trailMesh, "trail.bof|chrome.jpg", &res.progTrail),
-    SHADER(res.progGreet, "env.vs|grt.fs"),
+    SHADER(res.progGreet, "env.vs|grt.fs", 0),
     MESH(res.jugMeshes[1], "jug.baf|jug_env.jpg", &res.progGreet),
     TEXTURE(res.jugMeshes[1].textures[1], "greet.jpg"),   // 70
     TEXTURE(res.jugMeshes[1].textures[2], "jug_light.tga"),
@@ -98,13 +99,13 @@ ResourceEntry resourceTable[] = {
     MESH(res.jugMeshes[4], "jug.baf|jug_env.jpg", &res.progEnv),   // 75
     TEXTURE(res.jugMeshes[4].textures[1], "label_nuke.jpg"),
     TEXTURE(res.jugMeshes[4].textures[2], "jug_light.tga"),
-    SHADER(res.progShroom, "nrm_lite.vs|shroom.fs"),
+    SHADER(res.progShroom, "nrm_lite.vs|shroom.fs", 0),
     MESH(res.shroomMeshes[0], "shroom.baf|smoke.jpg", &res.progShroom),
     TEXTURE(res.shroomMeshes[0].textures[1], "smoke_n.jpg"),   // 80
     TEXTURE(res.shroomMeshes[0].textures[2], "jug_light2.tga"),
     MESH(res.shroomMeshes[1], "shroom_top.baf|smoke.jpg", &res.progShroom),
     TEXTURE(res.shroomMeshes[1].textures[1], "smoke_n.jpg"),
     TEXTURE(res.shroomMeshes[1].textures[2], "jug_light2.tga"),
-    SHADER(res.progDrunk, "post.vs|drunk.fs"),   // 85
-    {nullptr, nullptr, nullptr, 0, nullptr},
+    SHADER(res.progDrunk, "post.vs|drunk.fs", PostProgramRow),   // 85
+    {nullptr, nullptr, nullptr, 0, 0},
 };

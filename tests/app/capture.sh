@@ -46,6 +46,15 @@ count=$(ls "$WORK/a" | grep -c '^frame_[0-9]\{5\}\.png$')
 for f in "$WORK"/a/*; do
   cmp -s "$f" "$WORK/b/$(basename "$f")" || complain "$(basename "$f") differs between two captures"
 done
+# A capture started later draws the same frames from there on (the grain is
+# seeded by each frame's place in the show, not by where the capture began):
+# what lets a capture be split and joined.
+"$PROGRAM" --mode 160x90 --capture "$WORK/late" --fps 4 --from 20.5 --to 21 --subframes 2 \
+  >"$WORK/late.txt" 2>&1 || complain "capture from 20.5 s exited $?"
+for n in 0 1; do
+  cmp -s "$WORK/late/frame_0000$n.png" "$WORK/a/frame_0000$((n + 2)).png" \
+    || complain "frame $n of a capture from 20.5 s differs from frame $((n + 2)) of one from 20 s"
+done
 size=$(identify -format "%wx%h" "$WORK/a/frame_00000.png" 2>/dev/null)
 [ "$size" = "160x90" ] || complain "frame is '$size', expected 160x90"
 grep -q "capture: frame 4 of 4" "$WORK/a.txt" || complain "no progress line for the last frame"

@@ -140,11 +140,11 @@ TEST(LoadResources, MissingFilesOnlyLog)
     static int program = 5, texture = 7;
     static Mesh mesh;
     static ResourceEntry table[] = {
-        {&program, "none.vs|none.fs", nullptr, ShaderRow, nullptr},
-        {&mesh, "none.bof|none.jpg", &program, MeshRow, nullptr},
-        {&texture, "none.tga", nullptr, TextureRow, nullptr},
-        {&texture, nullptr, nullptr, TextureRow, nullptr},   // a name too long for any path buffer, below
-        {nullptr, nullptr, nullptr, 0, nullptr},
+        {&program, "none.vs|none.fs", nullptr, ShaderRow, 0},
+        {&mesh, "none.bof|none.jpg", &program, MeshRow, 0},
+        {&texture, "none.tga", nullptr, TextureRow, 0},
+        {&texture, nullptr, nullptr, TextureRow, 0},   // a name too long for any path buffer, below
+        {nullptr, nullptr, nullptr, 0, 0},
     };
     static std::string tooLong = std::string(DataPathSize, 'x') + ".jpg";
     table[3].spec = tooLong.c_str();

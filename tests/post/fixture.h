@@ -23,13 +23,13 @@ struct PostState {
 inline void savePost(PostState* s)
 {
     *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA,    blurTargetB,
-          {},          {},         {},         {},          {},          combineProgram, downsampleProgram};
+          {},          {},         {},         {},          {},          blurPrograms.combine, blurPrograms.downsample};
     for (int i = 0; i < 4; i++) {
         s->source[i] = levelSource[i];
         s->blurred[i] = levelBlurred[i];
         s->temp[i] = levelTemp[i];
-        s->horizontal[i] = blurHorizontal[i];
-        s->vertical[i] = blurVertical[i];
+        s->horizontal[i] = blurPrograms.horizontal[i];
+        s->vertical[i] = blurPrograms.vertical[i];
     }
 }
 
@@ -42,14 +42,14 @@ inline void restorePost(const PostState* s)
     extraTarget = s->extra;
     blurTargetA = s->a;
     blurTargetB = s->b;
-    combineProgram = s->combine;
-    downsampleProgram = s->downsample;
+    blurPrograms.combine = s->combine;
+    blurPrograms.downsample = s->downsample;
     for (int i = 0; i < 4; i++) {
         levelSource[i] = s->source[i];
         levelBlurred[i] = s->blurred[i];
         levelTemp[i] = s->temp[i];
-        blurHorizontal[i] = s->horizontal[i];
-        blurVertical[i] = s->vertical[i];
+        blurPrograms.horizontal[i] = s->horizontal[i];
+        blurPrograms.vertical[i] = s->vertical[i];
     }
 }
 

@@ -29,13 +29,13 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
     EXPECT_FLOAT_EQ(smallDivisor, 16.0f);
     EXPECT_FLOAT_EQ(extraDivisor, 1.0f);
     for (int level = 0; level < 4; level++) {
-        EXPECT_GT(blurHorizontal[level], 0);
-        EXPECT_GT(blurVertical[level], 0);
-        EXPECT_EQ(glGetAttribLocation((GLuint)blurHorizontal[level], "PosAttribute"), 0);
-        EXPECT_EQ(glGetAttribLocation((GLuint)blurVertical[level], "TexAttribute"), 1);
+        EXPECT_GT(blurPrograms.horizontal[level], 0);
+        EXPECT_GT(blurPrograms.vertical[level], 0);
+        EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.horizontal[level], "PosAttribute"), 0);
+        EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.vertical[level], "TexAttribute"), 1);
     }
-    EXPECT_EQ(glGetAttribLocation((GLuint)combineProgram, "TexAttribute"), 1);
-    EXPECT_EQ(glGetAttribLocation((GLuint)downsampleProgram, "PosAttribute"), 0);
+    EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.combine, "TexAttribute"), 1);
+    EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.downsample, "PosAttribute"), 0);
 
     ASSERT_TRUE(usePost(1366, 768));
     EXPECT_EQ(target(halfTarget)->width, 683);
@@ -44,6 +44,16 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
     EXPECT_EQ(target(smallTarget)->height, 48);
     EXPECT_EQ(target(levelSource[0])->width, 341);
     EXPECT_EQ(target(levelSource[0])->height, 192);
+}
+
+// The set's memory at 37 x 23, worked out by hand: scene, full and extra
+// 37 x 23 with depth (6 bytes a pixel), half 18 x 11 and small 2 x 1 with
+// depth, A and B 37 x 23, then three buffers a level of 9 x 5, 4 x 2, 2 x 1
+// and 1 x 1 (23 / 32 rounds to 0 and is held at one pixel).
+TEST(PostBuffers, MemoryOfTheSetFromItsRows)
+{
+    EXPECT_EQ(postBufferBytes(37, 23), 3u * 851 * 6 + 198u * 6 + 2u * 6 + 2u * 851 * 4 + 3u * 4 * (45 + 8 + 2 + 1));
+    EXPECT_EQ(postBufferBytes(0, 23), 0u);
 }
 
 TEST(PostBuffers, BindingsNestAndRestore)

@@ -153,32 +153,32 @@ TEST(Camera, LerpAndTweakMode)
 
 TEST(UniformQueue, RefusesWhatDoesNotFit)
 {
-    uniformCount = 0;
+    uniformQueue.count = 0;
     char name[40];
     for (int i = 0; i < MaxQueuedUniforms; i++) {
         snprintf(name, sizeof(name), "u%d", i);
         EXPECT_EQ(1, queueUniform(name, (float)i));
     }
-    EXPECT_EQ(uniformCount, 16);
+    EXPECT_EQ(uniformQueue.count, 16);
     EXPECT_EQ(0, queueUniform("oneTooMany", 1.0f));
     EXPECT_EQ(0, queueUniformEntry("oneTooMany", Vec2, 0, 0, nullptr));
-    EXPECT_EQ(uniformCount, 16);
-    EXPECT_STREQ(uniformQueue[15].name, "u15");
-    EXPECT_EQ(uniformQueue[15].value, 15.0f);
+    EXPECT_EQ(uniformQueue.count, 16);
+    EXPECT_STREQ(uniformQueue.entries[15].name, "u15");
+    EXPECT_EQ(uniformQueue.entries[15].value, 15.0f);
 
-    uniformCount = 0;
+    uniformQueue.count = 0;
     const char* longest = "abcdefghijklmnopqrstuvwxyz01234";   // 31 characters
     EXPECT_EQ(1, queueUniform(longest, 2.0f));
-    EXPECT_STREQ(uniformQueue[0].name, longest);
+    EXPECT_STREQ(uniformQueue.entries[0].name, longest);
     EXPECT_EQ(0, queueUniform("abcdefghijklmnopqrstuvwxyz012345", 3.0f));   // 32
     EXPECT_EQ(0, queueUniform(nullptr, 3.0f));
-    EXPECT_EQ(uniformCount, 1);
+    EXPECT_EQ(uniformQueue.count, 1);
     float v[3] = {1, 2, 3};
     EXPECT_EQ(1, queueUniformEntry("lightDir", Vec3, 0.0f, 4.0f, v));
-    EXPECT_EQ(uniformQueue[1].kind, Vec3);
-    EXPECT_EQ(uniformQueue[1].auxValue, 4.0f);
-    EXPECT_EQ(uniformQueue[1].vector, v);
-    uniformCount = 0;
+    EXPECT_EQ(uniformQueue.entries[1].kind, Vec3);
+    EXPECT_EQ(uniformQueue.entries[1].auxValue, 4.0f);
+    EXPECT_EQ(uniformQueue.entries[1].vector, v);
+    uniformQueue.count = 0;
 }
 
 // ---- blendMeshFrames ---------------------------------------------------------------

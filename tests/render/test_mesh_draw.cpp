@@ -38,7 +38,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices)
     queueUniformEntry("extra", Texture, 0, 13.9f, nullptr);
     queueUniformEntry("a", 42, 0, 0, nullptr);   // unknown kind: skipped
     bindMeshShader(&t.mesh);
-    EXPECT_EQ(uniformCount, 0);
+    EXPECT_EQ(uniformQueue.count, 0);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 
     int active = 0;
@@ -80,7 +80,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices)
     queueUniform("a", 5.0f);
     bindMeshShader(&t.mesh);
     activeCamera = &camera;
-    EXPECT_EQ(uniformCount, 0);
+    EXPECT_EQ(uniformQueue.count, 0);
     uniformFloats(program, "matM", f);
     EXPECT_EQ(0, memcmp(f, t.mesh.model, sizeof(f)));
     uniformFloats(program, "matN", f);
@@ -93,7 +93,7 @@ TEST(BindMeshShader, SlotsQueueAndMatrices)
     t.mesh.program = flatProgram();
     queueUniform("nothingHere", 1.0f);
     bindMeshShader(&t.mesh);
-    EXPECT_EQ(uniformCount, 0);
+    EXPECT_EQ(uniformQueue.count, 0);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     glActiveTexture(GL_TEXTURE0);
     freeTestMesh(&t);

@@ -32,6 +32,6 @@ int useOffscreen(int width, int height)
     windowHeight = height;
     glViewport(0, 0, width, height);
     engineGLState();
-    uniformCount = 0;
+    uniformQueue.count = 0;
     return 1;
 }

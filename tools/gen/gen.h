@@ -217,5 +217,8 @@ void genShroom(GenContext* g);          // shroom.baf, shroom_top.baf, smoke.jpg
 void genLightTextures(GenContext* g);   // environment and light maps
 void genPostTextures(GenContext* g);    // grain.jpg, leak.tga, dirt.jpg, splash_nrm.jpg
 
+// The program's icon: the jug, size x size RGBA PNG at path. 1 written, 0 (printed).
+int writeIcon(const std::string& path, int size);
+
 // Preview: renders the written data with a small software rasterizer.
 int runPreview(const std::string& dataDir, const std::string& outDir);

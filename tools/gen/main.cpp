@@ -1,6 +1,7 @@
 // Content generator entry: writes every mesh and texture of the show into the
-// directory given on the command line, family by family, or renders previews of
-// already written data (--preview). Exit status 0 only when every file was written.
+// directory given on the command line, family by family, renders previews of
+// already written data (--preview), or draws the program's icon (--icon).
+// Exit status 0 only when every file was written.
 #include "gen.h"
 
 #include <stdio.h>
@@ -39,9 +40,11 @@ void saveTga(GenContext* g, const char* name, const GenImage& im, int withAlpha)
 int main(int argc, char** argv)
 {
     if (argc >= 4 && strcmp(argv[1], "--preview") == 0) return runPreview(argv[2], argv[3]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "--icon") == 0) return writeIcon(argv[2], 256) ? 0 : 1;
     if (argc < 2) {
         fprintf(stderr,
-                "usage: kestrel_gen <data dir> [family ...]\n       kestrel_gen --preview <data dir> <png dir>\n");
+                "usage: kestrel_gen <data dir> [family ...]\n       kestrel_gen --preview <data dir> <png dir>\n"
+                "       kestrel_gen --icon <file.png>\n");
         return 2;
     }
     if (!fontsAvailable()) {

@@ -184,10 +184,17 @@ static int commandAt(const char* path, const char* secondsText)
 // ---- tracks back to a timeline ---------------------------------------------------
 
 // The music style a scene gets when a timeline is written from tracks alone
-// (sections and cues live only in the timeline).
-static const char* const defaultStyle[ShowSceneCount + 1] = {
+// (sections and cues live only in the timeline); a scene past this list gets
+// the first style.
+static const char* const defaultStyle[] = {
     "intro", "intro", "night", "rise", "breakout", "press", "standoff", "chase", "greets", "finale",
 };
+
+static const char* styleForScene(int scene)
+{
+    int count = (int)(sizeof defaultStyle / sizeof defaultStyle[0]);
+    return scene >= 0 && scene < count ? defaultStyle[scene] : showMusicStyles[0];
+}
 
 // A row count as BAR, BAR:BEAT or BAR:BEAT:ROW.
 static const char* positionText(int rows, char* out, int size)
@@ -294,7 +301,7 @@ static int commandText(const char* dir)
         int from = scene->keys[b].row, to = scene->keys[b + 1].row;
         int sceneNumber = (int)scene->keys[b].value;
         printf("\nscene %d at %s music %s\n", sceneNumber, positionText(from, pos, sizeof pos),
-               defaultStyle[sceneNumber]);
+               styleForScene(sceneNumber));
         for (int i = 1; i < ShowTrackCount; i++)
             for (int k = 0; k < tracks[i].keyCount; k++) {
                 const SyncKey* key = &tracks[i].keys[k];
