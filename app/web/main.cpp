@@ -14,6 +14,7 @@
 #include "sync/sync.h"
 #include <GLFW/glfw3.h>
 #include <emscripten.h>
+#include <stdlib.h>
 
 EM_JS(void, pageShowEnded, (void), {
     if (Module.kestrelShowEnded) Module.kestrelShowEnded();
@@ -47,6 +48,9 @@ static void animationFrame(void)
 
 int main(int argc, char** argv)
 {
+    // The page runs without threads (which would need cross-origin isolation
+    // headers from its server): the loader reads every file on this thread.
+    setenv("KESTREL_LOAD_WORKERS", "0", 1);
     int run = parseCommandLine(argc, argv);
     if (run < 0) return ExitUsage;
     if (run == 0) return ExitOk;
