@@ -179,6 +179,9 @@ static int refreshPanel(const ShowFrame* frame, int width, int height)
         glBindTexture(GL_TEXTURE_2D, panelTexture);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        // Clamped: a texture of the window's size (any size) is complete in WebGL 1 only so.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         glTexImage2D(GL_TEXTURE_2D, 0, HudPanelFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         glBindFramebuffer(GL_FRAMEBUFFER, panelFramebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, panelTexture, 0);
