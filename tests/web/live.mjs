@@ -1,7 +1,8 @@
 // A short live run of the page in headless Chromium over the DevTools
-// protocol: click to play, then for a few seconds the audio clock must
-// advance with the wall clock, the output must not be silent and the canvas
-// must show the show; Escape must bring the start screen back.
+// protocol: 640 x 360 chosen on the start screen, click to play, then for a
+// few seconds the audio clock must advance with the wall clock, the music from
+// ?start's time, the output must not be silent and the canvas must show the
+// show; Escape must bring the start screen back.
 // Usage: node --experimental-websocket live.mjs URL PROFILE_DIR SHOT_PREFIX
 // Prints one line per check; exit 0 when all pass, 1 when one fails.
 import { writeFileSync } from "node:fs";
@@ -24,6 +25,7 @@ async function main() {
   await send("Page.navigate", { url });
   check(await waitTitle("kestrel: ready", 60), "the start screen is ready after the data and the music loaded");
   await shot("start");
+  await evaluate("document.getElementById('size').value = '640x360'");   // the start screen's size choice
   const box = await evaluate("(() => { const r = document.getElementById('play').getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()");
   for (const type of ["mousePressed", "mouseReleased"])
     await send("Input.dispatchMouseEvent", { type, x: box[0], y: box[1], button: "left", clickCount: 1 });
@@ -36,6 +38,7 @@ async function main() {
   const last = await sample();
   await shot("playing");
   const audio = last[0] - first[0], wall = last[1] - first[1], music = (last[4] - first[4]) / 1000;
+  check(first[4] >= 60000 && first[4] < 75000, `?start=60: the music plays from 60 s (at ${(first[4] / 1000).toFixed(3)} s 1.5 s after the click)`);
   console.log(`audio clock ${audio.toFixed(3)} s and music ${music.toFixed(3)} s over ${wall.toFixed(3)} s of wall clock; context ${last[2]}; loudest RMS ${loudest.toFixed(4)}`);
   check(last[2] == "running", "the audio context runs");
   check(Math.abs(audio - wall) < 0.1 * wall, "the audio clock advances with the wall clock");
