@@ -14,7 +14,7 @@ jobs=$(nproc)
 
 # ---- packages ---------------------------------------------------------------------
 need=""
-for p in emscripten chromium dpkg-dev; do
+for p in emscripten chromium; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need="$need $p"
 done
 SUDO=""
