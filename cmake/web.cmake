@@ -64,7 +64,9 @@ target_link_options(kestrel PRIVATE
 # front of it, run under node by tests/web/rand.sh.
 add_executable(rand_sequence tests/web/rand_sequence.cpp platform/web/glibc_rand.cpp)
 set_target_properties(rand_sequence PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${KESTREL_WEB_OUT})
-set_property(TARGET kestrel APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/sound.js)
+# The data package is made at link time: a changed data file relinks.
+file(GLOB WEB_DATA_FILES ${KESTREL_WEB_DATA}/*)
+set_property(TARGET kestrel APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/sound.js ${WEB_DATA_FILES})
 add_custom_command(TARGET kestrel POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/kestrel.html $<TARGET_FILE_DIR:kestrel>/kestrel.html
   VERBATIM)
