@@ -31,15 +31,6 @@ struct BenchTotals {
     long frames, engineAllocations, mainAllocations, allAllocations, framesAllocating;
 };
 
-// CPU seconds used by every thread of the process: unlike the wall time it
-// hardly changes when other programs share the cores.
-static double processCpuSeconds(void)
-{
-    struct timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
-}
-
 static int sceneSlot(const ShowFrame* frame)
 {
     float scene = frame->tracks[TrackScene];

@@ -4,6 +4,7 @@
 // of exactly that interval as a WAV, or piped to ffmpeg for an .mp4.
 #include "app/offline.h"
 #include "app/options.h"
+#include "app/present_gl.h"
 #include "app/preflight.h"
 #include "app/present.h"
 #include "app/signals.h"
@@ -175,10 +176,7 @@ static int openOutput(CaptureOutput* out, const char* target, int fps)
 static void readFrame(CaptureOutput* out)
 {
     size_t rowBytes = (size_t)out->width * 3;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, out->width, out->height, GL_RGB, GL_UNSIGNED_BYTE, out->pixels);
+    readBackBufferRgb(out->pixels, out->width, out->height);
     for (int y = 0; y < out->height / 2; y++) {   // GL's rows run bottom-up
         unsigned char* a = out->pixels + rowBytes * (size_t)y;
         unsigned char* b = out->pixels + rowBytes * (size_t)(out->height - 1 - y);

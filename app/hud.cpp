@@ -3,6 +3,7 @@
 // time and rate, GL errors, the transport and the latest reload message, drawn
 // with Dear ImGui over the finished frame just before it is shown.
 #include "app/hud.h"
+#include "app/hud_gl.h"
 #include "app/transport.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
@@ -12,7 +13,6 @@
 #include <GL/glew.h>
 #include <imgui.h>
 #include <imgui_impl_glfw.h>
-#include <imgui_impl_opengl2.h>
 #include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -96,7 +96,7 @@ int prepareHud(void)
     ImGui::GetStyle().AntiAliasedLines = false;
     ImGui::GetStyle().AntiAliasedLinesUseTex = false;
     ImGui::GetStyle().AntiAliasedFill = false;
-    if (!ImGui_ImplGlfw_InitForOpenGL(mainWindow, false) || !ImGui_ImplOpenGL2_Init()) {
+    if (!ImGui_ImplGlfw_InitForOpenGL(mainWindow, false) || !hudRendererInit()) {
         logMessage("WARNING: the heads-up display could not be set up\n");
         ImGui::DestroyContext(hudContext);
         hudContext = nullptr;
@@ -154,7 +154,7 @@ static void hudWindow(const ShowFrame* frame);
 // is open, drawn into the bound framebuffer.
 static void renderPanel(const ShowFrame* frame)
 {
-    ImGui_ImplOpenGL2_NewFrame();
+    hudRendererNewFrame();
     ImGui_ImplGlfw_NewFrame();
     ImGui::NewFrame();
     panelRectCount = 0;
@@ -163,7 +163,7 @@ static void renderPanel(const ShowFrame* frame)
         hudPanel.draw(frame, ImGui::GetIO().DisplaySize.x, ImGui::GetIO().DisplaySize.y, panelRects[panelRectCount++]);
     if (hudPanel.drawn) hudPanel.drawn();
     ImGui::Render();
-    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    hudRendererDraw(ImGui::GetDrawData());
 }
 
 // The display's own window at the top left.
@@ -198,7 +198,10 @@ static int refreshPanel(const ShowFrame* frame, int width, int height)
         glBindTexture(GL_TEXTURE_2D, panelTexture);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        // Clamped: a texture of the window's size (any size) is complete in WebGL 1 only so.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, HudPanelFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         glBindFramebuffer(GL_FRAMEBUFFER, panelFramebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, panelTexture, 0);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return 0;
@@ -231,15 +234,6 @@ static int refreshPanel(const ShowFrame* frame, int width, int height)
 // The panel's rectangle of the texture over the frame (premultiplied colour),
 // by a program of its own: the fixed-function path with its matrix stacks
 // cost a software GL more state work than the quad's pixels.
-static const char* const panelVertexShader = "#version 120\n"
-                                             "attribute vec2 vpos;\n"
-                                             "attribute vec2 vUV;\n"
-                                             "varying vec2 uv;\n"
-                                             "void main() { uv = vUV; gl_Position = vec4(vpos, 0.0, 1.0); }\n";
-static const char* const panelFragmentShader = "#version 120\n"
-                                               "uniform sampler2D panel;\n"
-                                               "varying vec2 uv;\n"
-                                               "void main() { gl_FragColor = texture2D(panel, uv); }\n";
 static int panelProgram;   // 0 until made, -1 when it could not be
 
 // Returns 1 when the program is ready (made once; a failure is logged once).
@@ -277,16 +271,7 @@ static void layPanel(const float* rect, int width, int height)
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glUseProgram((GLuint)panelProgram);
     glBindTexture(GL_TEXTURE_2D, panelTexture);
-    glBegin(GL_TRIANGLE_STRIP);   // attribute 0 last: it makes the vertex
-    glVertexAttrib2f(1, u0, v0);
-    glVertexAttrib2f(0, left, top);
-    glVertexAttrib2f(1, u1, v0);
-    glVertexAttrib2f(0, right, top);
-    glVertexAttrib2f(1, u0, v1);
-    glVertexAttrib2f(0, left, bottom);
-    glVertexAttrib2f(1, u1, v1);
-    glVertexAttrib2f(0, right, bottom);
-    glEnd();
+    drawPanelQuad(left, right, top, bottom, u0, u1, v0, v1);
     glUseProgram(0);
 }
 
@@ -361,7 +346,7 @@ void shutdownHud(void)
     panelWidth = panelHeight = 0;
     if (hudReady <= 0) return;
     ImGui::SetCurrentContext(hudContext);
-    ImGui_ImplOpenGL2_Shutdown();
+    hudRendererShutdown();
     ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext(hudContext);
     hudContext = nullptr;

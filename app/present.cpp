@@ -2,10 +2,10 @@
 // rendered between two presents (about 24 presents a second) in a float
 // texture, and the rule that decides when a present is due.
 #include "app/present.h"
+#include "app/present_gl.h"
 #include "platform/platform.h"
 #include "render/render.h"
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 
 PresentState presentState = {0, 0.0f, 0.0f, 0, -1.0f};
 
@@ -18,42 +18,6 @@ static int accumWidth, accumHeight;
 static int wantedWidth, wantedHeight;   // the size to follow; 0 until the first frame
 static int accumReady = -1;             // -1 not tried, 0 unavailable (logged once), 1 ready
 static int sumHoldsFrames;              // 1 once a frame was added since the last resolve
-
-static const char* blitVertexSource = "#version 110\n"
-                                      "varying vec2 uv;\n"
-                                      "void main() { uv = gl_MultiTexCoord0.xy; gl_Position = gl_Vertex; }\n";
-static const char* blitFragmentSource = "#version 110\n"
-                                        "uniform sampler2D image;\n"
-                                        "uniform float scale;\n"
-                                        "varying vec2 uv;\n"
-                                        "void main() { gl_FragColor = texture2D(image, uv) * scale; }\n";
-
-// Returns the linked program, or 0 (logged) when the driver refuses it.
-static GLuint buildBlitProgram(void)
-{
-    GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(vs, 1, &blitVertexSource, nullptr);
-    glShaderSource(fs, 1, &blitFragmentSource, nullptr);
-    glCompileShader(vs);
-    glCompileShader(fs);
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint linked = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-        logMessage("ERROR: frame accumulation program did not link\n");
-        glDeleteProgram(program);
-        return 0;
-    }
-    glUseProgram(program);
-    glUniform1i(glGetUniformLocation(program, "image"), 0);
-    blitScaleLocation = glGetUniformLocation(program, "scale");
-    return program;
-}
 
 static void makeTexture(GLuint texture, GLint internalFormat, GLenum type, int width, int height)
 {
@@ -69,12 +33,11 @@ static void makeTexture(GLuint texture, GLint internalFormat, GLenum type, int w
 // clears it. Returns 1 when a complete framebuffer is ready.
 static int sizeAccumulation(int width, int height)
 {
-    static const GLint formats[2] = {GL_RGBA32F, GL_RGBA16F};
-    makeTexture(frameTexture, GL_RGBA8, GL_UNSIGNED_BYTE, width, height);
+    makeTexture(frameTexture, FrameCopyFormat, GL_UNSIGNED_BYTE, width, height);
     glBindFramebuffer(GL_FRAMEBUFFER, accumFramebuffer);
     GLenum status = GL_FRAMEBUFFER_UNSUPPORTED;
-    for (int i = 0; i < 2 && status != GL_FRAMEBUFFER_COMPLETE; i++) {
-        makeTexture(accumTexture, formats[i], GL_FLOAT, width, height);
+    for (int i = 0; i < SumFormatCount && status != GL_FRAMEBUFFER_COMPLETE; i++) {
+        makeTexture(accumTexture, SumFormats[i], GL_FLOAT, width, height);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, accumTexture, 0);
         status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     }
@@ -103,11 +66,11 @@ static int prepareAccumulation(int width, int height)
     if (accumReady == 0) return 0;
     if (accumReady == -1) {
         accumReady = 0;
-        if (!GLEW_VERSION_2_0 || !glGenFramebuffers) {
+        if (!framebuffersAvailable()) {
             logMessage("ERROR: frame accumulation needs OpenGL 2.0 and framebuffer objects\n");
             return 0;
         }
-        blitProgram = buildBlitProgram();
+        blitProgram = buildBlitProgram(&blitScaleLocation);
         if (!blitProgram) return 0;
         glGenTextures(1, &accumTexture);
         glGenTextures(1, &frameTexture);
@@ -130,16 +93,7 @@ static void drawTexturedViewport(float scale)
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_SCISSOR_TEST);
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(-1.0f, -1.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glEnd();
+    drawViewportQuad();
 }
 
 // Adds the back buffer into the sum with the given weight. The sum has the
@@ -165,8 +119,7 @@ static void addFrameToSum(float weight)
         s->accumWeight = 1.0f;
         weight = 1.0f;
     }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
+    bindBackBufferForReading();
     glBindTexture(GL_TEXTURE_2D, frameTexture);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
     glBindFramebuffer(GL_FRAMEBUFFER, accumFramebuffer);
@@ -260,10 +213,7 @@ int finishFrame(float delta)
     return 1;
 }
 
-void swapFrame(void)
-{
-    if (mainWindow) glfwSwapBuffers(mainWindow);
-}
+void swapFrame(void) { showBackBuffer(); }
 
 int presentFrame(float delta)
 {

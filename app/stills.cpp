@@ -4,6 +4,7 @@
 #include "app/offline.h"
 #include "app/options.h"
 #include "app/present.h"
+#include "app/present_gl.h"
 #include "app/signals.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -28,10 +29,7 @@ static int writeBackBuffer(const char* path, int width, int height)
     unsigned char* flipped = (unsigned char*)malloc(rowBytes * (size_t)height);
     int written = 0;
     if (pixels && flipped) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+        readBackBufferRgb(pixels, width, height);
         for (int y = 0; y < height; y++)
             memcpy(flipped + rowBytes * (size_t)y, pixels + rowBytes * (size_t)(height - 1 - y), rowBytes);
         errno = 0;

@@ -55,8 +55,7 @@ int initWindow(const WindowRequest* request)
 {
     startLog();
     if (!glfwInit()) {
-        const char* reason = nullptr;
-        glfwGetError(&reason);
+        const char* reason = windowSystemError();
         logMessage("ERROR: could not start GLFW3\n");
         if (reason) logMessage("ERROR: GLFW: %s\n", reason);
         return 0;

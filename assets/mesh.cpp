@@ -4,7 +4,6 @@
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include <GL/glew.h>
-#include <charconv>
 #include <math.h>
 #include <stdarg.h>
 #include <stdlib.h>
@@ -145,8 +144,7 @@ static int readFloat(MeshReader* r, float* value, const char* what)
     const char* end = r->token + r->length;
     float v = 0.0f;
     if (readPlainDecimal(r->token, end, value)) return 1;
-    std::from_chars_result result = std::from_chars(r->token, end, v);
-    if (result.ec != std::errc() || result.ptr != end) {
+    if (!readFloatChars(r->token, end, &v)) {
         // Rare forms from_chars leaves out: a leading '+', hexadecimal, underflow.
         char copy[128];
         if (r->length >= sizeof copy) return rejectToken(r, what);

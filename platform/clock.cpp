@@ -1,15 +1,8 @@
-// The clocks: the wrapping millisecond tick counter the show's time runs on,
-// and monotonic seconds for measuring start-up phases and frames.
+// The clocks: the arithmetic of the wrapping millisecond tick counter the
+// show's time runs on (platform/ticks.cpp reads it), and monotonic seconds
+// for measuring start-up phases and frames.
 #include "platform/platform.h"
 #include <time.h>
-
-uint32_t tickCount(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    uint64_t ms = (uint64_t)ts.tv_sec * 1000u + (uint64_t)(ts.tv_nsec / 1000000);
-    return (uint32_t)ms;   // wraps like the platform counter it replaces
-}
 
 float ticksToSeconds(uint32_t now, uint32_t start)
 {

@@ -90,6 +90,13 @@ enum { DataPathSize = 4096 };
 // the buffer; a name that does not fit is refused (logged) and 0 returned.
 int dataPath(char* text, int capacity);
 
+// ---- numbers ------------------------------------------------------------------------
+// Reads the whole of [begin, end) as a float in std::from_chars' syntax
+// (correctly rounded, no locale). Returns 1 with *value set, 0 when that
+// reader does not take it whole: the caller then reads the rare forms (and,
+// on a C library without a float from_chars, every form) with strtof.
+int readFloatChars(const char* begin, const char* end, float* value);
+
 // ---- clocks --------------------------------------------------------------------------
 // Milliseconds from CLOCK_MONOTONIC as an unsigned 32-bit count that wraps;
 // differences taken in unsigned arithmetic stay right across the wrap.
@@ -97,6 +104,9 @@ uint32_t tickCount(void);
 // Seconds from start to now on the wrapping millisecond counter.
 float ticksToSeconds(uint32_t now, uint32_t start);
 double monotonicSeconds(void);   // CLOCK_MONOTONIC in seconds
+// CPU seconds used by every thread of the process: unlike the wall time it
+// hardly changes when other programs share the cores.
+double processCpuSeconds(void);
 // Seconds between a sample reaching the output and being heard: the device
 // buffer (bufferFrames at rate) plus the frames queued in front of it; 0 for
 // a rate that is not positive.
@@ -141,6 +151,8 @@ int setWindowFullscreen(int on);
 // then at each event poll); returns 1 when both are positive.
 int windowFramebufferSize(int* width, int* height);
 void logGLInfo(void);   // renderer, version and limits into the log
+// GLFW's description of its latest error, or null when it has none to give.
+const char* windowSystemError(void);
 
 // ---- GL error accounting (--gl-debug) ------------------------------------------
 // startGLDebug (window creation, with --gl-debug) installs the KHR_debug

@@ -16,8 +16,7 @@ void setFixedGLState(void)
 void saveGLState(SavedGLState* s)
 {
     glGetIntegerv(GL_CURRENT_PROGRAM, &s->program);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &s->framebuffer);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &s->readFramebuffer);
+    saveFramebufferBindings(s);
     glGetIntegerv(GL_ACTIVE_TEXTURE, &s->activeTexture);
     glActiveTexture(GL_TEXTURE0);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &s->texture);
@@ -49,8 +48,7 @@ static void setEnabled(GLenum cap, int on)
 void restoreGLState(const SavedGLState* s)
 {
     glUseProgram((GLuint)s->program);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, (GLuint)s->framebuffer);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)s->readFramebuffer);
+    restoreFramebufferBindings(s);
     glActiveTexture(GL_TEXTURE0);   // the saved texture is unit 0's, whichever unit the pass left active
     glBindTexture(GL_TEXTURE_2D, (GLuint)s->texture);
     glActiveTexture((GLenum)s->activeTexture);

@@ -15,3 +15,8 @@ struct UniformQueue {
     int count;
 };
 extern UniformQueue uniformQueue;
+
+// The framebuffer bindings saveGLState keeps: desktop GL binds the drawing
+// and the reading framebuffer apart, WebGL 1 has one binding for both.
+void saveFramebufferBindings(SavedGLState* state);
+void restoreFramebufferBindings(const SavedGLState* state);

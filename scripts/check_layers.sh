@@ -24,7 +24,7 @@ allowed() {   # allowed FROM TO
 upward=0
 checked=0
 for folder in platform sync assets render post show app; do
-  for file in "$folder"/*.cpp "$folder"/*.h; do
+  for file in "$folder"/*.cpp "$folder"/*.h "$folder"/web/*.cpp "$folder"/web/*.h; do
     [ -f "$file" ] || continue
     checked=$((checked + 1))
     while IFS=: read -r line target; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kestrel from nothing and runs the whole test
 # suite: the Release build under Xvfb (with the Debian package built, unpacked
-# and played, and the render farm run on two job slots), the same suite built
-# with AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz corpora
+# and played, the render farm run on two job slots, and the browser build,
+# whose tests run with it in headless Chromium), the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz corpora
 # (replay + a short run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ jobs=$(nproc)
 echo "== Release build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
+bash scripts/web.sh
 "${XVFB[@]}" ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
@@ -28,9 +30,10 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktra
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_SANITIZE=ON \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
 cmake --build build-asan -j"$jobs"
-# The package and the farm are checked in the Release stage: they test the
-# packaging and the scripts around the program, not its memory.
-"${XVFB[@]}" ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^program_(package|farm)$'
+# The package, the farm and the browser build are checked in the Release
+# stage: they test the packaging, the scripts around the program and the page,
+# not the program's memory.
+"${XVFB[@]}" ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^(program_(package|farm)|web_.*)$'
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 if [ -f scripts/fuzz.sh ]; then
