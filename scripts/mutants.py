@@ -1,0 +1,850 @@
+#!/usr/bin/env python3
+# Mutation testing of Kestrel's own code: finds the places where a one-line
+# fault is realistic, plants a seeded sample of them one at a time in a scratch
+# copy of the tree, and reports which ones the test suite catches.
+# Entry point: scripts/mutants.sh (it starts the X server the GL tests need).
+import argparse
+import fnmatch
+import hashlib
+import json
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+DefaultFolders = ["app", "assets", "platform", "post", "render", "show", "sync", "tools"]
+Statuses = ["killed", "survived", "did-not-compile", "timed-out", "flaky"]
+
+# ---------------------------------------------------------------------------
+# Masking: comments, string and character literals and preprocessor lines
+# become spaces (newlines kept), so offsets and line numbers stay those of the
+# file and no site is ever found inside them.
+
+
+def maskSource(text):
+    out = list(text)
+    n = len(text)
+    i = 0
+    lineStart = True
+
+    def blank(a, b):
+        for k in range(a, b):
+            if out[k] != "\n":
+                out[k] = " "
+
+    while i < n:
+        c = text[i]
+        if c == "\n":
+            lineStart = True
+            i += 1
+            continue
+        if lineStart and c in " \t":
+            i += 1
+            continue
+        if lineStart and c == "#":
+            # A preprocessor line, with its backslash continuations.
+            j = i
+            while j < n:
+                if text[j] == "\n" and text[j - 1] != "\\":
+                    break
+                j += 1
+            blank(i, j)
+            i = j
+            continue
+        lineStart = False
+        if text.startswith("//", i):
+            j = text.find("\n", i)
+            j = n if j < 0 else j
+            blank(i, j)
+            i = j
+            continue
+        if text.startswith("/*", i):
+            j = text.find("*/", i + 2)
+            j = n if j < 0 else j + 2
+            blank(i, j)
+            i = j
+            continue
+        raw = re.match(r'(?:u8|u|U|L)?R"([^()\\\s]{0,16})\(', text[i:i + 24])
+        if raw and (i == 0 or not (text[i - 1].isalnum() or text[i - 1] == "_")):
+            close = ")" + raw.group(1) + '"'
+            j = text.find(close, i + raw.end())
+            j = n if j < 0 else j + len(close)
+            blank(i, j)
+            i = j
+            continue
+        if c == '"' or (c == "'" and not (i > 0 and text[i - 1].isalnum())):
+            j = i + 1
+            while j < n and text[j] != c and text[j] != "\n":
+                j += 2 if text[j] == "\\" else 1
+            j = min(n, j + 1)
+            blank(i, j)
+            i = j
+            continue
+        i += 1
+    return "".join(out)
+
+
+# ---------------------------------------------------------------------------
+# Tokens of the masked text: (kind, text, start, end).
+
+TokenPattern = re.compile(
+    r"(?P<ident>[A-Za-z_]\w*)"
+    r"|(?P<num>(?:0[xX][0-9a-fA-F]+|\d+\.?\d*(?:[eE][+-]?\d+)?|\.\d+(?:[eE][+-]?\d+)?)[uUlLfF]*)"
+    r"|(?P<op><<=|>>=|<=>|->\*|->|\+\+|--|<<|>>|<=|>=|==|!=|&&|\|\||\+=|-=|\*=|/=|%=|&=|\|=|\^=|::"
+    r"|[-+*/%<>=!&|^~?:;,.(){}\[\]])"
+    r"|(?P<ws>\s+)"
+    r"|(?P<other>.)",
+    re.S,
+)
+
+
+def tokenize(masked):
+    tokens = []
+    for m in TokenPattern.finditer(masked):
+        kind = m.lastgroup
+        if kind == "ws":
+            continue
+        tokens.append((kind, m.group(), m.start(), m.end()))
+    return tokens
+
+
+Keywords = {
+    "if", "else", "for", "while", "do", "return", "switch", "case", "default", "break", "continue", "goto",
+    "sizeof", "const", "static", "struct", "enum", "union", "namespace", "using", "typedef", "template",
+    "constexpr", "inline", "extern", "operator", "new", "delete", "auto", "void", "unsigned", "signed",
+}
+
+
+def matchClose(tokens, i):
+    """Index of the bracket closing tokens[i] ('(', '[' or '{'), or -1."""
+    pairs = {"(": ")", "[": "]", "{": "}"}
+    opener = tokens[i][1]
+    closer = pairs[opener]
+    depth = 0
+    for k in range(i, len(tokens)):
+        t = tokens[k][1]
+        if t == opener:
+            depth += 1
+        elif t == closer:
+            depth -= 1
+            if depth == 0:
+                return k
+    return -1
+
+
+def statementEnd(tokens, i):
+    """Index of the ';' that ends the statement starting at tokens[i] (depth 0), or -1."""
+    depth = 0
+    for k in range(i, len(tokens)):
+        t = tokens[k][1]
+        if t in "([{":
+            depth += 1
+        elif t in ")]}":
+            depth -= 1
+            if depth < 0:
+                return -1
+        elif t == ";" and depth == 0:
+            return k
+    return -1
+
+
+def operandEnd(tokens, i):
+    """Last index of the primary expression starting at tokens[i] (a name with
+    members, indices and calls, a number, or a bracketed group), or -1."""
+    if i >= len(tokens):
+        return -1
+    kind, text = tokens[i][0], tokens[i][1]
+    if text == "(":
+        k = matchClose(tokens, i)
+    elif kind == "num":
+        return i
+    elif kind == "ident" and text not in Keywords:
+        k = i
+        while k + 2 < len(tokens) and tokens[k + 1][1] == "::" and tokens[k + 2][0] == "ident":
+            k += 2
+    else:
+        return -1
+    if k < 0:
+        return -1
+    while k + 1 < len(tokens):
+        nxt = tokens[k + 1][1]
+        if nxt in ("(", "["):
+            k = matchClose(tokens, k + 1)
+            if k < 0:
+                return -1
+        elif nxt in (".", "->") and k + 2 < len(tokens) and tokens[k + 2][0] == "ident":
+            k += 2
+        else:
+            break
+    return k
+
+
+# ---------------------------------------------------------------------------
+# Sites: one place in one file and the faults that can be planted there.
+# A site is a dict: file, line, start, end (offsets in the file), kind,
+# original text and variants (replacement texts).
+
+RelationalSwaps = {"<": ["<="], "<=": ["<"], ">": [">="], ">=": [">"], "==": ["!="], "!=": ["=="]}
+ArithmeticSwaps = {"+": ["-"], "-": ["+"], "*": ["/"], "/": ["*"], "+=": ["-="], "-=": ["+="], "*=": ["/="],
+                   "/=": ["*="]}
+LogicalSwaps = {"&&": ["||"], "||": ["&&"]}
+RoundingSwaps = {"floor": ["ceil"], "ceil": ["floor"], "floorf": ["ceilf"], "ceilf": ["floorf"],
+                 "round": ["floor", "ceil"], "roundf": ["floorf", "ceilf"], "lround": ["(long)"],
+                 "lroundf": ["(long)"], "trunc": ["floor"], "truncf": ["floorf"]}
+ClampCalls = {"clamp", "clampf", "min", "max", "fminf", "fmaxf", "fmin", "fmax"}
+CastTypes = {"float", "double"}
+GuardWords = {"return", "continue", "break", "goto"}
+
+
+def isBinary(text, start, end):
+    """A binary operator as the house format writes it: space on both sides."""
+    return start > 0 and end < len(text) and text[start - 1].isspace() and text[end].isspace()
+
+
+def lineOf(text, offset):
+    return text.count("\n", 0, offset) + 1
+
+
+def braceIsInitializer(tokens, i, stack):
+    """Whether the '{' at tokens[i] opens a braced initializer (data) rather than a block."""
+    if i == 0:
+        return False
+    prevKind, prev, prevStart, prevEnd = tokens[i - 1]
+    if prev in ("=", ",", "(", "[", "return"):
+        return True
+    if prev == "{":
+        return bool(stack) and stack[-1]
+    return prevKind == "ident" and prev not in Keywords and prevEnd == tokens[i][2]
+
+
+def constantVariants(text):
+    m = re.fullmatch(r"(\d+)([uUlL]*)", text)
+    if not m or (len(m.group(1)) > 1 and m.group(1).startswith("0")):
+        return []
+    value, suffix = int(m.group(1)), m.group(2)
+    if value == 0:
+        return ["1" + suffix]
+    return [str(value - 1) + suffix, str(value + 1) + suffix]
+
+
+def findSites(path, text):
+    masked = maskSource(text)
+    tokens = tokenize(masked)
+    sites = []
+
+    def add(kind, start, end, variants):
+        original = text[start:end]
+        variants = [v for v in variants if v != original]
+        if variants:
+            sites.append({"file": path, "line": lineOf(text, start), "start": start, "end": end, "kind": kind,
+                          "original": original, "variants": variants})
+
+    braceStack = []   # one entry per open '{': True for an initializer
+    for i, (kind, tok, start, end) in enumerate(tokens):
+        if tok == "{":
+            braceStack.append(braceIsInitializer(tokens, i, braceStack))
+        elif tok == "}" and braceStack:
+            braceStack.pop()
+        prev = tokens[i - 1][1] if i > 0 else ""
+        nxt = tokens[i + 1][1] if i + 1 < len(tokens) else ""
+        if kind == "op" and isBinary(masked, start, end) and prev != "operator":
+            if tok in RelationalSwaps:
+                add("relational", start, end, RelationalSwaps[tok])
+            elif tok in ArithmeticSwaps:
+                add("arithmetic", start, end, ArithmeticSwaps[tok])
+            elif tok in LogicalSwaps:
+                add("logical", start, end, LogicalSwaps[tok])
+        elif kind == "num" and not (braceStack and braceStack[-1]):
+            add("constant", start, end, constantVariants(tok))
+        elif kind == "ident" and tok in RoundingSwaps and nxt == "(" and prev not in (".", "->"):
+            add("rounding", start, end, RoundingSwaps[tok])
+        elif kind == "ident" and tok in ClampCalls and nxt == "(" and prev not in (".", "->"):
+            clampSite(tokens, i, text, add)
+        elif tok == "if" and prev not in ("else",):
+            guardSite(tokens, i, text, add)
+        elif tok == "(" and nxt in CastTypes and i + 2 < len(tokens) and tokens[i + 2][1] == ")":
+            castSite(tokens, i, i + 3, text, add)
+        elif tok == "static_cast" and nxt == "<" and i + 3 < len(tokens) and tokens[i + 2][1] in CastTypes \
+                and tokens[i + 3][1] == ">":
+            castSite(tokens, i, i + 4, text, add)
+    sites.sort(key=lambda s: (s["start"], s["kind"]))
+    return sites
+
+
+def splitArguments(tokens, open_, close):
+    """(first, last) token indices of each top-level argument between two brackets."""
+    args, depth, first = [], 0, open_ + 1
+    for k in range(open_ + 1, close):
+        t = tokens[k][1]
+        if t in "([{":
+            depth += 1
+        elif t in ")]}":
+            depth -= 1
+        elif t == "," and depth == 0:
+            args.append((first, k - 1))
+            first = k + 1
+    args.append((first, close - 1))
+    return [a for a in args if a[0] <= a[1]]
+
+
+def clampSite(tokens, i, text, add):
+    """std::clamp(v, lo, hi) -> v; min/max(a, b) -> the argument that is not a constant."""
+    start = tokens[i - 2][2] if i >= 2 and tokens[i - 1][1] == "::" else tokens[i][2]
+    close = matchClose(tokens, i + 1)
+    if close < 0:
+        return
+    args = splitArguments(tokens, i + 1, close)
+    name = tokens[i][1]
+    if "clamp" in name:
+        if len(args) != 3:
+            return
+        keep = [args[0]]
+    else:
+        if len(args) != 2:
+            return
+        keep = [a for a in args if not (a[0] == a[1] and tokens[a[0]][0] == "num")]
+    variants = ["(" + text[tokens[a][2]:tokens[b][3]] + ")" for a, b in keep]
+    add("clamp", start, tokens[close][3], variants)
+
+
+def guardSite(tokens, i, text, add):
+    """A flat guard (if (...) return/continue/break ...;), or a clamp line
+    (if (x < lo) x = lo;), removed whole; the line breaks stay so that line
+    numbers do not move."""
+    before = tokens[i - 1][1] if i > 0 else ";"
+    if before not in (";", "{", "}", ":") or i + 1 >= len(tokens) or tokens[i + 1][1] != "(":
+        return
+    close = matchClose(tokens, i + 1)
+    if close < 0 or close + 1 >= len(tokens):
+        return
+    body = close + 1
+    end = -1
+    kind = None
+    if tokens[body][1] in GuardWords:
+        end = statementEnd(tokens, body)
+        kind = "guard"
+    elif tokens[body][1] == "{":
+        # A block guard: a few statements, the last a return/continue/break, no else.
+        closeBrace = matchClose(tokens, body)
+        if closeBrace < 0 or closeBrace + 1 < len(tokens) and tokens[closeBrace + 1][1] == "else":
+            return
+        inner = [t[1] for t in tokens[body + 1:closeBrace]]
+        if inner.count(";") > 4 or "{" in inner:
+            return
+        k = closeBrace - 1
+        semis = [j for j in range(body + 1, closeBrace) if tokens[j][1] == ";"]
+        if len(semis) < 1 or semis[-1] != k:
+            return
+        lastStart = semis[-2] + 1 if len(semis) > 1 else body + 1
+        if tokens[lastStart][1] not in GuardWords:
+            return
+        end = closeBrace
+        kind = "guard"
+    elif tokens[body][0] == "ident":
+        # A clamp line: the assigned name appears in the condition, which compares.
+        target = operandEnd(tokens, body)
+        if target < 0 or target + 1 >= len(tokens) or tokens[target + 1][1] != "=":
+            return
+        lhs = text[tokens[body][2]:tokens[target][3]]
+        cond = text[tokens[i + 1][2]:tokens[close][3]]
+        if lhs not in cond or not any(tokens[k][1] in ("<", ">", "<=", ">=") for k in range(i + 2, close)):
+            return
+        end = statementEnd(tokens, body)
+        kind = "clamp"
+    if end < 0 or kind is None:
+        return
+    if end + 1 < len(tokens) and tokens[end + 1][1] == "else":
+        return
+    start, stop = tokens[i][2], tokens[end][3]
+    add(kind, start, stop, ["\n" * text.count("\n", start, stop)])
+
+
+def castSite(tokens, i, operand, text, add):
+    """(float)a / b -> (float)(a / b), and (float)(a / b) -> (float)a / b: the
+    division done in integers, or the cast moved onto the dividend."""
+    castText = text[tokens[i][2]:tokens[operand - 1][3]]
+    last = operandEnd(tokens, operand)
+    if last < 0:
+        return
+    if last + 2 < len(tokens) and tokens[last + 1][1] == "/" and isBinary(text, tokens[last + 1][2],
+                                                                         tokens[last + 1][3]):
+        divisor = last + 2
+        strip = divisor
+        if tokens[divisor][1] == "(" and divisor + 2 < len(tokens) and tokens[divisor + 1][1] in CastTypes \
+                and tokens[divisor + 2][1] == ")":
+            strip = divisor + 3
+        divisorEnd = operandEnd(tokens, strip)
+        if divisorEnd < 0:
+            return
+        dividend = text[tokens[operand][2]:tokens[last][3]]
+        inner = dividend + " / " + text[tokens[strip][2]:tokens[divisorEnd][3]]
+        replacement = castText + "(" + inner + ")"
+        if castText.startswith("static_cast"):
+            # static_cast<float>(a) / b -> static_cast<float>(a / b)
+            inside = text[tokens[operand + 1][2]:tokens[last - 1][3]] if tokens[operand][1] == "(" else dividend
+            replacement = castText + "(" + inside + " / " + text[tokens[strip][2]:tokens[divisorEnd][3]] + ")"
+        add("cast", tokens[i][2], tokens[divisorEnd][3], [replacement])
+    elif tokens[operand][1] == "(" and last == matchClose(tokens, operand) and castText.startswith("("):
+        slashes = [k for k in range(operand + 1, last) if tokens[k][1] == "/"]
+        depthOk = all(tokens[k][1] not in "([{" for k in range(operand + 1, last))
+        if len(slashes) == 1 and depthOk:
+            inside = text[tokens[operand + 1][2]:tokens[last - 1][3]]
+            add("cast", tokens[i][2], tokens[last][3], [castText + inside])
+
+
+def applyMutant(text, site, replacement):
+    return text[:site["start"]] + replacement + text[site["end"]:]
+
+
+def plantMutant(path, site, replacement):
+    """Writes the mutant into the file; returns the file's bytes for restoreFile."""
+    with open(path, "rb") as h:
+        original = h.read()
+    text = original.decode("utf-8", errors="surrogateescape")
+    with open(path, "wb") as h:
+        h.write(applyMutant(text, site, replacement).encode("utf-8", errors="surrogateescape"))
+    return original
+
+
+def restoreFile(path, original):
+    with open(path, "wb") as h:
+        h.write(original)
+
+
+def describe(site, replacement):
+    def flat(s):
+        return " ".join(s.split()) or "(nothing)"
+    return "%s -> %s" % (flat(site["original"]), flat(replacement))
+
+
+# ---------------------------------------------------------------------------
+# Files and the sample.
+
+
+def trackedFiles(root):
+    out = subprocess.run(["git", "-C", root, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+                         check=True, capture_output=True).stdout.decode()
+    return sorted(p for p in out.split("\0") if p and os.path.isfile(os.path.join(root, p)))
+
+
+def chooseFiles(files, globs):
+    if not globs:
+        return [f for f in files if f.endswith(".cpp") and f.split("/")[0] in DefaultFolders]
+    chosen = [f for f in files if any(fnmatch.fnmatch(f, g) for g in globs)]
+    return [f for f in chosen if not (f.startswith("tests/") or f.startswith("fuzz/"))]
+
+
+def mutantId(site, variant):
+    return "%s:%d:%s:%d" % (site["file"], site["start"], site["kind"], variant)
+
+
+def sampleMutants(root, files, count, seed):
+    """The sample: count sites drawn with the seed over all sites of the files,
+    one variant each, in the drawn order (any prefix is itself a random sample)."""
+    sites = []
+    for f in files:
+        with open(os.path.join(root, f), encoding="utf-8", errors="surrogateescape") as h:
+            sites.extend(findSites(f, h.read()))
+    rng = random.Random(seed)
+    picked = rng.sample(range(len(sites)), min(count, len(sites)))
+    mutants = []
+    for index in picked:
+        site = sites[index]
+        variant = rng.randrange(len(site["variants"]))
+        mutants.append((site, variant))
+    return mutants, len(sites)
+
+
+# ---------------------------------------------------------------------------
+# The scratch tree: a copy of the tracked files in DIR/src (only files whose
+# content changed are written, so the build there stays incremental), built
+# in DIR/src/build (the same relative layout as the tree's own build, so
+# ccache with CCACHE_BASEDIR finds the tree's objects).
+
+
+def syncScratch(root, scratch, files):
+    digest = hashlib.sha1()
+    manifestPath = os.path.join(scratch, ".mutants-files")
+    old = set()
+    if os.path.exists(manifestPath):
+        with open(manifestPath) as h:
+            old = set(h.read().split("\n")) - {""}
+    for f in files:
+        with open(os.path.join(root, f), "rb") as h:
+            data = h.read()
+        digest.update(f.encode() + b"\0" + data)
+        dst = os.path.join(scratch, f)
+        try:
+            with open(dst, "rb") as h:
+                same = h.read() == data
+        except OSError:
+            same = False
+        if not same:
+            os.makedirs(os.path.dirname(dst) or ".", exist_ok=True)
+            with open(dst, "wb") as h:
+                h.write(data)
+            shutil.copymode(os.path.join(root, f), dst)
+    for f in old - set(files):
+        try:
+            os.remove(os.path.join(scratch, f))
+        except OSError:
+            pass
+    with open(manifestPath, "w") as h:
+        h.write("\n".join(files))
+    return digest.hexdigest()
+
+
+def run(cmd, timeout, cwd=None, env=None):
+    """(exit code, output, seconds); exit code None when the time ran out
+    (the whole process group is killed)."""
+    began = time.time()
+    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         start_new_session=True)
+    try:
+        out, _ = p.communicate(timeout=timeout)
+        return p.returncode, out.decode(errors="replace"), time.time() - began
+    except subprocess.TimeoutExpired:
+        try:
+            os.killpg(p.pid, signal.SIGKILL)
+        except OSError:
+            pass
+        out, _ = p.communicate()
+        return None, out.decode(errors="replace"), time.time() - began
+
+
+def log(message):
+    print("mutants: " + message, file=sys.stderr, flush=True)
+
+
+# ---------------------------------------------------------------------------
+# The tests: names, the folder each one guards and what must be built for it,
+# all read from ctest -N -V, so that moved or renamed tests are found.
+
+TestLine = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (\S+) \.*\s*(\**)([^*].*?)\s+([\d.]+) sec")
+
+
+def listTests(build, src):
+    code, out, _ = run(["ctest", "--test-dir", build, "-N", "-V"], 120)
+    commands, tests = {}, []
+    for line in out.splitlines():
+        m = re.match(r"^(\d+): Test command: (.*)$", line)
+        if m:
+            commands[m.group(1)] = m.group(2)
+        m = re.match(r"^\s*Test\s+#(\d+): (\S+)$", line)
+        if m:
+            tests.append((m.group(2), commands.get(m.group(1), "")))
+    sources = {}
+    for dirpath, _, names in os.walk(os.path.join(src, "tests")):
+        for n in names:
+            if n.endswith(".cpp"):
+                sources.setdefault(n[:-4], os.path.relpath(os.path.join(dirpath, n), src))
+    out = {}
+    for name, command in tests:
+        words = re.findall(r'"([^"]*)"|(\S+)', command)
+        words = [a or b for a, b in words]
+        program = words[0] if words else ""
+        script = next((w for w in words[1:] if w.endswith(".sh")), None)
+        if script:
+            rel = os.path.relpath(script, src)
+            target = "all"
+        else:
+            rel = sources.get(os.path.basename(program), "")
+            target = os.path.basename(program) if program.startswith(build) else "all"
+        parts = rel.split("/")
+        folder = parts[1] if len(parts) > 2 and parts[0] == "tests" else ""
+        if not rel:
+            folder = ""
+        out[name] = {"folder": folder, "target": target}
+    return out
+
+
+def runTests(build, names, timeout, jobs, env):
+    """Runs the named tests, stopping at the first failure: (first failing test
+    or None, 'timeout' or None, {name: seconds})."""
+    regex = "^(" + "|".join(re.escape(n) for n in names) + ")$"
+    code, out, _ = run(["ctest", "--test-dir", build, "-j%d" % jobs, "--stop-on-failure", "-R", regex], timeout,
+                       env=env)
+    times, failed = {}, None
+    for line in out.splitlines():
+        m = TestLine.match(line)
+        if m:
+            times[m.group(1)] = float(m.group(4))
+            if m.group(3).strip() != "Passed" and failed is None:
+                failed = m.group(1)
+    if code is None:
+        return failed, "timeout", times
+    if code != 0 and failed is None:
+        failed = "ctest"
+    return failed, None, times
+
+
+# ---------------------------------------------------------------------------
+# Accepted equivalent mutants: tests/mutants/accepted.txt, one per line,
+# "file<TAB>the mutated line as written<TAB>the change<TAB>why".
+
+
+def readAccepted(root):
+    accepted = set()
+    path = os.path.join(root, "tests", "mutants", "accepted.txt")
+    if os.path.exists(path):
+        with open(path) as h:
+            for line in h:
+                parts = line.rstrip("\n").split("\t")
+                if len(parts) >= 3 and not line.startswith("#"):
+                    accepted.add((parts[0], parts[1].strip(), parts[2]))
+    return accepted
+
+
+def lineText(text, site):
+    a = text.rfind("\n", 0, site["start"]) + 1
+    b = text.find("\n", site["start"])
+    return text[a:b if b >= 0 else len(text)].strip()
+
+
+# ---------------------------------------------------------------------------
+# The run.
+
+ReportHeader = "# id\tstatus\tfile:line\tkind\tchange\ttest\tseconds\tline"
+
+
+def readReport(path):
+    done, options = {}, {}
+    if not os.path.exists(path):
+        return done, options
+    with open(path) as h:
+        for line in h:
+            if line.startswith("# options "):
+                options = json.loads(line[len("# options "):])
+            elif line.strip() and not line.startswith("#"):
+                parts = line.rstrip("\n").split("\t")
+                done[parts[0]] = parts
+    return done, options
+
+
+def summary(rows, accepted):
+    counts = {s: 0 for s in Statuses}
+    equivalent = 0
+    for parts in rows:
+        counts[parts[1]] = counts.get(parts[1], 0) + 1
+        if parts[1] == "survived":
+            f = parts[2].rsplit(":", 1)[0]
+            if (f, parts[7] if len(parts) > 7 else "", parts[4]) in accepted:
+                equivalent += 1
+    compiled = counts["killed"] + counts["survived"] + counts["timed-out"] + counts["flaky"]
+    share = 100.0 * counts["killed"] / compiled if compiled else 0.0
+    nonEquivalent = compiled - equivalent
+    shareNonEq = 100.0 * counts["killed"] / nonEquivalent if nonEquivalent else 0.0
+    return counts, share, equivalent, shareNonEq
+
+
+def main():
+    ap = argparse.ArgumentParser(prog="mutants.sh", description="Mutation testing of the tree's own code.")
+    ap.add_argument("--build", default="build-mutants",
+                    help="work folder: the scratch copy (DIR/src) and its build (DIR/src/build)")
+    ap.add_argument("--files", nargs="+", metavar="GLOB", help="files to mutate (default: every .cpp of %s)" %
+                    ", ".join(DefaultFolders))
+    ap.add_argument("--count", type=int, default=100, help="mutants to sample (default 100)")
+    ap.add_argument("--seed", type=int, default=1, help="sample seed (default 1)")
+    ap.add_argument("--resume", metavar="REPORT", help="continue the run of REPORT (its seed, count and files)")
+    ap.add_argument("--report", metavar="PATH", help="report file (default DIR/report-seedS.tsv)")
+    ap.add_argument("--slow", type=float, default=20.0,
+                    help="after the folder's tests, skip tests slower than this many seconds (unmutated) "
+                    "unless the mutated file is in app/ (default 20)")
+    ap.add_argument("--jobs", type=int, default=2)
+    ap.add_argument("--list", action="store_true", help="print the sample and exit, building nothing")
+    ap.add_argument("--ci", action="store_true",
+                    help="the CI guard: a small fixed-seed sample; exit 1 below --min-share")
+    ap.add_argument("--min-share", type=float, default=None, help="exit 1 when the killed share is below this")
+    args = ap.parse_args()
+
+    root = subprocess.run(["git", "rev-parse", "--show-toplevel"], check=True, capture_output=True,
+                          cwd=os.path.dirname(os.path.abspath(__file__))).stdout.decode().strip()
+    workDir = os.path.abspath(args.build)
+    if args.ci:
+        args.seed, args.count = CiSeed, CiCount
+        args.files = args.files or CiFiles
+        if args.min_share is None:
+            args.min_share = CiMinShare
+        args.report = args.report or os.path.join(workDir, "ci.tsv")
+        if os.path.exists(args.report):
+            os.remove(args.report)
+    if args.resume:
+        done, options = readReport(args.resume)
+        args.seed = options.get("seed", args.seed)
+        args.count = options.get("count", args.count)
+        args.files = options.get("files", args.files)
+        args.report = args.resume
+    else:
+        args.report = args.report or os.path.join(workDir, "report-seed%d.tsv" % args.seed)
+        done = {}
+        if os.path.exists(args.report):
+            log("%s exists; give --resume %s to continue it, or remove it" % (args.report, args.report))
+            return 2
+
+    files = chooseFiles(trackedFiles(root), args.files)
+    if not files:
+        log("no files match %s" % " ".join(args.files or []))
+        return 2
+    mutants, siteCount = sampleMutants(root, files, args.count, args.seed)
+    log("%d sites in %d files; sample of %d with seed %d" % (siteCount, len(files), len(mutants), args.seed))
+    if args.list:
+        for site, variant in mutants:
+            print("%s:%d\t%s\t%s" % (site["file"], site["line"], site["kind"],
+                                     describe(site, site["variants"][variant])))
+        return 0
+
+    src = os.path.join(workDir, "src")
+    build = os.path.join(src, "build")
+    os.makedirs(src, exist_ok=True)
+    digest = syncScratch(root, src, trackedFiles(root))
+    env = dict(os.environ)
+    env.setdefault("CCACHE_BASEDIR", os.path.dirname(root))
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        configure = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release"]
+        if shutil.which("ccache"):
+            configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        code, out, _ = run(configure, 600, env=env)
+        if code != 0:
+            log("configuring the scratch build failed:\n" + out[-3000:])
+            return 1
+    log("building the unmutated scratch copy")
+    code, out, _ = run(["cmake", "--build", build, "-j%d" % args.jobs], 7200, env=env)
+    if code != 0:
+        log("the unmutated scratch copy does not build:\n" + out[-3000:])
+        return 1
+    tests = listTests(build, src)
+
+    # The unmutated times, once per tree content: they set the timeouts and
+    # which tests count as slow; a test that fails unmutated is left out.
+    baselinePath = os.path.join(workDir, "baseline.json")
+    baseline = None
+    if os.path.exists(baselinePath):
+        with open(baselinePath) as h:
+            baseline = json.load(h)
+        if baseline.get("digest") != digest or set(baseline.get("times", {})) | set(
+                baseline.get("failing", [])) != set(tests):
+            baseline = None
+    if baseline is None:
+        log("running the %d tests unmutated for their times" % len(tests))
+        code, out, _ = run(["ctest", "--test-dir", build, "-j%d" % args.jobs], 7200, env=env)
+        times, failing = {}, []
+        for line in out.splitlines():
+            m = TestLine.match(line)
+            if m:
+                if m.group(3).strip() == "Passed":
+                    times[m.group(1)] = float(m.group(4))
+                else:
+                    failing.append(m.group(1))
+        baseline = {"digest": digest, "times": times, "failing": failing}
+        with open(baselinePath, "w") as h:
+            json.dump(baseline, h, indent=1)
+    if baseline["failing"]:
+        log("left out, failing unmutated: " + " ".join(baseline["failing"]))
+    times = baseline["times"]
+    runnable = [t for t in tests if t in times]
+
+    accepted = readAccepted(root)
+    report = open(args.report, "a")
+    if not done:
+        report.write("# options %s\n" % json.dumps({"seed": args.seed, "count": args.count, "files": args.files}))
+        report.write(ReportHeader + "\n")
+        report.flush()
+    rows = list(done.values())
+    began = time.time()
+    fresh = 0
+    for number, (site, variant) in enumerate(mutants, 1):
+        ident = mutantId(site, variant)
+        if ident in done:
+            continue
+        replacement = site["variants"][variant]
+        path = os.path.join(src, site["file"])
+        folder = site["file"].split("/")[0]
+        mutantBegan = time.time()
+        original = plantMutant(path, site, replacement)
+        try:
+            status, killer = testMutant(build, site, folder, runnable, tests, times, args, env)
+        finally:
+            restoreFile(path, original)
+        text = original.decode("utf-8", errors="surrogateescape")
+        seconds = time.time() - mutantBegan
+        fresh += 1
+        row = [ident, status, "%s:%d" % (site["file"], site["line"]), site["kind"],
+               describe(site, replacement), killer or "-", "%.0f" % seconds, lineText(text, site)]
+        row = [c.replace("\t", " ") for c in row]
+        report.write("\t".join(row) + "\n")
+        report.flush()
+        rows.append(row)
+        rate = 3600.0 * fresh / (time.time() - began)
+        log("%d/%d %s %s:%d %s (%s, %.0f s; %.0f an hour)" % (number, len(mutants), status, site["file"],
+                                                              site["line"], describe(site, replacement),
+                                                              killer or "-", seconds, rate))
+    report.close()
+    # The scratch build is left unmutated for the next run.
+    run(["cmake", "--build", build, "-j%d" % args.jobs], 3600, env=env)
+
+    counts, share, equivalent, shareNonEq = summary(rows, accepted)
+    print("report: %s" % args.report)
+    if equivalent:
+        print("of the %d survivors %d are accepted equivalents (tests/mutants/accepted.txt): killed share of "
+              "non-equivalent compiled mutants %.1f %%" % (counts["survived"], equivalent, shareNonEq))
+    print("mutants: %d killed, %d survived, %d did not compile, %d timed out, %d flaky "
+          "(killed share of compiled mutants: %.1f %%)" % (counts["killed"], counts["survived"],
+                                                          counts["did-not-compile"], counts["timed-out"],
+                                                          counts["flaky"], share))
+    if args.min_share is not None and share < args.min_share:
+        log("the killed share %.1f %% is below %.1f %%" % (share, args.min_share))
+        return 1
+    return 0
+
+
+def testMutant(build, site, folder, runnable, tests, times, args, env):
+    """Builds and tests the planted mutant: (status, the test that caught it)."""
+    first = [t for t in runnable if tests[t]["folder"] == folder]
+    rest = [t for t in runnable if t not in first and (folder == "app" or times[t] <= args.slow)]
+    built = set()
+    for stage in (first, rest):
+        if not stage:
+            continue
+        targets = sorted({tests[t]["target"] for t in stage})
+        if "all" in targets or folder == "tools":
+            targets = ["all"]
+        targets = [t for t in targets if t not in built]
+        if targets and "all" not in built:
+            code, out, _ = run(["cmake", "--build", build, "-j%d" % args.jobs, "--target"] + targets, 1800,
+                               env=env)
+            built.update(targets)
+            if code is None:
+                return "timed-out", "build"
+            if code != 0:
+                name = os.path.basename(site["file"])
+                if re.search(re.escape(name) + r":\d+:\d+: error", out):
+                    return "did-not-compile", None
+                return "killed", "build"
+        expected = sum(times[t] for t in stage) / args.jobs + max(times[t] for t in stage)
+        failed, timedOut, _ = runTests(build, stage, 3 * expected + 30, args.jobs, env)
+        if timedOut:
+            return "timed-out", failed or "-"
+        if failed:
+            if failed == "ctest":
+                return "killed", "ctest"
+            # Run the failing test again on the same mutant: a second failure is a kill.
+            again, timedOut, _ = runTests(build, [failed], 3 * times[failed] + 30, 1, env)
+            if timedOut or again:
+                return "killed", failed
+            return "flaky", failed
+    return "survived", None
+
+
+# The CI guard: a small sample with a fixed seed, over the floors whose tests
+# are quick, sized to stay within about five minutes on two warm cores.
+CiSeed = 24
+CiCount = 8
+CiFiles = ["sync/*.cpp", "assets/*.cpp", "post/*.cpp", "render/*.cpp"]
+CiMinShare = 50.0
+
+if __name__ == "__main__":
+    sys.exit(main())
