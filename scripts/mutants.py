@@ -466,7 +466,8 @@ def sampleMutants(root, files, count, seed):
 # ccache with CCACHE_BASEDIR finds the tree's objects).
 
 
-def syncScratch(root, scratch, files):
+def syncScratch(root, scratch, files, write=True):
+    """Brings the scratch copy to the tree's files (write=False: only the digest)."""
     digest = hashlib.sha1()
     manifestPath = os.path.join(scratch, ".mutants-files")
     old = set()
@@ -477,6 +478,8 @@ def syncScratch(root, scratch, files):
         with open(os.path.join(root, f), "rb") as h:
             data = h.read()
         digest.update(f.encode() + b"\0" + data)
+        if not write:
+            continue
         dst = os.path.join(scratch, f)
         try:
             with open(dst, "rb") as h:
@@ -488,6 +491,8 @@ def syncScratch(root, scratch, files):
             with open(dst, "wb") as h:
                 h.write(data)
             shutil.copymode(os.path.join(root, f), dst)
+    if not write:
+        return digest.hexdigest()
     for f in old - set(files):
         try:
             os.remove(os.path.join(scratch, f))
@@ -553,7 +558,8 @@ def listTests(build, src):
             target = "all"
         else:
             rel = sources.get(os.path.basename(program), "")
-            target = os.path.basename(program) if program.startswith(build) else "all"
+            # A program of the build is its own target; an outside one (python3) needs nothing built.
+            target = os.path.basename(program) if program.startswith(build) else None
         parts = rel.split("/")
         folder = parts[1] if len(parts) > 2 and parts[0] == "tests" else ""
         if not rel:
@@ -641,7 +647,36 @@ def summary(rows, accepted):
     return counts, share, equivalent, shareNonEq
 
 
-def main():
+def costData(build, tests, digest):
+    """The times of ctest's last run in this build (Testing/Temporary/CTestCostData.txt),
+    when it ran every test: a tree whose suite just ran needs no unmutated run."""
+    path = os.path.join(build, "Testing", "Temporary", "CTestCostData.txt")
+    if not os.path.exists(path):
+        return None
+    times, failing, afterRule = {}, [], False
+    with open(path) as h:
+        for line in h:
+            parts = line.split()
+            if parts == ["---"]:
+                afterRule = True
+            elif afterRule and parts:
+                failing.append(parts[0])
+            elif len(parts) == 3:
+                times[parts[0]] = float(parts[2])
+    if not set(tests) <= set(times):
+        return None
+    for name in failing:
+        times.pop(name, None)
+    return {"digest": digest, "times": {t: times[t] for t in tests if t in times},
+            "failing": [t for t in tests if t not in times]}
+
+
+def stopOnSignal(signum, frame):
+    # SIGTERM and SIGHUP end the run like Ctrl-C, so the planted file is restored.
+    raise KeyboardInterrupt
+
+
+def parseArguments():
     ap = argparse.ArgumentParser(prog="mutants.sh", description="Mutation testing of the tree's own code.")
     ap.add_argument("--build", default="build-mutants",
                     help="work folder: the scratch copy (DIR/src) and its build (DIR/src/build)")
@@ -651,27 +686,141 @@ def main():
     ap.add_argument("--seed", type=int, default=1, help="sample seed (default 1)")
     ap.add_argument("--resume", metavar="REPORT", help="continue the run of REPORT (its seed, count and files)")
     ap.add_argument("--report", metavar="PATH", help="report file (default DIR/report-seedS.tsv)")
-    ap.add_argument("--slow", type=float, default=20.0,
+    ap.add_argument("--in-place", action="store_true",
+                    help="plant the mutants in this tree itself and test them in its build (--build, default "
+                    "build), restoring each file; for a throwaway checkout such as CI's")
+    ap.add_argument("--slow", type=float, default=10.0,
                     help="after the folder's tests, skip tests slower than this many seconds (unmutated) "
-                    "unless the mutated file is in app/ (default 20)")
+                    "unless the mutated file is in app/ (default 10)")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--list", action="store_true", help="print the sample and exit, building nothing")
     ap.add_argument("--ci", action="store_true",
-                    help="the CI guard: a small fixed-seed sample; exit 1 below --min-share")
+                    help="the CI guard: %d mutants of %s with seed %d planted in place in --build (default "
+                    "build, whose suite has just run), exit 1 below --min-share (default %.0f)" %
+                    (CiCount, " ".join(CiFiles), CiSeed, CiMinShare))
     ap.add_argument("--min-share", type=float, default=None, help="exit 1 when the killed share is below this")
     args = ap.parse_args()
-
-    root = subprocess.run(["git", "rev-parse", "--show-toplevel"], check=True, capture_output=True,
-                          cwd=os.path.dirname(os.path.abspath(__file__))).stdout.decode().strip()
-    workDir = os.path.abspath(args.build)
     if args.ci:
-        args.seed, args.count = CiSeed, CiCount
+        args.seed, args.count, args.in_place = CiSeed, CiCount, True
         args.files = args.files or CiFiles
-        if args.min_share is None:
-            args.min_share = CiMinShare
-        args.report = args.report or os.path.join(workDir, "ci.tsv")
+        args.min_share = CiMinShare if args.min_share is None else args.min_share
+    if args.in_place and args.build == "build-mutants":
+        args.build = "build"
+    args.build = os.path.abspath(args.build)
+    if args.ci:
+        args.report = args.report or os.path.join(args.build, "mutants-ci.tsv")
         if os.path.exists(args.report):
             os.remove(args.report)
+    return args
+
+
+def prepareTree(args, root):
+    """The tree the mutants go into and its build, built unmutated: (src, build, env, digest) or None."""
+    if args.in_place:
+        src, build = root, args.build
+        if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+            log("%s is not a configured build of this tree" % build)
+            return None
+        digest = syncScratch(root, src, trackedFiles(root), write=False)
+    else:
+        src = os.path.join(args.build, "src")
+        build = os.path.join(src, "build")
+        os.makedirs(src, exist_ok=True)
+        digest = syncScratch(root, src, trackedFiles(root))
+    env = dict(os.environ)
+    env.setdefault("CCACHE_BASEDIR", os.path.dirname(root))
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        configure = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release"]
+        if shutil.which("ccache"):
+            configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        code, out, _ = run(configure, 600, env=env)
+        if code != 0:
+            log("configuring the scratch build failed:\n" + out[-3000:])
+            return None
+    log("building the unmutated tree")
+    code, out, _ = run(["cmake", "--build", build, "-j%d" % args.jobs], 7200, env=env)
+    if code != 0:
+        log("the unmutated tree does not build:\n" + out[-3000:])
+        return None
+    return src, build, env, digest
+
+
+def baselineTimes(args, build, tests, digest, env):
+    """The unmutated times, once per tree content (or ctest's own record of a
+    run in place): they set the timeouts and which tests count as slow; a test
+    that fails unmutated is left out."""
+    path = os.path.join(args.build, "mutants-baseline.json")
+    baseline = costData(build, tests, digest) if args.in_place else None
+    if baseline is None and os.path.exists(path):
+        with open(path) as h:
+            baseline = json.load(h)
+        if baseline.get("digest") != digest or set(baseline["times"]) | set(baseline["failing"]) != set(tests):
+            baseline = None
+    if baseline is None:
+        log("running the %d tests unmutated for their times" % len(tests))
+        code, out, _ = run(["ctest", "--test-dir", build, "-j%d" % args.jobs], 7200, env=env)
+        times, failing = {}, []
+        for line in out.splitlines():
+            m = TestLine.match(line)
+            if m and m.group(3).strip() == "Passed":
+                times[m.group(1)] = float(m.group(4))
+            elif m:
+                failing.append(m.group(1))
+        baseline = {"digest": digest, "times": times, "failing": failing}
+        with open(path, "w") as h:
+            json.dump(baseline, h, indent=1)
+    if baseline["failing"]:
+        log("left out, failing unmutated: " + " ".join(baseline["failing"]))
+    return baseline["times"]
+
+
+def runSample(args, mutants, done, src, build, env, tests, times):
+    """Plants, tests and reports each mutant not yet in the report: the new report rows."""
+    runnable = [t for t in tests if t in times]
+    rows = []
+    began = time.time()
+    with open(args.report, "a") as report:
+        if not done:
+            report.write("# options %s\n" % json.dumps({"seed": args.seed, "count": args.count,
+                                                        "files": args.files}))
+            report.write(ReportHeader + "\n")
+            report.flush()
+        for number, (site, variant) in enumerate(mutants, 1):
+            ident = mutantId(site, variant)
+            if ident in done:
+                continue
+            replacement = site["variants"][variant]
+            path = os.path.join(src, site["file"])
+            mutantBegan = time.time()
+            original = plantMutant(path, site, replacement)
+            try:
+                status, killer = testMutant(build, site, runnable, tests, times, args, env)
+            finally:
+                restoreFile(path, original)
+            seconds = time.time() - mutantBegan
+            text = original.decode("utf-8", errors="surrogateescape")
+            row = [ident, status, "%s:%d" % (site["file"], site["line"]), site["kind"],
+                   describe(site, replacement), killer or "-", "%.0f" % seconds, lineText(text, site)]
+            row = [c.replace("\t", " ") for c in row]
+            report.write("\t".join(row) + "\n")
+            report.flush()
+            rows.append(row)
+            rate = 3600.0 * len(rows) / (time.time() - began)
+            log("%d/%d %s %s %s (%s, %.0f s; %.0f an hour)" % (number, len(mutants), status, row[2], row[4],
+                                                               row[5], seconds, rate))
+    if rows:
+        minutes = (time.time() - began) / 60.0
+        print("this run: %d mutants in %.1f min (%.0f an hour)" % (len(rows), minutes, len(rows) / minutes * 60))
+    return rows
+
+
+def main():
+    args = parseArguments()
+    signal.signal(signal.SIGTERM, stopOnSignal)
+    signal.signal(signal.SIGHUP, stopOnSignal)
+    root = subprocess.run(["git", "rev-parse", "--show-toplevel"], check=True, capture_output=True,
+                          cwd=os.path.dirname(os.path.abspath(__file__))).stdout.decode().strip()
+    done = {}
     if args.resume:
         done, options = readReport(args.resume)
         args.seed = options.get("seed", args.seed)
@@ -679,9 +828,8 @@ def main():
         args.files = options.get("files", args.files)
         args.report = args.resume
     else:
-        args.report = args.report or os.path.join(workDir, "report-seed%d.tsv" % args.seed)
-        done = {}
-        if os.path.exists(args.report):
+        args.report = args.report or os.path.join(args.build, "report-seed%d.tsv" % args.seed)
+        if os.path.exists(args.report) and not args.list:
             log("%s exists; give --resume %s to continue it, or remove it" % (args.report, args.report))
             return 2
 
@@ -697,96 +845,18 @@ def main():
                                      describe(site, site["variants"][variant])))
         return 0
 
-    src = os.path.join(workDir, "src")
-    build = os.path.join(src, "build")
-    os.makedirs(src, exist_ok=True)
-    digest = syncScratch(root, src, trackedFiles(root))
-    env = dict(os.environ)
-    env.setdefault("CCACHE_BASEDIR", os.path.dirname(root))
-    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
-        configure = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release"]
-        if shutil.which("ccache"):
-            configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
-        code, out, _ = run(configure, 600, env=env)
-        if code != 0:
-            log("configuring the scratch build failed:\n" + out[-3000:])
-            return 1
-    log("building the unmutated scratch copy")
-    code, out, _ = run(["cmake", "--build", build, "-j%d" % args.jobs], 7200, env=env)
-    if code != 0:
-        log("the unmutated scratch copy does not build:\n" + out[-3000:])
+    prepared = prepareTree(args, root)
+    if not prepared:
         return 1
+    src, build, env, digest = prepared
     tests = listTests(build, src)
-
-    # The unmutated times, once per tree content: they set the timeouts and
-    # which tests count as slow; a test that fails unmutated is left out.
-    baselinePath = os.path.join(workDir, "baseline.json")
-    baseline = None
-    if os.path.exists(baselinePath):
-        with open(baselinePath) as h:
-            baseline = json.load(h)
-        if baseline.get("digest") != digest or set(baseline.get("times", {})) | set(
-                baseline.get("failing", [])) != set(tests):
-            baseline = None
-    if baseline is None:
-        log("running the %d tests unmutated for their times" % len(tests))
-        code, out, _ = run(["ctest", "--test-dir", build, "-j%d" % args.jobs], 7200, env=env)
-        times, failing = {}, []
-        for line in out.splitlines():
-            m = TestLine.match(line)
-            if m:
-                if m.group(3).strip() == "Passed":
-                    times[m.group(1)] = float(m.group(4))
-                else:
-                    failing.append(m.group(1))
-        baseline = {"digest": digest, "times": times, "failing": failing}
-        with open(baselinePath, "w") as h:
-            json.dump(baseline, h, indent=1)
-    if baseline["failing"]:
-        log("left out, failing unmutated: " + " ".join(baseline["failing"]))
-    times = baseline["times"]
-    runnable = [t for t in tests if t in times]
-
-    accepted = readAccepted(root)
-    report = open(args.report, "a")
-    if not done:
-        report.write("# options %s\n" % json.dumps({"seed": args.seed, "count": args.count, "files": args.files}))
-        report.write(ReportHeader + "\n")
-        report.flush()
-    rows = list(done.values())
-    began = time.time()
-    fresh = 0
-    for number, (site, variant) in enumerate(mutants, 1):
-        ident = mutantId(site, variant)
-        if ident in done:
-            continue
-        replacement = site["variants"][variant]
-        path = os.path.join(src, site["file"])
-        folder = site["file"].split("/")[0]
-        mutantBegan = time.time()
-        original = plantMutant(path, site, replacement)
-        try:
-            status, killer = testMutant(build, site, folder, runnable, tests, times, args, env)
-        finally:
-            restoreFile(path, original)
-        text = original.decode("utf-8", errors="surrogateescape")
-        seconds = time.time() - mutantBegan
-        fresh += 1
-        row = [ident, status, "%s:%d" % (site["file"], site["line"]), site["kind"],
-               describe(site, replacement), killer or "-", "%.0f" % seconds, lineText(text, site)]
-        row = [c.replace("\t", " ") for c in row]
-        report.write("\t".join(row) + "\n")
-        report.flush()
-        rows.append(row)
-        rate = 3600.0 * fresh / (time.time() - began)
-        log("%d/%d %s %s:%d %s (%s, %.0f s; %.0f an hour)" % (number, len(mutants), status, site["file"],
-                                                              site["line"], describe(site, replacement),
-                                                              killer or "-", seconds, rate))
-    report.close()
-    # The scratch build is left unmutated for the next run.
+    dataState["unmutated"] = dataDigest(build)
+    times = baselineTimes(args, build, tests, digest, env)
+    rows = list(done.values()) + runSample(args, mutants, done, src, build, env, tests, times)
+    # The build is left unmutated for the next run.
     run(["cmake", "--build", build, "-j%d" % args.jobs], 3600, env=env)
 
-    counts, share, equivalent, shareNonEq = summary(rows, accepted)
+    counts, share, equivalent, shareNonEq = summary(rows, readAccepted(root))
     print("report: %s" % args.report)
     if equivalent:
         print("of the %d survivors %d are accepted equivalents (tests/mutants/accepted.txt): killed share of "
@@ -801,18 +871,49 @@ def main():
     return 0
 
 
-def testMutant(build, site, folder, runnable, tests, times, args, env):
+def dataDigest(build):
+    """A digest of the generated data directory (build/data)."""
+    digest = hashlib.sha1()
+    top = os.path.join(build, "data")
+    for dirpath, dirnames, names in sorted(os.walk(top)):
+        dirnames.sort()
+        for n in sorted(names):
+            path = os.path.join(dirpath, n)
+            digest.update(os.path.relpath(path, top).encode() + b"\0")
+            with open(path, "rb") as h:
+                digest.update(h.read())
+    return digest.hexdigest()
+
+
+# Whether build/data still holds what a mutated content tool generated: the
+# folder stage builds only its test programs, so it must then bring the data
+# back to the unmutated tree's first.
+dataState = {"unmutated": None, "mutated": False}
+
+
+def testMutant(build, site, runnable, tests, times, args, env):
     """Builds and tests the planted mutant: (status, the test that caught it)."""
+    folder = site["file"].split("/")[0]
+    built = set()
+    try:
+        return testStages(build, site, folder, runnable, tests, times, args, env, built)
+    finally:
+        if built & {"all", "kestrel_data"}:
+            dataState["mutated"] = dataDigest(build) != dataState["unmutated"]
+
+
+def testStages(build, site, folder, runnable, tests, times, args, env, built):
     first = [t for t in runnable if tests[t]["folder"] == folder]
     rest = [t for t in runnable if t not in first and (folder == "app" or times[t] <= args.slow)]
-    built = set()
     for stage in (first, rest):
         if not stage:
             continue
-        targets = sorted({tests[t]["target"] for t in stage})
+        targets = {tests[t]["target"] for t in stage} - {None}
         if "all" in targets or folder == "tools":
-            targets = ["all"]
-        targets = [t for t in targets if t not in built]
+            targets = {"all"}
+        elif dataState["mutated"]:
+            targets.add("kestrel_data")
+        targets = sorted(targets - built)
         if targets and "all" not in built:
             code, out, _ = run(["cmake", "--build", build, "-j%d" % args.jobs, "--target"] + targets, 1800,
                                env=env)
@@ -820,10 +921,12 @@ def testMutant(build, site, folder, runnable, tests, times, args, env):
             if code is None:
                 return "timed-out", "build"
             if code != 0:
-                name = os.path.basename(site["file"])
-                if re.search(re.escape(name) + r":\d+:\d+: error", out):
+                # make names the object it could not make: "[... dir/file.cpp.o] Error 1".
+                if re.search(re.escape(site["file"]) + r"\.o\] Error", out):
                     return "did-not-compile", None
-                return "killed", "build"
+                # Built, but a step of the build failed (a content tool generating the data).
+                failedStep = re.search(r"\*\*\* \[[^\]]*?([^/\]:]+)\] Error", out)
+                return "killed", "build:" + (failedStep.group(1) if failedStep else "?")
         expected = sum(times[t] for t in stage) / args.jobs + max(times[t] for t in stage)
         failed, timedOut, _ = runTests(build, stage, 3 * expected + 30, args.jobs, env)
         if timedOut:
