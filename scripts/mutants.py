@@ -466,9 +466,8 @@ def sampleMutants(root, files, count, seed):
 # ccache with CCACHE_BASEDIR finds the tree's objects).
 
 
-def syncScratch(root, scratch, files, write=True):
-    """Brings the scratch copy to the tree's files (write=False: only the digest)."""
-    digest = hashlib.sha1()
+def syncScratch(root, scratch, files):
+    """Brings the scratch copy to the tree's files."""
     manifestPath = os.path.join(scratch, ".mutants-files")
     old = set()
     if os.path.exists(manifestPath):
@@ -477,9 +476,6 @@ def syncScratch(root, scratch, files, write=True):
     for f in files:
         with open(os.path.join(root, f), "rb") as h:
             data = h.read()
-        digest.update(f.encode() + b"\0" + data)
-        if not write:
-            continue
         dst = os.path.join(scratch, f)
         try:
             with open(dst, "rb") as h:
@@ -491,8 +487,6 @@ def syncScratch(root, scratch, files, write=True):
             with open(dst, "wb") as h:
                 h.write(data)
             shutil.copymode(os.path.join(root, f), dst)
-    if not write:
-        return digest.hexdigest()
     for f in old - set(files):
         try:
             os.remove(os.path.join(scratch, f))
@@ -500,7 +494,6 @@ def syncScratch(root, scratch, files, write=True):
             pass
     with open(manifestPath, "w") as h:
         h.write("\n".join(files))
-    return digest.hexdigest()
 
 
 def run(cmd, timeout, cwd=None, env=None):
@@ -513,12 +506,19 @@ def run(cmd, timeout, cwd=None, env=None):
         out, _ = p.communicate(timeout=timeout)
         return p.returncode, out.decode(errors="replace"), time.time() - began
     except subprocess.TimeoutExpired:
-        try:
-            os.killpg(p.pid, signal.SIGKILL)
-        except OSError:
-            pass
+        killGroup(p)
         out, _ = p.communicate()
         return None, out.decode(errors="replace"), time.time() - began
+    except BaseException:
+        killGroup(p)   # interrupted: nothing of the step may outlive the run
+        raise
+
+
+def killGroup(p):
+    try:
+        os.killpg(p.pid, signal.SIGKILL)
+    except OSError:
+        pass
 
 
 def log(message):
@@ -647,7 +647,7 @@ def summary(rows, accepted):
     return counts, share, equivalent, shareNonEq
 
 
-def costData(build, tests, digest):
+def costData(build, tests):
     """The times of ctest's last run in this build (Testing/Temporary/CTestCostData.txt),
     when it ran every test: a tree whose suite just ran needs no unmutated run."""
     path = os.path.join(build, "Testing", "Temporary", "CTestCostData.txt")
@@ -667,8 +667,7 @@ def costData(build, tests, digest):
         return None
     for name in failing:
         times.pop(name, None)
-    return {"digest": digest, "times": {t: times[t] for t in tests if t in times},
-            "failing": [t for t in tests if t not in times]}
+    return {"times": times, "failing": failing}
 
 
 def stopOnSignal(signum, frame):
@@ -693,6 +692,7 @@ def parseArguments():
                     help="after the folder's tests, skip tests slower than this many seconds (unmutated) "
                     "unless the mutated file is in app/ (default 10)")
     ap.add_argument("--jobs", type=int, default=2)
+    ap.add_argument("--rebaseline", action="store_true", help="run every test unmutated again for its time")
     ap.add_argument("--list", action="store_true", help="print the sample and exit, building nothing")
     ap.add_argument("--ci", action="store_true",
                     help="the CI guard: %d mutants of %s with seed %d planted in place in --build (default "
@@ -715,18 +715,17 @@ def parseArguments():
 
 
 def prepareTree(args, root):
-    """The tree the mutants go into and its build, built unmutated: (src, build, env, digest) or None."""
+    """The tree the mutants go into and its build, built unmutated: (src, build, env) or None."""
     if args.in_place:
         src, build = root, args.build
         if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
             log("%s is not a configured build of this tree" % build)
             return None
-        digest = syncScratch(root, src, trackedFiles(root), write=False)
     else:
         src = os.path.join(args.build, "src")
         build = os.path.join(src, "build")
         os.makedirs(src, exist_ok=True)
-        digest = syncScratch(root, src, trackedFiles(root))
+        syncScratch(root, src, trackedFiles(root))
     env = dict(os.environ)
     env.setdefault("CCACHE_BASEDIR", os.path.dirname(root))
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
@@ -742,36 +741,38 @@ def prepareTree(args, root):
     if code != 0:
         log("the unmutated tree does not build:\n" + out[-3000:])
         return None
-    return src, build, env, digest
+    return src, build, env
 
 
-def baselineTimes(args, build, tests, digest, env):
-    """The unmutated times, once per tree content (or ctest's own record of a
-    run in place): they set the timeouts and which tests count as slow; a test
-    that fails unmutated is left out."""
+def baselineTimes(args, build, tests, env):
+    """The unmutated times: they set the timeouts and which tests count as
+    slow, and a test that fails unmutated is left out. In place, ctest's own
+    record of the suite's last run; else kept in DIR/mutants-baseline.json
+    across runs, where only tests it does not know yet run (--rebaseline: all)."""
     path = os.path.join(args.build, "mutants-baseline.json")
-    baseline = costData(build, tests, digest) if args.in_place else None
-    if baseline is None and os.path.exists(path):
-        with open(path) as h:
-            baseline = json.load(h)
-        if baseline.get("digest") != digest or set(baseline["times"]) | set(baseline["failing"]) != set(tests):
-            baseline = None
+    baseline = costData(build, tests) if args.in_place else None
     if baseline is None:
-        log("running the %d tests unmutated for their times" % len(tests))
-        code, out, _ = run(["ctest", "--test-dir", build, "-j%d" % args.jobs], 7200, env=env)
-        times, failing = {}, []
-        for line in out.splitlines():
-            m = TestLine.match(line)
-            if m and m.group(3).strip() == "Passed":
-                times[m.group(1)] = float(m.group(4))
-            elif m:
-                failing.append(m.group(1))
-        baseline = {"digest": digest, "times": times, "failing": failing}
-        with open(path, "w") as h:
-            json.dump(baseline, h, indent=1)
-    if baseline["failing"]:
-        log("left out, failing unmutated: " + " ".join(baseline["failing"]))
-    return baseline["times"]
+        baseline = {"times": {}, "failing": []}
+        if os.path.exists(path) and not args.rebaseline:
+            with open(path) as h:
+                baseline = json.load(h)
+        unknown = [t for t in tests if t not in baseline["times"] and t not in baseline["failing"]]
+        if unknown:
+            log("running %d tests unmutated for their times" % len(unknown))
+            regex = "^(" + "|".join(re.escape(n) for n in unknown) + ")$"
+            code, out, _ = run(["ctest", "--test-dir", build, "-j%d" % args.jobs, "-R", regex], 7200, env=env)
+            for line in out.splitlines():
+                m = TestLine.match(line)
+                if m and m.group(3).strip() == "Passed":
+                    baseline["times"][m.group(1)] = float(m.group(4))
+                elif m:
+                    baseline["failing"].append(m.group(1))
+            with open(path, "w") as h:
+                json.dump(baseline, h, indent=1)
+    failing = [t for t in baseline["failing"] if t in tests]
+    if failing:
+        log("left out, failing unmutated: " + " ".join(failing))
+    return {t: baseline["times"][t] for t in tests if t in baseline["times"]}
 
 
 def runSample(args, mutants, done, src, build, env, tests, times):
@@ -848,10 +849,10 @@ def main():
     prepared = prepareTree(args, root)
     if not prepared:
         return 1
-    src, build, env, digest = prepared
+    src, build, env = prepared
     tests = listTests(build, src)
     dataState["unmutated"] = dataDigest(build)
-    times = baselineTimes(args, build, tests, digest, env)
+    times = baselineTimes(args, build, tests, env)
     rows = list(done.values()) + runSample(args, mutants, done, src, build, env, tests, times)
     # The build is left unmutated for the next run.
     run(["cmake", "--build", build, "-j%d" % args.jobs], 3600, env=env)

@@ -8,6 +8,7 @@ import sys
 import tempfile
 import unittest
 
+sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import mutants  # noqa: E402
 
