@@ -231,6 +231,12 @@ def constantVariants(text):
     return [str(value - 1) + suffix, str(value + 1) + suffix]
 
 
+def sizedInitializer(tokens, i):
+    """The size of an array written out in full (int a[4] = {...}): changed, it does not compile."""
+    following = [t[1] for t in tokens[i - 1:i + 4]]
+    return following[:1] == ["["] and following[2:4] == ["]", "="] and following[4:5] == ["{"]
+
+
 def findSites(path, text):
     masked = maskSource(text)
     tokens = tokenize(masked)
@@ -258,7 +264,7 @@ def findSites(path, text):
                 add("arithmetic", start, end, ArithmeticSwaps[tok])
             elif tok in LogicalSwaps:
                 add("logical", start, end, LogicalSwaps[tok])
-        elif kind == "num" and not (braceStack and braceStack[-1]):
+        elif kind == "num" and not (braceStack and braceStack[-1]) and not sizedInitializer(tokens, i):
             add("constant", start, end, constantVariants(tok))
         elif kind == "ident" and tok in RoundingSwaps and nxt == "(" and prev not in (".", "->"):
             add("rounding", start, end, RoundingSwaps[tok])
@@ -922,8 +928,8 @@ def testStages(build, site, folder, runnable, tests, times, args, env, built):
             if code is None:
                 return "timed-out", "build"
             if code != 0:
-                # make names the object it could not make: "[... dir/file.cpp.o] Error 1".
-                if re.search(re.escape(site["file"]) + r"\.o\] Error", out):
+                # make names the object it could not make: "[... target.dir/file.cpp.o] Error 1".
+                if re.search(r"[/\[]" + re.escape(os.path.basename(site["file"])) + r"\.o\] Error", out):
                     return "did-not-compile", None
                 # Built, but a step of the build failed (a content tool generating the data).
                 failedStep = re.search(r"\*\*\* \[[^\]]*?([^/\]:]+)\] Error", out)

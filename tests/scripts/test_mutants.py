@@ -16,7 +16,7 @@ Snippet = r'''// A snippet: a < b + 1 in a comment
 #include <vector>
 #define TWICE(x) ((x) * 2)
 static const char* text = "a < b && c - 1";   // x <= y
-static const int table[] = {1, 2, 3};
+static const int table[3] = {1, 2, 3};
 /* if (a) return 0; */
 int pick(std::vector<int>& v, int a, int b)
 {
