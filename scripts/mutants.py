@@ -784,6 +784,9 @@ def baselineTimes(args, build, tests, env):
 def runSample(args, mutants, done, src, build, env, tests, times):
     """Plants, tests and reports each mutant not yet in the report: the new report rows."""
     runnable = [t for t in tests if t in times]
+    for parts in done.values():
+        if parts[1] == "killed":
+            noteKill(parts[2].split("/")[0], parts[5])
     rows = []
     began = time.time()
     with open(args.report, "a") as report:
@@ -805,6 +808,8 @@ def runSample(args, mutants, done, src, build, env, tests, times):
             finally:
                 restoreFile(path, original)
             seconds = time.time() - mutantBegan
+            if status == "killed":
+                noteKill(site["file"].split("/")[0], killer)
             text = original.decode("utf-8", errors="surrogateescape")
             row = [ident, status, "%s:%d" % (site["file"], site["line"]), site["kind"],
                    describe(site, replacement), killer or "-", "%.0f" % seconds, lineText(text, site)]
@@ -909,10 +914,25 @@ def testMutant(build, site, runnable, tests, times, args, env):
             dataState["mutated"] = dataDigest(build) != dataState["unmutated"]
 
 
+# The tests that caught mutants of each folder so far in the report: after the
+# folder's own tests they run before the rest (whole-program tests such as the
+# reference stills catch most faults of the content tools).
+killers = {}
+
+
+def noteKill(folder, test):
+    if test and test != "-" and not test.startswith("build"):
+        killers.setdefault(folder, {})
+        killers[folder][test] = killers[folder].get(test, 0) + 1
+
+
 def testStages(build, site, folder, runnable, tests, times, args, env, built):
     first = [t for t in runnable if tests[t]["folder"] == folder]
     rest = [t for t in runnable if t not in first and (folder == "app" or times[t] <= args.slow)]
-    for stage in (first, rest):
+    seen = killers.get(folder, {})
+    likely = sorted((t for t in rest if t in seen), key=lambda t: -seen[t])
+    rest = [t for t in rest if t not in likely]
+    for stage in (first, likely, rest):
         if not stage:
             continue
         targets = {tests[t]["target"] for t in stage} - {None}
