@@ -690,6 +690,9 @@ def parseArguments():
     ap.add_argument("--count", type=int, default=100, help="mutants to sample (default 100)")
     ap.add_argument("--seed", type=int, default=1, help="sample seed (default 1)")
     ap.add_argument("--resume", metavar="REPORT", help="continue the run of REPORT (its seed, count and files)")
+    ap.add_argument("--retest", metavar="REPORT",
+                    help="run REPORT's survivors (and flaky, timed-out mutants) again on the tree as it is now, "
+                    "into REPORT-retest.tsv; the summary joins them with REPORT's other rows")
     ap.add_argument("--report", metavar="PATH", help="report file (default DIR/report-seedS.tsv)")
     ap.add_argument("--in-place", action="store_true",
                     help="plant the mutants in this tree itself and test them in its build (--build, default "
@@ -838,8 +841,15 @@ def main():
     signal.signal(signal.SIGHUP, stopOnSignal)
     root = subprocess.run(["git", "rev-parse", "--show-toplevel"], check=True, capture_output=True,
                           cwd=os.path.dirname(os.path.abspath(__file__))).stdout.decode().strip()
-    done = {}
-    if args.resume:
+    done, earlier, again = {}, {}, set()
+    if args.retest:
+        earlier, options = readReport(args.retest)
+        args.seed, args.count, args.files = options.get("seed"), options.get("count"), options.get("files")
+        again = {i for i, parts in earlier.items() if parts[1] in ("survived", "flaky", "timed-out")}
+        args.report = re.sub(r"\.tsv$", "", args.retest) + "-retest.tsv"
+        if os.path.exists(args.report):
+            os.remove(args.report)
+    elif args.resume:
         done, options = readReport(args.resume)
         args.seed = options.get("seed", args.seed)
         args.count = options.get("count", args.count)
@@ -856,6 +866,8 @@ def main():
         log("no files match %s" % " ".join(args.files or []))
         return 2
     mutants, siteCount = sampleMutants(root, files, args.count, args.seed)
+    if args.retest:
+        mutants = [m for m in mutants if mutantId(*m) in again]
     log("%d sites in %d files; sample of %d with seed %d" % (siteCount, len(files), len(mutants), args.seed))
     if args.list:
         for site, variant in mutants:
@@ -871,7 +883,8 @@ def main():
     dataState["unmutated"] = dataDigest(build)
     times = baselineTimes(args, build, tests, env)
     accepted = readAccepted(root)
-    rows = list(done.values()) + runSample(args, mutants, done, src, build, env, tests, times, accepted)
+    rows = list(done.values()) + [parts for i, parts in earlier.items() if i not in again]
+    rows += runSample(args, mutants, done, src, build, env, tests, times, accepted)
     # The build is left unmutated for the next run.
     run(["cmake", "--build", build, "-j%d" % args.jobs], 3600, env=env)
 
