@@ -65,6 +65,50 @@ class SiteFinder(unittest.TestCase):
         self.assertEqual(change(13, "clamp"), ["std::clamp(c, 0, 9) -> (c)"])
         self.assertEqual(change(9, "guard"), ["if (a < b) return 0; -> (nothing)"])
 
+    def test_guard_and_clamp_shapes(self):
+        text = ("int f(int* p, int n, int v, int lo)\n{\n"
+                "    for (int i = 0; i < n; i++)\n        if (p[i]) continue;\n"   # a loop's body: no guard
+                "    if (n) v++;\n    else if (v) return 1;\n"                      # after else: no guard
+                "    if (!p) {\n        n = 0;\n        return 0;\n    }\n"         # a block guard, lines kept
+                "    if (v) {\n        return 1;\n    } else {\n        n++;\n    }\n"   # has an else: none
+                "    if (v < lo) v = lo;\n    if (n) v = lo;\n"                       # a clamp; v is not in n
+                "    return v;\n}\n")
+        sites = [s for s in mutants.findSites("g.cpp", text) if s["kind"] in ("guard", "clamp")]
+        self.assertEqual([(s["line"], s["kind"]) for s in sites], [(7, "guard"), (16, "clamp")])
+        self.assertEqual(sites[0]["variants"], ["\n\n\n"])
+        self.assertEqual(mutants.describe(sites[1], sites[1]["variants"][0]), "if (v < lo) v = lo; -> (nothing)")
+
+    def test_casts_move_into_and_out_of_a_division(self):
+        text = ("float a = (float)(i + 1) / (float)count;\n"
+                "float b = static_cast<float>(k) / n;\n"
+                "double c = (double)(x / y);\n")
+        casts = {s["line"]: mutants.describe(s, s["variants"][0])
+                 for s in mutants.findSites("c.cpp", text) if s["kind"] == "cast"}
+        self.assertEqual(casts, {1: "(float)(i + 1) / (float)count -> (float)((i + 1) / count)",
+                                 2: "static_cast<float>(k) / n -> static_cast<float>(k / n)",
+                                 3: "(double)(x / y) -> (double)x / y"})
+
+    def test_report_resume_and_shares(self):
+        rows = [["a.cpp:1:constant:0", "killed", "a.cpp:3", "constant", "1 -> 2", "test_a", "4", "x = 1;"],
+                ["a.cpp:9:guard:0", "killed", "a.cpp:5", "guard", "g -> (nothing)", "build:x.bin", "9", "g"],
+                ["b.cpp:2:relational:0", "survived", "b.cpp:7", "relational", "< -> <=", "-", "30", "if (a < b) f();"],
+                ["b.cpp:5:logical:0", "survived", "b.cpp:8", "logical", "&& -> ||", "-", "30", "t = a && b;"],
+                ["c.cpp:4:arithmetic:0", "did-not-compile", "c.cpp:2", "arithmetic", "* -> /", "-", "2", "m * v"],
+                ["c.cpp:8:constant:1", "flaky", "c.cpp:4", "constant", "3 -> 4", "test_c", "20", "n = 3;"]]
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "report.tsv")
+            with open(path, "w") as h:
+                h.write('# options {"seed": 5, "count": 6, "files": ["b.cpp"]}\n' + mutants.ReportHeader + "\n")
+                h.writelines("\t".join(r) + "\n" for r in rows)
+            done, options = mutants.readReport(path)
+        self.assertEqual(options, {"seed": 5, "count": 6, "files": ["b.cpp"]})
+        self.assertEqual(sorted(done), sorted(r[0] for r in rows))
+        # One survivor is an accepted equivalent: 2 of 5 compiled killed, 2 of 4 non-equivalent.
+        counts, share, equivalent, shareNonEq = mutants.summary(list(done.values()),
+                                                                {("b.cpp", "t = a && b;", "&& -> ||")})
+        self.assertEqual([counts[s] for s in mutants.Statuses], [2, 2, 1, 0, 1])
+        self.assertEqual((share, equivalent, shareNonEq), (40.0, 1, 50.0))
+
     def test_planting_then_restoring_leaves_the_file_byte_identical(self):
         # A byte that is not UTF-8 and CRLF line ends must survive the round trip.
         data = ("// caf\udce9\r\n" + Snippet.replace("\n", "\r\n")).encode("utf-8", errors="surrogateescape")
