@@ -201,8 +201,8 @@ TEST(LoadResources, RowsShareOnlyTheSameFileName)
         unsigned char texel[4] = {};
         glBindTexture(GL_TEXTURE_2D, (GLuint)slots[row]);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-        EXPECT_EQ(memcmp(texel, expected[row], 4), 0) << "row " << row << ": " << (int)texel[0] << " "
-                                                      << (int)texel[1] << " " << (int)texel[2];
+        EXPECT_EQ(memcmp(texel, expected[row], 4), 0)
+            << "row " << row << ": " << (int)texel[0] << " " << (int)texel[1] << " " << (int)texel[2];
         GLuint name = (GLuint)slots[row];
         glDeleteTextures(1, &name);
     }
