@@ -998,4 +998,8 @@ CiFiles = ["sync/*.cpp", "assets/*.cpp", "post/*.cpp", "render/*.cpp"]
 CiMinShare = 90.0
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        log("stopped; the planted file is restored and --resume REPORT continues the run")
+        sys.exit(130)
