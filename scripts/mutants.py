@@ -757,7 +757,7 @@ def baselineTimes(args, build, tests, env):
     """The unmutated times: they set the timeouts and which tests count as
     slow, and a test that fails unmutated is left out. In place, ctest's own
     record of the suite's last run; else kept in DIR/mutants-baseline.json
-    across runs, where only tests it does not know yet run (--rebaseline: all)."""
+    across runs, where only the tests without a time run (--rebaseline: all)."""
     path = os.path.join(args.build, "mutants-baseline.json")
     baseline = costData(build, tests) if args.in_place else None
     if baseline is None:
@@ -765,7 +765,9 @@ def baselineTimes(args, build, tests, env):
         if os.path.exists(path) and not args.rebaseline:
             with open(path) as h:
                 baseline = json.load(h)
-        unknown = [t for t in tests if t not in baseline["times"] and t not in baseline["failing"]]
+        # A test that failed unmutated last time is tried again: it may only have been loaded.
+        unknown = [t for t in tests if t not in baseline["times"]]
+        baseline["failing"] = []
         if unknown:
             log("running %d tests unmutated for their times" % len(unknown))
             regex = "^(" + "|".join(re.escape(n) for n in unknown) + ")$"
@@ -826,7 +828,7 @@ def runSample(args, mutants, done, src, build, env, tests, times, accepted):
             report.write("\t".join(row) + "\n")
             report.flush()
             rows.append(row)
-            rate = 3600.0 * len(rows) / (time.time() - began)
+            rate = 3600.0 * len(rows) / max(time.time() - began, 60.0)
             log("%d/%d %s %s %s (%s, %.0f s; %.0f an hour)" % (number, len(mutants), status, row[2], row[4],
                                                                row[5], seconds, rate))
     if rows:
