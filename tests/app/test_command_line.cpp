@@ -36,6 +36,13 @@ TEST(CommandLine, ModeAndFullscreen)
     EXPECT_EQ(runOptions.width, 1920);
     EXPECT_EQ(parse({"--mode", "800x600"}), 1);
     EXPECT_EQ(runOptions.fullscreen, 0);   // nothing carries over from an earlier parse
+    // Each side 1..32767: both ends are taken (one past them is refused below).
+    EXPECT_EQ(parse({"--mode", "32767x1"}), 1);
+    EXPECT_EQ(runOptions.width, 32767);
+    EXPECT_EQ(runOptions.height, 1);
+    EXPECT_EQ(parse({"--mode", "1x32767"}), 1);
+    EXPECT_EQ(runOptions.width, 1);
+    EXPECT_EQ(runOptions.height, 32767);
 }
 
 TEST(CommandLine, BadInputGetsAMessageTheUsageAndMinusOne)
@@ -51,6 +58,8 @@ TEST(CommandLine, BadInputGetsAMessageTheUsageAndMinusOne)
         {"--mode", "640x360x2"},
         {"--mode", "640X360"},
         {"--mode", "99999x360"},
+        {"--mode", "32768x1"},
+        {"--mode", "1x32768"},
         {"--mode", "640x 360"},
         {"--mode", "99999999999999999999x1"},
         {"--bogus"},

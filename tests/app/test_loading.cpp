@@ -170,4 +170,41 @@ TEST(LoadResources, MissingFilesOnlyLog)
     EXPECT_NE(log.find("data processing complete!\n"), std::string::npos);
 }
 
+// Rows share one decoding only when they name the same file: "p.t" is not the
+// start of "p.tga" (both read as TGA), so each row gets its own file's texel.
+TEST(LoadResources, RowsShareOnlyTheSameFileName)
+{
+    if (!testGLContext(200, 200)) GTEST_SKIP() << "no display";
+    InDirectory here("resources_names");
+    const unsigned char red[21] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 0, 0, 255};
+    unsigned char blue[21];
+    memcpy(blue, red, sizeof blue);
+    blue[18] = 255;   // BGR: blue first
+    blue[20] = 0;
+    std::ofstream("data/p.t", std::ios::binary).write((const char*)red, sizeof red);
+    std::ofstream("data/p.tga", std::ios::binary).write((const char*)blue, sizeof blue);
+    static int shorter = -1, longer = -1;
+    static ResourceEntry table[] = {
+        {&shorter, "p.t", nullptr, TextureRow, nullptr},
+        {&longer, "p.tga", nullptr, TextureRow, nullptr},
+        {nullptr, nullptr, nullptr, 0, nullptr},
+    };
+    demoConfig = &builtinConfig;
+    activeResourceTable = table;
+    loadResources();
+    activeResourceTable = resourceTable;
+    const int slots[2] = {shorter, longer};
+    const unsigned char expected[2][4] = {{255, 0, 0, 255}, {0, 0, 255, 255}};
+    for (int row = 0; row < 2; row++) {
+        ASSERT_GT(slots[row], 0) << "row " << row;
+        unsigned char texel[4] = {};
+        glBindTexture(GL_TEXTURE_2D, (GLuint)slots[row]);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+        EXPECT_EQ(memcmp(texel, expected[row], 4), 0)
+            << "row " << row << ": " << (int)texel[0] << " " << (int)texel[1] << " " << (int)texel[2];
+        GLuint name = (GLuint)slots[row];
+        glDeleteTextures(1, &name);
+    }
+}
+
 // ---- mesh processing -----------------------------------------------------------------

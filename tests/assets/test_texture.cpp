@@ -266,4 +266,26 @@ TEST(Texture, LoaderChosenByTheLetterAfterTheLastDot)
     testing::internal::GetCapturedStderr();
 }
 
+// ---- reloading by file name -------------------------------------------------------
+
+// A changed file reloads the rows that name it whole ("a|b" names a and b), not a
+// row whose name has the same length or starts the same; the count is of rows named.
+TEST(Reload, RowsNamedByTheWholeFileName)
+{
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
+    static int program = -1, texture = -1;
+    ResourceEntry table[] = {
+        {&program, "ab.vs|ab.fs", nullptr, ShaderRow, nullptr},
+        {&texture, "cd.tga", nullptr, TextureRow, nullptr},
+        {nullptr, nullptr, nullptr, 0, nullptr},
+    };
+    testing::internal::CaptureStderr();
+    for (const char* other : {"xy.vs", "xy.fs", "ab.v", "ab.vs|", "ab.fsx", "cd.tgx", "cd.tg"})
+        EXPECT_EQ(reloadResourceFile(table, other, nullptr), 0) << other;
+    EXPECT_EQ(reloadResourceFile(table, "ab.vs", nullptr), 1);
+    EXPECT_EQ(reloadResourceFile(table, "ab.fs", nullptr), 1);
+    EXPECT_EQ(reloadResourceFile(table, "cd.tga", nullptr), 1);
+    testing::internal::GetCapturedStderr();
+}
+
 // ---- files written by other programs ----------------------------------------------

@@ -150,6 +150,9 @@ TEST(TgaDecode, ConvertsEveryCommonKindToBottomUpRgba)
     EXPECT_EQ(decode(tgaFile(9, 2, 1, 8, 0, {0x00, 0x7c, 129, 0}, 1, 0, 1, 16)),
               (Bytes{255, 0, 0, 255, 255, 0, 0, 255}));
     EXPECT_EQ(decode(tgaFile(1, 1, 1, 8, 0, {1, 2, 3, 4, 0}, 1, 0, 1, 32)), (Bytes{3, 2, 1, 4}));
+    // A 15-bit map entry reads like a 15-bit pixel (0x4210: 16 of 31 each); 14 bits is no entry size.
+    EXPECT_EQ(decode(tgaFile(1, 1, 1, 8, 0, {0x10, 0x42, 0}, 1, 0, 1, 15)), (Bytes{132, 132, 132, 255}));
+    EXPECT_EQ(decode(tgaFile(1, 1, 1, 8, 0, {0x10, 0x42, 0}, 1, 0, 1, 14)), Bytes());
     // Top row first (bit 5) and right to left (bit 4) are both undone.
     EXPECT_EQ(decode(tgaFile(3, 1, 2, 8, 0x20, {1, 2})), (Bytes{2, 2, 2, 255, 1, 1, 1, 255}));
     EXPECT_EQ(decode(tgaFile(3, 2, 1, 8, 0x10, {1, 2})), (Bytes{2, 2, 2, 255, 1, 1, 1, 255}));
