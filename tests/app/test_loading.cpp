@@ -185,9 +185,9 @@ TEST(LoadResources, RowsShareOnlyTheSameFileName)
     std::ofstream("data/p.tga", std::ios::binary).write((const char*)blue, sizeof blue);
     static int shorter = -1, longer = -1;
     static ResourceEntry table[] = {
-        {&shorter, "p.t", nullptr, TextureRow, nullptr},
-        {&longer, "p.tga", nullptr, TextureRow, nullptr},
-        {nullptr, nullptr, nullptr, 0, nullptr},
+        {&shorter, "p.t", nullptr, TextureRow, 0},
+        {&longer, "p.tga", nullptr, TextureRow, 0},
+        {nullptr, nullptr, nullptr, 0, 0},
     };
     demoConfig = &builtinConfig;
     activeResourceTable = table;

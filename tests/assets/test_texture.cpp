@@ -275,9 +275,9 @@ TEST(Reload, RowsNamedByTheWholeFileName)
     if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
     static int program = -1, texture = -1;
     ResourceEntry table[] = {
-        {&program, "ab.vs|ab.fs", nullptr, ShaderRow, nullptr},
-        {&texture, "cd.tga", nullptr, TextureRow, nullptr},
-        {nullptr, nullptr, nullptr, 0, nullptr},
+        {&program, "ab.vs|ab.fs", nullptr, ShaderRow, 0},
+        {&texture, "cd.tga", nullptr, TextureRow, 0},
+        {nullptr, nullptr, nullptr, 0, 0},
     };
     testing::internal::CaptureStderr();
     for (const char* other : {"xy.vs", "xy.fs", "ab.v", "ab.vs|", "ab.fsx", "cd.tgx", "cd.tg"})
