@@ -20,10 +20,14 @@ done
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 # apt-get source needs the archive's source lists next to its binary ones.
+# The source lists are the machine's own binary lists with deb-src in place of deb.
 srcList=/etc/apt/sources.list.d/kestrel-web-src.sources
-if [ ! -f "$srcList" ]; then
-  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
-    $SUDO tee "$srcList" >/dev/null
+if [ ! -f "$srcList" ] && [ ! -f "${srcList%.sources}.list" ]; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $SUDO tee "$srcList" >/dev/null
+  else
+    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $SUDO tee "${srcList%.sources}.list" >/dev/null
+  fi
   fresh=1
 fi
 if [ -n "$need" ] || [ -n "${fresh:-}" ]; then
