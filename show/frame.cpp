@@ -3,10 +3,7 @@
 // post chain is handed what this frame grades with and the scene dispatched.
 #include "show/show_local.h"
 
-float flareAmount(float sceneValue)
-{
-    return truncTrack(sceneValue) == 7 ? 0.25f : 1.0f;
-}
+float flareAmount(float sceneValue) { return truncTrack(sceneValue) == 7 ? 0.25f : 1.0f; }
 
 void bindShowPostPrograms(void) { bindPostPrograms(resourceTable); }
 

@@ -18,8 +18,17 @@ enum { ShowSceneCount = 9 };
 // The words of the timeline's "music" and "cue" lines; the soundtrack
 // synthesizer knows each by its index here.
 enum ShowMusicStyle {
-    StyleIntro, StyleNight, StyleRise, StyleBreakout, StylePress, StyleStandoff, StyleChase, StyleGreets, StyleFinale,
-    StyleOutro, ShowMusicStyleCount
+    StyleIntro,
+    StyleNight,
+    StyleRise,
+    StyleBreakout,
+    StylePress,
+    StyleStandoff,
+    StyleChase,
+    StyleGreets,
+    StyleFinale,
+    StyleOutro,
+    ShowMusicStyleCount
 };
 inline constexpr const char* showMusicStyles[ShowMusicStyleCount] = {
     "intro", "night", "rise", "breakout", "press", "standoff", "chase", "greets", "finale", "outro",

@@ -170,7 +170,8 @@ static int addSection(ParseState* s, int row, const char* style)
     if (t->sectionCount >= MaxMusicSections) return fail(s, "too many music sections (at most %d)", MaxMusicSections);
     MusicSection* m = &t->sections[t->sectionCount];
     const ShowVocabulary* v = t->vocabulary;
-    if (vocabularyIndex(v->musicStyles, v->musicStyleCount, style) < 0) return fail(s, "unknown music style '%s'", style);
+    if (vocabularyIndex(v->musicStyles, v->musicStyleCount, style) < 0)
+        return fail(s, "unknown music style '%s'", style);
     if (!copyWord(s, m->style, style, "music")) return 0;
     m->row = row;
     m->scene = s->lastScene;
@@ -335,8 +336,8 @@ static int sortTrack(ParseState* s, int track)
         const TimelineKey* a = &t->keys[i - 1];
         const TimelineKey* b = &t->keys[i];
         s->line = a->line > b->line ? a->line : b->line;
-        return fail(s, "track %s has two keys on row %d (lines %d and %d)", timelineTrackName(s->timeline, track), b->row,
-                    a->line < b->line ? a->line : b->line, s->line);
+        return fail(s, "track %s has two keys on row %d (lines %d and %d)", timelineTrackName(s->timeline, track),
+                    b->row, a->line < b->line ? a->line : b->line, s->line);
     }
     return 1;
 }
@@ -370,8 +371,8 @@ static int sortSections(ParseState* s)
     return 1;
 }
 
-int parseTimeline(const char* text, const char* name, const ShowVocabulary* vocabulary, Timeline* timeline,
-                  char* error, int errorSize)
+int parseTimeline(const char* text, const char* name, const ShowVocabulary* vocabulary, Timeline* timeline, char* error,
+                  int errorSize)
 {
     memset(timeline, 0, sizeof *timeline);
     timeline->vocabulary = vocabulary;

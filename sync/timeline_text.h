@@ -65,8 +65,8 @@ const char* keyTypeName(int type);
 // Parses the timeline text in the words of vocabulary (kept by the timeline,
 // so it must outlive it). Returns 1 on success; 0 with a message
 // "NAME:LINE: what is wrong" in error (name is the label used in messages).
-int parseTimeline(const char* text, const char* name, const ShowVocabulary* vocabulary, Timeline* timeline,
-                  char* error, int errorSize);
+int parseTimeline(const char* text, const char* name, const ShowVocabulary* vocabulary, Timeline* timeline, char* error,
+                  int errorSize);
 
 // Reads and parses a timeline file (at most 1 MiB). Returns 1, or 0 with a message.
 int loadTimeline(const char* path, const ShowVocabulary* vocabulary, Timeline* timeline, char* error, int errorSize);

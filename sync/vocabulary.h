@@ -6,7 +6,7 @@
 struct ShowVocabulary {
     const char* const* trackNames;   // the first is the scene track, the second the part track
     int trackCount;
-    int sceneCount;   // scenes 1..sceneCount; the last straight to the first ends the show
+    int sceneCount;                   // scenes 1..sceneCount; the last straight to the first ends the show
     const char* const* musicStyles;   // the words of "music" lines
     int musicStyleCount;
     const char* const* cueNames;   // the words of "cue" lines

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-
 // ---- mesh processing -----------------------------------------------------------------
 
 struct MemoryMesh {

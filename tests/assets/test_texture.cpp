@@ -195,7 +195,7 @@ TEST(Texture, MipLevelsAreMeansOfTheLevelAbove)
 
     Image odd = redImage(5, 1, {10, 20, 30, 40, 50});
     ASSERT_EQ(addMipLevels(&odd), 1);
-    EXPECT_EQ(odd.levels, 3);   // 5x1, 2x1, 1x1
+    EXPECT_EQ(odd.levels, 3);                                     // 5x1, 2x1, 1x1
     EXPECT_EQ(levelRed(odd, 5, 2), (std::vector<int>{20, 40}));   // columns 0..2 and 2..4
     EXPECT_EQ(levelRed(odd, 7, 1), (std::vector<int>{30}));
     free(odd.pixels);

@@ -22,7 +22,7 @@ struct PostState {
 
 inline void savePost(PostState* s)
 {
-    *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA,    blurTargetB,
+    *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA,          blurTargetB,
           {},          {},         {},         {},          {},          blurPrograms.combine, blurPrograms.downsample};
     for (int i = 0; i < 4; i++) {
         s->source[i] = levelSource[i];

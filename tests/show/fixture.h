@@ -42,7 +42,10 @@ inline void scene4(float var0)
 {
     draw(drawScene4, frameWith(0, testFrame.tracks[TrackPart], var0, testFrame.tracks[TrackVar1]));
 }
-inline void scene5(float time, float part, float var0, float var1) { draw(drawScene5, frameWith(time, part, var0, var1)); }
+inline void scene5(float time, float part, float var0, float var1)
+{
+    draw(drawScene5, frameWith(time, part, var0, var1));
+}
 inline void scene6(float part, float var0, float var1) { draw(drawScene6, frameWith(0, part, var0, var1)); }
 inline void scene7(float time, float part, float var0)
 {

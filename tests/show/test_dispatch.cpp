@@ -20,7 +20,8 @@ struct SceneCall {
 };
 static SceneCall calls[ShowSceneCount + 1];
 
-template <int Scene> static void record(const ShowFrame* frame)
+template <int Scene>
+static void record(const ShowFrame* frame)
 {
     SceneCall* c = &calls[Scene];
     c->count++;

@@ -60,7 +60,6 @@ static void expectCamera(float x, float y, float z, float fov)
     EXPECT_NEAR(camera.fov, fov, 1e-4f);
 }
 
-
 TEST(SceneRecords, SceneOneScrubsTheJugAndSplashAndPicksTheJug)
 {
     ASSERT_TRUE(useSceneBuffers(RecordWidth, RecordHeight));

@@ -58,7 +58,6 @@ struct Stand {
     float pose() const { return mesh->vertices[mesh->frameCount * 3].x; }
 };
 
-
 TEST(SceneRecords, PressLoopKaleidoscopeAndRolls)
 {
     ASSERT_TRUE(sceneContext());
@@ -242,7 +241,7 @@ TEST(SceneRecords, GreetingJugsBreakOneByOne)
     EXPECT_FLOAT_EQ(splash.pose(), 4.0f);
     expectAt(&res.jugMeshes[2], 15, 0.0f);   // the last broken one drawn: jug 0
     EXPECT_FLOAT_EQ(broken.pose(), (float)(randomTable[302 + 3 * 15] % 3));
-    expectAt(intact, 11, 0.0f);        // the last whole one: jug 4
+    expectAt(intact, 11, 0.0f);            // the last whole one: jug 4
     expectAt(&res.logMesh, 15, -187.0f);   // jug 0 last of all
     // Whole jugs are drawn with the greeting's label and program for the draw
     // only: the intact jug's record keeps its own.

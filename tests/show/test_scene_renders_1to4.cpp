@@ -55,7 +55,6 @@ TEST(SceneShaders, PairsLinkAndKeepTheirInputs)
 
 // ---- the show's own data: uniforms that reach the programs, small renders ----------
 
-
 // The show's data, loaded once (support); false (and the test fails) when the
 // data was not generated.
 static bool showData(void)

@@ -16,7 +16,6 @@
 
 static const int RecordWidth = 96, RecordHeight = 54;
 
-
 // The show's data, loaded once (support); false (and the test fails) when the
 // data was not generated.
 static bool showData(void)
@@ -31,7 +30,8 @@ static bool showData(void)
 TEST(SceneUniforms, ProgramsReceiveWhatScenesFiveToNineQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
-    for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh, res.progColorCorrect})
+    for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh,
+                        res.progColorCorrect})
         ASSERT_GT(program, 0);
     setTracks(0, 0, 0, 0, 0);
 

@@ -45,7 +45,4 @@ InDirectory::InDirectory(const char* name)
     mkdir("data", 0755);
 }
 
-InDirectory::~InDirectory()
-{
-    EXPECT_EQ(0, chdir(previous));
-}
+InDirectory::~InDirectory() { EXPECT_EQ(0, chdir(previous)); }

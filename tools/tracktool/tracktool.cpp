@@ -97,8 +97,8 @@ static int warnRanges(void)
                 fprintf(stderr,
                         "tracktool: warning: %s is %g at row %d (bar %d) in scene %d; "
                         "%s takes %g to %g\n",
-                        showTrackNames[rule->track], v, row, row / (timeline.rowsPerBeat * timeline.beatsPerBar),
-                        scene, rule->why, rule->min, rule->max);
+                        showTrackNames[rule->track], v, row, row / (timeline.rowsPerBeat * timeline.beatsPerBar), scene,
+                        rule->why, rule->min, rule->max);
                 warnings++;
             }
             inside[r] = ok;
