@@ -2,6 +2,7 @@
 // track file as the engine reads it, and evaluates the timeline at a show time
 // through the engine's own sync player.
 #include "sync/timeline_text.h"
+#include "sync/timeline_write.h"
 #include "show/vocabulary.h"
 #include "platform/platform.h"
 #include "sync/sync.h"
@@ -196,17 +197,12 @@ static const char* styleForScene(int scene)
     return scene >= 0 && scene < count ? defaultStyle[scene] : showMusicStyles[0];
 }
 
-// A row count as BAR, BAR:BEAT or BAR:BEAT:ROW.
+// A row count as BAR, BAR:BEAT or BAR:BEAT:ROW at the show's tempo.
 static const char* positionText(int rows, char* out, int size)
 {
-    int perBeat = ShowRowsPerBeat, perBar = perBeat * 4;
-    int bar = rows / perBar, beat = rows % perBar / perBeat, row = rows % perBeat;
-    if (row)
-        snprintf(out, (size_t)size, "%d:%d:%d", bar, beat, row);
-    else if (beat)
-        snprintf(out, (size_t)size, "%d:%d", bar, beat);
-    else
-        snprintf(out, (size_t)size, "%d", bar);
+    timeline.rowsPerBeat = ShowRowsPerBeat;
+    timeline.beatsPerBar = 4;
+    formatTimelinePosition(&timeline, rows, out, size);
     return out;
 }
 
