@@ -138,7 +138,14 @@ for i in $(seq 1 200); do
 done
 after=$(rss)
 echo "resident memory over 200 reloads: $before kB -> $after kB"
-[ $((after - before)) -lt 4096 ] || fail "resident memory grew by $((after - before)) kB over 200 reloads"
+# Under AddressSanitizer freed blocks wait in its quarantine and are handed
+# back in large batches, so resident memory swings by tens of MB either way
+# and says nothing about a leak; the Release stage holds this check.
+if ldd "$PROGRAM" | grep -q libasan; then
+  echo "sanitizer build: the resident-memory check is left to the Release build"
+else
+  [ $((after - before)) -lt 4096 ] || fail "resident memory grew by $((after - before)) kB over 200 reloads"
+fi
 
 tap_key "$WID" Escape
 wait_exit 60
