@@ -28,7 +28,7 @@ static const size_t maxSharedBytes = (size_t)64 << 20;
 enum { PairPart, OwnPart, RowParts };
 struct PartRead {
     const ResourceKindOps* kind;   // whose read reads the file; null: the part is not read ahead
-    const char* name;              // the file's name in the spec, nameLength bytes
+    const char* name;              // the file's name within the row's names, nameLength bytes
     size_t nameLength;
     int sourceRow, sourcePart;   // earlier row part that reads the same file, or -1
     int users;                   // later row parts still to take this part's result
