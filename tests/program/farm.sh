@@ -139,7 +139,9 @@ case "\$host" in
   nodata) PATH="$work/nodata-bin:/usr/bin:/bin" ;;
   *) exit 255 ;;
 esac
-export PATH; cd "$work" && exec bash -c "\$*"
+# sshd gives every session its login shell in SHELL; parallel's remote worker runs
+# the command with it, so the stand-in sets it whatever the caller's environment.
+export PATH SHELL=/bin/bash; cd "$work" && exec bash -c "\$*"
 EOF
 chmod +x fake-ssh
 printf '# render hosts\n1/:\nnoprog\n1/nodata\ndeadhost\n' >hosts
