@@ -36,17 +36,27 @@ brighter() { python3 -c "import sys; sys.exit(0 if $1 > $2 else 1)"; }
 
 resize 4 3
 resize 1 1
+# What each size must show (checked in detail below): the capture waits for it,
+# so a loaded machine only makes the wait longer.
+wide_shown() { brighter "$(mean "$1" 1600x4+0+0)" 0.05 && brighter "$(mean "$1" 1600x4+0+86)" 0.05; }
+tall_shown() {
+  [ "$(mean "$1" 90x300+0+0)" = 0 ] && [ "$(mean "$1" 90x300+0+600)" = 0 ] && brighter "$(mean "$1" 90x30+0+435)" 0.05
+}
+back_shown() {
+  [ "$(identify -format '%wx%h' "$1")" = 320x180 ] && brighter "$(mean "$1" 320x4+0+0)" 0.05 &&
+    brighter "$(mean "$1" 320x4+0+176)" 0.05
+}
 resize 1600 90
-import -window "$win" wide.png || fail "no capture of the wide window"
+capture_until "$win" wide.png wide_shown || [ -e wide.png ] || fail "no capture of the wide window"
 resize 90 900
-import -window "$win" tall.png || fail "no capture of the tall window"
+capture_until "$win" tall.png tall_shown || [ -e tall.png ] || fail "no capture of the tall window"
 xdotool windowminimize "$win" 2>/dev/null || true   # needs a window manager; harmless without
 xdotool windowunmap "$win"
 sleep 1
 kill -0 "$PID" 2>/dev/null || fail "the program ended while unmapped"
 xdotool windowmap "$win"
 resize 320 180 2
-import -window "$win" back.png || fail "no capture after the way back"
+capture_until "$win" back.png back_shown || [ -e back.png ] || fail "no capture after the way back"
 tap_key "$win" Escape
 wait_exit 60
 [ "$STATUS" -eq 0 ] || fail "exit code $STATUS"

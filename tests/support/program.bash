@@ -224,6 +224,38 @@ tap_key() {
   xdotool keyup "$2" 2>/dev/null || true
 }
 
+# ---- pictures of the window ----------------------------------------------------------
+# A test waits for the frame it needs, never for a fixed time: these look
+# every 0.2 s for up to $PICTURE_WAIT s (default 30), however loaded the machine.
+PICTURE_WAIT=${PICTURE_WAIT:-30}
+# Equal up to one step of a channel (a present may average a different number
+# of equal frames and round a channel the other way).
+pictures_alike() { [ "$(compare -metric AE -fuzz 1% "$1" "$2" null: 2>&1)" = 0 ]; }
+# Captures window $1 into $2 until "$3 ... $2" accepts it; 1 if it never does.
+capture_until() {
+  local win=$1 file=$2 _
+  shift 2
+  for _ in $(seq 1 $((PICTURE_WAIT * 5))); do
+    import -window "$win" "$file" 2>/dev/null && "$@" "$file" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+# Captures window $1 into $2 once two captures 0.2 s apart differ in at most
+# $3 pixels (default 0: the picture has settled); 1 if it never settles.
+capture_settled() {
+  local win=$1 file=$2 most=${3:-0} prev="${2%.png}-before.png" differ _
+  import -window "$win" "$prev" 2>/dev/null
+  for _ in $(seq 1 $((PICTURE_WAIT * 5))); do
+    sleep 0.2
+    import -window "$win" "$file" 2>/dev/null || continue
+    differ=$(compare -metric AE -fuzz 1% "$prev" "$file" null: 2>&1)
+    [[ $differ =~ ^[0-9]+$ ]] && [ "$differ" -le "$most" ] && { rm -f "$prev"; return 0; }
+    mv "$file" "$prev"
+  done
+  return 1
+}
+
 # What the window manager's close box sends: WM_DELETE_WINDOW in WM_PROTOCOLS.
 close_window() {
   python3 - "$1" <<'PY'
