@@ -22,7 +22,7 @@ start_program
 id=$(wait_window "$DIALOG" 60) || fail "no dialog titled 'Wrenfold Demo System'"
 geometry=$(xdotool getwindowgeometry "$id" | grep Geometry)
 [[ $geometry == *"279x185"* ]] || fail "dialog is not 279x185: $geometry"
-sleep 0.5
+wait_drawn "$id" || fail "the dialog never drew itself"
 tap_key "$id" Escape
 wait_exit 30
 [ "$STATUS" -eq 0 ] || fail "exit code $STATUS after Escape in the dialog"
@@ -32,7 +32,7 @@ check_cancelled_log Escape
 rm -f demo.log
 start_program
 id=$(wait_window "$DIALOG" 60) || fail "no dialog for the Cancel button"
-sleep 0.5
+wait_drawn "$id" || fail "the dialog never drew itself"
 xdotool mousemove --window "$id" 231 166
 sleep 0.3
 xdotool click --window "$id" 1
@@ -44,7 +44,7 @@ check_cancelled_log Cancel
 rm -f demo.log
 start_program
 id=$(wait_window "$DIALOG" 60) || fail "no dialog for the close box"
-sleep 0.5
+wait_drawn "$id" || fail "the dialog never drew itself"
 close_window "$id"
 wait_exit 30
 [ "$STATUS" -eq 0 ] || fail "exit code $STATUS after closing the dialog"
@@ -54,7 +54,7 @@ check_cancelled_log "close box"
 rm -f demo.log
 start_program
 id=$(wait_window "$DIALOG" 60) || fail "no dialog for Tab and Space"
-sleep 0.5
+wait_drawn "$id" || fail "the dialog never drew itself"
 for key in Tab Tab Tab space; do tap_key "$id" "$key"; sleep 0.2; done
 wait_exit 30
 [ "$STATUS" -eq 0 ] || fail "exit code $STATUS after Space on Cancel"
@@ -73,7 +73,7 @@ run_with_keys() {
   rm -f demo.log
   start_program
   id=$(wait_window "$DIALOG" 60) || fail "no dialog for $keys"
-  sleep 0.5
+  wait_drawn "$id" || fail "the dialog never drew itself"
   for key in "$@"; do tap_key "$id" "$key"; sleep 0.2; done
   show=$(wait_window "$title" 120) || fail "$keys did not open a window titled '$title'"
   geometry=$(xdotool getwindowgeometry "$show" | grep Geometry)

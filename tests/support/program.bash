@@ -256,6 +256,18 @@ capture_settled() {
   return 1
 }
 
+# Waits until window $1 shows more than one colour: it has drawn itself, so
+# its event loop runs and takes keys; 1 if it never does.
+wait_drawn() {
+  local file
+  file=$(mktemp --suffix=.png)
+  drawn() { [ "$(identify -format %k "$1" 2>/dev/null)" -gt 1 ] 2>/dev/null; }
+  capture_until "$1" "$file" drawn
+  local status=$?
+  rm -f "$file"
+  return $status
+}
+
 # What the window manager's close box sends: WM_DELETE_WINDOW in WM_PROTOCOLS.
 close_window() {
   python3 - "$1" <<'PY'
