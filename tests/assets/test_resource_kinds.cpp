@@ -77,3 +77,29 @@ TEST(ResourceKinds, EachKindReadsUpToItsLimit)
     }
     resourceLoadWorkers = saved;
 }
+
+// A file that fails to read, named by several rows: the rows read ahead share
+// its failure, and none of them takes the empty result for a picture.
+TEST(ResourceKinds, AFailedFileSharedByRowsLeavesEveryRowWithout)
+{
+    ASSERT_TRUE(testGLContext(64, 64));
+    InDirectory here("resource_shared_failure");
+    mkdir("data", 0755);
+    static int textures[4];
+    ResourceEntry table[] = {
+        {&textures[0], "gone.jpg", nullptr, TextureRow, 0},
+        {&textures[1], "gone.jpg", nullptr, TextureRow, 0},
+        {&textures[2], "gone.jpg", nullptr, TextureRow, 0},
+        {&textures[3], "gone.jpg", nullptr, TextureRow, 0},
+        {nullptr, nullptr, nullptr, 0, 0},
+    };
+    int saved = resourceLoadWorkers;
+    for (int workers = 0; workers <= 1; workers++) {
+        SCOPED_TRACE(workers ? "reading ahead" : "row by row");
+        resourceLoadWorkers = workers;
+        for (int& t : textures) t = -1;
+        loadResourceTable(table, nullptr);
+        for (int t : textures) EXPECT_EQ(t, -1);
+    }
+    resourceLoadWorkers = saved;
+}

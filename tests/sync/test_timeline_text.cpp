@@ -162,3 +162,38 @@ TEST(Timeline, TrackBytesAreLittleEndianNineBytesAKey)
                                       0xC0, 3, 0x2C, 0x01, 0, 0, 0x00, 0x00, 0x80, 0x3F, 1};
     for (int i = 0; i < size; i++) EXPECT_EQ(bytes[i], expected[i]) << "byte " << i;
 }
+
+// The header's ranges at each edge and one step outside: the edges are taken
+// and used (a beat is rows-per-beat rows, a bar beats-per-bar beats), one step
+// outside is refused with its line.
+TEST(Timeline, HeaderRangesAtTheirEdges)
+{
+    struct Edge {
+        const char* header;
+        int ok;
+        int barRow;   // the row of bar 1 when taken
+    };
+    const Edge edges[] = {
+        {"rows-per-beat 32\nbeats-per-bar 1\n", 1, 32},
+        {"rows-per-beat 1\nbeats-per-bar 32\n", 1, 32},
+        {"rows-per-beat 3\nbeats-per-bar 5\n", 1, 15},
+        {"rows-per-beat 33\n", 0, 0},
+        {"rows-per-beat 0\n", 0, 0},
+        {"beats-per-bar 33\n", 0, 0},
+        {"beats-per-bar 0\n", 0, 0},
+        {"tempo 20\nrows-per-beat 2\nbeats-per-bar 4\n", 1, 8},
+        {"tempo 400\nrows-per-beat 2\nbeats-per-bar 4\n", 1, 8},
+        {"tempo 19.99\n", 0, 0},
+        {"tempo 400.01\n", 0, 0},
+    };
+    for (const Edge& e : edges) {
+        std::string text = std::string(e.header) + "scene 1 at 0 music intro\nvar0 1 1 step\nend at 40\n";
+        std::string error;
+        EXPECT_EQ(parse(text, &error), e.ok) << e.header << error;
+        if (e.ok) {
+            EXPECT_EQ(parsed.tracks[trackIndex("var0")].keys[0].row, e.barRow) << e.header;
+        } else {
+            EXPECT_EQ(error.rfind("t.txt:1:", 0), 0u) << e.header << " gave: " << error;
+        }
+    }
+}

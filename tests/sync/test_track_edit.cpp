@@ -114,6 +114,22 @@ TEST(TrackEdit, BadInputIsRefusedWithAMessageAndChangesNothing)
     EXPECT_FALSE(editorCycleType(&editor));
     EXPECT_FALSE(editorDeleteKey(&editor));
     EXPECT_EQ(editor.undoCount, 1);
+
+    // A show whose first scene starts at bar 1 (row 16) and ends at bar 3
+    // (row 48): a key on the row before it or on the end is refused, on the
+    // first and the last row of the scenes it is taken.
+    load("tempo 130\nscene 1 at 1 music intro\nend at 3\n");
+    const int rows[] = {15, 16, 47, 48};
+    const int taken[] = {0, 1, 1, 0};
+    for (int i = 0; i < 4; i++) {
+        editorSetCursor(&editor, rows[i], var0());
+        type("1");
+        EXPECT_EQ(editorEnter(&editor), taken[i]) << "row " << rows[i] << ": " << editor.message;
+        if (!taken[i]) {
+            EXPECT_NE(strstr(editor.message, "outside the scenes"), nullptr) << editor.message;
+        }
+    }
+    EXPECT_EQ(liveTracks[var0()].keyCount, 2);
 }
 
 TEST(TrackEdit, CursorMovesStopAtTheGridsEdges)
