@@ -44,6 +44,12 @@ static void chooseLoadWorkers(void)
     if (text && text[0] >= '0' && text[0] <= '2' && !text[1]) resourceLoadWorkers = text[0] - '0';
 }
 
+void startLoadingFiles(void)
+{
+    chooseLoadWorkers();
+    startResourceReads(activeResourceTable, resourceLoadWorkers);
+}
+
 void loadResources(void)
 {
     chooseLoadWorkers();
