@@ -43,8 +43,12 @@ int startDemo(void)
     setDataDirectory(builtinConfig.dataDir);
     const RunOptions* o = &runOptions;
     WindowRequest request = {o->width, o->height, o->fullscreen, o->glDebug, o->vsyncOff};
+    startLoadingFiles();   // the files decode while the window and the GL driver come up
     int window = initWindow(&request);
-    if (window <= 0) return window;
+    if (window <= 0) {
+        stopResourceReads();
+        return window;
+    }
     logRunSettings();
     markPhase("window");
     setGLDebugPhase("loading", -1);

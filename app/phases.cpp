@@ -7,18 +7,42 @@
 #include <string.h>
 #include <time.h>
 
+// ---- state: the phases ----------------------------------------------------------
+// When the current phase and the first began; a phase whose end was noted but
+// not yet logged (its name, end and peak resident memory then; name null: none).
 static double phaseStart, phasesBegan;
+static const char* notedName;
+static double notedEnd;
+static long notedPeakKb;
 static double loopStart = -1.0;
 static long loopFrames, loopPresents;
 
-void beginPhases(void) { phasesBegan = phaseStart = monotonicSeconds(); }
+void beginPhases(void)
+{
+    phasesBegan = phaseStart = monotonicSeconds();
+    notedName = nullptr;
+}
+
+static void logPhase(const char* name, double end, long peakKb)
+{
+    logNotice("Start-up phase %-14s %8.1f ms  (total %8.1f ms, peak RSS %ld MB)\n", name, (end - phaseStart) * 1000.0,
+              (end - phasesBegan) * 1000.0, peakKb / 1024);
+    phaseStart = end;
+}
+
+void notePhaseEnd(const char* name)
+{
+    notedName = name;
+    notedEnd = monotonicSeconds();
+    notedPeakKb = peakResidentKb();
+}
 
 void markPhase(const char* name)
 {
     double now = monotonicSeconds();
-    logNotice("Start-up phase %-14s %8.1f ms  (total %8.1f ms, peak RSS %ld MB)\n", name, (now - phaseStart) * 1000.0,
-              (now - phasesBegan) * 1000.0, peakResidentKb() / 1024);
-    phaseStart = now;
+    if (notedName) logPhase(notedName, notedEnd, notedPeakKb);
+    notedName = nullptr;
+    logPhase(name, now, peakResidentKb());
 }
 
 // The first call starts the measured span: it ends the "first frame" phase.

@@ -138,6 +138,14 @@ typedef void (*ResourceProgress)(float share);
 // the calling thread. GL work is done on the calling thread only.
 void loadResourceTable(ResourceEntry* table, ResourceProgress progress);
 extern int resourceLoadWorkers;
+// Starts workers (1 or 2) reading table's files before loadResourceTable is
+// called with it, on any thread state (no GL needed): the files decode while
+// the caller brings up the window. Reads started for another table are
+// stopped first. Returns 1 started, 0 not (workers < 1, an empty table or no
+// memory: loadResourceTable then reads as usual).
+int startResourceReads(ResourceEntry* table, int workers);
+// Stops reads started for a table that will not be loaded, freeing what they hold.
+void stopResourceReads(void);
 // Frees every row of activeResourceTable through its kind's free, last row first.
 void releaseResources(void);
 

@@ -9,9 +9,12 @@
 // the next unclaimed row itself. A file that an earlier row reads with the
 // same kind's read is read once: the later rows get the earlier row's result
 // and its messages again, as reading the same file again would give them.
+// The workers may start before the GL exists (startResourceReads): the
+// files then decode while the window and the driver come up.
 #include "assets/resources_local.h"
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <pthread.h>
 #include <stdlib.h>
 #include <string.h>
@@ -57,9 +60,11 @@ struct TableLoad {
     size_t sharedBytes;   // main thread only: results kept for later rows
     std::mutex lock;
     std::condition_variable changed;
-    int nextRow;           // first row no thread has taken
-    unsigned char* done;   // per row: 1 when its read is finished
-    size_t pendingBytes;   // decoded bytes of finished rows not yet uploaded
+    int nextRow;            // first row no thread has taken
+    unsigned char* done;    // per row: 1 when its read is finished
+    size_t pendingBytes;    // decoded bytes of finished rows not yet uploaded
+    pthread_t threads[2];   // the workers started (main thread only)
+    int started;
 };
 
 static void planPart(PartRead* part, const ResourceKindOps* kind, const char* name, size_t length)
@@ -282,44 +287,93 @@ static void releaseReads(TableLoad* load)
     }
 }
 
-// Up to two workers (a worker that cannot be started leaves its share to the
-// main thread).
+// ---- state: reads started ahead of their load -----------------------------------
+// The table load whose workers startResourceReads began (null: none); the
+// main thread alone reads and writes it.
+static TableLoad* startedLoad;
+
+// Plans the rows, fixes the data prefix and starts up to two workers (a
+// worker that cannot be started leaves its share to the main thread).
+// Returns the load, or null without memory for its bookkeeping.
+static TableLoad* beginTableLoad(ResourceEntry* table, int count, int workers)
+{
+    TableLoad* load = new (std::nothrow) TableLoad();
+    if (!load) return nullptr;
+    load->table = table;
+    load->count = count;
+    load->reads = (RowRead*)calloc((size_t)count, sizeof(RowRead));
+    load->done = (unsigned char*)calloc((size_t)count, 1);
+    if (!load->reads || !load->done) {
+        free(load->reads);
+        free(load->done);
+        delete load;
+        return nullptr;
+    }
+    findSharedFiles(load);
+    dataPath(nullptr, 0);   // fixes the data prefix here, before any worker reads it
+    if (workers > 2) workers = 2;
+    while (load->started < workers && pthread_create(&load->threads[load->started], nullptr, runWorker, load) == 0)
+        load->started++;
+    return load;
+}
+
+// Joins the workers and frees the load with every read it still holds.
+static void endTableLoad(TableLoad* load)
+{
+    for (int t = 0; t < load->started; t++) pthread_join(load->threads[t], nullptr);
+    releaseReads(load);
+    free(load->reads);
+    free(load->done);
+    delete load;
+}
+
+int startResourceReads(ResourceEntry* table, int workers)
+{
+    stopResourceReads();
+    int count = 0;
+    while (table && table[count].object) count++;
+    if (workers < 1 || count < 1) return 0;
+    startedLoad = beginTableLoad(table, count, workers);
+    return startedLoad != nullptr;
+}
+
+void stopResourceReads(void)
+{
+    if (!startedLoad) return;
+    {
+        std::lock_guard<std::mutex> held(startedLoad->lock);
+        startedLoad->nextRow = startedLoad->count;   // no row left to take: each worker ends after its row
+        startedLoad->changed.notify_all();
+    }
+    endTableLoad(startedLoad);
+    startedLoad = nullptr;
+}
+
+// Takes the load started for this table, or stops one started for another
+// and begins one here.
 int loadRowsAhead(ResourceEntry* table, int count, int workers, ResourceProgress progress)
 {
-    TableLoad load;
-    load.table = table;
-    load.count = count;
-    load.nextRow = 0;
-    load.pendingBytes = 0;
-    load.sharedBytes = 0;
-    load.reads = (RowRead*)calloc((size_t)count, sizeof(RowRead));
-    load.done = (unsigned char*)calloc((size_t)count, 1);
-    if (!load.reads || !load.done) {
-        free(load.reads);
-        free(load.done);
-        return 0;
+    TableLoad* load = nullptr;
+    if (startedLoad && startedLoad->table == table && startedLoad->count == count) {
+        load = startedLoad;
+        startedLoad = nullptr;
+    } else {
+        stopResourceReads();
+        load = beginTableLoad(table, count, workers);
     }
-    findSharedFiles(&load);
-    dataPath(nullptr, 0);   // fixes the data prefix here, before any worker reads it
-    pthread_t threads[2];
-    int started = 0;
-    if (workers > 2) workers = 2;
-    while (started < workers && pthread_create(&threads[started], nullptr, runWorker, &load) == 0) started++;
+    if (!load) return 0;
     for (int i = 0; i < count; i++) {
         const ResourceEntry* row = &table[i];
         logMessage("loading <%s>\n", row->spec ? row->spec : "");
-        if (load.reads[i].readsAhead) {
-            waitForRow(&load, i);
-            finishRow(&load, row, &load.reads[i]);
-            uploaded(&load, i);
+        if (load->reads[i].readsAhead) {
+            waitForRow(load, i);
+            finishRow(load, row, &load->reads[i]);
+            uploaded(load, i);
         } else if (row->spec) {
             loadRow(row);
         }
         finishRowWalk(row, i, count, progress);
     }
-    for (int t = 0; t < started; t++) pthread_join(threads[t], nullptr);
-    releaseReads(&load);
-    free(load.reads);
-    free(load.done);
+    endTableLoad(load);
     return 1;
 }

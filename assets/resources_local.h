@@ -71,8 +71,8 @@ void uploadOwnPart(const ResourceEntry* row, const RowPaths* paths, FileRead* re
 void loadRow(const ResourceEntry* row);
 
 // Reading ahead: loads the table's count rows with workers (1 or 2) reading
-// files ahead of the GL work. Returns 0 (nothing loaded) without memory for
-// its bookkeeping.
+// files ahead of the GL work, taking the reads startResourceReads began for
+// this table. Returns 0 (nothing loaded) without memory for its bookkeeping.
 int loadRowsAhead(ResourceEntry* table, int count, int workers, ResourceProgress progress);
 // The per-row step after a row is made: its program link, then the progress.
 void finishRowWalk(const ResourceEntry* row, int index, int count, ResourceProgress progress);

@@ -97,6 +97,7 @@ void loadResourceTable(ResourceEntry* table, ResourceProgress progress)
     if (!table) return;
     int count = 0;
     while (table[count].object) count++;
+    if (resourceLoadWorkers < 1 || count < 1) stopResourceReads();
     if (resourceLoadWorkers > 0 && count > 0 && loadRowsAhead(table, count, resourceLoadWorkers, progress)) {
         logMessage("loading complete!\n");
         return;

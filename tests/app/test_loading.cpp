@@ -1,6 +1,7 @@
 // The loading screen: the show's table from a small data directory (log lines,
 // the bar, slots, release), and a table whose files are all missing.
 #include "app/loading.h"
+#include "app/phases.h"
 #include "assets/assets.h"
 #include "render/render.h"
 #include "show/show_local.h"
@@ -92,6 +93,14 @@ TEST(LoadResources, BuiltInTableFromSmallDataDirectory)
     EXPECT_LT(complete, processed);
     EXPECT_LT(processed, separator);
     EXPECT_NE(log.find("file <./data/jug.baf> not found"), std::string::npos);
+    // The first bar on screen is a phase of its own, logged once, after the
+    // loading lines (which stay free of times) and before the resources.
+    size_t bar = log.find("Start-up phase loading bar");
+    ASSERT_NE(bar, std::string::npos);
+    EXPECT_EQ(countOf(log, "Start-up phase loading bar"), 1);
+    EXPECT_LT(complete, bar);
+    EXPECT_LT(bar, log.find("Start-up phase resources", bar));
+    EXPECT_NE(log.find("Start-up phase resources", bar), std::string::npos);
 
     // A mesh without a texture part: slot 0 stays empty, row 34 fills slot 1.
     EXPECT_EQ(res.billMesh.vertexCount, 3u);
@@ -205,6 +214,38 @@ TEST(LoadResources, RowsShareOnlyTheSameFileName)
         GLuint name = (GLuint)slots[row];
         glDeleteTextures(1, &name);
     }
+}
+
+// A phase noted without a line (the first bar, amid the loading lines) is
+// logged by the next mark, first and with its own end: its time, the next
+// phase's time from that end, both totals from the first phase's start.
+TEST(StartUpPhases, ANotedPhaseIsLoggedAtItsOwnEnd)
+{
+    InDirectory here("phases_noted");
+    size_t mark = readFile("demo.log").size();
+    beginPhases();
+    usleep(30000);
+    notePhaseEnd("noted");
+    usleep(300000);
+    markPhase("next");
+    markPhase("last");
+    std::string log = readFile("demo.log").substr(mark);
+    double ms[3] = {}, total[3] = {};
+    const char* names[3] = {"noted", "next", "last"};
+    size_t at = 0;
+    for (int i = 0; i < 3; i++) {
+        size_t line = log.find(std::string("Start-up phase ") + names[i] + " ", at);
+        ASSERT_NE(line, std::string::npos) << names[i] << " after offset " << at << "\n" << log;
+        ASSERT_EQ(sscanf(log.c_str() + line + 29, "%lf ms (total %lf", &ms[i], &total[i]), 2) << log;
+        at = line;
+    }
+    EXPECT_EQ(countOf(log, "Start-up phase noted"), 1);
+    EXPECT_GE(ms[0], 30.0);
+    EXPECT_LT(ms[0], 330.0);   // not until the mark that logged it: 30 + 300 ms
+    EXPECT_GE(ms[1], 300.0);
+    EXPECT_NEAR(total[0], ms[0], 0.11);
+    EXPECT_NEAR(total[1], total[0] + ms[1], 0.11);
+    EXPECT_NEAR(total[2], total[1] + ms[2], 0.11);
 }
 
 // ---- mesh processing -----------------------------------------------------------------

@@ -1,6 +1,7 @@
 // The kinds of resource row: every kind has its operations and a size limit,
 // and the walk reads a file of each kind up to its limit and refuses one byte
-// more, with and without workers reading ahead.
+// more, with and without workers reading ahead; reads started before the
+// load give the row-by-row log.
 #include "assets/fixture.h"
 #include "assets/resources_local.h"
 #include "support/gl_context.h"
@@ -101,5 +102,66 @@ TEST(ResourceKinds, AFailedFileSharedByRowsLeavesEveryRowWithout)
         loadResourceTable(table, nullptr);
         for (int t : textures) EXPECT_EQ(t, -1);
     }
+    resourceLoadWorkers = saved;
+}
+
+// Reads started before the load (as start-up starts them before the window):
+// the log is the row-by-row walk's, a missing file still logged in its row's
+// block, each row's slot filled, a file two rows name read for both; reads
+// started for another table, or stopped, leave the load to read afresh.
+TEST(ResourceKinds, ReadsStartedBeforeTheLoadWriteTheRowByRowLog)
+{
+    ASSERT_TRUE(testGLContext(64, 64));
+    InDirectory here("resource_early");
+    Bytes texel = {10, 20, 30, 255};
+    writeBytes("data/a.tga", tgaFile(2, 1, 1, 32, 8, texel));
+    writeText("data/m.bof", "BOF1\n3 1\n0 0 0\n0 0 0 -1 0 0\n1 2 0 -1 1 0\n2 0 2 -1 0 1\n0 0 1 2\n");
+    static int textures[3];
+    static Mesh mesh;
+    ResourceEntry table[] = {
+        {&textures[0], "a.tga", nullptr, TextureRow, 0},
+        {&mesh, "m.bof|missing.jpg", nullptr, MeshRow, 0},
+        {&textures[1], "missing.tga", nullptr, TextureRow, 0},
+        {&textures[2], "a.tga", nullptr, TextureRow, 0},
+        {nullptr, nullptr, nullptr, 0, 0},
+    };
+    ResourceEntry other[] = {{&textures[1], "a.tga", nullptr, TextureRow, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+    int saved = resourceLoadWorkers;
+    auto load = [&](int workers, int early) {
+        memset(textures, 0, sizeof textures);
+        resourceLoadWorkers = workers;
+        int starting = workers ? workers : 1;   // with 0 the walk stops what was started
+        if (early == 1 || early == 3) {
+            EXPECT_EQ(startResourceReads(table, starting), 1);
+        } else if (early == 2) {
+            EXPECT_EQ(startResourceReads(other, starting), 1);   // for a table that is not loaded
+        }
+        if (early == 3) stopResourceReads();
+        if (early) usleep(20000);   // the workers read while nothing else happens
+        size_t mark = logSize();
+        loadResourceTable(table, nullptr);
+        std::string log = logSince(mark);
+        EXPECT_GT(textures[0], 0);
+        EXPECT_GT(textures[2], 0);
+        EXPECT_NE(textures[0], textures[2]);
+        EXPECT_EQ(textures[1], 0);
+        EXPECT_EQ(mesh.vertexCount, 3u);
+        freeTexture(&textures[0]);
+        freeTexture(&textures[2]);
+        freeMesh(&mesh);
+        return log;
+    };
+    std::string rowByRow = load(0, 0);
+    EXPECT_NE(rowByRow.find("loading <missing.tga>\nCan't find file <./data/missing.tga>\n"), std::string::npos)
+        << rowByRow;
+    EXPECT_NE(rowByRow.find("<./data/missing.jpg>"), std::string::npos) << rowByRow;
+    for (int workers = 0; workers <= 2; workers++) {
+        for (int early = workers ? 0 : 1; early <= 3; early++) {
+            SCOPED_TRACE("workers " + std::to_string(workers) + ", start " + std::to_string(early));
+            EXPECT_EQ(load(workers, early), rowByRow);
+        }
+    }
+    EXPECT_EQ(startResourceReads(table, 0), 0);       // no workers asked: nothing started
+    EXPECT_EQ(startResourceReads(table + 4, 1), 0);   // an empty table
     resourceLoadWorkers = saved;
 }
