@@ -2,7 +2,8 @@
 # Installs what is missing, builds Kestrel from nothing and runs the whole test
 # suite: the Release build under Xvfb (with the Debian package built, unpacked
 # and played, the render farm run on two job slots, and the browser build,
-# whose tests run with it in headless Chromium), the same suite built with
+# whose tests run with it in headless Chromium), then a fixed sample of
+# planted faults it must still catch, the same suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz corpora
 # (replay + a short run).
 set -euo pipefail
@@ -19,6 +20,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 bash scripts/web.sh
 "${XVFB[@]}" ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Mutation guard"
+# A fixed sample of planted faults, in place in the build whose suite just ran:
+# fails when the suite catches fewer of them than it did (docs/testing.md).
+bash scripts/mutants.sh --ci
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 # The content tools are built and run sanitized too: they generate the data
