@@ -5,6 +5,7 @@
 #include <GL/glew.h>
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 
 static const CameraKey greetKeys[30] = {
     {492.895f, -91.7066f, 226.231f, 200.929f, 14.1887f, 0.0f, 100.0f, 15000.0f, 70.0f},
@@ -81,8 +82,8 @@ void drawScene8(const ShowFrame* frame)
     driveCamera(greetKeys, 30, var0);
     drawSkybox(0);
     // Whole jugs are the intact jug drawn with the greeting label and program.
-    int greetingLook[5];
-    for (int k = 0; k < 5; k++) greetingLook[k] = intact->textures[k];
+    int greetingLook[sizeof intact->textures / sizeof *intact->textures];
+    memcpy(greetingLook, intact->textures, sizeof greetingLook);
     greetingLook[1] = greeting->textures[1];
 
     int seed = rand();
