@@ -184,6 +184,15 @@ TEST(TgaDecode, GreyColourMapsGiveGreyPixels)
     release(tga, &data);
 }
 
+// An indexed picture needs its map: without one, or with an empty one, it is
+// refused; the smallest map (one 8-bit entry, one byte) is enough.
+TEST(TgaDecode, IndexedPicturesNeedTheirMap)
+{
+    EXPECT_EQ(decode(tgaFile(1, 1, 1, 8, 0, {99, 0}, 1, 0, 1, 8)), (Bytes{99, 99, 99, 255}));
+    EXPECT_EQ(decode(tgaFile(1, 1, 1, 8, 0, {0}, 0, 0, 0, 8)), Bytes());   // no map at all
+    EXPECT_EQ(decode(tgaFile(1, 1, 1, 8, 0, {0}, 1, 0, 0, 8)), Bytes());   // a map of no entries
+}
+
 TEST(TgaDecode, MapBytesAreSkippedEvenWithoutAMap)
 {
     // Map type 0 but two 24-bit entries described: six bytes before the pixels.
