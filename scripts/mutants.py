@@ -8,7 +8,6 @@ import fnmatch
 import hashlib
 import json
 import os
-import random
 import re
 import shutil
 import signal
@@ -449,20 +448,28 @@ def mutantId(site, variant):
 
 
 def sampleMutants(root, files, count, seed):
-    """The sample: count sites drawn with the seed over all sites of the files,
-    one variant each, in the drawn order (any prefix is itself a random sample)."""
-    sites = []
+    """The sample: the count sites whose draw with the seed comes first, one
+    variant each, in the drawn order (any prefix is itself a random sample).
+    A site's draw depends on its file, the text of its line, its kind and
+    text, and which such site of the file it is, not on where it stands: an
+    edit elsewhere leaves the rest of the sample as it was (a new site may
+    take a place), so the CI guard's sample moves only with the lines changed."""
+    drawn = []
+    total = 0
     for f in files:
         with open(os.path.join(root, f), encoding="utf-8", errors="surrogateescape") as h:
-            sites.extend(findSites(f, h.read()))
-    rng = random.Random(seed)
-    picked = rng.sample(range(len(sites)), min(count, len(sites)))
-    mutants = []
-    for index in picked:
-        site = sites[index]
-        variant = rng.randrange(len(site["variants"]))
-        mutants.append((site, variant))
-    return mutants, len(sites)
+            text = h.read()
+        seen = {}
+        for site in findSites(f, text):
+            total += 1
+            what = (lineText(text, site), site["kind"], site["original"])
+            seen[what] = seen.get(what, 0) + 1
+            key = "%d\0%s\0%s\0%s\0%s\0%d" % (seed, f, what[0], what[1], what[2], seen[what])
+            digest = hashlib.sha256(key.encode("utf-8", errors="surrogateescape")).digest()
+            drawn.append((digest, site))
+    drawn.sort(key=lambda d: d[0])
+    mutants = [(site, int.from_bytes(digest[8:16], "big") % len(site["variants"])) for digest, site in drawn[:count]]
+    return mutants, total
 
 
 # ---------------------------------------------------------------------------

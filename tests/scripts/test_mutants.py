@@ -143,6 +143,28 @@ class SiteFinder(unittest.TestCase):
         self.assertNotEqual(ids(one), ids(other))
         self.assertEqual(len(set(ids(one))), 10)
 
+    def test_an_edit_elsewhere_keeps_the_sample(self):
+        # A function added to a.cpp: what was drawn is drawn again, in b.cpp
+        # and in a.cpp's old lines, but for places the new lines took.
+        where = lambda sample: {(s["file"], mutants.lineText(texts[s["file"]], s), s["kind"], s["original"], v)
+                                for s, v in sample}
+        added = "int extra(int a, int b)\n{\n    if (a > b) return a - 1;\n    return b * 3;\n}\n"
+        with tempfile.TemporaryDirectory() as d:
+            texts = {"a.cpp": Snippet, "b.cpp": Snippet}
+            for name, text in texts.items():
+                with open(os.path.join(d, name), "w") as h:
+                    h.write(text)
+            before = where(mutants.sampleMutants(d, ["a.cpp", "b.cpp"], 12, 3)[0])
+            texts["a.cpp"] = added + Snippet
+            with open(os.path.join(d, "a.cpp"), "w") as h:
+                h.write(texts["a.cpp"])
+            sample, _ = mutants.sampleMutants(d, ["a.cpp", "b.cpp"], 12, 3)
+        after = where(sample)
+        newLines = {l.strip() for l in added.split("\n")}
+        for place in after - before:
+            self.assertIn(place[1], newLines)
+        self.assertGreaterEqual(len(after & before), 12 - sum(1 for p in after if p[1] in newLines))
+
 
 class AcceptedEquivalents(unittest.TestCase):
     def test_every_entry_names_a_mutant_the_tree_still_has(self):
