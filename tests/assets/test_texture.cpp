@@ -203,6 +203,10 @@ TEST(Texture, MipLevelsAreMeansOfTheLevelAbove)
     Image three = redImage(1, 3, {30, 60, 91});
     ASSERT_EQ(addMipLevels(&three), 1);
     EXPECT_EQ(levelRed(three, 3, 1), (std::vector<int>{60}));   // 181/3 rounds to 60
+    three.levels = 1;
+    three.pixels[2 * 4] = 92;
+    ASSERT_EQ(addMipLevels(&three), 1);
+    EXPECT_EQ(levelRed(three, 3, 1), (std::vector<int>{61}));   // 182/3 = 60.67 rounds up to 61
     free(three.pixels);
 
     Image halves = redImage(2, 2, {1, 0, 0, 0});
