@@ -21,7 +21,8 @@
 
 // Decoded data waiting for the main thread may reach this many bytes before
 // workers stop taking new rows (a hostile table must not fill memory ahead).
-static const size_t maxPendingBytes = (size_t)96 << 20;
+// Tests lower it to make the workers wait.
+size_t maxPendingBytes = (size_t)96 << 20;
 // Results kept for later rows that name the same file may hold this many
 // bytes; past it a later row reads the file again on the main thread.
 static const size_t maxSharedBytes = (size_t)64 << 20;

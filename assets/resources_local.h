@@ -74,6 +74,8 @@ void loadRow(const ResourceEntry* row);
 // files ahead of the GL work, taking the reads startResourceReads began for
 // this table. Returns 0 (nothing loaded) without memory for its bookkeeping.
 int loadRowsAhead(ResourceEntry* table, int count, int workers, ResourceProgress progress);
+// Decoded bytes that may wait for the main thread before workers stop taking rows.
+extern size_t maxPendingBytes;
 // The per-row step after a row is made: its program link, then the progress.
 void finishRowWalk(const ResourceEntry* row, int index, int count, ResourceProgress progress);
 

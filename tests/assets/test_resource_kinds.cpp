@@ -105,6 +105,41 @@ TEST(ResourceKinds, AFailedFileSharedByRowsLeavesEveryRowWithout)
     resourceLoadWorkers = saved;
 }
 
+// With the read-ahead budget spent after every row, the worker waits for the
+// main thread each time; every row is still loaded, in the table's order.
+TEST(ResourceKinds, AWorkerWaitsWhenTheBudgetIsSpent)
+{
+    ASSERT_TRUE(testGLContext(64, 64));
+    InDirectory here("resource_budget");
+    mkdir("data", 0755);
+    Bytes tga = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0, 40, 90};   // 2 x 1 grey
+    writeBytes("data/a.tga", tga);
+    writeBytes("data/b.tga", tga);
+    static int textures[6];
+    ResourceEntry table[] = {
+        {&textures[0], "a.tga", nullptr, TextureRow, 0},
+        {&textures[1], "b.tga", nullptr, TextureRow, 0},
+        {&textures[2], "a.tga", nullptr, TextureRow, 0},
+        {&textures[3], "b.tga", nullptr, TextureRow, 0},
+        {&textures[4], "a.tga", nullptr, TextureRow, 0},
+        {&textures[5], "b.tga", nullptr, TextureRow, 0},
+        {nullptr, nullptr, nullptr, 0, 0},
+    };
+    int savedWorkers = resourceLoadWorkers;
+    size_t savedBudget = maxPendingBytes;
+    maxPendingBytes = 0;
+    resourceLoadWorkers = 1;
+    for (int& t : textures) t = -1;
+    size_t mark = logSize();
+    loadResourceTable(table, nullptr);
+    std::string log = logSince(mark);
+    for (int t : textures) EXPECT_GT(t, 0);
+    EXPECT_LT(log.find("loading <a.tga>"), log.find("loading <b.tga>")) << log;
+    EXPECT_NE(log.find("loading complete!"), std::string::npos) << log;
+    maxPendingBytes = savedBudget;
+    resourceLoadWorkers = savedWorkers;
+}
+
 // Reads started before the load (as start-up starts them before the window):
 // the log is the row-by-row walk's, a missing file still logged in its row's
 // block, each row's slot filled, a file two rows name read for both; reads
