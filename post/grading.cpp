@@ -23,9 +23,9 @@ static const GradingPreset gradingPresets[GradingPresets] = {
     {{0.05f, -0.1f, 0.1f, 0.0f}, {0.95f, 1.1f, 1.02f, 1.0f}, {0.8f, 0.7f, 1.05f, 1.0f}},
 };
 
-// Ends a scene frame: sceneTarget must be bound by beginSceneTarget. A preset
-// outside 0..4 is graded with the neutral preset 0.
-void postProcessFrame(int preset)
+// Grades the picture in source into the bound framebuffer. A preset outside
+// 0..4 is graded with the neutral preset 0.
+void gradeFrame(int source, int preset)
 {
     if (preset < 0 || preset >= GradingPresets) preset = 0;
     const GradingPreset* grade = &gradingPresets[preset];
@@ -33,8 +33,7 @@ void postProcessFrame(int preset)
         camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
     };
-    unbindRenderTarget(sceneTarget);
-    blurTarget(sceneTarget, smallTarget, 1.0f, 3.0f);
+    blurTarget(source, smallTarget, 1.0f, 3.0f);
     if (gradingSources.grainMovesOn) grainOffset = (float)(rand() & 255) * 0.00390625f;
 
     queueUniform("offset", grainOffset);
@@ -43,7 +42,14 @@ void postProcessFrame(int preset)
     queueUniformEntry("contrast", Vec4, 0.0f, 0.0f, grade->contrast);
     queueUniformEntry("gamma", Vec4, 0.0f, 0.0f, grade->gamma);
     queueUniformEntry("camView", Vec2, 0.0f, 0.0f, camView);
-    const int textures[5] = {colorTextureOf(sceneTarget), gradingSources.grain, gradingSources.leak,
-                             gradingSources.dirt, colorTextureOf(smallTarget)};
+    const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
+                             colorTextureOf(smallTarget)};
     drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
+}
+
+// Ends a scene frame: sceneTarget must be bound by beginSceneTarget.
+void postProcessFrame(int preset)
+{
+    unbindRenderTarget(sceneTarget);
+    gradeFrame(sceneTarget, preset);
 }

@@ -80,4 +80,10 @@ struct GradingSources {
     int grainMovesOn;
 };
 extern GradingSources gradingSources;
+// Grades the scene buffer (bound by beginSceneTarget) into the framebuffer
+// bound before it.
 void postProcessFrame(int preset);
+// The same grade of the picture in post buffer source, drawn into the
+// framebuffer bound now: a scene that ends in another buffer grades it there
+// instead of copying it back into the scene buffer.
+void gradeFrame(int source, int preset);
