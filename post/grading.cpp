@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "assets/assets.h"
 #include "render/render.h"
+#include <GL/glew.h>
 #include <stdlib.h>
 
 float grainOffset = 0.0f;
@@ -23,9 +24,68 @@ static const GradingPreset gradingPresets[GradingPresets] = {
     {{0.05f, -0.1f, 0.1f, 0.0f}, {0.95f, 1.1f, 1.02f, 1.0f}, {0.8f, 0.7f, 1.05f, 1.0f}},
 };
 
-// Ends a scene frame: sceneTarget must be bound by beginSceneTarget. A preset
-// outside 0..4 is graded with the neutral preset 0.
-void postProcessFrame(int preset)
+// ---- sampling the grade's own textures ----------------------------------------
+// Where a texture is drawn at one texel per pixel or larger, trilinear
+// filtering takes its level 0 with the magnification filter, the same as
+// plain bilinear: the mip levels cost a software renderer the level-of-detail
+// work per pixel (about a tenth of a 960 x 540 frame for the three) and add
+// nothing. A texture is drawn that large when it spans at least its own
+// size in pixels: the grain is tiled at 256 pixels to the texture, the leak's
+// window is 0.79 of it stretched over the frame, the dirt all of it.
+// Each slot: the texture it was last fitted for, the frame size, and the
+// filter the texture came with (put back when it is not magnified or leaves
+// the slot). GL is asked about a texture only when one of them changes.
+enum { FittedSources = 3 };
+static struct {
+    int texture, width, height, ownFilter;
+} fittedSources[FittedSources];
+
+int gradingTextureMagnified(int textureWidth, int textureHeight, float spanWidth, float spanHeight)
+{
+    return textureWidth > 0 && textureHeight > 0 && (float)textureWidth <= spanWidth &&
+           (float)textureHeight <= spanHeight;
+}
+
+// Binds texture on the active unit and returns the name bound before.
+static GLint bindForQuery(int texture)
+{
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, (GLuint)texture);
+    return bound;
+}
+
+// Fits the minification filter of texture (in slot) to a frame of width x
+// height pixels, over which the whole texture spans spanScale times the
+// frame (0: a fixed 256 pixels). A name that is no texture is left alone.
+static void fitGradingFilter(int slot, int texture, float spanScale, int width, int height)
+{
+    auto* fitted = &fittedSources[slot];
+    if (fitted->texture == texture && fitted->width == width && fitted->height == height) return;
+    int entering = fitted->texture != texture;
+    if (entering && fitted->texture > 0 && glIsTexture((GLuint)fitted->texture)) {
+        GLint bound = bindForQuery(fitted->texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, fitted->ownFilter);
+        glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
+    }
+    fitted->texture = texture;
+    fitted->width = width;
+    fitted->height = height;
+    if (texture <= 0 || !glIsTexture((GLuint)texture)) return;
+    GLint bound = bindForQuery(texture), textureWidth = 0, textureHeight = 0;
+    if (entering) glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &fitted->ownFilter);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
+    float spanWidth = spanScale > 0.0f ? (float)width * spanScale : 256.0f;
+    float spanHeight = spanScale > 0.0f ? (float)height * spanScale : 256.0f;
+    int magnified = gradingTextureMagnified(textureWidth, textureHeight, spanWidth, spanHeight);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, magnified ? GL_LINEAR : fitted->ownFilter);
+    glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
+}
+
+// Grades the picture in source into the bound framebuffer. A preset outside
+// 0..4 is graded with the neutral preset 0.
+void gradeFrame(int source, int preset)
 {
     if (preset < 0 || preset >= GradingPresets) preset = 0;
     const GradingPreset* grade = &gradingPresets[preset];
@@ -33,8 +93,7 @@ void postProcessFrame(int preset)
         camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
     };
-    unbindRenderTarget(sceneTarget);
-    blurTarget(sceneTarget, smallTarget, 1.0f, 3.0f);
+    blurTarget(source, smallTarget, 1.0f, 3.0f);
     if (gradingSources.grainMovesOn) grainOffset = (float)(rand() & 255) * 0.00390625f;
 
     queueUniform("offset", grainOffset);
@@ -43,7 +102,19 @@ void postProcessFrame(int preset)
     queueUniformEntry("contrast", Vec4, 0.0f, 0.0f, grade->contrast);
     queueUniformEntry("gamma", Vec4, 0.0f, 0.0f, grade->gamma);
     queueUniformEntry("camView", Vec2, 0.0f, 0.0f, camView);
-    const int textures[5] = {colorTextureOf(sceneTarget), gradingSources.grain, gradingSources.leak,
-                             gradingSources.dirt, colorTextureOf(smallTarget)};
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    fitGradingFilter(0, gradingSources.grain, 0.0f, viewport[2], viewport[3]);
+    fitGradingFilter(1, gradingSources.leak, 1.0f / 0.79f, viewport[2], viewport[3]);
+    fitGradingFilter(2, gradingSources.dirt, 1.0f, viewport[2], viewport[3]);
+    const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
+                             colorTextureOf(smallTarget)};
     drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
+}
+
+// Ends a scene frame: sceneTarget must be bound by beginSceneTarget.
+void postProcessFrame(int preset)
+{
+    unbindRenderTarget(sceneTarget);
+    gradeFrame(sceneTarget, preset);
 }

@@ -80,4 +80,14 @@ struct GradingSources {
     int grainMovesOn;
 };
 extern GradingSources gradingSources;
+// 1 when a texture of textureWidth x textureHeight is drawn at most one
+// texel per pixel, spread over spanWidth x spanHeight pixels: then the grade
+// samples it without its mip levels (the same picture, less work).
+int gradingTextureMagnified(int textureWidth, int textureHeight, float spanWidth, float spanHeight);
+// Grades the scene buffer (bound by beginSceneTarget) into the framebuffer
+// bound before it.
 void postProcessFrame(int preset);
+// The same grade of the picture in post buffer source, drawn into the
+// framebuffer bound now: a scene that ends in another buffer grades it there
+// instead of copying it back into the scene buffer.
+void gradeFrame(int source, int preset);

@@ -107,5 +107,6 @@ ResourceEntry resourceTable[] = {
     TEXTURE(res.shroomMeshes[1].textures[1], "smoke_n.jpg"),
     TEXTURE(res.shroomMeshes[1].textures[2], "jug_light2.tga"),
     SHADER(res.progDrunk, "post.vs|drunk.fs", PostProgramRow),   // 85
+    SHADER(res.progContrast, "post_uv.vs|color_contrast.fs", PostProgramRow),
     {nullptr, nullptr, nullptr, 0, 0},
 };

@@ -157,8 +157,9 @@ void drawScene5(const ShowFrame* frame)
     if ((tint & 0xFFu) != 0) drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, tint, AlphaBlend, -1);
     glClear(GL_DEPTH_BUFFER_BIT);
     if (var1 > 0.0f && part > 0) drawRolls(time, var1);
-    drawOverlayQuad(&none, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0x203020FFu, Additive, -1);
     unbindRenderTarget(sceneTarget);
 
-    colourCorrectAndGrade(1.0f, 1.7f, 0.0f, 4);
+    // The green-grey lift is added by the colour correction as it reads the
+    // picture: the same sum as an additive layer over it, one pass fewer.
+    colourCorrectAndGrade(1.0f, 1.7f, 0.0f, 0x20302000u, 4);
 }

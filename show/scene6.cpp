@@ -69,5 +69,5 @@ void drawScene6(const ShowFrame* frame)
     if (part > 2.0f) drawBulletAndBlood(part);
     unbindRenderTarget(sceneTarget);
 
-    colourCorrectAndGrade(1.66f, 0.76f, 0.033f, 2);
+    colourCorrectAndGrade(1.66f, 0.76f, 0.033f, 0, 2);
 }

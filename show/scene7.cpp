@@ -67,5 +67,5 @@ void drawScene7(const ShowFrame* frame)
     drawTrail(time, a, b);
     unbindRenderTarget(sceneTarget);
 
-    colourCorrectAndGrade(1.15f, 0.55f, -0.08f, 3);
+    colourCorrectAndGrade(1.15f, 0.55f, -0.08f, 0, 3);
 }

@@ -54,10 +54,7 @@ static void drawFire(float time)
 // that this replaces, with the same picture.
 static void gradeAndDistort(float strength)
 {
-    queueUniform("gamma", 1.0f);
-    queueUniform("con", 0.8f);
-    queueUniform("lum", 0.0f);
-    copyTarget(sceneTarget, fullTarget, res.progColorCorrect);
+    correctColour(sceneTarget, fullTarget, 1.0f, 0.8f, 0.0f, 0);
     if (strength <= 0.0f) return;
 
     copyTarget(fullTarget, sceneTarget, 0);

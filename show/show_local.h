@@ -13,7 +13,7 @@
 // rows point into and the scenes draw from.
 struct ShowSlots {
     int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
-        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk;
+        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk, progContrast;
     Mesh skyMeshes[3];      // rows 8, 9, 10: skybox, skybox2, speed lines
     Mesh jugMeshes[5];      // rows 1, 69, 72, 4, 75: jug, greeting jug, broken greeting jug, intact jug, nuke jug
     Mesh rodMeshes[3];      // rows 57, 58, 63: bullet, hot rod, small bullet
@@ -43,9 +43,14 @@ void poseScrub(Mesh* mesh, float scrub);
 void drawAdditive(Mesh* mesh);
 // The splash adds light over what is drawn: both faces, additive.
 void drawAdditiveSplash(void);
+// Colour correction of post buffer src into dst (both unbound): the colour
+// lift (0xRRGGBB00, saturating) added, then contrast about mid grey,
+// luminosity and gamma as the exponent; gamma 1 takes the program without it.
+void correctColour(int dst, int src, float gamma, float contrast, float luminosity, uint32_t lift);
 // The closing colour correction of scenes 5 to 7: the scene buffer (unbound)
-// is corrected through fullTarget and copied back, then graded with preset.
-void colourCorrectAndGrade(float gamma, float contrast, float luminosity, int preset);
+// is corrected into fullTarget, which is graded with preset. The scene
+// buffer keeps the picture from before the correction.
+void colourCorrectAndGrade(float gamma, float contrast, float luminosity, uint32_t lift, int preset);
 // ---- scene helpers -----------------------------------------------------------
 // Small steps the scene routines share; declared here so tests can check them.
 

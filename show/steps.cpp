@@ -137,13 +137,25 @@ void drawAdditiveSplash(void)
     glEnable(GL_CULL_FACE);
 }
 
-void colourCorrectAndGrade(float gamma, float contrast, float luminosity, int preset)
+void correctColour(int dst, int src, float gamma, float contrast, float luminosity, uint32_t lift)
 {
-    queueUniform("gamma", gamma);
+    const float liftColour[3] = {(float)(lift >> 24) / 255.0f, (float)((lift >> 16) & 0xFFu) / 255.0f,
+                                 (float)((lift >> 8) & 0xFFu) / 255.0f};
+    queueUniformEntry("lift", Vec3, 0.0f, 0.0f, liftColour);
     queueUniform("con", contrast);
     queueUniform("lum", luminosity);
-    copyTarget(fullTarget, sceneTarget, res.progColorCorrect);
-    copyTarget(sceneTarget, fullTarget, 0);
-    bindRenderTarget(sceneTarget);
-    postProcessFrame(preset);
+    if (gamma == 1.0f) {
+        copyTarget(dst, src, res.progContrast);
+        return;
+    }
+    queueUniform("gamma", gamma);
+    copyTarget(dst, src, res.progColorCorrect);
+}
+
+// Graded straight from fullTarget: copying the corrected picture back into
+// the scene buffer first cost a full-size pass and changed nothing on screen.
+void colourCorrectAndGrade(float gamma, float contrast, float luminosity, uint32_t lift, int preset)
+{
+    correctColour(fullTarget, sceneTarget, gamma, contrast, luminosity, lift);
+    gradeFrame(fullTarget, preset);
 }

@@ -145,3 +145,59 @@ TEST_F(Grading, FiveTexturesAndTheTargetBeforeTheScene)
     EXPECT_NEAR(out[1], 255, 1);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
+
+// A mipmapped texture of width x height, filtered as the loader leaves it.
+static int mipmappedTexture(int width, int height)
+{
+    std::vector<unsigned char> p((size_t)width * height * 4, 128);
+    GLuint t = 0;
+    glGenTextures(1, &t);
+    glBindTexture(GL_TEXTURE_2D, t);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return (int)t;
+}
+
+static GLint minFilterOf(int texture)
+{
+    GLint filter = 0;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)texture);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return filter;
+}
+
+// At most one texel per pixel along both sides: a boundary and one step
+// each side, in either direction.
+TEST(GradingFilters, MagnifiedUpToOneTexelPerPixel)
+{
+    EXPECT_TRUE(gradingTextureMagnified(128, 72, 128.0f, 72.0f));
+    EXPECT_TRUE(gradingTextureMagnified(127, 71, 128.0f, 72.0f));
+    EXPECT_FALSE(gradingTextureMagnified(129, 72, 128.0f, 72.0f));
+    EXPECT_FALSE(gradingTextureMagnified(128, 73, 128.0f, 72.0f));
+    EXPECT_FALSE(gradingTextureMagnified(0, 72, 128.0f, 72.0f));
+}
+
+// In a 128 x 72 frame the grain (tiled at 256 pixels) may be 256 wide, the
+// leak (0.79 of it over the frame) 91 tall (72 / 0.79 = 91.1), the dirt
+// (over the whole frame) 72 tall; one texel more keeps the mip levels, and
+// a texture the grade no longer uses gets its own filter back.
+TEST_F(Grading, OwnTexturesDropTheirMipLevelsOnlyWhereMagnified)
+{
+    const int fits[3] = {mipmappedTexture(256, 256), mipmappedTexture(64, 91), mipmappedTexture(128, 72)};
+    const int over[3] = {mipmappedTexture(257, 256), mipmappedTexture(64, 92), mipmappedTexture(128, 73)};
+    for (int round = 0; round < 2; round++) {
+        const int* used = round == 0 ? fits : over;
+        gradingSources.grain = used[0];
+        gradingSources.leak = used[1];
+        gradingSources.dirt = used[2];
+        frame(1);
+        for (int i = 0; i < 3; i++) {
+            EXPECT_EQ(minFilterOf(fits[i]), round == 0 ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR) << i;
+            EXPECT_EQ(minFilterOf(over[i]), GL_LINEAR_MIPMAP_LINEAR) << i;
+        }
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}

@@ -62,8 +62,9 @@ static void writePng(const char* path, const std::vector<unsigned char>& rgba, i
 TEST(PostChain, ShowShadersCompileWithTheirAttributes)
 {
     ASSERT_TRUE(testGLContext(64, 64));
-    const char* pairs[4][2] = {{"post.vs", "fastbokeh.fs"},
+    const char* pairs[5][2] = {{"post.vs", "fastbokeh.fs"},
                                {"post_uv.vs", "color_correct.fs"},
+                               {"post_uv.vs", "color_contrast.fs"},
                                {"post_uv.vs", "lomofi.fs"},
                                {"post.vs", "drunk.fs"}};
     for (auto& pair : pairs) {

@@ -72,6 +72,10 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     ASSERT_GT(res.progBokeh, 0);
     tweakMode = -1;
 
+    // A lift left in the shared program (as scene 5 leaves one) must not carry over.
+    glUseProgram((GLuint)res.progContrast);
+    glUniform3f(glGetUniformLocation((GLuint)res.progContrast, "lift"), 0.1f, 0.2f, 0.1f);
+    glUseProgram(0);
     setTracks(0.0f, 1.0f, 0.5f, 0.1f, 0.3f);
     scenes2And3(1, 12.5f, 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "iGlobalTime"), 12.5f);
@@ -79,7 +83,10 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "factorBlend"), 0.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "scale"), 1.05f);   // the second shell last
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "alphafactor"), 0.4f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "con"), 0.8f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progContrast, "con"), 0.8f);   // gamma 1: no exponent
+    float lift[3] = {-1, -1, -1};
+    glGetUniformfv((GLuint)res.progContrast, glGetUniformLocation((GLuint)res.progContrast, "lift"), lift);
+    EXPECT_EQ(lift[0] + lift[1] + lift[2], 0.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "time"), 0.3f);   // post2, not the clock
     EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 0.3f);
     EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "intensity"), 20.0f);

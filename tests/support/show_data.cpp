@@ -18,6 +18,9 @@ int loadShowData(int width, int height)
         if (access(name, R_OK) != 0) return 0;
     demoConfig = &builtinConfig;
     activeResourceTable = resourceTable;
+    // The built-in program the meshes without a shader row draw with (the
+    // skyboxes, the kaleidoscope), made before loading as start-up makes it.
+    if (defaultProgram <= 0) createDefaultShader();
     loadResourceTable(activeResourceTable, nullptr);
     demoConfig->dataHook();
     bindShowPostPrograms();
