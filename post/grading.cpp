@@ -72,10 +72,11 @@ static void fitGradingFilter(int slot, int texture, float spanScale, int width, 
     fitted->width = width;
     fitted->height = height;
     if (texture <= 0 || !glIsTexture((GLuint)texture)) return;
-    GLint bound = bindForQuery(texture), textureWidth = 0, textureHeight = 0;
+    GLint bound = bindForQuery(texture);
+    int textureWidth = 0, textureHeight = 0;
     if (entering) glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &fitted->ownFilter);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
+    // Unknown size (the browser): not magnified, the texture keeps its own filter.
+    boundTextureSize(&textureWidth, &textureHeight);
     float spanWidth = spanScale > 0.0f ? (float)width * spanScale : 256.0f;
     float spanHeight = spanScale > 0.0f ? (float)height * spanScale : 256.0f;
     int magnified = gradingTextureMagnified(textureWidth, textureHeight, spanWidth, spanHeight);

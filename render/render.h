@@ -81,6 +81,9 @@ struct SavedGLState {
     int depthTest, cullFace, blend, scissor, depthMask;
 };
 void saveGLState(SavedGLState* state);   // leaves texture unit 0 active
+// The first level's size of the texture bound to GL_TEXTURE_2D: 1 with both
+// sides, 0 when the GL cannot tell (the browser's has no query; both then 0).
+int boundTextureSize(int* width, int* height);
 void restoreGLState(const SavedGLState* state);
 // Client-memory drawing (ImGui) needs no buffers bound and no generic
 // attribute array enabled: these set the engine's aside and bring them back.
