@@ -126,7 +126,13 @@ int startTrackEditor(const char* sources)
     size_t n = strlen(trackDir);
     while (n > 1 && trackDir[n - 1] == '/') trackDir[--n] = 0;
     const char* file = demoConfig && demoConfig->vocabulary ? demoConfig->vocabulary->timelineFile : "timeline.txt";
-    snprintf(timelinePath, sizeof timelinePath, "%s/%s", sources && sources[0] ? sources : trackDir, file);
+    int length = snprintf(timelinePath, sizeof timelinePath, "%s/%s", sources && sources[0] ? sources : trackDir, file);
+    // A cut path would name another file, and saving would write there.
+    if (length < 0 || (size_t)length >= sizeof timelinePath) {
+        logMessage("ERROR: track editor: the timeline's path is too long\n");
+        timelinePath[0] = 0;
+        return 0;
+    }
     editorOn = 1;
     HudPanel panel = {trackEditorOpen, panelChanged, drawTrackEditor, panelDrawn};
     hudAddPanel(&panel);

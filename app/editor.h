@@ -7,7 +7,8 @@
 struct ShowFrame;
 
 // Makes the editor available (F2) on the timeline of the sources folder, or
-// of the data directory when sources is null. Returns 1.
+// of the data directory when sources is null. Returns 1, or 0 (logged, no
+// editor) when the timeline's path is too long to hold.
 int startTrackEditor(const char* sources);
 void stopTrackEditor(void);
 int trackEditorOpen(void);
