@@ -106,6 +106,28 @@ TEST(Soundtrack, PeaksStayAtOrBelowMinusOneDecibel)
     EXPECT_GT(peak, powf(10.0f, -6.0f / 20.0f)) << "the music is far quieter than intended";
 }
 
+// Equal-power panning keeps the band in the middle: the banjo and the fiddles
+// sit a little either side, and the most lopsided bar leans 1.6 dB to the right.
+// A pan law that favours one speaker (one factor of it inverted) leans bars by 7.7 dB.
+TEST(Soundtrack, BarsStayBalancedBetweenTheSpeakers)
+{
+    load();
+    ASSERT_FALSE(song.left.empty());
+    int bars = (int)floor(showSeconds / barSeconds());
+    double widest = 0;
+    for (int b = 0; b < bars; b++) {
+        long from = lround(b * barSeconds() * rate), to = lround((b + 1) * barSeconds() * rate);
+        double l = 0, r = 0;
+        for (long i = from; i < to && i < (long)song.left.size(); i++) {
+            l += (double)song.left[i] * song.left[i];
+            r += (double)song.right[i] * song.right[i];
+        }
+        double db = 10 * log10((l + 1e-20) / (r + 1e-20));
+        if (fabs(db) > fabs(widest)) widest = db;
+    }
+    EXPECT_LT(fabs(widest), 3.0) << "a bar's left channel stands " << widest << " dB against its right";
+}
+
 TEST(Soundtrack, StartsAtOnceAndNoBarIsSilent)
 {
     load();
