@@ -5,6 +5,7 @@
 #include "show/show.h"
 #include "sync/sync.h"
 #include <gtest/gtest.h>
+#include <stdint.h>
 #include <vector>
 
 // A track over the given keys (kept alive by the vector the caller owns).
@@ -45,6 +46,17 @@ TEST(ShowEndRow, SlideFromNineToOneIsNotAJump)
     EXPECT_EQ(-1, showEndRow(&scene, nullptr));
     sceneKeys[0].type = 0;   // the same keys as a step do end it
     EXPECT_EQ(100, showEndRow(&scene, nullptr));
+}
+
+TEST(ShowEndRow, TheLastRowAKeyCanHoldStillEnds)
+{
+    // A key's row is an int: a track file can put the step from 9 to 1 on its
+    // largest value, or one before it.
+    for (int row : {INT32_MAX - 1, INT32_MAX}) {
+        std::vector<SyncKey> sceneKeys = {{0, 9, 0}, {row, 1, 0}};
+        SyncTrack scene = makeTrack(sceneKeys);
+        EXPECT_EQ(row, showEndRow(&scene, nullptr));
+    }
 }
 
 TEST(ShowEndRow, MinusOneWithPartExactlyMinusOne)
