@@ -89,8 +89,12 @@ framed=$(convert grid.png -alpha off -fuzz 10% -transparent "rgb(255,230,120)" -
   -format "%[fx:round(mean*w*h)]" info:)
 echo "pixels in the cursor's colour: $framed"
 [ "$framed" -gt 60 ] && [ "$framed" -lt 1200 ] || fail "$framed pixels in the cursor's colour: not one framed cell"
+# A click on the picture beside the panel moves nothing: the click on the grid
+# after it is the only one the editor takes.
+xdotool mousemove --window "$WID" 100 100 click 1
 xdotool mousemove --window "$WID" 488 170 click 1
 wait_lines 'editor: click on row' 0
+[ "$(count_lines 'editor: click on row')" -eq 1 ] || fail "a click beside the grid moved the cursor: $(grep 'click on row' demo.log)"
 clicked=$(grep 'editor: click on row' demo.log | tail -1 | sed -E 's/.*row ([0-9]+) .*/\1/')
 [ "$clicked" -gt 259 ] && [ "$clicked" -lt 272 ] || fail "the click landed on row $clicked, not below the block"
 grep 'editor: click on row' demo.log | tail -1 | grep -q 'track var1' || fail "the click left the var1 column"
