@@ -151,6 +151,37 @@ TEST(Timeline, DamagedTimelinesAreRejectedWithTheirLine)
     EXPECT_EQ(error.rfind("t.txt:2:", 0), 0u) << error;
 }
 
+// Positions at the parser's limits and one step past them: bar 100000, row
+// 10000000, and a time of 63 characters before its 's' (64 are refused).
+TEST(Timeline, PositionsAtTheirLimits)
+{
+    std::string time63 = std::string(60, '0') + "1.5", time64 = "0" + time63;
+    struct Limit {
+        std::string key, end;
+        int row;             // the key's row when taken (the show's 130 bpm, 4 rows a beat, 4 beats a bar)
+        const char* words;   // the refusal otherwise
+        int line;
+    };
+    const Limit limits[] = {
+        {"100000:0:0", "r10000000", 1600000, nullptr, 0},
+        {"100001:0:0", "r10000000", 0, "too far", 2},
+        {"r5", "r10000001", 0, "too far", 3},
+        {time63 + "s", "r40", 13, nullptr, 0},   // 1.5 s of 520 rows a minute
+        {time64 + "s", "r40", 0, "bad time position", 2},
+    };
+    for (const Limit& l : limits) {
+        std::string text = "scene 1 at 0 music intro\nvar0 " + l.key + " 1 step\nend at " + l.end + "\n";
+        std::string error;
+        EXPECT_EQ(parse(text, &error), l.words ? 0 : 1) << l.key << " " << l.end << ": " << error;
+        if (!l.words) {
+            EXPECT_EQ(parsed.tracks[trackIndex("var0")].keys[0].row, l.row) << l.key;
+        } else {
+            EXPECT_EQ(error.rfind("t.txt:" + std::to_string(l.line) + ":", 0), 0u) << l.key << " gave: " << error;
+            EXPECT_NE(error.find(l.words), std::string::npos) << l.key << " gave: " << error;
+        }
+    }
+}
+
 TEST(Timeline, TrackBytesAreLittleEndianNineBytesAKey)
 {
     ASSERT_TRUE(parse("scene 1 at 0 music intro\nvar0 r3 -2.5 ramp\nvar0 r300 1 linear\n"
