@@ -39,6 +39,10 @@ struct GridLayout {
     int firstRow, rows, columns;
 };
 static GridLayout grid;
+// The pointer as of the latest motion event: a click is placed where the
+// pointer was when it was pressed, not where it is when the frame polls.
+static double pointerX, pointerY;
+static int pointerKnown;
 // The cost: loop frames while the show plays, with the editor closed and open.
 struct FrameCost {
     double seconds;
@@ -117,6 +121,7 @@ static int loadEditedTimeline(void)
 }
 
 static void onMouseButton(GLFWwindow* window, int button, int action, int mods);
+static void onPointer(GLFWwindow* window, double x, double y);
 static void drawTrackEditor(const ShowFrame* frame, float width, float height, float* rect);
 
 int startTrackEditor(const char* sources)
@@ -136,7 +141,10 @@ int startTrackEditor(const char* sources)
     editorOn = 1;
     HudPanel panel = {trackEditorOpen, panelChanged, drawTrackEditor, panelDrawn};
     hudAddPanel(&panel);
-    if (mainWindow) glfwSetMouseButtonCallback(mainWindow, onMouseButton);
+    if (mainWindow) {
+        glfwSetCursorPosCallback(mainWindow, onPointer);
+        glfwSetMouseButtonCallback(mainWindow, onMouseButton);
+    }
     return 1;
 }
 
@@ -354,13 +362,22 @@ int trackEditorKey(int key, int mods, int action)
     return 1;
 }
 
-// A click on a row: the cursor, and the show, go there.
+static void onPointer(GLFWwindow* window, double x, double y)
+{
+    (void)window;
+    pointerX = x;
+    pointerY = y;
+    pointerKnown = 1;
+}
+
+// A click on a row: the cursor, and the show, go there. One poll can bring a
+// click and the motion after it: the click takes the position noted before it.
 static void onMouseButton(GLFWwindow* window, int button, int action, int mods)
 {
     (void)mods;
     if (!editorShown || button != GLFW_MOUSE_BUTTON_LEFT || action != GLFW_PRESS || grid.rows <= 0) return;
-    double x = 0, y = 0;
-    glfwGetCursorPos(window, &x, &y);
+    double x = pointerX, y = pointerY;
+    if (!pointerKnown) glfwGetCursorPos(window, &x, &y);
     float dx = (float)x - grid.left, dy = (float)y - grid.top;
     if (dx < 0 || dy < 0 || dy >= grid.rowHeight * (float)grid.rows) return;
     int column = dx < grid.labelWidth ? model.cursorColumn : (int)((dx - grid.labelWidth) / grid.columnWidth);
