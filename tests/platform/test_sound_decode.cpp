@@ -1,7 +1,9 @@
 // The sound layer's whole-stream decode, which the capture cuts its WAV from.
 #include "platform/platform.h"
+#include "support/files.h"
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string>
 
 // The soundtrack WAV is cut from this decode: the whole stream at 44100 Hz
 // stereo, null and 0 when there is nothing to decode.
@@ -24,5 +26,20 @@ TEST(SoundtrackDecode, WholeStreamOrNothing)
         energy += (double)frames[i] * frames[i];
     }
     EXPECT_GT(energy / (double)(count * 2), 1e-4) << "decoded music is (nearly) silent";
+    free(frames);
+}
+
+// Decoded whole, a stream may last ten minutes: one a second longer is
+// refused, not cut at ten minutes (a low-rate file keeps the decode small).
+TEST(SoundtrackDecode, AStreamOverTenMinutesIsRefused)
+{
+    std::string path = makeTempDir("long_sound") + "/601s.mp3";
+    ASSERT_EQ(runCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=8000:duration=601 -ac 1 "
+                         "-b:a 8k " +
+                         path),
+              0);
+    float* frames = (float*)&frames;
+    EXPECT_EQ(soundDecodeStream(path.c_str(), &frames), 0u);
+    EXPECT_EQ(frames, nullptr);
     free(frames);
 }
