@@ -68,8 +68,13 @@ int loadTimelineTracks(const char* path, char* error, int errorSize)
         }
         replaced++;
     }
+    // A timeline none of whose tracks the show plays changed nothing: a failure with its reason.
+    if (replaced == 0) {
+        snprintf(error, (size_t)errorSize, "%s: none of its tracks is one the show plays", path);
+        return 0;
+    }
     if (error && errorSize > 0) error[0] = 0;
-    return replaced > 0 ? 1 : 0;
+    return 1;
 }
 
 int reloadTrackFile(const char* path, const char* trackName)

@@ -178,6 +178,51 @@ TEST(SyncPlayer, BuiltinRowClockAndSharedTracks)
     demoConfig = nullptr;
 }
 
+// A timeline compiled into the live tracks: all of them, or (damaged, at
+// another tempo, or naming no track the show plays) none, with the reason.
+TEST(SyncPlayer, ATimelineReplacesTheTracksOrLeavesThemWithAReason)
+{
+    enterDataDir("sync_live");
+    writeBytes("data/sync_var0.track", trackBytes(1, {{0, 3.0f, 0}}));
+    DemoConfig config = showConfig();
+    demoConfig = &config;
+    initSync();
+    SyncTrack* var0 = getTrack("var0");
+    ASSERT_TRUE(var0);
+    auto write = [](const char* text) {
+        FILE* f = fopen("t.txt", "w");
+        ASSERT_TRUE(f);
+        fputs(text, f);
+        fclose(f);
+    };
+    char error[512];
+    EXPECT_EQ(3.0f, trackValue(var0, 8.0));
+    write("scene 1 at 0 music intro\nvar0 r8 5 step\nend at r64\n");
+    EXPECT_EQ(1, loadTimelineTracks("t.txt", error, sizeof error)) << error;
+    EXPECT_STREQ("", error);
+    ASSERT_EQ(1, var0->keyCount) << "the file's key at row 0 should be gone: replaced, not merged";
+    EXPECT_EQ(5.0f, trackValue(var0, 8.0));
+
+    const char* refused[][2] = {
+        {"scene 1 at 0 music intro\nvar0 r8 x step\nend at r64\n", "t.txt:2:"},
+        {"tempo 120\nscene 1 at 0 music intro\nvar0 r8 7 step\nend at r64\n", "differs"},
+    };
+    for (auto& r : refused) {
+        write(r[0]);
+        EXPECT_EQ(0, loadTimelineTracks("t.txt", error, sizeof error)) << r[0];
+        EXPECT_NE(std::string(error).find(r[1]), std::string::npos) << error;
+        EXPECT_EQ(5.0f, trackValue(var0, 8.0)) << "a refused timeline changed a track";
+    }
+    // A show that plays none of the timeline's tracks takes nothing from it.
+    for (int i = 0; i < MaxTracks; i++) config.trackNames[i] = nullptr;
+    config.trackNames[0] = "other";
+    initSync();
+    write("scene 1 at 0 music intro\nvar0 r8 7 step\nend at r64\n");
+    EXPECT_EQ(0, loadTimelineTracks("t.txt", error, sizeof error));
+    EXPECT_NE(std::string(error).find("none of its tracks"), std::string::npos) << error;
+    demoConfig = nullptr;
+}
+
 TEST(SyncPlayer, DefaultsAndEmptyConfiguration)
 {
     enterDataDir("sync_defaults");
