@@ -59,7 +59,7 @@ static SDL_AudioDeviceID outputDevice;
 static int outputReady;
 static SoundStream* playingStream;
 static SoundModule* playingModule;
-static int liveObjects;
+static int liveObjects;   // streams and modules made and not yet freed, on every path
 static float moduleScratch[SubRead * 2];
 
 // ---- output ------------------------------------------------------------------
@@ -386,6 +386,7 @@ static SoundStream* newStream(void)
     if (!s) return nullptr;
     s->decoded.store(0);
     s->cancel.store(0);
+    liveObjects++;
     return s;
 }
 
@@ -401,6 +402,7 @@ static void deleteStream(SoundStream* s)
     }
     free(s->frames);
     delete s;
+    liveObjects--;
 }
 
 static int decodeInBackground(void* data)
@@ -461,10 +463,7 @@ SoundStream* soundStreamOpen(const char* path)
     if (!path || checkDataFile(path, SoundtrackFileLimit) != 1) return nullptr;
     int ogg = hasSuffix(path, ".ogg", ".OGG");
     SoundStream* s = ogg ? nullptr : openMp3InBackground(path);
-    if (s) {
-        liveObjects++;
-        return s;
-    }
+    if (s) return s;
     Pcm pcm = {nullptr, 0, 0, 0};
     int channels = 0, rate = 0;
     int ok = ogg ? decodeOgg(path, &pcm, &channels, &rate) : decodeMp3(path, &pcm, &channels, &rate);
@@ -476,7 +475,6 @@ SoundStream* soundStreamOpen(const char* path)
     free(pcm.data);
     if (!s) return nullptr;
     s->decoded.store(s->frameCount);
-    liveObjects++;
     return s;
 }
 
@@ -540,7 +538,6 @@ int soundStreamClose(SoundStream* stream)
     if (playingStream == stream) playingStream = nullptr;
     unlockOutput();
     deleteStream(stream);
-    liveObjects--;
     return 1;
 }
 
