@@ -117,11 +117,18 @@ n=$(count_lines 'edit: <lomofi.fs> reloaded')
 cp "$BUILD/data/lomofi.fs" data/lomofi.fs
 wait_lines 'edit: <lomofi.fs> reloaded' "$n"
 capture_until "$WID" f.png alike c.png || fail "the picture differs from before the shader edits once the shader is back"
+# A track file moved in again is taken once: a retry (as for a half-written
+# file) would come the settle time after it, before the texture edit is taken.
+tracks=$(count_lines 'edit: track <')
+cp data/sync_var0.track var0.track && mv var0.track data/sync_var0.track
+wait_lines 'edit: track <' "$tracks"
+grep 'edit: track <' demo.log | tail -1 | grep -q 'reloaded' || fail "the track file was not taken: $(grep 'edit: track <' demo.log | tail -1)"
 n=$(count_lines 'edit: <grain.jpg>')
 convert -size 64x64 xc:white jpg:data/grain.jpg.new && mv data/grain.jpg.new data/grain.jpg
 wait_lines 'edit: <grain.jpg>' "$n"
 differs() { ! same f.png "$1"; }
 capture_until "$WID" g.png differs || fail "the texture edit did not change the picture"
+[ "$(count_lines 'edit: track <')" -eq $((tracks + 1)) ] || fail "the track file was taken more than once: $(grep 'edit: track <' demo.log)"
 
 # 200 reload cycles: resident memory stays flat, no GL error. A leak grows
 # with every reload, so it shows in both halves of the 200; resident memory
