@@ -133,6 +133,10 @@ TEST(PostBuffers, SixtyFifthBufferIsRefused)
         ASSERT_LT(taken.size(), 65u);
     }
     EXPECT_EQ(renderTargets[MaxRenderTargets - 1] != nullptr, true);
+    // The last slot answers; one past it and one below the first do not.
+    EXPECT_EQ(colorTextureOf(MaxRenderTargets - 1), renderTargets[MaxRenderTargets - 1]->colorTexture);
+    EXPECT_EQ(colorTextureOf(MaxRenderTargets), -1);
+    EXPECT_EQ(colorTextureOf(-1), -1);
     size_t mark = readFile("demo.log").size();
     EXPECT_EQ(allocRenderTarget(4, 4, 0), -1);
     EXPECT_EQ(readFile("demo.log").substr(mark), "out of post buffer!");
