@@ -587,6 +587,17 @@ def listTests(build, src):
     return out
 
 
+def keepFailureLog(build, test):
+    """Copies ctest's log of the run that failed to build/Testing/failed-TEST-TIME.log: its path, or None."""
+    source = os.path.join(build, "Testing", "Temporary", "LastTest.log")
+    target = os.path.join(build, "Testing", "failed-%s-%d.log" % (test, int(time.time())))
+    try:
+        shutil.copyfile(source, target)
+    except OSError:
+        return None
+    return target
+
+
 def runTests(build, names, timeout, jobs, env):
     """Runs the named tests, stopping at the first failure: (first failing test
     or None, 'timeout' or None, {name: seconds})."""
@@ -1000,7 +1011,11 @@ def testStages(build, site, folder, runnable, tests, times, args, env, built):
             if failed == "ctest":
                 return "killed", "ctest"
             # Run the failing test again on the same mutant: a second failure is a kill.
+            # The first failure's output is kept: a flaky test is looked into from it.
+            kept = keepFailureLog(build, failed)
             again, timedOut, _ = runTests(build, [failed], 3 * times[failed] + 30, 1, env)
+            if not (timedOut or again) and kept:
+                log("%s failed once and passed again; its output: %s" % (failed, kept))
             if timedOut or again:
                 return "killed", failed
             return "flaky", failed
