@@ -173,7 +173,9 @@ void gradeFrame(int source, int preset)
     fitGradingFilter(2, gradingSources.dirt, 1.0f, viewport[2], viewport[3]);
     const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
                              colorTextureOf(smallTarget)};
+    int texel = beginTexelReads(source, viewport[2], viewport[3]);
     drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
+    endTexelReads(source, texel);
 }
 
 // Ends a scene frame: sceneTarget must be bound by beginSceneTarget.

@@ -61,6 +61,13 @@ int bindPostAttributes(int program);
 void bindPostPrograms(const ResourceEntry* table);
 
 // ---- passes --------------------------------------------------------------------
+// Before a draw that reads post buffer index over a viewport of width x
+// height: when the buffer is that size (every pixel centre on a texel
+// centre) it is sampled nearest, the same picture for less work, and 1 is
+// returned; otherwise (or for an index without a buffer) 0, nothing changed.
+int beginTexelReads(int index, int width, int height);
+// After the draw: puts back linear filtering when begun is 1.
+void endTexelReads(int index, int begun);
 void copyTarget(int dst, int src, int program);
 void combineTargets(int a, int b, int c, int d);
 void blurPass(int src, int dst, int temp, int level);

@@ -142,4 +142,53 @@ TEST(PostBuffers, SixtyFifthBufferIsRefused)
     }
 }
 
+// A read texel for texel samples nearest during its draw only: a buffer of
+// the viewport's size (one pixel smaller or larger either way is refused),
+// never an index without a buffer. A stretched read of the same buffer after
+// it blends neighbouring texels again.
+TEST(PostBuffers, TexelForTexelReadsSampleNearestOnlyForTheirDraw)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    auto filters = [](int index) {
+        GLint minFilter = 0, magFilter = 0;
+        glBindTexture(GL_TEXTURE_2D, (GLuint)target(index)->colorTexture);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return std::vector<GLint>({minFilter, magFilter});
+    };
+    const std::vector<GLint> linear({GL_LINEAR, GL_LINEAR}), nearest({GL_NEAREST, GL_NEAREST});
+    EXPECT_EQ(beginTexelReads(fullTarget, 128, 72), 1);
+    EXPECT_EQ(filters(fullTarget), nearest);
+    endTexelReads(fullTarget, 1);
+    EXPECT_EQ(filters(fullTarget), linear);
+    const int sizes[4][2] = {{127, 72}, {129, 72}, {128, 71}, {128, 73}};
+    for (const auto& size : sizes) {
+        EXPECT_EQ(beginTexelReads(fullTarget, size[0], size[1]), 0) << size[0] << " x " << size[1];
+        EXPECT_EQ(filters(fullTarget), linear);
+    }
+    EXPECT_EQ(beginTexelReads(-1, 128, 72), 0);
+    EXPECT_EQ(beginTexelReads(MaxRenderTargets, 128, 72), 0);
+
+    // The same-size copy is exact; the half-size copy made after it from the
+    // same buffer still blends each black column with the white one beside it.
+    std::vector<unsigned char> stripes((size_t)128 * 72 * 4);
+    for (size_t i = 0; i < stripes.size(); i++) stripes[i] = i % 4 == 3 || (i / 4) % 2 ? 255 : 0;
+    GLuint pattern = 0;
+    glGenTextures(1, &pattern);
+    glBindTexture(GL_TEXTURE_2D, pattern);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 128, 72, 0, GL_RGBA, GL_UNSIGNED_BYTE, stripes.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    fillTarget(sceneTarget, (int)pattern);
+    copyTarget(fullTarget, sceneTarget, 0);
+    EXPECT_EQ(maxDifference(readTargetPixels(fullTarget), stripes), 0);
+    copyTarget(halfTarget, sceneTarget, 0);
+    std::vector<unsigned char> half = readTargetPixels(halfTarget);
+    ASSERT_EQ(half.size(), (size_t)64 * 36 * 4);
+    for (size_t i = 0; i < half.size(); i += 4 * 37) EXPECT_NEAR(half[i], 128, 2) << "pixel " << i / 4;
+    glDeleteTextures(1, &pattern);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
 // ---- blurTarget on pictures ------------------------------------------------------
