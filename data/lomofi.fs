@@ -1,7 +1,7 @@
 // The final grade: the scene (tex0) with a glow from its blurred small copy
 // (tex4), lens dirt (tex3) lit by that glow and a light leak (tex2), all
-// screen-blended; the preset grade ("luminosity", "contrast", "gamma", per
-// channel, at part strength); a warm print look (amber highlights, cool
+// screen-blended; the preset grade (per channel, at part strength, handed
+// over ready to use: see below); a warm print look (amber highlights, cool
 // shadows, an S-curve); a gentle vignette and film grain (tex1). "flareAmt"
 // scales glow, dirt and leak together. post_uv.vs places the grain ("offset",
 // changed on every shown frame) and the leak's window (moved by "camView").
@@ -22,24 +22,28 @@ uniform sampler2D tex2;
 uniform sampler2D tex3;
 uniform sampler2D tex4;
 uniform float flareAmt;
-uniform vec4 luminosity;
-uniform vec4 contrast;
-uniform vec4 gamma;
+// The preset at part strength, per channel: contrast about mid grey and a
+// lift as one scale and offset, then the exponent as the curve
+// c1 s + c2 s^2 + c3 s^3 of s = sqrt(x) ("curve1".."curve3": a software
+// renderer pays more for pow).
+uniform vec3 gradeScale;
+uniform vec3 gradeOffset;
+uniform vec3 curve1;
+uniform vec3 curve2;
+uniform vec3 curve3;
 varying vec2 uv;
 varying vec2 screen;
 varying vec2 grainUV;
 varying vec2 leakUV;
 
-// The presets are strong per-channel pushes; at full strength their green
-// cuts turn every scene magenta.
-const float PresetStrength = 0.6;
 const float CastRemoval = 0.6;
 const vec3 LumaWeights = vec3(0.2126, 0.7152, 0.0722);
 
-// "gamma" is the exponent of each channel: below 1 lifts it, above 1 sinks it.
-vec3 presetGrade(vec3 c, vec3 con, vec3 lum, vec3 gam)
+// The exponent of each channel: below 1 lifts it, above 1 sinks it.
+vec3 presetGrade(vec3 c)
 {
-    return pow(clamp((c - 0.5) * con + 0.5 + lum, 0.0, 1.0), gam);
+    vec3 s = sqrt(clamp(c * gradeScale + gradeOffset, 0.0, 1.0));
+    return ((curve3 * s + curve2) * s + curve1) * s;
 }
 
 void main()
@@ -70,12 +74,9 @@ void main()
     // The preset at part strength; the colour cast it gives a neutral grey of
     // the same brightness is then mostly taken out again, so its per-channel
     // contrast shapes the colours without tinting the whole frame.
-    vec3 con = mix(vec3(1.0), contrast.rgb, PresetStrength);
-    vec3 lum = luminosity.rgb * PresetStrength;
-    vec3 gam = mix(vec3(1.0), gamma.rgb, PresetStrength);
     vec3 grey = vec3(dot(c, LumaWeights));
-    c = presetGrade(c, con, lum, gam);
-    grey = presetGrade(grey, con, lum, gam);
+    c = presetGrade(c);
+    grey = presetGrade(grey);
     c -= (grey - dot(grey, LumaWeights)) * CastRemoval;
 
     // Print look: shadows toward a cool teal, highlights toward amber, a

@@ -7,6 +7,7 @@
 #include "assets/assets.h"
 #include "render/render.h"
 #include <GL/glew.h>
+#include <math.h>
 #include <stdlib.h>
 
 float grainOffset = 0.0f;
@@ -84,12 +85,74 @@ static void fitGradingFilter(int slot, int texture, float spanScale, int width, 
     glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
 }
 
+// ---- power curves ------------------------------------------------------------------
+// llvmpipe computes pow as a logarithm and an exponential per channel; the
+// cubic in sqrt(x) costs a square root and five multiplies and adds, about
+// as much as one term of the grade's print look. Its coefficients are the
+// least-squares fit over 256 evenly spaced s = sqrt(x) (in doubles), the
+// third written as one minus the others so that black and white stay exact.
+enum { CurveSamples = 256 };
+
+void powerCurve(float exponent, float coefficients[3])
+{
+    double e = exponent >= CurveExponentLow ? exponent : CurveExponentLow;   // NaN too
+    if (e > CurveExponentHigh) e = CurveExponentHigh;
+    // Normal equations of y - s^3 = a1 (s - s^3) + a2 (s^2 - s^3).
+    double m[2][3] = {};
+    for (int i = 0; i < CurveSamples; i++) {
+        double s = (i + 0.5) / CurveSamples;
+        double s3 = s * s * s;
+        double basis[2] = {s - s3, s * s - s3};
+        double y = pow(s, 2.0 * e) - s3;
+        for (int r = 0; r < 2; r++) {
+            for (int c = 0; c < 2; c++) m[r][c] += basis[r] * basis[c];
+            m[r][2] += basis[r] * y;
+        }
+    }
+    double determinant = m[0][0] * m[1][1] - m[0][1] * m[1][0];
+    double a1 = (m[0][2] * m[1][1] - m[0][1] * m[1][2]) / determinant;
+    double a2 = (m[0][0] * m[1][2] - m[1][0] * m[0][2]) / determinant;
+    coefficients[0] = (float)a1;
+    coefficients[1] = (float)a2;
+    coefficients[2] = (float)(1.0 - a1 - a2);
+}
+
+// Queues curve[k] (red, green, blue) as the vec3 uniform "curve<k+1>"; the
+// array is read when the next draw uploads the queue.
+static void queueCurveUniforms(const float curve[3][3])
+{
+    static const char* const names[3] = {"curve1", "curve2", "curve3"};
+    for (int k = 0; k < 3; k++) queueUniformEntry(names[k], Vec3, 0.0f, 0.0f, curve[k]);
+}
+
+// The preset at part strength, as the grade's uniforms take it: contrast
+// about mid grey and the lift as one scale and offset, and the curve of each
+// channel's exponent. The presets are strong per-channel pushes; at full
+// strength their green cuts turn every scene magenta.
+static const float PresetStrength = 0.6f;
+struct PresetUniforms {
+    float scale[3], offset[3], curve[3][3];   // curve[k]: coefficient k + 1 of red, green, blue
+};
+
+static void presetUniforms(const GradingPreset* grade, PresetUniforms* out)
+{
+    for (int channel = 0; channel < 3; channel++) {
+        float contrast = 1.0f + (grade->contrast[channel] - 1.0f) * PresetStrength;
+        out->scale[channel] = contrast;
+        out->offset[channel] = 0.5f - 0.5f * contrast + grade->luminosity[channel] * PresetStrength;
+        float coefficients[3];
+        powerCurve(1.0f + (grade->gamma[channel] - 1.0f) * PresetStrength, coefficients);
+        for (int k = 0; k < 3; k++) out->curve[k][channel] = coefficients[k];
+    }
+}
+
 // Grades the picture in source into the bound framebuffer. A preset outside
 // 0..4 is graded with the neutral preset 0.
 void gradeFrame(int source, int preset)
 {
     if (preset < 0 || preset >= GradingPresets) preset = 0;
-    const GradingPreset* grade = &gradingPresets[preset];
+    PresetUniforms grade;
+    presetUniforms(&gradingPresets[preset], &grade);
     float camView[2] = {
         camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
@@ -99,9 +162,9 @@ void gradeFrame(int source, int preset)
 
     queueUniform("offset", grainOffset);
     queueUniform("flareAmt", gradingSources.flareAmount);
-    queueUniformEntry("luminosity", Vec4, 0.0f, 0.0f, grade->luminosity);
-    queueUniformEntry("contrast", Vec4, 0.0f, 0.0f, grade->contrast);
-    queueUniformEntry("gamma", Vec4, 0.0f, 0.0f, grade->gamma);
+    queueUniformEntry("gradeScale", Vec3, 0.0f, 0.0f, grade.scale);
+    queueUniformEntry("gradeOffset", Vec3, 0.0f, 0.0f, grade.offset);
+    queueCurveUniforms(grade.curve);
     queueUniformEntry("camView", Vec2, 0.0f, 0.0f, camView);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -110,7 +173,9 @@ void gradeFrame(int source, int preset)
     fitGradingFilter(2, gradingSources.dirt, 1.0f, viewport[2], viewport[3]);
     const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
                              colorTextureOf(smallTarget)};
+    int texel = beginTexelReads(source, viewport[2], viewport[3]);
     drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
+    endTexelReads(source, texel);
 }
 
 // Ends a scene frame: sceneTarget must be bound by beginSceneTarget.

@@ -13,12 +13,44 @@ static void drawFullQuad(int texture, int blendMode, int program)
     drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, blendMode, program);
 }
 
+// ---- texel-for-texel reads -------------------------------------------------------
+// A full-screen pass that reads a buffer of its own viewport's size samples
+// every texel at its centre: linear filtering there returns the texel, the
+// same as nearest, but costs llvmpipe four fetches and their weights per
+// channel instead of one. Such passes sample nearest for their draw; the
+// buffer is linear again afterwards for the passes that stretch it.
+static void setBufferFilter(int index, GLint filter)
+{
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, (GLuint)colorTextureOf(index));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
+}
+
+int beginTexelReads(int index, int width, int height)
+{
+    if (index < 0 || index >= MaxRenderTargets || !renderTargets[index]) return 0;
+    if (renderTargets[index]->width != width || renderTargets[index]->height != height) return 0;
+    setBufferFilter(index, GL_NEAREST);
+    return 1;
+}
+
+void endTexelReads(int index, int begun)
+{
+    if (begun) setBufferFilter(index, GL_LINEAR);
+}
+
 // Draws src into dst through program (0: the plain overlay copy).
 void copyTarget(int dst, int src, int program)
 {
     bindRenderTarget(dst);
+    RenderTarget* into = dst >= 0 && dst < MaxRenderTargets ? renderTargets[dst] : NULL;
+    int texel = into ? beginTexelReads(src, into->width, into->height) : 0;
     glActiveTexture(GL_TEXTURE0);
     drawFullQuad(colorTextureOf(src), Opaque, program);
+    endTexelReads(src, texel);
     unbindRenderTarget(dst);
 }
 

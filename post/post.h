@@ -61,11 +61,29 @@ int bindPostAttributes(int program);
 void bindPostPrograms(const ResourceEntry* table);
 
 // ---- passes --------------------------------------------------------------------
+// Before a draw that reads post buffer index over a viewport of width x
+// height: when the buffer is that size (every pixel centre on a texel
+// centre) it is sampled nearest, the same picture for less work, and 1 is
+// returned; otherwise (or for an index without a buffer) 0, nothing changed.
+int beginTexelReads(int index, int width, int height);
+// After the draw: puts back linear filtering when begun is 1.
+void endTexelReads(int index, int begun);
 void copyTarget(int dst, int src, int program);
 void combineTargets(int a, int b, int c, int d);
 void blurPass(int src, int dst, int temp, int level);
 void pyramidBlur(int src, int dst, float strength);
 void blurTarget(int src, int dst, float strength, float amount);
+
+// ---- power curves ------------------------------------------------------------------
+// The grade raises colours to a power through a cubic in
+// s = sqrt(x): c1 s + c2 s^2 + c3 s^3 follows x^exponent on 0..1 within
+// 1.6/255 for exponents CurveExponentLow..CurveExponentHigh (within 1/255
+// from 0.82 to 1.7), exactly 0 at 0 and 1 at 1. Other exponents get the
+// curve of the nearer end of the range, NaN the low end's.
+const float CurveExponentLow = 0.5f;
+const float CurveExponentHigh = 1.75f;
+// Writes c1..c3 of the curve for exponent into coefficients.
+void powerCurve(float exponent, float coefficients[3]);
 
 // ---- final grading -------------------------------------------------------------
 extern float grainOffset;

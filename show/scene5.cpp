@@ -146,7 +146,10 @@ void drawScene5(const ShowFrame* frame)
     beginSceneTarget();
     if (part <= 0) {
         int picture = renderTargets[fullTarget]->colorTexture;
+        const RenderTarget* scene = renderTargets[sceneTarget];
+        int texel = beginTexelReads(fullTarget, scene->width, scene->height);
         drawOverlayQuad(&picture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, 0);
+        endTexelReads(fullTarget, texel);
     } else {
         drawKaleidoscope(part);
     }

@@ -113,7 +113,10 @@ static void drawPictureWithGlow(float part, uint32_t flash)
     int program = part >= 0.0f ? glowSumProgram() : 0;
     if (program > 0) {
         const int textures[2] = {renderTargets[fullTarget]->colorTexture, renderTargets[halfTarget]->colorTexture};
+        const RenderTarget* scene = renderTargets[sceneTarget];
+        int texel = beginTexelReads(fullTarget, scene->width, scene->height);
         drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 2, flash, Opaque, program);
+        endTexelReads(fullTarget, texel);
         return;
     }
     fullQuad(renderTargets[fullTarget]->colorTexture, 0xFFFFFFFFu, Opaque, -1);

@@ -47,21 +47,27 @@ static void drawFire(float time)
     drawFireShell();
 }
 
-// Colour correction of the frame in fullTarget into sceneTarget, then the
-// post2 distortion alpha-blended over it from a copy. At post2 <= 0 the
-// distortion is fully transparent and is not drawn: one pass instead of the
-// four (correct, copy, distort, copy) of the round trip through fullTarget
-// that this replaces, with the same picture.
-static void gradeAndDistort(float strength)
-{
-    correctColour(sceneTarget, fullTarget, 1.0f, 0.8f, 0.0f, 0);
-    if (strength <= 0.0f) return;
+// Colour correction of the frame in fullTarget into sceneTarget, with the
+// post2 distortion over it. At post2 <= 0 the distortion is fully
+// transparent: the correction alone. Above it the distortion pass corrects
+// the picture as it reads it and mixes its ghost over the sharp picture
+// itself: one pass instead of correcting, copying the result and blending
+// the ghost over it (the same picture but for rounding: nothing between is
+// stored at 8 bits any more).
+static const float StillContrast = 0.8f;
 
-    copyTarget(fullTarget, sceneTarget, 0);
+void gradeAndDistort(float strength)
+{
+    if (strength <= 0.0f) {
+        correctColour(sceneTarget, fullTarget, 1.0f, StillContrast, 0.0f, 0);
+        return;
+    }
     int fullTexture = renderTargets[fullTarget]->colorTexture;
     bindRenderTarget(sceneTarget);
     queueUniform("time", strength);
-    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, AlphaBlend, res.progDrunk);
+    queueUniform("con", StillContrast);
+    queueUniform("lum", 0.0f);
+    drawOverlayQuad(&fullTexture, 0.5f, 0.5f, 1.0f, 1.0f, 1, 0xFFFFFFFFu, Opaque, res.progDrunk);
     unbindRenderTarget(sceneTarget);
 }
 

@@ -51,6 +51,9 @@ void correctColour(int dst, int src, float gamma, float contrast, float luminosi
 // is corrected into fullTarget, which is graded with preset. The scene
 // buffer keeps the picture from before the correction.
 void colourCorrectAndGrade(float gamma, float contrast, float luminosity, uint32_t lift, int preset);
+// Scenes 2 and 3: the frame in fullTarget colour-corrected into sceneTarget
+// with the drunken distortion of the given strength (post2) over it.
+void gradeAndDistort(float strength);
 // ---- scene helpers -----------------------------------------------------------
 // Small steps the scene routines share; declared here so tests can check them.
 

@@ -2,6 +2,7 @@
 // flare, grain), the camera view, the presets and the neutral fallback.
 #include "post/fixture.h"
 #include "assets/assets.h"
+#include <math.h>
 
 // A grading program that uses every uniform and sampler, so their uploaded
 // values can be read back from GL after the draw.
@@ -13,12 +14,14 @@ static int probeProgram(void)
                      "void main(){gl_Position = vec4(PosAttribute, 1.0);uv = TexAttribute;}";
     const char* fs = "precision mediump float;uniform sampler2D tex0;uniform sampler2D tex1;"
                      "uniform sampler2D tex2;uniform sampler2D tex3;uniform sampler2D tex4;"
-                     "uniform float offset;uniform float flareAmt;uniform vec4 luminosity;"
-                     "uniform vec4 contrast;uniform vec4 gamma;uniform vec2 camView;varying vec2 uv;"
+                     "uniform float offset;uniform float flareAmt;uniform vec3 gradeScale;"
+                     "uniform vec3 gradeOffset;uniform vec3 curve1;uniform vec3 curve2;uniform vec3 curve3;"
+                     "uniform vec2 camView;varying vec2 uv;"
                      "void main(){vec4 t = texture2D(tex0,uv)+texture2D(tex1,uv)+texture2D(tex2,uv)"
                      "+texture2D(tex3,uv)+texture2D(tex4,uv);"
                      "gl_FragColor = vec4(offset, flareAmt, camView.x + camView.y,"
-                     " dot(luminosity + contrast + gamma, vec4(1.0))) + t * 0.001;}";
+                     " dot(gradeScale + gradeOffset + curve1 + curve2 + curve3, vec3(1.0)))"
+                     " + t * 0.001;}";
     program = bindPostAttributes(createShaderProgram(vs, fs, 1));
     return program;
 }
@@ -90,18 +93,79 @@ TEST_F(Grading, CameraViewFromPositionAndAngles)
     EXPECT_FLOAT_EQ(v[1], -2.175f);
 }
 
+// The curve c1 s + c2 s^2 + c3 s^3 at s = sqrt(x), as the shaders compute it.
+static float curveAt(const float c[3], float x)
+{
+    float s = sqrtf(x);
+    return ((c[2] * s + c[1]) * s + c[0]) * s;
+}
+
+// Largest distance from x^exponent over 1001 points of 0..1.
+static float curveError(const float c[3], float exponent)
+{
+    float worst = 0.0f;
+    for (int i = 0; i <= 1000; i++) {
+        float x = (float)i / 1000.0f;
+        worst = fmaxf(worst, fabsf(curveAt(c, x) - powf(x, exponent)));
+    }
+    return worst;
+}
+
+// The grade's uniforms: preset 3 is contrast (0.95, 1.2, 1), lift (0.05,
+// -0.2, 0.13) and exponents (0.9, 0.9, 1.2), at 0.6 of their push from
+// neutral: contrast (0.97, 1.12, 1) about mid grey with lift (0.03, -0.12,
+// 0.078) is x * scale + offset with offset 0.5 - 0.5 * contrast + lift; the
+// exponents (0.94, 0.94, 1.12) arrive as curves.
 TEST_F(Grading, PresetsAndTheNeutralFallback)
 {
+    auto curveOf = [](int channel) {
+        std::vector<float> c(3);
+        const char* names[3] = {"curve1", "curve2", "curve3"};
+        for (int k = 0; k < 3; k++) c[k] = uniformValue(names[k], 3)[channel];
+        return c;
+    };
     frame(3);
-    EXPECT_EQ(uniformValue("luminosity", 4), std::vector<float>({0.05f, -0.2f, 0.13f, 0.0f}));
-    EXPECT_EQ(uniformValue("contrast", 4), std::vector<float>({0.95f, 1.2f, 1.0f, 1.0f}));
-    EXPECT_EQ(uniformValue("gamma", 4), std::vector<float>({0.9f, 0.9f, 1.2f, 1.0f}));
+    std::vector<float> scale = uniformValue("gradeScale", 3), offset = uniformValue("gradeOffset", 3);
+    const float wantScale[3] = {0.97f, 1.12f, 1.0f}, wantOffset[3] = {0.045f, -0.18f, 0.078f};
+    const float wantExponent[3] = {0.94f, 0.94f, 1.12f};
+    for (int channel = 0; channel < 3; channel++) {
+        EXPECT_NEAR(scale[channel], wantScale[channel], 1e-6f);
+        EXPECT_NEAR(offset[channel], wantOffset[channel], 1e-6f);
+        EXPECT_LT(curveError(curveOf(channel).data(), wantExponent[channel]), 0.5f / 255.0f) << channel;
+    }
     const int outside[3] = {5, -1, 1000};
     for (int preset : outside) {
         frame(preset);
-        EXPECT_EQ(uniformValue("luminosity", 4), std::vector<float>({0.0f, 0.0f, 0.0f, 0.0f}));
-        EXPECT_EQ(uniformValue("contrast", 4), std::vector<float>({1.0f, 1.0f, 1.0f, 1.0f}));
-        EXPECT_EQ(uniformValue("gamma", 4), std::vector<float>({1.0f, 1.0f, 1.0f, 1.0f}));
+        EXPECT_EQ(uniformValue("gradeScale", 3), std::vector<float>({1.0f, 1.0f, 1.0f}));
+        EXPECT_EQ(uniformValue("gradeOffset", 3), std::vector<float>({0.0f, 0.0f, 0.0f}));
+        for (int channel = 0; channel < 3; channel++)
+            EXPECT_LT(curveError(curveOf(channel).data(), 1.0f), 1e-6f) << channel;
+    }
+}
+
+// The curve keeps black and white exact and stays as close to the power as
+// it promises over its whole range, ends included (every 0.01; the middle
+// stretch, where the show's exponents lie, closer); exponents beyond the
+// ends get the end's curve (NaN the low end's).
+TEST(PowerCurve, FollowsThePowerOverItsRange)
+{
+    for (int step = 0; step <= 125; step++) {
+        float exponent = CurveExponentLow + 0.01f * (float)step;
+        float c[3];
+        powerCurve(exponent, c);
+        EXPECT_EQ(curveAt(c, 0.0f), 0.0f) << exponent;
+        EXPECT_NEAR(curveAt(c, 1.0f), 1.0f, 1e-6f) << exponent;
+        float promised = exponent >= 0.82f && exponent <= 1.7f ? 1.0f : 1.6f;
+        EXPECT_LT(curveError(c, exponent), promised / 255.0f) << exponent;
+    }
+    const float beyond[][2] = {{CurveExponentLow - 0.01f, CurveExponentLow},
+                               {CurveExponentHigh + 0.01f, CurveExponentHigh},
+                               {NAN, CurveExponentLow}};
+    for (const auto& pair : beyond) {
+        float got[3], end[3];
+        powerCurve(pair[0], got);
+        powerCurve(pair[1], end);
+        for (int k = 0; k < 3; k++) EXPECT_EQ(got[k], end[k]) << pair[0];
     }
 }
 

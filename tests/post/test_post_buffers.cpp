@@ -146,4 +146,42 @@ TEST(PostBuffers, SixtyFifthBufferIsRefused)
     }
 }
 
+// A read texel for texel samples nearest during its draw only, and only from
+// a buffer of the viewport's size (one pixel off either way, or no buffer:
+// refused). A same-size copy is exact; a half-size copy made after it from
+// the same buffer still blends each black column with the white one beside it.
+TEST(PostBuffers, TexelForTexelReadsSampleNearestOnlyForTheirDraw)
+{
+    ASSERT_TRUE(usePost(128, 72));
+    EXPECT_EQ(beginTexelReads(fullTarget, 128, 72), 1);
+    GLint filter = 0;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)target(fullTarget)->colorTexture);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filter);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(filter, GL_NEAREST);
+    endTexelReads(fullTarget, 1);
+    const int refused[6][3] = {{fullTarget, 127, 72}, {fullTarget, 129, 72}, {fullTarget, 128, 71},
+                               {fullTarget, 128, 73}, {-1, 128, 72},         {MaxRenderTargets, 128, 72}};
+    for (const auto& r : refused)
+        EXPECT_EQ(beginTexelReads(r[0], r[1], r[2]), 0) << r[0] << ": " << r[1] << " x " << r[2];
+
+    std::vector<unsigned char> stripes((size_t)128 * 72 * 4);
+    for (size_t i = 0; i < stripes.size(); i++) stripes[i] = i % 4 == 3 || (i / 4) % 2 ? 255 : 0;
+    GLuint pattern = 0;
+    glGenTextures(1, &pattern);
+    glBindTexture(GL_TEXTURE_2D, pattern);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 128, 72, 0, GL_RGBA, GL_UNSIGNED_BYTE, stripes.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    fillTarget(sceneTarget, (int)pattern);
+    copyTarget(fullTarget, sceneTarget, 0);
+    EXPECT_EQ(maxDifference(readTargetPixels(fullTarget), stripes), 0);
+    copyTarget(halfTarget, sceneTarget, 0);
+    std::vector<unsigned char> half = readTargetPixels(halfTarget);
+    ASSERT_EQ(half.size(), (size_t)64 * 36 * 4);
+    for (size_t i = 0; i < half.size(); i += 4 * 37) EXPECT_NEAR(half[i], 128, 2) << "pixel " << i / 4;
+    glDeleteTextures(1, &pattern);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
 // ---- blurTarget on pictures ------------------------------------------------------

@@ -83,14 +83,19 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "factorBlend"), 0.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "scale"), 1.05f);   // the second shell last
     EXPECT_FLOAT_EQ(uniformValue(res.progFire, "alphafactor"), 0.4f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "time"), 0.3f);   // post2, not the clock
+    EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "con"), 0.8f);    // it corrects as it reads
+    EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "lum"), 0.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 0.3f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "intensity"), 20.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);   // narrow window
+    // Without the distortion the correction program alone, its lift put back to none.
+    setTracks(0.0f, 1.0f, 0.5f, 0.1f, 0.0f);
+    scenes2And3(1, 12.5f, 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(uniformValue(res.progContrast, "con"), 0.8f);   // gamma 1: no exponent
     float lift[3] = {-1, -1, -1};
     glGetUniformfv((GLuint)res.progContrast, glGetUniformLocation((GLuint)res.progContrast, "lift"), lift);
     EXPECT_EQ(lift[0] + lift[1] + lift[2], 0.0f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progDrunk, "time"), 0.3f);   // post2, not the clock
-    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "highlight"), 0.3f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "intensity"), 20.0f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);   // narrow window
 
     // The bokeh radius doubles on windows wider than 1024 pixels.
     int savedWidth = windowWidth;
@@ -101,6 +106,35 @@ TEST(SceneUniforms, ProgramsReceiveWhatTheScenesQueue)
     scene1(0.5f);
     EXPECT_FLOAT_EQ(uniformValue(res.progBokeh, "scale"), 0.1f);
     windowWidth = savedWidth;
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// Scenes 2 and 3's correction and distortion on a flat picture of (100, 200,
+// 240), worked out by hand: contrast 0.8 about mid grey gives (105.5, 185.5,
+// 217.5); on a flat picture the ghost is that times (1.04, 1, 0.92), (109.7,
+// 185.5, 200.1), mixed over it by 0.85 x min(strength, 1).
+TEST(SceneRenders, DistortionCorrectsAndMixesItsGhostOverTheSharpPicture)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    const struct {
+        float strength, expected[3];
+    } cases[] = {{0.0f, {105.5f, 185.5f, 217.5f}},
+                 {0.5f, {107.3f, 185.5f, 210.1f}},
+                 {1.0f, {109.1f, 185.5f, 202.7f}},
+                 {2.0f, {109.1f, 185.5f, 202.7f}}};
+    for (const auto& c : cases) {
+        bindRenderTarget(fullTarget);
+        glClearColor(100.0f / 255.0f, 200.0f / 255.0f, 240.0f / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        unbindRenderTarget(fullTarget);
+        gradeAndDistort(c.strength);
+        std::vector<unsigned char> out = readTargetPixels(sceneTarget);
+        ASSERT_GE(out.size(), (size_t)4);
+        for (size_t i = 0; i < out.size(); i += 4 * 97)
+            for (int ch = 0; ch < 3; ch++)
+                EXPECT_NEAR(out[i + ch], c.expected[ch], 1.0f) << "strength " << c.strength << " channel " << ch;
+    }
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
