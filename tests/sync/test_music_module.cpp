@@ -4,6 +4,7 @@
 
 TEST(Music, ModuleDeliversFirstTenZxxEventsInOrder)
 {
+    InDirectory here("music_ModuleDeliversFirstTenZxxEventsInOrder");   // its files, away from any data folder
     writeFile("zxx.s3m", makeS3m(zCells, 2, zTempo));
     resetOutput("capture_module.raw");
     ASSERT_EQ(startMusic("zxx.s3m", 0.0f), 1);
@@ -31,6 +32,7 @@ TEST(Music, ModuleDeliversFirstTenZxxEventsInOrder)
 
 TEST(Music, ModuleLayerReportsEveryZRowAndSeeks)
 {
+    InDirectory here("music_ModuleLayerReportsEveryZRowAndSeeks");   // its files, away from any data folder
     writeFile("zxx_layer.s3m", makeS3m(zCells, 2, zTempo));
     resetOutput("capture_layer.raw");
     ASSERT_EQ(soundInit(44100), 1);

@@ -21,6 +21,7 @@ TEST(Music, StreamFileByExactExtension)
 
 TEST(Music, MissingOrBrokenSoundtrackLeavesShowSilent)
 {
+    InDirectory here("music_MissingOrBrokenSoundtrackLeavesShowSilent");   // its files, away from any data folder
     resetOutput("capture_missing.raw");
     EXPECT_EQ(startMusic("no/such/barnstomp.mp3", 0.0f), 0);
     EXPECT_EQ(currentStream, nullptr);
@@ -45,6 +46,7 @@ TEST(Music, MissingOrBrokenSoundtrackLeavesShowSilent)
 
 TEST(Music, Mp3StreamPlaysWholeAndFromOffset)
 {
+    InDirectory here("music_Mp3StreamPlaysWholeAndFromOffset");   // its files, away from any data folder
     writeSineMp3("sine.mp3", Rate, 0.5f);
     const char* capture = "capture_mp3.raw";
     resetOutput(capture);
@@ -83,6 +85,7 @@ TEST(Music, Mp3StreamPlaysWholeAndFromOffset)
 // Streams in other formats are decoded whole and converted to 44100 Hz stereo.
 TEST(Music, OtherStreamFormatsAreConverted)
 {
+    InDirectory here("music_OtherStreamFormatsAreConverted");   // its files, away from any data folder
     writeSineMp3("mono22k.mp3", 22050, 0.5f, 22050, 1);
     const char* capture = "capture_convert.raw";
     resetOutput(capture);
@@ -114,6 +117,7 @@ TEST(Music, OtherStreamFormatsAreConverted)
 
 TEST(Music, NoDeviceFallsBackToSilentOutputThatAdvances)
 {
+    InDirectory here("music_NoDeviceFallsBackToSilentOutputThatAdvances");   // its files, away from any data folder
     writeSineMp3("fallback.mp3", Rate * 2, 0.5f);
     resetOutput("capture_fallback.raw");
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
@@ -136,6 +140,7 @@ TEST(Music, NoDeviceFallsBackToSilentOutputThatAdvances)
 
 TEST(Music, SoundtrackNameMustFitItsBuffer)
 {
+    InDirectory here("music_SoundtrackNameMustFitItsBuffer");   // its files, away from any data folder
     mkdir("data", 0755);
     // "./data/" + the name + terminator must fit DataPathSize bytes; a name
     // past that is refused before any file is looked for.
