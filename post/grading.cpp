@@ -151,8 +151,15 @@ static void presetUniforms(const GradingPreset* grade, PresetUniforms* out)
 void gradeFrame(int source, int preset)
 {
     if (preset < 0 || preset >= GradingPresets) preset = 0;
-    PresetUniforms grade;
-    presetUniforms(&gradingPresets[preset], &grade);
+    // The presets are constants: each one's uniforms (its three curve fits)
+    // are worked out on the first frame graded with it, not on every frame.
+    static PresetUniforms presetCache[GradingPresets];
+    static int presetCached[GradingPresets];
+    if (!presetCached[preset]) {
+        presetUniforms(&gradingPresets[preset], &presetCache[preset]);
+        presetCached[preset] = 1;
+    }
+    const PresetUniforms& grade = presetCache[preset];
     float camView[2] = {
         camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
