@@ -57,6 +57,11 @@ for n in 0 1; do
 done
 size=$(identify -format "%wx%h" "$WORK/a/frame_00000.png" 2>/dev/null)
 [ "$size" = "160x90" ] || complain "frame is '$size', expected 160x90"
+# The narrowest window there is still has a framebuffer to read.
+"$PROGRAM" --mode 1x90 --capture "$WORK/narrow" --fps 4 --from 20 --to 20.25 >"$WORK/narrow.txt" 2>&1 \
+  || complain "a capture 1 pixel wide exited $?"
+size=$(identify -format "%wx%h" "$WORK/narrow/frame_00000.png" 2>/dev/null)
+[ "$size" = "1x90" ] || complain "the 1-pixel-wide capture's frame is '$size', expected 1x90"
 grep -q "capture: frame 4 of 4" "$WORK/a.txt" || complain "no progress line for the last frame"
 
 # ---- the soundtrack: exactly [20, 21) s of the music ----

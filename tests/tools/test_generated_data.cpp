@@ -6,6 +6,9 @@
 // struct Vec3 from there on: the tests name the struct as `struct Vec3`.
 static const char* const generatedDataTag = "generated_data";
 #include "tools/fixture.h"
+#include <array>
+#include <set>
+#include <tuple>
 
 // ---- the helpers and the writer ---------------------------------------------------------
 
@@ -27,6 +30,22 @@ TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets)
             ASSERT_TRUE(fabsf(v.x) < 10000.0f && fabsf(v.y) < 10000.0f && fabsf(v.z) < 10000.0f)
                 << name << " vertex " << i << " at " << v.x << " " << v.y << " " << v.z;
         }
+        // no triangle twice: the same corners in the same turning order (a
+        // copy facing the other way is a two-sided surface and allowed). An
+        // animation is looked at halfway, when its parts have moved apart.
+        const MeshVertex* f = m.vertices + (size_t)(m.frameCount / 2) * m.vertexCount;
+        auto at = [&](uint32_t v) { return std::make_tuple(f[v].x, f[v].y, f[v].z); };
+        std::set<std::array<float, 9>> seen;
+        int repeats = 0;
+        for (uint32_t t = 0; t < m.triangleCount; t++) {
+            const auto* c = &m.indices[3 * t];
+            int first = at(c[1]) < at(c[0]) ? 1 : 0;
+            if (at(c[2]) < at(c[first])) first = 2;
+            std::array<float, 9> key;
+            for (int k = 0; k < 3; k++) std::tie(key[3 * k], key[3 * k + 1], key[3 * k + 2]) = at(c[(first + k) % 3]);
+            repeats += !seen.insert(key).second;
+        }
+        EXPECT_EQ(repeats, 0) << name << ": triangles drawn twice";
         release(&m);
     }
 }

@@ -185,6 +185,19 @@ TEST(Tracktool, TextWritesATimelineThatBuildsTheSameTracks)
             EXPECT_TRUE(a == b) << timeline << ": " << showTrackNames[i];
         }
     }
+    // A key before the first scene is refused, also when it is its track's
+    // first key and a later key lies inside.
+    FILE* v = fopen((dir + "/second/sync_var0.track").c_str(), "wb");
+    ASSERT_TRUE(v);
+    fwrite("\x02\x00\x00\x00"
+           "\x00\x00\x00\x00\x00\x00\x80\x3f\x00"
+           "\x40\x00\x00\x00\x00\x00\x80\x3f\x00",
+           1, 22, v);   // rows 0 and 64; the scenes run from row 16
+    fclose(v);
+    int early = 0;
+    std::string refused = run(tracktool + " text " + dir + "/second", &early);
+    EXPECT_NE(early, 0);
+    EXPECT_NE(refused.find("var0 key on row 0 lies outside the scenes"), std::string::npos) << refused;
     // A scene value the timeline cannot say is refused.
     FILE* t = fopen((dir + "/second/sync_scene.track").c_str(), "wb");
     ASSERT_TRUE(t);
