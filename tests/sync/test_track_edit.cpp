@@ -102,6 +102,10 @@ TEST(TrackEdit, BadInputIsRefusedWithAMessageAndChangesNothing)
         EXPECT_NE(strstr(editor.message, c.message), nullptr) << c.typed << ": " << editor.message;
         EXPECT_EQ(editor.inputLength, 0);
     }
+    // The key types run from step to ramp: one past either end is refused.
+    EXPECT_FALSE(editorSetKey(&editor, var0(), 16, 1.0f, KeyRamp + 1));
+    EXPECT_NE(strstr(editor.message, "no key type"), nullptr) << editor.message;
+    EXPECT_FALSE(editorSetKey(&editor, var0(), 16, 1.0f, KeyStep - 1));
     EXPECT_EQ(editor.undoCount, 0);
     EXPECT_EQ(editor.dirty, 0);
     EXPECT_EQ(liveTracks[0].keyCount, 3);
