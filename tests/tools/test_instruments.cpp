@@ -33,14 +33,21 @@ TEST(Instruments, PanningKeepsThePowerAndTheSide)
     EXPECT_NEAR(levelDb(left.mix.left, 0, 0.5), levelDb(middle.mix.left, 0, 0.5) + 10 * log10(2.0), 0.01);
 }
 
+// The stomp starts at full strength (its thump's sine begins at its crest):
+// its first sample is at least half its peak, and nothing comes before it.
 // The banjo's string loses 60 dB in 0.75 s (its loop gain per period is
 // 0.001^(1 / (0.75 f))): half a second on, at least 40 dB quieter, and the
 // loop's smoothing takes at most 15 dB more. The jug's ringing body partials
 // (time constants 0.09 to 0.18 s) leave its last tenth of a second at least
 // 30 dB under its first.
-TEST(Instruments, RingingVoicesDieAwayAtTheirRates)
+TEST(Instruments, VoicesStartAndDieAwayAsDefined)
 {
-    NoteMix banjo, smash;
+    NoteMix stomp, banjo, smash;
+    addStomp(&stomp.mix, 100, 1.0f);
+    float peak = 0;
+    for (int i = 0; i < stomp.mix.length; i++) peak = fmaxf(peak, fabsf(stomp.mix.left[i]));
+    EXPECT_EQ(stomp.mix.left[99], 0.0f);
+    EXPECT_GE(fabsf(stomp.mix.left[100]), 0.5f * peak) << peak;
     addBanjo(&banjo.mix, 0, 60.0f, 0.5f, 0.0f);
     double drop = levelDb(banjo.mix.left, 0.05, 0.15) - levelDb(banjo.mix.left, 0.55, 0.65);
     EXPECT_GE(drop, 40.0);
