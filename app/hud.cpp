@@ -118,6 +118,13 @@ static void trackRow(const ShowFrame* frame, int i)
     ImGui::PlotLines(id, trackHistory[i], HudHistory, historyAt, nullptr, FLT_MAX, FLT_MAX, ImVec2(150, 18));
 }
 
+void formatFrameRate(float frameMs, long glErrors, char* out, int size)
+{
+    if (!out || size <= 0) return;
+    snprintf(out, (size_t)size, "%.1f ms  %.1f fps  GL errors %ld", (double)frameMs,
+             frameMs > 0.0f ? 1000.0 / frameMs : 0.0, glErrors);
+}
+
 static void hudContents(const ShowFrame* frame)
 {
     char time[48], position[48];
@@ -126,8 +133,9 @@ static void hudContents(const ShowFrame* frame)
     formatShowPosition(frame->time, demoConfig ? demoConfig->rowsPerBeat : 4, 4, position, sizeof position);
     ImGui::Text("%s  %s  scene %d", time, position, (int)frame->tracks[TrackScene]);
     for (int i = 0; i < HudTracks; i++) trackRow(frame, i);
-    ImGui::Text("%.1f ms  %.1f fps  GL errors %ld", (double)frameMs, frameMs > 0.0f ? 1000.0 / frameMs : 0.0,
-                glErrorCount());
+    char rate[96];
+    formatFrameRate(frameMs, glErrorCount(), rate, sizeof rate);
+    ImGui::TextUnformatted(rate);
     if (transport->looping)
         ImGui::Text("%s  loop %.3f - %.3f s", transport->paused ? "paused" : "playing", (double)transport->loopFrom,
                     (double)transport->loopTo);

@@ -37,3 +37,6 @@ double hudMillisecondsPerFrame(long* frames, long* untimed);
 // "mm:ss.mmm" and "bar:beat:row" (counted from 0) of a show time.
 void formatShowTime(float seconds, char* out, int size);
 void formatShowPosition(float seconds, int rowsPerBeat, int beatsPerBar, char* out, int size);
+// "40.0 ms  25.0 fps  GL errors 3": a frame's time, the rate it makes (0 for
+// a time not above 0) and the GL error count.
+void formatFrameRate(float frameMs, long glErrors, char* out, int size);

@@ -1,6 +1,7 @@
 // The display's show time: minutes, seconds and milliseconds, rounded to the
 // nearest millisecond (carrying into the next second and minute), minutes
-// past 59 counted on, nothing below zero, and a short buffer cut, not overrun.
+// past 59 counted on, nothing below zero, and a short buffer cut, not overrun;
+// the frame rate line.
 #include "app/hud.h"
 #include <gtest/gtest.h>
 #include <math.h>
@@ -26,4 +27,13 @@ TEST(HudShowTime, MinutesSecondsAndMilliseconds)
     EXPECT_EQ("00:00.000", showTime(-1.0f));
     EXPECT_EQ("00:00.000", showTime(NAN));
     EXPECT_EQ("01:0", showTime(61.5f, 5));   // cut to the buffer, terminated
+}
+
+TEST(HudFrameRate, TheRateIsTheFramesInASecond)
+{
+    char out[96];
+    formatFrameRate(40.0f, 3, out, sizeof out);
+    EXPECT_STREQ("40.0 ms  25.0 fps  GL errors 3", out);
+    formatFrameRate(0.0f, 0, out, sizeof out);   // no frame timed yet
+    EXPECT_STREQ("0.0 ms  0.0 fps  GL errors 0", out);
 }
