@@ -16,6 +16,7 @@ done
 "$PROGRAM" --mode 160x120 --shot "0.5:$WORK/a.png" --shot "2:$WORK/b.PNG" >"$WORK/out.txt" 2>&1
 rc=$?
 if [ "$rc" -ne 0 ]; then echo "stills exited $rc"; cat "$WORK/out.txt"; fail=1; fi
+if grep -q 'ERROR' "$WORK/out.txt"; then echo "stills written and an error logged:"; grep ERROR "$WORK/out.txt"; fail=1; fi
 for f in a.png b.PNG; do
   if [ ! -s "$WORK/$f" ]; then echo "no still $f"; fail=1; continue; fi
   size=$(identify -format "%wx%h" "$WORK/$f")
