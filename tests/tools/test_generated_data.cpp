@@ -317,6 +317,33 @@ TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha)
 }
 
 // greet.jpg: the wrap in the top half, sixteen different labels of 256 × 128 below.
+// The press sheet of note backs holds eight copies of one back (2 x 4 cells
+// of 256 x 128): each cell within 3/255 on average of the first (JPEG and the
+// paper's own grain differ by about 2/255), so nothing of one note spills
+// into its neighbours.
+TEST(GeneratedTextures, ThePressSheetsBacksAreOneNoteEightTimes)
+{
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    ASSERT_EQ(1, readWholeFile((data() + "/bills1.jpg").c_str(), NoFileLimit, &bytes, &size));
+    Image im = {0, 0, nullptr, 0};
+    ASSERT_TRUE(decodeJpegMemory(bytes, size, &im, "bills1.jpg"));
+    free(bytes);
+    ASSERT_EQ(512, im.width);
+    ASSERT_EQ(512, im.height);
+    for (int cell = 1; cell < 8; cell++) {
+        int x0 = (cell % 2) * 256, y0 = (cell / 2) * 128;
+        long diff = 0;
+        for (int y = 0; y < 128; y++)
+            for (int x = 0; x < 256; x++)
+                for (int c = 0; c < 3; c++)
+                    diff += labs((long)im.pixels[4 * ((size_t)y * 512 + x) + c] -
+                                 im.pixels[4 * ((size_t)(y0 + y) * 512 + x0 + x) + c]);
+        EXPECT_LT(diff, 3L * 256 * 128 * 3) << "cell " << cell;
+    }
+    free(im.pixels);
+}
+
 TEST(GeneratedTextures, SixteenDistinctGreetingLabels)
 {
     unsigned char* bytes = nullptr;
