@@ -292,4 +292,36 @@ TEST(Reload, RowsNamedByTheWholeFileName)
     testing::internal::GetCapturedStderr();
 }
 
+// A changed mesh file gives its row the new geometry and lists the mesh to be
+// processed again; a damaged one fails and leaves the geometry it had.
+TEST(Reload, AChangedMeshFileReplacesItsGeometry)
+{
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
+    mkdir("data", 0755);
+    const char* name = "reload_mesh_test.bof";
+    std::string path = std::string("data/") + name;
+    writeText(path, "BOF1 3 1 0 0 0\n0 0 0 0 0 0\n1 1 0 0 0 0\n2 0 1 0 0 0\n0 0 1 2\n");
+    Mesh mesh;
+    memset(&mesh, 0, sizeof mesh);
+    ASSERT_TRUE(loadMesh(&mesh, path.c_str()));
+    ResourceEntry table[] = {{&mesh, name, nullptr, MeshRow, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+    writeText(path, "BOF1 3 1 0 0 0\n0 5 0 0 0 0\n1 6 0 0 0 0\n2 5 1 0 0 0\n0 0 1 2\n");
+    ReloadResult result;
+    EXPECT_EQ(reloadResourceFile(table, name, &result), 1);
+    EXPECT_EQ(result.replaced, 1);
+    ASSERT_EQ(result.meshCount, 1);
+    EXPECT_EQ(result.meshes[0], &mesh);
+    EXPECT_EQ(mesh.vertices[0].x, 5.0f);
+    EXPECT_EQ(mesh.vertices[1].x, 6.0f);
+    writeText(path, "BOF1 3 1 0 0 0\n0 9 0 0 0 0\n");   // cut short
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(reloadResourceFile(table, name, &result), 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(result.meshCount, 0);
+    EXPECT_EQ(mesh.vertices[0].x, 5.0f);
+    freeMesh(&mesh);
+    unlink(path.c_str());
+}
+
 // ---- files written by other programs ----------------------------------------------
