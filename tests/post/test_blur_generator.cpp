@@ -134,6 +134,8 @@ TEST(BlurGenerator, PyramidSizesNeverDropBelowOnePixel)
     free(text);
     EXPECT_EQ(blurShaderText(weights, radius, 1, 0, 5), nullptr);
     free(weights);
+    // the weights of a kernel that could not be made are refused, not read
+    EXPECT_EQ(blurShaderText(nullptr, 0, 1, 64, 64), nullptr);
 }
 
 TEST(BlurGenerator, DecimalPointWhateverTheLocale)
