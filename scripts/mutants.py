@@ -18,7 +18,7 @@ import time
 DefaultFolders = ["app", "assets", "platform", "post", "render", "show", "sync", "tools"]
 # Built only into the browser build, which the judging suite does not rebuild:
 # a mutant there could only survive.
-BrowserOnly = "platform/web/"
+BrowserOnly = ("app/web/", "platform/web/", "render/web/")
 Statuses = ["killed", "survived", "did-not-compile", "timed-out", "flaky"]
 
 # ---------------------------------------------------------------------------
