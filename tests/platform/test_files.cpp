@@ -1,11 +1,12 @@
-// Whole-file reading with its size limit, and the data directory dataPath puts
-// in front of every name the engine loads.
+// Whole-file reading with its size limit, the data directory dataPath puts
+// in front of every name the engine loads, and the program's own folder.
 #include "platform/platform.h"
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <unistd.h>
 
 static void writeBytes(const char* path, const std::string& bytes)
 {
@@ -83,3 +84,21 @@ TEST(DataPath, PrefixesAndRefuses)
 }
 
 // ---- loading the built-in table -------------------------------------------------------
+
+// The program's folder from /proc/self/exe: a buffer that could hold a cut
+// path is refused (readlink cannot say whether it cut), one more byte gives
+// the folder whole.
+TEST(ProgramFolder, WholeOrRefused)
+{
+    char exe[4096];
+    ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    ASSERT_GT(length, 0);
+    exe[length] = 0;
+    std::string folder(exe, strrchr(exe, '/'));
+    char out[4096];
+    EXPECT_EQ(programFolder(out, (size_t)length), 0);
+    EXPECT_EQ(programFolder(out, (size_t)length + 1), 0);
+    ASSERT_EQ(programFolder(out, (size_t)length + 2), 1);
+    EXPECT_EQ(folder, out);
+    EXPECT_EQ(programFolder(out, 1), 0);
+}
