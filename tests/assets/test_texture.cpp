@@ -324,4 +324,41 @@ TEST(Reload, AChangedMeshFileReplacesItsGeometry)
     unlink(path.c_str());
 }
 
+// A changed shader file gives its row a new program, which takes every place
+// of the old one (deleted then); one that does not compile leaves the old.
+TEST(Reload, AChangedShaderTakesThePlaceOfTheOld)
+{
+    if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
+    mkdir("data", 0755);
+    const std::string vertex = "#version 100\nattribute vec3 vpos;\nvoid main() { gl_Position = vec4(vpos, 1.0); }\n";
+    const std::string fragment = "#version 100\nprecision mediump float;\nvoid main() { gl_FragColor = vec4(1.0); }\n";
+    writeText("data/reload_test.vs", vertex);
+    writeText("data/reload_test.fs", fragment);
+    int program = loadShaderFiles("data/reload_test.vs", "data/reload_test.fs", 1 << 20);
+    ASSERT_GT(program, 0);
+    Mesh user;
+    memset(&user, 0, sizeof user);
+    user.program = program;
+    ResourceEntry table[] = {{&program, "reload_test.vs|reload_test.fs", nullptr, ShaderRow, 0},
+                             {&user, "none.bof", &program, MeshRow, 0},
+                             {nullptr, nullptr, nullptr, 0, 0}};
+    int old = program;
+    writeText("data/reload_test.fs", fragment + "// changed\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(reloadResourceFile(table, "reload_test.fs", nullptr), 1);
+    ASSERT_GT(program, 0);
+    EXPECT_NE(program, old);
+    EXPECT_EQ(user.program, program);
+    EXPECT_FALSE(glIsProgram((GLuint)old));
+    old = program;
+    writeText("data/reload_test.fs", "#version 100\nvoid main() { not glsl }\n");
+    EXPECT_EQ(reloadResourceFile(table, "reload_test.fs", nullptr), 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(program, old);
+    EXPECT_TRUE(glIsProgram((GLuint)old));
+    glDeleteProgram((GLuint)program);
+    unlink("data/reload_test.vs");
+    unlink("data/reload_test.fs");
+}
+
 // ---- files written by other programs ----------------------------------------------
