@@ -40,7 +40,8 @@ TEST(TrackEdit, KeysSetCycledAndDeletedRebuildThePlayersTrack)
     load(twoScenes);
     EXPECT_EQ(liveTracks[var0()].keyCount, 2);
     editorSetCursor(&editor, 16, var0());
-    type("2.5");
+    type("2.57");
+    editorBackspace(&editor);   // the 7 taken back
     ASSERT_TRUE(editorEnter(&editor)) << editor.message;
     ASSERT_EQ(liveTracks[var0()].keyCount, 3);
     EXPECT_EQ(liveTracks[var0()].keys[1].row, 16);
