@@ -3,7 +3,7 @@
 # mesh cut to half: it exits 0, draws every mesh it can read alone from three
 # sides (animated ones at three frames), each view whole inside its 240-pixel
 # cell and at least a fifth of it across in one view, skips the cut mesh, and
-# draws every scene's camera keys.
+# draws every scene's camera keys; and a square of its own drawn as reckoned.
 # Arguments: build directory, source directory.
 set -u
 source "$2/tests/support/program.bash" "$1" "$2"
@@ -44,5 +44,47 @@ done
 for scene in 1 2 4 5 6 7 8 9; do
   ls out/scene"$scene"*.png >/dev/null 2>&1 || complain "no preview of scene $scene"
 done
+
+# ---- one square, by reckoning ----
+# A flat square facing the third view and lit there is drawn in one shade
+# (its two triangles alike, within rounding) and fills most of its box (a
+# trapezoid in perspective). A two-frame square of sizes 20 and 30 drawn at
+# frame 0.5 is framed by frame 0: 25 / 20 as wide as its last frame framed
+# by itself (the sheet of frame 0.5 is the one named 0).
+mkdir synth synth_out
+printf 'BOF1 4 2\n0 0 0\n0 -10 -10 0 0 0\n1 10 -10 0 1 0\n2 10 10 0 1 1\n3 -10 10 0 0 1\n0 0 2 1\n1 0 3 2\n' \
+  >synth/kaleido.bof
+{
+  printf 'BAF1 4 2 2\n0 0 0\n'
+  for s in 20 30; do
+    printf '0 -%d -%d 0 0 0\n1 %d -%d 0 1 0\n2 %d %d 0 1 1\n3 -%d %d 0 0 1\n' $s $s $s $s $s $s $s $s
+  done
+  printf '0 0 1 2\n1 0 2 3\n'
+} >synth/jug.baf
+"$GEN" --preview synth synth_out >synth.log 2>&1 || fail "--preview of the square exited $?: $(tail -3 synth.log)"
+# drawn pixels of a view (not the cell's background), their darkest and lightest grey
+drawn() {
+  convert "$1" -crop 240x240+$(($2 * 240))+0 +repage -format %c histogram:info:- \
+    | awk '!/#1A1A1F/ { n += $1; g = $2; gsub(/[(),]/, " ", g); split(g, c, " ");
+           if (lo == "" || c[1] < lo) lo = c[1]; if (c[1] > hi) hi = c[1] } END { print n + 0, lo + 0, hi + 0 }'
+}
+read -r n lo hi <<<"$(drawn synth_out/mesh_kaleido.bof_0.png 2)"
+read -r w h _ _ <<<"$(box synth_out/mesh_kaleido.bof_0.png 2)"
+[ $((hi - lo)) -le 2 ] && [ "$lo" -gt 100 ] || complain "the flat square is drawn in shades $lo to $hi (unlit: 77)"
+[ $((100 * n)) -ge $((80 * w * h)) ] || complain "the square covers $n of its ${w}x$h box"
+read -r half _ _ _ <<<"$(box synth_out/mesh_jug.baf_0.png 0)"
+read -r whole _ _ _ <<<"$(box synth_out/mesh_jug.baf_1.png 0)"
+awk -v a="$half" -v b="$whole" 'BEGIN { exit !(a / b > 1.15 && a / b < 1.35) }' \
+  || complain "at frame 0.5 the square is $half wide, $whole at its last frame (want 1.25 times)"
+# The splash belongs to the first scene's burst views only: a splash added to
+# the data changes them and leaves the scene's other views as they were.
+cp synth/kaleido.bof synth/splash.baf && sed -i '1s/^BOF1 4 2/BAF1 4 2 1/' synth/splash.baf
+mkdir synth_splash
+"$GEN" --preview synth synth_splash >>synth.log 2>&1 || fail "--preview with a splash exited $?"
+for key in 2 3 4; do
+  cmp -s synth_out/scene1_key$key.png synth_splash/scene1_key$key.png || complain "the splash drawn in scene 1's view $key"
+done
+cmp -s synth_out/scene1_key0_burst.png synth_splash/scene1_key0_burst.png && complain "no splash in scene 1's burst"
+
 [ "$fail" = 0 ] && rm -rf "$WORK" && echo "preview: ok ($sheets meshes)"
 exit "$fail"
