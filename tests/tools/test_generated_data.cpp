@@ -30,15 +30,17 @@ TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets)
             ASSERT_TRUE(fabsf(v.x) < 10000.0f && fabsf(v.y) < 10000.0f && fabsf(v.z) < 10000.0f)
                 << name << " vertex " << i << " at " << v.x << " " << v.y << " " << v.z;
         }
-        // no triangle twice: the same corners in the same turning order (a
-        // copy facing the other way is a two-sided surface and allowed). An
-        // animation is looked at halfway, when its parts have moved apart.
+        // no triangle with a corner named twice, and none twice: the same
+        // corners in the same turning order (a copy facing the other way is
+        // a two-sided surface and allowed). An animation is looked at
+        // halfway, when its parts have moved apart.
         const MeshVertex* f = m.vertices + (size_t)(m.frameCount / 2) * m.vertexCount;
         auto at = [&](uint32_t v) { return std::make_tuple(f[v].x, f[v].y, f[v].z); };
         std::set<std::array<float, 9>> seen;
-        int repeats = 0;
+        int repeats = 0, folded = 0;
         for (uint32_t t = 0; t < m.triangleCount; t++) {
             const auto* c = &m.indices[3 * t];
+            folded += c[0] == c[1] || c[1] == c[2] || c[2] == c[0];   // a corner named twice
             int first = at(c[1]) < at(c[0]) ? 1 : 0;
             if (at(c[2]) < at(c[first])) first = 2;
             std::array<float, 9> key;
@@ -46,6 +48,7 @@ TEST(GeneratedMeshes, ParseWithTheEngineReaderWithinBudgets)
             repeats += !seen.insert(key).second;
         }
         EXPECT_EQ(repeats, 0) << name << ": triangles drawn twice";
+        EXPECT_EQ(folded, 0) << name << ": triangles with a corner named twice";
         release(&m);
     }
 }
