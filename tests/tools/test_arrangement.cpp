@@ -1,6 +1,6 @@
 // The soundtrack's arrangement read as a score: the band's instruments are
 // replaced by a recorder, and the notes the show's timeline makes are checked
-// against the brief (a stomp on every beat), the swing, the key of G and the
+// against the brief (a stomp on every beat, claps on 2 and 4), the swing, the key of G and the
 // places where the song names its chords.
 #include "tools/soundtrack/arrange.cpp"
 #include "show/show.h"
@@ -56,8 +56,9 @@ static const MusicSection* section(const char* style)
 }
 
 // Every beat of the song, up to the end, has its stomp on its first sample;
-// the last bar's four beats fall in strength.
-TEST(Arrangement, AStompOnEveryBeat)
+// the last bar's four beats fall in strength. The intro claps on 2 and 4 and
+// rolls into the next section in its last beat only.
+TEST(Arrangement, AStompOnEveryBeatAndTheIntrosClaps)
 {
     arrangeShow();
     std::vector<float> stompAt(showTimeline.endRow / 4, 0.0f);
@@ -71,6 +72,19 @@ TEST(Arrangement, AStompOnEveryBeat)
     for (size_t b = 0; b < stompAt.size(); b++) EXPECT_GT(stompAt[b], 0.0f) << "no stomp on beat " << b;
     size_t last = stompAt.size() - 4;
     for (size_t b = last + 1; b < stompAt.size(); b++) EXPECT_LT(stompAt[b], stompAt[b - 1]) << "beat " << b;
+
+    const MusicSection* intro = section("intro");
+    ASSERT_TRUE(intro && intro == &showTimeline.sections[0] && showTimeline.sectionCount > 1);
+    long lastBeat = showTimeline.sections[1].row - 4;
+    int claps = 0;
+    for (const Played& p : played) {
+        long row = lround(p.start / rowSamples);
+        if (p.voice != Clap || row < intro->row || row >= lastBeat + 4) continue;
+        EXPECT_TRUE((row - intro->row) % 16 == 4 || (row - intro->row) % 16 == 12 || row >= lastBeat)
+            << "an intro clap on row " << row;
+        claps++;
+    }
+    EXPECT_GT(claps, 4);
 }
 
 // The washboard swings: a tick on an even row falls on it, one on an odd row
