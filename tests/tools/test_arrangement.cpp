@@ -1,7 +1,7 @@
 // The soundtrack's arrangement read as a score: the band's instruments are
 // replaced by a recorder, and the notes the show's timeline makes are checked
-// against the brief (a stomp on every beat, claps on 2 and 4), the swing, the key of G and the
-// places where the song names its chords.
+// against the brief (a stomp on every beat, claps on 2 and 4), the swing, the
+// key of G and the places where the song names its chords.
 #include "tools/soundtrack/arrange.cpp"
 #include "show/show.h"
 #include <gtest/gtest.h>
