@@ -258,8 +258,11 @@ static void drawMesh(Target* t, const Draw& d)
     mat4Multiply(rs, rot, S);
     mat4Multiply(model, T, rs);
     mat4Multiply(mv, t->view, model);
-    int f0 = (int)d.frame, f1 = f0 + 1 < m.fc ? f0 + 1 : 0;
-    float fr = d.frame - f0;
+    // A frame past either end of the animation shows that end: positions are
+    // only read for frames the mesh has.
+    float frame = d.frame >= 0.0f ? (d.frame <= (float)(m.fc - 1) ? d.frame : (float)(m.fc - 1)) : 0.0f;
+    int f0 = (int)frame, f1 = f0 + 1 < m.fc ? f0 + 1 : 0;
+    float fr = frame - f0;
     std::vector<ClipVert> cv(m.vc);
     Vec3 lightDir = norm(vec3(-0.5f, 0.8f, 0.4f));
     for (int i = 0; i < m.vc; i++) {
