@@ -1,7 +1,7 @@
 // The generated Gaussian blur shaders of the four-level pyramid (linear
 // sampling: two kernel taps per bilinear fetch, weights and offsets written
-// into the text), the fixed combine and downsample programs, and the post
-// attributes of the content's full-screen programs.
+// into the text), the combine of the blurred atlas, the fixed downsample and
+// the post attributes of the content's full-screen programs.
 #include "post/post.h"
 #include "platform/platform.h"
 #include "assets/assets.h"
@@ -22,20 +22,15 @@ static const char blurHeader[] =
     "#version 100\nprecision highp float;\nuniform sampler2D tex0;\nvarying vec2 TexCoord0;\n"
     "void main()\n{\nvec3 sum = vec3(0.0,0.0,0.0);\nvec2 texcoord;\n";
 static const char blurTrailer[] = "gl_FragColor = vec4(sum, 1.0);\n}\n";
-static const char blurVertexText[] =
-    "attribute vec3  PosAttribute;attribute vec2  TexAttribute;precision mediump float;"
-    "varying  vec2 TexCoord0;void main(){\tgl_Position = vec4(PosAttribute, 1.0);"
-    "\tTexCoord0 = TexAttribute;}";
-
 static const char combineVertexText[] =
     "attribute vec3 PosAttribute;attribute vec2 TexAttribute;precision mediump float;"
     "varying  vec2 TexCoord;void main(){\tgl_Position = vec4(PosAttribute, 1.0);"
     "\tTexCoord    = TexAttribute;}";
-static const char combineFragmentText[] =
-    "precision highp float;varying  vec2 TexCoord;uniform vec4 coeff;uniform sampler2D tex0;"
-    "uniform sampler2D tex1;uniform sampler2D tex2;uniform sampler2D tex3;void main(){"
-    "\tgl_FragColor = texture2D(tex0, TexCoord)*coeff.x + texture2D(tex1, TexCoord)*coeff.y"
-    " + texture2D(tex2, TexCoord)*coeff.z + texture2D(tex3, TexCoord)*coeff.w;}";
+static const char combineHeader[] =
+    "precision highp float;\nvarying vec2 TexCoord;\nuniform vec4 coeff;\nuniform sampler2D tex0;\nvoid main()\n{\n";
+static const char regionVertexHeader[] =
+    "attribute vec3 PosAttribute;\nattribute vec2 TexAttribute;\nprecision highp float;\nvarying vec2 TexCoord0;\n"
+    "void main()\n{\ngl_Position = vec4(PosAttribute, 1.0);\n";
 static const char downsampleVertexText[] =
     "precision mediump float; attribute  vec3 PosAttribute; attribute  vec2 TexAttribute;"
     " vec2 twoTexelSize = vec2(2./1280.,2./720.);varying  vec2 TexCoord1;varying  vec2 TexCoord2;"
@@ -117,16 +112,42 @@ static locale_t cNumericLocale(void)
     return locale;
 }
 
-// Returns the fragment text of one blur direction (caller frees), or null
-// (logged). width and height are the size of the sampled texture.
-char* blurShaderText(const float* weights, int radius, int vertical, int width, int height)
+// The texel rectangle's bounds in texture coordinates, inset by half a texel:
+// a bilinear fetch clamped to them reads what clamp-to-edge would read at the
+// rectangle's border, never the texels around it.
+static void regionBounds(const BlurRegion* from, float low[2], float high[2])
 {
-    if (!weights || radius < 0 || width < 1 || height < 1) {
-        logMessage("ERROR: blur shader for %d x %d, radius %d refused\n", width, height, radius);
+    low[0] = ((float)from->x + 0.5f) / (float)from->textureWidth;
+    low[1] = ((float)from->y + 0.5f) / (float)from->textureHeight;
+    high[0] = ((float)(from->x + from->width) - 0.5f) / (float)from->textureWidth;
+    high[1] = ((float)(from->y + from->height) - 0.5f) / (float)from->textureHeight;
+}
+
+static int wholeTexture(const BlurRegion* from)
+{
+    return from->x == 0 && from->y == 0 && from->width == from->textureWidth && from->height == from->textureHeight;
+}
+
+static int validRegion(const BlurRegion* from)
+{
+    return from && from->textureWidth >= 1 && from->textureHeight >= 1 && from->x >= 0 && from->y >= 0 &&
+           from->width >= 1 && from->height >= 1 && from->x + from->width <= from->textureWidth &&
+           from->y + from->height <= from->textureHeight;
+}
+
+// Returns the fragment text of one blur direction (caller frees), or null
+// (logged) for a region outside its texture.
+char* blurShaderText(const float* weights, int radius, int vertical, const BlurRegion* from)
+{
+    if (!weights || radius < 0 || !validRegion(from)) {
+        logMessage("ERROR: blur shader for radius %d refused (no weights or a region outside its texture)\n", radius);
         return NULL;
     }
     int n = 2 * radius + 1;
     int m = (int)ceil(n * 0.5);
+    int clamped = !wholeTexture(from);
+    float low[2], high[2];
+    regionBounds(from, low, high);
     locale_t c = cNumericLocale();
     locale_t previous = c ? uselocale(c) : (locale_t)0;
     ShaderText text = {NULL, 0, 0, 0};
@@ -137,9 +158,13 @@ char* blurShaderText(const float* weights, int radius, int vertical, int width, 
         float s = a + b;
         float f = b / (a + b);
         float o = (float)(-radius + 2 * j) + f;
-        float x = vertical ? 0.0f / (float)width : o / (float)width;
-        float y = vertical ? o / (float)height : 0.0f / (float)height;
-        appendText(&text, "texcoord = TexCoord0 + vec2(%f, %f);\n", (double)x, (double)y);
+        float x = vertical ? 0.0f / (float)from->textureWidth : o / (float)from->textureWidth;
+        float y = vertical ? o / (float)from->textureHeight : 0.0f / (float)from->textureHeight;
+        if (clamped)
+            appendText(&text, "texcoord = clamp(TexCoord0 + vec2(%f, %f), vec2(%f, %f), vec2(%f, %f));\n", (double)x,
+                       (double)y, (double)low[0], (double)low[1], (double)high[0], (double)high[1]);
+        else
+            appendText(&text, "texcoord = TexCoord0 + vec2(%f, %f);\n", (double)x, (double)y);
         appendText(&text, "sum += texture2D(tex0, texcoord).rgb*%f;\n", (double)s);
     }
     appendText(&text, "%s", blurTrailer);
@@ -147,6 +172,58 @@ char* blurShaderText(const float* weights, int radius, int vertical, int width, 
     if (text.failed) {
         free(text.data);
         logMessage("ERROR: no memory for a blur shader\n");
+        return NULL;
+    }
+    return text.data;
+}
+
+// The vertex text that spreads the quad's texture coordinates over the region.
+static char* regionVertexText(const BlurRegion* from)
+{
+    locale_t c = cNumericLocale();
+    locale_t previous = c ? uselocale(c) : (locale_t)0;
+    ShaderText text = {NULL, 0, 0, 0};
+    appendText(&text, "%s", regionVertexHeader);
+    appendText(&text, "TexCoord0 = vec2(%f, %f) + TexAttribute * vec2(%f, %f);\n}\n",
+               (double)((float)from->x / (float)from->textureWidth),
+               (double)((float)from->y / (float)from->textureHeight),
+               (double)((float)from->width / (float)from->textureWidth),
+               (double)((float)from->height / (float)from->textureHeight));
+    if (previous) uselocale(previous);
+    if (text.failed) free(text.data);
+    return text.failed ? NULL : text.data;
+}
+
+char* combineShaderText(const BlurRegion levels[PyramidLevels])
+{
+    for (int level = 0; level < PyramidLevels; level++)
+        if (!validRegion(&levels[level])) {
+            logMessage("ERROR: blur combine refused: level %d outside its atlas\n", level);
+            return NULL;
+        }
+    static const char lanes[PyramidLevels] = {'x', 'y', 'z', 'w'};
+    locale_t c = cNumericLocale();
+    locale_t previous = c ? uselocale(c) : (locale_t)0;
+    ShaderText text = {NULL, 0, 0, 0};
+    appendText(&text, "%s", combineHeader);
+    for (int level = 0; level < PyramidLevels; level++) {
+        const BlurRegion* from = &levels[level];
+        float low[2], high[2];
+        regionBounds(from, low, high);
+        appendText(
+            &text,
+            "%s texture2D(tex0, clamp(vec2(%f, %f) + TexCoord * vec2(%f, %f), vec2(%f, %f), vec2(%f, %f)))*coeff.%c\n",
+            level == 0 ? "gl_FragColor =" : "+", (double)((float)from->x / (float)from->textureWidth),
+            (double)((float)from->y / (float)from->textureHeight),
+            (double)((float)from->width / (float)from->textureWidth),
+            (double)((float)from->height / (float)from->textureHeight), (double)low[0], (double)low[1], (double)high[0],
+            (double)high[1], lanes[level]);
+    }
+    appendText(&text, ";\n}\n");
+    if (previous) uselocale(previous);
+    if (text.failed) {
+        free(text.data);
+        logMessage("ERROR: no memory for the blur combine\n");
         return NULL;
     }
     return text.data;
@@ -175,32 +252,61 @@ void bindPostPrograms(const ResourceEntry* table)
 
 // Returns createShaderProgram's result for the generated text (0 or -1 on a
 // failure, logged there; -1 when the text could not be made).
-int buildBlurShader(const float* weights, int radius, int vertical, int width, int height)
+int buildBlurShader(const float* weights, int radius, int vertical, const BlurRegion* from)
 {
-    char* fragment = blurShaderText(weights, radius, vertical, width, height);
-    if (!fragment) return -1;
-    int program = createShaderProgram(blurVertexText, fragment, 1);
+    char* fragment = blurShaderText(weights, radius, vertical, from);
+    char* vertex = fragment ? regionVertexText(from) : NULL;
+    int program = vertex ? createShaderProgram(vertex, fragment, 1) : -1;
     free(fragment);
+    free(vertex);
     return bindPostAttributes(program);
 }
 
-// The eight blur programs for a W x H frame, level by level, horizontal first.
-void rebuildBlurShaders(int width, int height)
+// The region of level in the atlas of a W x H frame.
+static BlurRegion atlasRegion(int width, int height, int level)
 {
-    for (int level = 0; level < PyramidLevels; level++) {
-        int w, h, radius;
-        pyramidLevelSize(width, height, level, &w, &h);
-        float* weights = gaussianWeights(levelKernel[level], &radius);
-        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, w, h);
-        blurPrograms.vertical[level] = buildBlurShader(weights, radius, 1, w, h);
-        free(weights);
-    }
+    int region[4], baseWidth, baseHeight;
+    BlurRegion from;
+    pyramidLevelSize(width, height, 0, &baseWidth, &baseHeight);
+    pyramidAtlasSize(baseWidth, baseHeight, &from.textureWidth, &from.textureHeight);
+    pyramidAtlasRegion(baseWidth, baseHeight, level, region);
+    from.x = region[0];
+    from.y = region[1];
+    from.width = region[2];
+    from.height = region[3];
+    return from;
 }
 
-// Deletes the eight blur programs (the names go back to -1); the combine and
-// downsample programs do not depend on the size and stay.
+// The eight blur programs and the combine for a W x H frame, level by level,
+// horizontal first. The horizontal pass reads the level's own buffer, the
+// vertical pass the level's region of the rows atlas; the combine sums the
+// four regions of the blurred atlas.
+void rebuildBlurShaders(int width, int height)
+{
+    BlurRegion regions[PyramidLevels];
+    for (int level = 0; level < PyramidLevels; level++) {
+        int radius;
+        BlurRegion own = {0, 0, 0, 0, 0, 0};
+        pyramidLevelSize(width, height, level, &own.textureWidth, &own.textureHeight);
+        own.width = own.textureWidth;
+        own.height = own.textureHeight;
+        regions[level] = atlasRegion(width, height, level);
+        float* weights = gaussianWeights(levelKernel[level], &radius);
+        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, &own);
+        blurPrograms.vertical[level] = buildBlurShader(weights, radius, 1, &regions[level]);
+        free(weights);
+    }
+    char* combine = combineShaderText(regions);
+    blurPrograms.combine = combine ? bindPostAttributes(createShaderProgram(combineVertexText, combine, 1)) : -1;
+    free(combine);
+}
+
+// Deletes the eight blur programs and the combine (the names go back to -1);
+// the downsample program does not depend on the size and stays.
 void releaseBlurShaders(void)
 {
+    freeShaderProgram(&blurPrograms.combine);
+    blurPrograms.combine = -1;
     for (int level = 0; level < PyramidLevels; level++) {
         freeShaderProgram(&blurPrograms.horizontal[level]);
         freeShaderProgram(&blurPrograms.vertical[level]);
@@ -214,6 +320,5 @@ void releaseBlurShaders(void)
 void buildPostShaders(int width, int height)
 {
     rebuildBlurShaders(width, height);
-    blurPrograms.combine = bindPostAttributes(createShaderProgram(combineVertexText, combineFragmentText, 1));
     blurPrograms.downsample = bindPostAttributes(createShaderProgram(downsampleVertexText, downsampleFragmentText, 1));
 }

@@ -1,5 +1,5 @@
-// Full-screen passes between post buffers: shader copies, the four-texture
-// combine, one separable blur level, the four-level pyramid blur and the
+// Full-screen passes between post buffers: shader copies, the four-level
+// pyramid blur (levels blurred in two atlases, summed by the combine) and the
 // public blurTarget, which chains pyramid blurs and fades by the fraction.
 #include "post/post.h"
 #include "render/render.h"
@@ -54,29 +54,30 @@ void copyTarget(int dst, int src, int program)
     unbindRenderTarget(dst);
 }
 
-// Weighted sum of four buffers into the bound framebuffer; the caller queues
-// "coeff" first.
-void combineTargets(int a, int b, int c, int d)
+// Draws every pyramid level into its region of atlas, each through its own
+// program, reading what texture gives for the level. One framebuffer for the
+// four levels: on llvmpipe each framebuffer switch costs a flush and a wait
+// for its threads, whatever the size, and the levels 2 and 3 are tiny.
+static void drawLevelsInto(int atlas, const int* programs, const int* textures)
 {
-    const int textures[4] = {colorTextureOf(a), colorTextureOf(b), colorTextureOf(c), colorTextureOf(d)};
-    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 4, 0xFFFFFFFFu, Opaque, blurPrograms.combine);
-}
-
-// Horizontal pass src -> temp, vertical pass temp -> dst, with the kernel of level.
-void blurPass(int src, int dst, int temp, int level)
-{
-    if (level < 0 || level >= PyramidLevels) return;
-    bindRenderTarget(temp);
-    drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.horizontal[level]);
-    unbindRenderTarget(temp);
-    bindRenderTarget(dst);
-    drawFullQuad(colorTextureOf(temp), Opaque, blurPrograms.vertical[level]);
-    unbindRenderTarget(dst);
+    const RenderTarget* base =
+        levelSource[0] >= 0 && levelSource[0] < MaxRenderTargets ? renderTargets[levelSource[0]] : NULL;
+    if (!base) return;
+    bindRenderTarget(atlas);
+    for (int level = 0; level < PyramidLevels; level++) {
+        int region[4];
+        pyramidAtlasRegion(base->width, base->height, level, region);
+        glViewport(region[0], region[1], region[2], region[3]);
+        drawFullQuad(textures[level], Opaque, programs[level]);
+    }
+    unbindRenderTarget(atlas);
 }
 
 // Blurs the four pyramid levels of one pass: from src through the downsample,
 // or (fromLevel0) straight from levelSource[0], which already holds a level-0
-// sized picture, the result of the pass before.
+// sized picture, the result of the pass before. Each level is halved from the
+// one before, then all four are blurred along x into the rows atlas and along
+// y into the blurred atlas.
 static void blurLevels(int src, int fromLevel0)
 {
     if (!fromLevel0) {
@@ -84,13 +85,18 @@ static void blurLevels(int src, int fromLevel0)
         drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.downsample);
         unbindRenderTarget(levelSource[0]);
     }
-    blurPass(levelSource[0], levelBlurred[0], levelTemp[0], 0);
-    for (int level = 1; level < PyramidLevels; level++) {
-        bindRenderTarget(levelSource[level]);
-        drawFullQuad(colorTextureOf(levelSource[level - 1]), Opaque, 0);
-        unbindRenderTarget(levelSource[level]);
-        blurPass(levelSource[level], levelBlurred[level], levelTemp[level], level);
+    int sources[PyramidLevels], rows[PyramidLevels];
+    for (int level = 0; level < PyramidLevels; level++) {
+        if (level > 0) {
+            bindRenderTarget(levelSource[level]);
+            drawFullQuad(colorTextureOf(levelSource[level - 1]), Opaque, 0);
+            unbindRenderTarget(levelSource[level]);
+        }
+        sources[level] = colorTextureOf(levelSource[level]);
+        rows[level] = colorTextureOf(pyramidRows);
     }
+    drawLevelsInto(pyramidRows, blurPrograms.horizontal, sources);
+    drawLevelsInto(pyramidBlurred, blurPrograms.vertical, rows);
 }
 
 // The weighted sum of the blurred levels drawn into dst at dst's own size.
@@ -99,7 +105,7 @@ static void combineLevels(int dst, float strength)
     float coeff[4] = {strength * 0.5f, strength * 0.3f, strength * 0.23f, strength * 0.18f};
     queueUniformEntry("coeff", Vec4, 0.0f, 0.0f, coeff);
     bindRenderTarget(dst);
-    combineTargets(levelBlurred[0], levelBlurred[1], levelBlurred[2], levelBlurred[3]);
+    drawFullQuad(colorTextureOf(pyramidBlurred), Opaque, blurPrograms.combine);
     unbindRenderTarget(dst);
 }
 
@@ -129,7 +135,7 @@ static int passesFor(float amount)
 // A pass's result is only ever read smoothly (by the next pass's downsample
 // or by dst), so it is summed at the size it is read at: a pass feeding the
 // next one straight into levelSource[0], the base result straight into dst,
-// the faded-in result into levelTemp[0] (level-0 size), then stretched over
+// the faded-in result into pyramidFade (level-0 size), then stretched over
 // dst. The full-size sums of earlier versions cost four reads per window
 // pixel each; the picture moves by under 1/255 on average. blurTargetA and
 // blurTargetB are no longer written.
@@ -153,12 +159,12 @@ void blurTarget(int src, int dst, float strength, float amount)
         blurLevels(src, pass != passes);
         if (pass == 2) combineLevels(dst, strength);
         if (pass > 1 && pass > lastPass) combineLevels(levelSource[0], strength);
-        if (pass == 1) combineLevels(levelTemp[0], strength);
+        if (pass == 1) combineLevels(pyramidFade, strength);
     }
     if (fraction > 0.0f) {
         bindRenderTarget(dst);
         overlayAlpha = fraction;
-        drawFullQuad(colorTextureOf(levelTemp[0]), AlphaBlend, 0);
+        drawFullQuad(colorTextureOf(pyramidFade), AlphaBlend, 0);
         overlayAlpha = -1.0f;
         unbindRenderTarget(dst);
     }

@@ -16,18 +16,17 @@
 // Every post global, so several start-up sets can live in one test process.
 struct PostState {
     int scene, full, half, small, extra, a, b;
-    int source[4], blurred[4], temp[4], horizontal[4], vertical[4];
+    int source[4], fade, rows, blurred, horizontal[4], vertical[4];
     int combine, downsample;
 };
 
 inline void savePost(PostState* s)
 {
-    *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA,          blurTargetB,
-          {},          {},         {},         {},          {},          blurPrograms.combine, blurPrograms.downsample};
+    *s = {sceneTarget,    fullTarget,  halfTarget, smallTarget,          extraTarget,
+          blurTargetA,    blurTargetB, {},         pyramidFade,          pyramidRows,
+          pyramidBlurred, {},          {},         blurPrograms.combine, blurPrograms.downsample};
     for (int i = 0; i < 4; i++) {
         s->source[i] = levelSource[i];
-        s->blurred[i] = levelBlurred[i];
-        s->temp[i] = levelTemp[i];
         s->horizontal[i] = blurPrograms.horizontal[i];
         s->vertical[i] = blurPrograms.vertical[i];
     }
@@ -44,10 +43,11 @@ inline void restorePost(const PostState* s)
     blurTargetB = s->b;
     blurPrograms.combine = s->combine;
     blurPrograms.downsample = s->downsample;
+    pyramidFade = s->fade;
+    pyramidRows = s->rows;
+    pyramidBlurred = s->blurred;
     for (int i = 0; i < 4; i++) {
         levelSource[i] = s->source[i];
-        levelBlurred[i] = s->blurred[i];
-        levelTemp[i] = s->temp[i];
         blurPrograms.horizontal[i] = s->horizontal[i];
         blurPrograms.vertical[i] = s->vertical[i];
     }

@@ -6,6 +6,7 @@
 #include <locale.h>
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,16 @@ TEST(BlurGenerator, NormalisedWeightsOfLevelZero)
     free(w);
 }
 
-static std::string levelZeroText(int vertical)
+// Level 0 of a 1280 x 720 frame: its own 320 x 180 buffer, or its region of
+// the 320 x 270 atlas (levels 0 and 1 stacked).
+static const BlurRegion levelZeroBuffer = {320, 180, 0, 0, 320, 180};
+static const BlurRegion levelZeroInAtlas = {320, 270, 0, 0, 320, 180};
+
+static std::string levelZeroText(int vertical, const BlurRegion& from = levelZeroBuffer)
 {
     int radius = 0;
     float* w = gaussianWeights(0.55f, &radius);
-    char* text = blurShaderText(w, radius, vertical, 320, 180);
+    char* text = blurShaderText(w, radius, vertical, &from);
     free(w);
     std::string out = text ? text : "";
     free(text);
@@ -72,18 +78,90 @@ TEST(BlurGenerator, HorizontalTextOfLevelZeroAt1280x720)
     EXPECT_EQ(levelZeroText(0), expected);
 }
 
-TEST(BlurGenerator, VerticalTextPutsOffsetsOverTheHeight)
+// Every fetch of a region smaller than its texture is clamped half a texel
+// inside the region: 0.5/320, 0.5/270 and 319.5/320, 179.5/270 here. The
+// offsets (paired taps -4.061659 ... 5 texels) are over the atlas's height.
+TEST(BlurGenerator, VerticalTextReadsItsAtlasRegionClamped)
 {
-    std::string text = levelZeroText(1);
-    const char* y[6] = {"-0.022565", "-0.012114", "-0.002361", "0.007153", "0.017263", "0.027778"};
+    std::string text = levelZeroText(1, levelZeroInAtlas);
+    const double y[6] = {-4.061659 / 270, -2.180569 / 270, -0.424946 / 270, 1.287512 / 270, 3.107408 / 270, 5.0 / 270};
     size_t at = 0;
     for (int j = 0; j < 6; j++) {
-        std::string line = std::string("texcoord = TexCoord0 + vec2(0.000000, ") + y[j] + ");\n";
-        size_t found = text.find(line, at);
-        EXPECT_NE(found, std::string::npos) << line;
-        if (found != std::string::npos) at = found;
+        const char* prefix = "texcoord = clamp(TexCoord0 + vec2(";
+        at = text.find(prefix, at);
+        ASSERT_NE(at, std::string::npos) << "fetch " << j;
+        double v[6];
+        at += strlen(prefix);
+        ASSERT_EQ(sscanf(text.c_str() + at, "%lf, %lf), vec2(%lf, %lf), vec2(%lf, %lf));", &v[0], &v[1], &v[2], &v[3],
+                         &v[4], &v[5]),
+                  6);
+        EXPECT_EQ(v[0], 0.0);
+        EXPECT_NEAR(v[1], y[j], 1.0e-6) << "fetch " << j;
+        EXPECT_NEAR(v[2], 0.5 / 320, 1.0e-6);
+        EXPECT_NEAR(v[3], 0.5 / 270, 1.0e-6);
+        EXPECT_NEAR(v[4], 319.5 / 320, 1.0e-6);
+        EXPECT_NEAR(v[5], 179.5 / 270, 1.0e-6);
     }
     EXPECT_NE(text.find("sum += texture2D(tex0, texcoord).rgb*0.539616;\n"), std::string::npos);
+    EXPECT_EQ(levelZeroText(1).find("clamp"), std::string::npos) << "a whole texture clamps by itself";
+}
+
+// The atlas of a 1280 x 720 frame: level 0 (320 x 180) at the origin, levels
+// 1-3 (160 x 90, 80 x 45, 40 x 22) side by side above it. Level 0 of two
+// pixels has levels 1-3 of one pixel each, wider together than it.
+TEST(BlurGenerator, AtlasHoldsEveryLevelWithoutOverlap)
+{
+    const int expected[4][4] = {{0, 0, 320, 180}, {0, 180, 160, 90}, {160, 180, 80, 45}, {240, 180, 40, 22}};
+    for (int level = 0; level < 4; level++) {
+        int region[4];
+        pyramidAtlasRegion(320, 180, level, region);
+        for (int i = 0; i < 4; i++) EXPECT_EQ(region[i], expected[level][i]) << "level " << level << " value " << i;
+    }
+    const int base[4][2] = {{2, 1}, {3, 1}, {4, 1}, {320, 180}}, width[4] = {3, 3, 4, 320}, height[4] = {2, 2, 2, 270};
+    for (int i = 0; i < 4; i++) {
+        int w = 0, h = 0;
+        pyramidAtlasSize(base[i][0], base[i][1], &w, &h);
+        EXPECT_EQ(w, width[i]) << "base " << base[i][0];
+        EXPECT_EQ(h, height[i]) << "base " << base[i][0];
+    }
+}
+
+// The combine reads level L at offset + TexCoord x scale, clamped to the
+// region; for level 3 of the 1280 x 720 atlas: 240/320, 180/270, 40/320,
+// 22/270, then 240.5/320, 180.5/270 and 279.5/320, 201.5/270.
+TEST(BlurGenerator, CombineSumsTheFourRegionsOfTheAtlas)
+{
+    BlurRegion levels[4];
+    for (int level = 0; level < 4; level++) {
+        int region[4];
+        pyramidAtlasRegion(320, 180, level, region);
+        levels[level] = {320, 270, region[0], region[1], region[2], region[3]};
+    }
+    char* text = combineShaderText(levels);
+    ASSERT_NE(text, nullptr);
+    std::string t = text;
+    free(text);
+    const char* prefix = "+ texture2D(tex0, clamp(vec2(";
+    size_t at = t.rfind(prefix);
+    ASSERT_NE(at, std::string::npos);
+    double v[8];
+    char lane = 0;
+    ASSERT_EQ(sscanf(t.c_str() + at + strlen(prefix),
+                     "%lf, %lf) + TexCoord * vec2(%lf, %lf), vec2(%lf, %lf), vec2(%lf, %lf)))*coeff.%c", &v[0], &v[1],
+                     &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &lane),
+              9);
+    const double expected[8] = {0.75,        180.0 / 270, 0.125,       22.0 / 270,
+                                240.5 / 320, 180.5 / 270, 279.5 / 320, 201.5 / 270};
+    for (int i = 0; i < 8; i++) EXPECT_NEAR(v[i], expected[i], 1.0e-6) << "value " << i;
+    EXPECT_EQ(lane, 'w');
+    int fetches = 0;
+    for (size_t p = t.find("texture2D"); p != std::string::npos; p = t.find("texture2D", p + 1)) fetches++;
+    EXPECT_EQ(fetches, 4);
+    EXPECT_NE(t.find("gl_FragColor = texture2D(tex0, clamp(vec2(0.000000, 0.000000) + TexCoord * vec2(1.000000, "),
+              std::string::npos);
+
+    levels[3].x = 281;   // one texel past the atlas's edge
+    EXPECT_EQ(combineShaderText(levels), nullptr);
 }
 
 TEST(BlurGenerator, LastFetchOfEveryLevelIsTheOuterTap)
@@ -93,7 +171,8 @@ TEST(BlurGenerator, LastFetchOfEveryLevelIsTheOuterTap)
         int w, h, radius;
         pyramidLevelSize(1280, 720, level, &w, &h);
         float* weights = gaussianWeights(k[level], &radius);
-        char* text = blurShaderText(weights, radius, 0, w, h);
+        const BlurRegion own = {w, h, 0, 0, w, h};
+        char* text = blurShaderText(weights, radius, 0, &own);
         ASSERT_NE(text, nullptr);
         std::string t = text;
         int fetches = 0;
@@ -127,12 +206,18 @@ TEST(BlurGenerator, PyramidSizesNeverDropBelowOnePixel)
 
     int radius;
     float* weights = gaussianWeights(0.17f, &radius);
-    char* text = blurShaderText(weights, radius, 1, w, h);
+    const BlurRegion pixel = {w, h, 0, 0, w, h};
+    char* text = blurShaderText(weights, radius, 1, &pixel);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text).find("inf"), std::string::npos);
     EXPECT_EQ(std::string(text).find("nan"), std::string::npos);
     free(text);
-    EXPECT_EQ(blurShaderText(weights, radius, 1, 0, 5), nullptr);
+    const BlurRegion empty = {0, 5, 0, 0, 0, 5}, inside = {10, 10, 4, 0, 6, 10}, past = {10, 10, 5, 0, 6, 10};
+    EXPECT_EQ(blurShaderText(weights, radius, 1, &empty), nullptr);
+    text = blurShaderText(weights, radius, 1, &inside);
+    EXPECT_NE(text, nullptr) << "a region up to the texture's edge";
+    free(text);
+    EXPECT_EQ(blurShaderText(weights, radius, 1, &past), nullptr) << "one texel past it";
     free(weights);
 }
 
