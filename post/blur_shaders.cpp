@@ -13,7 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1};
+BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1};
 
 // Kernel parameter k of each level: weights exp(-(k·x)²), smaller k is wider.
 static const float levelKernel[PyramidLevels] = {0.55f, 0.3f, 0.2f, 0.17f};
@@ -229,6 +229,39 @@ char* combineShaderText(const BlurRegion levels[PyramidLevels])
     return text.data;
 }
 
+char* halvedShaderText(int level, int baseWidth, int baseHeight)
+{
+    if (level < 1 || level >= PyramidLevels || baseWidth < 1 || baseHeight < 1) {
+        logMessage("ERROR: halving shader for level %d of %d x %d refused\n", level, baseWidth, baseHeight);
+        return NULL;
+    }
+    // texelN(c): the value of level N's texel centred at c. Level 1's is a
+    // linear fetch of level 0 there; level N's the linear filter of level
+    // N-1's four texels around c, clamped to its edge as the texture would be.
+    ShaderText text = {NULL, 0, 0, 0};
+    appendText(&text, "precision highp float;\nvarying vec2 TexCoord0;\nuniform sampler2D tex0;\n"
+                      "vec4 texel1(vec2 c)\n{\nreturn texture2D(tex0, c);\n}\n");
+    int w = baseWidth, h = baseHeight;
+    for (int n = 2; n <= level; n++) {
+        w = w / 2 < 1 ? 1 : w / 2;
+        h = h / 2 < 1 ? 1 : h / 2;
+        appendText(&text,
+                   "vec4 texel%d(vec2 c)\n{\nvec2 size = vec2(%d.0, %d.0);\nvec2 p = c * size - 0.5;\n"
+                   "vec2 i = floor(p);\nvec2 f = p - i;\nvec2 a = (clamp(i, vec2(0.0), size - 1.0) + 0.5) / size;\n"
+                   "vec2 b = (clamp(i + 1.0, vec2(0.0), size - 1.0) + 0.5) / size;\n"
+                   "return mix(mix(texel%d(a), texel%d(vec2(b.x, a.y)), f.x), "
+                   "mix(texel%d(vec2(a.x, b.y)), texel%d(b), f.x), f.y);\n}\n",
+                   n, w, h, n - 1, n - 1, n - 1, n - 1);
+    }
+    appendText(&text, "void main()\n{\ngl_FragColor = texel%d(TexCoord0);\n}\n", level);
+    if (text.failed) {
+        free(text.data);
+        logMessage("ERROR: no memory for a halving shader\n");
+        return NULL;
+    }
+    return text.data;
+}
+
 // Binds PosAttribute to location 0 and TexAttribute to 1 and links again, so
 // the overlay quad's position and texture coordinates reach a post program.
 // Returns the program unchanged; a failed link is logged.
@@ -250,16 +283,21 @@ void bindPostPrograms(const ResourceEntry* table)
         if (row->kind == ShaderRow && (row->flags & PostProgramRow)) bindPostAttributes(*(int*)row->object);
 }
 
-// Returns createShaderProgram's result for the generated text (0 or -1 on a
-// failure, logged there; -1 when the text could not be made).
-int buildBlurShader(const float* weights, int radius, int vertical, const BlurRegion* from)
+// Links fragment (freed here; null fails) with the vertex text of from.
+static int buildRegionShader(char* fragment, const BlurRegion* from)
 {
-    char* fragment = blurShaderText(weights, radius, vertical, from);
     char* vertex = fragment ? regionVertexText(from) : NULL;
     int program = vertex ? createShaderProgram(vertex, fragment, 1) : -1;
     free(fragment);
     free(vertex);
     return bindPostAttributes(program);
+}
+
+// Returns createShaderProgram's result for the generated text (0 or -1 on a
+// failure, logged there; -1 when the text could not be made).
+int buildBlurShader(const float* weights, int radius, int vertical, const BlurRegion* from)
+{
+    return buildRegionShader(blurShaderText(weights, radius, vertical, from), from);
 }
 
 // The region of level in the atlas of a W x H frame.
@@ -277,10 +315,11 @@ static BlurRegion atlasRegion(int width, int height, int level)
     return from;
 }
 
-// The eight blur programs and the combine for a W x H frame, level by level,
-// horizontal first. The horizontal pass reads the level's own buffer, the
-// vertical pass the level's region of the rows atlas; the combine sums the
-// four regions of the blurred atlas.
+// The blur programs, level by level, horizontal first, the halving programs
+// of levels 1-3 and the combine for a W x H frame. The horizontal pass reads
+// level 0's buffer or the level's region of the blurred atlas (where the
+// halving put it), the vertical pass the level's region of the rows atlas;
+// the combine sums the four regions of the blurred atlas.
 void rebuildBlurShaders(int width, int height)
 {
     BlurRegion regions[PyramidLevels];
@@ -292,16 +331,21 @@ void rebuildBlurShaders(int width, int height)
         own.height = own.textureHeight;
         regions[level] = atlasRegion(width, height, level);
         float* weights = gaussianWeights(levelKernel[level], &radius);
-        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, &own);
+        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, level == 0 ? &own : &regions[level]);
         blurPrograms.vertical[level] = buildBlurShader(weights, radius, 1, &regions[level]);
         free(weights);
+        int baseWidth, baseHeight;
+        pyramidLevelSize(width, height, 0, &baseWidth, &baseHeight);
+        const BlurRegion base = {baseWidth, baseHeight, 0, 0, baseWidth, baseHeight};
+        blurPrograms.halved[level] =
+            level == 0 ? -1 : buildRegionShader(halvedShaderText(level, baseWidth, baseHeight), &base);
     }
     char* combine = combineShaderText(regions);
     blurPrograms.combine = combine ? bindPostAttributes(createShaderProgram(combineVertexText, combine, 1)) : -1;
     free(combine);
 }
 
-// Deletes the eight blur programs and the combine (the names go back to -1);
+// Deletes the blur, halving and combine programs (the names go back to -1);
 // the downsample program does not depend on the size and stays.
 void releaseBlurShaders(void)
 {
@@ -310,8 +354,10 @@ void releaseBlurShaders(void)
     for (int level = 0; level < PyramidLevels; level++) {
         freeShaderProgram(&blurPrograms.horizontal[level]);
         freeShaderProgram(&blurPrograms.vertical[level]);
+        freeShaderProgram(&blurPrograms.halved[level]);
         blurPrograms.horizontal[level] = -1;
         blurPrograms.vertical[level] = -1;
+        blurPrograms.halved[level] = -1;
     }
 }
 

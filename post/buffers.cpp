@@ -11,7 +11,7 @@
 RenderTarget* renderTargets[MaxRenderTargets];
 int sceneTarget = -1, fullTarget = -1, halfTarget = -1, smallTarget = -1, extraTarget = -1;
 int blurTargetA = -1, blurTargetB = -1;
-int levelSource[PyramidLevels] = {-1, -1, -1, -1};
+int pyramidBase = -1;
 int pyramidFade = -1, pyramidRows = -1, pyramidBlurred = -1;
 int postWidth, postHeight;
 float factorPix = 2.0f, smallDivisor = 16.0f, extraDivisor = 1.0f;
@@ -191,7 +191,7 @@ void beginSceneTarget(void)
 // side is the frame's side divided by it, truncated, at least one pixel) and
 // whether it has depth; the two atlas rows take pyramidAtlasSize instead.
 // Allocation, the resize and the memory count all read this list. Pyramid
-// level L divides by 4 x 2^L: the size pyramidLevelSize gives the blur shaders.
+// level 0 divides by 4: the size pyramidLevelSize gives the blur shaders.
 struct PostBuffer {
     int* slot;
     const float* divisor;
@@ -199,18 +199,15 @@ struct PostBuffer {
     int atlas;
 };
 static const float wholeFrame = 1.0f;
-static const float levelDivisor[PyramidLevels] = {4.0f, 8.0f, 16.0f, 32.0f};
+static const float levelDivisor = 4.0f;
 static const PostBuffer postBuffers[] = {
-    {&sceneTarget, &wholeFrame, 1, 0},         {&fullTarget, &wholeFrame, 1, 0},
-    {&halfTarget, &factorPix, 1, 0},           {&smallTarget, &smallDivisor, 1, 0},
-    {&extraTarget, &extraDivisor, 1, 0},       {&blurTargetA, &wholeFrame, 0, 0},
-    {&blurTargetB, &wholeFrame, 0, 0},         {&levelSource[0], &levelDivisor[0], 0, 0},
-    {&levelSource[1], &levelDivisor[1], 0, 0}, {&levelSource[2], &levelDivisor[2], 0, 0},
-    {&levelSource[3], &levelDivisor[3], 0, 0}, {&pyramidFade, &levelDivisor[0], 0, 0},
-    {&pyramidRows, &wholeFrame, 0, 1},         {&pyramidBlurred, &wholeFrame, 0, 1},
+    {&sceneTarget, &wholeFrame, 1, 0},   {&fullTarget, &wholeFrame, 1, 0},     {&halfTarget, &factorPix, 1, 0},
+    {&smallTarget, &smallDivisor, 1, 0}, {&extraTarget, &extraDivisor, 1, 0},  {&blurTargetA, &wholeFrame, 0, 0},
+    {&blurTargetB, &wholeFrame, 0, 0},   {&pyramidBase, &levelDivisor, 0, 0},  {&pyramidFade, &levelDivisor, 0, 0},
+    {&pyramidRows, &wholeFrame, 0, 1},   {&pyramidBlurred, &wholeFrame, 0, 1},
 };
 enum { PostBufferCount = sizeof postBuffers / sizeof postBuffers[0] };
-static_assert(PostBufferCount == 7 + PyramidLevels + 3, "a buffer row for every post buffer");
+static_assert(PostBufferCount == 11, "a buffer row for every post buffer");
 
 // The divisors the set is made with; scenes read them as uniforms.
 static void resetPostDivisors(void)
@@ -249,7 +246,7 @@ uint64_t postBufferBytes(int width, int height)
     return total;
 }
 
-// The 14 start-up buffers from the window size, then the post shaders. Runs
+// The 11 start-up buffers from the window size, then the post shaders. Runs
 // once, after the resource table has loaded; the content's own post programs
 // get PosAttribute/TexAttribute bound by its owner (bindPostAttributes) next.
 void initPostProcessing(void)

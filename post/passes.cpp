@@ -58,13 +58,12 @@ void copyTarget(int dst, int src, int program)
 // program, reading what texture gives for the level. One framebuffer for the
 // four levels: on llvmpipe each framebuffer switch costs a flush and a wait
 // for its threads, whatever the size, and the levels 2 and 3 are tiny.
-static void drawLevelsInto(int atlas, const int* programs, const int* textures)
+static void drawLevelsInto(int atlas, int firstLevel, const int* programs, const int* textures)
 {
-    const RenderTarget* base =
-        levelSource[0] >= 0 && levelSource[0] < MaxRenderTargets ? renderTargets[levelSource[0]] : NULL;
+    const RenderTarget* base = pyramidBase >= 0 && pyramidBase < MaxRenderTargets ? renderTargets[pyramidBase] : NULL;
     if (!base) return;
     bindRenderTarget(atlas);
-    for (int level = 0; level < PyramidLevels; level++) {
+    for (int level = firstLevel; level < PyramidLevels; level++) {
         int region[4];
         pyramidAtlasRegion(base->width, base->height, level, region);
         glViewport(region[0], region[1], region[2], region[3]);
@@ -74,29 +73,27 @@ static void drawLevelsInto(int atlas, const int* programs, const int* textures)
 }
 
 // Blurs the four pyramid levels of one pass: from src through the downsample,
-// or (fromLevel0) straight from levelSource[0], which already holds a level-0
-// sized picture, the result of the pass before. Each level is halved from the
-// one before, then all four are blurred along x into the rows atlas and along
-// y into the blurred atlas.
+// or (fromLevel0) straight from pyramidBase, which already holds a level-0
+// sized picture, the result of the pass before. Levels 1-3 are made from
+// level 0 into their regions of the blurred atlas (free until the vertical
+// pass), then all four are blurred along x into the rows atlas and along y
+// into the blurred atlas.
 static void blurLevels(int src, int fromLevel0)
 {
     if (!fromLevel0) {
-        bindRenderTarget(levelSource[0]);
+        bindRenderTarget(pyramidBase);
         drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.downsample);
-        unbindRenderTarget(levelSource[0]);
+        unbindRenderTarget(pyramidBase);
     }
-    int sources[PyramidLevels], rows[PyramidLevels];
+    int bases[PyramidLevels], sources[PyramidLevels], rows[PyramidLevels];
     for (int level = 0; level < PyramidLevels; level++) {
-        if (level > 0) {
-            bindRenderTarget(levelSource[level]);
-            drawFullQuad(colorTextureOf(levelSource[level - 1]), Opaque, 0);
-            unbindRenderTarget(levelSource[level]);
-        }
-        sources[level] = colorTextureOf(levelSource[level]);
+        bases[level] = colorTextureOf(pyramidBase);
+        sources[level] = level == 0 ? bases[level] : colorTextureOf(pyramidBlurred);
         rows[level] = colorTextureOf(pyramidRows);
     }
-    drawLevelsInto(pyramidRows, blurPrograms.horizontal, sources);
-    drawLevelsInto(pyramidBlurred, blurPrograms.vertical, rows);
+    drawLevelsInto(pyramidBlurred, 1, blurPrograms.halved, bases);
+    drawLevelsInto(pyramidRows, 0, blurPrograms.horizontal, sources);
+    drawLevelsInto(pyramidBlurred, 0, blurPrograms.vertical, rows);
 }
 
 // The weighted sum of the blurred levels drawn into dst at dst's own size.
@@ -134,7 +131,7 @@ static int passesFor(float amount)
 // change dst, so it is not run (a third of the final grade's blur work).
 // A pass's result is only ever read smoothly (by the next pass's downsample
 // or by dst), so it is summed at the size it is read at: a pass feeding the
-// next one straight into levelSource[0], the base result straight into dst,
+// next one straight into pyramidBase, the base result straight into dst,
 // the faded-in result into pyramidFade (level-0 size), then stretched over
 // dst. The full-size sums of earlier versions cost four reads per window
 // pixel each; the picture moves by under 1/255 on average. blurTargetA and
@@ -158,7 +155,7 @@ void blurTarget(int src, int dst, float strength, float amount)
     for (int pass = passes; pass >= lastPass; pass--) {
         blurLevels(src, pass != passes);
         if (pass == 2) combineLevels(dst, strength);
-        if (pass > 1 && pass > lastPass) combineLevels(levelSource[0], strength);
+        if (pass > 1 && pass > lastPass) combineLevels(pyramidBase, strength);
         if (pass == 1) combineLevels(pyramidFade, strength);
     }
     if (fraction > 0.0f) {

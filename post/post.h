@@ -16,12 +16,12 @@ enum { MaxRenderTargets = 64, PyramidLevels = 4 };
 extern RenderTarget* renderTargets[MaxRenderTargets];
 extern int sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget;
 extern int blurTargetA, blurTargetB;
-// The blur pyramid: each level's picture (level 0 the downsampled source or
-// the previous pass's sum), a level-0 sized buffer for the sum faded in, and
-// two atlases that hold all four levels (pyramidAtlasRegion): the levels
-// blurred along x, then along both axes.
-extern int levelSource[PyramidLevels];
-extern int pyramidFade, pyramidRows, pyramidBlurred;
+// The blur pyramid: level 0's picture (the downsampled source or the previous
+// pass's sum), a level-0 sized buffer for the sum faded in, and two atlases
+// that hold all four levels (pyramidAtlasRegion): the levels blurred along x,
+// then along both axes. Before its levels are blurred, the second holds the
+// smaller levels' pictures that the first reads.
+extern int pyramidBase, pyramidFade, pyramidRows, pyramidBlurred;
 extern float factorPix, smallDivisor, extraDivisor;
 
 int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);   // 1 complete
@@ -56,6 +56,7 @@ void pyramidAtlasSize(int baseWidth, int baseHeight, int* atlasWidth, int* atlas
 // The generated programs of the blur chain; -1 until made.
 struct BlurPrograms {
     int horizontal[PyramidLevels], vertical[PyramidLevels];   // one pair per pyramid level
+    int halved[PyramidLevels];                                // levels 1-3 from level 0; [0] is -1
     int combine, downsample;
 };
 extern BlurPrograms blurPrograms;
@@ -70,7 +71,7 @@ struct BlurRegion {
 };
 int buildBlurShader(const float* weights, int radius, int vertical, const BlurRegion* from);
 void buildPostShaders(int width, int height);
-void rebuildBlurShaders(int width, int height);   // the eight blur programs and the combine
+void rebuildBlurShaders(int width, int height);   // the blur, halving and combine programs
 void releaseBlurShaders(void);
 // The generated fragment text of one blur direction over from (malloc'd;
 // null, logged, for a region outside its texture).
@@ -79,6 +80,11 @@ char* blurShaderText(const float* weights, int radius, int vertical, const BlurR
 // summed with the weights of uniform vec4 coeff (malloc'd; null, logged, for
 // a region outside its texture).
 char* combineShaderText(const BlurRegion levels[PyramidLevels]);
+// The generated fragment text that draws level 1-3 of a pyramid whose level 0
+// is base W x H from level 0 (tex0): the picture that halving level 0 level
+// by level with linear filtering gives, without storing the levels between
+// (malloc'd; null, logged, for another level).
+char* halvedShaderText(int level, int baseWidth, int baseHeight);
 // Puts PosAttribute at location 0 and TexAttribute at 1 and relinks; returns program.
 int bindPostAttributes(int program);
 // bindPostAttributes for the program of every shader row of table (ended by

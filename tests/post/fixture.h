@@ -16,17 +16,18 @@
 // Every post global, so several start-up sets can live in one test process.
 struct PostState {
     int scene, full, half, small, extra, a, b;
-    int source[4], fade, rows, blurred, horizontal[4], vertical[4];
+    int base, fade, rows, blurred, horizontal[4], vertical[4], halved[4];
     int combine, downsample;
 };
 
 inline void savePost(PostState* s)
 {
-    *s = {sceneTarget,    fullTarget,  halfTarget, smallTarget,          extraTarget,
-          blurTargetA,    blurTargetB, {},         pyramidFade,          pyramidRows,
-          pyramidBlurred, {},          {},         blurPrograms.combine, blurPrograms.downsample};
+    *s = {sceneTarget, fullTarget,  halfTarget,           smallTarget,
+          extraTarget, blurTargetA, blurTargetB,          pyramidBase,
+          pyramidFade, pyramidRows, pyramidBlurred,       {},
+          {},          {},          blurPrograms.combine, blurPrograms.downsample};
     for (int i = 0; i < 4; i++) {
-        s->source[i] = levelSource[i];
+        s->halved[i] = blurPrograms.halved[i];
         s->horizontal[i] = blurPrograms.horizontal[i];
         s->vertical[i] = blurPrograms.vertical[i];
     }
@@ -43,11 +44,12 @@ inline void restorePost(const PostState* s)
     blurTargetB = s->b;
     blurPrograms.combine = s->combine;
     blurPrograms.downsample = s->downsample;
+    pyramidBase = s->base;
     pyramidFade = s->fade;
     pyramidRows = s->rows;
     pyramidBlurred = s->blurred;
     for (int i = 0; i < 4; i++) {
-        levelSource[i] = s->source[i];
+        blurPrograms.halved[i] = s->halved[i];
         blurPrograms.horizontal[i] = s->horizontal[i];
         blurPrograms.vertical[i] = s->vertical[i];
     }
