@@ -13,7 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1};
+BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1, -1};
 
 // Kernel parameter k of each level: weights exp(-(k·x)²), smaller k is wider.
 static const float levelKernel[PyramidLevels] = {0.55f, 0.3f, 0.2f, 0.17f};
@@ -26,8 +26,8 @@ static const char combineVertexText[] =
     "attribute vec3 PosAttribute;attribute vec2 TexAttribute;precision mediump float;"
     "varying  vec2 TexCoord;void main(){\tgl_Position = vec4(PosAttribute, 1.0);"
     "\tTexCoord    = TexAttribute;}";
-static const char combineHeader[] =
-    "precision highp float;\nvarying vec2 TexCoord;\nuniform vec4 coeff;\nuniform sampler2D tex0;\nvoid main()\n{\n";
+static const char combineHeader[] = "precision highp float;\nvarying vec2 TexCoord;\nuniform vec4 coeff;\n"
+                                    "uniform sampler2D tex0;\nvoid main()\n{\nvec2 at;\nvec4 level;\n";
 static const char regionVertexHeader[] =
     "attribute vec3 PosAttribute;\nattribute vec2 TexAttribute;\nprecision highp float;\nvarying vec2 TexCoord0;\n"
     "void main()\n{\ngl_Position = vec4(PosAttribute, 1.0);\n";
@@ -135,6 +135,22 @@ static int validRegion(const BlurRegion* from)
            from->y + from->height <= from->textureHeight;
 }
 
+// Taps pair up from -radius into one linear fetch each: pair j reads taps
+// -radius + 2j and the one after at offset (in texels) and weight sum. The
+// last tap, +radius, would be a fetch of its own for the kernel's smallest
+// weight (at most 0.02 % at the four levels' radii): it is left out and its
+// weight added to the pair that holds the centre, so the weights still sum
+// to 1. Returns the number of fetches.
+static int tapPairs(int radius) { return radius > 0 ? radius : 1; }
+
+static void tapPair(const float* weights, int radius, int j, float* offset, float* sum)
+{
+    float a = weights[2 * j];
+    float b = 2 * j + 1 <= 2 * radius ? weights[2 * j + 1] : 0.0f;
+    *sum = a + b + (radius > 0 && j == radius / 2 ? weights[2 * radius] : 0.0f);
+    *offset = (float)(-radius + 2 * j) + b / (a + b);
+}
+
 // Returns the fragment text of one blur direction (caller frees), or null
 // (logged) for a region outside its texture.
 char* blurShaderText(const float* weights, int radius, int vertical, const BlurRegion* from)
@@ -143,8 +159,6 @@ char* blurShaderText(const float* weights, int radius, int vertical, const BlurR
         logMessage("ERROR: blur shader for radius %d refused (no weights or a region outside its texture)\n", radius);
         return NULL;
     }
-    int n = 2 * radius + 1;
-    int m = (int)ceil(n * 0.5);
     int clamped = !wholeTexture(from);
     float low[2], high[2];
     regionBounds(from, low, high);
@@ -152,12 +166,9 @@ char* blurShaderText(const float* weights, int radius, int vertical, const BlurR
     locale_t previous = c ? uselocale(c) : (locale_t)0;
     ShaderText text = {NULL, 0, 0, 0};
     appendText(&text, "%s", blurHeader);
-    for (int j = 0; j < m; j++) {
-        float a = weights[2 * j];
-        float b = 2 * j + 1 <= n - 1 ? weights[2 * j + 1] : 0.0f;
-        float s = a + b;
-        float f = b / (a + b);
-        float o = (float)(-radius + 2 * j) + f;
+    for (int j = 0; j < tapPairs(radius); j++) {
+        float o, s;
+        tapPair(weights, radius, j, &o, &s);
         float x = vertical ? 0.0f / (float)from->textureWidth : o / (float)from->textureWidth;
         float y = vertical ? o / (float)from->textureHeight : 0.0f / (float)from->textureHeight;
         if (clamped)
@@ -194,7 +205,16 @@ static char* regionVertexText(const BlurRegion* from)
     return text.failed ? NULL : text.data;
 }
 
-char* combineShaderText(const BlurRegion levels[PyramidLevels])
+// Level L's position in the atlas from the quad's TexCoord: at = offset + TexCoord x scale.
+static void appendLevelPosition(ShaderText* text, const BlurRegion* from)
+{
+    appendText(
+        text, "at = vec2(%f, %f) + TexCoord * vec2(%f, %f);\n", (double)((float)from->x / (float)from->textureWidth),
+        (double)((float)from->y / (float)from->textureHeight), (double)((float)from->width / (float)from->textureWidth),
+        (double)((float)from->height / (float)from->textureHeight));
+}
+
+char* combineShaderText(const BlurRegion levels[PyramidLevels], int columns)
 {
     for (int level = 0; level < PyramidLevels; level++)
         if (!validRegion(&levels[level])) {
@@ -210,16 +230,22 @@ char* combineShaderText(const BlurRegion levels[PyramidLevels])
         const BlurRegion* from = &levels[level];
         float low[2], high[2];
         regionBounds(from, low, high);
-        appendText(
-            &text,
-            "%s texture2D(tex0, clamp(vec2(%f, %f) + TexCoord * vec2(%f, %f), vec2(%f, %f), vec2(%f, %f)))*coeff.%c\n",
-            level == 0 ? "gl_FragColor =" : "+", (double)((float)from->x / (float)from->textureWidth),
-            (double)((float)from->y / (float)from->textureHeight),
-            (double)((float)from->width / (float)from->textureWidth),
-            (double)((float)from->height / (float)from->textureHeight), (double)low[0], (double)low[1], (double)high[0],
-            (double)high[1], lanes[level]);
+        appendLevelPosition(&text, from);
+        int radius = 0;
+        float* weights = columns ? gaussianWeights(levelKernel[level], &radius) : NULL;
+        if (columns && !weights) text.failed = 1;
+        int fetches = weights ? tapPairs(radius) : 1;
+        for (int j = 0; j < fetches; j++) {
+            float o = 0.0f, s = 1.0f;
+            if (weights) tapPair(weights, radius, j, &o, &s);
+            appendText(&text, "level %s texture2D(tex0, clamp(at + vec2(0.0, %f), vec2(%f, %f), vec2(%f, %f)))*%f;\n",
+                       j == 0 ? "=" : "+=", (double)(o / (float)from->textureHeight), (double)low[0], (double)low[1],
+                       (double)high[0], (double)high[1], (double)s);
+        }
+        free(weights);
+        appendText(&text, "gl_FragColor %s level*coeff.%c;\n", level == 0 ? "=" : "+=", lanes[level]);
     }
-    appendText(&text, ";\n}\n");
+    appendText(&text, "}\n");
     if (previous) uselocale(previous);
     if (text.failed) {
         free(text.data);
@@ -340,9 +366,12 @@ void rebuildBlurShaders(int width, int height)
         blurPrograms.halved[level] =
             level == 0 ? -1 : buildRegionShader(halvedShaderText(level, baseWidth, baseHeight), &base);
     }
-    char* combine = combineShaderText(regions);
-    blurPrograms.combine = combine ? bindPostAttributes(createShaderProgram(combineVertexText, combine, 1)) : -1;
-    free(combine);
+    for (int columns = 0; columns <= 1; columns++) {
+        char* combine = combineShaderText(regions, columns);
+        int program = combine ? bindPostAttributes(createShaderProgram(combineVertexText, combine, 1)) : -1;
+        free(combine);
+        *(columns ? &blurPrograms.combineColumns : &blurPrograms.combine) = program;
+    }
 }
 
 // Deletes the blur, halving and combine programs (the names go back to -1);
@@ -350,7 +379,9 @@ void rebuildBlurShaders(int width, int height)
 void releaseBlurShaders(void)
 {
     freeShaderProgram(&blurPrograms.combine);
+    freeShaderProgram(&blurPrograms.combineColumns);
     blurPrograms.combine = -1;
+    blurPrograms.combineColumns = -1;
     for (int level = 0; level < PyramidLevels; level++) {
         freeShaderProgram(&blurPrograms.horizontal[level]);
         freeShaderProgram(&blurPrograms.vertical[level]);

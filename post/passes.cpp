@@ -76,9 +76,9 @@ static void drawLevelsInto(int atlas, int firstLevel, const int* programs, const
 // or (fromLevel0) straight from pyramidBase, which already holds a level-0
 // sized picture, the result of the pass before. Levels 1-3 are made from
 // level 0 into their regions of the blurred atlas (free until the vertical
-// pass), then all four are blurred along x into the rows atlas and along y
-// into the blurred atlas.
-static void blurLevels(int src, int fromLevel0)
+// pass), then all four are blurred along x into the rows atlas and, unless
+// the combine does it (columns), along y into the blurred atlas.
+static void blurLevels(int src, int fromLevel0, int columns)
 {
     if (!fromLevel0) {
         bindRenderTarget(pyramidBase);
@@ -93,25 +93,39 @@ static void blurLevels(int src, int fromLevel0)
     }
     drawLevelsInto(pyramidBlurred, 1, blurPrograms.halved, bases);
     drawLevelsInto(pyramidRows, 0, blurPrograms.horizontal, sources);
-    drawLevelsInto(pyramidBlurred, 0, blurPrograms.vertical, rows);
+    if (!columns) drawLevelsInto(pyramidBlurred, 0, blurPrograms.vertical, rows);
 }
 
-// The weighted sum of the blurred levels drawn into dst at dst's own size.
-static void combineLevels(int dst, float strength)
+// The weighted sum of the blurred levels drawn into dst at dst's own size;
+// with columns, of the rows atlas, each level blurred along y as it is read.
+static void combineLevels(int dst, float strength, int columns)
 {
     float coeff[4] = {strength * 0.5f, strength * 0.3f, strength * 0.23f, strength * 0.18f};
     queueUniformEntry("coeff", Vec4, 0.0f, 0.0f, coeff);
     bindRenderTarget(dst);
-    drawFullQuad(colorTextureOf(pyramidBlurred), Opaque, blurPrograms.combine);
+    if (columns)
+        drawFullQuad(colorTextureOf(pyramidRows), Opaque, blurPrograms.combineColumns);
+    else
+        drawFullQuad(colorTextureOf(pyramidBlurred), Opaque, blurPrograms.combine);
     unbindRenderTarget(dst);
+}
+
+// 1 when dst has fewer pixels than level 0 on both sides: the vertical pass
+// then costs less done by the combine at dst's size (the grade's glow, a
+// sixteenth of the window, reads level 0 at one pixel in sixteen).
+static int smallerThanLevel0(int dst)
+{
+    RenderTarget* into = dst >= 0 && dst < MaxRenderTargets ? renderTargets[dst] : NULL;
+    RenderTarget* base = pyramidBase >= 0 && pyramidBase < MaxRenderTargets ? renderTargets[pyramidBase] : NULL;
+    return into && base && into->width < base->width && into->height < base->height;
 }
 
 // Downsamples src into the pyramid, blurs each level and sums the levels into
 // dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
 void pyramidBlur(int src, int dst, float strength)
 {
-    blurLevels(src, 0);
-    combineLevels(dst, strength);
+    blurLevels(src, 0, 0);
+    combineLevels(dst, strength, 0);
 }
 
 // Number of chained pyramid passes for an amount above 0 (ranges closed at
@@ -152,11 +166,14 @@ void blurTarget(int src, int dst, float strength, float amount)
         drawFullQuad(colorTextureOf(src), Opaque, 0);
         unbindRenderTarget(dst);
     }
+    // A base pass read by dst alone is blurred along y by the combine when
+    // dst is smaller than level 0.
+    int columns = lastPass == 2 && blurPrograms.combineColumns > 0 && smallerThanLevel0(dst);
     for (int pass = passes; pass >= lastPass; pass--) {
-        blurLevels(src, pass != passes);
-        if (pass == 2) combineLevels(dst, strength);
-        if (pass > 1 && pass > lastPass) combineLevels(pyramidBase, strength);
-        if (pass == 1) combineLevels(pyramidFade, strength);
+        blurLevels(src, pass != passes, pass == 2 && columns);
+        if (pass == 2) combineLevels(dst, strength, columns);
+        if (pass > 1 && pass > lastPass) combineLevels(pyramidBase, strength, 0);
+        if (pass == 1) combineLevels(pyramidFade, strength, 0);
     }
     if (fraction > 0.0f) {
         bindRenderTarget(dst);

@@ -57,7 +57,7 @@ void pyramidAtlasSize(int baseWidth, int baseHeight, int* atlasWidth, int* atlas
 struct BlurPrograms {
     int horizontal[PyramidLevels], vertical[PyramidLevels];   // one pair per pyramid level
     int halved[PyramidLevels];                                // levels 1-3 from level 0; [0] is -1
-    int combine, downsample;
+    int combine, combineColumns, downsample;
 };
 extern BlurPrograms blurPrograms;
 float* gaussianWeights(float k, int* radius);   // 2·radius + 1 floats; caller frees
@@ -77,9 +77,11 @@ void releaseBlurShaders(void);
 // null, logged, for a region outside its texture).
 char* blurShaderText(const float* weights, int radius, int vertical, const BlurRegion* from);
 // The generated fragment text of the combine: the four regions of one atlas
-// summed with the weights of uniform vec4 coeff (malloc'd; null, logged, for
-// a region outside its texture).
-char* combineShaderText(const BlurRegion levels[PyramidLevels]);
+// summed with the weights of uniform vec4 coeff; with columns, each region
+// blurred along y by its level's kernel as it is read (the vertical pass
+// done at the size of the target). Malloc'd; null, logged, for a region
+// outside its texture.
+char* combineShaderText(const BlurRegion levels[PyramidLevels], int columns);
 // The generated fragment text that draws level 1-3 of a pyramid whose level 0
 // is base W x H from level 0 (tex0): the picture that halving level 0 level
 // by level with linear filtering gives, without storing the levels between

@@ -17,15 +17,28 @@
 struct PostState {
     int scene, full, half, small, extra, a, b;
     int base, fade, rows, blurred, horizontal[4], vertical[4], halved[4];
-    int combine, downsample;
+    int combine, combineColumns, downsample;
 };
 
 inline void savePost(PostState* s)
 {
-    *s = {sceneTarget, fullTarget,  halfTarget,           smallTarget,
-          extraTarget, blurTargetA, blurTargetB,          pyramidBase,
-          pyramidFade, pyramidRows, pyramidBlurred,       {},
-          {},          {},          blurPrograms.combine, blurPrograms.downsample};
+    *s = {sceneTarget,
+          fullTarget,
+          halfTarget,
+          smallTarget,
+          extraTarget,
+          blurTargetA,
+          blurTargetB,
+          pyramidBase,
+          pyramidFade,
+          pyramidRows,
+          pyramidBlurred,
+          {},
+          {},
+          {},
+          blurPrograms.combine,
+          blurPrograms.combineColumns,
+          blurPrograms.downsample};
     for (int i = 0; i < 4; i++) {
         s->halved[i] = blurPrograms.halved[i];
         s->horizontal[i] = blurPrograms.horizontal[i];
@@ -43,6 +56,7 @@ inline void restorePost(const PostState* s)
     blurTargetA = s->a;
     blurTargetB = s->b;
     blurPrograms.combine = s->combine;
+    blurPrograms.combineColumns = s->combineColumns;
     blurPrograms.downsample = s->downsample;
     pyramidBase = s->base;
     pyramidFade = s->fade;

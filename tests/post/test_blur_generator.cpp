@@ -66,11 +66,12 @@ static std::string levelZeroText(int vertical, const BlurRegion& from = levelZer
 
 TEST(BlurGenerator, HorizontalTextOfLevelZeroAt1280x720)
 {
-    const char* x[6] = {"-0.012693", "-0.006814", "-0.001328", "0.004023", "0.009711", "0.015625"};
-    const char* s[6] = {"0.002615", "0.112923", "0.539616", "0.321841", "0.022844", "0.000161"};
+    // Tap pairs from -5 (the lone tap at +5 folded into the centre pair).
+    const char* x[5] = {"-0.012693", "-0.006814", "-0.001328", "0.004023", "0.009711"};
+    const char* s[5] = {"0.002615", "0.112923", "0.539777", "0.321841", "0.022844"};
     std::string expected = "#version 100\nprecision highp float;\nuniform sampler2D tex0;\nvarying vec2 TexCoord0;\n"
                            "void main()\n{\nvec3 sum = vec3(0.0,0.0,0.0);\nvec2 texcoord;\n";
-    for (int j = 0; j < 6; j++) {
+    for (int j = 0; j < 5; j++) {
         expected += std::string("texcoord = TexCoord0 + vec2(") + x[j] + ", 0.000000);\n";
         expected += std::string("sum += texture2D(tex0, texcoord).rgb*") + s[j] + ";\n";
     }
@@ -84,9 +85,9 @@ TEST(BlurGenerator, HorizontalTextOfLevelZeroAt1280x720)
 TEST(BlurGenerator, VerticalTextReadsItsAtlasRegionClamped)
 {
     std::string text = levelZeroText(1, levelZeroInAtlas);
-    const double y[6] = {-4.061659 / 270, -2.180569 / 270, -0.424946 / 270, 1.287512 / 270, 3.107408 / 270, 5.0 / 270};
+    const double y[5] = {-4.061659 / 270, -2.180569 / 270, -0.424946 / 270, 1.287512 / 270, 3.107408 / 270};
     size_t at = 0;
-    for (int j = 0; j < 6; j++) {
+    for (int j = 0; j < 5; j++) {
         const char* prefix = "texcoord = clamp(TexCoord0 + vec2(";
         at = text.find(prefix, at);
         ASSERT_NE(at, std::string::npos) << "fetch " << j;
@@ -102,7 +103,7 @@ TEST(BlurGenerator, VerticalTextReadsItsAtlasRegionClamped)
         EXPECT_NEAR(v[4], 319.5 / 320, 1.0e-6);
         EXPECT_NEAR(v[5], 179.5 / 270, 1.0e-6);
     }
-    EXPECT_NE(text.find("sum += texture2D(tex0, texcoord).rgb*0.539616;\n"), std::string::npos);
+    EXPECT_NE(text.find("sum += texture2D(tex0, texcoord).rgb*0.539777;\n"), std::string::npos);
     EXPECT_EQ(levelZeroText(1).find("clamp"), std::string::npos) << "a whole texture clamps by itself";
 }
 
@@ -126,9 +127,19 @@ TEST(BlurGenerator, AtlasHoldsEveryLevelWithoutOverlap)
     }
 }
 
+// Counts the fetches of a generated text.
+static int fetchCount(const std::string& t)
+{
+    int fetches = 0;
+    for (size_t p = t.find("texture2D"); p != std::string::npos; p = t.find("texture2D", p + 1)) fetches++;
+    return fetches;
+}
+
 // The combine reads level L at offset + TexCoord x scale, clamped to the
 // region; for level 3 of the 1280 x 720 atlas: 240/320, 180/270, 40/320,
-// 22/270, then 240.5/320, 180.5/270 and 279.5/320, 201.5/270.
+// 22/270, then 240.5/320, 180.5/270 and 279.5/320, 201.5/270. With columns
+// each level is read through its vertical kernel (5 + 9 + 14 + 17 fetches),
+// level 0's first fetch 4.061659 texels up at weight 0.002615.
 TEST(BlurGenerator, CombineSumsTheFourRegionsOfTheAtlas)
 {
     BlurRegion levels[4];
@@ -137,34 +148,37 @@ TEST(BlurGenerator, CombineSumsTheFourRegionsOfTheAtlas)
         pyramidAtlasRegion(320, 180, level, region);
         levels[level] = {320, 270, region[0], region[1], region[2], region[3]};
     }
-    char* text = combineShaderText(levels);
-    ASSERT_NE(text, nullptr);
-    std::string t = text;
-    free(text);
-    const char* prefix = "+ texture2D(tex0, clamp(vec2(";
-    size_t at = t.rfind(prefix);
-    ASSERT_NE(at, std::string::npos);
-    double v[8];
-    char lane = 0;
-    ASSERT_EQ(sscanf(t.c_str() + at + strlen(prefix),
-                     "%lf, %lf) + TexCoord * vec2(%lf, %lf), vec2(%lf, %lf), vec2(%lf, %lf)))*coeff.%c", &v[0], &v[1],
-                     &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &lane),
-              9);
-    const double expected[8] = {0.75,        180.0 / 270, 0.125,       22.0 / 270,
-                                240.5 / 320, 180.5 / 270, 279.5 / 320, 201.5 / 270};
-    for (int i = 0; i < 8; i++) EXPECT_NEAR(v[i], expected[i], 1.0e-6) << "value " << i;
-    EXPECT_EQ(lane, 'w');
-    int fetches = 0;
-    for (size_t p = t.find("texture2D"); p != std::string::npos; p = t.find("texture2D", p + 1)) fetches++;
-    EXPECT_EQ(fetches, 4);
-    EXPECT_NE(t.find("gl_FragColor = texture2D(tex0, clamp(vec2(0.000000, 0.000000) + TexCoord * vec2(1.000000, "),
-              std::string::npos);
-
+    for (int columns = 0; columns <= 1; columns++) {
+        char* text = combineShaderText(levels, columns);
+        ASSERT_NE(text, nullptr);
+        std::string t = text;
+        free(text);
+        EXPECT_EQ(fetchCount(t), columns ? 45 : 4);
+        const char* format = "at = vec2(%lf, %lf) + TexCoord * vec2(%lf, %lf);\nlevel = texture2D(tex0, clamp(at + "
+                             "vec2(0.0, %lf), vec2(%lf, %lf), vec2(%lf, %lf)))*%lf;";
+        double v[10];
+        size_t level0 = t.find("at = vec2("), level3 = t.rfind("at = vec2(");
+        ASSERT_EQ(
+            sscanf(t.c_str() + level3, format, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9]),
+            10);
+        const double expected[8] = {0.75,        180.0 / 270, 0.125,       22.0 / 270,
+                                    240.5 / 320, 180.5 / 270, 279.5 / 320, 201.5 / 270};
+        for (int i = 0; i < 4; i++) EXPECT_NEAR(v[i], expected[i], 1.0e-6) << "value " << i;
+        for (int i = 5; i < 9; i++) EXPECT_NEAR(v[i], expected[i - 1], 1.0e-6) << "value " << i;
+        EXPECT_NE(t.find("gl_FragColor += level*coeff.w;\n}\n"), std::string::npos);
+        ASSERT_EQ(
+            sscanf(t.c_str() + level0, format, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9]),
+            10);
+        EXPECT_NEAR(v[4], columns ? -4.061659 / 270 : 0.0, 1.0e-6);
+        EXPECT_NEAR(v[9], columns ? 0.002615 : 1.0, 1.0e-6);
+    }
     levels[3].x = 281;   // one texel past the atlas's edge
-    EXPECT_EQ(combineShaderText(levels), nullptr);
+    EXPECT_EQ(combineShaderText(levels, 0), nullptr);
 }
 
-TEST(BlurGenerator, LastFetchOfEveryLevelIsTheOuterTap)
+// Each level reads its taps -radius .. radius - 1 in radius fetches, the last
+// one between radius - 2 and radius - 1; the weights written still sum to 1.
+TEST(BlurGenerator, EveryLevelLeavesOutItsLoneOuterTapKeepingItsWeight)
 {
     const float k[4] = {0.55f, 0.3f, 0.2f, 0.17f};
     for (int level = 0; level < 4; level++) {
@@ -176,12 +190,22 @@ TEST(BlurGenerator, LastFetchOfEveryLevelIsTheOuterTap)
         ASSERT_NE(text, nullptr);
         std::string t = text;
         int fetches = 0;
-        for (size_t at = t.find("texture2D"); at != std::string::npos; at = t.find("texture2D", at + 1)) fetches++;
-        EXPECT_EQ(fetches, radius + 1) << "level " << level;
-        char last[128];
-        snprintf(last, sizeof last, "vec2(%f, 0.000000);\nsum += texture2D(tex0, texcoord).rgb*%f;\ngl_FragColor",
-                 (double)((float)radius / (float)w), (double)weights[2 * radius]);
-        EXPECT_NE(t.find(last), std::string::npos) << "level " << level << ": " << last;
+        double sum = 0.0, last = -1.0e9;
+        for (size_t at = t.find("TexCoord0 + vec2("); at != std::string::npos;
+             at = t.find("TexCoord0 + vec2(", at + 1)) {
+            double offset = 0.0, weight = 0.0;
+            ASSERT_EQ(sscanf(t.c_str() + at,
+                             "TexCoord0 + vec2(%lf, 0.000000);\nsum += texture2D(tex0, texcoord).rgb*%lf;", &offset,
+                             &weight),
+                      2);
+            fetches++;
+            sum += weight;
+            last = offset * w;
+        }
+        EXPECT_EQ(fetches, radius) << "level " << level;
+        EXPECT_NEAR(sum, 1.0, 1.0e-5) << "level " << level;
+        EXPECT_GT(last, radius - 2.0) << "level " << level;
+        EXPECT_LT(last, radius - 1.0) << "level " << level;
         free(text);
         free(weights);
     }
