@@ -1,7 +1,6 @@
-// The generated Gaussian blur shaders of the four-level pyramid (linear
-// sampling: two kernel taps per bilinear fetch, weights and offsets written
-// into the text), the combine of the blurred atlas, the fixed downsample and
-// the post attributes of the content's full-screen programs.
+// The generated shaders of the four-level blur pyramid: the Gaussian passes
+// (two taps per linear fetch), the halving of levels 1-3 and the combine; the
+// fixed downsample; the post attributes of the content's full-screen programs.
 #include "post/post.h"
 #include "platform/platform.h"
 #include "assets/assets.h"
