@@ -1,7 +1,6 @@
-// The generated Gaussian blur shaders of the four-level pyramid (linear
-// sampling: two kernel taps per bilinear fetch, weights and offsets written
-// into the text), the fixed combine and downsample programs, and the post
-// attributes of the content's full-screen programs.
+// The generated shaders of the four-level blur pyramid: the Gaussian passes
+// (two taps per linear fetch), the halving of levels 1-3 and the combine; the
+// fixed downsample; the post attributes of the content's full-screen programs.
 #include "post/post.h"
 #include "platform/platform.h"
 #include "assets/assets.h"
@@ -13,7 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1};
+BlurPrograms blurPrograms = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, -1, -1, -1};
 
 // Kernel parameter k of each level: weights exp(-(k·x)²), smaller k is wider.
 static const float levelKernel[PyramidLevels] = {0.55f, 0.3f, 0.2f, 0.17f};
@@ -22,20 +21,15 @@ static const char blurHeader[] =
     "#version 100\nprecision highp float;\nuniform sampler2D tex0;\nvarying vec2 TexCoord0;\n"
     "void main()\n{\nvec3 sum = vec3(0.0,0.0,0.0);\nvec2 texcoord;\n";
 static const char blurTrailer[] = "gl_FragColor = vec4(sum, 1.0);\n}\n";
-static const char blurVertexText[] =
-    "attribute vec3  PosAttribute;attribute vec2  TexAttribute;precision mediump float;"
-    "varying  vec2 TexCoord0;void main(){\tgl_Position = vec4(PosAttribute, 1.0);"
-    "\tTexCoord0 = TexAttribute;}";
-
 static const char combineVertexText[] =
     "attribute vec3 PosAttribute;attribute vec2 TexAttribute;precision mediump float;"
     "varying  vec2 TexCoord;void main(){\tgl_Position = vec4(PosAttribute, 1.0);"
     "\tTexCoord    = TexAttribute;}";
-static const char combineFragmentText[] =
-    "precision highp float;varying  vec2 TexCoord;uniform vec4 coeff;uniform sampler2D tex0;"
-    "uniform sampler2D tex1;uniform sampler2D tex2;uniform sampler2D tex3;void main(){"
-    "\tgl_FragColor = texture2D(tex0, TexCoord)*coeff.x + texture2D(tex1, TexCoord)*coeff.y"
-    " + texture2D(tex2, TexCoord)*coeff.z + texture2D(tex3, TexCoord)*coeff.w;}";
+static const char combineHeader[] = "precision highp float;\nvarying vec2 TexCoord;\nuniform vec4 coeff;\n"
+                                    "uniform sampler2D tex0;\nvoid main()\n{\nvec2 at;\nvec4 level;\n";
+static const char regionVertexHeader[] =
+    "attribute vec3 PosAttribute;\nattribute vec2 TexAttribute;\nprecision highp float;\nvarying vec2 TexCoord0;\n"
+    "void main()\n{\ngl_Position = vec4(PosAttribute, 1.0);\n";
 static const char downsampleVertexText[] =
     "precision mediump float; attribute  vec3 PosAttribute; attribute  vec2 TexAttribute;"
     " vec2 twoTexelSize = vec2(2./1280.,2./720.);varying  vec2 TexCoord1;varying  vec2 TexCoord2;"
@@ -117,29 +111,70 @@ static locale_t cNumericLocale(void)
     return locale;
 }
 
-// Returns the fragment text of one blur direction (caller frees), or null
-// (logged). width and height are the size of the sampled texture.
-char* blurShaderText(const float* weights, int radius, int vertical, int width, int height)
+// The texel rectangle's bounds in texture coordinates, inset by half a texel:
+// a bilinear fetch clamped to them reads what clamp-to-edge would read at the
+// rectangle's border, never the texels around it.
+static void regionBounds(const BlurRegion* from, float low[2], float high[2])
 {
-    if (!weights || radius < 0 || width < 1 || height < 1) {
-        logMessage("ERROR: blur shader for %d x %d, radius %d refused\n", width, height, radius);
+    low[0] = ((float)from->x + 0.5f) / (float)from->textureWidth;
+    low[1] = ((float)from->y + 0.5f) / (float)from->textureHeight;
+    high[0] = ((float)(from->x + from->width) - 0.5f) / (float)from->textureWidth;
+    high[1] = ((float)(from->y + from->height) - 0.5f) / (float)from->textureHeight;
+}
+
+static int wholeTexture(const BlurRegion* from)
+{
+    return from->x == 0 && from->y == 0 && from->width == from->textureWidth && from->height == from->textureHeight;
+}
+
+static int validRegion(const BlurRegion* from)
+{
+    return from && from->textureWidth >= 1 && from->textureHeight >= 1 && from->x >= 0 && from->y >= 0 &&
+           from->width >= 1 && from->height >= 1 && from->x + from->width <= from->textureWidth &&
+           from->y + from->height <= from->textureHeight;
+}
+
+// Taps pair up from -radius into one linear fetch each: pair j reads taps
+// -radius + 2j and the one after at offset (in texels) and weight sum. The
+// last tap, +radius, would be a fetch of its own for the kernel's smallest
+// weight (at most 0.02 % at the four levels' radii): it is left out and its
+// weight added to the pair that holds the centre, so the weights still sum
+// to 1. Returns the number of fetches.
+static int tapPairs(int radius) { return radius > 0 ? radius : 1; }
+
+static void tapPair(const float* weights, int radius, int j, float* offset, float* sum)
+{
+    float a = weights[2 * j];
+    float b = 2 * j + 1 <= 2 * radius ? weights[2 * j + 1] : 0.0f;
+    *sum = a + b + (radius > 0 && j == radius / 2 ? weights[2 * radius] : 0.0f);
+    *offset = (float)(-radius + 2 * j) + b / (a + b);
+}
+
+// Returns the fragment text of one blur direction (caller frees), or null
+// (logged) for a region outside its texture.
+char* blurShaderText(const float* weights, int radius, int vertical, const BlurRegion* from)
+{
+    if (!weights || radius < 0 || !validRegion(from)) {
+        logMessage("ERROR: blur shader for radius %d refused (no weights or a region outside its texture)\n", radius);
         return NULL;
     }
-    int n = 2 * radius + 1;
-    int m = (int)ceil(n * 0.5);
+    int clamped = !wholeTexture(from);
+    float low[2], high[2];
+    regionBounds(from, low, high);
     locale_t c = cNumericLocale();
     locale_t previous = c ? uselocale(c) : (locale_t)0;
     ShaderText text = {NULL, 0, 0, 0};
     appendText(&text, "%s", blurHeader);
-    for (int j = 0; j < m; j++) {
-        float a = weights[2 * j];
-        float b = 2 * j + 1 <= n - 1 ? weights[2 * j + 1] : 0.0f;
-        float s = a + b;
-        float f = b / (a + b);
-        float o = (float)(-radius + 2 * j) + f;
-        float x = vertical ? 0.0f / (float)width : o / (float)width;
-        float y = vertical ? o / (float)height : 0.0f / (float)height;
-        appendText(&text, "texcoord = TexCoord0 + vec2(%f, %f);\n", (double)x, (double)y);
+    for (int j = 0; j < tapPairs(radius); j++) {
+        float o, s;
+        tapPair(weights, radius, j, &o, &s);
+        float x = vertical ? 0.0f / (float)from->textureWidth : o / (float)from->textureWidth;
+        float y = vertical ? o / (float)from->textureHeight : 0.0f / (float)from->textureHeight;
+        if (clamped)
+            appendText(&text, "texcoord = clamp(TexCoord0 + vec2(%f, %f), vec2(%f, %f), vec2(%f, %f));\n", (double)x,
+                       (double)y, (double)low[0], (double)low[1], (double)high[0], (double)high[1]);
+        else
+            appendText(&text, "texcoord = TexCoord0 + vec2(%f, %f);\n", (double)x, (double)y);
         appendText(&text, "sum += texture2D(tex0, texcoord).rgb*%f;\n", (double)s);
     }
     appendText(&text, "%s", blurTrailer);
@@ -147,6 +182,106 @@ char* blurShaderText(const float* weights, int radius, int vertical, int width, 
     if (text.failed) {
         free(text.data);
         logMessage("ERROR: no memory for a blur shader\n");
+        return NULL;
+    }
+    return text.data;
+}
+
+// The vertex text that spreads the quad's texture coordinates over the region.
+static char* regionVertexText(const BlurRegion* from)
+{
+    locale_t c = cNumericLocale();
+    locale_t previous = c ? uselocale(c) : (locale_t)0;
+    ShaderText text = {NULL, 0, 0, 0};
+    appendText(&text, "%s", regionVertexHeader);
+    appendText(&text, "TexCoord0 = vec2(%f, %f) + TexAttribute * vec2(%f, %f);\n}\n",
+               (double)((float)from->x / (float)from->textureWidth),
+               (double)((float)from->y / (float)from->textureHeight),
+               (double)((float)from->width / (float)from->textureWidth),
+               (double)((float)from->height / (float)from->textureHeight));
+    if (previous) uselocale(previous);
+    if (text.failed) free(text.data);
+    return text.failed ? NULL : text.data;
+}
+
+// Level L's position in the atlas from the quad's TexCoord: at = offset + TexCoord x scale.
+static void appendLevelPosition(ShaderText* text, const BlurRegion* from)
+{
+    appendText(
+        text, "at = vec2(%f, %f) + TexCoord * vec2(%f, %f);\n", (double)((float)from->x / (float)from->textureWidth),
+        (double)((float)from->y / (float)from->textureHeight), (double)((float)from->width / (float)from->textureWidth),
+        (double)((float)from->height / (float)from->textureHeight));
+}
+
+char* combineShaderText(const BlurRegion levels[PyramidLevels], int columns)
+{
+    for (int level = 0; level < PyramidLevels; level++)
+        if (!validRegion(&levels[level])) {
+            logMessage("ERROR: blur combine refused: level %d outside its atlas\n", level);
+            return NULL;
+        }
+    static const char lanes[PyramidLevels] = {'x', 'y', 'z', 'w'};
+    locale_t c = cNumericLocale();
+    locale_t previous = c ? uselocale(c) : (locale_t)0;
+    ShaderText text = {NULL, 0, 0, 0};
+    appendText(&text, "%s", combineHeader);
+    for (int level = 0; level < PyramidLevels; level++) {
+        const BlurRegion* from = &levels[level];
+        float low[2], high[2];
+        regionBounds(from, low, high);
+        appendLevelPosition(&text, from);
+        int radius = 0;
+        float* weights = columns ? gaussianWeights(levelKernel[level], &radius) : NULL;
+        if (columns && !weights) text.failed = 1;
+        int fetches = weights ? tapPairs(radius) : 1;
+        for (int j = 0; j < fetches; j++) {
+            float o = 0.0f, s = 1.0f;
+            if (weights) tapPair(weights, radius, j, &o, &s);
+            appendText(&text, "level %s texture2D(tex0, clamp(at + vec2(0.0, %f), vec2(%f, %f), vec2(%f, %f)))*%f;\n",
+                       j == 0 ? "=" : "+=", (double)(o / (float)from->textureHeight), (double)low[0], (double)low[1],
+                       (double)high[0], (double)high[1], (double)s);
+        }
+        free(weights);
+        appendText(&text, "gl_FragColor %s level*coeff.%c;\n", level == 0 ? "=" : "+=", lanes[level]);
+    }
+    appendText(&text, "}\n");
+    if (previous) uselocale(previous);
+    if (text.failed) {
+        free(text.data);
+        logMessage("ERROR: no memory for the blur combine\n");
+        return NULL;
+    }
+    return text.data;
+}
+
+char* halvedShaderText(int level, int baseWidth, int baseHeight)
+{
+    if (level < 1 || level >= PyramidLevels || baseWidth < 1 || baseHeight < 1) {
+        logMessage("ERROR: halving shader for level %d of %d x %d refused\n", level, baseWidth, baseHeight);
+        return NULL;
+    }
+    // texelN(c): the value of level N's texel centred at c. Level 1's is a
+    // linear fetch of level 0 there; level N's the linear filter of level
+    // N-1's four texels around c, clamped to its edge as the texture would be.
+    ShaderText text = {NULL, 0, 0, 0};
+    appendText(&text, "precision highp float;\nvarying vec2 TexCoord0;\nuniform sampler2D tex0;\n"
+                      "vec4 texel1(vec2 c)\n{\nreturn texture2D(tex0, c);\n}\n");
+    int w = baseWidth, h = baseHeight;
+    for (int n = 2; n <= level; n++) {
+        w = w / 2 < 1 ? 1 : w / 2;
+        h = h / 2 < 1 ? 1 : h / 2;
+        appendText(&text,
+                   "vec4 texel%d(vec2 c)\n{\nvec2 size = vec2(%d.0, %d.0);\nvec2 p = c * size - 0.5;\n"
+                   "vec2 i = floor(p);\nvec2 f = p - i;\nvec2 a = (clamp(i, vec2(0.0), size - 1.0) + 0.5) / size;\n"
+                   "vec2 b = (clamp(i + 1.0, vec2(0.0), size - 1.0) + 0.5) / size;\n"
+                   "return mix(mix(texel%d(a), texel%d(vec2(b.x, a.y)), f.x), "
+                   "mix(texel%d(vec2(a.x, b.y)), texel%d(b), f.x), f.y);\n}\n",
+                   n, w, h, n - 1, n - 1, n - 1, n - 1);
+    }
+    appendText(&text, "void main()\n{\ngl_FragColor = texel%d(TexCoord0);\n}\n", level);
+    if (text.failed) {
+        free(text.data);
+        logMessage("ERROR: no memory for a halving shader\n");
         return NULL;
     }
     return text.data;
@@ -173,39 +308,86 @@ void bindPostPrograms(const ResourceEntry* table)
         if (row->kind == ShaderRow && (row->flags & PostProgramRow)) bindPostAttributes(*(int*)row->object);
 }
 
-// Returns createShaderProgram's result for the generated text (0 or -1 on a
-// failure, logged there; -1 when the text could not be made).
-int buildBlurShader(const float* weights, int radius, int vertical, int width, int height)
+// Links fragment (freed here; null fails) with the vertex text of from.
+static int buildRegionShader(char* fragment, const BlurRegion* from)
 {
-    char* fragment = blurShaderText(weights, radius, vertical, width, height);
-    if (!fragment) return -1;
-    int program = createShaderProgram(blurVertexText, fragment, 1);
+    char* vertex = fragment ? regionVertexText(from) : NULL;
+    int program = vertex ? createShaderProgram(vertex, fragment, 1) : -1;
     free(fragment);
+    free(vertex);
     return bindPostAttributes(program);
 }
 
-// The eight blur programs for a W x H frame, level by level, horizontal first.
+// Returns createShaderProgram's result for the generated text (0 or -1 on a
+// failure, logged there; -1 when the text could not be made).
+int buildBlurShader(const float* weights, int radius, int vertical, const BlurRegion* from)
+{
+    return buildRegionShader(blurShaderText(weights, radius, vertical, from), from);
+}
+
+// The region of level in the atlas of a W x H frame.
+static BlurRegion atlasRegion(int width, int height, int level)
+{
+    int region[4], baseWidth, baseHeight;
+    BlurRegion from;
+    pyramidLevelSize(width, height, 0, &baseWidth, &baseHeight);
+    pyramidAtlasSize(baseWidth, baseHeight, &from.textureWidth, &from.textureHeight);
+    pyramidAtlasRegion(baseWidth, baseHeight, level, region);
+    from.x = region[0];
+    from.y = region[1];
+    from.width = region[2];
+    from.height = region[3];
+    return from;
+}
+
+// The blur programs, level by level, horizontal first, the halving programs
+// of levels 1-3 and the combine for a W x H frame. The horizontal pass reads
+// level 0's buffer or the level's region of the blurred atlas (where the
+// halving put it), the vertical pass the level's region of the rows atlas;
+// the combine sums the four regions of the blurred atlas.
 void rebuildBlurShaders(int width, int height)
 {
+    BlurRegion regions[PyramidLevels];
     for (int level = 0; level < PyramidLevels; level++) {
-        int w, h, radius;
-        pyramidLevelSize(width, height, level, &w, &h);
+        int radius;
+        BlurRegion own = {0, 0, 0, 0, 0, 0};
+        pyramidLevelSize(width, height, level, &own.textureWidth, &own.textureHeight);
+        own.width = own.textureWidth;
+        own.height = own.textureHeight;
+        regions[level] = atlasRegion(width, height, level);
         float* weights = gaussianWeights(levelKernel[level], &radius);
-        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, w, h);
-        blurPrograms.vertical[level] = buildBlurShader(weights, radius, 1, w, h);
+        blurPrograms.horizontal[level] = buildBlurShader(weights, radius, 0, level == 0 ? &own : &regions[level]);
+        blurPrograms.vertical[level] = buildBlurShader(weights, radius, 1, &regions[level]);
         free(weights);
+        int baseWidth, baseHeight;
+        pyramidLevelSize(width, height, 0, &baseWidth, &baseHeight);
+        const BlurRegion base = {baseWidth, baseHeight, 0, 0, baseWidth, baseHeight};
+        blurPrograms.halved[level] =
+            level == 0 ? -1 : buildRegionShader(halvedShaderText(level, baseWidth, baseHeight), &base);
+    }
+    for (int columns = 0; columns <= 1; columns++) {
+        char* combine = combineShaderText(regions, columns);
+        int program = combine ? bindPostAttributes(createShaderProgram(combineVertexText, combine, 1)) : -1;
+        free(combine);
+        *(columns ? &blurPrograms.combineColumns : &blurPrograms.combine) = program;
     }
 }
 
-// Deletes the eight blur programs (the names go back to -1); the combine and
-// downsample programs do not depend on the size and stay.
+// Deletes the blur, halving and combine programs (the names go back to -1);
+// the downsample program does not depend on the size and stays.
 void releaseBlurShaders(void)
 {
+    freeShaderProgram(&blurPrograms.combine);
+    freeShaderProgram(&blurPrograms.combineColumns);
+    blurPrograms.combine = -1;
+    blurPrograms.combineColumns = -1;
     for (int level = 0; level < PyramidLevels; level++) {
         freeShaderProgram(&blurPrograms.horizontal[level]);
         freeShaderProgram(&blurPrograms.vertical[level]);
+        freeShaderProgram(&blurPrograms.halved[level]);
         blurPrograms.horizontal[level] = -1;
         blurPrograms.vertical[level] = -1;
+        blurPrograms.halved[level] = -1;
     }
 }
 
@@ -214,6 +396,5 @@ void releaseBlurShaders(void)
 void buildPostShaders(int width, int height)
 {
     rebuildBlurShaders(width, height);
-    blurPrograms.combine = bindPostAttributes(createShaderProgram(combineVertexText, combineFragmentText, 1));
     blurPrograms.downsample = bindPostAttributes(createShaderProgram(downsampleVertexText, downsampleFragmentText, 1));
 }

@@ -11,9 +11,8 @@
 RenderTarget* renderTargets[MaxRenderTargets];
 int sceneTarget = -1, fullTarget = -1, halfTarget = -1, smallTarget = -1, extraTarget = -1;
 int blurTargetA = -1, blurTargetB = -1;
-int levelSource[PyramidLevels] = {-1, -1, -1, -1};
-int levelBlurred[PyramidLevels] = {-1, -1, -1, -1};
-int levelTemp[PyramidLevels] = {-1, -1, -1, -1};
+int pyramidBase = -1;
+int pyramidFade = -1, pyramidRows = -1, pyramidBlurred = -1;
 int postWidth, postHeight;
 float factorPix = 2.0f, smallDivisor = 16.0f, extraDivisor = 1.0f;
 
@@ -26,6 +25,43 @@ void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* le
     }
     *levelWidth = w < 1 ? 1 : w;
     *levelHeight = h < 1 ? 1 : h;
+}
+
+// Level L's size from level 0's: halved L times, never below one pixel (the
+// same sizes pyramidLevelSize gives from the window's).
+static void halvedLevelSize(int baseWidth, int baseHeight, int level, int* w, int* h)
+{
+    *w = baseWidth;
+    *h = baseHeight;
+    for (int i = 0; i < level; i++) {
+        *w = *w / 2 < 1 ? 1 : *w / 2;
+        *h = *h / 2 < 1 ? 1 : *h / 2;
+    }
+}
+
+void pyramidAtlasRegion(int baseWidth, int baseHeight, int level, int region[4])
+{
+    if (level < 0) level = 0;
+    if (level >= PyramidLevels) level = PyramidLevels - 1;
+    region[0] = region[1] = 0;
+    halvedLevelSize(baseWidth, baseHeight, level, &region[2], &region[3]);
+    if (level == 0) return;
+    region[1] = baseHeight;
+    for (int before = 1; before < level; before++) {
+        int w, h;
+        halvedLevelSize(baseWidth, baseHeight, before, &w, &h);
+        region[0] += w;
+    }
+}
+
+void pyramidAtlasSize(int baseWidth, int baseHeight, int* atlasWidth, int* atlasHeight)
+{
+    int level1[4], last[4];
+    pyramidAtlasRegion(baseWidth, baseHeight, 1, level1);
+    pyramidAtlasRegion(baseWidth, baseHeight, PyramidLevels - 1, last);
+    int right = last[0] + last[2];
+    *atlasWidth = baseWidth > right ? baseWidth : right;
+    *atlasHeight = baseHeight + level1[3];
 }
 
 // A size divided by a float divisor, truncated toward zero, at least one pixel.
@@ -153,39 +189,25 @@ void beginSceneTarget(void)
 // Every buffer the post chain uses, in the order they are allocated: the
 // global that holds its pool index, the divisor of the frame's size (each
 // side is the frame's side divided by it, truncated, at least one pixel) and
-// whether it has depth. Allocation, the resize and the memory count all read
-// this list. Pyramid level L divides by 4 x 2^L: the size pyramidLevelSize
-// gives the blur shaders.
+// whether it has depth; the two atlas rows take pyramidAtlasSize instead.
+// Allocation, the resize and the memory count all read this list. Pyramid
+// level 0 divides by 4: the size pyramidLevelSize gives the blur shaders.
 struct PostBuffer {
     int* slot;
     const float* divisor;
     int depth;
+    int atlas;
 };
 static const float wholeFrame = 1.0f;
-static const float levelDivisor[PyramidLevels] = {4.0f, 8.0f, 16.0f, 32.0f};
+static const float levelDivisor = 4.0f;
 static const PostBuffer postBuffers[] = {
-    {&sceneTarget, &wholeFrame, 1},
-    {&fullTarget, &wholeFrame, 1},
-    {&halfTarget, &factorPix, 1},
-    {&smallTarget, &smallDivisor, 1},
-    {&extraTarget, &extraDivisor, 1},
-    {&blurTargetA, &wholeFrame, 0},
-    {&blurTargetB, &wholeFrame, 0},
-    {&levelSource[0], &levelDivisor[0], 0},
-    {&levelTemp[0], &levelDivisor[0], 0},
-    {&levelBlurred[0], &levelDivisor[0], 0},
-    {&levelSource[1], &levelDivisor[1], 0},
-    {&levelTemp[1], &levelDivisor[1], 0},
-    {&levelBlurred[1], &levelDivisor[1], 0},
-    {&levelSource[2], &levelDivisor[2], 0},
-    {&levelTemp[2], &levelDivisor[2], 0},
-    {&levelBlurred[2], &levelDivisor[2], 0},
-    {&levelSource[3], &levelDivisor[3], 0},
-    {&levelTemp[3], &levelDivisor[3], 0},
-    {&levelBlurred[3], &levelDivisor[3], 0},
+    {&sceneTarget, &wholeFrame, 1, 0},   {&fullTarget, &wholeFrame, 1, 0},     {&halfTarget, &factorPix, 1, 0},
+    {&smallTarget, &smallDivisor, 1, 0}, {&extraTarget, &extraDivisor, 1, 0},  {&blurTargetA, &wholeFrame, 0, 0},
+    {&blurTargetB, &wholeFrame, 0, 0},   {&pyramidBase, &levelDivisor, 0, 0},  {&pyramidFade, &levelDivisor, 0, 0},
+    {&pyramidRows, &wholeFrame, 0, 1},   {&pyramidBlurred, &wholeFrame, 0, 1},
 };
 enum { PostBufferCount = sizeof postBuffers / sizeof postBuffers[0] };
-static_assert(PostBufferCount == 7 + 3 * PyramidLevels, "a buffer row for every post buffer");
+static_assert(PostBufferCount == 11, "a buffer row for every post buffer");
 
 // The divisors the set is made with; scenes read them as uniforms.
 static void resetPostDivisors(void)
@@ -197,6 +219,12 @@ static void resetPostDivisors(void)
 
 static void postBufferSize(const PostBuffer* buffer, int w, int h, int* bw, int* bh)
 {
+    if (buffer->atlas) {
+        int baseWidth, baseHeight;
+        pyramidLevelSize(w, h, 0, &baseWidth, &baseHeight);
+        pyramidAtlasSize(baseWidth, baseHeight, bw, bh);
+        return;
+    }
     *bw = dividedSize(w, *buffer->divisor);
     *bh = dividedSize(h, *buffer->divisor);
 }
@@ -218,7 +246,7 @@ uint64_t postBufferBytes(int width, int height)
     return total;
 }
 
-// The 19 start-up buffers from the window size, then the post shaders. Runs
+// The 11 start-up buffers from the window size, then the post shaders. Runs
 // once, after the resource table has loaded; the content's own post programs
 // get PosAttribute/TexAttribute bound by its owner (bindPostAttributes) next.
 void initPostProcessing(void)

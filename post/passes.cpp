@@ -1,5 +1,5 @@
-// Full-screen passes between post buffers: shader copies, the four-texture
-// combine, one separable blur level, the four-level pyramid blur and the
+// Full-screen passes between post buffers: shader copies, the four-level
+// pyramid blur (levels blurred in two atlases, summed by the combine) and the
 // public blurTarget, which chains pyramid blurs and fades by the fraction.
 #include "post/post.h"
 #include "render/render.h"
@@ -54,61 +54,78 @@ void copyTarget(int dst, int src, int program)
     unbindRenderTarget(dst);
 }
 
-// Weighted sum of four buffers into the bound framebuffer; the caller queues
-// "coeff" first.
-void combineTargets(int a, int b, int c, int d)
+// Draws every pyramid level into its region of atlas, each through its own
+// program, reading what texture gives for the level. One framebuffer for the
+// four levels: on llvmpipe each framebuffer switch costs a flush and a wait
+// for its threads, whatever the size, and the levels 2 and 3 are tiny.
+static void drawLevelsInto(int atlas, int firstLevel, const int* programs, const int* textures)
 {
-    const int textures[4] = {colorTextureOf(a), colorTextureOf(b), colorTextureOf(c), colorTextureOf(d)};
-    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 4, 0xFFFFFFFFu, Opaque, blurPrograms.combine);
-}
-
-// Horizontal pass src -> temp, vertical pass temp -> dst, with the kernel of level.
-void blurPass(int src, int dst, int temp, int level)
-{
-    if (level < 0 || level >= PyramidLevels) return;
-    bindRenderTarget(temp);
-    drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.horizontal[level]);
-    unbindRenderTarget(temp);
-    bindRenderTarget(dst);
-    drawFullQuad(colorTextureOf(temp), Opaque, blurPrograms.vertical[level]);
-    unbindRenderTarget(dst);
+    const RenderTarget* base = pyramidBase >= 0 && pyramidBase < MaxRenderTargets ? renderTargets[pyramidBase] : NULL;
+    if (!base) return;
+    bindRenderTarget(atlas);
+    for (int level = firstLevel; level < PyramidLevels; level++) {
+        int region[4];
+        pyramidAtlasRegion(base->width, base->height, level, region);
+        glViewport(region[0], region[1], region[2], region[3]);
+        drawFullQuad(textures[level], Opaque, programs[level]);
+    }
+    unbindRenderTarget(atlas);
 }
 
 // Blurs the four pyramid levels of one pass: from src through the downsample,
-// or (fromLevel0) straight from levelSource[0], which already holds a level-0
-// sized picture, the result of the pass before.
-static void blurLevels(int src, int fromLevel0)
+// or (fromLevel0) straight from pyramidBase, which already holds a level-0
+// sized picture, the result of the pass before. Levels 1-3 are made from
+// level 0 into their regions of the blurred atlas (free until the vertical
+// pass), then all four are blurred along x into the rows atlas and, unless
+// the combine does it (columns), along y into the blurred atlas.
+static void blurLevels(int src, int fromLevel0, int columns)
 {
     if (!fromLevel0) {
-        bindRenderTarget(levelSource[0]);
+        bindRenderTarget(pyramidBase);
         drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.downsample);
-        unbindRenderTarget(levelSource[0]);
+        unbindRenderTarget(pyramidBase);
     }
-    blurPass(levelSource[0], levelBlurred[0], levelTemp[0], 0);
-    for (int level = 1; level < PyramidLevels; level++) {
-        bindRenderTarget(levelSource[level]);
-        drawFullQuad(colorTextureOf(levelSource[level - 1]), Opaque, 0);
-        unbindRenderTarget(levelSource[level]);
-        blurPass(levelSource[level], levelBlurred[level], levelTemp[level], level);
+    int bases[PyramidLevels], sources[PyramidLevels], rows[PyramidLevels];
+    for (int level = 0; level < PyramidLevels; level++) {
+        bases[level] = colorTextureOf(pyramidBase);
+        sources[level] = level == 0 ? bases[level] : colorTextureOf(pyramidBlurred);
+        rows[level] = colorTextureOf(pyramidRows);
     }
+    drawLevelsInto(pyramidBlurred, 1, blurPrograms.halved, bases);
+    drawLevelsInto(pyramidRows, 0, blurPrograms.horizontal, sources);
+    if (!columns) drawLevelsInto(pyramidBlurred, 0, blurPrograms.vertical, rows);
 }
 
-// The weighted sum of the blurred levels drawn into dst at dst's own size.
-static void combineLevels(int dst, float strength)
+// The weighted sum of the blurred levels drawn into dst at dst's own size;
+// with columns, of the rows atlas, each level blurred along y as it is read.
+static void combineLevels(int dst, float strength, int columns)
 {
     float coeff[4] = {strength * 0.5f, strength * 0.3f, strength * 0.23f, strength * 0.18f};
     queueUniformEntry("coeff", Vec4, 0.0f, 0.0f, coeff);
     bindRenderTarget(dst);
-    combineTargets(levelBlurred[0], levelBlurred[1], levelBlurred[2], levelBlurred[3]);
+    if (columns)
+        drawFullQuad(colorTextureOf(pyramidRows), Opaque, blurPrograms.combineColumns);
+    else
+        drawFullQuad(colorTextureOf(pyramidBlurred), Opaque, blurPrograms.combine);
     unbindRenderTarget(dst);
+}
+
+// 1 when dst has fewer pixels than level 0 on both sides: the vertical pass
+// then costs less done by the combine at dst's size (the grade's glow, a
+// sixteenth of the window, reads level 0 at one pixel in sixteen).
+static int smallerThanLevel0(int dst)
+{
+    RenderTarget* into = dst >= 0 && dst < MaxRenderTargets ? renderTargets[dst] : NULL;
+    RenderTarget* base = pyramidBase >= 0 && pyramidBase < MaxRenderTargets ? renderTargets[pyramidBase] : NULL;
+    return into && base && into->width < base->width && into->height < base->height;
 }
 
 // Downsamples src into the pyramid, blurs each level and sums the levels into
 // dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
 void pyramidBlur(int src, int dst, float strength)
 {
-    blurLevels(src, 0);
-    combineLevels(dst, strength);
+    blurLevels(src, 0, 0);
+    combineLevels(dst, strength, 0);
 }
 
 // Number of chained pyramid passes for an amount above 0 (ranges closed at
@@ -128,8 +145,8 @@ static int passesFor(float amount)
 // change dst, so it is not run (a third of the final grade's blur work).
 // A pass's result is only ever read smoothly (by the next pass's downsample
 // or by dst), so it is summed at the size it is read at: a pass feeding the
-// next one straight into levelSource[0], the base result straight into dst,
-// the faded-in result into levelTemp[0] (level-0 size), then stretched over
+// next one straight into pyramidBase, the base result straight into dst,
+// the faded-in result into pyramidFade (level-0 size), then stretched over
 // dst. The full-size sums of earlier versions cost four reads per window
 // pixel each; the picture moves by under 1/255 on average. blurTargetA and
 // blurTargetB are no longer written.
@@ -149,16 +166,19 @@ void blurTarget(int src, int dst, float strength, float amount)
         drawFullQuad(colorTextureOf(src), Opaque, 0);
         unbindRenderTarget(dst);
     }
+    // A base pass read by dst alone is blurred along y by the combine when
+    // dst is smaller than level 0.
+    int columns = lastPass == 2 && blurPrograms.combineColumns > 0 && smallerThanLevel0(dst);
     for (int pass = passes; pass >= lastPass; pass--) {
-        blurLevels(src, pass != passes);
-        if (pass == 2) combineLevels(dst, strength);
-        if (pass > 1 && pass > lastPass) combineLevels(levelSource[0], strength);
-        if (pass == 1) combineLevels(levelTemp[0], strength);
+        blurLevels(src, pass != passes, pass == 2 && columns);
+        if (pass == 2) combineLevels(dst, strength, columns);
+        if (pass > 1 && pass > lastPass) combineLevels(pyramidBase, strength, 0);
+        if (pass == 1) combineLevels(pyramidFade, strength, 0);
     }
     if (fraction > 0.0f) {
         bindRenderTarget(dst);
         overlayAlpha = fraction;
-        drawFullQuad(colorTextureOf(levelTemp[0]), AlphaBlend, 0);
+        drawFullQuad(colorTextureOf(pyramidFade), AlphaBlend, 0);
         overlayAlpha = -1.0f;
         unbindRenderTarget(dst);
     }

@@ -16,7 +16,12 @@ enum { MaxRenderTargets = 64, PyramidLevels = 4 };
 extern RenderTarget* renderTargets[MaxRenderTargets];
 extern int sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget;
 extern int blurTargetA, blurTargetB;
-extern int levelSource[PyramidLevels], levelBlurred[PyramidLevels], levelTemp[PyramidLevels];
+// The blur pyramid: level 0's picture (the downsampled source or the previous
+// pass's sum), a level-0 sized buffer for the sum faded in, and two atlases
+// that hold all four levels (pyramidAtlasRegion): the levels blurred along x,
+// then along both axes. Before its levels are blurred, the second holds the
+// smaller levels' pictures that the first reads.
+extern int pyramidBase, pyramidFade, pyramidRows, pyramidBlurred;
 extern float factorPix, smallDivisor, extraDivisor;
 
 int createRenderTarget(RenderTarget* target, int width, int height, int withDepth);   // 1 complete
@@ -39,21 +44,49 @@ uint64_t postBufferBytes(int width, int height);
 // Size of pyramid level L for a W x H window: W/4 x H/4 halved L times with
 // integer division, never below one pixel (tiny windows keep valid shaders).
 void pyramidLevelSize(int width, int height, int level, int* levelWidth, int* levelHeight);
+// Where level L (0..3) sits in a pyramid atlas whose level 0 is base W x H, as
+// x, y, width, height in texels: level 0 at the origin, levels 1 to 3 side by
+// side above it, each level halved from the one before (at least one pixel).
+void pyramidAtlasRegion(int baseWidth, int baseHeight, int level, int region[4]);
+// The atlas's size: wide enough for level 0 and for levels 1-3 side by side,
+// as high as levels 0 and 1.
+void pyramidAtlasSize(int baseWidth, int baseHeight, int* atlasWidth, int* atlasHeight);
 
 // ---- blur shader generator -------------------------------------------------------
 // The generated programs of the blur chain; -1 until made.
 struct BlurPrograms {
     int horizontal[PyramidLevels], vertical[PyramidLevels];   // one pair per pyramid level
-    int combine, downsample;
+    int halved[PyramidLevels];                                // levels 1-3 from level 0; [0] is -1
+    int combine, combineColumns, downsample;
 };
 extern BlurPrograms blurPrograms;
 float* gaussianWeights(float k, int* radius);   // 2·radius + 1 floats; caller frees
-int buildBlurShader(const float* weights, int radius, int vertical, int width, int height);
+// The part of a texture a blur pass or the combine reads: the texture's size
+// and a texel rectangle inside it. The quad's texture coordinates 0..1 span
+// the rectangle, and every fetch is clamped to it (half a texel in from its
+// border) unless it is the whole texture, where the texture's own clamp acts.
+struct BlurRegion {
+    int textureWidth, textureHeight;
+    int x, y, width, height;
+};
+int buildBlurShader(const float* weights, int radius, int vertical, const BlurRegion* from);
 void buildPostShaders(int width, int height);
-void rebuildBlurShaders(int width, int height);   // the eight blur programs only
+void rebuildBlurShaders(int width, int height);   // the blur, halving and combine programs
 void releaseBlurShaders(void);
-// The generated fragment text of one blur direction (malloc'd; null on failure).
-char* blurShaderText(const float* weights, int radius, int vertical, int width, int height);
+// The generated fragment text of one blur direction over from (malloc'd;
+// null, logged, for a region outside its texture).
+char* blurShaderText(const float* weights, int radius, int vertical, const BlurRegion* from);
+// The generated fragment text of the combine: the four regions of one atlas
+// summed with the weights of uniform vec4 coeff; with columns, each region
+// blurred along y by its level's kernel as it is read (the vertical pass
+// done at the size of the target). Malloc'd; null, logged, for a region
+// outside its texture.
+char* combineShaderText(const BlurRegion levels[PyramidLevels], int columns);
+// The generated fragment text that draws level 1-3 of a pyramid whose level 0
+// is base W x H from level 0 (tex0): the picture that halving level 0 level
+// by level with linear filtering gives, without storing the levels between
+// (malloc'd; null, logged, for another level).
+char* halvedShaderText(int level, int baseWidth, int baseHeight);
 // Puts PosAttribute at location 0 and TexAttribute at 1 and relinks; returns program.
 int bindPostAttributes(int program);
 // bindPostAttributes for the program of every shader row of table (ended by
@@ -69,8 +102,6 @@ int beginTexelReads(int index, int width, int height);
 // After the draw: puts back linear filtering when begun is 1.
 void endTexelReads(int index, int begun);
 void copyTarget(int dst, int src, int program);
-void combineTargets(int a, int b, int c, int d);
-void blurPass(int src, int dst, int temp, int level);
 void pyramidBlur(int src, int dst, float strength);
 void blurTarget(int src, int dst, float strength, float amount);
 

@@ -38,8 +38,9 @@ TEST(FrameBudget, CommonSizesFitHugeOnesAreRefused)
     EXPECT_FALSE(frameSizeFitsBudget(0, 720));
     EXPECT_FALSE(frameSizeFitsBudget(1280, -1));
     // Every buffer of the set keeps at least one pixel, so a 1 x 1 frame still
-    // counts all 19 of them (five with 16-bit depth).
-    EXPECT_EQ(postBufferBytes(1, 1), 5u * 6 + 14u * 4);
+    // counts all 11 of them (five with 16-bit depth); the two blur atlases are
+    // 3 x 2 (levels 1-3 of one pixel each side by side above level 0).
+    EXPECT_EQ(postBufferBytes(1, 1), 5u * 6 + 4u * 4 + 2u * 6 * 4);
     EXPECT_EQ(frameSizeBytes(1, 1), postBufferBytes(1, 1) + accumulationBytes(1, 1));
     // Doubling each side about quadruples the bytes (pyramid rounding aside).
     double ratio = (double)frameSizeBytes(2560, 1440) / (double)frameSizeBytes(1280, 720);

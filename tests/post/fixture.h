@@ -16,18 +16,31 @@
 // Every post global, so several start-up sets can live in one test process.
 struct PostState {
     int scene, full, half, small, extra, a, b;
-    int source[4], blurred[4], temp[4], horizontal[4], vertical[4];
-    int combine, downsample;
+    int base, fade, rows, blurred, horizontal[4], vertical[4], halved[4];
+    int combine, combineColumns, downsample;
 };
 
 inline void savePost(PostState* s)
 {
-    *s = {sceneTarget, fullTarget, halfTarget, smallTarget, extraTarget, blurTargetA,          blurTargetB,
-          {},          {},         {},         {},          {},          blurPrograms.combine, blurPrograms.downsample};
+    *s = {sceneTarget,
+          fullTarget,
+          halfTarget,
+          smallTarget,
+          extraTarget,
+          blurTargetA,
+          blurTargetB,
+          pyramidBase,
+          pyramidFade,
+          pyramidRows,
+          pyramidBlurred,
+          {},
+          {},
+          {},
+          blurPrograms.combine,
+          blurPrograms.combineColumns,
+          blurPrograms.downsample};
     for (int i = 0; i < 4; i++) {
-        s->source[i] = levelSource[i];
-        s->blurred[i] = levelBlurred[i];
-        s->temp[i] = levelTemp[i];
+        s->halved[i] = blurPrograms.halved[i];
         s->horizontal[i] = blurPrograms.horizontal[i];
         s->vertical[i] = blurPrograms.vertical[i];
     }
@@ -43,11 +56,14 @@ inline void restorePost(const PostState* s)
     blurTargetA = s->a;
     blurTargetB = s->b;
     blurPrograms.combine = s->combine;
+    blurPrograms.combineColumns = s->combineColumns;
     blurPrograms.downsample = s->downsample;
+    pyramidBase = s->base;
+    pyramidFade = s->fade;
+    pyramidRows = s->rows;
+    pyramidBlurred = s->blurred;
     for (int i = 0; i < 4; i++) {
-        levelSource[i] = s->source[i];
-        levelBlurred[i] = s->blurred[i];
-        levelTemp[i] = s->temp[i];
+        blurPrograms.halved[i] = s->halved[i];
         blurPrograms.horizontal[i] = s->horizontal[i];
         blurPrograms.vertical[i] = s->vertical[i];
     }

@@ -6,6 +6,7 @@
 #include <locale.h>
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,16 @@ TEST(BlurGenerator, NormalisedWeightsOfLevelZero)
     free(w);
 }
 
-static std::string levelZeroText(int vertical)
+// Level 0 of a 1280 x 720 frame: its own 320 x 180 buffer, or its region of
+// the 320 x 270 atlas (levels 0 and 1 stacked).
+static const BlurRegion levelZeroBuffer = {320, 180, 0, 0, 320, 180};
+static const BlurRegion levelZeroInAtlas = {320, 270, 0, 0, 320, 180};
+
+static std::string levelZeroText(int vertical, const BlurRegion& from = levelZeroBuffer)
 {
     int radius = 0;
     float* w = gaussianWeights(0.55f, &radius);
-    char* text = blurShaderText(w, radius, vertical, 320, 180);
+    char* text = blurShaderText(w, radius, vertical, &from);
     free(w);
     std::string out = text ? text : "";
     free(text);
@@ -60,11 +66,12 @@ static std::string levelZeroText(int vertical)
 
 TEST(BlurGenerator, HorizontalTextOfLevelZeroAt1280x720)
 {
-    const char* x[6] = {"-0.012693", "-0.006814", "-0.001328", "0.004023", "0.009711", "0.015625"};
-    const char* s[6] = {"0.002615", "0.112923", "0.539616", "0.321841", "0.022844", "0.000161"};
+    // Tap pairs from -5 (the lone tap at +5 folded into the centre pair).
+    const char* x[5] = {"-0.012693", "-0.006814", "-0.001328", "0.004023", "0.009711"};
+    const char* s[5] = {"0.002615", "0.112923", "0.539777", "0.321841", "0.022844"};
     std::string expected = "#version 100\nprecision highp float;\nuniform sampler2D tex0;\nvarying vec2 TexCoord0;\n"
                            "void main()\n{\nvec3 sum = vec3(0.0,0.0,0.0);\nvec2 texcoord;\n";
-    for (int j = 0; j < 6; j++) {
+    for (int j = 0; j < 5; j++) {
         expected += std::string("texcoord = TexCoord0 + vec2(") + x[j] + ", 0.000000);\n";
         expected += std::string("sum += texture2D(tex0, texcoord).rgb*") + s[j] + ";\n";
     }
@@ -72,37 +79,133 @@ TEST(BlurGenerator, HorizontalTextOfLevelZeroAt1280x720)
     EXPECT_EQ(levelZeroText(0), expected);
 }
 
-TEST(BlurGenerator, VerticalTextPutsOffsetsOverTheHeight)
+// Every fetch of a region smaller than its texture is clamped half a texel
+// inside the region: 0.5/320, 0.5/270 and 319.5/320, 179.5/270 here. The
+// offsets (paired taps -4.061659 ... 5 texels) are over the atlas's height.
+TEST(BlurGenerator, VerticalTextReadsItsAtlasRegionClamped)
 {
-    std::string text = levelZeroText(1);
-    const char* y[6] = {"-0.022565", "-0.012114", "-0.002361", "0.007153", "0.017263", "0.027778"};
+    std::string text = levelZeroText(1, levelZeroInAtlas);
+    const double y[5] = {-4.061659 / 270, -2.180569 / 270, -0.424946 / 270, 1.287512 / 270, 3.107408 / 270};
     size_t at = 0;
-    for (int j = 0; j < 6; j++) {
-        std::string line = std::string("texcoord = TexCoord0 + vec2(0.000000, ") + y[j] + ");\n";
-        size_t found = text.find(line, at);
-        EXPECT_NE(found, std::string::npos) << line;
-        if (found != std::string::npos) at = found;
+    for (int j = 0; j < 5; j++) {
+        const char* prefix = "texcoord = clamp(TexCoord0 + vec2(";
+        at = text.find(prefix, at);
+        ASSERT_NE(at, std::string::npos) << "fetch " << j;
+        double v[6];
+        at += strlen(prefix);
+        ASSERT_EQ(sscanf(text.c_str() + at, "%lf, %lf), vec2(%lf, %lf), vec2(%lf, %lf));", &v[0], &v[1], &v[2], &v[3],
+                         &v[4], &v[5]),
+                  6);
+        EXPECT_EQ(v[0], 0.0);
+        EXPECT_NEAR(v[1], y[j], 1.0e-6) << "fetch " << j;
+        EXPECT_NEAR(v[2], 0.5 / 320, 1.0e-6);
+        EXPECT_NEAR(v[3], 0.5 / 270, 1.0e-6);
+        EXPECT_NEAR(v[4], 319.5 / 320, 1.0e-6);
+        EXPECT_NEAR(v[5], 179.5 / 270, 1.0e-6);
     }
-    EXPECT_NE(text.find("sum += texture2D(tex0, texcoord).rgb*0.539616;\n"), std::string::npos);
+    EXPECT_NE(text.find("sum += texture2D(tex0, texcoord).rgb*0.539777;\n"), std::string::npos);
+    EXPECT_EQ(levelZeroText(1).find("clamp"), std::string::npos) << "a whole texture clamps by itself";
 }
 
-TEST(BlurGenerator, LastFetchOfEveryLevelIsTheOuterTap)
+// The atlas of a 1280 x 720 frame: level 0 (320 x 180) at the origin, levels
+// 1-3 (160 x 90, 80 x 45, 40 x 22) side by side above it. Level 0 of two
+// pixels has levels 1-3 of one pixel each, wider together than it.
+TEST(BlurGenerator, AtlasHoldsEveryLevelWithoutOverlap)
+{
+    const int expected[4][4] = {{0, 0, 320, 180}, {0, 180, 160, 90}, {160, 180, 80, 45}, {240, 180, 40, 22}};
+    for (int level = 0; level < 4; level++) {
+        int region[4];
+        pyramidAtlasRegion(320, 180, level, region);
+        for (int i = 0; i < 4; i++) EXPECT_EQ(region[i], expected[level][i]) << "level " << level << " value " << i;
+    }
+    const int base[4][2] = {{2, 1}, {3, 1}, {4, 1}, {320, 180}}, width[4] = {3, 3, 4, 320}, height[4] = {2, 2, 2, 270};
+    for (int i = 0; i < 4; i++) {
+        int w = 0, h = 0;
+        pyramidAtlasSize(base[i][0], base[i][1], &w, &h);
+        EXPECT_EQ(w, width[i]) << "base " << base[i][0];
+        EXPECT_EQ(h, height[i]) << "base " << base[i][0];
+    }
+}
+
+// Counts the fetches of a generated text.
+static int fetchCount(const std::string& t)
+{
+    int fetches = 0;
+    for (size_t p = t.find("texture2D"); p != std::string::npos; p = t.find("texture2D", p + 1)) fetches++;
+    return fetches;
+}
+
+// The combine reads level L at offset + TexCoord x scale, clamped to the
+// region; for level 3 of the 1280 x 720 atlas: 240/320, 180/270, 40/320,
+// 22/270, then 240.5/320, 180.5/270 and 279.5/320, 201.5/270. With columns
+// each level is read through its vertical kernel (5 + 9 + 14 + 17 fetches),
+// level 0's first fetch 4.061659 texels up at weight 0.002615.
+TEST(BlurGenerator, CombineSumsTheFourRegionsOfTheAtlas)
+{
+    BlurRegion levels[4];
+    for (int level = 0; level < 4; level++) {
+        int region[4];
+        pyramidAtlasRegion(320, 180, level, region);
+        levels[level] = {320, 270, region[0], region[1], region[2], region[3]};
+    }
+    for (int columns = 0; columns <= 1; columns++) {
+        char* text = combineShaderText(levels, columns);
+        ASSERT_NE(text, nullptr);
+        std::string t = text;
+        free(text);
+        EXPECT_EQ(fetchCount(t), columns ? 45 : 4);
+        const char* format = "at = vec2(%lf, %lf) + TexCoord * vec2(%lf, %lf);\nlevel = texture2D(tex0, clamp(at + "
+                             "vec2(0.0, %lf), vec2(%lf, %lf), vec2(%lf, %lf)))*%lf;";
+        double v[10];
+        size_t level0 = t.find("at = vec2("), level3 = t.rfind("at = vec2(");
+        ASSERT_EQ(
+            sscanf(t.c_str() + level3, format, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9]),
+            10);
+        const double expected[8] = {0.75,        180.0 / 270, 0.125,       22.0 / 270,
+                                    240.5 / 320, 180.5 / 270, 279.5 / 320, 201.5 / 270};
+        for (int i = 0; i < 4; i++) EXPECT_NEAR(v[i], expected[i], 1.0e-6) << "value " << i;
+        for (int i = 5; i < 9; i++) EXPECT_NEAR(v[i], expected[i - 1], 1.0e-6) << "value " << i;
+        EXPECT_NE(t.find("gl_FragColor += level*coeff.w;\n}\n"), std::string::npos);
+        ASSERT_EQ(
+            sscanf(t.c_str() + level0, format, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9]),
+            10);
+        EXPECT_NEAR(v[4], columns ? -4.061659 / 270 : 0.0, 1.0e-6);
+        EXPECT_NEAR(v[9], columns ? 0.002615 : 1.0, 1.0e-6);
+    }
+    levels[3].x = 281;   // one texel past the atlas's edge
+    EXPECT_EQ(combineShaderText(levels, 0), nullptr);
+}
+
+// Each level reads its taps -radius .. radius - 1 in radius fetches, the last
+// one between radius - 2 and radius - 1; the weights written still sum to 1.
+TEST(BlurGenerator, EveryLevelLeavesOutItsLoneOuterTapKeepingItsWeight)
 {
     const float k[4] = {0.55f, 0.3f, 0.2f, 0.17f};
     for (int level = 0; level < 4; level++) {
         int w, h, radius;
         pyramidLevelSize(1280, 720, level, &w, &h);
         float* weights = gaussianWeights(k[level], &radius);
-        char* text = blurShaderText(weights, radius, 0, w, h);
+        const BlurRegion own = {w, h, 0, 0, w, h};
+        char* text = blurShaderText(weights, radius, 0, &own);
         ASSERT_NE(text, nullptr);
         std::string t = text;
         int fetches = 0;
-        for (size_t at = t.find("texture2D"); at != std::string::npos; at = t.find("texture2D", at + 1)) fetches++;
-        EXPECT_EQ(fetches, radius + 1) << "level " << level;
-        char last[128];
-        snprintf(last, sizeof last, "vec2(%f, 0.000000);\nsum += texture2D(tex0, texcoord).rgb*%f;\ngl_FragColor",
-                 (double)((float)radius / (float)w), (double)weights[2 * radius]);
-        EXPECT_NE(t.find(last), std::string::npos) << "level " << level << ": " << last;
+        double sum = 0.0, last = -1.0e9;
+        for (size_t at = t.find("TexCoord0 + vec2("); at != std::string::npos;
+             at = t.find("TexCoord0 + vec2(", at + 1)) {
+            double offset = 0.0, weight = 0.0;
+            ASSERT_EQ(sscanf(t.c_str() + at,
+                             "TexCoord0 + vec2(%lf, 0.000000);\nsum += texture2D(tex0, texcoord).rgb*%lf;", &offset,
+                             &weight),
+                      2);
+            fetches++;
+            sum += weight;
+            last = offset * w;
+        }
+        EXPECT_EQ(fetches, radius) << "level " << level;
+        EXPECT_NEAR(sum, 1.0, 1.0e-5) << "level " << level;
+        EXPECT_GT(last, radius - 2.0) << "level " << level;
+        EXPECT_LT(last, radius - 1.0) << "level " << level;
         free(text);
         free(weights);
     }
@@ -127,12 +230,18 @@ TEST(BlurGenerator, PyramidSizesNeverDropBelowOnePixel)
 
     int radius;
     float* weights = gaussianWeights(0.17f, &radius);
-    char* text = blurShaderText(weights, radius, 1, w, h);
+    const BlurRegion pixel = {w, h, 0, 0, w, h};
+    char* text = blurShaderText(weights, radius, 1, &pixel);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text).find("inf"), std::string::npos);
     EXPECT_EQ(std::string(text).find("nan"), std::string::npos);
     free(text);
-    EXPECT_EQ(blurShaderText(weights, radius, 1, 0, 5), nullptr);
+    const BlurRegion empty = {0, 5, 0, 0, 0, 5}, inside = {10, 10, 4, 0, 6, 10}, past = {10, 10, 5, 0, 6, 10};
+    EXPECT_EQ(blurShaderText(weights, radius, 1, &empty), nullptr);
+    text = blurShaderText(weights, radius, 1, &inside);
+    EXPECT_NE(text, nullptr) << "a region up to the texture's edge";
+    free(text);
+    EXPECT_EQ(blurShaderText(weights, radius, 1, &past), nullptr) << "one texel past it";
     free(weights);
     // the weights of a kernel that could not be made are refused, not read
     EXPECT_EQ(blurShaderText(nullptr, 0, 1, 64, 64), nullptr);

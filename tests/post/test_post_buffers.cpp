@@ -8,10 +8,10 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
     struct {
         int index, w, h, depth;
     } rows1280[] = {
-        {sceneTarget, 1280, 720, 1},  {fullTarget, 1280, 720, 1},    {halfTarget, 640, 360, 1},
-        {smallTarget, 80, 45, 1},     {extraTarget, 1280, 720, 1},   {blurTargetA, 1280, 720, 0},
-        {blurTargetB, 1280, 720, 0},  {levelSource[0], 320, 180, 0}, {levelTemp[1], 160, 90, 0},
-        {levelBlurred[2], 80, 45, 0}, {levelSource[3], 40, 22, 0},   {levelBlurred[3], 40, 22, 0},
+        {sceneTarget, 1280, 720, 1}, {fullTarget, 1280, 720, 1},    {halfTarget, 640, 360, 1},
+        {smallTarget, 80, 45, 1},    {extraTarget, 1280, 720, 1},   {blurTargetA, 1280, 720, 0},
+        {blurTargetB, 1280, 720, 0}, {pyramidBase, 320, 180, 0},    {pyramidFade, 320, 180, 0},
+        {pyramidRows, 320, 270, 0},  {pyramidBlurred, 320, 270, 0},
     };
     for (auto& r : rows1280) {
         ASSERT_GE(r.index, 0);
@@ -20,17 +20,20 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
         EXPECT_EQ(target(r.index)->depthBuffer != -1, r.depth == 1);
         EXPECT_EQ(target(r.index)->format, (unsigned)GL_RGBA);
     }
-    // Start-up order: scene, full, half, small, extra, A, B, then per level source, temp, blurred.
+    // Start-up order: scene, full, half, small, extra, A, B, level 0, the fade
+    // buffer, the rows and the blurred atlas.
     EXPECT_EQ(fullTarget, sceneTarget + 1);
     EXPECT_EQ(blurTargetB, sceneTarget + 6);
-    EXPECT_EQ(levelTemp[0], sceneTarget + 8);
-    EXPECT_EQ(levelBlurred[3], sceneTarget + 18);
+    EXPECT_EQ(pyramidBase, sceneTarget + 7);
+    EXPECT_EQ(pyramidFade, sceneTarget + 8);
+    EXPECT_EQ(pyramidBlurred, sceneTarget + 10);
     EXPECT_FLOAT_EQ(factorPix, 2.0f);
     EXPECT_FLOAT_EQ(smallDivisor, 16.0f);
     EXPECT_FLOAT_EQ(extraDivisor, 1.0f);
     for (int level = 0; level < 4; level++) {
         EXPECT_GT(blurPrograms.horizontal[level], 0);
         EXPECT_GT(blurPrograms.vertical[level], 0);
+        EXPECT_EQ(blurPrograms.halved[level] > 0, level > 0) << "level " << level;
         EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.horizontal[level], "PosAttribute"), 0);
         EXPECT_EQ(glGetAttribLocation((GLuint)blurPrograms.vertical[level], "TexAttribute"), 1);
     }
@@ -42,17 +45,18 @@ TEST(PostBuffers, StartUpSizesAt1280x720And1366x768)
     EXPECT_EQ(target(halfTarget)->height, 384);
     EXPECT_EQ(target(smallTarget)->width, 85);
     EXPECT_EQ(target(smallTarget)->height, 48);
-    EXPECT_EQ(target(levelSource[0])->width, 341);
-    EXPECT_EQ(target(levelSource[0])->height, 192);
+    EXPECT_EQ(target(pyramidBase)->width, 341);
+    EXPECT_EQ(target(pyramidBase)->height, 192);
 }
 
 // The set's memory at 37 x 23, worked out by hand: scene, full and extra
 // 37 x 23 with depth (6 bytes a pixel), half 18 x 11 and small 2 x 1 with
-// depth, A and B 37 x 23, then three buffers a level of 9 x 5, 4 x 2, 2 x 1
-// and 1 x 1 (23 / 32 rounds to 0 and is held at one pixel).
+// depth, A and B 37 x 23, level 0 and the fade buffer of 9 x 5, and two
+// atlases of 9 x 7 (levels 1-3 of 4 x 2, 2 x 1 and 1 x 1 side by side are 7
+// wide; 23 / 32 rounds to 0 and is held at one pixel).
 TEST(PostBuffers, MemoryOfTheSetFromItsRows)
 {
-    EXPECT_EQ(postBufferBytes(37, 23), 3u * 851 * 6 + 198u * 6 + 2u * 6 + 2u * 851 * 4 + 3u * 4 * (45 + 8 + 2 + 1));
+    EXPECT_EQ(postBufferBytes(37, 23), 3u * 851 * 6 + 198u * 6 + 2u * 6 + 2u * 851 * 4 + 2u * 4 * 45 + 2u * 4 * 63);
     EXPECT_EQ(postBufferBytes(0, 23), 0u);
 }
 
