@@ -242,9 +242,10 @@ TEST(BlurGenerator, PyramidSizesNeverDropBelowOnePixel)
     EXPECT_NE(text, nullptr) << "a region up to the texture's edge";
     free(text);
     EXPECT_EQ(blurShaderText(weights, radius, 1, &past), nullptr) << "one texel past it";
+    EXPECT_EQ(blurShaderText(weights, radius, 1, nullptr), nullptr);
     free(weights);
     // the weights of a kernel that could not be made are refused, not read
-    EXPECT_EQ(blurShaderText(nullptr, 0, 1, 64, 64), nullptr);
+    EXPECT_EQ(blurShaderText(nullptr, 0, 1, &pixel), nullptr);
 }
 
 TEST(BlurGenerator, DecimalPointWhateverTheLocale)
