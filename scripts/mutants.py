@@ -624,7 +624,10 @@ def runTests(build, names, timeout, jobs, env):
 
 # ---------------------------------------------------------------------------
 # Accepted equivalent mutants: tests/mutants/accepted.txt, one per line,
-# "file<TAB>the mutated line as written<TAB>the change<TAB>why".
+# "file<TAB>the mutated line as written<TAB>the change<TAB>why". A line written
+# more than once in its file is named by its place among them: "file#k" for
+# the k-th (an entry without it names the first), so that an excuse for one
+# "return 0;" does not excuse every other.
 
 
 def readAccepted(root):
@@ -635,8 +638,26 @@ def readAccepted(root):
             for line in h:
                 parts = line.rstrip("\n").split("\t")
                 if len(parts) >= 3 and not line.startswith("#"):
-                    accepted.add((parts[0], parts[1].strip(), parts[2]))
+                    file, _, k = parts[0].partition("#")
+                    accepted.add((file, parts[1].strip(), parts[2], int(k) if k.isdigit() else 1))
     return accepted
+
+
+def occurrence(text, lineNumber):
+    """Which of the lines written as line lineNumber is written (1 for the first)."""
+    lines = text.split("\n")
+    if not 1 <= lineNumber <= len(lines):
+        return 1
+    wanted = lines[lineNumber - 1].strip()
+    return sum(1 for l in lines[:lineNumber] if l.strip() == wanted)
+
+
+def fileText(root, file):
+    try:
+        with open(os.path.join(root, file), encoding="utf-8", errors="surrogateescape") as h:
+            return h.read()
+    except OSError:
+        return ""
 
 
 def lineText(text, site):
@@ -665,14 +686,18 @@ def readReport(path):
     return done, options
 
 
-def summary(rows, accepted):
+def summary(rows, accepted, root=None):
+    """Counts by status and the killed shares; a survivor's place among lines
+    written alike is read from the files under root (the tree the report was
+    made on), the first when no root is given."""
     counts = {s: 0 for s in Statuses}
     equivalent = 0
     for parts in rows:
         counts[parts[1]] = counts.get(parts[1], 0) + 1
         if parts[1] == "survived":
-            f = parts[2].rsplit(":", 1)[0]
-            if (f, parts[7] if len(parts) > 7 else "", parts[4]) in accepted:
+            f, _, number = parts[2].rpartition(":")
+            k = occurrence(fileText(root, f), int(number)) if root and number.isdigit() else 1
+            if (f, parts[7] if len(parts) > 7 else "", parts[4], k) in accepted:
                 equivalent += 1
     compiled = counts["killed"] + counts["survived"] + counts["timed-out"] + counts["flaky"]
     share = 100.0 * counts["killed"] / compiled if compiled else 0.0
@@ -841,7 +866,8 @@ def runSample(args, mutants, done, src, build, env, tests, times, accepted):
             with open(path, "rb") as h:
                 original = h.read()
             text = original.decode("utf-8", errors="surrogateescape")
-            if (site["file"], lineText(text, site), describe(site, replacement)) in accepted:
+            key = (site["file"], lineText(text, site), describe(site, replacement), occurrence(text, site["line"]))
+            if key in accepted:
                 status, killer = "survived", "accepted-equivalent"
             else:
                 original = plantMutant(path, site, replacement)
@@ -920,7 +946,7 @@ def main():
     # The build is left unmutated for the next run.
     run(["cmake", "--build", build, "-j%d" % args.jobs], 3600, env=env)
 
-    counts, share, equivalent, shareNonEq = summary(rows, accepted)
+    counts, share, equivalent, shareNonEq = summary(rows, accepted, src)
     print("report: %s" % args.report)
     if equivalent:
         print("of the %d survivors %d are accepted equivalents (tests/mutants/accepted.txt): killed share of "
