@@ -35,6 +35,9 @@ TEST(Instruments, PanningKeepsThePowerAndTheSide)
 
 // The stomp starts at full strength (its thump's sine begins at its crest):
 // its first sample is at least half its peak, and nothing comes before it.
+// The gun starts from rest: its first sample holds one noise step (0.9 of
+// the crack, 3 x 0.08 through the rumble's filter) and the punch's first
+// step, at most 0.6 x 1.16 at gain 1.
 // The banjo's string loses 60 dB in 0.75 s (its loop gain per period is
 // 0.001^(1 / (0.75 f))): half a second on, at least 40 dB quieter, and the
 // loop's smoothing takes at most 15 dB more. The jug's ringing body partials
@@ -48,6 +51,11 @@ TEST(Instruments, VoicesStartAndDieAwayAsDefined)
     for (int i = 0; i < stomp.mix.length; i++) peak = fmaxf(peak, fabsf(stomp.mix.left[i]));
     EXPECT_EQ(stomp.mix.left[99], 0.0f);
     EXPECT_GE(fabsf(stomp.mix.left[100]), 0.5f * peak) << peak;
+    for (int start : {0, 1000, 5000}) {
+        NoteMix shot;
+        addShot(&shot.mix, start, 1.0f);
+        EXPECT_LE(fabsf(shot.mix.left[start]), 0.6f * 1.16f) << start;
+    }
     addBanjo(&banjo.mix, 0, 60.0f, 0.5f, 0.0f);
     double drop = levelDb(banjo.mix.left, 0.05, 0.15) - levelDb(banjo.mix.left, 0.55, 0.65);
     EXPECT_GE(drop, 40.0);
