@@ -102,6 +102,11 @@ TEST(Timeline, AnotherShowsVocabulary)
     EXPECT_NE(error.find("unknown cue 'smash'"), std::string::npos) << error;
     const ShowVocabulary oneTrack = {tracks, 1, 3, styles, 1, cues, 1, "t.txt", 120.0f, 4};
     EXPECT_FALSE(parse("scene 1 at 0 music drone\nend at 1\n", &error, &oneTrack));
+    // A word is found among the first count words only; no list or no name finds nothing.
+    EXPECT_EQ(vocabularyIndex(tracks, 3, "fog"), 2);
+    EXPECT_EQ(vocabularyIndex(tracks, 2, "fog"), -1);
+    EXPECT_EQ(vocabularyIndex(nullptr, 3, "fog"), -1);
+    EXPECT_EQ(vocabularyIndex(tracks, 3, nullptr), -1);
 }
 
 // Each damaged timeline is refused with the number of the offending line.
