@@ -1,9 +1,10 @@
 // The soundtrack's voices, one note at a time into an empty mix: where the
 // pan law puts a note, and how fast the ringing voices die away, each against
-// its own definition.
+// its own definition; and the master stage's peak limiter.
 #include "tools/soundtrack/instruments.cpp"
 #include <gtest/gtest.h>
 #include <math.h>
+#include <vector>
 
 // Level in dB of one channel over [from, to) seconds.
 static double levelDb(const float* channel, double from, double to)
@@ -62,4 +63,22 @@ TEST(Instruments, VoicesStartAndDieAwayAsDefined)
     EXPECT_LE(drop, 55.0);
     addSmash(&smash.mix, 0, 0.5f, 1);
     EXPECT_GE(levelDb(smash.mix.left, 0.0, 0.1) - levelDb(smash.mix.left, 0.6, 0.7), 30.0);
+}
+
+// The limiter's gain at a sample is the mean, over the 441 samples around
+// it, of the least gain any sample within 220 of them needs. A carrier of 0.9
+// with one peak of 2 (which needs 0.5) at sample 2000: 220 samples before the
+// peak, 221 of the 441 need 0.5, so the carrier is 0.9 (1 - 0.5 x 221 / 441);
+// at the peak all of them do and the peak lands on the ceiling; far before
+// it nothing is touched.
+TEST(Instruments, TheLimiterAveragesTheGainItsWindowNeeds)
+{
+    std::vector<float> left(4000, 0.9f), right(4000, 0.9f);
+    left[2000] = 2.0f;
+    float deepest = limitPeaks(left.data(), right.data(), 4000, 1.0f);
+    EXPECT_NEAR(deepest, 20.0 * log10(0.5), 1e-4);
+    EXPECT_EQ(left[1000], 0.9f);
+    EXPECT_NEAR(right[1780], 0.9 * (1.0 - 0.5 * 221.0 / 441.0), 1e-5);
+    EXPECT_NEAR(right[2000], 0.45, 1e-6);
+    EXPECT_NEAR(left[2000], 1.0, 1e-6);
 }
