@@ -50,7 +50,8 @@ done
 # (its two triangles alike, within rounding) and fills most of its box (a
 # trapezoid in perspective). A two-frame square of sizes 20 and 30 drawn at
 # frame 0.5 is framed by frame 0: 25 / 20 as wide as its last frame framed
-# by itself (the sheet of frame 0.5 is the one named 0).
+# by itself (the sheet of frame 0.5 is the one named 0); its blue texture
+# keeps it blue.
 mkdir synth synth_out
 printf 'BOF1 4 2\n0 0 0\n0 -10 -10 0 0 0\n1 10 -10 0 1 0\n2 10 10 0 1 1\n3 -10 10 0 0 1\n0 0 2 1\n1 0 3 2\n' \
   >synth/kaleido.bof
@@ -61,6 +62,7 @@ printf 'BOF1 4 2\n0 0 0\n0 -10 -10 0 0 0\n1 10 -10 0 1 0\n2 10 10 0 1 1\n3 -10 1
   done
   printf '0 0 1 2\n1 0 2 3\n'
 } >synth/jug.baf
+convert -size 16x16 xc:'rgb(40,40,200)' synth/label.jpg   # the animated square's texture: blue
 "$GEN" --preview synth synth_out >synth.log 2>&1 || fail "--preview of the square exited $?: $(tail -3 synth.log)"
 # drawn pixels of a view (not the cell's background), their darkest and lightest grey
 drawn() {
@@ -76,6 +78,10 @@ read -r half _ _ _ <<<"$(box synth_out/mesh_jug.baf_0.png 0)"
 read -r whole _ _ _ <<<"$(box synth_out/mesh_jug.baf_1.png 0)"
 awk -v a="$half" -v b="$whole" 'BEGIN { exit !(a / b > 1.15 && a / b < 1.35) }' \
   || complain "at frame 0.5 the square is $half wide, $whole at its last frame (want 1.25 times)"
+# The textured square keeps its texture's colour: blue over red and green.
+blue=$(convert synth_out/mesh_jug.baf_1.png -crop 240x240+0+0 +repage -fuzz 2% -trim \
+  -format '%[fx:mean.b > 2 * mean.r && mean.b > 2 * mean.g]' info:)
+[ "$blue" = 1 ] || complain "the blue-textured square is not drawn blue"
 # The splash belongs to the first scene's burst views only: a splash added to
 # the data changes them and leaves the scene's other views as they were.
 cp synth/kaleido.bof synth/splash.baf && sed -i '1s/^BOF1 4 2/BAF1 4 2 1/' synth/splash.baf
