@@ -199,10 +199,13 @@ TEST(LoadResources, RowsShareOnlyTheSameFileName)
         {&longer, "p.tga", nullptr, TextureRow, 0},
         {nullptr, nullptr, nullptr, 0, 0},
     };
-    demoConfig = &builtinConfig;
+    DemoConfig noHook = builtinConfig;   // a show without a data hook loads too
+    noHook.dataHook = nullptr;
+    demoConfig = &noHook;
     activeResourceTable = table;
     loadResources();
     activeResourceTable = resourceTable;
+    demoConfig = &builtinConfig;
     const int slots[2] = {shorter, longer};
     const unsigned char expected[2][4] = {{255, 0, 0, 255}, {0, 0, 255, 255}};
     for (int row = 0; row < 2; row++) {
