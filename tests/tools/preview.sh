@@ -48,21 +48,22 @@ done
 # ---- one square, by reckoning ----
 # A flat square facing the third view and lit there is drawn in one shade
 # (its two triangles alike, within rounding) and fills most of its box (a
-# trapezoid in perspective). A two-frame square of sizes 20 and 30 drawn at
+# trapezoid in perspective). A two-frame shape 20 and then 30 wide drawn at
 # frame 0.5 is framed by frame 0: 25 / 20 as wide as its last frame framed
-# by itself (the sheet of frame 0.5 is the one named 0); its blue texture
-# keeps it blue.
+# by itself (the sheet of frame 0.5 is the one named 0); its texture lies
+# on it as its u says.
 mkdir synth synth_out
 printf 'BOF1 4 2\n0 0 0\n0 -10 -10 0 0 0\n1 10 -10 0 1 0\n2 10 10 0 1 1\n3 -10 10 0 0 1\n0 0 2 1\n1 0 3 2\n' \
   >synth/kaleido.bof
 {
   printf 'BAF1 4 2 2\n0 0 0\n'
-  for s in 20 30; do
-    printf '0 -%d -%d 0 0 0\n1 %d -%d 0 1 0\n2 %d %d 0 1 1\n3 -%d %d 0 0 1\n' $s $s $s $s $s $s $s $s
+  for s in 20 30; do   # the edge at u = 0 twice as tall as the one at u = 1
+    printf '0 -%d -%d 0 0 0\n1 %d -%d 0 1 0\n2 %d %d 0 1 1\n3 -%d %d 0 0 1\n' $s $s $s $((s / 2)) $s $((s / 2)) $s $s
   done
   printf '0 0 1 2\n1 0 2 3\n'
 } >synth/jug.baf
-convert -size 16x16 xc:'rgb(40,40,200)' synth/label.jpg   # the animated square's texture: blue
+# its texture: blue at u < 0.5, red at u > 0.5
+convert -size 8x16 xc:'rgb(40,40,200)' -size 8x16 xc:'rgb(200,40,40)' +append synth/label.jpg
 "$GEN" --preview synth synth_out >synth.log 2>&1 || fail "--preview of the square exited $?: $(tail -3 synth.log)"
 # drawn pixels of a view (not the cell's background), their darkest and lightest grey
 drawn() {
@@ -78,10 +79,16 @@ read -r half _ _ _ <<<"$(box synth_out/mesh_jug.baf_0.png 0)"
 read -r whole _ _ _ <<<"$(box synth_out/mesh_jug.baf_1.png 0)"
 awk -v a="$half" -v b="$whole" 'BEGIN { exit !(a / b > 1.15 && a / b < 1.35) }' \
   || complain "at frame 0.5 the square is $half wide, $whole at its last frame (want 1.25 times)"
-# The textured square keeps its texture's colour: blue over red and green.
-blue=$(convert synth_out/mesh_jug.baf_1.png -crop 240x240+0+0 +repage -fuzz 2% -trim \
-  -format '%[fx:mean.b > 2 * mean.r && mean.b > 2 * mean.g]' info:)
-[ "$blue" = 1 ] || complain "the blue-textured square is not drawn blue"
+# The texture follows the geometry: its blue half lies on the tall side (u = 0).
+side() {   # gravity: height of that fifth of the drawn square, and whether it is blue
+  convert "$WORK/square.png" -gravity "$1" -crop 20%x100%+0+0 +repage -fuzz 2% -trim \
+    -format '%h %[fx:mean.b > 2 * mean.r]' info:
+}
+convert synth_out/mesh_jug.baf_1.png -crop 240x240+0+0 +repage -fuzz 2% -trim +repage "$WORK/square.png"
+read -r westHeight westBlue <<<"$(side west)"
+read -r eastHeight eastBlue <<<"$(side east)"
+if [ "$westHeight" -gt "$eastHeight" ]; then want="1 0"; else want="0 1"; fi
+[ "$westBlue $eastBlue" = "$want" ] || complain "the texture's blue half is not on the square's tall side"
 # The splash belongs to the first scene's burst views only: a splash added to
 # the data changes them and leaves the scene's other views as they were.
 cp synth/kaleido.bof synth/splash.baf && sed -i '1s/^BOF1 4 2/BAF1 4 2 1/' synth/splash.baf
