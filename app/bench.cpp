@@ -105,7 +105,7 @@ static void printReport(const BenchSample* samples, const BenchTotals* totals, d
     printf("%-6s %7s %10s %9s %9s %8s %11s\n", "scene", "frames", "median ms", "p95 ms", "mean ms", "fps",
            "cpu ms mean");
     for (int slot = 1; slot < SceneSlots - 1; slot++) {
-        char name[8];
+        char name[12];
         snprintf(name, sizeof name, "%d", slot);
         printRow(name, samples, totals->frames, slot, scratch);
     }

@@ -225,9 +225,11 @@ static char lastReport[InfoLogSize];
 
 const char* lastShaderReport(void) { return lastReport; }
 
+// A report longer than the buffer keeps its start and ends in "...".
 static void keepReport(const char* what, const char* info)
 {
-    snprintf(lastReport, sizeof lastReport, "%s%s", what, info);
+    if (snprintf(lastReport, sizeof lastReport, "%s%s", what, info) >= (int)sizeof lastReport)
+        memcpy(lastReport + sizeof lastReport - 4, "...", 4);
 }
 
 int checkShaderCompile(unsigned int shader)

@@ -76,8 +76,8 @@ static void bindTextureSlots(Mesh* mesh)
     for (int i = 4; i >= 0; i--) {
         if (mesh->textures[i] == -1) continue;
         if (!texUniformNames[i][0]) {
-            snprintf(texUniformNames[i], SamplerNameSize, "tex%i", i);
-            snprintf(texCubeUniformNames[i], SamplerNameSize, "texcube%i", i);
+            snprintf(texUniformNames[i], SamplerNameSize, "tex%c", '0' + i);   // slots 0 to 4: one digit
+            snprintf(texCubeUniformNames[i], SamplerNameSize, "texcube%c", '0' + i);
         }
         int location = glGetUniformLocation(mesh->program, texUniformNames[i]);
         if (location != -1) {

@@ -145,6 +145,15 @@ TEST_F(ShaderTest, CompileFailureGivesZeroAndItsTwoLines)
     clearLog();
     EXPECT_EQ(createShaderProgram(plainVertex, "#version 100\nvoid main() { gl_FragColor = 1; }\n", 1), 0);
     EXPECT_EQ(countOf(log(), " can't compile\n"), 1);
+    EXPECT_EQ(std::string(lastShaderReport()).rfind("compile: ", 0), 0u) << lastShaderReport();
+    // A report longer than its buffer keeps its start and ends in "...".
+    std::string many = "#version 100\nvoid main() {\n";
+    for (int i = 0; i < 300; i++) many += "  undefined" + std::to_string(i) + " = 1.0;\n";
+    EXPECT_EQ(createShaderProgram(plainVertex, (many + "}\n").c_str(), 1), 0);
+    std::string report = lastShaderReport();
+    EXPECT_EQ(report.size(), 2047u);
+    EXPECT_EQ(report.rfind("compile: ", 0), 0u);
+    EXPECT_EQ(report.substr(report.size() - 3), "...");
     EXPECT_EQ(liveObjects(), before);
 }
 
