@@ -111,6 +111,19 @@ static locale_t cNumericLocale(void)
     return locale;
 }
 
+// Ends a generated text: the thread's own locale back, then the text (the
+// caller frees it), or null with the failure logged as out of memory for what.
+static char* finishText(ShaderText* text, locale_t previous, const char* what)
+{
+    if (previous) uselocale(previous);
+    if (text->failed) {
+        free(text->data);
+        logMessage("ERROR: no memory for %s\n", what);
+        return NULL;
+    }
+    return text->data;
+}
+
 // The texel rectangle's bounds in texture coordinates, inset by half a texel:
 // a bilinear fetch clamped to them reads what clamp-to-edge would read at the
 // rectangle's border, never the texels around it.
@@ -178,13 +191,7 @@ char* blurShaderText(const float* weights, int radius, int vertical, const BlurR
         appendText(&text, "sum += texture2D(tex0, texcoord).rgb*%f;\n", (double)s);
     }
     appendText(&text, "%s", blurTrailer);
-    if (previous) uselocale(previous);
-    if (text.failed) {
-        free(text.data);
-        logMessage("ERROR: no memory for a blur shader\n");
-        return NULL;
-    }
-    return text.data;
+    return finishText(&text, previous, "a blur shader");
 }
 
 // The vertex text that spreads the quad's texture coordinates over the region.
@@ -245,13 +252,7 @@ char* combineShaderText(const BlurRegion levels[PyramidLevels], int columns)
         appendText(&text, "gl_FragColor %s level*coeff.%c;\n", level == 0 ? "=" : "+=", lanes[level]);
     }
     appendText(&text, "}\n");
-    if (previous) uselocale(previous);
-    if (text.failed) {
-        free(text.data);
-        logMessage("ERROR: no memory for the blur combine\n");
-        return NULL;
-    }
-    return text.data;
+    return finishText(&text, previous, "the blur combine");
 }
 
 char* halvedShaderText(int level, int baseWidth, int baseHeight)

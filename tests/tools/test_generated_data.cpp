@@ -319,19 +319,25 @@ TEST(GeneratedTextures, DecodeWithPowerOfTwoSizesAndTheRightAlpha)
     }
 }
 
-// greet.jpg: the wrap in the top half, sixteen different labels of 256 × 128 below.
+// Reads and decodes one generated JPEG of the data set.
+static bool decodeDataJpeg(const char* name, Image* im)
+{
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    if (readWholeFile((data() + "/" + name).c_str(), NoFileLimit, &bytes, &size) != 1) return false;
+    bool decoded = decodeJpegMemory(bytes, size, im, name);
+    free(bytes);
+    return decoded;
+}
+
 // The press sheet of note backs holds eight copies of one back (2 x 4 cells
 // of 256 x 128): each cell within 3/255 on average of the first (JPEG and the
 // paper's own grain differ by about 2/255), so nothing of one note spills
 // into its neighbours.
 TEST(GeneratedTextures, ThePressSheetsBacksAreOneNoteEightTimes)
 {
-    unsigned char* bytes = nullptr;
-    size_t size = 0;
-    ASSERT_EQ(1, readWholeFile((data() + "/bills1.jpg").c_str(), NoFileLimit, &bytes, &size));
     Image im = {0, 0, nullptr, 0};
-    ASSERT_TRUE(decodeJpegMemory(bytes, size, &im, "bills1.jpg"));
-    free(bytes);
+    ASSERT_TRUE(decodeDataJpeg("bills1.jpg", &im));
     ASSERT_EQ(512, im.width);
     ASSERT_EQ(512, im.height);
     for (int cell = 1; cell < 8; cell++) {
@@ -347,14 +353,11 @@ TEST(GeneratedTextures, ThePressSheetsBacksAreOneNoteEightTimes)
     free(im.pixels);
 }
 
+// greet.jpg: the wrap in the top half, sixteen different labels of 256 × 128 below.
 TEST(GeneratedTextures, SixteenDistinctGreetingLabels)
 {
-    unsigned char* bytes = nullptr;
-    size_t size = 0;
-    ASSERT_EQ(1, readWholeFile((data() + "/greet.jpg").c_str(), NoFileLimit, &bytes, &size));
     Image im = {0, 0, nullptr, 0};
-    ASSERT_TRUE(decodeJpegMemory(bytes, size, &im, "greet.jpg"));
-    free(bytes);
+    ASSERT_TRUE(decodeDataJpeg("greet.jpg", &im));
     ASSERT_EQ(1024, im.width);
     ASSERT_EQ(1024, im.height);
     // rows are stored bottom first: picture row y is stored row 1023 - y
