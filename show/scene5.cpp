@@ -68,22 +68,23 @@ void placeRoll(Mesh* mesh, int j, float var1, float time)
 // near. Copies turned about the view axis by 1/N of a turn each show only
 // the sector where they are nearest, the first 1/N of their ramp; the rest
 // of every copy was drawn only to fail the depth test there. Any triangle
-// order gives a correct count (at worst all of them).
-static uint32_t trianglesWithin(const Mesh* mesh, float share)
+// order gives a correct count (at worst all of them). The wedge sits at the
+// eye, which looks along -z: a corner's distance ahead of it is -z.
+uint32_t kaleidoTriangles(const Mesh* mesh, float share)
 {
     const MeshVertex* v = mesh->vertices;
     if (!v || !mesh->indices || mesh->triangleCount == 0) return mesh->triangleCount;
-    float nearest = v[0].z, farthest = v[0].z;
+    float nearest = -v[0].z, farthest = -v[0].z;
     for (uint32_t i = 1; i < mesh->vertexCount; i++) {
-        if (v[i].z < nearest) nearest = v[i].z;
-        if (v[i].z > farthest) farthest = v[i].z;
+        if (-v[i].z < nearest) nearest = -v[i].z;
+        if (-v[i].z > farthest) farthest = -v[i].z;
     }
     float limit = nearest + (farthest - nearest) * share;
     uint32_t count = 0;
     for (uint32_t t = 0; t < mesh->triangleCount; t++) {
         const uint16_t* corner = mesh->indices + 3 * (size_t)t;
-        float z = fminf(v[corner[0]].z, fminf(v[corner[1]].z, v[corner[2]].z));
-        if (!(z > limit)) count = t + 1;
+        float distance = fminf(-v[corner[0]].z, fminf(-v[corner[1]].z, -v[corner[2]].z));
+        if (!(distance > limit)) count = t + 1;
     }
     return count;
 }
@@ -103,7 +104,7 @@ static void drawKaleidoscope(int part)
     res.kaleidoMesh.z = activeCamera->z;
     res.kaleidoMesh.dirty = 1;
     uint32_t allTriangles = res.kaleidoMesh.triangleCount;
-    if (count > 1) res.kaleidoMesh.triangleCount = trianglesWithin(&res.kaleidoMesh, 1.25f / (float)count);
+    if (count > 1) res.kaleidoMesh.triangleCount = kaleidoTriangles(&res.kaleidoMesh, 1.25f / (float)count);
     for (int i = 0; i < count; i++) {
         res.kaleidoMesh.yaw = activeCamera->yaw;
         res.kaleidoMesh.pitch = activeCamera->pitch;

@@ -103,6 +103,11 @@ float loopPhase(float time);
 // never more than capacity, and part is held to 64 copies (a runaway track
 // would otherwise cost one full-screen draw per unit).
 int kaleidoRolls(int part, float cameraRoll, float* rolls, int capacity);
+// How many of a kaleidoscope wedge's triangles, in index order, to draw so
+// that every one reaching into the nearest share (0..1) of the wedge's
+// distances ahead of the eye (-z) is drawn: 1 + the last such triangle's
+// index; all of them for a mesh without vertices or indices.
+uint32_t kaleidoTriangles(const Mesh* mesh, float share);
 // Scene 5's tint: colour 0x224411 with alpha trunc(255 * post1), clamped.
 uint32_t tintColour(float post1);
 // Money roll j (0..2) at var1: its distance from the centre (15 .. 65) and its

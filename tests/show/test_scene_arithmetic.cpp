@@ -171,6 +171,24 @@ TEST(PressArithmetic, LoopPhaseAndKaleidoscopeCopies)
     EXPECT_EQ(kaleidoRolls(100000, 0.0f, rolls, 64), 64);
     EXPECT_EQ(kaleidoRolls(6, 0.0f, rolls, 4), 4);
 
+    // A ramp of three triangles 10-20, 20-30 and 30-40 units ahead of the
+    // eye, stored as loaded (ahead is -z). Share s keeps the triangles with a
+    // corner within 10 + 30 s: the near end first, never the far one.
+    MeshVertex ramp[7] = {};
+    for (int k = 0; k < 7; k++) ramp[k].z = -(10.0f + 10.0f * (float)((k + 1) / 2));
+    uint16_t corners[9] = {0, 1, 2, 2, 3, 4, 4, 5, 6};
+    Mesh wedge = {};
+    wedge.vertexCount = 7;
+    wedge.triangleCount = 3;
+    wedge.vertices = ramp;
+    wedge.indices = corners;
+    EXPECT_EQ(kaleidoTriangles(&wedge, 0.25f), 1u);   // within 17.5
+    EXPECT_EQ(kaleidoTriangles(&wedge, 0.32f), 1u);   // 19.6: the second starts at 20
+    EXPECT_EQ(kaleidoTriangles(&wedge, 0.35f), 2u);   // 20.5
+    EXPECT_EQ(kaleidoTriangles(&wedge, 1.0f), 3u);
+    wedge.indices = nullptr;   // nothing to judge by: all of them
+    EXPECT_EQ(kaleidoTriangles(&wedge, 0.25f), 3u);
+
     EXPECT_EQ(tintColour(1.0f), 0x224411FFu);
     EXPECT_EQ(tintColour(0.0f), 0x22441100u);
     EXPECT_EQ(tintColour(0.5f), 0x2244117Fu);
