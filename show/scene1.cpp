@@ -23,7 +23,6 @@ void drawScene1(const ShowFrame* frame)
 
     beginSceneTarget();
     driveCamera(scene1Keys, 5, var0);
-    drawSkybox(0);
 
     placeMesh(&res.logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     drawMesh(&res.logMesh);
@@ -32,6 +31,7 @@ void drawScene1(const ShowFrame* frame)
     placeMesh(shown, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseScrub(jug, t);
     drawMesh(shown);
+    drawSkybox(0);
 
     placeMesh(&res.splashMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseScrub(&res.splashMesh, t);

@@ -56,7 +56,6 @@ void drawScene4(const ShowFrame* frame)
         driveCamera(billKeys, 7, p);
         s += 0.5f;
     }
-    drawSkybox(0);
 
     placeMesh(&res.logMesh, 0.0f, -180.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     drawMesh(&res.logMesh);
@@ -76,5 +75,6 @@ void drawScene4(const ShowFrame* frame)
         }
     }
     srand((unsigned)seed);
+    drawSkybox(0);
     postProcessFrame(2);
 }

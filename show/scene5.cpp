@@ -135,13 +135,13 @@ void drawScene5(const ShowFrame* frame)
     bindRenderTarget(fullTarget);
     glClear(GL_DEPTH_BUFFER_BIT);
     driveCamera(pressKeys, 3, var0);
-    drawSkybox(0);
     placeMesh(&res.pressMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseAnimation(&res.pressMesh, (float)(res.pressMesh.frameCount - 1) * f);
     drawMesh(&res.pressMesh);
     placeMesh(&res.pressBillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     poseAnimation(&res.pressBillMesh, (float)(res.pressBillMesh.frameCount - 1) * f);
     drawMesh(&res.pressBillMesh);
+    drawSkybox(0);
     unbindRenderTarget(fullTarget);
 
     beginSceneTarget();

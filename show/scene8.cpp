@@ -80,7 +80,6 @@ void drawScene8(const ShowFrame* frame)
     Mesh* intact = &res.jugMeshes[3];
     beginSceneTarget();
     driveCamera(greetKeys, 30, var0);
-    drawSkybox(0);
     // Whole jugs are the intact jug drawn with the greeting label and program.
     int greetingLook[sizeof intact->textures / sizeof *intact->textures];
     memcpy(greetingLook, intact->textures, sizeof greetingLook);
@@ -114,6 +113,7 @@ void drawScene8(const ShowFrame* frame)
             drawMesh(jug);
     }
     srand((unsigned)seed);
+    drawSkybox(0);
     if (splash) drawAdditiveSplash();
     postProcessFrame(1);
 }

@@ -156,8 +156,8 @@ void drawScene9(const ShowFrame* frame)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(savedClear[0], savedClear[1], savedClear[2], savedClear[3]);
     driveCamera(cloudKeys, 6, frame->tracks[TrackVar0]);
-    drawSkybox(0);
     drawBrokenField();
+    drawSkybox(0);
     drawCentre(part, var1, frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
 
     beginSceneTarget();

@@ -80,7 +80,6 @@ static void drawStill(int mode, const ShowFrame* frame)
     bindRenderTarget(fullTarget);
     glClear(GL_DEPTH_BUFFER_BIT);
     driveCamera(stillKeys, 5, var0);
-    drawSkybox(1);
 
     placeMesh(&res.stillMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     drawMesh(&res.stillMesh);
@@ -97,6 +96,7 @@ static void drawStill(int mode, const ShowFrame* frame)
         drawMesh(&res.bottlesMesh);
     }
     srand((unsigned)seed);
+    drawSkybox(1);
 
     drawFire(time);
     unbindRenderTarget(fullTarget);

@@ -105,6 +105,11 @@ void poseScrub(Mesh* mesh, float scrub)
     blendMeshFrames(mesh, scrub * (float)(mesh->frameCount - 1));
 }
 
+// The domes (0, 1) lie at the far plane (sky.vs) and are tested with LEQUAL
+// without writing depth: drawn after a scene's opaque geometry they shade
+// only the pixels nothing covers (the same picture as drawn first, for less
+// work). The speed lines (2) shade by the view ray and write no depth
+// either: drawn first, without the depth test.
 void drawSkybox(int index)
 {
     if (index < 0 || index > 2) return;
@@ -115,9 +120,19 @@ void drawSkybox(int index)
     mesh->z = cam->z;
     mesh->yaw = mesh->pitch = mesh->roll = DEG2RAD(0.0f);
     mesh->dirty = 1;
-    glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
-    drawMesh(mesh);
+    if (index == 2) {
+        glDisable(GL_DEPTH_TEST);
+        drawMesh(mesh);
+    } else {
+        GLboolean depthWrites = GL_TRUE;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+        glDepthFunc(GL_LEQUAL);
+        glDepthMask(GL_FALSE);
+        drawMesh(mesh);
+        glDepthMask(depthWrites);
+        glDepthFunc(GL_LESS);
+    }
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
 }

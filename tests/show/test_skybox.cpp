@@ -1,5 +1,6 @@
-// The skybox step of the show: centred on the eye, drawn without depth test or
-// culling, and guarded against indices it does not know.
+// The skybox step of the show: centred on the eye, without culling, behind
+// everything drawn before or after it, and guarded against indices it does
+// not know.
 #include "render/fixture.h"
 #include "show/show_local.h"
 
@@ -37,3 +38,66 @@ TEST(Skybox, CentredOnTheEyeAndGuarded)
 }
 
 // ---- overlay quads -----------------------------------------------------------------
+
+// A square of half size half, its corners pushed to distance ahead of the eye.
+static void makeSquareAhead(TestMesh* t, float half, float distance, int program)
+{
+    makeSquare(t, half, program);
+    for (MeshVertex& v : t->vertices) v.z = -distance;
+    glBindBuffer(GL_ARRAY_BUFFER, t->mesh.vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, 4 * sizeof(MeshVertex), t->vertices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+static void drawFlat(TestMesh* t, float r, float g, float b)
+{
+    static float colour[4];
+    colour[0] = r, colour[1] = g, colour[2] = b, colour[3] = 1;
+    queueUniformEntry("colour", Vec4, 0, 0, colour);
+    placeMesh(&t->mesh, 0, 0, 0, 0, 0, 0);
+    drawMesh(&t->mesh);
+}
+
+// The dome (the show's own sky program) drawn after geometry that lies
+// farther than the dome's own mesh still stays behind it, fills only what
+// nothing covers, and leaves no depth that would hide geometry drawn later.
+TEST(Skybox, DomeFillsOnlyUncoveredPixelsAtAnyPointOfTheOrder)
+{
+    if (!glReady(64, 64)) GTEST_SKIP() << "no display";
+    resetCamera();
+    int sky = loadShaderPair(KESTREL_SOURCE_DIR "/data/sky.vs", KESTREL_SOURCE_DIR "/data/sky.fs");
+    ASSERT_GT(sky, 0);
+    GLuint blue = 0;
+    const unsigned char texel[4] = {0, 0, 255, 255};
+    glGenTextures(1, &blue);
+    glBindTexture(GL_TEXTURE_2D, blue);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    Mesh saved[3];
+    memcpy(saved, res.skyMeshes, sizeof(saved));
+    TestMesh dome, red, green;
+    makeSquareAhead(&dome, 40.0f, 10.0f, sky);   // fills the view at 10
+    dome.mesh.textures[0] = (int)blue;
+    makeSquareAhead(&red, 5.0f, 20.0f, flatProgram());       // the middle quarter, beyond the dome's mesh
+    makeSquareAhead(&green, 200.0f, 50.0f, flatProgram());   // the whole view, farther still
+    res.skyMeshes[0] = dome.mesh;
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    setBlendMode(Opaque);
+    drawFlat(&red, 1, 0, 0);
+    drawSkybox(0);
+    expectColour(32, 32, 255, 0, 0);   // covered: the dome lies behind the red square
+    expectColour(3, 3, 0, 0, 255);     // uncovered: the dome
+    drawFlat(&green, 0, 1, 0);
+    expectColour(3, 3, 0, 255, 0);     // the dome left no depth in front of the green
+    expectColour(32, 32, 255, 0, 0);   // which stays behind the red
+    GLint depthFunction = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+    EXPECT_EQ(depthFunction, GL_LESS);
+    memcpy(res.skyMeshes, saved, sizeof(saved));
+    freeTestMesh(&dome);
+    freeTestMesh(&red);
+    freeTestMesh(&green);
+    glDeleteTextures(1, &blue);
+    glDeleteProgram((GLuint)sky);
+}
