@@ -13,5 +13,6 @@ void main()
 {
     ray = vpos;
     scroll = offset;
-    gl_Position = matP * (matM * vec4(vpos, 1.0));
+    // At the far plane (depth 1), like the sky domes: behind all geometry.
+    gl_Position = (matP * (matM * vec4(vpos, 1.0))).xyww;
 }

@@ -59,10 +59,10 @@ void drawScene7(const ShowFrame* frame)
     rodWobble(time, &a, &b);
     beginSceneTarget();
     driveCamera(rodKeys, 6, frame->tracks[TrackVar0]);
+    drawObject(frame->tracks[TrackPart], a, b);
     const float offset[2] = {-3.0f * time, 0.0f};
     queueUniformEntry("offset", Vec2, 0.0f, 0.0f, offset);
     drawSkybox(2);
-    drawObject(frame->tracks[TrackPart], a, b);
     copyTarget(fullTarget, sceneTarget, 0);
     drawTrail(time, a, b);
     unbindRenderTarget(sceneTarget);

@@ -33,10 +33,10 @@ int truncTrack(float value);
 float flareAmount(float sceneValue);
 
 // ---- shared scene steps ------------------------------------------------------------
-// Centred on the eye, without culling, behind everything drawn before or
-// after it: skybox 0 or 1 at the far plane (shading only the pixels no
-// geometry covers: draw it after the opaque geometry), or the speed lines
-// (2) without depth test (draw them first); any other index draws nothing.
+// Centred on the eye, without culling, at the far plane: behind everything
+// drawn before or after it, shading only the pixels no geometry covers
+// (draw it after the opaque geometry): skybox 0 or 1, or the speed lines
+// (2); any other index draws nothing.
 void drawSkybox(int index);
 // Poses an animated mesh at scrub 0..1 of its frames (frame scrub × (frames − 1));
 // a mesh that failed to load is left as it is.

@@ -105,11 +105,10 @@ void poseScrub(Mesh* mesh, float scrub)
     blendMeshFrames(mesh, scrub * (float)(mesh->frameCount - 1));
 }
 
-// The domes (0, 1) lie at the far plane (sky.vs) and are tested with LEQUAL
-// without writing depth: drawn after a scene's opaque geometry they shade
-// only the pixels nothing covers (the same picture as drawn first, for less
-// work). The speed lines (2) shade by the view ray and write no depth
-// either: drawn first, without the depth test.
+// The domes and the speed lines lie at the far plane (sky.vs, scroll.vs)
+// and are tested with LEQUAL without writing depth: drawn after a scene's
+// opaque geometry they shade only the pixels nothing covers (the same
+// picture as drawn first, for less work).
 void drawSkybox(int index)
 {
     if (index < 0 || index > 2) return;
@@ -120,20 +119,15 @@ void drawSkybox(int index)
     mesh->z = cam->z;
     mesh->yaw = mesh->pitch = mesh->roll = DEG2RAD(0.0f);
     mesh->dirty = 1;
+    GLboolean depthWrites = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
     glDisable(GL_CULL_FACE);
-    if (index == 2) {
-        glDisable(GL_DEPTH_TEST);
-        drawMesh(mesh);
-    } else {
-        GLboolean depthWrites = GL_TRUE;
-        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-        glDepthFunc(GL_LEQUAL);
-        glDepthMask(GL_FALSE);
-        drawMesh(mesh);
-        glDepthMask(depthWrites);
-        glDepthFunc(GL_LESS);
-    }
     glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_FALSE);
+    drawMesh(mesh);
+    glDepthMask(depthWrites);
+    glDepthFunc(GL_LESS);
     glEnable(GL_CULL_FACE);
 }
 
