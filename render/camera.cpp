@@ -112,3 +112,60 @@ void setCameraAspect(int width, int height)
     camera.aspect = aspect;
     camera.dirty = 1;
 }
+
+// ---- screen footprint ------------------------------------------------------------------
+// Corners at or behind this clip w count as behind the eye.
+static const float BehindEye = 1e-6f;
+
+int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float marginY, int rect[4])
+{
+    if (!mesh || !mesh->vertices || mesh->vertexCount == 0 || !activeCamera || width <= 0 || height <= 0) return 0;
+    const MeshVertex* v = mesh->vertices;
+    size_t count = (size_t)(mesh->frameCount ? mesh->frameCount : 1) * mesh->vertexCount;
+    float low[3] = {v[0].x, v[0].y, v[0].z}, high[3] = {v[0].x, v[0].y, v[0].z};
+    for (size_t i = 1; i < count; i++) {
+        const float p[3] = {v[i].x, v[i].y, v[i].z};
+        for (int a = 0; a < 3; a++) {
+            if (p[a] < low[a]) low[a] = p[a];
+            if (p[a] > high[a]) high[a] = p[a];
+        }
+    }
+    updateViewMatrix();
+    updateModelMatrix(mesh);
+    float modelView[16], clip[16];
+    matMultiply(modelView, activeCamera->view, mesh->model);
+    matMultiply(clip, activeCamera->projection, modelView);
+    float left = INFINITY, right = -INFINITY, bottom = INFINITY, top = -INFINITY;
+    int behind = 0;
+    for (int corner = 0; corner < 8; corner++) {
+        float p[3] = {corner & 1 ? high[0] : low[0], corner & 2 ? high[1] : low[1], corner & 4 ? high[2] : low[2]};
+        float c[4];
+        for (int r = 0; r < 4; r++) c[r] = clip[r] * p[0] + clip[4 + r] * p[1] + clip[8 + r] * p[2] + clip[12 + r];
+        if (!(c[3] > BehindEye)) {   // NaN too
+            behind++;
+            continue;
+        }
+        left = fminf(left, c[0] / c[3]), right = fmaxf(right, c[0] / c[3]);
+        bottom = fminf(bottom, c[1] / c[3]), top = fmaxf(top, c[1] / c[3]);
+    }
+    if (behind == 8) return 0;
+    if (behind > 0) {   // the box reaches past the eye: its projection is unbounded
+        left = bottom = -1.0f;
+        right = top = 1.0f;
+    }
+    // Clipped to the view first: a mesh beside the view covers no pixel,
+    // however near it lies.
+    left = fmaxf(left, -1.0f), right = fminf(right, 1.0f);
+    bottom = fmaxf(bottom, -1.0f), top = fminf(top, 1.0f);
+    if (!(right > left && top > bottom)) return 0;
+    float x0 = fmaxf((left + 1.0f) * 0.5f * (float)width - marginX, 0.0f);
+    float x1 = fminf((right + 1.0f) * 0.5f * (float)width + marginX, (float)width);
+    float y0 = fmaxf((bottom + 1.0f) * 0.5f * (float)height - marginY, 0.0f);
+    float y1 = fminf((top + 1.0f) * 0.5f * (float)height + marginY, (float)height);
+    if (!(x1 > x0 && y1 > y0)) return 0;   // a negative margin ate it
+    rect[0] = (int)floorf(x0);
+    rect[1] = (int)floorf(y0);
+    rect[2] = (int)ceilf(x1) - rect[0];
+    rect[3] = (int)ceilf(y1) - rect[1];
+    return 1;
+}

@@ -42,6 +42,14 @@ void lerpCamera(const CameraKey* from, const CameraKey* to, float t);
 // Sets the camera's aspect from a window size; a zero or non-finite quotient
 // keeps the previous aspect.
 void setCameraAspect(int width, int height);
+// The part of a width x height viewport that mesh (as placed, every frame of
+// it) can cover seen by the active camera: its vertices' bounding box
+// projected, grown by marginX, marginY pixels and clipped to the viewport,
+// as x, y, width, height in pixels from the bottom left. Returns 1 with the
+// rectangle, 0 when the box lies beside or wholly behind the view (or there
+// is nothing to judge by); a box reaching past the eye gives the whole
+// viewport.
+int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float marginY, int rect[4]);
 
 // ---- mesh drawing --------------------------------------------------------------
 enum UniformKind { Float = 0, Vec2 = 1, Vec3 = 2, Vec4 = 3, AuxFloat = 4, Texture = 5 };

@@ -2,6 +2,7 @@
 // the chrome bullet turns into the hot rod as part goes from 0 to 1, with a
 // trail behind it that refracts a copy of the frame.
 #include "show/show_local.h"
+#include <GL/glew.h>
 #include <math.h>
 
 static const CameraKey rodKeys[6] = {
@@ -39,13 +40,29 @@ static void drawObject(float part, float a, float b)
     drawMesh(bullet);
 }
 
+// The trail reads the copy of the frame at most this share of the frame's
+// width and height away from its own pixels (trail.fs: the normal's bend,
+// 0.05 + 0.03 of a ripple, fully at the object's end).
+static const float TrailReach = 0.08f;
+
+// The frame so far copied into fullTarget where the trail can read it, then
+// the trail over it. Outside that rectangle fullTarget keeps older pixels
+// that nothing reads; a trail out of view is neither copied for nor drawn.
 static void drawTrail(float time, float a, float b)
 {
     placeMesh(&res.trailMesh, 0.0f, b, a - 7.0f, 0.0f, 0.0f, 0.0f);
+    res.trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
+    const RenderTarget* scene = renderTargets[sceneTarget];
+    int region[4];
+    float reachX = TrailReach * (float)scene->width + 1.0f, reachY = TrailReach * (float)scene->height + 1.0f;
+    if (!meshScreenRect(&res.trailMesh, scene->width, scene->height, reachX, reachY, region)) return;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(region[0], region[1], region[2], region[3]);
+    copyTarget(fullTarget, sceneTarget, 0);
+    glDisable(GL_SCISSOR_TEST);
     queueUniform("time", time);
     queueUniform("factorPix", 1.0f);
     queueUniform("factorTex", 1.0f);
-    res.trailMesh.textures[0] = renderTargets[fullTarget]->colorTexture;
     int previous = currentBlendMode;
     setBlendMode(AlphaBlend);
     drawMesh(&res.trailMesh);
@@ -63,7 +80,6 @@ void drawScene7(const ShowFrame* frame)
     const float offset[2] = {-3.0f * time, 0.0f};
     queueUniformEntry("offset", Vec2, 0.0f, 0.0f, offset);
     drawSkybox(2);
-    copyTarget(fullTarget, sceneTarget, 0);
     drawTrail(time, a, b);
     unbindRenderTarget(sceneTarget);
 

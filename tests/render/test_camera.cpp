@@ -259,3 +259,59 @@ TEST(BlendFrames, UploadsTheBlendSlot)
 }
 
 // ---- bindMeshShader ---------------------------------------------------------------
+
+// A square of half size 1 in its xy plane, 10 ahead of a 90-degree camera:
+// 0.1 of the view's half on each side (90..110 of 200 pixels), as a bare
+// record (no GL needed to project it).
+struct ScreenSquare {
+    MeshVertex corners[4] = {};
+    Mesh mesh = {};
+    ScreenSquare(float x, float y, float z)
+    {
+        const float at[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
+        for (int i = 0; i < 4; i++) corners[i].x = at[i][0], corners[i].y = at[i][1];
+        mesh.vertices = corners;
+        mesh.vertexCount = 4;
+        mesh.frameCount = 1;
+        mesh.x = x, mesh.y = y, mesh.z = z;   // authored z: ahead of the eye
+        mesh.dirty = 1;
+    }
+};
+
+static void expectRect(const int* rect, int x, int y, int width, int height)
+{
+    EXPECT_NEAR(rect[0], x, 1);
+    EXPECT_NEAR(rect[1], y, 1);
+    EXPECT_NEAR(rect[2], width, 1);
+    EXPECT_NEAR(rect[3], height, 1);
+}
+
+TEST(Camera, MeshScreenRectInsideBesideAndBehind)
+{
+    resetCamera();
+    setCamera(0, 0, 0, 0, 0, 0, 0.1f, 100.0f, 90.0f);
+    int rect[4] = {};
+    ScreenSquare ahead(0, 0, 10);
+    ASSERT_EQ(meshScreenRect(&ahead.mesh, 200, 200, 5, 5, rect), 1);
+    expectRect(rect, 85, 85, 30, 30);
+    ScreenSquare low(0, -5, 10);   // 0.4..0.6 below the middle: 40..60, grown to 30..70
+    ASSERT_EQ(meshScreenRect(&low.mesh, 200, 200, 10, 10, rect), 1);
+    expectRect(rect, 80, 30, 40, 40);
+    // At the right edge (0.85..1.05): the margin grows it leftward only.
+    ScreenSquare edge(9.5f, 0, 10);
+    ASSERT_EQ(meshScreenRect(&edge.mesh, 200, 200, 5, 0, rect), 1);
+    expectRect(rect, 180, 90, 20, 20);
+    // Beside the view it covers nothing, however wide the margin.
+    ScreenSquare beside(12, 0, 10);
+    EXPECT_EQ(meshScreenRect(&beside.mesh, 200, 200, 100, 100, rect), 0);
+    ScreenSquare behind(0, 0, -10);
+    EXPECT_EQ(meshScreenRect(&behind.mesh, 200, 200, 5, 5, rect), 0);
+    // Reaching past the eye: the whole viewport.
+    ScreenSquare around(0, 0, 0);
+    around.corners[0].z = around.corners[1].z = -3;   // two corners 3 ahead, two 3 behind
+    around.corners[2].z = around.corners[3].z = 3;
+    ASSERT_EQ(meshScreenRect(&around.mesh, 200, 100, 5, 5, rect), 1);
+    expectRect(rect, 0, 0, 200, 100);
+    Mesh empty = {};
+    EXPECT_EQ(meshScreenRect(&empty, 200, 200, 5, 5, rect), 0);
+}

@@ -147,6 +147,37 @@ TEST(SceneRenders, EveryScenePaintsADistinctPictureWithoutGLErrors)
     }
 }
 
+// Scene 7 copies the frame for its trail only where the trail can read it:
+// whatever fullTarget held outside that region must not reach the picture.
+static std::vector<unsigned char> renderOverFilledCopy(const Shot& s, float red, float green, float blue)
+{
+    renderShot(s);
+    bindRenderTarget(fullTarget);
+    glClearColor(red, green, blue, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    unbindRenderTarget(fullTarget);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, RecordWidth, RecordHeight);
+    drawShot(s);
+    glFinish();
+    return readPixels(0, 0, RecordWidth, RecordHeight);
+}
+
+TEST(SceneRenders, TrailSeesOnlyTheFrameItCopied)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    // The rod seen over its trail, which then covers half the frame.
+    static const Shot overTrail = {"rod over its trail", 7, 128.5f, 1.0f, 2.12f, 0, 0, 0};
+    std::vector<Shot> shots(sceneShots, sceneShots + sizeof sceneShots / sizeof *sceneShots);
+    shots.push_back(overTrail);
+    for (const Shot& s : shots) {
+        if (s.scene != 7) continue;
+        std::vector<unsigned char> magenta = renderOverFilledCopy(s, 1, 0, 1);
+        std::vector<unsigned char> green = renderOverFilledCopy(s, 0, 1, 0);
+        EXPECT_TRUE(magenta == green) << s.name;
+    }
+}
+
 TEST(SceneRenders, RodPicturesAgreePastPartOneAndTheEndIsBlack)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
