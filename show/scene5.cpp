@@ -91,9 +91,10 @@ uint32_t kaleidoTriangles(const Mesh* mesh, float share)
 
 // The frame in fullTarget repeated around the view axis: the wedge sits at
 // the eye with the camera's angles, one draw per copy. Each copy draws only
-// the front of its ramp (a quarter of its sector to spare, which the depth
-// test sorts out as before): the same picture for about one full-screen
-// draw instead of one per copy.
+// the front of its ramp, a twentieth of its sector to spare (which the depth
+// test sorts out as before; with none, pixels on the seams between copies
+// go undrawn): the same picture for about one full-screen draw instead of
+// one per copy.
 static void drawKaleidoscope(int part)
 {
     float rolls[MaxKaleidoCopies];
@@ -104,7 +105,7 @@ static void drawKaleidoscope(int part)
     res.kaleidoMesh.z = activeCamera->z;
     res.kaleidoMesh.dirty = 1;
     uint32_t allTriangles = res.kaleidoMesh.triangleCount;
-    if (count > 1) res.kaleidoMesh.triangleCount = kaleidoTriangles(&res.kaleidoMesh, 1.25f / (float)count);
+    if (count > 1) res.kaleidoMesh.triangleCount = kaleidoTriangles(&res.kaleidoMesh, 1.05f / (float)count);
     for (int i = 0; i < count; i++) {
         res.kaleidoMesh.yaw = activeCamera->yaw;
         res.kaleidoMesh.pitch = activeCamera->pitch;
