@@ -13,15 +13,15 @@
 // rows point into and the scenes draw from.
 struct ShowSlots {
     int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
-        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk, progContrast, progSky;
-    Mesh skyMeshes[3];      // rows 9, 10, 11: skybox, skybox2, speed lines
-    Mesh jugMeshes[5];      // rows 1, 70, 73, 4, 76: jug, greeting jug, broken greeting jug, intact jug, nuke jug
-    Mesh rodMeshes[3];      // rows 58, 59, 64: bullet, hot rod, small bullet
-    Mesh shroomMeshes[2];   // rows 80, 83: stem, top
+        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk, progContrast, progSky, progPicture;
+    Mesh skyMeshes[3];      // rows 10, 11, 12: skybox, skybox2, speed lines
+    Mesh jugMeshes[5];      // rows 1, 71, 74, 4, 77: jug, greeting jug, broken greeting jug, intact jug, nuke jug
+    Mesh rodMeshes[3];      // rows 59, 60, 65: bullet, hot rod, small bullet
+    Mesh shroomMeshes[2];   // rows 81, 84: stem, top
     Mesh splashMesh, logMesh, stillMesh, fireMesh, bottlesMesh, billMesh, pressMesh, pressBillMesh, rollMesh,
         kaleidoMesh, gunMesh, m47Mesh, bloodMesh, shotMesh, trailMesh;
     int texGrain, texLeak, texDirt, texBgRed;
-    int texBills[4];   // rows 36..39
+    int texBills[4];   // rows 37..40
 };
 extern ShowSlots res;
 

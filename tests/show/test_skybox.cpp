@@ -65,7 +65,7 @@ TEST(Skybox, DomeFillsOnlyUncoveredPixelsAtAnyPointOfTheOrder)
 {
     if (!glReady(64, 64)) GTEST_SKIP() << "no display";
     resetCamera();
-    int sky = loadShaderPair(KESTREL_SOURCE_DIR "/data/sky.vs", KESTREL_SOURCE_DIR "/data/sky.fs");
+    int sky = loadShaderPair(KESTREL_SOURCE_DIR "/data/sky.vs", KESTREL_SOURCE_DIR "/data/picture.fs");
     ASSERT_GT(sky, 0);
     GLuint blue = 0;
     const unsigned char texel[4] = {0, 0, 255, 255};
