@@ -52,7 +52,8 @@ static void drawBrokenField(void)
 }
 
 // The object at the centre: the nuke jug bursting while part < 0, then the
-// mushroom cloud (glowing, blurred into halfTarget). Leaves fullTarget unbound.
+// mushroom cloud (glowing, the picture so far blurred into halfTarget).
+// Leaves sceneTarget unbound.
 static void drawCentre(float part, float var1, float post1, float post2)
 {
     placeMesh(&res.logMesh, 0.0f, -87.0f, 0.0f, 0.0f, 0.0f, 0.0f);
@@ -64,7 +65,7 @@ static void drawCentre(float part, float var1, float post1, float post2)
         poseAnimation(nuke, (float)(nuke->frameCount - 1) * u);
         drawMesh(nuke);
         drawMesh(&res.logMesh);
-        unbindRenderTarget(fullTarget);
+        unbindRenderTarget(sceneTarget);
         return;
     }
     drawMesh(&res.logMesh);
@@ -76,22 +77,22 @@ static void drawCentre(float part, float var1, float post1, float post2)
     setBlendMode(Opaque);
     drawMesh(cloud);
     setBlendMode(previous);
-    unbindRenderTarget(fullTarget);
-    blurTarget(fullTarget, halfTarget, post1, post2);
+    unbindRenderTarget(sceneTarget);
+    blurTarget(sceneTarget, halfTarget, post1, post2);
 }
 
-// The picture, its glow and the flash summed in one pass: the same sum the
-// blender made of a copy and two additive layers (each clamped at white,
-// which clamping the total once equals), for one pass over the frame
-// instead of three. Built on first use (and again for a new GL context);
-// 0 or below when it fails to build, then the layers are drawn one by one.
+// The cloud's glow and the flash added to the picture in one additive
+// layer: min(glow + flash, 1) added and clamped at white by the blender, the
+// sum the scene made of two additive layers, in one pass over the frame.
+// Built on first use (and again for a new GL context); 0 or below when it
+// fails to build, then the layers are drawn one by one.
 static const char glowSumVertexText[] =
     "attribute vec3 PosAttribute;\nattribute vec2 TexAttribute;\nvarying vec2 uv;\n"
     "void main()\n{\n    gl_Position = vec4(PosAttribute, 1.0);\n    uv = TexAttribute;\n}\n";
 static const char glowSumFragmentText[] =
     "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
-    "uniform sampler2D tex0;\nuniform sampler2D tex1;\nuniform vec4 vcol;\nvarying vec2 uv;\n"
-    "void main()\n{\n    gl_FragColor = min(texture2D(tex0, uv) + texture2D(tex1, uv) + vcol, 1.0);\n}\n";
+    "uniform sampler2D tex0;\nuniform vec4 vcol;\nvarying vec2 uv;\n"
+    "void main()\n{\n    gl_FragColor = min(texture2D(tex0, uv) + vcol, 1.0);\n}\n";
 
 static int glowSumProgram(void)
 {
@@ -105,21 +106,16 @@ static int glowSumProgram(void)
     return program;
 }
 
-// The scene picture (fullTarget) into the bound sceneTarget with the cloud's
-// glow (halfTarget, from part 0 on) and the flash added. A black flash adds
-// nothing and is not drawn.
-static void drawPictureWithGlow(float part, uint32_t flash)
+// Over the picture in the bound sceneTarget: the cloud's glow (halfTarget,
+// from part 0 on) and the flash, added. A black flash adds nothing and is
+// not drawn.
+void addGlowAndFlash(float part, uint32_t flash)
 {
     int program = part >= 0.0f ? glowSumProgram() : 0;
     if (program > 0) {
-        const int textures[2] = {renderTargets[fullTarget]->colorTexture, renderTargets[halfTarget]->colorTexture};
-        const RenderTarget* scene = renderTargets[sceneTarget];
-        int texel = beginTexelReads(fullTarget, scene->width, scene->height);
-        drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 2, flash, Opaque, program);
-        endTexelReads(fullTarget, texel);
+        fullQuad(renderTargets[halfTarget]->colorTexture, flash, Additive, program);
         return;
     }
-    fullQuad(renderTargets[fullTarget]->colorTexture, 0xFFFFFFFFu, Opaque, -1);
     if (part >= 0.0f) fullQuad(renderTargets[halfTarget]->colorTexture, 0xFFFFFFFFu, Additive, -1);
     if (flash != 0) fullQuad(0, flash, Additive, -1);
 }
@@ -147,7 +143,8 @@ void drawScene9(const ShowFrame* frame)
     float part = frame->tracks[TrackPart];
     float var1 = frame->tracks[TrackVar1];
     float glow = shroomGlow(var1);
-    bindRenderTarget(fullTarget);
+    // Drawn straight into the scene buffer: the glow is added over it.
+    bindRenderTarget(sceneTarget);
     // The red clear is this scene's own: the previous clear colour is put back
     // so later clears elsewhere do not turn red.
     GLfloat savedClear[4];
@@ -161,7 +158,7 @@ void drawScene9(const ShowFrame* frame)
     drawCentre(part, var1, frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
 
     beginSceneTarget();
-    drawPictureWithGlow(part, flashColour(glow));
+    addGlowAndFlash(part, flashColour(glow));
     if (part > 1.0f) {
         fullQuad(0, darkenColour(part), Multiply, -1);
         bokehOver(part);

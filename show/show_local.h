@@ -135,4 +135,7 @@ void poseBrokenJug(Mesh* broken, int j);
 // the additive flash colour for a glow, and the closing darkening for a part.
 float shroomGlow(float var1);
 uint32_t flashColour(float glow);
+// Scene 9: the cloud's glow (halfTarget, from part 0 on) and the flash
+// colour added over the picture in the bound framebuffer, clamped at white.
+void addGlowAndFlash(float part, uint32_t flash);
 uint32_t darkenColour(float part);
