@@ -91,9 +91,14 @@ static void drawStill(int mode, const ShowFrame* frame)
         if (!(rise > 0.0f)) rise = 0.0f;
         if (rise > 1.0f) rise = 1.0f;
     }
+    // Most of the hundred lie outside the view at any time: those are not
+    // sent to the GL at all (a draw that covers nothing still costs its
+    // vertices, its setup and its binning).
+    const RenderTarget* into = renderTargets[fullTarget];
+    int region[4];
     for (int i = 0; i < 100; i++) {
         placeBottle(&res.bottlesMesh, i, rise);
-        drawMesh(&res.bottlesMesh);
+        if (meshScreenRect(&res.bottlesMesh, into->width, into->height, 0.0f, 0.0f, region)) drawMesh(&res.bottlesMesh);
     }
     srand((unsigned)seed);
     drawSkybox(1);
