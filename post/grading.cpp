@@ -11,7 +11,7 @@
 #include <stdlib.h>
 
 float grainOffset = 0.0f;
-GradingSources gradingSources = {-1, -1, -1, -1, 1.0f, 0};
+GradingSources gradingSources = {-1, -1, -1, -1, -1, -1, 1.0f, 0};
 
 enum { GradingPresets = 5 };
 struct GradingPreset {
@@ -146,9 +146,55 @@ static void presetUniforms(const GradingPreset* grade, PresetUniforms* out)
     }
 }
 
+// ---- colour correction ------------------------------------------------------------
+// min(x + lift, 1) * contrast + base, clamped to 0..1, with base = 0.5 -
+// 0.5 * contrast + luminosity, is x * contrast + (lift * contrast + base)
+// clamped to limits: the saturation at white caps the result at top =
+// contrast + base (a floor instead for a negative contrast), inside 0..1.
+void correctionUniforms(const ColourCorrection* correction, CorrectionUniforms* out)
+{
+    float contrast = correction->contrast;
+    float base = 0.5f - 0.5f * contrast + correction->luminosity;
+    float top = fminf(fmaxf(contrast + base, 0.0f), 1.0f);
+    out->scale = contrast;
+    for (int channel = 0; channel < 3; channel++) out->offset[channel] = correction->lift[channel] * contrast + base;
+    out->limits[0] = contrast < 0.0f ? top : 0.0f;
+    out->limits[1] = contrast < 0.0f ? 1.0f : top;
+    powerCurve(correction->gamma, out->curve);
+}
+
+void queueCorrectionUniforms(const CorrectionUniforms* uniforms)
+{
+    queueUniform("correctScale", uniforms->scale);
+    queueUniformEntry("correctOffset", Vec3, 0.0f, 0.0f, uniforms->offset);
+    queueUniformEntry("correctLimits", Vec2, 0.0f, 0.0f, uniforms->limits);
+    queueUniformEntry("correctCurve", Vec3, 0.0f, 0.0f, uniforms->curve);
+}
+
+static int correctionIsNeutral(const ColourCorrection* c)
+{
+    return c->lift[0] == 0.0f && c->lift[1] == 0.0f && c->lift[2] == 0.0f && c->contrast == 1.0f &&
+           c->luminosity == 0.0f && c->gamma == 1.0f;
+}
+
+// The grading program for correction (null: none): the plain one for none or
+// a neutral one, else the variant that applies it; 0 when that is missing
+// (logged once).
+static int correctingProgram(const ColourCorrection* correction)
+{
+    if (!correction || correctionIsNeutral(correction)) return 0;
+    int program = correction->gamma == 1.0f ? gradingSources.contrastProgram : gradingSources.correctProgram;
+    static int warned;
+    if (program <= 0 && !warned) {
+        logMessage("ERROR: no grading program for the colour correction; graded without it\n");
+        warned = 1;
+    }
+    return program > 0 ? program : 0;
+}
+
 // Grades the picture in source into the bound framebuffer. A preset outside
 // 0..4 is graded with the neutral preset 0.
-void gradeFrame(int source, int preset)
+void gradeFrame(int source, int preset, const ColourCorrection* correction)
 {
     if (preset < 0 || preset >= GradingPresets) preset = 0;
     // The presets are constants: each one's uniforms (its three curve fits)
@@ -164,7 +210,16 @@ void gradeFrame(int source, int preset)
         camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
     };
-    blurTarget(source, smallTarget, 1.0f, 3.0f);
+    int program = correctingProgram(correction);
+    CorrectionUniforms corrected;
+    if (program > 0) {
+        correctionUniforms(correction, &corrected);
+        blurCorrectedTarget(source, smallTarget, 1.0f, 3.0f, &corrected);
+        queueCorrectionUniforms(&corrected);
+    } else {
+        blurTarget(source, smallTarget, 1.0f, 3.0f);
+        program = gradingSources.program;
+    }
     if (gradingSources.grainMovesOn) grainOffset = (float)(rand() & 255) * 0.00390625f;
 
     queueUniform("offset", grainOffset);
@@ -181,7 +236,7 @@ void gradeFrame(int source, int preset)
     const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
                              colorTextureOf(smallTarget)};
     int texel = beginTexelReads(source, viewport[2], viewport[3]);
-    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, program);
     endTexelReads(source, texel);
 }
 
@@ -189,5 +244,5 @@ void gradeFrame(int source, int preset)
 void postProcessFrame(int preset)
 {
     unbindRenderTarget(sceneTarget);
-    gradeFrame(sceneTarget, preset);
+    gradeFrame(sceneTarget, preset, nullptr);
 }
