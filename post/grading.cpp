@@ -33,12 +33,15 @@ static const GradingPreset gradingPresets[GradingPresets] = {
 // nothing. A texture is drawn that large when it spans at least its own
 // size in pixels: the grain is tiled at 256 pixels to the texture, the leak's
 // window is 0.79 of it stretched over the frame, the dirt all of it.
+// The leak, magnified, is read nearest: a smooth glow whose neighbouring
+// texels differ by at most about 1/255 of what it adds, so the steps between
+// texels stay below the 8-bit picture's own, for one fetch instead of four.
 // Each slot: the texture it was last fitted for, the frame size, and the
-// filter the texture came with (put back when it is not magnified or leaves
+// filters the texture came with (put back when it is not magnified or leaves
 // the slot). GL is asked about a texture only when one of them changes.
-enum { FittedSources = 3 };
+enum { FittedSources = 3, LeakSlot = 1 };
 static struct {
-    int texture, width, height, ownFilter;
+    int texture, width, height, ownMinFilter, ownMagFilter;
 } fittedSources[FittedSources];
 
 int gradingTextureMagnified(int textureWidth, int textureHeight, float spanWidth, float spanHeight)
@@ -56,9 +59,15 @@ static GLint bindForQuery(int texture)
     return bound;
 }
 
-// Fits the minification filter of texture (in slot) to a frame of width x
-// height pixels, over which the whole texture spans spanScale times the
-// frame (0: a fixed 256 pixels). A name that is no texture is left alone.
+static void setBoundFilters(GLint minFilter, GLint magFilter)
+{
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+}
+
+// Fits the filters of texture (in slot) to a frame of width x height pixels,
+// over which the whole texture spans spanScale times the frame (0: a fixed
+// 256 pixels). A name that is no texture is left alone.
 static void fitGradingFilter(int slot, int texture, float spanScale, int width, int height)
 {
     auto* fitted = &fittedSources[slot];
@@ -66,7 +75,7 @@ static void fitGradingFilter(int slot, int texture, float spanScale, int width, 
     int entering = fitted->texture != texture;
     if (entering && fitted->texture > 0 && glIsTexture((GLuint)fitted->texture)) {
         GLint bound = bindForQuery(fitted->texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, fitted->ownFilter);
+        setBoundFilters(fitted->ownMinFilter, fitted->ownMagFilter);
         glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
     }
     fitted->texture = texture;
@@ -75,13 +84,19 @@ static void fitGradingFilter(int slot, int texture, float spanScale, int width, 
     if (texture <= 0 || !glIsTexture((GLuint)texture)) return;
     GLint bound = bindForQuery(texture);
     int textureWidth = 0, textureHeight = 0;
-    if (entering) glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &fitted->ownFilter);
-    // Unknown size (the browser): not magnified, the texture keeps its own filter.
+    if (entering) {
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &fitted->ownMinFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &fitted->ownMagFilter);
+    }
+    // Unknown size (the browser): not magnified, the texture keeps its own filters.
     boundTextureSize(&textureWidth, &textureHeight);
     float spanWidth = spanScale > 0.0f ? (float)width * spanScale : 256.0f;
     float spanHeight = spanScale > 0.0f ? (float)height * spanScale : 256.0f;
     int magnified = gradingTextureMagnified(textureWidth, textureHeight, spanWidth, spanHeight);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, magnified ? GL_LINEAR : fitted->ownFilter);
+    if (magnified && slot == LeakSlot)
+        setBoundFilters(GL_NEAREST, GL_NEAREST);
+    else
+        setBoundFilters(magnified ? GL_LINEAR : fitted->ownMinFilter, fitted->ownMagFilter);
     glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
 }
 
@@ -231,7 +246,7 @@ void gradeFrame(int source, int preset, const ColourCorrection* correction)
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     fitGradingFilter(0, gradingSources.grain, 0.0f, viewport[2], viewport[3]);
-    fitGradingFilter(1, gradingSources.leak, 1.0f / 0.79f, viewport[2], viewport[3]);
+    fitGradingFilter(LeakSlot, gradingSources.leak, 1.0f / 0.79f, viewport[2], viewport[3]);
     fitGradingFilter(2, gradingSources.dirt, 1.0f, viewport[2], viewport[3]);
     const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
                              colorTextureOf(smallTarget)};

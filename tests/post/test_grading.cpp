@@ -225,14 +225,15 @@ static int mipmappedTexture(int width, int height)
     return (int)t;
 }
 
-static GLint minFilterOf(int texture)
+static GLint filterOf(int texture, GLenum which)
 {
     GLint filter = 0;
     glBindTexture(GL_TEXTURE_2D, (GLuint)texture);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, which, &filter);
     glBindTexture(GL_TEXTURE_2D, 0);
     return filter;
 }
+static GLint minFilterOf(int texture) { return filterOf(texture, GL_TEXTURE_MIN_FILTER); }
 
 // At most one texel per pixel along both sides: a boundary and one step
 // each side, in either direction.
@@ -248,7 +249,8 @@ TEST(GradingFilters, MagnifiedUpToOneTexelPerPixel)
 // In a 128 x 72 frame the grain (tiled at 256 pixels) may be 256 wide, the
 // leak (0.79 of it over the frame) 91 tall (72 / 0.79 = 91.1), the dirt
 // (over the whole frame) 72 tall; one texel more keeps the mip levels, and
-// a texture the grade no longer uses gets its own filter back.
+// a texture the grade no longer uses gets its own filters back. The leak,
+// magnified, is read nearest both ways.
 TEST_F(Grading, OwnTexturesDropTheirMipLevelsOnlyWhereMagnified)
 {
     const int fits[3] = {mipmappedTexture(256, 256), mipmappedTexture(64, 91), mipmappedTexture(128, 72)};
@@ -260,8 +262,11 @@ TEST_F(Grading, OwnTexturesDropTheirMipLevelsOnlyWhereMagnified)
         gradingSources.dirt = used[2];
         frame(1);
         for (int i = 0; i < 3; i++) {
-            EXPECT_EQ(minFilterOf(fits[i]), round == 0 ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR) << i;
+            GLint fitted = i == 1 ? GL_NEAREST : GL_LINEAR;
+            EXPECT_EQ(minFilterOf(fits[i]), round == 0 ? fitted : GL_LINEAR_MIPMAP_LINEAR) << i;
+            EXPECT_EQ(filterOf(fits[i], GL_TEXTURE_MAG_FILTER), round == 0 && i == 1 ? GL_NEAREST : GL_LINEAR) << i;
             EXPECT_EQ(minFilterOf(over[i]), GL_LINEAR_MIPMAP_LINEAR) << i;
+            EXPECT_EQ(filterOf(over[i], GL_TEXTURE_MAG_FILTER), GL_LINEAR) << i;
         }
     }
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
