@@ -31,6 +31,20 @@ uniform vec3 gradeOffset;
 uniform vec3 curve1;
 uniform vec3 curve2;
 uniform vec3 curve3;
+// Built twice more with a colour correction of the scene read first (the
+// build writes lomofi_contrast.fs with CORRECT_SCENE defined and
+// lomofi_correct.fs with CORRECT_GAMMA too): the scene x becomes
+// clamp(x * correctScale + correctOffset, correctLimits.x, correctLimits.y)
+// (a lift saturating at white, contrast and luminosity, worked out on the CPU)
+// raised to the exponent whose curve is correctCurve (c1, c2, c3 as above).
+#ifdef CORRECT_SCENE
+uniform float correctScale;
+uniform vec3 correctOffset;
+uniform vec2 correctLimits;
+#ifdef CORRECT_GAMMA
+uniform vec3 correctCurve;
+#endif
+#endif
 varying vec2 uv;
 varying vec2 screen;
 varying vec2 grainUV;
@@ -49,6 +63,13 @@ vec3 presetGrade(vec3 c)
 void main()
 {
     vec3 scene = texture2D(tex0, uv).rgb;
+#ifdef CORRECT_SCENE
+    scene = clamp(scene * correctScale + correctOffset, correctLimits.x, correctLimits.y);
+#ifdef CORRECT_GAMMA
+    vec3 root = sqrt(scene);
+    scene = ((correctCurve.z * root + correctCurve.y) * root + correctCurve.x) * root;
+#endif
+#endif
     // The blurred copy is about 1.5 times brighter than the scene (two
     // pyramid passes). Weighted by its own brightness squared it blooms
     // lights and bright sky without fogging the mid tones; where it is

@@ -11,7 +11,7 @@
 #include <stdlib.h>
 
 float grainOffset = 0.0f;
-GradingSources gradingSources = {-1, -1, -1, -1, 1.0f, 0};
+GradingSources gradingSources = {-1, -1, -1, -1, -1, -1, 1.0f, 0};
 
 enum { GradingPresets = 5 };
 struct GradingPreset {
@@ -33,12 +33,15 @@ static const GradingPreset gradingPresets[GradingPresets] = {
 // nothing. A texture is drawn that large when it spans at least its own
 // size in pixels: the grain is tiled at 256 pixels to the texture, the leak's
 // window is 0.79 of it stretched over the frame, the dirt all of it.
+// The leak, magnified, is read nearest: a smooth glow whose neighbouring
+// texels differ by at most about 1/255 of what it adds, so the steps between
+// texels stay below the 8-bit picture's own, for one fetch instead of four.
 // Each slot: the texture it was last fitted for, the frame size, and the
-// filter the texture came with (put back when it is not magnified or leaves
+// filters the texture came with (put back when it is not magnified or leaves
 // the slot). GL is asked about a texture only when one of them changes.
-enum { FittedSources = 3 };
+enum { FittedSources = 3, LeakSlot = 1 };
 static struct {
-    int texture, width, height, ownFilter;
+    int texture, width, height, ownMinFilter, ownMagFilter;
 } fittedSources[FittedSources];
 
 int gradingTextureMagnified(int textureWidth, int textureHeight, float spanWidth, float spanHeight)
@@ -56,9 +59,15 @@ static GLint bindForQuery(int texture)
     return bound;
 }
 
-// Fits the minification filter of texture (in slot) to a frame of width x
-// height pixels, over which the whole texture spans spanScale times the
-// frame (0: a fixed 256 pixels). A name that is no texture is left alone.
+static void setBoundFilters(GLint minFilter, GLint magFilter)
+{
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+}
+
+// Fits the filters of texture (in slot) to a frame of width x height pixels,
+// over which the whole texture spans spanScale times the frame (0: a fixed
+// 256 pixels). A name that is no texture is left alone.
 static void fitGradingFilter(int slot, int texture, float spanScale, int width, int height)
 {
     auto* fitted = &fittedSources[slot];
@@ -66,7 +75,7 @@ static void fitGradingFilter(int slot, int texture, float spanScale, int width, 
     int entering = fitted->texture != texture;
     if (entering && fitted->texture > 0 && glIsTexture((GLuint)fitted->texture)) {
         GLint bound = bindForQuery(fitted->texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, fitted->ownFilter);
+        setBoundFilters(fitted->ownMinFilter, fitted->ownMagFilter);
         glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
     }
     fitted->texture = texture;
@@ -75,13 +84,19 @@ static void fitGradingFilter(int slot, int texture, float spanScale, int width, 
     if (texture <= 0 || !glIsTexture((GLuint)texture)) return;
     GLint bound = bindForQuery(texture);
     int textureWidth = 0, textureHeight = 0;
-    if (entering) glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &fitted->ownFilter);
-    // Unknown size (the browser): not magnified, the texture keeps its own filter.
+    if (entering) {
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &fitted->ownMinFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &fitted->ownMagFilter);
+    }
+    // Unknown size (the browser): not magnified, the texture keeps its own filters.
     boundTextureSize(&textureWidth, &textureHeight);
     float spanWidth = spanScale > 0.0f ? (float)width * spanScale : 256.0f;
     float spanHeight = spanScale > 0.0f ? (float)height * spanScale : 256.0f;
     int magnified = gradingTextureMagnified(textureWidth, textureHeight, spanWidth, spanHeight);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, magnified ? GL_LINEAR : fitted->ownFilter);
+    if (magnified && slot == LeakSlot)
+        setBoundFilters(GL_NEAREST, GL_NEAREST);
+    else
+        setBoundFilters(magnified ? GL_LINEAR : fitted->ownMinFilter, fitted->ownMagFilter);
     glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
 }
 
@@ -146,9 +161,55 @@ static void presetUniforms(const GradingPreset* grade, PresetUniforms* out)
     }
 }
 
+// ---- colour correction ------------------------------------------------------------
+// min(x + lift, 1) * contrast + base, clamped to 0..1, with base = 0.5 -
+// 0.5 * contrast + luminosity, is x * contrast + (lift * contrast + base)
+// clamped to limits: the saturation at white caps the result at top =
+// contrast + base (a floor instead for a negative contrast), inside 0..1.
+void correctionUniforms(const ColourCorrection* correction, CorrectionUniforms* out)
+{
+    float contrast = correction->contrast;
+    float base = 0.5f - 0.5f * contrast + correction->luminosity;
+    float top = fminf(fmaxf(contrast + base, 0.0f), 1.0f);
+    out->scale = contrast;
+    for (int channel = 0; channel < 3; channel++) out->offset[channel] = correction->lift[channel] * contrast + base;
+    out->limits[0] = contrast < 0.0f ? top : 0.0f;
+    out->limits[1] = contrast < 0.0f ? 1.0f : top;
+    powerCurve(correction->gamma, out->curve);
+}
+
+void queueCorrectionUniforms(const CorrectionUniforms* uniforms)
+{
+    queueUniform("correctScale", uniforms->scale);
+    queueUniformEntry("correctOffset", Vec3, 0.0f, 0.0f, uniforms->offset);
+    queueUniformEntry("correctLimits", Vec2, 0.0f, 0.0f, uniforms->limits);
+    queueUniformEntry("correctCurve", Vec3, 0.0f, 0.0f, uniforms->curve);
+}
+
+static int correctionIsNeutral(const ColourCorrection* c)
+{
+    return c->lift[0] == 0.0f && c->lift[1] == 0.0f && c->lift[2] == 0.0f && c->contrast == 1.0f &&
+           c->luminosity == 0.0f && c->gamma == 1.0f;
+}
+
+// The grading program for correction (null: none): the plain one for none or
+// a neutral one, else the variant that applies it; 0 when that is missing
+// (logged once).
+static int correctingProgram(const ColourCorrection* correction)
+{
+    if (!correction || correctionIsNeutral(correction)) return 0;
+    int program = correction->gamma == 1.0f ? gradingSources.contrastProgram : gradingSources.correctProgram;
+    static int warned;
+    if (program <= 0 && !warned) {
+        logMessage("ERROR: no grading program for the colour correction; graded without it\n");
+        warned = 1;
+    }
+    return program > 0 ? program : 0;
+}
+
 // Grades the picture in source into the bound framebuffer. A preset outside
 // 0..4 is graded with the neutral preset 0.
-void gradeFrame(int source, int preset)
+void gradeFrame(int source, int preset, const ColourCorrection* correction)
 {
     if (preset < 0 || preset >= GradingPresets) preset = 0;
     // The presets are constants: each one's uniforms (its three curve fits)
@@ -164,7 +225,16 @@ void gradeFrame(int source, int preset)
         camera.yaw + 0.25f * camera.pitch + 0.03125f * camera.x,
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
     };
-    blurTarget(source, smallTarget, 1.0f, 3.0f);
+    int program = correctingProgram(correction);
+    CorrectionUniforms corrected;
+    if (program > 0) {
+        correctionUniforms(correction, &corrected);
+        blurCorrectedTarget(source, smallTarget, 1.0f, 3.0f, &corrected);
+        queueCorrectionUniforms(&corrected);
+    } else {
+        blurTarget(source, smallTarget, 1.0f, 3.0f);
+        program = gradingSources.program;
+    }
     if (gradingSources.grainMovesOn) grainOffset = (float)(rand() & 255) * 0.00390625f;
 
     queueUniform("offset", grainOffset);
@@ -176,12 +246,12 @@ void gradeFrame(int source, int preset)
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     fitGradingFilter(0, gradingSources.grain, 0.0f, viewport[2], viewport[3]);
-    fitGradingFilter(1, gradingSources.leak, 1.0f / 0.79f, viewport[2], viewport[3]);
+    fitGradingFilter(LeakSlot, gradingSources.leak, 1.0f / 0.79f, viewport[2], viewport[3]);
     fitGradingFilter(2, gradingSources.dirt, 1.0f, viewport[2], viewport[3]);
     const int textures[5] = {colorTextureOf(source), gradingSources.grain, gradingSources.leak, gradingSources.dirt,
                              colorTextureOf(smallTarget)};
     int texel = beginTexelReads(source, viewport[2], viewport[3]);
-    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, gradingSources.program);
+    drawOverlayQuad(textures, 0.5f, 0.5f, 1.0f, 1.0f, 5, 0xFFFFFFFFu, Opaque, program);
     endTexelReads(source, texel);
 }
 
@@ -189,5 +259,5 @@ void gradeFrame(int source, int preset)
 void postProcessFrame(int preset)
 {
     unbindRenderTarget(sceneTarget);
-    gradeFrame(sceneTarget, preset);
+    gradeFrame(sceneTarget, preset, nullptr);
 }

@@ -77,12 +77,18 @@ static void drawLevelsInto(int atlas, int firstLevel, const int* programs, const
 // sized picture, the result of the pass before. Levels 1-3 are made from
 // level 0 into their regions of the blurred atlas (free until the vertical
 // pass), then all four are blurred along x into the rows atlas and, unless
-// the combine does it (columns), along y into the blurred atlas.
-static void blurLevels(int src, int fromLevel0, int columns)
+// the combine does it (columns), along y into the blurred atlas. A correction
+// (null: none) is applied by the downsample to what it reads of src.
+static void blurLevels(int src, int fromLevel0, int columns, const CorrectionUniforms* correction)
 {
     if (!fromLevel0) {
+        int program = blurPrograms.downsample;
+        if (correction) {
+            queueCorrectionUniforms(correction);
+            program = blurPrograms.correctedDownsample;
+        }
         bindRenderTarget(pyramidBase);
-        drawFullQuad(colorTextureOf(src), Opaque, blurPrograms.downsample);
+        drawFullQuad(colorTextureOf(src), Opaque, program);
         unbindRenderTarget(pyramidBase);
     }
     int bases[PyramidLevels], sources[PyramidLevels], rows[PyramidLevels];
@@ -124,7 +130,7 @@ static int smallerThanLevel0(int dst)
 // dst with the weights strength × (0.5, 0.3, 0.23, 0.18).
 void pyramidBlur(int src, int dst, float strength)
 {
-    blurLevels(src, 0, 0);
+    blurLevels(src, 0, 0, nullptr);
     combineLevels(dst, strength, 0);
 }
 
@@ -150,7 +156,7 @@ static int passesFor(float amount)
 // dst. The full-size sums of earlier versions cost four reads per window
 // pixel each; the picture moves by under 1/255 on average. blurTargetA and
 // blurTargetB are no longer written.
-void blurTarget(int src, int dst, float strength, float amount)
+static void blurWith(int src, int dst, float strength, float amount, const CorrectionUniforms* correction)
 {
     if (!(amount > 0.0f)) {
         bindRenderTarget(dst);
@@ -170,7 +176,7 @@ void blurTarget(int src, int dst, float strength, float amount)
     // dst is smaller than level 0.
     int columns = lastPass == 2 && blurPrograms.combineColumns > 0 && smallerThanLevel0(dst);
     for (int pass = passes; pass >= lastPass; pass--) {
-        blurLevels(src, pass != passes, pass == 2 && columns);
+        blurLevels(src, pass != passes, pass == 2 && columns, correction);
         if (pass == 2) combineLevels(dst, strength, columns);
         if (pass > 1 && pass > lastPass) combineLevels(pyramidBase, strength, 0);
         if (pass == 1) combineLevels(pyramidFade, strength, 0);
@@ -182,4 +188,11 @@ void blurTarget(int src, int dst, float strength, float amount)
         overlayAlpha = -1.0f;
         unbindRenderTarget(dst);
     }
+}
+
+void blurTarget(int src, int dst, float strength, float amount) { blurWith(src, dst, strength, amount, nullptr); }
+
+void blurCorrectedTarget(int src, int dst, float strength, float amount, const CorrectionUniforms* correction)
+{
+    blurWith(src, dst, strength, amount, blurPrograms.correctedDownsample > 0 ? correction : nullptr);
 }

@@ -58,6 +58,7 @@ struct BlurPrograms {
     int horizontal[PyramidLevels], vertical[PyramidLevels];   // one pair per pyramid level
     int halved[PyramidLevels];                                // levels 1-3 from level 0; [0] is -1
     int combine, combineColumns, downsample;
+    int correctedDownsample;   // the downsample correcting what it averages (CorrectionUniforms)
 };
 extern BlurPrograms blurPrograms;
 float* gaussianWeights(float k, int* radius);   // 2·radius + 1 floats; caller frees
@@ -104,6 +105,12 @@ void endTexelReads(int index, int begun);
 void copyTarget(int dst, int src, int program);
 void pyramidBlur(int src, int dst, float strength);
 void blurTarget(int src, int dst, float strength, float amount);
+struct CorrectionUniforms;
+// blurTarget of src as correction leaves it: the downsample corrects the
+// average of its four fetches (the grade's blurred copy of a corrected
+// picture without a corrected full-size copy). Amounts of 1 or less copy src
+// as it is.
+void blurCorrectedTarget(int src, int dst, float strength, float amount, const CorrectionUniforms* correction);
 
 // ---- power curves ------------------------------------------------------------------
 // The grade raises colours to a power through a cubic in
@@ -116,14 +123,35 @@ const float CurveExponentHigh = 1.75f;
 // Writes c1..c3 of the curve for exponent into coefficients.
 void powerCurve(float exponent, float coefficients[3]);
 
+// ---- colour correction ------------------------------------------------------------
+// A scene's colour correction, applied by the grade as it reads the scene:
+// "lift" added first (saturating at white), contrast about mid grey,
+// "luminosity" added, clamped to 0..1, then "gamma" as the exponent of every
+// channel (above 1 deepens the mid tones).
+struct ColourCorrection {
+    float lift[3];
+    float contrast, luminosity, gamma;
+};
+// The same as the shaders take it: clamp(x * scale + offset, limits[0],
+// limits[1]) (the lift's saturation folded into the limits), then the curve
+// of gamma (powerCurve).
+struct CorrectionUniforms {
+    float scale;
+    float offset[3], limits[2], curve[3];
+};
+void correctionUniforms(const ColourCorrection* correction, CorrectionUniforms* out);
+// Queues correctScale, correctOffset, correctLimits and correctCurve for the next draw.
+void queueCorrectionUniforms(const CorrectionUniforms* uniforms);
+
 // ---- final grading -------------------------------------------------------------
 extern float grainOffset;
-// What the show hands the grading pass: the grading program and its grain,
-// light-leak and dirt textures (set after loading), the flare's strength and
-// whether the grain moves on (set for every frame: it moves on the first
-// frame drawn after a present).
+// What the show hands the grading pass: the grading program, the same with a
+// colour correction without and with its exponent (see data/lomofi.fs), and
+// its grain, light-leak and dirt textures (set after loading), the flare's
+// strength and whether the grain moves on (set for every frame: it moves on
+// the first frame drawn after a present).
 struct GradingSources {
-    int program;
+    int program, contrastProgram, correctProgram;
     int grain, leak, dirt;
     float flareAmount;
     int grainMovesOn;
@@ -138,5 +166,8 @@ int gradingTextureMagnified(int textureWidth, int textureHeight, float spanWidth
 void postProcessFrame(int preset);
 // The same grade of the picture in post buffer source, drawn into the
 // framebuffer bound now: a scene that ends in another buffer grades it there
-// instead of copying it back into the scene buffer.
-void gradeFrame(int source, int preset);
+// instead of copying it back into the scene buffer. A correction (null: none)
+// is applied to source as the grade and its blurred copy read it, through
+// contrastProgram (gamma 1) or correctProgram; a neutral one, or one whose
+// program is missing (logged), is left out.
+void gradeFrame(int source, int preset, const ColourCorrection* correction);

@@ -20,6 +20,8 @@ ShowFrame showFrameAt(float time, float delta, int grainMovesOn)
 int drawShowFrame(const ShowFrame* frame)
 {
     gradingSources.program = res.progLomofi;
+    gradingSources.contrastProgram = res.progLomofiContrast;
+    gradingSources.correctProgram = res.progLomofiCorrect;
     gradingSources.grain = res.texGrain;
     gradingSources.leak = res.texLeak;
     gradingSources.dirt = res.texDirt;

@@ -13,7 +13,8 @@
 // rows point into and the scenes draw from.
 struct ShowSlots {
     int progEnv, progScroll, progSplash, progNrmLite, progLight, progStill, progFire, progBokeh, progColorCorrect,
-        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk, progContrast, progSky, progPicture;
+        progLomofi, progBills, progCar, progTrail, progGreet, progShroom, progDrunk, progContrast, progSky, progPicture,
+        progLomofiContrast, progLomofiCorrect;
     Mesh skyMeshes[3];      // rows 10, 11, 12: skybox, skybox2, speed lines
     Mesh jugMeshes[5];      // rows 1, 71, 74, 4, 77: jug, greeting jug, broken greeting jug, intact jug, nuke jug
     Mesh rodMeshes[3];      // rows 59, 60, 65: bullet, hot rod, small bullet
@@ -50,8 +51,8 @@ void drawAdditiveSplash(void);
 // luminosity and gamma as the exponent; gamma 1 takes the program without it.
 void correctColour(int dst, int src, float gamma, float contrast, float luminosity, uint32_t lift);
 // The closing colour correction of scenes 5 to 7: the scene buffer (unbound)
-// is corrected into fullTarget, which is graded with preset. The scene
-// buffer keeps the picture from before the correction.
+// is graded with preset, corrected as the grade reads it (as correctColour
+// would correct it). No buffer is written but the grade's own.
 void colourCorrectAndGrade(float gamma, float contrast, float luminosity, uint32_t lift, int preset);
 // Scenes 2 and 3: the frame in fullTarget colour-corrected into sceneTarget
 // with the drunken distortion of the given strength (post2) over it.

@@ -161,10 +161,14 @@ void correctColour(int dst, int src, float gamma, float contrast, float luminosi
     copyTarget(dst, src, res.progColorCorrect);
 }
 
-// Graded straight from fullTarget: copying the corrected picture back into
-// the scene buffer first cost a full-size pass and changed nothing on screen.
+// The grade corrects the scene as it reads it: a corrected full-size copy
+// cost a pass of its own (a fetch and a write per pixel) for the same picture.
 void colourCorrectAndGrade(float gamma, float contrast, float luminosity, uint32_t lift, int preset)
 {
-    correctColour(fullTarget, sceneTarget, gamma, contrast, luminosity, lift);
-    gradeFrame(fullTarget, preset);
+    ColourCorrection correction = {
+        {(float)(lift >> 24) / 255.0f, (float)((lift >> 16) & 0xFFu) / 255.0f, (float)((lift >> 8) & 0xFFu) / 255.0f},
+        contrast,
+        luminosity,
+        gamma};
+    gradeFrame(sceneTarget, preset, &correction);
 }

@@ -78,7 +78,7 @@ TEST(LoadResources, BuiltInTableFromSmallDataDirectory)
     EXPECT_EQ(barCovers(200, 66, 1.0f), 200);   // the last bar spans the width
 
     std::string log = readFile("demo.log");
-    EXPECT_EQ(89, countOf(log, "loading <"));
+    EXPECT_EQ(91, countOf(log, "loading <"));
     size_t first = log.find("loading <");
     EXPECT_EQ(log.compare(first, 24, "loading <env.vs|env.fs>\n"), 0);
     EXPECT_NE(log.find("loading <post.vs|drunk.fs>\n"), std::string::npos);

@@ -6,9 +6,10 @@
 
 // A grading program that uses every uniform and sampler, so their uploaded
 // values can be read back from GL after the draw.
-static int probeProgram(void)
+static int probeProgram(int copy = 0)
 {
-    static int program = 0;
+    static int programs[3];
+    int& program = programs[copy];
     if (program) return program;
     const char* vs = "attribute vec3 PosAttribute;attribute vec2 TexAttribute;varying vec2 uv;"
                      "void main(){gl_Position = vec4(PosAttribute, 1.0);uv = TexAttribute;}";
@@ -16,11 +17,11 @@ static int probeProgram(void)
                      "uniform sampler2D tex2;uniform sampler2D tex3;uniform sampler2D tex4;"
                      "uniform float offset;uniform float flareAmt;uniform vec3 gradeScale;"
                      "uniform vec3 gradeOffset;uniform vec3 curve1;uniform vec3 curve2;uniform vec3 curve3;"
-                     "uniform vec2 camView;varying vec2 uv;"
+                     "uniform vec2 camView;uniform float correctScale;varying vec2 uv;"
                      "void main(){vec4 t = texture2D(tex0,uv)+texture2D(tex1,uv)+texture2D(tex2,uv)"
                      "+texture2D(tex3,uv)+texture2D(tex4,uv);"
                      "gl_FragColor = vec4(offset, flareAmt, camView.x + camView.y,"
-                     " dot(gradeScale + gradeOffset + curve1 + curve2 + curve3, vec3(1.0)))"
+                     " dot(gradeScale + gradeOffset + curve1 + curve2 + curve3, vec3(1.0)) + correctScale)"
                      " + t * 0.001;}";
     program = bindPostAttributes(createShaderProgram(vs, fs, 1));
     return program;
@@ -224,14 +225,15 @@ static int mipmappedTexture(int width, int height)
     return (int)t;
 }
 
-static GLint minFilterOf(int texture)
+static GLint filterOf(int texture, GLenum which)
 {
     GLint filter = 0;
     glBindTexture(GL_TEXTURE_2D, (GLuint)texture);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, which, &filter);
     glBindTexture(GL_TEXTURE_2D, 0);
     return filter;
 }
+static GLint minFilterOf(int texture) { return filterOf(texture, GL_TEXTURE_MIN_FILTER); }
 
 // At most one texel per pixel along both sides: a boundary and one step
 // each side, in either direction.
@@ -247,7 +249,8 @@ TEST(GradingFilters, MagnifiedUpToOneTexelPerPixel)
 // In a 128 x 72 frame the grain (tiled at 256 pixels) may be 256 wide, the
 // leak (0.79 of it over the frame) 91 tall (72 / 0.79 = 91.1), the dirt
 // (over the whole frame) 72 tall; one texel more keeps the mip levels, and
-// a texture the grade no longer uses gets its own filter back.
+// a texture the grade no longer uses gets its own filters back. The leak,
+// magnified, is read nearest both ways.
 TEST_F(Grading, OwnTexturesDropTheirMipLevelsOnlyWhereMagnified)
 {
     const int fits[3] = {mipmappedTexture(256, 256), mipmappedTexture(64, 91), mipmappedTexture(128, 72)};
@@ -259,9 +262,96 @@ TEST_F(Grading, OwnTexturesDropTheirMipLevelsOnlyWhereMagnified)
         gradingSources.dirt = used[2];
         frame(1);
         for (int i = 0; i < 3; i++) {
-            EXPECT_EQ(minFilterOf(fits[i]), round == 0 ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR) << i;
+            GLint fitted = i == 1 ? GL_NEAREST : GL_LINEAR;
+            EXPECT_EQ(minFilterOf(fits[i]), round == 0 ? fitted : GL_LINEAR_MIPMAP_LINEAR) << i;
+            EXPECT_EQ(filterOf(fits[i], GL_TEXTURE_MAG_FILTER), round == 0 && i == 1 ? GL_NEAREST : GL_LINEAR) << i;
             EXPECT_EQ(minFilterOf(over[i]), GL_LINEAR_MIPMAP_LINEAR) << i;
+            EXPECT_EQ(filterOf(over[i], GL_TEXTURE_MAG_FILTER), GL_LINEAR) << i;
         }
     }
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// ---- colour correction ------------------------------------------------------------
+// The correction by its definition: lift saturating at white, contrast about
+// mid grey, luminosity, clamped to 0..1 (the exponent comes after).
+static float correctedByDefinition(float x, float lift, float contrast, float luminosity)
+{
+    float y = fminf(x + lift, 1.0f);
+    y = (y - 0.5f) * contrast + 0.5f + luminosity;
+    return fminf(fmaxf(y, 0.0f), 1.0f);
+}
+
+// The folded form the shaders take follows the definition at every 8-bit
+// level: scene 5's lift (32, 48, 32)/255 at contrast 1.7, where the
+// saturation is clipped anyway (top 1.35); a lift that saturates inside the
+// range (contrast 0.5, luminosity 0.1: top 0.85); negative contrasts, where
+// the saturation becomes a floor (0 and 0.45). Limits and offsets of the
+// first, second and last worked out by hand.
+TEST(ColourCorrection, FoldedUniformsFollowTheDefinition)
+{
+    const struct {
+        ColourCorrection correction;
+        float offset[3], limits[2];
+    } cases[] = {
+        {{{32.0f / 255.0f, 48.0f / 255.0f, 32.0f / 255.0f}, 1.7f, 0.0f, 1.0f},
+         {-0.1366667f, -0.03f, -0.1366667f},
+         {0, 1}},
+        {{{0.2f, 0.0f, 0.0f}, 0.5f, 0.1f, 1.66f}, {0.45f, 0.35f, 0.35f}, {0.0f, 0.85f}},
+        {{{0.25f, 0.0f, 1.0f}, -1.0f, 0.0f, 1.0f}, {0.75f, 1.0f, 0.0f}, {0.0f, 1.0f}},
+        {{{0.25f, 0.5f, 0.0f}, -0.5f, 0.2f, 1.0f}, {0.825f, 0.7f, 0.95f}, {0.45f, 1.0f}},
+    };
+    for (const auto& c : cases) {
+        CorrectionUniforms u;
+        correctionUniforms(&c.correction, &u);
+        EXPECT_EQ(u.scale, c.correction.contrast);
+        for (int channel = 0; channel < 3; channel++) EXPECT_NEAR(u.offset[channel], c.offset[channel], 1e-6f);
+        EXPECT_NEAR(u.limits[0], c.limits[0], 1e-6f) << c.correction.contrast;
+        EXPECT_NEAR(u.limits[1], c.limits[1], 1e-6f) << c.correction.contrast;
+        EXPECT_LT(curveError(u.curve, c.correction.gamma), 1.0f / 255.0f);
+        for (int level = 0; level <= 255; level++) {
+            float x = (float)level / 255.0f;
+            for (int channel = 0; channel < 3; channel++) {
+                float folded = fminf(fmaxf(x * u.scale + u.offset[channel], u.limits[0]), u.limits[1]);
+                float want = correctedByDefinition(x, c.correction.lift[channel], c.correction.contrast,
+                                                   c.correction.luminosity);
+                ASSERT_NEAR(folded, want, 1e-5f) << "contrast " << c.correction.contrast << " level " << level;
+            }
+        }
+    }
+}
+
+// A correction picks the variant that applies it (gamma 1: the one without
+// the exponent) and hands it the folded uniforms; a neutral one, or one whose
+// variant is missing, is graded by the plain program.
+TEST_F(Grading, CorrectionsPickTheirVariant)
+{
+    gradingSources.contrastProgram = probeProgram(1);
+    gradingSources.correctProgram = probeProgram(2);
+    const ColourCorrection neutral = {{0, 0, 0}, 1.0f, 0.0f, 1.0f};
+    const ColourCorrection contrast = {{0, 0, 0}, 1.5f, 0.0f, 1.0f};
+    const ColourCorrection gamma = {{0, 0, 0}, 1.0f, 0.0f, 1.2f};
+    const struct {
+        const ColourCorrection* correction;
+        int program;
+    } cases[] = {
+        {nullptr, probeProgram()}, {&neutral, probeProgram()}, {&contrast, probeProgram(1)}, {&gamma, probeProgram(2)}};
+    for (const auto& c : cases) {
+        glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)target(extraTarget)->framebuffer);
+        glViewport(0, 0, 128, 72);
+        gradeFrame(sceneTarget, 1, c.correction);
+        GLint used = 0;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &used);
+        EXPECT_EQ(used, c.program);
+    }
+    GLint location = glGetUniformLocation((GLuint)probeProgram(1), "correctScale");
+    float scale = 0.0f;
+    if (location >= 0) glGetUniformfv((GLuint)probeProgram(1), location, &scale);
+    EXPECT_EQ(scale, 1.5f) << "the contrast variant's correctScale";
+    gradingSources.contrastProgram = -1;
+    gradeFrame(sceneTarget, 1, &contrast);
+    GLint used = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &used);
+    EXPECT_EQ(used, probeProgram());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -213,7 +213,8 @@ TEST(PostChain, FlatPictureStaysFreeOfSeamsThroughBlurAndGrade)
 
     // What the show hands the grade in scene 8 when no frame was presented.
     const GradingSources savedSources = gradingSources;
-    gradingSources = GradingSources{res.progLomofi, res.texGrain, res.texLeak, res.texDirt, flareAmount(8.0f), 0};
+    gradingSources =
+        GradingSources{res.progLomofi, -1, -1, res.texGrain, res.texLeak, res.texDirt, flareAmount(8.0f), 0};
     const float cameraX[3] = {0.0f, 320.0f, -1000.0f};   // leak moved by 0, 0.4 and -1.25 pictures before
     for (float x : cameraX) {
         camera = Camera();

@@ -31,28 +31,39 @@ TEST(SceneUniforms, ProgramsReceiveWhatScenesFiveToNineQueue)
 {
     ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
     for (int program : {res.progCar, res.progTrail, res.progGreet, res.progShroom, res.progScroll, res.progBokeh,
-                        res.progColorCorrect, res.progContrast})
+                        res.progLomofiContrast, res.progLomofiCorrect})
         ASSERT_GT(program, 0);
     setTracks(0, 0, 0, 0, 0);
+    auto vec3Value = [](int program, const char* name) {
+        std::vector<float> v(3, -99.0f);
+        glGetUniformfv((GLuint)program, glGetUniformLocation((GLuint)program, name), v.data());
+        return v;
+    };
 
-    // Scene 5's gamma is 1: the program without the exponent, lifted by the
-    // green-grey layer it used to draw (0x20, 0x30, 0x20).
+    // Scene 5's gamma is 1: the grade without the exponent, lifted by the
+    // green-grey layer it used to draw (0x20, 0x30, 0x20): contrast 1.7 about
+    // mid grey gives x * 1.7 + lift * 1.7 - 0.35, and the saturation's cap
+    // (1.35) lies above white.
     scene5(1.0f, 2, 0.5f, 0.5f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progContrast, "con"), 1.7f);
-    float lift[3] = {-1, -1, -1};
-    glGetUniformfv((GLuint)res.progContrast, glGetUniformLocation((GLuint)res.progContrast, "lift"), lift);
-    EXPECT_FLOAT_EQ(lift[0], 32.0f / 255.0f);
-    EXPECT_FLOAT_EQ(lift[1], 48.0f / 255.0f);
-    EXPECT_FLOAT_EQ(lift[2], 32.0f / 255.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progLomofiContrast, "correctScale"), 1.7f);
+    std::vector<float> lifted = vec3Value(res.progLomofiContrast, "correctOffset");
+    EXPECT_NEAR(lifted[0], 32.0f / 255.0f * 1.7f - 0.35f, 1e-6f);
+    EXPECT_NEAR(lifted[1], -0.03f, 1e-6f);
+    EXPECT_NEAR(lifted[2], 32.0f / 255.0f * 1.7f - 0.35f, 1e-6f);
+    // Scene 6: contrast 0.76, luminosity 0.033, gamma 1.66: offset 0.153,
+    // white corrected to 0.913.
     scene6(2.5f, 1.0f, 3.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "gamma"), 1.66f);
-    glGetUniformfv((GLuint)res.progColorCorrect, glGetUniformLocation((GLuint)res.progColorCorrect, "lift"), lift);
-    EXPECT_EQ(lift[0] + lift[1] + lift[2], 0.0f);
+    EXPECT_FLOAT_EQ(uniformValue(res.progLomofiCorrect, "correctScale"), 0.76f);
+    EXPECT_NEAR(vec3Value(res.progLomofiCorrect, "correctOffset")[1], 0.153f, 1e-6f);
+    EXPECT_NEAR(vec3Value(res.progLomofiCorrect, "correctLimits")[1], 0.913f, 1e-6f);
+    std::vector<float> curve = vec3Value(res.progLomofiCorrect, "correctCurve");
+    EXPECT_NEAR(curve[0] * 0.5f + curve[1] * 0.25f + curve[2] * 0.125f, powf(0.25f, 1.66f), 1.0f / 255.0f);
 
+    // Scene 7: contrast 0.55, luminosity -0.08: white corrected to 0.695.
     scene7(2.0f, 0.25f, 1.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 0.75f);
-    EXPECT_FLOAT_EQ(uniformValue(res.progColorCorrect, "lum"), -0.08f);
+    EXPECT_NEAR(vec3Value(res.progLomofiCorrect, "correctLimits")[1], 0.695f, 1e-6f);
     scene7(2.0f, -1.0f, 1.0f);   // the trail and the sky scroll on the frame's one time
     EXPECT_FLOAT_EQ(uniformValue(res.progCar, "chrome"), 1.0f);
     EXPECT_FLOAT_EQ(uniformValue(res.progTrail, "time"), 2.0f);
@@ -298,6 +309,67 @@ TEST(SceneRenders, CloudGlowAndFlashAddLikeTheirLayers)
         }
         EXPECT_LE(worst, 1) << s.name;
         EXPECT_GT(brighter, (long)summed.size() / 8) << s.name << ": nothing was added";
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// Scenes 5 to 7 are graded with their correction applied as the grade reads
+// the scene buffer: the picture must be the one correcting into fullTarget
+// first and grading that gave (within the rounding of the 8-bit copy the
+// fold does without, and the blurred copy made from corrected fetches), and
+// far from the grade without the correction.
+TEST(SceneRenders, GradeCorrectsAsACorrectedCopyWouldBeGraded)
+{
+    ASSERT_TRUE(showData()) << "needs the generated show data in " KESTREL_BINARY_DIR "/data";
+    const struct {
+        const char* name;
+        void (*draw)(void);
+        ColourCorrection correction;
+        float gamma;
+        int preset;
+    } scenes[] = {
+        {"scene 5",
+         [] { scene5(1.0f, 2, 0.5f, 0.5f); },
+         {{32 / 255.0f, 48 / 255.0f, 32 / 255.0f}, 1.7f, 0.0f, 1.0f},
+         1.0f,
+         4},
+        {"scene 6", [] { scene6(2.5f, 1.0f, 3.0f); }, {{0, 0, 0}, 0.76f, 0.033f, 1.66f}, 1.66f, 2},
+        {"scene 7", [] { scene7(2.0f, 0.25f, 1.0f); }, {{0, 0, 0}, 0.55f, -0.08f, 1.15f}, 1.15f, 3},
+    };
+    gradingSources.grainMovesOn = 0;
+    auto gradedInto = [](int source, int preset, const ColourCorrection* correction) {
+        glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)renderTargets[extraTarget]->framebuffer);
+        glViewport(0, 0, RecordWidth, RecordHeight);
+        gradeFrame(source, preset, correction);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        return readTargetPixels(extraTarget);
+    };
+    for (const auto& s : scenes) {
+        s.draw();
+        std::vector<unsigned char> folded = gradedInto(sceneTarget, s.preset, &s.correction);
+        std::vector<unsigned char> plain = gradedInto(sceneTarget, s.preset, nullptr);
+        const float* lift = s.correction.lift;
+        uint32_t liftBytes = (uint32_t)lroundf(lift[0] * 255.0f) << 24 | (uint32_t)lroundf(lift[1] * 255.0f) << 16 |
+                             (uint32_t)lroundf(lift[2] * 255.0f) << 8;
+        correctColour(fullTarget, sceneTarget, s.gamma, s.correction.contrast, s.correction.luminosity, liftBytes);
+        std::vector<unsigned char> twoPasses = gradedInto(fullTarget, s.preset, nullptr);
+        ASSERT_EQ(folded.size(), twoPasses.size());
+        int worst = 0;
+        double mean = 0.0, fromPlain = 0.0, level = 0.0;
+        for (size_t i = 0; i < folded.size(); i += 4) {
+            for (int ch = 0; ch < 3; ch++) {
+                int d = abs((int)folded[i + ch] - (int)twoPasses[i + ch]);
+                worst = std::max(worst, d);
+                mean += d;
+                fromPlain += abs((int)plain[i + ch] - (int)twoPasses[i + ch]);
+                level += twoPasses[i + ch];
+            }
+        }
+        double values = (double)folded.size() / 4.0 * 3.0;
+        EXPECT_LE(worst, 8) << s.name;
+        EXPECT_LE(mean / values, 1.0) << s.name;
+        EXPECT_GT(fromPlain / values, 4.0) << s.name << ": the correction must show";
+        EXPECT_GT(level / values, 20.0) << s.name << ": blank";
     }
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

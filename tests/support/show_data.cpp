@@ -24,7 +24,8 @@ int loadShowData(int width, int height)
     loadResourceTable(activeResourceTable, nullptr);
     demoConfig->dataHook();
     bindShowPostPrograms();
-    gradingSources = GradingSources{res.progLomofi, res.texGrain, res.texLeak, res.texDirt, 1.0f, 0};
+    gradingSources = GradingSources{
+        res.progLomofi, res.progLomofiContrast, res.progLomofiCorrect, res.texGrain, res.texLeak, res.texDirt, 1.0f, 0};
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, width, height);
     state = 1;
