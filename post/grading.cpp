@@ -9,6 +9,7 @@
 #include <GL/glew.h>
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 
 float grainOffset = 0.0f;
 GradingSources gradingSources = {-1, -1, -1, -1, -1, -1, 1.0f, 0};
@@ -226,9 +227,17 @@ void gradeFrame(int source, int preset, const ColourCorrection* correction)
         camera.pitch + 0.25f * camera.yaw + 0.03125f * camera.y,
     };
     int program = correctingProgram(correction);
-    CorrectionUniforms corrected;
+    // A scene hands the same correction every frame: its uniforms (a curve
+    // fit among them) are worked out again only when it changes.
+    static ColourCorrection lastCorrection;
+    static CorrectionUniforms corrected;
+    static int fitted;
     if (program > 0) {
-        correctionUniforms(correction, &corrected);
+        if (!fitted || memcmp(&lastCorrection, correction, sizeof lastCorrection) != 0) {
+            correctionUniforms(correction, &corrected);
+            lastCorrection = *correction;
+            fitted = 1;
+        }
         blurCorrectedTarget(source, smallTarget, 1.0f, 3.0f, &corrected);
         queueCorrectionUniforms(&corrected);
     } else {

@@ -146,11 +146,19 @@ void drawAdditiveSplash(void)
     glEnable(GL_CULL_FACE);
 }
 
+// The lift 0xRRGGBB00 as red, green and blue in 0..1.
+static void liftColour(uint32_t lift, float colour[3])
+{
+    colour[0] = (float)(lift >> 24) / 255.0f;
+    colour[1] = (float)((lift >> 16) & 0xFFu) / 255.0f;
+    colour[2] = (float)((lift >> 8) & 0xFFu) / 255.0f;
+}
+
 void correctColour(int dst, int src, float gamma, float contrast, float luminosity, uint32_t lift)
 {
-    const float liftColour[3] = {(float)(lift >> 24) / 255.0f, (float)((lift >> 16) & 0xFFu) / 255.0f,
-                                 (float)((lift >> 8) & 0xFFu) / 255.0f};
-    queueUniformEntry("lift", Vec3, 0.0f, 0.0f, liftColour);
+    float colour[3];
+    liftColour(lift, colour);
+    queueUniformEntry("lift", Vec3, 0.0f, 0.0f, colour);
     queueUniform("con", contrast);
     queueUniform("lum", luminosity);
     if (gamma == 1.0f) {
@@ -165,10 +173,7 @@ void correctColour(int dst, int src, float gamma, float contrast, float luminosi
 // cost a pass of its own (a fetch and a write per pixel) for the same picture.
 void colourCorrectAndGrade(float gamma, float contrast, float luminosity, uint32_t lift, int preset)
 {
-    ColourCorrection correction = {
-        {(float)(lift >> 24) / 255.0f, (float)((lift >> 16) & 0xFFu) / 255.0f, (float)((lift >> 8) & 0xFFu) / 255.0f},
-        contrast,
-        luminosity,
-        gamma};
+    ColourCorrection correction = {{0.0f, 0.0f, 0.0f}, contrast, luminosity, gamma};
+    liftColour(lift, correction.lift);
     gradeFrame(sceneTarget, preset, &correction);
 }
