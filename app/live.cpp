@@ -123,7 +123,7 @@ static void reloadResource(const char* name)
     if (rows == 0) return;
     for (int i = 0; i < result.meshCount; i++) processShowMesh(result.meshes[i]);
     int shader = endsWith(name, ".vs") || endsWith(name, ".fs");
-    if (shader && result.replaced > 0) bindShowPostPrograms();
+    if (shader) bindNewShowPostPrograms(result.programs, result.programCount);
     if (result.failed == 0) {
         logMessage("edit: <%s> reloaded (%d rows, %.0f ms after the write)\n", name, rows, sinceWrite());
         hudMessagef("%s reloaded (%d rows)", name, rows);

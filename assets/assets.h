@@ -155,12 +155,16 @@ void releaseResources(void);
 // loaded whole (a program: compiled and linked); every place in the table
 // that held the old GL name gets the new one. Returns the number of rows that
 // name the file; result (may be null) counts rows replaced and failed and
-// lists the meshes whose geometry was replaced (to process them again).
-enum { MaxReloadedMeshes = 8 };
+// lists the meshes whose geometry was replaced (to process them again) and
+// the new programs (to bind what their owners bind to them; programCount is
+// -1 when more were made than the list holds).
+enum { MaxReloadedMeshes = 8, MaxReloadedPrograms = 16 };
 struct ReloadResult {
     int replaced, failed;
     Mesh* meshes[MaxReloadedMeshes];
     int meshCount;
+    int programs[MaxReloadedPrograms];
+    int programCount;
 };
 int reloadResourceFile(ResourceEntry* table, const char* file, ReloadResult* result);
 // The latest shader compile or link report ("compile: ..." / "link: ..."), "" when none.

@@ -34,7 +34,7 @@ void replaceName(ResourceEntry* table, int kind, int oldName, int newName)
 
 // A new program from the row's pair (whichever of its files changed); it
 // replaces the old one only when both stages compiled and it linked.
-int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row, int, const char*, ReloadResult*)
+int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row, int, const char*, ReloadResult* result)
 {
     RowPaths paths;
     if (!strchr(row->spec, '|') || !rowPaths(row->spec, &paths)) return 0;
@@ -49,6 +49,8 @@ int reloadShaderRow(ResourceEntry* table, const ResourceEntry* row, int, const c
     int old = *(int*)row->object;
     replaceName(table, ShaderRow, old, program);
     if (old > 0 && old != defaultProgram && glIsProgram((GLuint)old)) glDeleteProgram((GLuint)old);
+    if (result->programCount >= MaxReloadedPrograms) result->programCount = -1;
+    if (result->programCount >= 0) result->programs[result->programCount++] = program;
     return 1;
 }
 

@@ -326,6 +326,20 @@ void bindPostPrograms(const ResourceEntry* table)
         if (row->kind == ShaderRow && (row->flags & PostProgramRow)) bindPostAttributes(*(int*)row->object);
 }
 
+void bindNewPostPrograms(const ResourceEntry* table, const int* programs, int count)
+{
+    for (const ResourceEntry* row = table; row && row->object; row++) {
+        if (row->kind != ShaderRow || !(row->flags & PostProgramRow)) continue;
+        int program = *(int*)row->object;
+        if (count < 0) bindPostAttributes(program);
+        for (int i = 0; i < count; i++)
+            if (programs[i] == program) {
+                bindPostAttributes(program);
+                break;
+            }
+    }
+}
+
 // Links fragment (freed here; null fails) with the vertex text of from.
 static int buildRegionShader(char* fragment, const BlurRegion* from)
 {

@@ -93,6 +93,11 @@ int bindPostAttributes(int program);
 // bindPostAttributes for the program of every shader row of table (ended by
 // a null object) flagged PostProgramRow, in table order.
 void bindPostPrograms(const ResourceEntry* table);
+// The same for those rows only whose program is one of programs[0, count)
+// (every row when count is negative): the programs a reload made. The others
+// keep their link (linking an unchanged program again costs the driver
+// memory on every reload).
+void bindNewPostPrograms(const ResourceEntry* table, const int* programs, int count);
 
 // ---- passes --------------------------------------------------------------------
 // Before a draw that reads post buffer index over a viewport of width x

@@ -6,6 +6,7 @@
 float flareAmount(float sceneValue) { return truncTrack(sceneValue) == 7 ? 0.25f : 1.0f; }
 
 void bindShowPostPrograms(void) { bindPostPrograms(resourceTable); }
+void bindNewShowPostPrograms(const int* programs, int count) { bindNewPostPrograms(resourceTable, programs, count); }
 
 ShowFrame showFrameAt(float time, float delta, int grainMovesOn)
 {

@@ -22,6 +22,9 @@ void processShowMesh(Mesh* mesh);
 // Binds the post attributes of the table's full-screen programs; run right
 // after initPostProcessing.
 void bindShowPostPrograms(void);
+// The same for the table's programs among programs[0, count) only (all when
+// count is negative): those a reload just made.
+void bindNewShowPostPrograms(const int* programs, int count);
 
 // ---- drawing the show ----------------------------------------------------------
 // One frame of the show, the record every scene routine draws from: the

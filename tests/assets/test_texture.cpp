@@ -325,7 +325,8 @@ TEST(Reload, AChangedMeshFileReplacesItsGeometry)
 }
 
 // A changed shader file gives its row a new program, which takes every place
-// of the old one (deleted then); one that does not compile leaves the old.
+// of the old one (deleted then) and is listed as made; one that does not
+// compile leaves the old and lists none.
 TEST(Reload, AChangedShaderTakesThePlaceOfTheOld)
 {
     if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
@@ -345,15 +346,19 @@ TEST(Reload, AChangedShaderTakesThePlaceOfTheOld)
     int old = program;
     writeText("data/reload_test.fs", fragment + "// changed\n");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(reloadResourceFile(table, "reload_test.fs", nullptr), 1);
+    ReloadResult result;
+    EXPECT_EQ(reloadResourceFile(table, "reload_test.fs", &result), 1);
     ASSERT_GT(program, 0);
     EXPECT_NE(program, old);
     EXPECT_EQ(user.program, program);
     EXPECT_FALSE(glIsProgram((GLuint)old));
+    ASSERT_EQ(result.programCount, 1);
+    EXPECT_EQ(result.programs[0], program);
     old = program;
     writeText("data/reload_test.fs", "#version 100\nvoid main() { not glsl }\n");
-    EXPECT_EQ(reloadResourceFile(table, "reload_test.fs", nullptr), 1);
+    EXPECT_EQ(reloadResourceFile(table, "reload_test.fs", &result), 1);
     testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result.programCount, 0);
     EXPECT_EQ(program, old);
     EXPECT_TRUE(glIsProgram((GLuint)old));
     glDeleteProgram((GLuint)program);
