@@ -105,6 +105,25 @@ void poseScrub(Mesh* mesh, float scrub)
     blendMeshFrames(mesh, scrub * (float)(mesh->frameCount - 1));
 }
 
+// The two domes' pictures span the whole horizon: a picture T texels wide
+// puts T * fov / 360 texels across a view of fov degrees. Where that is at
+// most half the window's width the dome is magnified everywhere it shows and
+// its mip levels are never read (a sweep of the show every 2 s at 640x360
+// and 960x540 gave the same pixels either way), so it is read from level 0
+// alone: the driver's plain bilinear path. Smaller windows keep the levels.
+// Asked of the GL on every draw (a setting left as it was costs the driver
+// nothing), so a reloaded picture or a name used again is fitted too. The
+// speed lines' tunnel is minified toward its far end and keeps its levels.
+static void fitDomeFilter(int index, int texture, float fov)
+{
+    if (index > 1 || texture <= 0) return;
+    int width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)texture);
+    boundTextureSize(&width, &height);   // unknown (0) in the browser: the levels stay
+    int levelZero = width > 0 && (float)width * fov / 360.0f <= 0.5f * (float)windowWidth;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, levelZero ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR);
+}
+
 // The domes and the speed lines lie at the far plane (sky.vs, scroll.vs)
 // and are tested with LEQUAL without writing depth: drawn after a scene's
 // opaque geometry they shade only the pixels nothing covers (the same
@@ -119,6 +138,7 @@ void drawSkybox(int index)
     mesh->z = cam->z;
     mesh->yaw = mesh->pitch = mesh->roll = DEG2RAD(0.0f);
     mesh->dirty = 1;
+    fitDomeFilter(index, mesh->textures[0], cam->fov);
     GLboolean depthWrites = GL_TRUE;
     glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
     glDisable(GL_CULL_FACE);

@@ -3,6 +3,7 @@
 // not know.
 #include "render/fixture.h"
 #include "show/show_local.h"
+#include <vector>
 
 TEST(Skybox, CentredOnTheEyeAndGuarded)
 {
@@ -99,5 +100,45 @@ TEST(Skybox, DomeFillsOnlyUncoveredPixelsAtAnyPointOfTheOrder)
     freeTestMesh(&red);
     freeTestMesh(&green);
     glDeleteTextures(1, &blue);
+    glDeleteProgram((GLuint)sky);
+}
+
+// A dome whose picture puts at most half a window's width of texels across
+// the view is read from its full-size level alone; a wider one, and the speed
+// lines always, keep their mip levels. A picture blue at full size and red at
+// every smaller level, drawn minified, tells which was read.
+TEST(Skybox, DomesReadTheirFullPictureWhereMagnified)
+{
+    if (!glReady(64, 64)) GTEST_SKIP() << "no display";
+    resetCamera();   // 90 degrees across 64 pixels: up to 128 texels on the horizon read level 0
+    int sky = loadShaderPair(KESTREL_SOURCE_DIR "/data/sky.vs", KESTREL_SOURCE_DIR "/data/picture.fs");
+    ASSERT_GT(sky, 0);
+    Mesh saved[3];
+    memcpy(saved, res.skyMeshes, sizeof(saved));
+    const struct {
+        int index, side, blue;
+    } cases[] = {{0, 128, 1}, {1, 128, 1}, {0, 256, 0}, {2, 64, 0}};
+    for (const auto& c : cases) {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        for (int level = 0, side = c.side; side >= 1; level++, side /= 2) {
+            std::vector<unsigned char> texels((size_t)side * side * 4, 0);
+            for (size_t i = 0; i < texels.size(); i += 4) texels[i + (level == 0 ? 2 : 0)] = texels[i + 3] = 255;
+            glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        }
+        TestMesh square;
+        makeSquareAhead(&square, 2.0f, 10.0f, sky);   // about 13 pixels across: minified
+        square.mesh.textures[0] = (int)texture;
+        res.skyMeshes[c.index] = square.mesh;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        setBlendMode(Opaque);
+        drawSkybox(c.index);
+        expectColour(32, 32, c.blue ? 0 : 255, 0, c.blue ? 255 : 0);
+        freeTestMesh(&square);
+        glDeleteTextures(1, &texture);
+    }
+    memcpy(res.skyMeshes, saved, sizeof(saved));
     glDeleteProgram((GLuint)sky);
 }
