@@ -49,6 +49,11 @@ void swapTgaRedBlue(uint8_t* bytes, size_t length, size_t step);
 const char* tgaStatusText(int code);
 int tgaBytesPerPixel(int bits);   // 15 and 16 bits take 2 bytes
 
+// ---- texture upload ------------------------------------------------------------
+// 1 when every texel of the image's first level has red, green and blue alike
+// and alpha 255 (uploaded then as one luminance channel); 0 otherwise or empty.
+int imageIsOpaqueGrey(const Image* image);
+
 // ---- shader file text ----------------------------------------------------------
 // The file-reading steps without GL (shader files are untrusted input):
 // count bytes of a file read into a zero-filled buffer of ShaderSourceCapacity

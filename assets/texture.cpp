@@ -235,9 +235,36 @@ int addMipLevels(Image* image)
 
 // ---- GL upload ----------------------------------------------------------------
 
+// 1 when every texel of the image's first level is an opaque grey (red,
+// green and blue alike, alpha 255): it then samples the same as one channel.
+int imageIsOpaqueGrey(const Image* image)
+{
+    if (!image->pixels || image->width <= 0 || image->height <= 0) return 0;
+    size_t count = (size_t)image->width * (size_t)image->height;
+    for (const unsigned char* p = image->pixels; count > 0; count--, p += 4)
+        if (p[0] != p[1] || p[1] != p[2] || p[3] != 255) return 0;
+    return 1;
+}
+
+// Uploads one level: RGBA as it is, or (grey, with scratch room for the
+// level's w x h bytes) its red channel alone as a luminance level, which
+// samples as (l, l, l, 1), the same values, and costs a software renderer
+// less to filter than four channels.
+static void uploadLevel(int level, int w, int h, const unsigned char* pixels, unsigned char* grey)
+{
+    if (!grey) {
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+        return;
+    }
+    size_t count = (size_t)w * (size_t)h;
+    for (size_t i = 0; i < count; i++) grey[i] = pixels[4 * i];
+    glTexImage2D(GL_TEXTURE_2D, level, GL_LUMINANCE, w, h, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, grey);
+}
+
 // Makes a texture of an RGBA image with the fixed parameters and mipmaps; it
-// stays bound to GL_TEXTURE_2D. Returns the name, or -1 (logged) when the image
-// exceeds what the GL accepts.
+// stays bound to GL_TEXTURE_2D. An opaque grey image is stored as one
+// channel (when there is memory for the copy). Returns the name, or -1
+// (logged) when the image exceeds what the GL accepts.
 static int uploadImage(const Image* image, const char* path)
 {
     GLint maxSide = 0;
@@ -253,21 +280,20 @@ static int uploadImage(const Image* image, const char* path)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    if (image->levels <= 1) {   // made without its levels (no memory for them): the GL makes them
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     image->pixels);
-        glGenerateMipmap(GL_TEXTURE_2D);
-        return (int)name;
-    }
+    unsigned char* grey = imageIsOpaqueGrey(image) ? (unsigned char*)malloc((size_t)image->width * image->height) : nullptr;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, grey ? 1 : 4);
+    int levels = image->levels > 1 ? image->levels : 1;   // without its levels (no memory for them): the GL makes them
     const unsigned char* level = image->pixels;
     int w = image->width, h = image->height;
-    for (int i = 0; i < image->levels; i++) {
-        glTexImage2D(GL_TEXTURE_2D, i, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, level);
+    for (int i = 0; i < levels; i++) {
+        uploadLevel(i, w, h, level, grey);
         level += (size_t)w * h * 4;
         w = nextSide(w);
         h = nextSide(h);
     }
+    if (image->levels <= 1) glGenerateMipmap(GL_TEXTURE_2D);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    free(grey);
     return (int)name;
 }
 

@@ -95,14 +95,13 @@ TEST(Texture, JpegDecodesWholeFilesAndSurvivesBadOnes)
     int name = loadJpegTexture((dir + "/grey.jpg").c_str(), &slot);
     ASSERT_GT(name, 0);
     EXPECT_EQ(slot, name);
-    Bytes grey = textureBytes(name, 2, 2);
+    // Stored as one luminance channel (read back as luminance: sampled it is
+    // the grey in red, green and blue with alpha 1).
+    Bytes grey(4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, grey.data());
     const int expected[4] = {200, 250, 10, 60};
-    for (int i = 0; i < 4; i++) {
-        EXPECT_NEAR(grey[4 * i], expected[i], 3) << i;
-        EXPECT_EQ(grey[4 * i + 1], grey[4 * i]);
-        EXPECT_EQ(grey[4 * i + 2], grey[4 * i]);
-        EXPECT_EQ(grey[4 * i + 3], 255);
-    }
+    for (int i = 0; i < 4; i++) EXPECT_NEAR(grey[i], expected[i], 3) << i;
 
     // CMYK as Adobe writers store it (inverted: 255 is no ink) becomes RGB.
     Bytes cmyk;
@@ -241,18 +240,37 @@ TEST(Texture, LoadedTexturesCarryTheirMipLevels)
     writeBytes(dir + "/grey.tga", tgaFile(3, 4, 2, 8, 0, {0, 10, 20, 30, 40, 50, 60, 70}));
     int name = loadTexture(nullptr, (dir + "/grey.tga").c_str());
     ASSERT_GT(name, 0);
-    Bytes level1(2 * 1 * 4), level2(4);
+    Bytes level1(2), level2(1);   // grey: one luminance channel
     glBindTexture(GL_TEXTURE_2D, (GLuint)name);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level1.data());
-    glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, level2.data());
-    EXPECT_EQ(level1, (Bytes{25, 25, 25, 255, 45, 45, 45, 255}));
-    EXPECT_EQ(level2, (Bytes{35, 35, 35, 255}));
-    GLint width = 0;
+    glGetTexImage(GL_TEXTURE_2D, 1, GL_LUMINANCE, GL_UNSIGNED_BYTE, level1.data());
+    glGetTexImage(GL_TEXTURE_2D, 2, GL_LUMINANCE, GL_UNSIGNED_BYTE, level2.data());
+    EXPECT_EQ(level1, (Bytes{25, 45}));
+    EXPECT_EQ(level2, (Bytes{35}));
+    GLint width = 0, luminance = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH, &width);
     EXPECT_EQ(width, 1);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_LUMINANCE_SIZE, &luminance);
+    EXPECT_EQ(luminance, 8) << "a grey picture is stored as one channel";
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     freeTexture(&name);
+}
+
+// Only an image grey and opaque in every texel is stored as one channel: one
+// channel off by one step, or alpha one short of opaque, keeps all four.
+TEST(Texture, OnlyOpaqueGreyImagesAreOneChannel)
+{
+    unsigned char texels[3 * 4] = {7, 7, 7, 255, 0, 0, 0, 255, 200, 200, 200, 255};
+    Image image = {3, 1, texels, 1};
+    EXPECT_EQ(imageIsOpaqueGrey(&image), 1);
+    for (int channel : {0, 1, 2, 3}) {
+        unsigned char* texel = &texels[8 + channel];
+        *texel -= 1;
+        EXPECT_EQ(imageIsOpaqueGrey(&image), 0) << "channel " << channel;
+        *texel += 1;
+    }
+    Image empty = {0, 0, nullptr, 0};
+    EXPECT_EQ(imageIsOpaqueGrey(&empty), 0);
 }
 
 TEST(Texture, LoaderChosenByTheLetterAfterTheLastDot)
