@@ -47,6 +47,22 @@ void jugPlace(int j, float* x, float* z)
     *z = (float)(2 * (randomTable[k + 1] % 1024) - 1024);
 }
 
+// Nearest first, the depth test turns away the hidden pixels of the jugs and
+// logs behind before they are shaded; all of them are opaque, so the picture
+// is the same in any order.
+void jugsNearFirst(float eyeX, float eyeZ, int order[16])
+{
+    float distance[16];
+    for (int j = 0; j < 16; j++) {
+        float x = 0.0f, z = 0.0f;
+        jugPlace(j, &x, &z);
+        distance[j] = (x - eyeX) * (x - eyeX) + (z - eyeZ) * (z - eyeZ);
+        int at = j;
+        for (; at > 0 && distance[order[at - 1]] > distance[j]; at--) order[at] = order[at - 1];
+        order[at] = j;
+    }
+}
+
 int jugState(int i, float var1, float* progress)
 {
     // Far outside the field's range every jug is whole or broken alike; the
@@ -87,7 +103,10 @@ void drawScene8(const ShowFrame* frame)
 
     int seed = rand();
     int splash = 0;
-    for (int j = 0; j < 16; j++) {
+    int order[16];
+    jugsNearFirst(activeCamera->x, activeCamera->z, order);
+    for (int k = 0; k < 16; k++) {
+        int j = order[k];
         int i = 15 - j;
         float x = 0.0f, z = 0.0f, t = 0.0f;
         jugPlace(j, &x, &z);

@@ -38,7 +38,10 @@ static void drawBrokenField(void)
 {
     Mesh* broken = &res.jugMeshes[2];
     int seed = rand();
-    for (int j = 0; j < 16; j++) {
+    int order[16];
+    jugsNearFirst(activeCamera->x, activeCamera->z, order);
+    for (int k = 0; k < 16; k++) {
+        int j = order[k];
         float x = 0.0f, z = 0.0f;
         jugPlace(j, &x, &z);
         poseBrokenJug(broken, j);

@@ -126,6 +126,9 @@ void rodWobble(float time, float* a, float* b);
 // Scenes 8 and 9: the place of field jug j (0..15; jug number 15 - j) on the
 // 2048 x 2048 square, and the state of jug number i at var1.
 void jugPlace(int j, float* x, float* z);
+// The field jugs j in the order to draw them: nearest the eye (at x, z) first,
+// ties in field order.
+void jugsNearFirst(float eyeX, float eyeZ, int order[16]);
 enum JugState { JugBroken = 0, JugBreaking = 1, JugWhole = 2 };
 // Returns the JugState; *progress gets the break progress 0..1 of the breaking jug.
 int jugState(int i, float var1, float* progress);

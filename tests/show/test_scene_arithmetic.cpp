@@ -285,6 +285,32 @@ TEST(GreetingArithmetic, JugStatesByVar1)
     }
 }
 
+// The field drawn nearest first: every jug once, each no nearer the eye than
+// the one before; an eye standing on a jug's place draws that jug first.
+TEST(FieldArithmetic, JugsDrawnNearestFirst)
+{
+    float places[16][2];
+    for (int j = 0; j < 16; j++) jugPlace(j, &places[j][0], &places[j][1]);
+    const float eyes[][2] = {{0.0f, 0.0f}, {-3000.0f, 500.0f}, {places[7][0], places[7][1]}};
+    for (const auto& eye : eyes) {
+        int order[16];
+        jugsNearFirst(eye[0], eye[1], order);
+        int seen[16] = {};
+        double last = -1.0;
+        for (int k = 0; k < 16; k++) {
+            ASSERT_TRUE(order[k] >= 0 && order[k] < 16);
+            seen[order[k]]++;
+            double dx = places[order[k]][0] - eye[0], dz = places[order[k]][1] - eye[1];
+            EXPECT_GE(dx * dx + dz * dz, last) << "eye " << eye[0] << " " << eye[1] << " at " << k;
+            last = dx * dx + dz * dz;
+        }
+        for (int j = 0; j < 16; j++) EXPECT_EQ(seen[j], 1) << j;
+    }
+    int order[16];
+    jugsNearFirst(places[7][0], places[7][1], order);
+    EXPECT_EQ(order[0], 7);
+}
+
 TEST(CloudArithmetic, GlowFlashAndDarkening)
 {
     EXPECT_NEAR(shroomGlow(0.5f), 0.3883483f, 1e-6f);
