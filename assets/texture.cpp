@@ -280,7 +280,8 @@ static int uploadImage(const Image* image, const char* path)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    unsigned char* grey = imageIsOpaqueGrey(image) ? (unsigned char*)malloc((size_t)image->width * image->height) : nullptr;
+    unsigned char* grey =
+        imageIsOpaqueGrey(image) ? (unsigned char*)malloc((size_t)image->width * image->height) : nullptr;
     glPixelStorei(GL_UNPACK_ALIGNMENT, grey ? 1 : 4);
     int levels = image->levels > 1 ? image->levels : 1;   // without its levels (no memory for them): the GL makes them
     const unsigned char* level = image->pixels;

@@ -62,3 +62,14 @@ inline float uniformValue(int program, const char* name)
     if (location >= 0) glGetUniformfv((GLuint)program, location, &value);
     return value;
 }
+
+// Scenes 8 and 9 draw the field nearest the camera first: the field place
+// (0..15) of the last jug drawn whose place lies in low..high.
+inline int lastPlaceDrawn(int low, int high)
+{
+    int order[16], last = -1;
+    jugsNearFirst(camera.x, camera.z, order);
+    for (int j : order)
+        if (j >= low && j <= high) last = j;
+    return last;
+}

@@ -239,10 +239,11 @@ TEST(SceneRecords, GreetingJugsBreakOneByOne)
     expectAt(&res.splashMesh, 12, 0.0f);
     EXPECT_FLOAT_EQ(greeting.pose(), 2.0f);
     EXPECT_FLOAT_EQ(splash.pose(), 4.0f);
-    expectAt(&res.jugMeshes[2], 15, 0.0f);   // the last broken one drawn: jug 0
-    EXPECT_FLOAT_EQ(broken.pose(), (float)(randomTable[302 + 3 * 15] % 3));
-    expectAt(intact, 11, 0.0f);            // the last whole one: jug 4
-    expectAt(&res.logMesh, 15, -187.0f);   // jug 0 last of all
+    int lastBroken = lastPlaceDrawn(13, 15);   // jugs 0-2, nearest first
+    expectAt(&res.jugMeshes[2], lastBroken, 0.0f);
+    EXPECT_FLOAT_EQ(broken.pose(), (float)(randomTable[302 + 3 * lastBroken] % 3));
+    expectAt(intact, lastPlaceDrawn(0, 11), 0.0f);   // jugs 4-15 whole
+    expectAt(&res.logMesh, lastPlaceDrawn(0, 15), -187.0f);
     // Whole jugs are drawn with the greeting's label and program for the draw
     // only: the intact jug's record keeps its own.
     EXPECT_EQ(memcmp(intact->textures, before.textures, sizeof before.textures), 0);
@@ -257,7 +258,7 @@ TEST(SceneRecords, GreetingJugsBreakOneByOne)
         EXPECT_EQ(greeting.pose(), 0.0f) << v;
         EXPECT_EQ(splash.pose(), 0.0f) << v;
         EXPECT_EQ(res.jugMeshes[2].x, 999.0f) << v;
-        expectAt(intact, 14, 0.0f);
+        expectAt(intact, lastPlaceDrawn(0, 14), 0.0f);
     }
 
     // -1: all whole, no splash; 16: all broken, no splash.
@@ -266,15 +267,15 @@ TEST(SceneRecords, GreetingJugsBreakOneByOne)
     scene8(0.0f, -1.0f);
     EXPECT_EQ(res.jugMeshes[1].x, 999.0f);
     EXPECT_EQ(res.splashMesh.x, 999.0f);
-    expectAt(intact, 15, 0.0f);
+    expectAt(intact, lastPlaceDrawn(0, 15), 0.0f);
     intact->x = 999.0f;
     scene8(0.0f, 16.0f);
     EXPECT_EQ(res.jugMeshes[1].x, 999.0f);
     EXPECT_EQ(res.splashMesh.x, 999.0f);
     EXPECT_EQ(intact->x, 999.0f);
-    expectAt(&res.jugMeshes[2], 15, 0.0f);
+    expectAt(&res.jugMeshes[2], lastPlaceDrawn(0, 15), 0.0f);
 
-    // 15.999: jug 15, the first drawn, almost broken.
+    // 15.999: jug 15 (place 0) almost broken.
     scene8(0.0f, 15.999f);
     expectAt(&res.jugMeshes[1], 0, 0.0f);
     EXPECT_NEAR(greeting.pose(), 4.0f * 0.999f, 1e-3f);
@@ -302,7 +303,7 @@ TEST(SceneRecords, CloudSceneObjectsAndState)
     EXPECT_FLOAT_EQ(nuke.pose(), 2.0f);
     EXPECT_EQ(res.jugMeshes[4].y, 100.0f);
     EXPECT_EQ(res.shroomMeshes[0].x, 999.0f);
-    expectAt(&res.jugMeshes[2], 15, 100.0f);
+    expectAt(&res.jugMeshes[2], lastPlaceDrawn(0, 15), 100.0f);
     EXPECT_EQ(res.logMesh.y, -87.0f);
     EXPECT_EQ(res.logMesh.x, 0.0f);   // the centre log drawn last
     scene9(-3.0f, 0.0f, 1.0f);

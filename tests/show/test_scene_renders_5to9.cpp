@@ -75,7 +75,7 @@ TEST(SceneUniforms, ProgramsReceiveWhatScenesFiveToNineQueue)
     EXPECT_EQ(offset[1], 0.0f);
 
     scene8(3.0f, 5.5f);
-    EXPECT_EQ(uniformValue(res.progGreet, "grt"), 0.0f);   // jug 0 is drawn last
+    EXPECT_EQ(uniformValue(res.progGreet, "grt"), (float)(15 - lastPlaceDrawn(0, 15)));   // jug number 15 - place
 
     setTracks(1.5f, 3.0f, 0.5f, 1.0f, 1.5f);
     scene9(1.5f, 3.0f, 0.5f);
