@@ -114,8 +114,51 @@ void setCameraAspect(int width, int height)
 }
 
 // ---- screen footprint ------------------------------------------------------------------
-// Corners at or behind this clip w count as behind the eye.
+// Without a near plane, points at or behind this clip w count as behind the eye.
 static const float BehindEye = 1e-6f;
+
+// Adds the projection of clip-space point c (w > 0) to the bounds.
+static void addProjected(const float c[4], float* left, float* right, float* bottom, float* top)
+{
+    *left = fminf(*left, c[0] / c[3]), *right = fmaxf(*right, c[0] / c[3]);
+    *bottom = fminf(*bottom, c[1] / c[3]), *top = fmaxf(*top, c[1] / c[3]);
+}
+
+// The bounds (normalised device x and y) of the part of the box low..high,
+// in clip space through clip, that lies at or beyond w = nearW: its corners
+// there and where its edges cross that plane. The GL clips everything nearer
+// than the near plane, so a box reaching past the eye is bounded by the part
+// of it in front. Returns 0 when no part of the box lies there.
+static int clippedBoxBounds(const float clip[16], const float low[3], const float high[3], float nearW, float* left,
+                            float* right, float* bottom, float* top)
+{
+    float c[8][4];
+    for (int corner = 0; corner < 8; corner++) {
+        float p[3] = {corner & 1 ? high[0] : low[0], corner & 2 ? high[1] : low[1], corner & 4 ? high[2] : low[2]};
+        for (int r = 0; r < 4; r++) c[corner][r] = clip[r] * p[0] + clip[4 + r] * p[1] + clip[8 + r] * p[2] + clip[12 + r];
+    }
+    *left = *bottom = INFINITY;
+    *right = *top = -INFINITY;
+    int any = 0;
+    for (int a = 0; a < 8; a++) {
+        if (c[a][3] >= nearW) {   // NaN is not
+            addProjected(c[a], left, right, bottom, top);
+            any = 1;
+        }
+        for (int axis = 1; axis < 8; axis <<= 1) {   // the edges from a to the corners above it
+            int b = a | axis;
+            if (b == a || (c[a][3] >= nearW) == (c[b][3] >= nearW)) continue;
+            float t = (nearW - c[a][3]) / (c[b][3] - c[a][3]);
+            if (!(t >= 0.0f && t <= 1.0f)) continue;
+            float q[4];
+            for (int r = 0; r < 4; r++) q[r] = c[a][r] + t * (c[b][r] - c[a][r]);
+            q[3] = nearW;
+            addProjected(q, left, right, bottom, top);
+            any = 1;
+        }
+    }
+    return any;
+}
 
 int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float marginY, int rect[4])
 {
@@ -135,24 +178,11 @@ int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float margi
     float modelView[16], clip[16];
     matMultiply(modelView, activeCamera->view, mesh->model);
     matMultiply(clip, activeCamera->projection, modelView);
-    float left = INFINITY, right = -INFINITY, bottom = INFINITY, top = -INFINITY;
-    int behind = 0;
-    for (int corner = 0; corner < 8; corner++) {
-        float p[3] = {corner & 1 ? high[0] : low[0], corner & 2 ? high[1] : low[1], corner & 4 ? high[2] : low[2]};
-        float c[4];
-        for (int r = 0; r < 4; r++) c[r] = clip[r] * p[0] + clip[4 + r] * p[1] + clip[8 + r] * p[2] + clip[12 + r];
-        if (!(c[3] > BehindEye)) {   // NaN too
-            behind++;
-            continue;
-        }
-        left = fminf(left, c[0] / c[3]), right = fmaxf(right, c[0] / c[3]);
-        bottom = fminf(bottom, c[1] / c[3]), top = fmaxf(top, c[1] / c[3]);
-    }
-    if (behind == 8) return 0;
-    if (behind > 0) {   // the box reaches past the eye: its projection is unbounded
-        left = bottom = -1.0f;
-        right = top = 1.0f;
-    }
+    // Clip w is the distance ahead of the eye; the near plane a little
+    // nearer still, so that rounding never trims a pixel the GL draws.
+    float nearW = activeCamera->near > 0.0f ? activeCamera->near * 0.99f : BehindEye;
+    float left, right, bottom, top;
+    if (!clippedBoxBounds(clip, low, high, nearW, &left, &right, &bottom, &top)) return 0;
     // Clipped to the view first: a mesh beside the view covers no pixel,
     // however near it lies.
     left = fmaxf(left, -1.0f), right = fminf(right, 1.0f);

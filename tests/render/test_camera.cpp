@@ -306,12 +306,23 @@ TEST(Camera, MeshScreenRectInsideBesideAndBehind)
     EXPECT_EQ(meshScreenRect(&beside.mesh, 200, 200, 100, 100, rect), 0);
     ScreenSquare behind(0, 0, -10);
     EXPECT_EQ(meshScreenRect(&behind.mesh, 200, 200, 5, 5, rect), 0);
-    // Reaching past the eye: the whole viewport.
+    // Reaching past the eye: bounded by its part in front of the near plane
+    // (0.1), which spans the view here...
     ScreenSquare around(0, 0, 0);
     around.corners[0].z = around.corners[1].z = -3;   // two corners 3 ahead, two 3 behind
     around.corners[2].z = around.corners[3].z = 3;
     ASSERT_EQ(meshScreenRect(&around.mesh, 200, 100, 5, 5, rect), 1);
     expectRect(rect, 0, 0, 200, 100);
+    // ...but to the right (x 2..4) only from x 2 at 3 ahead, 2/3 of the half
+    // view right of the middle (167, less the margin), to the right edge.
+    ScreenSquare right(3, 0, 0);
+    for (int i = 0; i < 4; i++) right.corners[i].z = around.corners[i].z;
+    ASSERT_EQ(meshScreenRect(&right.mesh, 200, 100, 5, 5, rect), 1);
+    expectRect(rect, 161, 0, 39, 100);
+    // Wholly nearer than the near plane, partly ahead of the eye: nothing.
+    ScreenSquare grazing(0, 0, 0);
+    for (int i = 0; i < 4; i++) grazing.corners[i].z = i < 2 ? -0.05f : 0.05f;
+    EXPECT_EQ(meshScreenRect(&grazing.mesh, 200, 200, 5, 5, rect), 0);
     Mesh empty = {};
     EXPECT_EQ(meshScreenRect(&empty, 200, 200, 5, 5, rect), 0);
 }
