@@ -135,7 +135,8 @@ static int clippedBoxBounds(const float clip[16], const float low[3], const floa
     float c[8][4];
     for (int corner = 0; corner < 8; corner++) {
         float p[3] = {corner & 1 ? high[0] : low[0], corner & 2 ? high[1] : low[1], corner & 4 ? high[2] : low[2]};
-        for (int r = 0; r < 4; r++) c[corner][r] = clip[r] * p[0] + clip[4 + r] * p[1] + clip[8 + r] * p[2] + clip[12 + r];
+        for (int r = 0; r < 4; r++)
+            c[corner][r] = clip[r] * p[0] + clip[4 + r] * p[1] + clip[8 + r] * p[2] + clip[12 + r];
     }
     *left = *bottom = INFINITY;
     *right = *top = -INFINITY;
