@@ -320,11 +320,7 @@ int bindPostAttributes(int program)
     return program;
 }
 
-void bindPostPrograms(const ResourceEntry* table)
-{
-    for (const ResourceEntry* row = table; row && row->object; row++)
-        if (row->kind == ShaderRow && (row->flags & PostProgramRow)) bindPostAttributes(*(int*)row->object);
-}
+void bindPostPrograms(const ResourceEntry* table) { bindNewPostPrograms(table, nullptr, -1); }
 
 void bindNewPostPrograms(const ResourceEntry* table, const int* programs, int count)
 {

@@ -46,9 +46,9 @@ void setCameraAspect(int width, int height);
 // it) can cover seen by the active camera: its vertices' bounding box
 // projected, grown by marginX, marginY pixels and clipped to the viewport,
 // as x, y, width, height in pixels from the bottom left. Returns 1 with the
-// rectangle, 0 when the box lies beside or wholly behind the view (or there
-// is nothing to judge by); a box reaching past the eye gives the whole
-// viewport.
+// rectangle, 0 when the box lies beside the view or wholly nearer than the
+// near plane (or there is nothing to judge by); a box reaching past the eye
+// is bounded by its part in front of the near plane.
 int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float marginY, int rect[4]);
 
 // ---- mesh drawing --------------------------------------------------------------
