@@ -70,40 +70,49 @@ struct Part {
 static std::vector<Part> pressParts(void)
 {
     std::vector<Part> parts;
-    GeneratedMesh staticBody;
-    appendMesh(&staticBody, sideFrame(-58));
-    appendMesh(&staticBody, sideFrame(58));
+    std::vector<GeneratedMesh> pieces;
+    pieces.push_back(sideFrame(-58));
+    pieces.push_back(sideFrame(58));
     GeneratedMesh base = bevelBox(vec3(-110, -100, -70), vec3(110, -70, 70), 3);
     mapUV(&base, 0.02f, 0.02f, 0.48f, 0.48f);
-    appendMesh(&staticBody, base);
+    pieces.push_back(base);
     GeneratedMesh inner = bevelBox(vec3(-40, -70, -53), vec3(40, -8, 53), 2);
     mapUV(&inner, 0.02f, 0.02f, 0.48f, 0.48f);
-    appendMesh(&staticBody, inner);
+    pieces.push_back(inner);
     // feed board on the -x side and the delivery table on the +x side
     GeneratedMesh feed = bevelBox(vec3(-160, 40, -50), vec3(-30, 44, 50), 1);
     rotateMeshZ(&feed, -0.12f);
     mapUV(&feed, 0.52f, 0.52f, 0.98f, 0.7f);
-    appendMesh(&staticBody, feed);
+    pieces.push_back(feed);
     GeneratedMesh table = bevelBox(vec3(30, TableY - 5, -50), vec3(TableEnd, TableY - 1, 50), 1);
     mapUV(&table, 0.52f, 0.52f, 0.98f, 0.7f);
-    appendMesh(&staticBody, table);
+    pieces.push_back(table);
     for (int s = -1; s <= 1; s += 2) {
         GeneratedMesh leg =
             bevelBox(vec3(TableEnd - 12, -100, s * 45 - 4), vec3(TableEnd - 4, TableY - 5, s * 45 + 4), 1);
         mapUV(&leg, 0.02f, 0.02f, 0.48f, 0.48f);
-        appendMesh(&staticBody, leg);
+        pieces.push_back(leg);
     }
     // the crate the sheets drop into, piled with money
     GeneratedMesh crate = bevelBox(vec3(TableEnd + 2, -100, -60), vec3(TableEnd + 90, 20, 60), 2);
     mapUV(&crate, 0.52f, 0.72f, 0.98f, 0.98f);
-    appendMesh(&staticBody, crate);
+    pieces.push_back(crate);
     GeneratedMesh pile = bevelBox(vec3(TableEnd + 6, 20, -56), vec3(TableEnd + 86, 24, 56), 2);
     mapUV(&pile, 0.53f, 0.52f, 0.97f, 0.69f);
-    appendMesh(&staticBody, pile);
+    pieces.push_back(pile);
     // brass nameplate and the cross bar
     GeneratedMesh bar = bevelBox(vec3(-20, 120, -60), vec3(20, 132, 60), 2);
     mapUV(&bar, 0.05f, 0.55f, 0.45f, 0.95f);
-    appendMesh(&staticBody, bar);
+    pieces.push_back(bar);
+    // The small pieces on top and in front (appended from the bar back to the
+    // feed board) are drawn before the side frames, the base and the inner box
+    // they hide, which were otherwise shaded again under them (a third more of
+    // scene 5's press pixels than it shows). Those three keep their own order:
+    // they meet face to face, and where depths tie the one drawn first shows.
+    GeneratedMesh staticBody;
+    const size_t framesBaseInner = 4;
+    for (size_t k = pieces.size(); k-- > framesBaseInner;) appendMesh(&staticBody, pieces[k]);
+    for (size_t k = 0; k < framesBaseInner; k++) appendMesh(&staticBody, pieces[k]);
     parts.push_back(Part{staticBody, vec3(0, 0, 0), 0});
 
     parts.push_back(Part{roller(28, 52, 28, 1, 0.5f, 0.0f, 1.0f, 0.5f), vec3(0, 20, 0), -Pi});
