@@ -18,11 +18,13 @@ struct MeshVertex {     // 15 floats, 60 bytes, no gaps
 static_assert(sizeof(MeshVertex) == 60, "MeshVertex must be 15 packed floats");
 
 struct Mesh {
-    uint32_t vertexCount;     // vertices in one frame
-    uint32_t triangleCount;   // shared by all frames
-    uint32_t frameCount;      // 1 for "BOF1"
-    MeshVertex* vertices;     // (frameCount + 1) × vertexCount; last slot = blend frame
-    uint16_t* indices;        // 3 × triangleCount
+    uint32_t vertexCount;          // vertices in one frame
+    uint32_t triangleCount;        // shared by all frames
+    uint32_t frameCount;           // 1 for "BOF1"
+    MeshVertex* vertices;          // (frameCount + 1) × vertexCount; last slot = blend frame
+    uint16_t* indices;             // 3 × triangleCount
+    float boxLow[3], boxHigh[3];   // bounds of every frame's positions, when boxKnown
+    int boxKnown;                  // 1: set by the parse; 0 (a record built by hand): unknown
     float x, y, z;
     float yaw, pitch, roll;   // radians
     int textures[5];          // -1 = empty slot
@@ -43,6 +45,9 @@ void freeMesh(Mesh* mesh);
 // textures and program stay. 1 replaced, 0 the old geometry stays (logged).
 int reloadMeshGeometry(Mesh* mesh, const char* path);
 void computeMeshNormals(Mesh* mesh);
+// The bounds of the positions of every frame of mesh (not the blend slot):
+// 1 with low and high, 0 when it has no vertices (low and high untouched).
+int meshFramesBox(const Mesh* mesh, float low[3], float high[3]);
 void initMeshAttributes(Mesh* mesh);
 // Parses the text of a mesh file (size bytes, no terminator needed) without GL:
 // counts, vertices (converted), indices, normals, cleared placement, textures -1,

@@ -222,6 +222,9 @@ static void takeParsedGeometry(Mesh* out, const Mesh* parsed)
     out->frameCount = parsed->frameCount;
     out->vertices = parsed->vertices;
     out->indices = parsed->indices;
+    memcpy(out->boxLow, parsed->boxLow, sizeof out->boxLow);
+    memcpy(out->boxHigh, parsed->boxHigh, sizeof out->boxHigh);
+    out->boxKnown = parsed->boxKnown;
     out->x = out->y = out->z = 0.0f;
     out->yaw = out->pitch = out->roll = 0.0f;
     for (int i = 0; i < 5; i++) out->textures[i] = -1;
@@ -286,6 +289,7 @@ int parseMeshText(const char* text, size_t size, Mesh* out, const char* name)
     fresh.vertices = vertices;
     fresh.indices = indices;
     for (int i = 0; i < 5; i++) fresh.textures[i] = -1;
+    fresh.boxKnown = meshFramesBox(&fresh, fresh.boxLow, fresh.boxHigh);
     computeMeshNormals(&fresh);
     initMeshAttributes(&fresh);
     takeParsedGeometry(out, &fresh);
@@ -354,6 +358,24 @@ Mesh* loadMesh(Mesh* mesh, const char* path)
 // Area-weighted vertex normals of every frame from the stored positions; a
 // vertex no triangle uses (or only degenerate ones) keeps a zero normal.
 // Indices at or above vertexCount are skipped.
+int meshFramesBox(const Mesh* mesh, float low[3], float high[3])
+{
+    if (!mesh || !mesh->vertices || mesh->vertexCount == 0) return 0;
+    const MeshVertex* v = mesh->vertices;
+    size_t count = (size_t)(mesh->frameCount ? mesh->frameCount : 1) * mesh->vertexCount;
+    float lo[3] = {v[0].x, v[0].y, v[0].z}, hi[3] = {v[0].x, v[0].y, v[0].z};
+    for (size_t i = 1; i < count; i++) {
+        const float p[3] = {v[i].x, v[i].y, v[i].z};
+        for (int a = 0; a < 3; a++) {
+            if (p[a] < lo[a]) lo[a] = p[a];
+            if (p[a] > hi[a]) hi[a] = p[a];
+        }
+    }
+    memcpy(low, lo, sizeof lo);
+    memcpy(high, hi, sizeof hi);
+    return 1;
+}
+
 void computeMeshNormals(Mesh* mesh)
 {
     if (!mesh || !mesh->vertices) return;
@@ -449,6 +471,9 @@ int reloadMeshGeometry(Mesh* mesh, const char* path)
     mesh->frameCount = fresh.frameCount;
     mesh->vertices = fresh.vertices;
     mesh->indices = fresh.indices;
+    memcpy(mesh->boxLow, fresh.boxLow, sizeof mesh->boxLow);
+    memcpy(mesh->boxHigh, fresh.boxHigh, sizeof mesh->boxHigh);
+    mesh->boxKnown = fresh.boxKnown;
     mesh->uploadedFrame = fresh.uploadedFrame;
     mesh->vertexBuffer = fresh.vertexBuffer;
     mesh->indexBuffer = fresh.indexBuffer;

@@ -48,6 +48,7 @@ void scaleMesh(Mesh* mesh, float factor)
         mesh->vertices[i].y *= factor;
         mesh->vertices[i].z *= factor;
     }
+    if (mesh->boxKnown) mesh->boxKnown = meshFramesBox(mesh, mesh->boxLow, mesh->boxHigh);
     reloadFrameZero(mesh);
 }
 

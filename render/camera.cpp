@@ -3,6 +3,7 @@
 #include "render/render.h"
 #include "assets/assets.h"
 #include <math.h>
+#include <string.h>
 
 // Rotation builders: identity, then the four entries of the right-handed
 // rotation about one axis.
@@ -164,15 +165,12 @@ static int clippedBoxBounds(const float clip[16], const float low[3], const floa
 int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float marginY, int rect[4])
 {
     if (!mesh || !mesh->vertices || mesh->vertexCount == 0 || !activeCamera || width <= 0 || height <= 0) return 0;
-    const MeshVertex* v = mesh->vertices;
-    size_t count = (size_t)(mesh->frameCount ? mesh->frameCount : 1) * mesh->vertexCount;
-    float low[3] = {v[0].x, v[0].y, v[0].z}, high[3] = {v[0].x, v[0].y, v[0].z};
-    for (size_t i = 1; i < count; i++) {
-        const float p[3] = {v[i].x, v[i].y, v[i].z};
-        for (int a = 0; a < 3; a++) {
-            if (p[a] < low[a]) low[a] = p[a];
-            if (p[a] > high[a]) high[a] = p[a];
-        }
+    float low[3], high[3];
+    if (mesh->boxKnown) {
+        memcpy(low, mesh->boxLow, sizeof low);
+        memcpy(high, mesh->boxHigh, sizeof high);
+    } else if (!meshFramesBox(mesh, low, high)) {
+        return 0;
     }
     updateViewMatrix();
     updateModelMatrix(mesh);
@@ -199,4 +197,11 @@ int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float margi
     rect[2] = (int)ceilf(x1) - rect[0];
     rect[3] = (int)ceilf(y1) - rect[1];
     return 1;
+}
+
+int meshInView(Mesh* mesh)
+{
+    if (!mesh || !mesh->vertices || mesh->vertexCount == 0 || !activeCamera) return 1;
+    int rect[4];
+    return meshScreenRect(mesh, 4096, 4096, 0.0f, 0.0f, rect);
 }

@@ -50,6 +50,10 @@ void setCameraAspect(int width, int height);
 // near plane (or there is nothing to judge by); a box reaching past the eye
 // is bounded by its part in front of the near plane.
 int meshScreenRect(Mesh* mesh, int width, int height, float marginX, float marginY, int rect[4]);
+// 0 when mesh (as placed, every frame of it) lies wholly beside the active
+// camera's view or nearer than its near plane, so that drawing it would cover
+// no pixel; 1 otherwise, and when there is nothing to judge by.
+int meshInView(Mesh* mesh);
 
 // ---- mesh drawing --------------------------------------------------------------
 enum UniformKind { Float = 0, Vec2 = 1, Vec3 = 2, Vec4 = 3, AuxFloat = 4, Texture = 5 };

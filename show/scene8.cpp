@@ -124,10 +124,13 @@ void drawScene8(const ShowFrame* frame)
             poseAnimation(&res.splashMesh, (float)(res.splashMesh.frameCount - 1) * t);
             splash = 1;
         }
+        // What lies wholly beside the view is not drawn: llvmpipe would
+        // transform and clip all its triangles for no pixel.
         placeMesh(&res.logMesh, x, -187.0f, z, 0.0f, 0.0f, 0.0f);
-        drawMesh(&res.logMesh);
-        queueUniform("grt", (float)i);
+        if (meshInView(&res.logMesh)) drawMesh(&res.logMesh);
         placeMesh(jug, x, 0.0f, z, 0.0f, 0.0f, 0.0f);
+        if (!meshInView(jug)) continue;
+        queueUniform("grt", (float)i);
         if (jug == intact)
             drawMeshWith(intact, greeting->program, greetingLook);
         else

@@ -44,11 +44,13 @@ static void drawBrokenField(void)
         int j = order[k];
         float x = 0.0f, z = 0.0f;
         jugPlace(j, &x, &z);
-        poseBrokenJug(broken, j);
+        // Only what may show is posed and drawn (as in scene 8).
         placeMesh(&res.logMesh, x, -87.0f, z, 0.0f, 0.0f, 0.0f);
-        drawMesh(&res.logMesh);
-        queueUniform("grt", (float)(15 - j));
+        if (meshInView(&res.logMesh)) drawMesh(&res.logMesh);
         placeMesh(broken, x, 100.0f, z, 0.0f, 0.0f, 0.0f);
+        if (!meshInView(broken)) continue;
+        poseBrokenJug(broken, j);
+        queueUniform("grt", (float)(15 - j));
         drawMesh(broken);
     }
     srand((unsigned)seed);

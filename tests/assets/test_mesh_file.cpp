@@ -92,6 +92,12 @@ TEST(MeshParse, AnimatedFramesKeepTheirOwnVertices)
         EXPECT_NEAR(length, 1.0f, 1e-5f);
         EXPECT_EQ(mesh.vertices[f * 100 + 3].nx + mesh.vertices[f * 100 + 3].nz, 0.0f);
     }
+    // The box spans every frame: x from vertex 0 of frame 0 to vertex 99 of
+    // frame 3, y the frame number, file z 0 or 1 (turned to -1..0).
+    ASSERT_TRUE(mesh.boxKnown);
+    const float low[3] = {0, 0, -1}, high[3] = {3099, 3, 0};
+    for (int a = 0; a < 3; a++) EXPECT_EQ(mesh.boxLow[a], low[a]) << a;
+    for (int a = 0; a < 3; a++) EXPECT_EQ(mesh.boxHigh[a], high[a]) << a;
     freeMesh(&mesh);
 }
 

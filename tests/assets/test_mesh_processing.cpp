@@ -56,6 +56,12 @@ TEST(MeshProcessing, ScaleEveryFrameAndReload)
         EXPECT_EQ(m.vertices[i].nx, 1.0f);
     }
     EXPECT_EQ(m.vertices[6].x, 0.0f);   // the blend slot is not a frame
+    // A known box follows the scale (its culling would otherwise hide the mesh).
+    m.mesh.boxKnown = 1;
+    scaleMesh(&m.mesh, -0.5f);
+    EXPECT_EQ(m.mesh.boxLow[0], -5.0f);
+    EXPECT_EQ(m.mesh.boxHigh[2], 15.0f);
+    scaleMesh(&m.mesh, -2.0f);
     MeshVertex gpu[2];
     glBindBuffer(GL_ARRAY_BUFFER, m.mesh.vertexBuffer);
     glGetBufferSubData(GL_ARRAY_BUFFER, 0, sizeof(gpu), gpu);

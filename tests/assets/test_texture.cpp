@@ -310,7 +310,7 @@ TEST(Reload, RowsNamedByTheWholeFileName)
     testing::internal::GetCapturedStderr();
 }
 
-// A changed mesh file gives its row the new geometry and lists the mesh to be
+// A changed mesh file gives its row the new geometry (and its box) and lists the mesh to be
 // processed again; a damaged one fails and leaves the geometry it had.
 TEST(Reload, AChangedMeshFileReplacesItsGeometry)
 {
@@ -331,6 +331,8 @@ TEST(Reload, AChangedMeshFileReplacesItsGeometry)
     EXPECT_EQ(result.meshes[0], &mesh);
     EXPECT_EQ(mesh.vertices[0].x, 5.0f);
     EXPECT_EQ(mesh.vertices[1].x, 6.0f);
+    EXPECT_EQ(mesh.boxLow[0], 5.0f);   // the box the cull goes by moved with it
+    EXPECT_EQ(mesh.boxHigh[0], 6.0f);
     writeText(path, "BOF1 3 1 0 0 0\n0 9 0 0 0 0\n");   // cut short
     testing::internal::CaptureStderr();
     EXPECT_EQ(reloadResourceFile(table, name, &result), 1);

@@ -326,3 +326,24 @@ TEST(Camera, MeshScreenRectInsideBesideAndBehind)
     Mesh empty = {};
     EXPECT_EQ(meshScreenRect(&empty, 200, 200, 5, 5, rect), 0);
 }
+
+// A mesh is culled only when it covers no pixel: at the view's edge (the
+// square reaching 0.05 past it, or stopping 0.05 short) it is kept or not by
+// a hair. A known box stands for the vertices (every frame of an animation):
+// a box reaching into the view keeps a mesh whose frame 0 lies beside it.
+TEST(Camera, MeshInViewCullsOnlyWhatCoversNothing)
+{
+    resetCamera();
+    setCamera(0, 0, 0, 0, 0, 0, 0.1f, 100.0f, 90.0f);
+    ScreenSquare inside(10.95f, 0, 10), outside(11.05f, 0, 10), behind(0, 0, -10);
+    EXPECT_EQ(meshInView(&inside.mesh), 1);
+    EXPECT_EQ(meshInView(&outside.mesh), 0);
+    EXPECT_EQ(meshInView(&behind.mesh), 0);
+    outside.mesh.boxKnown = 1;
+    const float low[3] = {-1.2f, -1, 0}, high[3] = {1, 1, 0};   // 0.15 into the view
+    memcpy(outside.mesh.boxLow, low, sizeof low);
+    memcpy(outside.mesh.boxHigh, high, sizeof high);
+    EXPECT_EQ(meshInView(&outside.mesh), 1);
+    Mesh empty = {};
+    EXPECT_EQ(meshInView(&empty), 1);   // nothing to judge by: drawn (it draws nothing)
+}
