@@ -67,3 +67,10 @@ enum { ShaderSourceCapacity = 16384 };
 int loadShaderFiles(const char* vertexPath, const char* fragmentPath, size_t limit);
 const char* shaderFileText(char* buffer, size_t count);
 int shaderSourceParts(const char* text, const char* parts[2]);
+// A fragment shader path "dir/file.fs?NAME,NAME" names file.fs built with a
+// "#define NAME" line for each name. Returns the file's path (path itself
+// without a '?' after its last '/'; else a static buffer, valid until the
+// next call) and keeps the define lines for the next build, or null (logged)
+// when a name is empty or not a C name or the lines pass VariantDefinesSize.
+enum { VariantDefinesSize = 256 };
+const char* shaderVariant(const char* path);

@@ -6,18 +6,27 @@
 #include <GL/glew.h>
 #include <string.h>
 
-// 1 when file is one of the row's file names ("a|b" or "a"); *part gets 0 or 1.
+// The length of a spec part's file name: a shader variant's "?NAME,..." is
+// not part of it.
+static size_t fileNameLength(const char* part, size_t length)
+{
+    const char* mark = (const char*)memchr(part, '?', length);
+    return mark ? (size_t)(mark - part) : length;
+}
+
+// 1 when file is one of the row's file names ("a|b" or "a", either maybe a
+// variant "b?NAME"); *part gets 0 or 1.
 static int specNames(const char* spec, const char* file, int* part)
 {
     if (!spec || !file) return 0;
     const char* bar = strchr(spec, '|');
-    size_t firstLength = bar ? (size_t)(bar - spec) : strlen(spec);
+    size_t firstLength = fileNameLength(spec, bar ? (size_t)(bar - spec) : strlen(spec));
     size_t fileLength = strlen(file);
     if (fileLength == firstLength && strncmp(spec, file, firstLength) == 0) {
         *part = 0;
         return 1;
     }
-    if (bar && strcmp(bar + 1, file) == 0) {
+    if (bar && fileLength == fileNameLength(bar + 1, strlen(bar + 1)) && strncmp(bar + 1, file, fileLength) == 0) {
         *part = 1;
         return 1;
     }

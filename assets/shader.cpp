@@ -80,11 +80,60 @@ int shaderSourceParts(const char* text, const char* parts[2])
     return 2;
 }
 
-static void setShaderSource(GLuint shader, const char* text)
+// defines (may be "") go between the version line and the text.
+static void setShaderSource(GLuint shader, const char* defines, const char* text)
 {
-    const char* parts[2] = {nullptr, nullptr};
+    const char* parts[3] = {nullptr, nullptr, nullptr};
     int count = shaderSourceParts(text, parts);
+    if (count == 2 && defines[0]) {
+        parts[2] = parts[1];
+        parts[1] = defines;
+        count = 3;
+    }
     glShaderSource(shader, count, parts, nullptr);
+}
+
+// ---- variants -------------------------------------------------------------------
+// A fragment file named "file.fs?NAME,NAME" is file.fs built with a
+// "#define NAME" line for each name before its text: one authored file gives
+// several programs, and a change to it reloads every row that names it.
+static char variantFile[DataPathSize];
+static char variantDefines[VariantDefinesSize];
+
+static int isNameChar(char c, int first)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
+}
+
+// Splits path at a '?' after its last '/' into the file's path and the define
+// lines in variantDefines ("" when there is no '?'). Returns the file's path,
+// or null (logged) when the names are empty, not C names or too many.
+const char* shaderVariant(const char* path)
+{
+    variantDefines[0] = 0;
+    const char* slash = strrchr(path, '/');
+    const char* mark = strchr(slash ? slash : path, '?');
+    if (!mark) return path;
+    size_t length = (size_t)(mark - path), used = 0;
+    if (length >= sizeof variantFile) return nullptr;
+    for (const char* name = mark + 1;; name++) {
+        const char* end = name;
+        while (isNameChar(*end, end == name)) end++;
+        size_t n = (size_t)(end - name);
+        if (n == 0 || (*end != ',' && *end != 0) || used + n + 9 >= sizeof variantDefines) {
+            logMessage("ERROR: shader variant <%s>: the defines must be C names separated by commas, "
+                       "%d bytes of lines at most\n",
+                       path, (int)sizeof variantDefines - 1);
+            variantDefines[0] = 0;
+            return nullptr;
+        }
+        used += (size_t)snprintf(variantDefines + used, sizeof variantDefines - used, "#define %.*s\n", (int)n, name);
+        name = end;
+        if (*end == 0) break;
+    }
+    memcpy(variantFile, path, length);
+    variantFile[length] = 0;
+    return variantFile;
 }
 
 // A buffer starting with '@' is scrambled: the bytes after it are XORed with
@@ -154,7 +203,14 @@ static int buildProgram(const char* vertex, const char* fragment, int fromSource
     GLuint program = glCreateProgram();
     const char* vertexText = vertex;
     const char* fragmentText = fragment;
-    if (!fromSource && !readShaderFiles(vertex, fragment, limit, &vertexText, &fragmentText)) {
+    variantDefines[0] = 0;
+    const char* fragmentFile = fromSource ? fragment : shaderVariant(fragment);
+    if (!fragmentFile || (!fromSource && !readShaderFiles(vertex, fragmentFile, limit, &vertexText, &fragmentText))) {
+        deleteObjects(vs, fs, program);
+        return -1;
+    }
+    if (variantDefines[0] && fragmentText && hasVersionLine(fragmentText)) {
+        logMessage("ERROR: shader variant <%s>: its file has a #version line, which must come first\n", fragment);
         deleteObjects(vs, fs, program);
         return -1;
     }
@@ -163,7 +219,7 @@ static int buildProgram(const char* vertex, const char* fragment, int fromSource
         deleteObjects(vs, fs, program);
         return -1;
     }
-    setShaderSource(vs, vertexText);
+    setShaderSource(vs, "", vertexText);
     glCompileShader(vs);
     if (!checkShaderCompile(vs)) {
         if (!fromSource) logMessage("ERROR: shader file <%s> did not compile\n", vertex);
@@ -175,7 +231,7 @@ static int buildProgram(const char* vertex, const char* fragment, int fromSource
     glBindAttribLocation(program, 2, "vnrm");
     glBindAttribLocation(program, 4, "vcol");
     glBindAttribLocation(program, 3, "vtan");
-    setShaderSource(fs, fragmentText);
+    setShaderSource(fs, variantDefines, fragmentText);
     glCompileShader(fs);
     if (!checkShaderCompile(fs)) {
         if (!fromSource) logMessage("ERROR: shader file <%s> did not compile\n", fragment);

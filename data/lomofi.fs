@@ -32,8 +32,9 @@ uniform vec3 curve1;
 uniform vec3 curve2;
 uniform vec3 curve3;
 // Built twice more with a colour correction of the scene read first (the
-// build writes lomofi_contrast.fs with CORRECT_SCENE defined and
-// lomofi_correct.fs with CORRECT_GAMMA too): the scene x becomes
+// resource table's variants "lomofi.fs?CORRECT_SCENE" and
+// "lomofi.fs?CORRECT_SCENE,CORRECT_GAMMA", which an edit of this file
+// reloads with it): the scene x becomes
 // clamp(x * correctScale + correctOffset, correctLimits.x, correctLimits.y)
 // (a lift saturating at white, contrast and luminosity, worked out on the CPU)
 // raised to the exponent whose curve is correctCurve (c1, c2, c3 as above).

@@ -110,7 +110,7 @@ ResourceEntry resourceTable[] = {
     TEXTURE(res.shroomMeshes[1].textures[2], "jug_light2.tga"),
     SHADER(res.progDrunk, "post.vs|drunk.fs", PostProgramRow),
     SHADER(res.progContrast, "post_uv.vs|color_contrast.fs", PostProgramRow),
-    SHADER(res.progLomofiContrast, "post_uv.vs|lomofi_contrast.fs", PostProgramRow),
-    SHADER(res.progLomofiCorrect, "post_uv.vs|lomofi_correct.fs", PostProgramRow),   // 90
+    SHADER(res.progLomofiContrast, "post_uv.vs|lomofi.fs?CORRECT_SCENE", PostProgramRow),
+    SHADER(res.progLomofiCorrect, "post_uv.vs|lomofi.fs?CORRECT_SCENE,CORRECT_GAMMA", PostProgramRow),   // 90
     {nullptr, nullptr, nullptr, 0, 0},
 };

@@ -88,6 +88,8 @@ n=$(count_lines 'edit: <lomofi.fs>')
 sed -i '$ s/^}$/    gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);\n}/' data/lomofi.fs
 wait_lines 'edit: <lomofi.fs>' "$n"
 grep 'edit: <lomofi.fs>' demo.log | tail -1 | grep -q reloaded || fail "the edited shader was not taken: $(grep 'edit: <lomofi.fs>' demo.log | tail -1)"
+# ...by the grade and its two correcting variants (scenes 5 to 7) alike.
+grep 'edit: <lomofi.fs>' demo.log | tail -1 | grep -q 'reloaded (3 rows' || fail "the grade's variants were not reloaded with it: $(grep 'edit: <lomofi.fs>' demo.log | tail -1)"
 red() { convert "$1" -format "%[fx:mean.r]-%[fx:mean.g]" info: | awk -F- '{ exit !($1 > 0.9 && $2 < 0.1) }'; }
 capture_until "$WID" d.png red || fail "the picture did not turn red after the edit ($(convert d.png -format "%[fx:mean.r]-%[fx:mean.g]" info:))"
 

@@ -6,7 +6,9 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #include <set>
 #include <string>
 
@@ -300,3 +302,62 @@ TEST(ShaderNames, GlslTypeNamesOfTheReport)
 }
 
 }   // namespace
+
+// The centre pixel of the window after program fills it.
+static std::vector<unsigned char> fillColour(int program)
+{
+    static const float quad[] = {-1, -1, 0, 1, -1, 0, -1, 1, 0, 1, 1, 0};
+    glUseProgram((GLuint)program);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, quad);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glDisableVertexAttribArray(0);
+    glUseProgram(0);
+    return readPixels(32, 32, 1, 1);
+}
+
+// "file.fs?A,B" builds file.fs with "#define A" and "#define B" (after the
+// version line the loader adds), and the defines do not stay for the next
+// build; a '?' in a folder's name is part of the path. A list that is empty,
+// holds an empty name or one that is not a C name, or is too long, and a
+// variant of a file with its own version line, build nothing and say why.
+TEST_F(ShaderTest, VariantsDefineTheirNamesBeforeTheText)
+{
+    writeFile("v.vs", "attribute vec3 vpos;\nvoid main() { gl_Position = vec4(vpos, 1.0); }\n");
+    writeFile("f.fs", "precision mediump float;\nvoid main() {\n#ifdef RED\n gl_FragColor = vec4(1, 0, 0, 1);\n"
+                      "#else\n gl_FragColor = vec4(0, 1, 0, 1);\n#endif\n#ifdef BLUE\n gl_FragColor.b = 1.0;\n"
+                      "#endif\n}\n");
+    mkdir("q?d", 0755);
+    writeFile("q?d/f.fs", readFile("f.fs"));
+    writeFile("versioned.fs", "#version 100\nvoid main() { gl_FragColor = vec4(1.0); }\n");
+    struct Case {
+        const char* fragment;
+        int r, g, b;
+    };
+    for (const Case& c : {Case{"f.fs?RED,BLUE", 255, 0, 255}, Case{"f.fs", 0, 255, 0}, Case{"f.fs?BLUE", 0, 255, 255},
+                          Case{"q?d/f.fs", 0, 255, 0}}) {
+        int program = loadShaderPair("v.vs", c.fragment);
+        ASSERT_GT(program, 0) << c.fragment << log();
+        std::vector<unsigned char> px = fillColour(program);
+        EXPECT_EQ(px[0], c.r) << c.fragment;
+        EXPECT_EQ(px[1], c.g) << c.fragment;
+        EXPECT_EQ(px[2], c.b) << c.fragment;
+        glDeleteProgram((GLuint)program);
+    }
+    std::string tooMany = "f.fs?";
+    for (int i = 0; i < 24; i++) tooMany += "NAME_NUMBER" + std::to_string(i) + ",";
+    tooMany += "LAST";
+    for (const std::string& bad :
+         std::vector<std::string>{"f.fs?", "f.fs?RED,", "f.fs?,RED", "f.fs?1RED", "f.fs?R D", "f.fs?RED;x", tooMany}) {
+        clearLog();
+        EXPECT_EQ(loadShaderPair("v.vs", bad.c_str()), -1) << bad;
+        EXPECT_NE(log().find("must be C names"), std::string::npos) << bad << log();
+    }
+    clearLog();
+    EXPECT_EQ(loadShaderPair("v.vs", "versioned.fs?RED"), -1);
+    EXPECT_NE(log().find("#version line"), std::string::npos) << log();
+}

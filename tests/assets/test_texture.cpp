@@ -295,17 +295,18 @@ TEST(Texture, LoaderChosenByTheLetterAfterTheLastDot)
 TEST(Reload, RowsNamedByTheWholeFileName)
 {
     if (!testGLContext(64, 64)) GTEST_SKIP() << "no display for a GL context";
-    static int program = -1, texture = -1;
+    static int program = -1, variant = -1, texture = -1;
     ResourceEntry table[] = {
         {&program, "ab.vs|ab.fs", nullptr, ShaderRow, 0},
+        {&variant, "ab.vs|ab.fs?X,Y", nullptr, ShaderRow, 0},   // a variant is named by its file
         {&texture, "cd.tga", nullptr, TextureRow, 0},
         {nullptr, nullptr, nullptr, 0, 0},
     };
     testing::internal::CaptureStderr();
-    for (const char* other : {"xy.vs", "xy.fs", "ab.v", "ab.vs|", "ab.fsx", "cd.tgx", "cd.tg"})
+    for (const char* other : {"xy.vs", "xy.fs", "ab.v", "ab.vs|", "ab.fsx", "ab.fs?X", "ab.f", "cd.tgx", "cd.tg"})
         EXPECT_EQ(reloadResourceFile(table, other, nullptr), 0) << other;
-    EXPECT_EQ(reloadResourceFile(table, "ab.vs", nullptr), 1);
-    EXPECT_EQ(reloadResourceFile(table, "ab.fs", nullptr), 1);
+    EXPECT_EQ(reloadResourceFile(table, "ab.vs", nullptr), 2);
+    EXPECT_EQ(reloadResourceFile(table, "ab.fs", nullptr), 2);
     EXPECT_EQ(reloadResourceFile(table, "cd.tga", nullptr), 1);
     testing::internal::GetCapturedStderr();
 }
