@@ -355,9 +355,6 @@ Mesh* loadMesh(Mesh* mesh, const char* path)
     return uploadMesh(mesh, &parsed, path);
 }
 
-// Area-weighted vertex normals of every frame from the stored positions; a
-// vertex no triangle uses (or only degenerate ones) keeps a zero normal.
-// Indices at or above vertexCount are skipped.
 int meshFramesBox(const Mesh* mesh, float low[3], float high[3])
 {
     if (!mesh || !mesh->vertices || mesh->vertexCount == 0) return 0;
@@ -376,6 +373,9 @@ int meshFramesBox(const Mesh* mesh, float low[3], float high[3])
     return 1;
 }
 
+// Area-weighted vertex normals of every frame from the stored positions; a
+// vertex no triangle uses (or only degenerate ones) keeps a zero normal.
+// Indices at or above vertexCount are skipped.
 void computeMeshNormals(Mesh* mesh)
 {
     if (!mesh || !mesh->vertices) return;

@@ -6,8 +6,8 @@
 #include <GL/glew.h>
 #include <string.h>
 
-// The length of a spec part's file name: a shader variant's "?NAME,..." is
-// not part of it.
+// The length of the file name in one of a row's names (length bytes at
+// part): a shader variant's "?NAME,..." is not part of it.
 static size_t fileNameLength(const char* part, size_t length)
 {
     const char* mark = (const char*)memchr(part, '?', length);

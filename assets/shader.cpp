@@ -115,7 +115,10 @@ const char* shaderVariant(const char* path)
     const char* mark = strchr(slash ? slash : path, '?');
     if (!mark) return path;
     size_t length = (size_t)(mark - path), used = 0;
-    if (length >= sizeof variantFile) return nullptr;
+    if (length >= sizeof variantFile) {
+        logMessage("ERROR: shader variant <%.64s...>: the path is too long\n", path);
+        return nullptr;
+    }
     for (const char* name = mark + 1;; name++) {
         const char* end = name;
         while (isNameChar(*end, end == name)) end++;
