@@ -118,7 +118,8 @@ grep 'edit: timeline' demo.log | tail -1 | grep -Eq 'kept: .*timeline.txt:[0-9]+
 n=$(count_lines 'edit: <lomofi.fs> reloaded')
 cp "$BUILD/data/lomofi.fs" data/lomofi.fs
 wait_lines 'edit: <lomofi.fs> reloaded' "$n"
-capture_until "$WID" f.png alike c.png || fail "the picture differs from before the shader edits once the shader is back"
+capture_until "$WID" f.png alike c.png ||
+  fail "the picture differs from before the shader edits once the shader is back ($(compare -metric AE -fuzz 1% c.png f.png null: 2>&1) pixels; the last edits: $(grep 'edit:' demo.log | tail -4 | tr '\n' '|'))"
 # A track file moved in again is taken once: a retry (as for a half-written
 # file) would come the settle time after it, before the texture edit is taken.
 tracks=$(count_lines 'edit: track <')
