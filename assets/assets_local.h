@@ -2,6 +2,7 @@
 // reader, the text steps of shader files and the limited shader pair read.
 #pragma once
 #include "assets/assets.h"
+#include "platform/platform.h"
 
 // ---- TGA reader --------------------------------------------------------------------
 // Raw access to Truevision TGA files; decodeTgaFile builds on it. Problems are
@@ -68,9 +69,14 @@ int loadShaderFiles(const char* vertexPath, const char* fragmentPath, size_t lim
 const char* shaderFileText(char* buffer, size_t count);
 int shaderSourceParts(const char* text, const char* parts[2]);
 // A fragment shader path "dir/file.fs?NAME,NAME" names file.fs built with a
-// "#define NAME" line for each name. Returns the file's path (path itself
-// without a '?' after its last '/'; else a static buffer, valid until the
-// next call) and keeps the define lines for the next build, or null (logged)
-// when a name is empty or not a C name or the lines pass VariantDefinesSize.
+// "#define NAME" line for each name: one authored file gives several
+// programs, and a change to it reloads every row that names it.
 enum { VariantDefinesSize = 256 };
-const char* shaderVariant(const char* path);
+struct ShaderVariant {
+    char file[DataPathSize];            // the path without "?..."
+    char defines[VariantDefinesSize];   // "#define NAME\n" lines, "" for none
+};
+// Splits path (a '?' counts after its last '/'). Returns 1, or 0 (logged)
+// when the path is too long or a name is empty, not a C name, or the lines
+// pass VariantDefinesSize.
+int shaderVariant(const char* path, ShaderVariant* out);

@@ -93,50 +93,40 @@ static void setShaderSource(GLuint shader, const char* defines, const char* text
     glShaderSource(shader, count, parts, nullptr);
 }
 
-// ---- variants -------------------------------------------------------------------
-// A fragment file named "file.fs?NAME,NAME" is file.fs built with a
-// "#define NAME" line for each name before its text: one authored file gives
-// several programs, and a change to it reloads every row that names it.
-static char variantFile[DataPathSize];
-static char variantDefines[VariantDefinesSize];
-
+// ---- variants ("file.fs?NAME,NAME") ----------------------------------------------
 static int isNameChar(char c, int first)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
 }
 
-// Splits path at a '?' after its last '/' into the file's path and the define
-// lines in variantDefines ("" when there is no '?'). Returns the file's path,
-// or null (logged) when the names are empty, not C names or too many.
-const char* shaderVariant(const char* path)
+int shaderVariant(const char* path, ShaderVariant* out)
 {
-    variantDefines[0] = 0;
+    out->file[0] = out->defines[0] = 0;
     const char* slash = strrchr(path, '/');
     const char* mark = strchr(slash ? slash : path, '?');
-    if (!mark) return path;
-    size_t length = (size_t)(mark - path), used = 0;
-    if (length >= sizeof variantFile) {
-        logMessage("ERROR: shader variant <%.64s...>: the path is too long\n", path);
-        return nullptr;
+    size_t length = mark ? (size_t)(mark - path) : strlen(path), used = 0;
+    if (length >= sizeof out->file) {
+        logMessage("ERROR: shader file <%.64s...>: the path is too long\n", path);
+        return 0;
     }
-    for (const char* name = mark + 1;; name++) {
+    memcpy(out->file, path, length);
+    out->file[length] = 0;
+    for (const char* name = mark ? mark + 1 : nullptr; name; name++) {
         const char* end = name;
         while (isNameChar(*end, end == name)) end++;
         size_t n = (size_t)(end - name);
-        if (n == 0 || (*end != ',' && *end != 0) || used + n + 9 >= sizeof variantDefines) {
+        if (n == 0 || (*end != ',' && *end != 0) || used + n + 9 >= sizeof out->defines) {
             logMessage("ERROR: shader variant <%s>: the defines must be C names separated by commas, "
                        "%d bytes of lines at most\n",
-                       path, (int)sizeof variantDefines - 1);
-            variantDefines[0] = 0;
-            return nullptr;
+                       path, (int)sizeof out->defines - 1);
+            out->defines[0] = 0;
+            return 0;
         }
-        used += (size_t)snprintf(variantDefines + used, sizeof variantDefines - used, "#define %.*s\n", (int)n, name);
+        used += (size_t)snprintf(out->defines + used, sizeof out->defines - used, "#define %.*s\n", (int)n, name);
         name = end;
         if (*end == 0) break;
     }
-    memcpy(variantFile, path, length);
-    variantFile[length] = 0;
-    return variantFile;
+    return 1;
 }
 
 // A buffer starting with '@' is scrambled: the bytes after it are XORed with
@@ -206,13 +196,14 @@ static int buildProgram(const char* vertex, const char* fragment, int fromSource
     GLuint program = glCreateProgram();
     const char* vertexText = vertex;
     const char* fragmentText = fragment;
-    variantDefines[0] = 0;
-    const char* fragmentFile = fromSource ? fragment : shaderVariant(fragment);
-    if (!fragmentFile || (!fromSource && !readShaderFiles(vertex, fragmentFile, limit, &vertexText, &fragmentText))) {
+    static ShaderVariant variant;   // static: two 4 kB buffers are not for the stack
+    variant.defines[0] = 0;
+    if (!fromSource && (!shaderVariant(fragment, &variant) ||
+                        !readShaderFiles(vertex, variant.file, limit, &vertexText, &fragmentText))) {
         deleteObjects(vs, fs, program);
         return -1;
     }
-    if (variantDefines[0] && fragmentText && hasVersionLine(fragmentText)) {
+    if (variant.defines[0] && fragmentText && hasVersionLine(fragmentText)) {
         logMessage("ERROR: shader variant <%s>: its file has a #version line, which must come first\n", fragment);
         deleteObjects(vs, fs, program);
         return -1;
@@ -234,7 +225,7 @@ static int buildProgram(const char* vertex, const char* fragment, int fromSource
     glBindAttribLocation(program, 2, "vnrm");
     glBindAttribLocation(program, 4, "vcol");
     glBindAttribLocation(program, 3, "vtan");
-    setShaderSource(fs, variantDefines, fragmentText);
+    setShaderSource(fs, variant.defines, fragmentText);
     glCompileShader(fs);
     if (!checkShaderCompile(fs)) {
         if (!fromSource) logMessage("ERROR: shader file <%s> did not compile\n", fragment);
