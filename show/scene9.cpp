@@ -57,8 +57,9 @@ static void drawBrokenField(void)
 }
 
 // The object at the centre: the nuke jug bursting while part < 0, then the
-// mushroom cloud (glowing, the picture so far blurred into halfTarget).
-// Leaves sceneTarget unbound.
+// mushroom cloud (glowing, the picture so far blurred into halfTarget). The
+// sky comes after it, the last opaque draw: it then shades only what neither
+// the field nor the centre covers. Leaves sceneTarget unbound.
 static void drawCentre(float part, float var1, float post1, float post2)
 {
     placeMesh(&res.logMesh, 0.0f, -87.0f, 0.0f, 0.0f, 0.0f, 0.0f);
@@ -70,6 +71,7 @@ static void drawCentre(float part, float var1, float post1, float post2)
         poseAnimation(nuke, (float)(nuke->frameCount - 1) * u);
         drawMesh(nuke);
         drawMesh(&res.logMesh);
+        drawSkybox(0);
         unbindRenderTarget(sceneTarget);
         return;
     }
@@ -82,6 +84,7 @@ static void drawCentre(float part, float var1, float post1, float post2)
     setBlendMode(Opaque);
     drawMesh(cloud);
     setBlendMode(previous);
+    drawSkybox(0);
     unbindRenderTarget(sceneTarget);
     blurTarget(sceneTarget, halfTarget, post1, post2);
 }
@@ -159,7 +162,6 @@ void drawScene9(const ShowFrame* frame)
     glClearColor(savedClear[0], savedClear[1], savedClear[2], savedClear[3]);
     driveCamera(cloudKeys, 6, frame->tracks[TrackVar0]);
     drawBrokenField();
-    drawSkybox(0);
     drawCentre(part, var1, frame->tracks[TrackPost1], frame->tracks[TrackPost2]);
 
     beginSceneTarget();
