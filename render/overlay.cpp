@@ -70,7 +70,7 @@ static float setOverlayTextures(const int* textures, int textureCount)
     return hasTex;
 }
 
-static void setOverlayPlacement(float cx, float cy, float width, float height)
+static void setOverlayPlacement(float cx, float cy, float width, float height, float depth)
 {
     float scale[16];
     matIdentity(scale);
@@ -80,15 +80,17 @@ static void setOverlayPlacement(float cx, float cy, float width, float height)
     matIdentity(overlayMesh.scratch);
     overlayMesh.scratch[12] = 2.0f * cx - 1.0f;
     overlayMesh.scratch[13] = 2.0f * cy - 1.0f;
-    overlayMesh.scratch[14] = 0.0f;
+    overlayMesh.scratch[14] = depth;
     matMultiply(overlayMesh.model, overlayMesh.scratch, scale);
     overlayMesh.dirty = 0;   // keep this matrix through bindMeshShader
 }
 
 // Centre and size in viewport fractions, colour 0xRRGGBBAA. A failed default
 // shader (program 0 or less) draws nothing; the queue is still emptied.
-void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height, int textureCount,
-                     uint32_t colour, int blendMode, int program)
+// behind: at the far plane (depth 1), tested LEQUAL without writing depth,
+// else without depth test at depth 0.5.
+static void drawQuad(const int* textures, float cx, float cy, float width, float height, int textureCount,
+                     uint32_t colour, int blendMode, int program, int behind)
 {
     if (!overlayReady) initOverlay();
     float hasTex = setOverlayTextures(textures, textureCount);
@@ -99,17 +101,41 @@ void drawOverlayQuad(const int* textures, float cx, float cy, float width, float
     overlayColour[3] = overlayAlpha != -1.0f ? overlayAlpha : (float)(colour & 0xFFu) / 255.0f;
     queueUniformEntry("vcol", Vec4, 0.0f, 0.0f, overlayColour);
     queueUniformEntry("hasTex", AuxFloat, 0.0f, hasTex, nullptr);
-    setOverlayPlacement(cx, cy, width, height);
+    setOverlayPlacement(cx, cy, width, height, behind ? 1.0f : 0.0f);
 
     Camera* savedCamera = activeCamera;
     activeCamera = nullptr;
-    glDisable(GL_DEPTH_TEST);
     int savedBlendMode = currentBlendMode;
     setBlendMode(blendMode);
+    GLboolean depthWrites = GL_TRUE;
+    if (behind) {
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glDepthMask(GL_FALSE);
+    } else {
+        glDisable(GL_DEPTH_TEST);
+    }
     bindMeshShader(&overlayMesh);
     bindMeshBuffers(&overlayMesh);
     if (overlayMesh.program > 0) glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, nullptr);
+    if (behind) {
+        glDepthMask(depthWrites);
+        glDepthFunc(GL_LESS);
+    }
     setBlendMode(savedBlendMode);
     glEnable(GL_DEPTH_TEST);
     activeCamera = savedCamera;
+}
+
+void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height, int textureCount,
+                     uint32_t colour, int blendMode, int program)
+{
+    drawQuad(textures, cx, cy, width, height, textureCount, colour, blendMode, program, 0);
+}
+
+void drawOverlayQuadBehind(const int* textures, float cx, float cy, float width, float height, int textureCount,
+                           uint32_t colour, int blendMode, int program)
+{
+    drawQuad(textures, cx, cy, width, height, textureCount, colour, blendMode, program, 1);
 }

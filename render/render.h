@@ -113,3 +113,8 @@ extern int overlayProgram;
 // program <= 0 selects the default overlay shader.
 void drawOverlayQuad(const int* textures, float cx, float cy, float width, float height, int textureCount,
                      uint32_t colour, int blendMode, int program);
+// The same quad where nothing has written depth yet (at the far plane, tested
+// LEQUAL, no depth writes): a backdrop drawn after the opaque geometry in
+// front of it shades only the pixels it shows.
+void drawOverlayQuadBehind(const int* textures, float cx, float cy, float width, float height, int textureCount,
+                           uint32_t colour, int blendMode, int program);

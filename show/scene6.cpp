@@ -23,6 +23,7 @@ float bulletZ(float part)
     return (float)(150.0 * (double)g * (double)g + 225.0);
 }
 
+// The money gun flying together, or the pistol: opaque.
 static void drawGun(float part, float var1)
 {
     float z = -1.5f * var1;
@@ -36,10 +37,14 @@ static void drawGun(float part, float var1)
     }
     placeMesh(&res.m47Mesh, 0.0f, 0.0f, z, 0.0f, pitch, 0.0f);
     drawMesh(&res.m47Mesh);
-    if (var1 > 5.0f) {
-        placeMesh(&res.shotMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-        drawAdditive(&res.shotMesh);
-    }
+}
+
+// The pistol's shot, added over everything behind it once var1 passes 5.
+static void drawShot(float part, float var1)
+{
+    if (part < 1.0f || !(var1 > 5.0f)) return;
+    placeMesh(&res.shotMesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    drawAdditive(&res.shotMesh);
 }
 
 static void drawBulletAndBlood(float part)
@@ -63,9 +68,13 @@ void drawScene6(const ShowFrame* frame)
     float part = frame->tracks[TrackPart];
     beginSceneTarget();
     driveCamera(gunKeys, 5, frame->tracks[TrackVar0]);
-    drawSkybox(0);
-    drawOverlayQuad(&res.texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend, -1);
+    // The gun first: the sky and the red backdrop blended over it lie behind
+    // it and shade only what it leaves (the same picture as drawn first).
     drawGun(part, frame->tracks[TrackVar1]);
+    drawSkybox(0);
+    drawOverlayQuadBehind(&res.texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend,
+                          -1);
+    drawShot(part, frame->tracks[TrackVar1]);
     if (part > 2.0f) drawBulletAndBlood(part);
     unbindRenderTarget(sceneTarget);
 

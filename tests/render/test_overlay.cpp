@@ -81,6 +81,47 @@ TEST(Overlay, TexturesCullingAndRestoredState)
     glDeleteTextures(1, &tex);
 }
 
+// A quad drawn behind shows only where the depth is still at the far plane:
+// the left half stands for geometry at depth 0.5, a strip of the middle for
+// geometry a hair in front of the far plane; a plain quad ignores both.
+TEST(Overlay, BehindFillsOnlyWhatNothingCovers)
+{
+    if (!glReady(64, 64)) GTEST_SKIP() << "no display";
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 32, 64);
+    glClearDepth(0.5);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glScissor(40, 0, 8, 64);
+    glClearDepth(1.0 - 2.0 / 65535.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glClearDepth(1.0);
+    glDepthMask(GL_TRUE);
+
+    drawOverlayQuadBehind(nullptr, 0.5f, 0.5f, 1, 1, 0, 0xff0000ffu, Opaque, -1);
+    expectColour(16, 32, 0, 0, 0);
+    expectColour(44, 32, 0, 0, 0);
+    expectColour(36, 32, 255, 0, 0);
+    expectColour(56, 32, 255, 0, 0);
+    // Blended behind, over what the first one left; the depth stayed as it was.
+    drawOverlayQuadBehind(nullptr, 0.5f, 0.5f, 1, 1, 0, 0x0000ff80u, AlphaBlend, -1);
+    expectColour(16, 32, 0, 0, 0);
+    expectColour(56, 32, 127, 0, 128);
+    GLboolean writes = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &writes);
+    EXPECT_EQ(writes, GL_TRUE);
+    GLint func = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &func);
+    EXPECT_EQ(func, GL_LESS);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(currentBlendMode, Opaque);
+    drawOverlayQuad(nullptr, 0.5f, 0.5f, 1, 1, 0, 0x00ff00ffu, Opaque, -1);
+    expectColour(16, 32, 0, 255, 0);
+}
+
 // ---- the picture: a textured, lit sphere through the camera and overlay quads
 // in every blend mode, read back, compared and written to render_check.png.
 
