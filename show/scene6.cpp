@@ -68,8 +68,9 @@ void drawScene6(const ShowFrame* frame)
     float part = frame->tracks[TrackPart];
     beginSceneTarget();
     driveCamera(gunKeys, 5, frame->tracks[TrackVar0]);
-    // The gun first: the sky and the red backdrop blended over it lie behind
-    // it and shade only what it leaves (the same picture as drawn first).
+    // The gun first: the sky, and the red backdrop blended over the sky, lie
+    // behind it and shade only what it leaves (the picture they gave drawn
+    // first), then the shot adds its light over all three.
     drawGun(part, frame->tracks[TrackVar1]);
     drawSkybox(0);
     drawOverlayQuadBehind(&res.texBgRed, 0.5f, 0.5f, 1.0f, backdropHeight(camera.aspect), 1, 0xFFFFFFA0u, AlphaBlend,
