@@ -13,6 +13,22 @@ void setFixedGLState(void)
     glEnable(GL_BLEND);
 }
 
+int beginFarPlaneDraws(void)
+{
+    GLboolean depthWrites = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_FALSE);
+    return depthWrites;
+}
+
+void endFarPlaneDraws(int depthWrites)
+{
+    glDepthMask(depthWrites ? GL_TRUE : GL_FALSE);
+    glDepthFunc(GL_LESS);
+}
+
 void saveGLState(SavedGLState* s)
 {
     glGetIntegerv(GL_CURRENT_PROGRAM, &s->program);

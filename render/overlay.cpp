@@ -107,22 +107,15 @@ static void drawQuad(const int* textures, float cx, float cy, float width, float
     activeCamera = nullptr;
     int savedBlendMode = currentBlendMode;
     setBlendMode(blendMode);
-    GLboolean depthWrites = GL_TRUE;
-    if (behind) {
-        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glDepthMask(GL_FALSE);
-    } else {
+    int depthWrites = 1;
+    if (behind)
+        depthWrites = beginFarPlaneDraws();
+    else
         glDisable(GL_DEPTH_TEST);
-    }
     bindMeshShader(&overlayMesh);
     bindMeshBuffers(&overlayMesh);
     if (overlayMesh.program > 0) glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, nullptr);
-    if (behind) {
-        glDepthMask(depthWrites);
-        glDepthFunc(GL_LESS);
-    }
+    if (behind) endFarPlaneDraws(depthWrites);
     setBlendMode(savedBlendMode);
     glEnable(GL_DEPTH_TEST);
     activeCamera = savedCamera;

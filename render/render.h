@@ -83,6 +83,11 @@ void setBlendMode(int mode);
 // The engine's fixed state, as the window's start-up leaves it: depth test
 // (less), back faces culled with clockwise fronts, blending on.
 void setFixedGLState(void);
+// Draws between these stand behind everything drawn before them (the sky,
+// a backdrop at depth 1): depth tested LEQUAL and not written. begin returns
+// the depth-write mask that end puts back; end puts back the LESS test.
+int beginFarPlaneDraws(void);
+void endFarPlaneDraws(int depthWrites);
 // What a pass drawn outside the engine's frame (accumulation, heads-up
 // display) changes: programs, framebuffers, texture unit 0, viewport, blend,
 // clear colour, depth writes and the capabilities the engine relies on.

@@ -71,22 +71,20 @@ static void drawCentre(float part, float var1, float post1, float post2)
         poseAnimation(nuke, (float)(nuke->frameCount - 1) * u);
         drawMesh(nuke);
         drawMesh(&res.logMesh);
-        drawSkybox(0);
-        unbindRenderTarget(sceneTarget);
-        return;
+    } else {
+        drawMesh(&res.logMesh);
+        Mesh* cloud = &res.shroomMeshes[part >= 1.0f ? 1 : 0];
+        placeMesh(cloud, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+        poseAnimation(cloud, (float)(cloud->frameCount - 1) * sqrtf(nonNegative(var1)));
+        queueUniform("light", shroomGlow(var1));
+        int previous = currentBlendMode;
+        setBlendMode(Opaque);
+        drawMesh(cloud);
+        setBlendMode(previous);
     }
-    drawMesh(&res.logMesh);
-    Mesh* cloud = &res.shroomMeshes[part >= 1.0f ? 1 : 0];
-    placeMesh(cloud, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    poseAnimation(cloud, (float)(cloud->frameCount - 1) * sqrtf(nonNegative(var1)));
-    queueUniform("light", shroomGlow(var1));
-    int previous = currentBlendMode;
-    setBlendMode(Opaque);
-    drawMesh(cloud);
-    setBlendMode(previous);
     drawSkybox(0);
     unbindRenderTarget(sceneTarget);
-    blurTarget(sceneTarget, halfTarget, post1, post2);
+    if (!(part < 0.0f)) blurTarget(sceneTarget, halfTarget, post1, post2);
 }
 
 // The cloud's glow and the flash added to the picture in one additive

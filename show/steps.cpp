@@ -139,15 +139,10 @@ void drawSkybox(int index)
     mesh->yaw = mesh->pitch = mesh->roll = DEG2RAD(0.0f);
     mesh->dirty = 1;
     fitDomeFilter(index, mesh->textures[0], cam->fov);
-    GLboolean depthWrites = GL_TRUE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
     glDisable(GL_CULL_FACE);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_FALSE);
+    int depthWrites = beginFarPlaneDraws();
     drawMesh(mesh);
-    glDepthMask(depthWrites);
-    glDepthFunc(GL_LESS);
+    endFarPlaneDraws(depthWrites);
     glEnable(GL_CULL_FACE);
 }
 
