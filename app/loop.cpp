@@ -43,10 +43,12 @@ int startDemo(void)
     setDataDirectory(builtinConfig.dataDir);
     const RunOptions* o = &runOptions;
     WindowRequest request = {o->width, o->height, o->fullscreen, o->glDebug, o->vsyncOff};
+    beginLoadingHeap();    // before the loading threads start: they share its heap
     startLoadingFiles();   // the files decode while the window and the GL driver come up
     int window = initWindow(&request);
     if (window <= 0) {
         stopResourceReads();
+        endLoadingHeap();
         return window;
     }
     logRunSettings();
@@ -60,6 +62,7 @@ int startDemo(void)
     initPostProcessing();
     bindShowPostPrograms();
     checkGLErrors();
+    endLoadingHeap();   // the frames allocate as the run's settings say
     markPhase("post buffers");
     applyResizeRequest(o->resizeWidth, o->resizeHeight);
     // Stills, capture and bench play no music. With --start the music seeks

@@ -124,8 +124,15 @@ float showClockSeconds(float wallSeconds, float delaySeconds);
 enum { LargeBlockBytes = 128 * 1024, HeapKeepBytes = 32 * 1024 * 1024 };
 int pinMmapThreshold(void);
 void giveBackFreeMemory(void);   // the heap's free pages back to the system (after rare large work)
-long peakResidentKb(void);       // VmHWM of this process, 0 when unknown
-long residentKb(void);           // VmRSS of this process, 0 when unknown
+// Start-up: until endLoadingHeap, every block of every thread comes from the
+// one heap, whose first LoadingHeapBytes are advised for huge pages (fewer page
+// faults). Call before the threads that load start. Returns 1 when the heap
+// took the advice, 0 when not (other C libraries, sanitizers: nothing changed).
+enum { LoadingHeapBytes = 512 * 1024 * 1024 };
+int beginLoadingHeap(void);
+void endLoadingHeap(void);   // the settings of pinMmapThreshold again, the heap's free top given back
+long peakResidentKb(void);   // VmHWM of this process, 0 when unknown
+long residentKb(void);       // VmRSS of this process, 0 when unknown
 
 // ---- heap allocation counting (bench) ------------------------------------------------
 // malloc, calloc, realloc, the aligned allocators and operator new are

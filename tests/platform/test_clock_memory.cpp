@@ -1,9 +1,12 @@
 // Clocks, memory and allocation counting: elapsed time across the tick wrap,
-// large blocks mapped on their own and the heap's top kept once pinned, and the bench's allocation counter.
+// large blocks mapped on their own and the heap's top kept once pinned, the
+// loading heap, and the bench's allocation counter.
 #include "platform/platform.h"
 #include <gtest/gtest.h>
 #include <malloc.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 TEST(Clock, ElapsedTimeSurvivesTheTickCounterWrap)
@@ -54,6 +57,52 @@ TEST(Memory, FreedBlocksAtTheHeapTopStayInTheHeap)
     ASSERT_GT((char*)top - (char*)start, 4 << 20) << "the heap did not grow for the blocks";
     for (int i = Blocks - 1; i >= 0; i--) free(blocks[i]);
     EXPECT_EQ(sbrk(0), top) << "the heap gave its top back";
+}
+
+// Whether some part of the heap is advised for huge pages ("hg" among the
+// VmFlags of a "[heap]" mapping in /proc/self/smaps).
+static bool heapAdvisedHuge(void)
+{
+    FILE* file = fopen("/proc/self/smaps", "r");
+    if (!file) return false;
+    char line[512];
+    bool inHeap = false, huge = false;
+    unsigned long low, high;
+    while (fgets(line, sizeof line, file)) {
+        if (sscanf(line, "%lx-%lx ", &low, &high) == 2) inHeap = strstr(line, "[heap]") != nullptr;
+        if (inHeap && strncmp(line, "VmFlags:", 8) == 0 && strstr(line, " hg")) huge = true;
+    }
+    fclose(file);
+    return huge;
+}
+
+// While loading, a large block is carved from the heap advised for huge pages;
+// afterwards large blocks are mapped on their own again, the advice is gone
+// and the reserve's unused top is given back.
+TEST(Memory, LoadingHeapServesLargeBlocksOnlyWhileLoading)
+{
+    if (!allocationCountingAvailable()) GTEST_SKIP() << "the sanitizer keeps its own allocator";
+    ASSERT_EQ(pinMmapThreshold(), 1);
+    ASSERT_FALSE(heapAdvisedHuge());
+    char* before = (char*)sbrk(0);
+    ASSERT_EQ(beginLoadingHeap(), 1);
+    char* loadingTop = (char*)sbrk(0);
+    EXPECT_GT(loadingTop - before, (long)LoadingHeapBytes / 2) << "the heap did not grow by the reserve";
+    EXPECT_TRUE(heapAdvisedHuge());
+    void* volatile during = malloc(24u << 20);
+    ASSERT_NE(during, nullptr);
+    EXPECT_FALSE(mappedOnItsOwn(during));
+    EXPECT_LT((char*)during, loadingTop);
+    free(during);
+    endLoadingHeap();
+    EXPECT_FALSE(heapAdvisedHuge());
+    EXPECT_LT((char*)sbrk(0) - before, (long)HeapKeepBytes + (1 << 20)) << "the reserve stayed";
+    // Larger than every free block of the heap (the one freed above may stay
+    // in it as a hole), so only a mapping of its own or a grown heap holds it.
+    void* volatile after = malloc(mallinfo2().fordblks + (4u << 20));
+    ASSERT_NE(after, nullptr);
+    EXPECT_TRUE(mappedOnItsOwn(after));
+    free(after);
 }
 
 // Counting is what the bench's "no allocation per frame" figure rests on: a
