@@ -32,12 +32,12 @@ int pinMmapThreshold(void)
 #endif
 }
 
+#if defined(__GLIBC__)
 // ---- state: the loading heap ---------------------------------------------------
 // The range of the heap advised for huge pages while loading (low == high:
 // none); the main thread alone sets it.
 static uintptr_t loadingHeapLow, loadingHeapHigh;
 
-#if defined(__GLIBC__)
 enum { HugePageBytes = 2 * 1024 * 1024 };
 static uintptr_t hugePageDown(uintptr_t at) { return at & ~(uintptr_t)(HugePageBytes - 1); }
 
