@@ -2,12 +2,12 @@
 // their own, so the heap does not grow from one show to the next), the heap
 // start-up loads into, and the process's resident memory, now and at its peak.
 #include "platform/platform.h"
-#include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <stdint.h>
+#include <stdlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #endif

@@ -127,7 +127,8 @@ void giveBackFreeMemory(void);   // the heap's free pages back to the system (af
 // Start-up: until endLoadingHeap, every block of every thread comes from the
 // one heap, whose first LoadingHeapBytes are advised for huge pages (fewer page
 // faults). Call before the threads that load start. Returns 1 when the heap
-// took the advice, 0 when not (other C libraries, sanitizers: nothing changed).
+// took the advice; 0 when not: on other C libraries and under sanitizers
+// nothing changed, else the heap is shared but not advised until the end.
 enum { LoadingHeapBytes = 512 * 1024 * 1024 };
 int beginLoadingHeap(void);
 void endLoadingHeap(void);   // the settings of pinMmapThreshold again, the heap's free top given back
